@@ -1,0 +1,35 @@
+# Thin wrapper around CMake. `make run` and `make test` are the whole set-up on a fresh Debian machine.
+JOBS ?= $(shell nproc)
+BUILD ?= build
+SANITIZE_BUILD ?= build-sanitize
+
+.PHONY: all deps build run test sanitize bench format clean
+
+all: build
+
+deps:
+	./scripts/install-deps
+
+build: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	@if [ -x $(BUILD)/bin/wintermoot ]; then $(BUILD)/bin/wintermoot; else $(BUILD)/bin/wintermoot-cli --help; fi
+
+test: build
+	cd $(BUILD) && QT_QPA_PLATFORM=$${QT_QPA_PLATFORM:-offscreen} ctest --output-on-failure -j $(JOBS)
+
+sanitize: deps
+	cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=Debug -DWINTERMOOT_SANITIZE=ON
+	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
+	cd $(SANITIZE_BUILD) && QT_QPA_PLATFORM=$${QT_QPA_PLATFORM:-offscreen} ctest --output-on-failure -j $(JOBS)
+
+bench: build
+	$(BUILD)/bin/wintermoot-cli bench
+
+format:
+	find src tools tests -name '*.cpp' -o -name '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf $(BUILD) $(SANITIZE_BUILD)

@@ -1,0 +1,7 @@
+#pragma once
+
+#include "CliSupport.h"
+
+// Each subcommand takes the arguments after its name and returns the exit status.
+int CmdLegal(const TArgs& args);
+int CmdPerft(const TArgs& args);

@@ -1,0 +1,55 @@
+// wintermoot-cli: the chess core without a window, for checking the rules and the computer
+// player and for benchmarks.
+
+#include "Commands.h"
+
+#include <cstring>
+#include <iostream>
+
+namespace {
+
+struct TCommand {
+    const char* Name;
+    int (*Run)(const TArgs&);
+    const char* Usage;
+};
+
+const TCommand Commands[] = {
+    { "legal", CmdLegal, "legal FEN                 the legal moves of the side to move, one a line" },
+    { "perft", CmdPerft, "perft FEN DEPTH           the number of leaf positions DEPTH moves deep" },
+};
+
+void PrintHelp(std::ostream& out)
+{
+    out << "Usage: wintermoot-cli COMMAND [ARGUMENTS]\n\nCommands:\n";
+    for (const TCommand& c : Commands)
+        out << "  " << c.Usage << '\n';
+    out << "\nFEN arguments are one quoted argument, e.g. \"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1\".\n";
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 2) {
+        PrintHelp(std::cerr);
+        return 2;
+    }
+    const std::string name = argv[1];
+    if (name == "--help" || name == "-h" || name == "help") {
+        PrintHelp(std::cout);
+        return 0;
+    }
+    for (const TCommand& c : Commands) {
+        if (name != c.Name)
+            continue;
+        try {
+            return c.Run(TArgs(argv + 2, argv + argc));
+        } catch (const EUsageError& e) {
+            std::cerr << "wintermoot-cli " << name << ": " << e.what() << '\n';
+            return 2;
+        }
+    }
+    std::cerr << "wintermoot-cli: unknown command '" << name << "' (try --help)\n";
+    return 2;
+}
