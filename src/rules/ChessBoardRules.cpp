@@ -7,11 +7,12 @@
 
 namespace {
 
-int Sign(int v) { return (v > 0) - (v < 0); }
+int Sign(int v) {
+    return (v > 0) - (v < 0);
+}
 
 // A stand-in for "a piece of the castling side" when the square the king passes over is tested.
-const TPiece& StandIn(TPieceColour colour)
-{
+const TPiece& StandIn(TPieceColour colour) {
     static const TPiece white(pkPawn, pcWhite);
     static const TPiece black(pkPawn, pcBlack);
     return colour == pcWhite ? white : black;
@@ -21,8 +22,7 @@ const TPiece& StandIn(TPieceColour colour)
 
 // CanReach with the occupant of `to` given explicitly, so that a square can be tested as if a
 // different piece (or none) stood on it without changing the board.
-static bool CanReachWith(const TChessBoard& board, TPoint from, TPoint to, const TPiece* occupant)
-{
+static bool CanReachWith(const TChessBoard& board, TPoint from, TPoint to, const TPiece* occupant) {
     if (from == to)
         return false;
     const TPiece* mover = board.PieceAt(from);
@@ -54,8 +54,8 @@ static bool CanReachWith(const TChessBoard& board, TPoint from, TPoint to, const
 }
 
 // IsAttacked with the occupant of the target square given explicitly.
-static bool AttackedWith(const TChessBoard& board, TPoint target, TPieceColour colour, const TPiece* occupant)
-{
+static bool AttackedWith(
+    const TChessBoard& board, TPoint target, TPieceColour colour, const TPiece* occupant) {
     for (int x = 1; x <= 8; ++x) {
         for (int y = 1; y <= 8; ++y) {
             const TPiece* piece = board.PieceAt(x, y);
@@ -69,23 +69,20 @@ static bool AttackedWith(const TChessBoard& board, TPoint target, TPieceColour c
     return false;
 }
 
-bool TChessBoard::CanReach(TPoint from, TPoint to) const
-{
+bool TChessBoard::CanReach(TPoint from, TPoint to) const {
     CheckSquare(from.X, from.Y);
     CheckSquare(to.X, to.Y);
     return CanReachWith(*this, from, to, PieceAt(to));
 }
 
-bool TChessBoard::IsEnPassantCapture(TPoint from, TPoint to) const
-{
+bool TChessBoard::IsEnPassantCapture(TPoint from, TPoint to) const {
     const TPiece* mover = PieceAt(from);
     return mover && mover->Kind == pkPawn && std::abs(to.X - from.X) == 1
         && std::abs(to.Y - from.Y) == 1 && !PieceAt(to) && EnPassant && OnBoard(LastMoveTo)
         && LastMoveTo.Y == from.Y && LastMoveTo.X == to.X;
 }
 
-bool TChessBoard::IsLegalMove(TPoint from, TPoint to)
-{
+bool TChessBoard::IsLegalMove(TPoint from, TPoint to) {
     CheckSquare(from.X, from.Y);
     CheckSquare(to.X, to.Y);
     const TPiece* mover = PieceAt(from);
@@ -113,14 +110,12 @@ bool TChessBoard::IsLegalMove(TPoint from, TPoint to)
     return !inCheck;
 }
 
-bool TChessBoard::IsAttacked(int32_t x, int32_t y, TPieceColour colour) const
-{
+bool TChessBoard::IsAttacked(int32_t x, int32_t y, TPieceColour colour) const {
     CheckSquare(x, y);
     return AttackedWith(*this, MakePoint(x, y), colour, PieceAt(x, y));
 }
 
-bool TChessBoard::IsDefended(int32_t x, int32_t y, TPieceColour colour)
-{
+bool TChessBoard::IsDefended(int32_t x, int32_t y, TPieceColour colour) {
     CheckSquare(x, y);
     const TPoint target = MakePoint(x, y);
     for (int i = 1; i <= 8; ++i) {
@@ -141,16 +136,14 @@ bool TChessBoard::IsDefended(int32_t x, int32_t y, TPieceColour colour)
     return false;
 }
 
-bool TChessBoard::InCheck(TPieceColour colour) const
-{
+bool TChessBoard::InCheck(TPieceColour colour) const {
     const TPoint king = KingSquare(colour);
     if (!OnBoard(king))
         return false;
     return IsAttacked(king.X, king.Y, colour);
 }
 
-bool TChessBoard::CanMove(int32_t x, int32_t y)
-{
+bool TChessBoard::CanMove(int32_t x, int32_t y) {
     CheckSquare(x, y);
     if (!PieceAt(x, y))
         return false;
@@ -165,8 +158,7 @@ bool TChessBoard::CanMove(int32_t x, int32_t y)
     return false;
 }
 
-bool TChessBoard::HasNoLegalMove(TPieceColour colour)
-{
+bool TChessBoard::HasNoLegalMove(TPieceColour colour) {
     const TPoint king = KingSquare(colour);
     if (OnBoard(king) && CanMove(king.X, king.Y))
         return false;
@@ -180,8 +172,7 @@ bool TChessBoard::HasNoLegalMove(TPieceColour colour)
     return true;
 }
 
-bool TChessBoard::CanCastle(TPieceColour colour, bool queenside) const
-{
+bool TChessBoard::CanCastle(TPieceColour colour, bool queenside) const {
     const TPoint king = KingSquare(colour);
     if (!OnBoard(king))
         return false;
@@ -204,13 +195,11 @@ bool TChessBoard::CanCastle(TPieceColour colour, bool queenside) const
     return !AttackedWith(*this, passed, colour, occupant);
 }
 
-void TChessBoard::MoveReference(TPoint from, TPoint to)
-{
+void TChessBoard::MoveReference(TPoint from, TPoint to) {
     Slot(to.X, to.Y) = std::move(Slot(from.X, from.Y));
 }
 
-TMoveResult TChessBoard::MovePiece(TPoint from, TPoint to, bool validate)
-{
+TMoveResult TChessBoard::MovePiece(TPoint from, TPoint to, bool validate) {
     CheckSquare(from.X, from.Y);
     CheckSquare(to.X, to.Y);
     if (validate && !IsLegalMove(from, to))
@@ -272,8 +261,7 @@ TMoveResult TChessBoard::MovePiece(TPoint from, TPoint to, bool validate)
     return flags;
 }
 
-TMoveResult TChessBoard::Promote(TPoint square, uint8_t kind)
-{
+TMoveResult TChessBoard::Promote(TPoint square, uint8_t kind) {
     CheckSquare(square.X, square.Y);
     TPiece* piece = PieceAt(square);
     if (!piece)
@@ -290,14 +278,13 @@ TMoveResult TChessBoard::Promote(TPoint square, uint8_t kind)
     return flags;
 }
 
-static bool IsDoubleStep(const TMoveRecord& move)
-{
+static bool IsDoubleStep(const TMoveRecord& move) {
     return move.From.X == move.To.X
         && ((move.From.Y == 2 && move.To.Y == 4) || (move.From.Y == 7 && move.To.Y == 5));
 }
 
-TMoveResult TChessBoard::UndoMove(TPoint from, TPoint to, TMoveResult flags, const TMoveRecord* previousMove)
-{
+TMoveResult TChessBoard::UndoMove(
+    TPoint from, TPoint to, TMoveResult flags, const TMoveRecord* previousMove) {
     CheckSquare(from.X, from.Y);
     CheckSquare(to.X, to.Y);
     TPiece* mover = PieceAt(to);
@@ -305,7 +292,8 @@ TMoveResult TChessBoard::UndoMove(TPoint from, TPoint to, TMoveResult flags, con
         return mrInvalid;
 
     TUndoEntry entry {};
-    const bool remembered = !m_History.empty() && m_History.back().From == from && m_History.back().To == to;
+    const bool remembered
+        = !m_History.empty() && m_History.back().From == from && m_History.back().To == to;
     if (remembered) {
         entry = m_History.back();
         m_History.pop_back();

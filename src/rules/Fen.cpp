@@ -9,8 +9,7 @@ namespace {
 
 const char PieceLetters[] = "prnbqk";
 
-int KindOfLetter(char c)
-{
+int KindOfLetter(char c) {
     const char lower = static_cast<char>(c | 0x20);
     for (int k = 0; k < 6; ++k) {
         if (PieceLetters[k] == lower)
@@ -24,8 +23,7 @@ struct TSetup {
     int colour[9][9];
 };
 
-void ParsePlacement(const std::string& text, TSetup& setup)
-{
+void ParsePlacement(const std::string& text, TSetup& setup) {
     for (auto& col : setup.kind)
         for (int& k : col)
             k = -1;
@@ -57,15 +55,13 @@ void ParsePlacement(const std::string& text, TSetup& setup)
         throw EFenError("the placement must describe 8 ranks of 8 squares");
 }
 
-bool Has(const TSetup& s, int x, int y, int kind, int colour)
-{
+bool Has(const TSetup& s, int x, int y, int kind, int colour) {
     return s.kind[x][y] == kind && s.colour[x][y] == colour;
 }
 
 } // namespace
 
-TPieceColour LoadFen(TChessBoard& board, const std::string& fen)
-{
+TPieceColour LoadFen(TChessBoard& board, const std::string& fen) {
     std::istringstream fields(fen);
     std::string placement, side, castling = "-", enPassant = "-", halfmove, fullmove, extra;
     fields >> placement >> side;
@@ -113,7 +109,8 @@ TPieceColour LoadFen(TChessBoard& board, const std::string& fen)
             else
                 throw EFenError(std::string("unknown castling letter '") + c + "'");
             if (!Has(setup, 5, y, pkKing, colour) || !Has(setup, rookX, y, pkRook, colour))
-                throw EFenError(std::string("castling right '") + c + "' needs the king and rook on their squares");
+                throw EFenError(std::string("castling right '") + c
+                    + "' needs the king and rook on their squares");
             keeps[5][y] = keeps[rookX][y] = true;
         }
     }
@@ -140,7 +137,8 @@ TPieceColour LoadFen(TChessBoard& board, const std::string& fen)
         for (int y = 1; y <= 8; ++y) {
             if (setup.kind[x][y] < 0)
                 continue;
-            auto piece = std::make_unique<TPiece>(TPieceKind(setup.kind[x][y]), TPieceColour(setup.colour[x][y]));
+            auto piece = std::make_unique<TPiece>(
+                TPieceKind(setup.kind[x][y]), TPieceColour(setup.colour[x][y]));
             const bool corner = (x == 1 || x == 8) && (y == 1 || y == 8);
             if (piece->Kind == pkKing || (piece->Kind == pkRook && corner))
                 piece->MoveCount = keeps[x][y] ? 0 : 1;
@@ -157,8 +155,7 @@ TPieceColour LoadFen(TChessBoard& board, const std::string& fen)
     return toMove;
 }
 
-std::string SaveFen(const TChessBoard& board, TPieceColour sideToMove)
-{
+std::string SaveFen(const TChessBoard& board, TPieceColour sideToMove) {
     std::string out;
     for (int y = 8; y >= 1; --y) {
         int empty = 0;

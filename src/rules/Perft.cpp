@@ -1,7 +1,6 @@
 #include "Perft.h"
 
-std::vector<TMoveSquares> LegalMoves(TChessBoard& board, TPieceColour colour)
-{
+std::vector<TMoveSquares> LegalMoves(TChessBoard& board, TPieceColour colour) {
     std::vector<TMoveSquares> moves;
     for (int x = 1; x <= 8; ++x) {
         for (int y = 1; y <= 8; ++y) {
@@ -21,8 +20,7 @@ std::vector<TMoveSquares> LegalMoves(TChessBoard& board, TPieceColour colour)
     return moves;
 }
 
-uint64_t Perft(TChessBoard& board, TPieceColour colour, int depth)
-{
+uint64_t Perft(TChessBoard& board, TPieceColour colour, int depth) {
     if (depth <= 0)
         return 1;
     uint64_t nodes = 0;

@@ -6,18 +6,21 @@
 #include <ostream>
 #include <string>
 
-void CheckSquare(int32_t x, int32_t y)
-{
+void CheckSquare(int32_t x, int32_t y) {
     if (x < 1 || x > 8 || y < 1 || y > 8)
-        throw ERangeError("square (" + std::to_string(x) + "," + std::to_string(y) + ") is off the board");
+        throw ERangeError(
+            "square (" + std::to_string(x) + "," + std::to_string(y) + ") is off the board");
 }
 
-TChessBoard::TChessBoard() { Reset(); }
+TChessBoard::TChessBoard() {
+    Reset();
+}
 
-TChessBoard::~TChessBoard() { Clear(); }
+TChessBoard::~TChessBoard() {
+    Clear();
+}
 
-void TChessBoard::Clear()
-{
+void TChessBoard::Clear() {
     for (auto& slot : m_Squares)
         slot.reset();
     for (auto& slot : m_CapturedByWhite)
@@ -30,8 +33,7 @@ void TChessBoard::Clear()
     Modified = false;
 }
 
-void TChessBoard::Reset()
-{
+void TChessBoard::Reset() {
     Clear();
     static constexpr TPieceKind backRank[8]
         = { pkRook, pkKnight, pkBishop, pkQueen, pkKing, pkBishop, pkKnight, pkRook };
@@ -46,8 +48,7 @@ void TChessBoard::Reset()
     Modified = false;
 }
 
-static void CopySlot(std::unique_ptr<TPiece>& target, const std::unique_ptr<TPiece>& source)
-{
+static void CopySlot(std::unique_ptr<TPiece>& target, const std::unique_ptr<TPiece>& source) {
     if (!source) {
         target.reset();
         return;
@@ -57,8 +58,7 @@ static void CopySlot(std::unique_ptr<TPiece>& target, const std::unique_ptr<TPie
     target->Assign(*source);
 }
 
-void TChessBoard::Assign(const TChessBoard& source)
-{
+void TChessBoard::Assign(const TChessBoard& source) {
     if (&source == this)
         return;
     for (size_t i = 0; i < m_Squares.size(); ++i)
@@ -77,20 +77,17 @@ void TChessBoard::Assign(const TChessBoard& source)
     Modified = false;
 }
 
-const TPiece* TChessBoard::PieceAt(int32_t x, int32_t y) const
-{
+const TPiece* TChessBoard::PieceAt(int32_t x, int32_t y) const {
     CheckSquare(x, y);
     return Slot(x, y).get();
 }
 
-TPiece* TChessBoard::PieceAt(int32_t x, int32_t y)
-{
+TPiece* TChessBoard::PieceAt(int32_t x, int32_t y) {
     CheckSquare(x, y);
     return Slot(x, y).get();
 }
 
-bool TChessBoard::PutPiece(int32_t x, int32_t y, std::unique_ptr<TPiece> piece)
-{
+bool TChessBoard::PutPiece(int32_t x, int32_t y, std::unique_ptr<TPiece> piece) {
     if (!piece)
         return false;
     CheckSquare(x, y);
@@ -101,8 +98,7 @@ bool TChessBoard::PutPiece(int32_t x, int32_t y, std::unique_ptr<TPiece> piece)
     return true;
 }
 
-std::unique_ptr<TPiece> TChessBoard::TakePiece(int32_t x, int32_t y)
-{
+std::unique_ptr<TPiece> TChessBoard::TakePiece(int32_t x, int32_t y) {
     CheckSquare(x, y);
     auto& slot = Slot(x, y);
     if (!slot)
@@ -111,8 +107,7 @@ std::unique_ptr<TPiece> TChessBoard::TakePiece(int32_t x, int32_t y)
     return std::move(slot);
 }
 
-bool TChessBoard::AddCaptured(std::unique_ptr<TPiece>& piece)
-{
+bool TChessBoard::AddCaptured(std::unique_ptr<TPiece>& piece) {
     if (!piece)
         return false;
     Modified = true;
@@ -125,8 +120,7 @@ bool TChessBoard::AddCaptured(std::unique_ptr<TPiece>& piece)
     return true;
 }
 
-std::unique_ptr<TPiece> TChessBoard::PopCaptured(TPieceColour capturingSide)
-{
+std::unique_ptr<TPiece> TChessBoard::PopCaptured(TPieceColour capturingSide) {
     Modified = true;
     auto& list = capturingSide == pcWhite ? m_CapturedByWhite : m_CapturedByBlack;
     int32_t& count = capturingSide == pcWhite ? m_CapturedByWhiteCount : m_CapturedByBlackCount;
@@ -135,34 +129,29 @@ std::unique_ptr<TPiece> TChessBoard::PopCaptured(TPieceColour capturingSide)
     return std::move(list[--count]);
 }
 
-const TPiece* TChessBoard::Captured(TPieceColour capturingSide, int slot) const
-{
+const TPiece* TChessBoard::Captured(TPieceColour capturingSide, int slot) const {
     if (slot < 1 || slot > CapturedCount(capturingSide))
         return nullptr;
     const auto& list = capturingSide == pcWhite ? m_CapturedByWhite : m_CapturedByBlack;
     return list[slot - 1].get();
 }
 
-int TChessBoard::CapturedCount(TPieceColour capturingSide) const
-{
+int TChessBoard::CapturedCount(TPieceColour capturingSide) const {
     return capturingSide == pcWhite ? m_CapturedByWhiteCount : m_CapturedByBlackCount;
 }
 
-static void SaveSlot(std::ostream& out, const std::unique_ptr<TPiece>& slot)
-{
+static void SaveSlot(std::ostream& out, const std::unique_ptr<TPiece>& slot) {
     WriteByte(out, slot ? 1 : 0);
     if (slot)
         slot->SaveToStream(out);
 }
 
-static void SavePoint(std::ostream& out, TPoint p)
-{
+static void SavePoint(std::ostream& out, TPoint p) {
     WriteI32(out, p.X);
     WriteI32(out, p.Y);
 }
 
-void TChessBoard::SaveToStream(std::ostream& out) const
-{
+void TChessBoard::SaveToStream(std::ostream& out) const {
     for (const auto& slot : m_Squares)
         SaveSlot(out, slot);
     for (const auto& slot : m_CapturedByWhite)
@@ -177,8 +166,7 @@ void TChessBoard::SaveToStream(std::ostream& out) const
     SavePoint(out, LastMoveTo);
 }
 
-static std::unique_ptr<TPiece> LoadSlot(std::istream& in)
-{
+static std::unique_ptr<TPiece> LoadSlot(std::istream& in) {
     const uint8_t present = ReadByte(in);
     if (present > 1)
         throw EStreamError("bad presence byte");
@@ -189,17 +177,16 @@ static std::unique_ptr<TPiece> LoadSlot(std::istream& in)
     return piece;
 }
 
-static TPoint LoadPoint(std::istream& in)
-{
+static TPoint LoadPoint(std::istream& in) {
     TPoint p;
     p.X = ReadI32(in);
     p.Y = ReadI32(in);
     return p;
 }
 
-static void CheckCapturedList(const std::array<std::unique_ptr<TPiece>, TChessBoard::MaxCaptured>& list,
-    int32_t count, TPieceColour takenColour)
-{
+static void CheckCapturedList(
+    const std::array<std::unique_ptr<TPiece>, TChessBoard::MaxCaptured>& list, int32_t count,
+    TPieceColour takenColour) {
     if (count < 0 || count > TChessBoard::MaxCaptured)
         throw EStreamError("bad captured count");
     for (int i = 0; i < TChessBoard::MaxCaptured; ++i) {
@@ -211,8 +198,7 @@ static void CheckCapturedList(const std::array<std::unique_ptr<TPiece>, TChessBo
     }
 }
 
-void TChessBoard::LoadFromStream(std::istream& in)
-{
+void TChessBoard::LoadFromStream(std::istream& in) {
     std::array<TPieceSlot, 64> squares;
     std::array<TPieceSlot, MaxCaptured> byWhite;
     std::array<TPieceSlot, MaxCaptured> byBlack;

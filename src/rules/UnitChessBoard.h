@@ -40,7 +40,9 @@ public:
     // Slot 1..CapturedCount of the pieces taken by the given side.
     const TPiece* Captured(TPieceColour capturingSide, int slot) const;
     int CapturedCount(TPieceColour capturingSide) const;
-    TPoint KingSquare(TPieceColour colour) const { return colour == pcWhite ? WhiteKing : BlackKing; }
+    TPoint KingSquare(TPieceColour colour) const {
+        return colour == pcWhite ? WhiteKing : BlackKing;
+    }
 
     // Board section of a saved game. Loading reads everything into temporaries first and throws
     // EStreamError for a short stream or bad values, leaving the board unchanged.
@@ -61,8 +63,8 @@ public:
     // Takes back the last move executed on this board. The board remembers what each of its
     // moves changed (an en passant capture, the previous en passant state); for a move it did
     // not execute itself (after a load) the move before it, when given, tells the same.
-    TMoveResult UndoMove(TPoint from, TPoint to, TMoveResult flags,
-        const TMoveRecord* previousMove = nullptr);
+    TMoveResult UndoMove(
+        TPoint from, TPoint to, TMoveResult flags, const TMoveRecord* previousMove = nullptr);
 
     TPoint WhiteKing;
     TPoint BlackKing;

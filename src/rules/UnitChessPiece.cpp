@@ -4,30 +4,35 @@
 
 #include <cstdlib>
 
-TPieceColour Opponent(TPieceColour colour) { return colour == pcWhite ? pcBlack : pcWhite; }
+TPieceColour Opponent(TPieceColour colour) {
+    return colour == pcWhite ? pcBlack : pcWhite;
+}
 
-TPoint MakePoint(int32_t x, int32_t y) { return TPoint { x, y }; }
+TPoint MakePoint(int32_t x, int32_t y) {
+    return TPoint { x, y };
+}
 
-bool SamePoint(TPoint a, TPoint b) { return a == b; }
+bool SamePoint(TPoint a, TPoint b) {
+    return a == b;
+}
 
-bool OnBoard(TPoint p) { return p.X >= 1 && p.X <= 8 && p.Y >= 1 && p.Y <= 8; }
+bool OnBoard(TPoint p) {
+    return p.X >= 1 && p.X <= 8 && p.Y >= 1 && p.Y <= 8;
+}
 
-std::string SquareName(TPoint p)
-{
+std::string SquareName(TPoint p) {
     if (!OnBoard(p))
         return "??";
     return { char('a' + p.X - 1), char('0' + p.Y) };
 }
 
-void TPiece::Assign(const TPiece& source)
-{
+void TPiece::Assign(const TPiece& source) {
     Kind = source.Kind;
     Colour = source.Colour;
     MoveCount = source.MoveCount;
 }
 
-void TPiece::LoadFromStream(std::istream& in)
-{
+void TPiece::LoadFromStream(std::istream& in) {
     const uint8_t kind = ReadByte(in);
     const uint8_t colour = ReadByte(in);
     const int32_t moveCount = ReadI32(in);
@@ -40,15 +45,13 @@ void TPiece::LoadFromStream(std::istream& in)
     MoveCount = moveCount;
 }
 
-void TPiece::SaveToStream(std::ostream& out) const
-{
+void TPiece::SaveToStream(std::ostream& out) const {
     WriteByte(out, Kind);
     WriteByte(out, Colour);
     WriteI32(out, MoveCount);
 }
 
-bool MatchesPattern(const TPiece& piece, TPoint from, TPoint to)
-{
+bool MatchesPattern(const TPiece& piece, TPoint from, TPoint to) {
     if (!OnBoard(from) || !OnBoard(to))
         return false;
     const int dx = to.X - from.X;
@@ -58,8 +61,10 @@ bool MatchesPattern(const TPiece& piece, TPoint from, TPoint to)
     switch (piece.Kind) {
     case pkPawn:
         if (piece.Colour == pcWhite)
-            return (dx == 0 && dy == 1) || (dx == 0 && dy == 2 && from.Y == 2) || (adx == 1 && dy == 1);
-        return (dx == 0 && dy == -1) || (dx == 0 && dy == -2 && from.Y == 7) || (adx == 1 && dy == -1);
+            return (dx == 0 && dy == 1) || (dx == 0 && dy == 2 && from.Y == 2)
+                || (adx == 1 && dy == 1);
+        return (dx == 0 && dy == -1) || (dx == 0 && dy == -2 && from.Y == 7)
+            || (adx == 1 && dy == -1);
     case pkRook:
         return dx == 0 || dy == 0;
     case pkKnight:

@@ -9,7 +9,14 @@
 
 enum TPieceColour : uint8_t { pcWhite = 0, pcBlack = 1 };
 
-enum TPieceKind : uint8_t { pkPawn = 0, pkRook = 1, pkKnight = 2, pkBishop = 3, pkQueen = 4, pkKing = 5 };
+enum TPieceKind : uint8_t {
+    pkPawn = 0,
+    pkRook = 1,
+    pkKnight = 2,
+    pkBishop = 3,
+    pkQueen = 4,
+    pkKing = 5
+};
 
 // Move-result flags: one byte, stored with every move and sent over the network.
 using TMoveResult = uint8_t;
@@ -44,9 +51,7 @@ class TPiece {
 public:
     TPiece(TPieceKind kind, TPieceColour colour)
         : Kind(kind)
-        , Colour(colour)
-    {
-    }
+        , Colour(colour) { }
 
     void Assign(const TPiece& source);
     // Six bytes: kind, colour, move count (i32). Loading refuses a kind above 5 or a colour

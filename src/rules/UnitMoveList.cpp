@@ -6,10 +6,11 @@
 #include <ostream>
 #include <vector>
 
-TMoveList::~TMoveList() { Clear(); }
+TMoveList::~TMoveList() {
+    Clear();
+}
 
-void TMoveList::Append(std::unique_ptr<TMoveRecord> record)
-{
+void TMoveList::Append(std::unique_ptr<TMoveRecord> record) {
     TMoveRecord* r = record.release();
     r->Prev = m_Last;
     r->Next = nullptr;
@@ -21,8 +22,7 @@ void TMoveList::Append(std::unique_ptr<TMoveRecord> record)
     ++m_Count;
 }
 
-bool TMoveList::Add(uint8_t kind, TPoint from, TPoint to, int32_t score, TMoveResult flags)
-{
+bool TMoveList::Add(uint8_t kind, TPoint from, TPoint to, int32_t score, TMoveResult flags) {
     if (m_Count == UINT16_MAX)
         return false;
     auto record = std::make_unique<TMoveRecord>();
@@ -35,8 +35,7 @@ bool TMoveList::Add(uint8_t kind, TPoint from, TPoint to, int32_t score, TMoveRe
     return true;
 }
 
-TMoveRecord* TMoveList::Item(uint16_t index) const
-{
+TMoveRecord* TMoveList::Item(uint16_t index) const {
     if (index >= m_Count)
         return nullptr;
     // Walk from the nearer end: the game's last moves are the ones asked for most.
@@ -52,8 +51,7 @@ TMoveRecord* TMoveList::Item(uint16_t index) const
     return r;
 }
 
-bool TMoveList::Delete(uint16_t index)
-{
+bool TMoveList::Delete(uint16_t index) {
     TMoveRecord* r = Item(index);
     if (!r)
         return false;
@@ -70,8 +68,7 @@ bool TMoveList::Delete(uint16_t index)
     return true;
 }
 
-void TMoveList::Clear()
-{
+void TMoveList::Clear() {
     TMoveRecord* r = m_First;
     while (r) {
         TMoveRecord* next = r->Next;
@@ -82,8 +79,7 @@ void TMoveList::Clear()
     m_Count = 0;
 }
 
-void TMoveList::Assign(const TMoveList& source)
-{
+void TMoveList::Assign(const TMoveList& source) {
     if (&source == this)
         return;
     Clear();
@@ -93,8 +89,7 @@ void TMoveList::Assign(const TMoveList& source)
     }
 }
 
-void TMoveList::SortByScore()
-{
+void TMoveList::SortByScore() {
     // Each pass moves the smallest remaining score (the first one met among equals) to the
     // front, so the list ends in descending order with equal scores reversed.
     TMoveRecord* start = m_First;
@@ -122,8 +117,7 @@ void TMoveList::SortByScore()
     }
 }
 
-void TMoveList::SaveToStream(std::ostream& out) const
-{
+void TMoveList::SaveToStream(std::ostream& out) const {
     WriteI32(out, m_Count);
     for (const TMoveRecord* r = m_First; r; r = r->Next) {
         WriteByte(out, r->Kind);
@@ -136,8 +130,7 @@ void TMoveList::SaveToStream(std::ostream& out) const
     }
 }
 
-static TPoint ReadSquare(std::istream& in)
-{
+static TPoint ReadSquare(std::istream& in) {
     TPoint p;
     p.X = ReadI32(in);
     p.Y = ReadI32(in);
@@ -146,8 +139,7 @@ static TPoint ReadSquare(std::istream& in)
     return p;
 }
 
-void TMoveList::LoadFromStream(std::istream& in, uint16_t version)
-{
+void TMoveList::LoadFromStream(std::istream& in, uint16_t version) {
     const uint16_t count = static_cast<uint16_t>(ReadI32(in) & 0xFFFF);
     std::vector<TMoveRecord> records(count);
     for (TMoveRecord& r : records) {
@@ -167,8 +159,7 @@ void TMoveList::LoadFromStream(std::istream& in, uint16_t version)
         Append(std::make_unique<TMoveRecord>(r));
 }
 
-void WriteMoveRecordWire(std::ostream& out, const TMoveRecord& record)
-{
+void WriteMoveRecordWire(std::ostream& out, const TMoveRecord& record) {
     WriteByte(out, record.Kind);
     WriteByte(out, record.PromotionKind);
     WriteU16(out, 0);
@@ -184,8 +175,7 @@ void WriteMoveRecordWire(std::ostream& out, const TMoveRecord& record)
     WriteI32(out, 0);
 }
 
-TMoveRecord ReadMoveRecordWire(std::istream& in)
-{
+TMoveRecord ReadMoveRecordWire(std::istream& in) {
     TMoveRecord r;
     r.Kind = ReadByte(in);
     r.PromotionKind = ReadByte(in);

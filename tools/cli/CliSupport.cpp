@@ -2,8 +2,7 @@
 
 #include "Fen.h"
 
-int ParseInt(const std::string& text, const char* what, int low, int high)
-{
+int ParseInt(const std::string& text, const char* what, int low, int high) {
     size_t used = 0;
     long value = 0;
     try {
@@ -17,15 +16,13 @@ int ParseInt(const std::string& text, const char* what, int low, int high)
     return static_cast<int>(value);
 }
 
-TPoint ParseSquare(const std::string& text)
-{
+TPoint ParseSquare(const std::string& text) {
     if (text.size() != 2 || text[0] < 'a' || text[0] > 'h' || text[1] < '1' || text[1] > '8')
         throw EUsageError("'" + text + "' is not a square (a1 .. h8)");
     return MakePoint(text[0] - 'a' + 1, text[1] - '0');
 }
 
-TPieceColour SetUpFen(TChessBoard& board, const std::string& fen)
-{
+TPieceColour SetUpFen(TChessBoard& board, const std::string& fen) {
     try {
         return LoadFen(board, fen);
     } catch (const EFenError& e) {
@@ -33,4 +30,6 @@ TPieceColour SetUpFen(TChessBoard& board, const std::string& fen)
     }
 }
 
-std::string MoveText(TPoint from, TPoint to) { return SquareName(from) + SquareName(to); }
+std::string MoveText(TPoint from, TPoint to) {
+    return SquareName(from) + SquareName(to);
+}

@@ -4,8 +4,7 @@
 #include <chrono>
 #include <iostream>
 
-int CmdLegal(const TArgs& args)
-{
+int CmdLegal(const TArgs& args) {
     if (args.size() != 1)
         throw EUsageError("usage: wintermoot-cli legal FEN");
     TChessBoard board;
@@ -15,8 +14,7 @@ int CmdLegal(const TArgs& args)
     return 0;
 }
 
-int CmdPerft(const TArgs& args)
-{
+int CmdPerft(const TArgs& args) {
     if (args.size() != 2)
         throw EUsageError("usage: wintermoot-cli perft FEN DEPTH");
     TChessBoard board;
@@ -24,7 +22,8 @@ int CmdPerft(const TArgs& args)
     const int depth = ParseInt(args[1], "DEPTH", 0, 12);
     const auto start = std::chrono::steady_clock::now();
     const uint64_t nodes = Perft(board, side, depth);
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double seconds
+        = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::cerr << "perft " << depth << ": " << seconds << " s\n";
     std::cout << nodes << '\n';
     return 0;

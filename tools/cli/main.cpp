@@ -15,22 +15,23 @@ struct TCommand {
 };
 
 const TCommand Commands[] = {
-    { "legal", CmdLegal, "legal FEN                 the legal moves of the side to move, one a line" },
-    { "perft", CmdPerft, "perft FEN DEPTH           the number of leaf positions DEPTH moves deep" },
+    { "legal", CmdLegal,
+        "legal FEN                 the legal moves of the side to move, one a line" },
+    { "perft", CmdPerft,
+        "perft FEN DEPTH           the number of leaf positions DEPTH moves deep" },
 };
 
-void PrintHelp(std::ostream& out)
-{
+void PrintHelp(std::ostream& out) {
     out << "Usage: wintermoot-cli COMMAND [ARGUMENTS]\n\nCommands:\n";
     for (const TCommand& c : Commands)
         out << "  " << c.Usage << '\n';
-    out << "\nFEN arguments are one quoted argument, e.g. \"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1\".\n";
+    out << "\nFEN arguments are one quoted argument, e.g. "
+           "\"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1\".\n";
 }
 
 } // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     if (argc < 2) {
         PrintHelp(std::cerr);
         return 2;
