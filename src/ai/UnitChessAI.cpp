@@ -1,0 +1,353 @@
+#include "UnitChessAI.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <mutex>
+
+int PieceValue(const TPiece* piece) {
+    if (!piece)
+        return 0;
+    switch (piece->Kind) {
+    case pkPawn:
+        return 10;
+    case pkKnight:
+    case pkBishop:
+        return 35;
+    case pkRook:
+        return 50;
+    case pkQueen:
+        return 90;
+    case pkKing:
+        return 1000;
+    }
+    return 0;
+}
+
+namespace {
+
+constexpr int NoMoveScore = -5000;
+constexpr int ReturnPenalty = 20;
+constexpr int LevelTolerance = 10;
+
+struct TCancelled { };
+
+void GenerateMoves(TChessBoard& board, TPieceColour colour, TMoveList& moves) {
+    for (int x = 1; x <= 8; ++x) {
+        for (int y = 1; y <= 8; ++y) {
+            const TPiece* piece = board.PieceAt(x, y);
+            if (!piece || piece->Colour != colour)
+                continue;
+            const TPoint from = MakePoint(x, y);
+            for (int i = 1; i <= 8; ++i) {
+                for (int j = 1; j <= 8; ++j) {
+                    const TPoint to = MakePoint(i, j);
+                    if (to != from && board.IsLegalMove(from, to))
+                        moves.Add(piece->Kind, from, to, PieceValue(board.PieceAt(to)), 0);
+                }
+            }
+        }
+    }
+}
+
+// Makes a move by lifting and putting pieces: no move count changes, no rook moves with a
+// castling king, a pawn taken en passant stays, a pawn on the last rank stays a pawn.
+std::unique_ptr<TPiece> MakeMove(TChessBoard& board, const TMoveRecord& m) {
+    auto occupant = board.TakePiece(m.To.X, m.To.Y);
+    board.PutPiece(m.To.X, m.To.Y, board.TakePiece(m.From.X, m.From.Y));
+    return occupant;
+}
+
+void TakeBack(TChessBoard& board, const TMoveRecord& m, std::unique_ptr<TPiece> occupant) {
+    board.PutPiece(m.From.X, m.From.Y, board.TakePiece(m.To.X, m.To.Y));
+    board.PutPiece(m.To.X, m.To.Y, std::move(occupant));
+}
+
+int Search(
+    TChessBoard& board, TPieceColour colour, int depth, int bound, const TSearchControl& control) {
+    if (control.Cancel && control.Cancel->load(std::memory_order_relaxed))
+        throw TCancelled {};
+    TMoveList moves;
+    GenerateMoves(board, colour, moves);
+    moves.SortByScore();
+    int best = NoMoveScore;
+    for (TMoveRecord* m = moves.First(); m; m = m->Next) {
+        auto occupant = MakeMove(board, *m);
+        if (depth > 0) {
+            bound = m->Score - best;
+            try {
+                m->Score -= Search(board, Opponent(colour), depth - 1, bound, control);
+            } catch (const TCancelled&) {
+                TakeBack(board, *m, std::move(occupant));
+                throw;
+            }
+        } else if (board.IsAttacked(m->To.X, m->To.Y, colour)) {
+            m->Score -= PieceValue(board.PieceAt(m->To));
+        }
+        TakeBack(board, *m, std::move(occupant));
+        best = std::max(best, m->Score);
+        if (best >= bound)
+            break;
+    }
+    return best;
+}
+
+int Evaluate(TChessBoard& board, TPieceColour colour, const TMoveRecord& m) {
+    const TPieceColour opponent = Opponent(colour);
+    int s = 0;
+    if (board.InCheck(opponent)) {
+        s += 6;
+        if (board.HasNoLegalMove(opponent))
+            s += 36;
+    }
+    int shelter = 0;
+    const TPoint king = board.KingSquare(colour);
+    const int homeRank = colour == pcWhite ? 1 : 8;
+    const int pawnRank = colour == pcWhite ? 2 : 7;
+    if (king.Y == homeRank && king.X != 5) {
+        for (int x = std::max(1, king.X - 1); x <= std::min(8, king.X + 1); ++x) {
+            const TPiece* piece = board.PieceAt(x, pawnRank);
+            if (piece && piece->Colour == colour)
+                ++shelter;
+        }
+    }
+    s += shelter;
+    const bool castlingOpen = board.CanCastle(colour, true) || board.CanCastle(colour, false);
+    const TPiece* moved = board.PieceAt(m.To);
+    if (moved && moved->Kind == pkKing) {
+        if (std::abs(m.From.X - m.To.X) > 1 && shelter >= 2)
+            s += 140;
+        else if (castlingOpen)
+            s -= 80;
+    }
+    if (moved && moved->Kind == pkPawn)
+        s += m.To.Y;
+    TMoveList own;
+    GenerateMoves(board, colour, own);
+    s += own.Count();
+    for (int x = 1; x <= 8; ++x) {
+        for (int y = 1; y <= 8; ++y) {
+            const TPiece* piece = board.PieceAt(x, y);
+            if (!piece)
+                continue;
+            const int sign = piece->Colour == colour ? 1 : -1;
+            const TPieceColour pieceColour = piece->Colour;
+            if (board.IsDefended(x, y, pieceColour))
+                s += sign;
+            if (board.IsAttacked(x, y, pieceColour))
+                s -= sign;
+        }
+    }
+    return s;
+}
+
+} // namespace
+
+bool ScoreCandidates(TChessBoard& board, TPieceColour colour, int depth, TPoint lastFrom,
+    TMoveList& candidates, const TSearchControl& control) {
+    candidates.Clear();
+    GenerateMoves(board, colour, candidates);
+    if (control.ProgressTotal)
+        control.ProgressTotal->store(candidates.Count());
+    int best = NoMoveScore;
+    int done = 0;
+    for (TMoveRecord* m = candidates.First(); m; m = m->Next) {
+        auto occupant = MakeMove(board, *m);
+        try {
+            m->Score -= Search(board, Opponent(colour), depth, m->Score - best, control);
+        } catch (const TCancelled&) {
+            TakeBack(board, *m, std::move(occupant));
+            return false;
+        }
+        m->Score += Evaluate(board, colour, *m);
+        if (m->To == lastFrom)
+            m->Score -= ReturnPenalty;
+        TakeBack(board, *m, std::move(occupant));
+        best = std::max(best, m->Score);
+        if (control.ProgressDone)
+            control.ProgressDone->store(++done);
+    }
+    candidates.SortByScore();
+    return true;
+}
+
+TMoveRecord ChooseMove(const TMoveList& sorted, int level, std::mt19937& rng) {
+    TMoveRecord result;
+    result.Score = NoMoveScore;
+    const TMoveRecord* first = sorted.First();
+    if (!first)
+        return result;
+    int n = 1;
+    for (const TMoveRecord* m = first->Next; m && m->Score + LevelTolerance * level >= first->Score;
+         m = m->Next)
+        ++n;
+    const int index = std::uniform_int_distribution<int>(0, n - 1)(rng);
+    result = *sorted.Item(static_cast<uint16_t>(index));
+    result.Prev = nullptr;
+    result.Next = nullptr;
+    return result;
+}
+
+struct TChessAI::TShared {
+    std::mutex Mutex;
+    std::condition_variable Changed;
+    TChessAI* Owner = nullptr;
+    bool Terminate = false;
+    bool Requested = false;
+    bool Searching = false;
+    bool HandOverPending = false;
+    bool InStep = false;
+    uint64_t Generation = 0;
+    uint64_t HandOverGeneration = 0;
+    TPieceColour Colour = pcWhite;
+    int Level = 0;
+    int Depth = 3;
+    TMoveRecord BestMove;
+    std::mt19937 Rng;
+    std::atomic<bool> CancelFlag { false };
+    std::atomic<int> ProgressDone { 0 };
+    std::atomic<int> ProgressTotal { 0 };
+};
+
+TChessAI::TChessAI(TChessBoard& board, TPoster post)
+    : m_Board(board)
+    , m_Post(std::move(post))
+    , m_Shared(std::make_shared<TShared>()) {
+    m_Shared->Owner = this;
+    m_Shared->Rng.seed(static_cast<uint32_t>(
+        std::chrono::high_resolution_clock::now().time_since_epoch().count()));
+    m_Thread = std::thread(&TChessAI::Execute, m_Shared, &m_Board, m_Post);
+}
+
+TChessAI::~TChessAI() {
+    {
+        std::lock_guard lock(m_Shared->Mutex);
+        m_Shared->Owner = nullptr;
+        m_Shared->Terminate = true;
+        m_Shared->CancelFlag = true;
+        ++m_Shared->Generation;
+    }
+    m_Shared->Changed.notify_all();
+    if (m_Thread.joinable())
+        m_Thread.join();
+}
+
+void TChessAI::Execute(std::shared_ptr<TShared> shared, TChessBoard* board, TPoster post) {
+    std::unique_lock lock(shared->Mutex);
+    for (;;) {
+        shared->Changed.wait(lock, [&] { return shared->Terminate || shared->Requested; });
+        if (shared->Terminate)
+            return;
+        shared->Requested = false;
+        shared->Searching = true;
+        shared->CancelFlag = false;
+        shared->ProgressDone = 0;
+        shared->ProgressTotal = 0;
+        const uint64_t generation = shared->Generation;
+        const TPieceColour colour = shared->Colour;
+        const int depth = shared->Depth;
+        const TPoint lastFrom = shared->BestMove.From;
+        lock.unlock();
+
+        TMoveList candidates;
+        const TSearchControl control { &shared->CancelFlag, &shared->ProgressDone,
+            &shared->ProgressTotal };
+        const bool complete = ScoreCandidates(*board, colour, depth, lastFrom, candidates, control);
+
+        lock.lock();
+        shared->Searching = false;
+        shared->Changed.notify_all();
+        if (!complete || shared->Terminate || generation != shared->Generation)
+            continue;
+        shared->BestMove = ChooseMove(candidates, shared->Level, shared->Rng);
+        shared->HandOverPending = true;
+        shared->HandOverGeneration = generation;
+        lock.unlock();
+        post([shared, generation] { RunHandOver(shared, generation); });
+        lock.lock();
+        // The hand-over step runs on the main thread while the worker waits. A cancel before the
+        // step starts abandons it; a step already running is waited for.
+        shared->Changed.wait(lock, [&] {
+            return shared->Terminate
+                || (!shared->InStep
+                    && (!shared->HandOverPending || shared->Generation != generation));
+        });
+        shared->HandOverPending = false;
+    }
+}
+
+void TChessAI::RunHandOver(const std::shared_ptr<TShared>& shared, uint64_t generation) {
+    std::unique_lock lock(shared->Mutex);
+    TChessAI* owner = shared->Owner;
+    if (!owner || !shared->HandOverPending || shared->Generation != generation
+        || shared->HandOverGeneration != generation)
+        return;
+    shared->HandOverPending = false;
+    shared->InStep = true;
+    lock.unlock();
+    if (owner->OnMoveFound)
+        owner->OnMoveFound(*owner);
+    lock.lock();
+    shared->InStep = false;
+    lock.unlock();
+    shared->Changed.notify_all();
+}
+
+void TChessAI::Think(TPieceColour colour, int level) {
+    Cancel();
+    {
+        std::lock_guard lock(m_Shared->Mutex);
+        m_Shared->Colour = colour;
+        m_Shared->Level = level;
+        m_Shared->Requested = true;
+        m_Shared->ProgressDone = 0;
+        m_Shared->ProgressTotal = 0;
+    }
+    m_Shared->Changed.notify_all();
+}
+
+void TChessAI::Cancel() {
+    std::unique_lock lock(m_Shared->Mutex);
+    ++m_Shared->Generation;
+    m_Shared->Requested = false;
+    if (m_Shared->Searching) {
+        m_Shared->CancelFlag = true;
+        m_Shared->Changed.wait(lock, [&] { return !m_Shared->Searching; });
+    }
+    lock.unlock();
+    m_Shared->Changed.notify_all();
+}
+
+int TChessAI::Depth() const {
+    std::lock_guard lock(m_Shared->Mutex);
+    return m_Shared->Depth;
+}
+
+void TChessAI::SetDepth(int depth) {
+    std::lock_guard lock(m_Shared->Mutex);
+    m_Shared->Depth = depth;
+}
+
+TMoveRecord TChessAI::BestMove() const {
+    std::lock_guard lock(m_Shared->Mutex);
+    return m_Shared->BestMove;
+}
+
+bool TChessAI::IsThinking() const {
+    std::lock_guard lock(m_Shared->Mutex);
+    return m_Shared->Requested || m_Shared->Searching
+        || (m_Shared->HandOverPending && m_Shared->HandOverGeneration == m_Shared->Generation);
+}
+
+int TChessAI::ProgressDone() const {
+    return m_Shared->ProgressDone.load();
+}
+
+int TChessAI::ProgressTotal() const {
+    return m_Shared->ProgressTotal.load();
+}
+
+void TChessAI::Seed(uint32_t seed) {
+    std::lock_guard lock(m_Shared->Mutex);
+    m_Shared->Rng.seed(seed);
+}

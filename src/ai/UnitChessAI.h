@@ -1,0 +1,83 @@
+#pragma once
+
+// The computer player: a fixed-depth material search with a one-ply positional evaluation of
+// the root moves and a random choice among the near-best moves, run on a worker thread of its
+// own that hands each move back to the owner's thread.
+
+#include "UnitChessBoard.h"
+#include "UnitMoveList.h"
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <random>
+#include <thread>
+#include <vector>
+
+// Value of a piece for captures and for pieces left where they can be taken; 0 for none.
+int PieceValue(const TPiece* piece);
+
+// Lets a running search be stopped and report how far it is. Both counters count root moves.
+struct TSearchControl {
+    const std::atomic<bool>* Cancel = nullptr;
+    std::atomic<int>* ProgressDone = nullptr;
+    std::atomic<int>* ProgressTotal = nullptr;
+};
+
+// Scores every legal move of `colour` and sorts them best first (equal scores in reverse
+// generation order). `lastFrom` is the origin of the previous move found ((0,0) for none);
+// a move onto it scores 20 less. The board is used for the search and left as it was. Returns
+// false when the search was cancelled; the list is then incomplete.
+bool ScoreCandidates(TChessBoard& board, TPieceColour colour, int depth, TPoint lastFrom,
+    TMoveList& candidates, const TSearchControl& control = {});
+
+// Picks uniformly among the sorted candidates that score within 10 * level of the first.
+// An empty list gives a zero record with Score -5000.
+TMoveRecord ChooseMove(const TMoveList& sorted, int level, std::mt19937& rng);
+
+class TChessAI {
+public:
+    // Queues a function to run on the owner's (main) thread and returns at once. The Qt
+    // controller passes [obj](auto f){ QMetaObject::invokeMethod(obj, std::move(f),
+    // Qt::QueuedConnection); }
+    using TPoster = std::function<void(std::function<void()>)>;
+
+    // The worker thread is created asleep; the random generator is seeded from the clock.
+    TChessAI(TChessBoard& board, TPoster post);
+    // Cancels a running search and ends the thread; OnMoveFound is never called afterwards.
+    ~TChessAI();
+    TChessAI(const TChessAI&) = delete;
+    TChessAI& operator=(const TChessAI&) = delete;
+
+    // Main thread: starts one search for `colour`, which ends in exactly one OnMoveFound. A
+    // search still running is cancelled first.
+    void Think(TPieceColour colour, int level);
+    // Main thread: returns once the worker no longer touches the board. The cancelled search's
+    // move is never delivered.
+    void Cancel();
+    int Depth() const;
+    void SetDepth(int depth);
+    // The move found by the last search; valid inside OnMoveFound.
+    TMoveRecord BestMove() const;
+    // A search is running, or requested, or its hand-over is pending.
+    bool IsThinking() const;
+    int ProgressDone() const;
+    int ProgressTotal() const;
+    // Makes the random choice repeatable.
+    void Seed(uint32_t seed);
+
+    // Called on the main thread with the move found.
+    std::function<void(TChessAI& sender)> OnMoveFound;
+
+private:
+    struct TShared;
+
+    static void Execute(std::shared_ptr<TShared> shared, TChessBoard* board, TPoster post);
+    static void RunHandOver(const std::shared_ptr<TShared>& shared, uint64_t generation);
+
+    TChessBoard& m_Board;
+    TPoster m_Post;
+    std::shared_ptr<TShared> m_Shared;
+    std::thread m_Thread;
+};
