@@ -1,0 +1,140 @@
+#include "UnitMessages.h"
+
+#include <algorithm>
+#include <iostream>
+
+namespace {
+
+const std::pair<const char*, const char*> DefaultMessages[] = {
+    { "E0", "Error" },
+    { "E1", "Cannot connect to the remote game!" },
+    { "E2", "An error occured on the network! The connection was terminated." },
+    { "E3", "Could not add/remove the game in the list on the server!" },
+    { "E4", "Could not access the game's version information on the server!" },
+    { "E5", "You cannot undo one of your opponent's move!" },
+    { "E6", "You must enter your name(s)!" },
+    { "E7", "You must enter the IP address of the host computer to connect to!" },
+    { "E8", "Cannot retreive the games list from the server!" },
+    { "E9", "The computer has attempted an invalid move: ;!" },
+    { "M0", "Message" },
+    { "M1", "You already have the latest version of Wintermoot, no update is necessary." },
+    { "M2", "You opponent disconnected from the game." },
+    { "M3", "The connection to the game has been lost." },
+    { "M4", "; has forfeited the game." },
+    { "M5", "You have forfeited the game." },
+    { "M6", "; has won the game!" },
+    { "M7", "The game is tied!" },
+    { "Q0", "Question" },
+    { "Q1", "A new version of Wintermoot is availlable! Do you want to download it now?" },
+    { "Q2", "A game is in progress, do you really want to quit?" },
+    { "Q3", "You opponent wishes to undo the last move, do you accept?" },
+    { "Q4", "A theme named \";\" already exists, do you want to replace it?" },
+    { "Q5", "Do you really want to delete the theme named \";\"?" },
+    { "E10", "Could not load the game from ;." },
+    { "E11", "Could not save the game to ;." },
+};
+
+class TStandardErrorPresenter : public TMessagePresenter {
+public:
+    int Present(
+        const std::string& caption, const std::string& text, TMessageButtons buttons) override {
+        std::cerr << caption << ": " << text << '\n';
+        switch (buttons) {
+        case mbOk:
+            return idOk;
+        case mbYesNo:
+            return idNo;
+        case mbYesNoCancel:
+            return idCancel;
+        }
+        return idCancel;
+    }
+};
+
+std::unique_ptr<TMessagePresenter>& Presenter() {
+    static std::unique_ptr<TMessagePresenter> presenter
+        = std::make_unique<TStandardErrorPresenter>();
+    return presenter;
+}
+
+int Show(char kind, unsigned number, unsigned last, const std::string& argument,
+    TMessageButtons buttons) {
+    if (number < 1 || number > last)
+        return 0;
+    const std::string prefix(1, kind);
+    const std::string caption = Messages().Text(prefix + "0");
+    const std::string text
+        = FillPlaceholders(Messages().Text(prefix + std::to_string(number)), argument);
+    return Presenter()->Present(caption, text, buttons);
+}
+
+} // namespace
+
+TMessageTable::TMessageTable() {
+    RestoreDefaults();
+}
+
+std::string TMessageTable::Text(const std::string& key) const {
+    const auto it = std::find_if(
+        m_Entries.begin(), m_Entries.end(), [&](const auto& e) { return e.first == key; });
+    return it == m_Entries.end() ? std::string() : it->second;
+}
+
+bool TMessageTable::Contains(const std::string& key) const {
+    return std::any_of(
+        m_Entries.begin(), m_Entries.end(), [&](const auto& e) { return e.first == key; });
+}
+
+bool TMessageTable::Replace(const std::string& key, const std::string& text) {
+    if (text.empty())
+        return false;
+    const auto it = std::find_if(
+        m_Entries.begin(), m_Entries.end(), [&](const auto& e) { return e.first == key; });
+    if (it == m_Entries.end())
+        return false;
+    it->second = text;
+    return true;
+}
+
+void TMessageTable::RestoreDefaults() {
+    m_Entries.clear();
+    for (const auto& [key, text] : DefaultMessages)
+        m_Entries.emplace_back(key, text);
+}
+
+TMessageTable& Messages() {
+    static TMessageTable table;
+    return table;
+}
+
+std::unique_ptr<TMessagePresenter> SetMessagePresenter(
+    std::unique_ptr<TMessagePresenter> presenter) {
+    if (!presenter)
+        presenter = std::make_unique<TStandardErrorPresenter>();
+    std::swap(Presenter(), presenter);
+    return presenter;
+}
+
+std::string FillPlaceholders(const std::string& text, const std::string& argument) {
+    std::string result;
+    result.reserve(text.size() + argument.size());
+    for (const char c : text) {
+        if (c == ';')
+            result += argument;
+        else
+            result += c;
+    }
+    return result;
+}
+
+void ShowError(unsigned number, const std::string& argument) {
+    Show('E', number, LastError, argument, mbOk);
+}
+
+void ShowNotice(unsigned number, const std::string& argument) {
+    Show('M', number, LastNotice, argument, mbOk);
+}
+
+int AskQuestion(unsigned number, const std::string& argument, bool WithCancel) {
+    return Show('Q', number, LastQuestion, argument, WithCancel ? mbYesNoCancel : mbYesNo);
+}

@@ -1,0 +1,74 @@
+#pragma once
+
+// The keyed table of every error, notice and question the program shows, and the three
+// operations that show them. Keys are E, M or Q followed by a number; entry 0 of each kind is the
+// caption of its box. A ";" in a text marks where the caller's argument goes. The boxes are shown
+// through a presenter that the window layer installs. Main thread only.
+
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+// Highest message number of each kind that the operations show.
+constexpr unsigned LastError = 11;
+constexpr unsigned LastNotice = 7;
+constexpr unsigned LastQuestion = 5;
+
+// Answers of a box, as the program has always numbered them.
+constexpr int idOk = 1;
+constexpr int idCancel = 2;
+constexpr int idYes = 6;
+constexpr int idNo = 7;
+
+enum TMessageButtons { mbOk, mbYesNo, mbYesNoCancel };
+
+class TMessageTable {
+public:
+    // The default English texts.
+    TMessageTable();
+
+    // The text of a key; empty for a key the table does not hold.
+    std::string Text(const std::string& key) const;
+    bool Contains(const std::string& key) const;
+    // Replaces the text of a key the table holds; an empty text or an unknown key changes
+    // nothing. Answers whether the text was replaced. Language packs translate through this.
+    bool Replace(const std::string& key, const std::string& text);
+    void RestoreDefaults();
+    const std::vector<std::pair<std::string, std::string>>& Entries() const { return m_Entries; }
+
+private:
+    std::vector<std::pair<std::string, std::string>> m_Entries;
+};
+
+// The program's one table, filled with the defaults on first use.
+TMessageTable& Messages();
+
+// Shows one modal box. For mbOk the answer is ignored; otherwise it is idYes, idNo or idCancel.
+class TMessagePresenter {
+public:
+    virtual ~TMessagePresenter() = default;
+    virtual int Present(
+        const std::string& caption, const std::string& text, TMessageButtons buttons)
+        = 0;
+};
+
+// Installs the presenter that shows the boxes and returns the one installed before; none puts
+// back the standard one. With the standard presenter a box is written to standard error and a
+// question is answered No (Cancel when offered), so that nothing is done that the user has not
+// agreed to.
+std::unique_ptr<TMessagePresenter> SetMessagePresenter(
+    std::unique_ptr<TMessagePresenter> presenter);
+
+// Replaces each ";" of the text with the argument once; a ";" inside the argument stays.
+std::string FillPlaceholders(const std::string& text, const std::string& argument);
+
+// Error E<number> with the caption E0 and an OK button; numbers outside 1..LastError show
+// nothing.
+void ShowError(unsigned number, const std::string& argument = {});
+// Notice M<number> with the caption M0 and an OK button; numbers outside 1..LastNotice show
+// nothing.
+void ShowNotice(unsigned number, const std::string& argument = {});
+// Question Q<number> with the caption Q0 and Yes/No (and Cancel when WithCancel) buttons; returns
+// idYes, idNo or idCancel, or 0 without showing anything for numbers outside 1..LastQuestion.
+int AskQuestion(unsigned number, const std::string& argument = {}, bool WithCancel = false);

@@ -1,0 +1,155 @@
+#include "UnitMessages.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+struct TShownBox {
+    std::string Caption;
+    std::string Text;
+    TMessageButtons Buttons;
+};
+
+class TRecordingPresenter : public TMessagePresenter {
+public:
+    TRecordingPresenter(std::vector<TShownBox>& shown, int answer)
+        : m_Shown(shown)
+        , m_Answer(answer) { }
+
+    int Present(
+        const std::string& caption, const std::string& text, TMessageButtons buttons) override {
+        m_Shown.push_back({ caption, text, buttons });
+        return m_Answer;
+    }
+
+private:
+    std::vector<TShownBox>& m_Shown;
+    int m_Answer;
+};
+
+class MessagesTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Messages().RestoreDefaults();
+        Answer(idYes);
+    }
+    void TearDown() override {
+        SetMessagePresenter(nullptr);
+        Messages().RestoreDefaults();
+    }
+    void Answer(int answer) {
+        SetMessagePresenter(std::make_unique<TRecordingPresenter>(Shown, answer));
+    }
+
+    std::vector<TShownBox> Shown;
+};
+
+TEST_F(MessagesTest, NumbersOutsideEachRangeShowNothing) {
+    ShowError(0);
+    ShowError(LastError + 1);
+    ShowNotice(0);
+    ShowNotice(8);
+    EXPECT_EQ(AskQuestion(0), 0);
+    EXPECT_EQ(AskQuestion(6), 0);
+    EXPECT_TRUE(Shown.empty());
+}
+
+TEST_F(MessagesTest, EachKindUsesItsCaptionAndButtons) {
+    ShowError(5);
+    ShowNotice(7);
+    EXPECT_EQ(AskQuestion(2), idYes);
+    AskQuestion(2, "", true);
+    ASSERT_EQ(Shown.size(), 4u);
+    EXPECT_EQ(Shown[0].Caption, "Error");
+    EXPECT_EQ(Shown[0].Text, "You cannot undo one of your opponent's move!");
+    EXPECT_EQ(Shown[0].Buttons, mbOk);
+    EXPECT_EQ(Shown[1].Caption, "Message");
+    EXPECT_EQ(Shown[1].Text, "The game is tied!");
+    EXPECT_EQ(Shown[2].Caption, "Question");
+    EXPECT_EQ(Shown[2].Buttons, mbYesNo);
+    EXPECT_EQ(Shown[3].Buttons, mbYesNoCancel);
+}
+
+TEST_F(MessagesTest, AQuestionReturnsThePresentersAnswer) {
+    Answer(idCancel);
+    EXPECT_EQ(AskQuestion(1, "", true), idCancel);
+    Answer(idNo);
+    EXPECT_EQ(AskQuestion(3), idNo);
+}
+
+TEST_F(MessagesTest, ThePlaceholderTakesTheArgument) {
+    ShowNotice(4, "Anna");
+    AskQuestion(4, "Autumn");
+    ShowError(9, "e2-e4");
+    ASSERT_EQ(Shown.size(), 3u);
+    EXPECT_EQ(Shown[0].Text, "Anna has forfeited the game.");
+    EXPECT_EQ(Shown[1].Text, "A theme named \"Autumn\" already exists, do you want to replace it?");
+    EXPECT_EQ(Shown[2].Text, "The computer has attempted an invalid move: e2-e4!");
+}
+
+TEST_F(MessagesTest, ASemicolonInTheArgumentIsInsertedOnceAndStays) {
+    ShowNotice(6, "Bo;b");
+    ASSERT_EQ(Shown.size(), 1u);
+    EXPECT_EQ(Shown[0].Text, "Bo;b has won the game!");
+    EXPECT_EQ(FillPlaceholders("; and ;", ";x"), ";x and ;x");
+}
+
+TEST_F(MessagesTest, AnEmptyArgumentRemovesThePlaceholder) {
+    ShowNotice(6);
+    ASSERT_EQ(Shown.size(), 1u);
+    EXPECT_EQ(Shown[0].Text, " has won the game!");
+}
+
+TEST_F(MessagesTest, DefaultTextsKeepTheirOwnSpelling) {
+    EXPECT_EQ(
+        Messages().Text("E2"), "An error occured on the network! The connection was terminated.");
+    EXPECT_EQ(Messages().Text("E8"), "Cannot retreive the games list from the server!");
+    EXPECT_EQ(Messages().Text("Q1"),
+        "A new version of Wintermoot is availlable! Do you want to download it now?");
+    EXPECT_EQ(Messages().Text("M2"), "You opponent disconnected from the game.");
+}
+
+TEST_F(MessagesTest, EveryKeyOfTheTableHasADefault) {
+    for (const char kind : { 'E', 'M', 'Q' }) {
+        const unsigned last = kind == 'E' ? LastError : kind == 'M' ? LastNotice : LastQuestion;
+        for (unsigned n = 0; n <= last; ++n) {
+            const std::string key = kind + std::to_string(n);
+            EXPECT_FALSE(Messages().Text(key).empty()) << key;
+        }
+    }
+    EXPECT_EQ(Messages().Entries().size(), size_t(LastError + LastNotice + LastQuestion + 3));
+}
+
+TEST_F(MessagesTest, LoadAndSaveFailuresNameTheFile) {
+    ShowError(10, "/tmp/a.wtg");
+    ShowError(11, "/tmp/b.wtg");
+    ASSERT_EQ(Shown.size(), 2u);
+    EXPECT_EQ(Shown[0].Text, "Could not load the game from /tmp/a.wtg.");
+    EXPECT_EQ(Shown[1].Text, "Could not save the game to /tmp/b.wtg.");
+}
+
+TEST_F(MessagesTest, ATranslationReplacesOnlyKnownKeysWithNonEmptyTexts) {
+    EXPECT_TRUE(Messages().Replace("E1", "Keine Verbindung!"));
+    EXPECT_FALSE(Messages().Replace("E12", "nothing"));
+    EXPECT_FALSE(Messages().Replace("E2", ""));
+    ShowError(1);
+    ShowError(2);
+    ASSERT_EQ(Shown.size(), 2u);
+    EXPECT_EQ(Shown[0].Caption, "Error");
+    EXPECT_EQ(Shown[0].Text, "Keine Verbindung!");
+    EXPECT_EQ(Shown[1].Text, "An error occured on the network! The connection was terminated.");
+    EXPECT_FALSE(Messages().Contains("E12"));
+}
+
+TEST_F(MessagesTest, WithoutAPresenterAQuestionIsNotAgreedTo) {
+    SetMessagePresenter(nullptr);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(AskQuestion(2), idNo);
+    EXPECT_EQ(AskQuestion(2, "", true), idCancel);
+    const std::string written = testing::internal::GetCapturedStderr();
+    EXPECT_NE(written.find("Question: A game is in progress"), std::string::npos);
+}
+
+} // namespace
