@@ -5,3 +5,4 @@
 // Each subcommand takes the arguments after its name and returns the exit status.
 int CmdLegal(const TArgs& args);
 int CmdPerft(const TArgs& args);
+int CmdSelfplay(const TArgs& args);

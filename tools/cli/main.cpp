@@ -19,6 +19,9 @@ const TCommand Commands[] = {
         "legal FEN                 the legal moves of the side to move, one a line" },
     { "perft", CmdPerft,
         "perft FEN DEPTH           the number of leaf positions DEPTH moves deep" },
+    { "selfplay", CmdSelfplay,
+        "selfplay [--depth D] [--white-level L] [--black-level L] [--max-moves N] [--seed S]\n"
+        "         [--save-after K FILE]  a computer-against-computer game through the controller" },
 };
 
 void PrintHelp(std::ostream& out) {

@@ -1,0 +1,145 @@
+// selfplay: a computer-against-computer game through the real game controller, its clock and the
+// computer player's thread, without any window.
+
+#include "Commands.h"
+#include "UnitChessGame.h"
+
+#include <QCoreApplication>
+
+#include <iostream>
+#include <limits>
+
+namespace {
+
+struct TSelfplayOptions {
+    int Depth = -1;
+    int WhiteLevel = 0;
+    int BlackLevel = 0;
+    int MaxMoves = 200;
+    bool Seeded = false;
+    uint32_t Seed = 0;
+    int SaveAfter = 0;
+    std::string SaveFile;
+};
+
+const char* const Usage = "usage: wintermoot-cli selfplay [--depth D] [--white-level L] "
+                          "[--black-level L] [--max-moves N] [--seed S] [--save-after K FILE]";
+
+TSelfplayOptions ParseOptions(const TArgs& args) {
+    TSelfplayOptions options;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& name = args[i];
+        const size_t needed = name == "--save-after" ? 2 : 1;
+        if (i + needed >= args.size())
+            throw EUsageError(name + " needs a value\n" + Usage);
+        const std::string& value = args[i + 1];
+        if (name == "--depth")
+            options.Depth = ParseInt(value, "--depth", 0, 8);
+        else if (name == "--white-level")
+            options.WhiteLevel = ParseInt(value, "--white-level", 0, 2);
+        else if (name == "--black-level")
+            options.BlackLevel = ParseInt(value, "--black-level", 0, 2);
+        else if (name == "--max-moves")
+            options.MaxMoves = ParseInt(value, "--max-moves", 1, 65535);
+        else if (name == "--seed") {
+            options.Seed = static_cast<uint32_t>(
+                ParseInt(value, "--seed", 0, std::numeric_limits<int>::max()));
+            options.Seeded = true;
+        } else if (name == "--save-after") {
+            options.SaveAfter = ParseInt(value, "--save-after", 1, 65535);
+            options.SaveFile = args[i + 2];
+        } else
+            throw EUsageError("unknown option '" + name + "'\n" + Usage);
+        i += needed;
+    }
+    if (options.SaveAfter && options.SaveAfter >= options.MaxMoves)
+        throw EUsageError("--save-after must be less than --max-moves");
+    return options;
+}
+
+std::string FlagWords(TMoveResult flags) {
+    std::string words;
+    const std::pair<TMoveResult, const char*> names[] = {
+        { mrCapture, "capture" },
+        { mrCastling, "castling" },
+        { mrPromotion, "promotion" },
+        { mrCheck, "check" },
+        { mrGameOver, "gameover" },
+    };
+    for (const auto& [flag, name] : names) {
+        if (flags & flag) {
+            words += ' ';
+            words += name;
+        }
+    }
+    return words;
+}
+
+} // namespace
+
+int CmdSelfplay(const TArgs& args) {
+    const TSelfplayOptions options = ParseOptions(args);
+
+    int argc = 1;
+    char name[] = "wintermoot-cli";
+    char* argv[] = { name, nullptr };
+    QCoreApplication app(argc, argv);
+
+    TChessGame game;
+    game.WhitePlayer = TPlayer { static_cast<uint16_t>(options.WhiteLevel), false, "White" };
+    game.BlackPlayer = TPlayer { static_cast<uint16_t>(options.BlackLevel), false, "Black" };
+    if (options.Depth >= 0)
+        game.SetSearchDepth(options.Depth);
+    if (options.Seeded)
+        game.ComputerPlayer().Seed(options.Seed);
+
+    bool maxReached = false;
+    bool failed = false;
+    game.OnMovePlayed = [&](TPoint from, TPoint to, TMoveResult) {
+        // The stored flags include a completed promotion and what it brought.
+        const TMoveRecord* last = game.Moves.Last();
+        std::cout << MoveText(from, to) << FlagWords(last->Flags) << std::endl;
+        if (game.Moves.Count() >= options.MaxMoves && game.GameState == gsPlaying
+            && !(last->Flags & mrGameOver)) {
+            maxReached = true;
+            game.StopGame();
+        }
+    };
+    // Saved once the turn has passed, so that the file holds the side that moves next.
+    game.OnTurnChanged = [&] {
+        if (options.SaveAfter && game.Moves.Count() == options.SaveAfter) {
+            if (game.SaveGame(QString::fromStdString(options.SaveFile))) {
+                std::cerr << "saved after " << options.SaveAfter << " moves to " << options.SaveFile
+                          << '\n';
+            } else {
+                std::cerr << "wintermoot-cli selfplay: could not save the game to "
+                          << options.SaveFile << '\n';
+                failed = true;
+                game.StopGame();
+            }
+        }
+    };
+    game.OnInvalidMove = [&](TPoint from, TPoint to, TMoveResult) {
+        std::cerr << "wintermoot-cli selfplay: the computer attempted an invalid move "
+                  << SquareName(from) << '-' << SquareName(to) << '\n';
+        failed = true;
+        game.StopGame();
+    };
+    game.OnGameStopped = [&] { QCoreApplication::exit(0); };
+
+    game.StartGame();
+    app.exec();
+
+    std::cerr << "time: white " << game.WhitePlayer.Time << " s, black " << game.BlackPlayer.Time
+              << " s\n";
+    const TMoveRecord* last = game.Moves.Last();
+    std::string result = "unfinished";
+    if (!maxReached && !failed && last && (last->Flags & mrGameOver)) {
+        if (last->Flags & mrCheck)
+            result = game.Turn == pcWhite ? "white won" : "black won";
+        else
+            result = "tied";
+    }
+    std::cout << "result: " << result << std::endl;
+    return failed ? 1 : 0;
+}
