@@ -1,5 +1,8 @@
 #include "UnitChessAI.h"
 
+#include "FastBoard.h"
+
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
@@ -32,6 +35,7 @@ constexpr int LevelTolerance = 10;
 
 struct TCancelled { };
 
+// Every legal move of the colour, in generation order, with the value of the piece taken.
 void GenerateMoves(TChessBoard& board, TPieceColour colour, TMoveList& moves) {
     for (int x = 1; x <= 8; ++x) {
         for (int y = 1; y <= 8; ++y) {
@@ -50,47 +54,64 @@ void GenerateMoves(TChessBoard& board, TPieceColour colour, TMoveList& moves) {
     }
 }
 
-// Makes a move by lifting and putting pieces: no move count changes, no rook moves with a
-// castling king, a pawn taken en passant stays, a pawn on the last rank stays a pawn.
-std::unique_ptr<TPiece> MakeMove(TChessBoard& board, const TMoveRecord& m) {
-    auto occupant = board.TakePiece(m.To.X, m.To.Y);
-    board.PutPiece(m.To.X, m.To.Y, board.TakePiece(m.From.X, m.From.Y));
-    return occupant;
-}
+// The reply search on the compact board. Moves are tried biggest capture first and tested for
+// legality only when their turn comes, since a cut-off usually makes the rest unnecessary.
+class TReplySearch {
+public:
+    TReplySearch(TFastBoard& board, const TSearchControl& control)
+        : m_Board(board)
+        , m_Control(control) { }
 
-void TakeBack(TChessBoard& board, const TMoveRecord& m, std::unique_ptr<TPiece> occupant) {
-    board.PutPiece(m.From.X, m.From.Y, board.TakePiece(m.To.X, m.To.Y));
-    board.PutPiece(m.To.X, m.To.Y, std::move(occupant));
-}
+    long long Nodes() const { return m_Nodes; }
 
-int Search(
-    TChessBoard& board, TPieceColour colour, int depth, int bound, const TSearchControl& control) {
-    if (control.Cancel && control.Cancel->load(std::memory_order_relaxed))
-        throw TCancelled {};
-    TMoveList moves;
-    GenerateMoves(board, colour, moves);
-    moves.SortByScore();
-    int best = NoMoveScore;
-    for (TMoveRecord* m = moves.First(); m; m = m->Next) {
-        auto occupant = MakeMove(board, *m);
-        if (depth > 0) {
-            bound = m->Score - best;
-            try {
-                m->Score -= Search(board, Opponent(colour), depth - 1, bound, control);
-            } catch (const TCancelled&) {
-                TakeBack(board, *m, std::move(occupant));
-                throw;
+    // The best net gain of `colour` from here, as the board's search would find it.
+    int Search(TPieceColour colour, int depth, int bound) {
+        if ((++m_Nodes & 1023) == 0 && m_Control.Cancel
+            && m_Control.Cancel->load(std::memory_order_relaxed))
+            throw TCancelled {};
+        uint32_t moves[TFastBoard::MaxMoves];
+        const int count = m_Board.GenerateMoves(colour, moves);
+        std::sort(moves, moves + count, std::greater<uint32_t>());
+        const int inCheck = m_Board.InCheck(colour) ? 1 : 0;
+        const TPieceColour opponent = Opponent(colour);
+        int best = NoMoveScore;
+        for (int i = 0; i < count; ++i) {
+            const uint32_t move = moves[i];
+            const int value = TFastBoard::MoveValue(move);
+            // At the last level a move scores at most the value it takes, and the moves come in
+            // descending value: once the best reaches that value nothing can change it.
+            if (depth <= 0 && best >= value)
+                break;
+            if (!m_Board.IsLegal(move, inCheck))
+                continue;
+            const int from = TFastBoard::MoveFrom(move);
+            const int to = TFastBoard::MoveTo(move);
+            const uint8_t occupant = m_Board.Make(from, to);
+            int score = value;
+            if (depth > 0) {
+                bound = value - best;
+                score -= Search(opponent, depth - 1, bound);
+            } else if (m_Board.IsAttacked(to, colour)) {
+                score -= PieceValueOf(m_Board.At(to));
             }
-        } else if (board.IsAttacked(m->To.X, m->To.Y, colour)) {
-            m->Score -= PieceValue(board.PieceAt(m->To));
+            m_Board.TakeBack(from, to, occupant);
+            best = std::max(best, score);
+            if (best >= bound)
+                break;
         }
-        TakeBack(board, *m, std::move(occupant));
-        best = std::max(best, m->Score);
-        if (best >= bound)
-            break;
+        return best;
     }
-    return best;
-}
+
+private:
+    static int PieceValueOf(uint8_t piece) {
+        TPiece p(TFastBoard::KindOf(piece), TFastBoard::ColourOf(piece));
+        return PieceValue(&p);
+    }
+
+    TFastBoard& m_Board;
+    const TSearchControl& m_Control;
+    long long m_Nodes = 0;
+};
 
 int Evaluate(TChessBoard& board, TPieceColour colour, const TMoveRecord& m) {
     const TPieceColour opponent = Opponent(colour);
@@ -146,29 +167,56 @@ int Evaluate(TChessBoard& board, TPieceColour colour, const TMoveRecord& m) {
 bool ScoreCandidates(TChessBoard& board, TPieceColour colour, int depth, TPoint lastFrom,
     TMoveList& candidates, const TSearchControl& control) {
     candidates.Clear();
-    GenerateMoves(board, colour, candidates);
-    if (control.ProgressTotal)
-        control.ProgressTotal->store(candidates.Count());
-    int best = NoMoveScore;
-    int done = 0;
-    for (TMoveRecord* m = candidates.First(); m; m = m->Next) {
-        auto occupant = MakeMove(board, *m);
-        try {
-            m->Score -= Search(board, Opponent(colour), depth, m->Score - best, control);
-        } catch (const TCancelled&) {
-            TakeBack(board, *m, std::move(occupant));
-            return false;
-        }
-        m->Score += Evaluate(board, colour, *m);
-        if (m->To == lastFrom)
-            m->Score -= ReturnPenalty;
-        TakeBack(board, *m, std::move(occupant));
-        best = std::max(best, m->Score);
-        if (control.ProgressDone)
-            control.ProgressDone->store(++done);
+    TFastBoard fast(board);
+    uint32_t moves[TFastBoard::MaxMoves];
+    const int generated = fast.GenerateMoves(colour, moves);
+    const int inCheck = fast.InCheck(colour) ? 1 : 0;
+    int count = 0;
+    for (int i = 0; i < generated; ++i) {
+        if (fast.IsLegal(moves[i], inCheck))
+            moves[count++] = moves[i];
     }
+    // Generation order: by origin, then destination, file by file.
+    std::sort(moves, moves + count, [](uint32_t a, uint32_t b) { return (a & 4095) < (b & 4095); });
+    if (control.ProgressTotal)
+        control.ProgressTotal->store(count);
+
+    const bool wasModified = board.Modified;
+    TReplySearch search(fast, control);
+    int best = NoMoveScore;
+    bool complete = true;
+    try {
+        for (int i = 0; i < count; ++i) {
+            const int from = TFastBoard::MoveFrom(moves[i]);
+            const int to = TFastBoard::MoveTo(moves[i]);
+            TMoveRecord m;
+            m.From = MakePoint(TFastBoard::FileOf(from), TFastBoard::RankOf(from));
+            m.To = MakePoint(TFastBoard::FileOf(to), TFastBoard::RankOf(to));
+            const int value = TFastBoard::MoveValue(moves[i]);
+            const uint8_t occupant = fast.Make(from, to);
+            int score = value - search.Search(Opponent(colour), depth, value - best);
+            fast.TakeBack(from, to, occupant);
+
+            auto taken = board.TakePiece(m.To.X, m.To.Y);
+            board.PutPiece(m.To.X, m.To.Y, board.TakePiece(m.From.X, m.From.Y));
+            score += Evaluate(board, colour, m);
+            board.PutPiece(m.From.X, m.From.Y, board.TakePiece(m.To.X, m.To.Y));
+            board.PutPiece(m.To.X, m.To.Y, std::move(taken));
+            if (m.To == lastFrom)
+                score -= ReturnPenalty;
+            candidates.Add(TFastBoard::KindOf(fast.At(from)), m.From, m.To, score, 0);
+            best = std::max(best, score);
+            if (control.ProgressDone)
+                control.ProgressDone->store(i + 1);
+        }
+    } catch (const TCancelled&) {
+        complete = false;
+    }
+    board.Modified = wasModified;
+    if (control.Nodes)
+        *control.Nodes += search.Nodes();
     candidates.SortByScore();
-    return true;
+    return complete;
 }
 
 TMoveRecord ChooseMove(const TMoveList& sorted, int level, std::mt19937& rng) {

@@ -23,6 +23,8 @@ struct TSearchControl {
     const std::atomic<bool>* Cancel = nullptr;
     std::atomic<int>* ProgressDone = nullptr;
     std::atomic<int>* ProgressTotal = nullptr;
+    // Counts the searched positions (calls of the reply search), when given.
+    long long* Nodes = nullptr;
 };
 
 // Scores every legal move of `colour` and sorts them best first (equal scores in reverse

@@ -22,6 +22,11 @@ const TCommand Commands[] = {
     { "selfplay", CmdSelfplay,
         "selfplay [--depth D] [--white-level L] [--black-level L] [--max-moves N] [--seed S]\n"
         "         [--save-after K FILE]  a computer-against-computer game through the controller" },
+    { "search", CmdSearch,
+        "search FEN DEPTH [LASTFROM]  the computer player's scored moves, best first" },
+    { "bench", CmdBench,
+        "bench [--min-depth N] [--max-depth N] [--reference-max-depth N]\n"
+        "                            times the computer player's search against the plain one" },
 };
 
 void PrintHelp(std::ostream& out) {

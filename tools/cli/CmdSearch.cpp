@@ -1,0 +1,110 @@
+#include "Commands.h"
+#include "Fen.h"
+#include "ReferenceSearch.h"
+#include "UnitChessAI.h"
+
+#include <chrono>
+#include <cstdio>
+#include <iostream>
+
+namespace {
+
+struct TBenchPosition {
+    const char* Name;
+    const char* Fen;
+};
+
+const TBenchPosition BenchPositions[] = {
+    { "opening", "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1" },
+    { "italian", "r1bqk1nr/pppp1ppp/2n5/2b1p3/2B1P3/5N2/PPPP1PPP/RNBQK2R w KQkq - 4 4" },
+    { "kiwipete-w", "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1" },
+    { "kiwipete-b", "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R b KQkq - 0 1" },
+    { "middlegame", "r3k2r/Pppp1ppp/1b3nbN/nP6/BBP1P3/q4N2/Pp1P2PP/R2Q1RK1 w kq - 0 1" },
+    { "promotion", "rnbq1k1r/pp1Pbppp/2p5/8/2B5/8/PPP1NnPP/RNBQK2R w KQ - 1 8" },
+    { "rook-ending", "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1" },
+    { "pawn-ending", "8/5k2/3p4/1p1Pp2p/pP2Pp1P/P4P1K/8/8 b - - 0 1" },
+};
+
+double Seconds(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+} // namespace
+
+int CmdSearch(const TArgs& args) {
+    if (args.size() < 2 || args.size() > 3)
+        throw EUsageError("usage: wintermoot-cli search FEN DEPTH [LASTFROM]");
+    TChessBoard board;
+    const TPieceColour side = SetUpFen(board, args[0]);
+    const int depth = ParseInt(args[1], "DEPTH", 0, 12);
+    const TPoint lastFrom = args.size() == 3 ? ParseSquare(args[2]) : TPoint {};
+    TMoveList candidates;
+    ScoreCandidates(board, side, depth, lastFrom, candidates);
+    for (const TMoveRecord* m = candidates.First(); m; m = m->Next)
+        std::cout << MoveText(m->From, m->To) << ' ' << m->Score << '\n';
+    std::cout << "count " << candidates.Count() << '\n';
+    return 0;
+}
+
+int CmdBench(const TArgs& args) {
+    int referenceMaxDepth = 5;
+    int maxDepth = 8;
+    int minDepth = 3;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& option = args[i];
+        if (i + 1 >= args.size())
+            throw EUsageError("option '" + option + "' needs a value");
+        if (option == "--reference-max-depth")
+            referenceMaxDepth = ParseInt(args[++i], "--reference-max-depth", -1, 12);
+        else if (option == "--max-depth")
+            maxDepth = ParseInt(args[++i], "--max-depth", 0, 12);
+        else if (option == "--min-depth")
+            minDepth = ParseInt(args[++i], "--min-depth", 0, 12);
+        else
+            throw EUsageError("unknown option '" + option
+                + "' (known: --min-depth N, --max-depth N, --reference-max-depth N)");
+    }
+
+    std::printf("%-12s %5s %12s %12s %9s %12s %8s\n", "position", "depth", "reference s",
+        "product s", "ratio", "nodes/s", "same");
+    bool allSame = true;
+    for (const TBenchPosition& position : BenchPositions) {
+        for (int depth = minDepth; depth <= maxDepth; ++depth) {
+            TChessBoard board;
+            const TPieceColour side = LoadFen(board, position.Fen);
+            long long nodes = 0;
+            TSearchControl control;
+            control.Nodes = &nodes;
+            TMoveList product;
+            auto start = std::chrono::steady_clock::now();
+            ScoreCandidates(board, side, depth, TPoint {}, product, control);
+            const double productSeconds = Seconds(start);
+            const double nodesPerSecond = productSeconds > 0 ? nodes / productSeconds : 0;
+            if (depth > referenceMaxDepth) {
+                std::printf("%-12s %5d %12s %12.4f %9s %12.0f %8s\n", position.Name, depth, "-",
+                    productSeconds, "-", nodesPerSecond, "-");
+                std::fflush(stdout);
+                continue;
+            }
+            TMoveList reference;
+            start = std::chrono::steady_clock::now();
+            ReferenceCandidates(board, side, depth, TPoint {}, reference);
+            const double referenceSeconds = Seconds(start);
+            bool same = reference.Count() == product.Count();
+            for (const TMoveRecord *a = reference.First(), *b = product.First(); same && a && b;
+                 a = a->Next, b = b->Next)
+                same = a->From == b->From && a->To == b->To && a->Score == b->Score;
+            allSame = allSame && same;
+            std::printf("%-12s %5d %12.4f %12.4f %9.1f %12.0f %8s\n", position.Name, depth,
+                referenceSeconds, productSeconds,
+                productSeconds > 0 ? referenceSeconds / productSeconds : 0.0, nodesPerSecond,
+                same ? "yes" : "NO");
+            std::fflush(stdout);
+        }
+    }
+    if (!allSame) {
+        std::printf("the product search differs from the reference\n");
+        return 1;
+    }
+    return 0;
+}
