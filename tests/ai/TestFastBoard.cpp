@@ -1,0 +1,166 @@
+// The search's compact board against TChessBoard: attacks, check, castling and legal moves must
+// agree everywhere, also in the odd states the search walks into (a king taken and its square in
+// the king cache held by the taker, a king that stepped off and back, pawns left on the last
+// rank, a pawn left standing after an en passant capture).
+
+#include "FastBoard.h"
+#include "Perft.h"
+#include "TestPositions.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+
+namespace {
+
+#ifdef WINTERMOOT_SANITIZE_BUILD
+constexpr int PositionCount = 150;
+#else
+constexpr int PositionCount = 600;
+#endif
+
+std::vector<TMoveSquares> FastLegalMoves(TFastBoard& fast, TPieceColour colour) {
+    uint32_t moves[TFastBoard::MaxMoves];
+    const int count = fast.GenerateMoves(colour, moves);
+    const int inCheck = fast.InCheck(colour) ? 1 : 0;
+    std::vector<uint32_t> legal;
+    for (int i = 0; i < count; ++i) {
+        if (fast.IsLegal(moves[i], inCheck))
+            legal.push_back(moves[i] & 4095);
+    }
+    std::sort(legal.begin(), legal.end());
+    std::vector<TMoveSquares> result;
+    for (uint32_t m : legal) {
+        const int from = TFastBoard::MoveFrom(m);
+        const int to = TFastBoard::MoveTo(m);
+        result.push_back({ MakePoint(TFastBoard::FileOf(from), TFastBoard::RankOf(from)),
+            MakePoint(TFastBoard::FileOf(to), TFastBoard::RankOf(to)) });
+    }
+    return result;
+}
+
+std::string MovesText(const std::vector<TMoveSquares>& moves) {
+    std::string text;
+    for (const TMoveSquares& m : moves)
+        text += SquareName(m.From) + SquareName(m.To) + ' ';
+    return text;
+}
+
+// A step of the walk: mostly a legal move, preferring en passant and the biggest capture, and
+// sometimes any piece of the colour put on any square not held by its own side, so that the
+// primitives are compared on states the rules alone would not reach.
+TMoveSquares PickStep(TChessBoard& board, TPieceColour colour, std::mt19937& rng) {
+    std::vector<TMoveSquares> moves = LegalMoves(board, colour);
+    if (moves.empty() || rng() % 4 == 0) {
+        std::vector<TPoint> own;
+        std::vector<TPoint> open;
+        for (int x = 1; x <= 8; ++x) {
+            for (int y = 1; y <= 8; ++y) {
+                const TPiece* piece = board.PieceAt(x, y);
+                (piece && piece->Colour == colour ? own : open).push_back(MakePoint(x, y));
+            }
+        }
+        if (own.empty() || open.empty())
+            return {};
+        return { own[rng() % own.size()], open[rng() % open.size()] };
+    }
+    TMoveSquares move = moves[rng() % moves.size()];
+    if (rng() % 2 == 0)
+        return move;
+    int bestValue = -1;
+    for (const TMoveSquares& m : moves) {
+        const TPiece* taken = board.PieceAt(m.To);
+        const TPiece* mover = board.PieceAt(m.From);
+        int value = taken ? 1 + taken->Kind : 0;
+        if (!taken && mover->Kind == pkPawn && m.From.X != m.To.X)
+            value = 10;
+        if (taken && taken->Kind == pkKing)
+            value = 20;
+        if (value > bestValue) {
+            bestValue = value;
+            move = m;
+        }
+    }
+    return move;
+}
+
+// Compares every rule answer of the two boards; `where` names the state in failure messages.
+void ExpectSameRules(TChessBoard& board, TFastBoard& fast, const std::string& where) {
+    for (TPieceColour colour : { pcWhite, pcBlack }) {
+        ASSERT_EQ(fast.InCheck(colour), board.InCheck(colour)) << where;
+        ASSERT_EQ(fast.CanCastle(colour, true), board.CanCastle(colour, true)) << where;
+        ASSERT_EQ(fast.CanCastle(colour, false), board.CanCastle(colour, false)) << where;
+        for (int x = 1; x <= 8; ++x) {
+            for (int y = 1; y <= 8; ++y) {
+                ASSERT_EQ(fast.IsAttacked(TFastBoard::Square(x, y), colour),
+                    board.IsAttacked(x, y, colour))
+                    << SquareName(MakePoint(x, y)) << " colour " << int(colour) << ", " << where;
+            }
+        }
+        ASSERT_EQ(MovesText(FastLegalMoves(fast, colour)), MovesText(LegalMoves(board, colour)))
+            << "colour " << int(colour) << ", " << where;
+    }
+}
+
+TEST(FastBoard, AgreesWithTheBoardOnTestPositions) {
+    for (const TTestPosition& position : MakeTestPositions(PositionCount)) {
+        TFastBoard fast(*position.Board);
+        ExpectSameRules(*position.Board, fast, Describe(position));
+        if (HasFatalFailure())
+            return;
+    }
+}
+
+// Walks down the tree as the search does, preferring the biggest captures so that kings get
+// taken, and compares the boards after every step and every take-back.
+TEST(FastBoard, AgreesWithTheBoardInsideTheSearch) {
+    std::mt19937 rng(7);
+    int kingsTaken = 0;
+    for (const TTestPosition& position : MakeTestPositions(PositionCount)) {
+        TChessBoard& board = *position.Board;
+        TFastBoard fast(board);
+        struct TStep {
+            TMoveSquares Move;
+            std::unique_ptr<TPiece> Occupant;
+            uint8_t FastOccupant;
+        };
+        std::vector<TStep> steps;
+        TPieceColour colour = position.ToMove;
+        std::string where = Describe(position);
+        for (int ply = 0; ply < 8; ++ply) {
+            const TMoveSquares move = PickStep(board, colour, rng);
+            if (!OnBoard(move.From))
+                break;
+            const TPiece* taken = board.PieceAt(move.To);
+            kingsTaken += taken && taken->Kind == pkKing;
+            TStep step { move, board.TakePiece(move.To.X, move.To.Y), 0 };
+            board.PutPiece(move.To.X, move.To.Y, board.TakePiece(move.From.X, move.From.Y));
+            step.FastOccupant = fast.Make(TFastBoard::Square(move.From.X, move.From.Y),
+                TFastBoard::Square(move.To.X, move.To.Y));
+            steps.push_back(std::move(step));
+            where += ' ';
+            where += MovesText({ move });
+            ExpectSameRules(board, fast, where);
+            if (HasFatalFailure())
+                return;
+            colour = Opponent(colour);
+        }
+        while (!steps.empty()) {
+            TStep& step = steps.back();
+            board.PutPiece(step.Move.From.X, step.Move.From.Y,
+                board.TakePiece(step.Move.To.X, step.Move.To.Y));
+            board.PutPiece(step.Move.To.X, step.Move.To.Y, std::move(step.Occupant));
+            fast.TakeBack(TFastBoard::Square(step.Move.From.X, step.Move.From.Y),
+                TFastBoard::Square(step.Move.To.X, step.Move.To.Y), step.FastOccupant);
+            steps.pop_back();
+            where += " back";
+            ExpectSameRules(board, fast, where);
+            if (HasFatalFailure())
+                return;
+        }
+    }
+    EXPECT_GE(kingsTaken, PositionCount / 40);
+}
+
+} // namespace

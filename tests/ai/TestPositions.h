@@ -1,0 +1,27 @@
+#pragma once
+
+// Positions for comparing the search against the plain reference: published test positions and
+// positions sampled from random games played with MovePiece and Promote under fixed seeds.
+
+#include "UnitChessBoard.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+struct TTestPosition {
+    std::unique_ptr<TChessBoard> Board;
+    TPieceColour ToMove = pcWhite;
+    std::string Origin;
+    // A promoting pawn still stands on the last rank, waiting for Promote.
+    bool PromotionPending = false;
+};
+
+extern const char* const PublishedFens[];
+extern const int PublishedFenCount;
+
+// The published positions followed by positions from random games, `count` in all; the same
+// list every time.
+std::vector<TTestPosition> MakeTestPositions(int count);
+
+std::string Describe(const TTestPosition& position);
