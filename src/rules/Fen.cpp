@@ -72,6 +72,10 @@ TPieceColour LoadFen(TChessBoard& board, const std::string& fen) {
     fields >> castling >> enPassant >> halfmove >> fullmove;
     if (fields >> extra)
         throw EFenError("unexpected text after the move numbers");
+    for (const std::string* number : { &halfmove, &fullmove }) {
+        if (number->find_first_not_of("0123456789") != std::string::npos)
+            throw EFenError("move number '" + *number + "' is not a whole number");
+    }
 
     TSetup setup;
     ParsePlacement(placement, setup);
@@ -84,8 +88,12 @@ TPieceColour LoadFen(TChessBoard& board, const std::string& fen) {
         throw EFenError("side to move must be w or b");
 
     int kings[2] = { 0, 0 };
+    int pieces[2] = { 0, 0 };
     for (int x = 1; x <= 8; ++x) {
         for (int y = 1; y <= 8; ++y) {
+            if (setup.kind[x][y] < 0)
+                continue;
+            ++pieces[setup.colour[x][y]];
             if (setup.kind[x][y] == pkKing)
                 ++kings[setup.colour[x][y]];
             if (setup.kind[x][y] == pkPawn && (y == 1 || y == 8))
@@ -94,6 +102,10 @@ TPieceColour LoadFen(TChessBoard& board, const std::string& fen) {
     }
     if (kings[pcWhite] != 1 || kings[pcBlack] != 1)
         throw EFenError("each side must have exactly one king");
+    // The captured lists hold fifteen pieces a side, so a side cannot start with more than
+    // sixteen.
+    if (pieces[pcWhite] > 16 || pieces[pcBlack] > 16)
+        throw EFenError("a side has more than 16 pieces");
 
     // Which king and corner rooks keep their castling rights.
     bool keeps[9][9] = {};

@@ -217,6 +217,15 @@ void TChessBoard::LoadFromStream(std::istream& in) {
 
     CheckCapturedList(byWhite, byWhiteCount, pcBlack);
     CheckCapturedList(byBlack, byBlackCount, pcWhite);
+    // A side never has more than its sixteen pieces; more would overflow the captured list it
+    // feeds, and a capture that cannot be stored could not be taken back.
+    int pieces[2] = { byBlackCount, byWhiteCount };
+    for (const auto& slot : squares) {
+        if (slot)
+            ++pieces[slot->Colour];
+    }
+    if (pieces[pcWhite] > MaxCaptured + 1 || pieces[pcBlack] > MaxCaptured + 1)
+        throw EStreamError("more than 16 pieces of one colour");
     int kings[2] = { 0, 0 };
     TPoint kingSquares[2];
     for (int i = 0; i < 64; ++i) {
@@ -233,6 +242,12 @@ void TChessBoard::LoadFromStream(std::istream& in) {
         throw EStreamError("bad en passant flag");
     if (!(OnBoard(lastMoveTo) || lastMoveTo == TPoint {}) || (enPassant && !OnBoard(lastMoveTo)))
         throw EStreamError("bad last move square");
+    // A double step taken back by a program that kept the flag leaves it set with no pawn on
+    // LastMoveTo; such a flag would let a pawn move diagonally without taking anything.
+    const TPiece* doubleStepper
+        = enPassant ? squares[(lastMoveTo.X - 1) * 8 + (lastMoveTo.Y - 1)].get() : nullptr;
+    const bool enPassantStands = doubleStepper && doubleStepper->Kind == pkPawn
+        && lastMoveTo.Y == (doubleStepper->Colour == pcWhite ? 4 : 5);
 
     m_Squares = std::move(squares);
     m_CapturedByWhite = std::move(byWhite);
@@ -241,7 +256,7 @@ void TChessBoard::LoadFromStream(std::istream& in) {
     m_CapturedByBlackCount = byBlackCount;
     WhiteKing = whiteKing;
     BlackKing = blackKing;
-    EnPassant = enPassant != 0;
+    EnPassant = enPassantStands;
     LastMoveTo = lastMoveTo;
     m_History.clear();
     Modified = false;

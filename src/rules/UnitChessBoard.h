@@ -45,7 +45,8 @@ public:
     }
 
     // Board section of a saved game. Loading reads everything into temporaries first and throws
-    // EStreamError for a short stream or bad values, leaving the board unchanged.
+    // EStreamError for a short stream or bad values, leaving the board unchanged. An en passant
+    // flag whose pawn is not on LastMoveTo is read as clear.
     void LoadFromStream(std::istream& in);
     void SaveToStream(std::ostream& out) const;
 
