@@ -322,6 +322,8 @@ void TChessGame::ClockTick() {
     if (GameState != gsPlaying)
         return;
     ++PlayerOf(Turn).Time;
+    if (GameKind == gkHost)
+        SendTime(PlayerOf(Turn).Time);
     if (OnClockTick)
         OnClockTick();
 }
@@ -353,3 +355,5 @@ void TChessGame::SendMove(TPoint, TPoint) { }
 void TChessGame::SendPromotion(uint8_t) { }
 
 void TChessGame::SendStateCommand(TGameState) { }
+
+void TChessGame::SendTime(int32_t) { }

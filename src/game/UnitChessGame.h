@@ -148,6 +148,7 @@ private:
     void SendMove(TPoint from, TPoint to);
     void SendPromotion(uint8_t kind);
     void SendStateCommand(TGameState state);
+    void SendTime(int32_t seconds);
 
     QTimer m_Clock;
     std::unique_ptr<TChessAI> m_ComputerPlayer;

@@ -132,6 +132,21 @@ TEST(ComputerPromotionTest, OnPromotedComesFirstAndTheMoveEventCarriesNoPromotio
     EXPECT_EQ(game.Turn, pcBlack);
 }
 
+// A stalemated computer finds no move at all; that is reported, not played or thrown.
+TEST(ComputerWithoutAMoveTest, IsReportedAsAnInvalidMove) {
+    TChessGame game;
+    SetPlayers(game, false, true);
+    SetUpPosition(game, "8/8/8/8/8/5k2/5p2/5K2 w - - 0 1");
+    game.SetSearchDepth(1);
+    TEventLog log(game);
+    game.StartGame();
+    ASSERT_TRUE(WaitUntil([&] { return log.Count("InvalidMove") == 1; }));
+    EXPECT_EQ(log.Events.back(), "InvalidMove ????");
+    EXPECT_EQ(game.Moves.Count(), 0);
+    EXPECT_EQ(game.Turn, pcWhite);
+    EXPECT_EQ(game.GameState, gsPlaying);
+}
+
 TEST(ComputerGameTest, TwoComputersPlayToTheEndWithTheClockRunning) {
     TChessGame game;
     SetPlayers(game, false, false);
