@@ -87,7 +87,7 @@ TPiece* TChessBoard::PieceAt(int32_t x, int32_t y) {
     return Slot(x, y).get();
 }
 
-bool TChessBoard::PutPiece(int32_t x, int32_t y, std::unique_ptr<TPiece> piece) {
+bool TChessBoard::PutPiece(int32_t x, int32_t y, std::unique_ptr<TPiece>&& piece) {
     if (!piece)
         return false;
     CheckSquare(x, y);

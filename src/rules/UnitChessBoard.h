@@ -30,7 +30,8 @@ public:
     const TPiece* PieceAt(TPoint p) const { return PieceAt(p.X, p.Y); }
     TPiece* PieceAt(TPoint p) { return PieceAt(p.X, p.Y); }
     // Places the piece, freeing any piece on the square; false (and nothing changed) for none.
-    bool PutPiece(int32_t x, int32_t y, std::unique_ptr<TPiece> piece);
+    // An off-board square raises ERangeError and leaves the piece with the caller.
+    bool PutPiece(int32_t x, int32_t y, std::unique_ptr<TPiece>&& piece);
     // Removes and returns the piece on the square; none for an empty square.
     std::unique_ptr<TPiece> TakePiece(int32_t x, int32_t y);
     // Moves the piece into the list of the side that took it. On success the list owns it and

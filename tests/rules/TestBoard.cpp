@@ -47,6 +47,10 @@ TEST(BoardPieces, PutPieceReplacesTheOccupantAndRefusesNone) {
     EXPECT_FALSE(board.PutPiece(3, 1, nullptr));
     EXPECT_EQ(board.PieceAt(3, 1)->Kind, pkBishop);
     EXPECT_FALSE(board.Modified);
+
+    auto piece = std::make_unique<TPiece>(pkRook, pcWhite);
+    EXPECT_THROW(board.PutPiece(0, 4, std::move(piece)), ERangeError);
+    ASSERT_NE(piece, nullptr) << "a refused piece stays with the caller";
 }
 
 TEST(BoardPieces, TakePieceHandsOverThePieceAndEmptySquareChangesNothing) {
