@@ -1,13 +1,9 @@
 #include "FastBoard.h"
 
+#include <bit>
 #include <cstdlib>
 
 namespace {
-
-constexpr int KnightSteps[8] = { 33, 31, 18, 14, -14, -18, -31, -33 };
-constexpr int KingSteps[8] = { 1, 15, 16, 17, -1, -15, -16, -17 };
-constexpr int StraightSteps[4] = { 1, 16, -1, -16 };
-constexpr int DiagonalSteps[4] = { 15, 17, -15, -17 };
 
 constexpr uint8_t Pawn = pkPawn + 1;
 constexpr uint8_t Rook = pkRook + 1;
@@ -18,26 +14,100 @@ constexpr uint8_t King = pkKing + 1;
 
 constexpr int Values[8] = { 0, 10, 50, 35, 35, 90, 1000, 0 };
 
-// The direction a pawn of the colour moves in, as a square step.
+uint64_t Bit(int sq) {
+    return uint64_t(1) << sq;
+}
+
+// The eight directions as (file, rank) steps. The first four run towards higher square numbers,
+// so the nearest piece on such a ray is its lowest bit; on the other four it is the highest.
+constexpr int DirectionX[8] = { 0, 1, 1, 1, 0, -1, -1, -1 };
+constexpr int DirectionY[8] = { 1, 0, 1, -1, -1, 0, -1, 1 };
+constexpr int StraightDirections[4] = { 0, 1, 4, 5 };
+constexpr int DiagonalDirections[4] = { 2, 3, 6, 7 };
+
+struct TTables {
+    uint64_t Knight[64] = {};
+    uint64_t King[64] = {};
+    // Squares a pawn of the colour standing on the square takes on.
+    uint64_t PawnTakes[2][64] = {};
+    uint64_t Ray[8][64] = {};
+    // Every square on a file, rank or diagonal through the square.
+    uint64_t Lines[64] = {};
+
+    TTables() {
+        const auto at = [](int x, int y) {
+            return x >= 1 && x <= 8 && y >= 1 && y <= 8 ? Bit(TFastBoard::Square(x, y)) : 0;
+        };
+        for (int sq = 0; sq < 64; ++sq) {
+            const int x = TFastBoard::FileOf(sq);
+            const int y = TFastBoard::RankOf(sq);
+            const int jumps[8][2] = { { 1, 2 }, { 2, 1 }, { 2, -1 }, { 1, -2 }, { -1, -2 },
+                { -2, -1 }, { -2, 1 }, { -1, 2 } };
+            for (const auto& j : jumps)
+                Knight[sq] |= at(x + j[0], y + j[1]);
+            for (int d = 0; d < 8; ++d) {
+                King[sq] |= at(x + DirectionX[d], y + DirectionY[d]);
+                for (int i = 1; i < 8; ++i)
+                    Ray[d][sq] |= at(x + i * DirectionX[d], y + i * DirectionY[d]);
+                Lines[sq] |= Ray[d][sq];
+            }
+            PawnTakes[pcWhite][sq] = at(x - 1, y + 1) | at(x + 1, y + 1);
+            PawnTakes[pcBlack][sq] = at(x - 1, y - 1) | at(x + 1, y - 1);
+        }
+    }
+};
+
+const TTables Tables;
+
+uint64_t RayAttacks(int direction, int sq, uint64_t occupied) {
+    uint64_t attacks = Tables.Ray[direction][sq];
+    const uint64_t blockers = attacks & occupied;
+    if (blockers) {
+        const int first
+            = direction < 4 ? std::countr_zero(blockers) : 63 - std::countl_zero(blockers);
+        attacks ^= Tables.Ray[direction][first];
+    }
+    return attacks;
+}
+
+uint64_t StraightAttacks(int sq, uint64_t occupied) {
+    uint64_t attacks = 0;
+    for (int d : StraightDirections)
+        attacks |= RayAttacks(d, sq, occupied);
+    return attacks;
+}
+
+uint64_t DiagonalAttacks(int sq, uint64_t occupied) {
+    uint64_t attacks = 0;
+    for (int d : DiagonalDirections)
+        attacks |= RayAttacks(d, sq, occupied);
+    return attacks;
+}
+
 int Forward(TPieceColour colour) {
-    return colour == pcWhite ? 16 : -16;
+    return colour == pcWhite ? 1 : -1;
+}
+int HomeRank(TPieceColour colour) {
+    return colour == pcWhite ? 1 : 8;
 }
 
 } // namespace
 
-const int TFastBoard::OrderSquare[64] = {
-#define WM_FILE(x) x, x + 16, x + 32, x + 48, x + 64, x + 80, x + 96, x + 112
-    WM_FILE(0), WM_FILE(1), WM_FILE(2), WM_FILE(3), WM_FILE(4), WM_FILE(5), WM_FILE(6), WM_FILE(7)
-#undef WM_FILE
-};
+int TFastBoard::ValueOf(uint8_t piece) {
+    return Values[piece & KindMask];
+}
 
 TFastBoard::TFastBoard(const TChessBoard& board) {
     for (int x = 1; x <= 8; ++x) {
         for (int y = 1; y <= 8; ++y) {
             const TPiece* piece = board.PieceAt(x, y);
-            if (piece)
-                m_Squares[Square(x, y)]
-                    = Code(piece->Kind, piece->Colour) | (piece->MoveCount == 0 ? UnmovedBit : 0);
+            if (!piece)
+                continue;
+            const int sq = Square(x, y);
+            m_Squares[sq] = uint8_t(piece->Kind + 1) | (piece->Colour == pcBlack ? ColourBit : 0)
+                | (piece->MoveCount == 0 ? UnmovedBit : 0);
+            m_Sets[piece->Colour][0] |= Bit(sq);
+            m_Sets[piece->Colour][piece->Kind + 1] |= Bit(sq);
         }
     }
     const auto cached = [](TPoint p) { return ::OnBoard(p) ? Square(p.X, p.Y) : NoSquare; };
@@ -48,51 +118,22 @@ TFastBoard::TFastBoard(const TChessBoard& board) {
     m_LastY = board.LastMoveTo.Y;
 }
 
-bool TFastBoard::PawnTakes(int target, TPieceColour attacker) const {
-    const uint8_t pawn = Pawn | (attacker == pcBlack ? ColourBit : 0);
-    const int behind = target - Forward(attacker);
-    return (OnBoard(behind - 1) && (m_Squares[behind - 1] & 15) == pawn)
-        || (OnBoard(behind + 1) && (m_Squares[behind + 1] & 15) == pawn);
+bool TFastBoard::AttackedByOthers(int target, TPieceColour attacker) const {
+    const uint64_t queens = Set(attacker, pkQueen);
+    if ((Tables.Knight[target] & Set(attacker, pkKnight))
+        || (Tables.King[target] & Set(attacker, pkKing)))
+        return true;
+    const uint64_t occupied = Occupied();
+    const uint64_t straight = Set(attacker, pkRook) | queens;
+    if ((Tables.Lines[target] & straight) && (StraightAttacks(target, occupied) & straight))
+        return true;
+    const uint64_t diagonal = Set(attacker, pkBishop) | queens;
+    return (Tables.Lines[target] & diagonal) && (DiagonalAttacks(target, occupied) & diagonal);
 }
 
-bool TFastBoard::AttackedByOthers(int target, TPieceColour attacker) const {
-    const uint8_t colourBit = attacker == pcBlack ? ColourBit : 0;
-    const uint8_t knight = Knight | colourBit;
-    for (int step : KnightSteps) {
-        const int from = target + step;
-        if (OnBoard(from) && (m_Squares[from] & 15) == knight)
-            return true;
-    }
-    const uint8_t king = King | colourBit;
-    for (int step : KingSteps) {
-        const int from = target + step;
-        if (OnBoard(from) && (m_Squares[from] & 15) == king)
-            return true;
-    }
-    const uint8_t rook = Rook | colourBit;
-    const uint8_t bishop = Bishop | colourBit;
-    const uint8_t queen = Queen | colourBit;
-    for (int step : StraightSteps) {
-        for (int from = target + step; OnBoard(from); from += step) {
-            const uint8_t piece = m_Squares[from] & 15;
-            if (!piece)
-                continue;
-            if (piece == rook || piece == queen)
-                return true;
-            break;
-        }
-    }
-    for (int step : DiagonalSteps) {
-        for (int from = target + step; OnBoard(from); from += step) {
-            const uint8_t piece = m_Squares[from] & 15;
-            if (!piece)
-                continue;
-            if (piece == bishop || piece == queen)
-                return true;
-            break;
-        }
-    }
-    return false;
+bool TFastBoard::AttackedByPieces(int target, TPieceColour attacker) const {
+    return (Tables.PawnTakes[Opponent(attacker)][target] & Set(attacker, pkPawn))
+        || AttackedByOthers(target, attacker);
 }
 
 // An empty target: a pawn reaches the square one or two steps straight ahead of it and the
@@ -101,29 +142,26 @@ bool TFastBoard::AttackedByOthers(int target, TPieceColour attacker) const {
 bool TFastBoard::AttackedEmpty(int target, TPieceColour attacker) const {
     if (AttackedByOthers(target, attacker))
         return true;
-    const uint8_t colourBit = attacker == pcBlack ? ColourBit : 0;
-    const uint8_t pawn = Pawn | colourBit;
-    const int forward = Forward(attacker);
-    const int behind = target - forward;
+    const uint64_t pawns = Set(attacker, pkPawn);
     const int x = FileOf(target);
     const int y = RankOf(target);
-    if (OnBoard(behind)) {
-        if ((m_Squares[behind] & 15) == pawn)
+    const int behindY = y - Forward(attacker);
+    if (behindY >= 1 && behindY <= 8) {
+        const int behind = Square(x, behindY);
+        if (pawns & Bit(behind))
             return true;
-        const int twoBehind = behind - forward;
-        if (!m_Squares[behind] && OnBoard(twoBehind)
-            && RankOf(twoBehind) == (attacker == pcWhite ? 2 : 7)
-            && (m_Squares[twoBehind] & 15) == pawn)
+        const int twoBehindY = behindY - Forward(attacker);
+        if (!m_Squares[behind] && twoBehindY == (attacker == pcWhite ? 2 : 7)
+            && (pawns & Bit(Square(x, twoBehindY))))
             return true;
-        if (m_EnPassant && m_LastX == x && m_LastY == RankOf(behind) && PawnTakes(target, attacker))
+        if (m_EnPassant && m_LastX == x && m_LastY == behindY
+            && (Tables.PawnTakes[Opponent(attacker)][target] & pawns))
             return true;
     }
-    const int homeRank = attacker == pcWhite ? 1 : 8;
-    if (y == homeRank && (x == 3 || x == 7)) {
-        const int kingFrom = Square(5, homeRank);
-        const int between = Square(x == 3 ? 4 : 6, homeRank);
-        if ((m_Squares[kingFrom] & 15) == (King | colourBit) && !m_Squares[between]
-            && CanCastle(attacker, x == 3))
+    const int home = HomeRank(attacker);
+    if (y == home && (x == 3 || x == 7)) {
+        if ((Set(attacker, pkKing) & Bit(Square(5, home)))
+            && !m_Squares[Square(x == 3 ? 4 : 6, home)] && CanCastle(attacker, x == 3))
             return true;
     }
     return false;
@@ -158,96 +196,113 @@ bool TFastBoard::CanCastle(TPieceColour colour, bool queenside) const {
     return !AttackedByPieces(Square(queenside ? 4 : 6, y), Opponent(colour));
 }
 
-int TFastBoard::GenerateMoves(TPieceColour colour, uint32_t* moves) const {
+// The board lifts the piece on the target for this test, so the target counts as empty: a pawn
+// defends the square ahead of it, not the diagonal ones (unless en passant allows the step).
+bool TFastBoard::IsDefended(int target, TPieceColour colour) {
+    const uint8_t lifted = m_Squares[target];
+    if (lifted)
+        Lift(target);
+    const bool defended = AttackedEmpty(target, colour);
+    if (lifted)
+        Put(target, lifted);
+    return defended;
+}
+
+int TFastBoard::CountLegalMoves(TPieceColour colour) {
+    uint32_t moves[MaxMoves];
+    int count = GenerateCaptures(colour, moves);
+    count += GenerateQuiets(colour, moves + count);
+    const bool inCheck = InCheck(colour);
+    int legal = 0;
+    for (int i = 0; i < count; ++i)
+        legal += IsLegal(moves[i], inCheck);
+    return legal;
+}
+
+uint64_t TFastBoard::Destinations(int from, uint8_t piece, uint64_t own, uint64_t occupied) const {
+    const TPieceColour colour = ColourOf(piece);
+    switch (piece & KindMask) {
+    case Pawn: {
+        uint64_t destinations = 0;
+        const int y = RankOf(from);
+        const int ahead = y + Forward(colour);
+        if (ahead < 1 || ahead > 8)
+            return 0;
+        const int one = from + Forward(colour);
+        if (!(occupied & Bit(one))) {
+            destinations |= Bit(one);
+            const int two = one + Forward(colour);
+            if (y == (colour == pcWhite ? 2 : 7) && !(occupied & Bit(two)))
+                destinations |= Bit(two);
+        }
+        const uint64_t takes = Tables.PawnTakes[colour][from];
+        destinations |= takes & occupied & ~own;
+        if (m_EnPassant && m_LastY == y && m_LastX >= 1 && m_LastX <= 8)
+            destinations |= takes & Bit(Square(m_LastX, ahead)) & ~occupied;
+        return destinations;
+    }
+    case Knight:
+        return Tables.Knight[from] & ~own;
+    case King: {
+        uint64_t destinations = Tables.King[from] & ~own;
+        const int home = HomeRank(colour);
+        if (from == Square(5, home)) {
+            if (!(occupied & (Bit(Square(6, home)) | Bit(Square(7, home)))))
+                destinations |= Bit(Square(7, home));
+            if (!(occupied & (Bit(Square(4, home)) | Bit(Square(3, home)))))
+                destinations |= Bit(Square(3, home));
+        }
+        return destinations;
+    }
+    case Rook:
+        return StraightAttacks(from, occupied) & ~own;
+    case Bishop:
+        return DiagonalAttacks(from, occupied) & ~own;
+    case Queen:
+        return (StraightAttacks(from, occupied) | DiagonalAttacks(from, occupied)) & ~own;
+    }
+    return 0;
+}
+
+int TFastBoard::GenerateCaptures(TPieceColour colour, uint32_t* moves) const {
+    const uint64_t own = m_Sets[colour][0];
+    const uint64_t their = m_Sets[Opponent(colour)][0];
+    const uint64_t occupied = own | their;
     int count = 0;
-    const auto add = [&](int from, int to) {
-        moves[count++] = uint32_t(Values[m_Squares[to] & KindMask] << 12)
-            | uint32_t(OrderIndex(from) << 6) | uint32_t(OrderIndex(to));
-    };
-    // A destination that is empty or holds a piece of the other side.
-    const auto open = [&](int to) { return !m_Squares[to] || ColourOf(m_Squares[to]) != colour; };
-    const auto slide = [&](int from, const int* steps, int stepCount) {
-        for (int i = 0; i < stepCount; ++i) {
-            for (int to = from + steps[i]; OnBoard(to); to += steps[i]) {
-                if (!m_Squares[to]) {
-                    add(from, to);
-                    continue;
-                }
-                if (ColourOf(m_Squares[to]) != colour)
-                    add(from, to);
-                break;
-            }
-        }
-    };
-    for (int from = 0; from < 128; ++from) {
-        if (!OnBoard(from)) {
-            from += 7;
-            continue;
-        }
-        const uint8_t piece = m_Squares[from];
-        if (!piece || ColourOf(piece) != colour)
-            continue;
-        switch (piece & KindMask) {
-        case Pawn: {
-            const int forward = Forward(colour);
-            const int one = from + forward;
-            if (OnBoard(one) && !m_Squares[one]) {
-                add(from, one);
-                const int two = one + forward;
-                if (RankOf(from) == (colour == pcWhite ? 2 : 7) && !m_Squares[two])
-                    add(from, two);
-            }
-            for (int side : { -1, 1 }) {
-                const int to = one + side;
-                if (!OnBoard(to))
-                    continue;
-                if (m_Squares[to]) {
-                    if (ColourOf(m_Squares[to]) != colour)
-                        add(from, to);
-                } else if (m_EnPassant && m_LastY == RankOf(from) && m_LastX == FileOf(to)) {
-                    add(from, to);
-                }
-            }
-            break;
-        }
-        case Knight:
-            for (int step : KnightSteps) {
-                const int to = from + step;
-                if (OnBoard(to) && open(to))
-                    add(from, to);
-            }
-            break;
-        case King: {
-            for (int step : KingSteps) {
-                const int to = from + step;
-                if (OnBoard(to) && open(to))
-                    add(from, to);
-            }
-            const int home = colour == pcWhite ? 1 : 8;
-            if (from == Square(5, home)) {
-                if (!m_Squares[Square(6, home)] && !m_Squares[Square(7, home)])
-                    add(from, Square(7, home));
-                if (!m_Squares[Square(4, home)] && !m_Squares[Square(3, home)])
-                    add(from, Square(3, home));
-            }
-            break;
-        }
-        case Rook:
-            slide(from, StraightSteps, 4);
-            break;
-        case Bishop:
-            slide(from, DiagonalSteps, 4);
-            break;
-        case Queen:
-            slide(from, StraightSteps, 4);
-            slide(from, DiagonalSteps, 4);
-            break;
+    for (uint64_t origins = own; origins; origins &= origins - 1) {
+        const int from = std::countr_zero(origins);
+        for (uint64_t targets = Destinations(from, m_Squares[from], own, occupied) & their; targets;
+             targets &= targets - 1) {
+            const int to = std::countr_zero(targets);
+            const uint32_t move = uint32_t(Values[m_Squares[to] & KindMask] << 12)
+                | uint32_t(from << 6) | uint32_t(to);
+            int i = count++;
+            for (; i > 0 && moves[i - 1] < move; --i)
+                moves[i] = moves[i - 1];
+            moves[i] = move;
         }
     }
     return count;
 }
 
-bool TFastBoard::IsLegal(uint32_t move, int inCheck) {
+int TFastBoard::GenerateQuiets(TPieceColour colour, uint32_t* moves) const {
+    const uint64_t own = m_Sets[colour][0];
+    const uint64_t occupied = own | m_Sets[Opponent(colour)][0];
+    int count = 0;
+    for (uint64_t origins = own; origins;) {
+        const int from = 63 - std::countl_zero(origins);
+        origins ^= Bit(from);
+        for (uint64_t targets = Destinations(from, m_Squares[from], own, occupied) & ~occupied;
+             targets;) {
+            const int to = 63 - std::countl_zero(targets);
+            targets ^= Bit(to);
+            moves[count++] = uint32_t(from << 6) | uint32_t(to);
+        }
+    }
+    return count;
+}
+
+bool TFastBoard::IsLegal(uint32_t move, bool inCheck) {
     const int from = MoveFrom(move);
     const int to = MoveTo(move);
     const uint8_t mover = m_Squares[from];
@@ -258,15 +313,11 @@ bool TFastBoard::IsLegal(uint32_t move, int inCheck) {
         return false;
     const bool enPassant = kind == Pawn && dx != 0 && !m_Squares[to];
     const int king = m_King[colour];
-    if (inCheck == 0 && !enPassant && king != NoSquare && from != king && m_Squares[king]
-        && ColourOf(m_Squares[king]) == colour) {
-        // Lifting a piece that shares no line with the king cannot expose it, and the piece put
-        // down only blocks or removes attackers.
-        const int kx = FileOf(king) - FileOf(from);
-        const int ky = RankOf(king) - RankOf(from);
-        if (kx != 0 && ky != 0 && std::abs(kx) != std::abs(ky))
-            return true;
-    }
+    // Lifting a piece that shares no line with its king cannot expose the king, and the piece
+    // put down only blocks or removes attackers.
+    if (!inCheck && !enPassant && king != NoSquare && from != king && m_Squares[king]
+        && ColourOf(m_Squares[king]) == colour && !(Tables.Lines[king] & Bit(from)))
+        return true;
     // The trial of the board: the pawn taken en passant is lifted for it when it is the other
     // side's.
     int liftedSquare = NoSquare;
@@ -275,8 +326,7 @@ bool TFastBoard::IsLegal(uint32_t move, int inCheck) {
         const int last = Square(m_LastX, m_LastY);
         if (m_Squares[last] && ColourOf(m_Squares[last]) != colour) {
             liftedSquare = last;
-            lifted = m_Squares[last];
-            m_Squares[last] = 0;
+            lifted = Lift(last);
         }
     }
     const uint8_t occupant = Make(from, to);

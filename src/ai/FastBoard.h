@@ -1,8 +1,8 @@
 #pragma once
 
-// A compact copy of a TChessBoard for the search: a 0x88 mailbox of one-byte pieces with the
-// same king cache and en passant state, and the board's move rules reproduced exactly,
-// including their quirks (a pawn "attacks" the empty square ahead of it, a king square that no
+// A compact copy of a TChessBoard for the search: one byte per square plus a bit set per colour
+// and kind, with the same king cache and en passant state, and the board's move rules reproduced
+// exactly, quirks included (a pawn "attacks" the empty square ahead of it, a king square that no
 // longer holds the king after it was taken inside the search, castling judged from the move
 // counts of the original position). Moves are made by lifting and putting pieces, as the search
 // does on the real board: no move counts change, a castling king moves alone, an en passant
@@ -14,25 +14,21 @@
 
 class TFastBoard {
 public:
-    // Square numbers are 0x88: file x (1..8) and rank y (1..8) give (x - 1) + 16 * (y - 1).
+    // Squares are numbered in the board's generation order, file by file: file x (1..8) and
+    // rank y (1..8) give (x - 1) * 8 + (y - 1). Bit n of a set stands for square n.
     static constexpr int NoSquare = -1;
-    static int Square(int x, int y) { return (x - 1) + 16 * (y - 1); }
-    static int FileOf(int sq) { return (sq & 7) + 1; }
-    static int RankOf(int sq) { return (sq >> 4) + 1; }
-    static bool OnBoard(int sq) { return (sq & ~0x77) == 0; }
-    // Index in the board's generation order: file by file, within a file rank by rank.
-    static int OrderIndex(int sq) { return (sq & 7) * 8 + (sq >> 4); }
+    static int Square(int x, int y) { return (x - 1) * 8 + (y - 1); }
+    static int FileOf(int sq) { return (sq >> 3) + 1; }
+    static int RankOf(int sq) { return (sq & 7) + 1; }
 
     // Piece bytes: 0 for an empty square, otherwise kind + 1, the colour in bit 3 and bit 4 set
     // while the piece has never moved (MoveCount 0).
     static constexpr uint8_t ColourBit = 8;
     static constexpr uint8_t UnmovedBit = 16;
     static constexpr uint8_t KindMask = 7;
-    static uint8_t Code(TPieceKind kind, TPieceColour colour) {
-        return uint8_t(kind + 1) | (colour == pcBlack ? ColourBit : 0);
-    }
     static TPieceKind KindOf(uint8_t piece) { return TPieceKind((piece & KindMask) - 1); }
     static TPieceColour ColourOf(uint8_t piece) { return (piece & ColourBit) ? pcBlack : pcWhite; }
+    static int ValueOf(uint8_t piece);
 
     explicit TFastBoard(const TChessBoard& board);
 
@@ -43,58 +39,73 @@ public:
     bool IsAttacked(int target, TPieceColour colour) const;
     bool InCheck(TPieceColour colour) const;
     bool CanCastle(TPieceColour colour, bool queenside) const;
+    bool IsDefended(int target, TPieceColour colour);
+    int CountLegalMoves(TPieceColour colour);
 
-    // Moves are packed as (value << 12) | (OrderIndex(from) << 6) | OrderIndex(to), so that
-    // sorting them in descending order gives the search's order: the biggest capture first,
-    // equal values in reverse generation order.
-    static int MoveFrom(uint32_t move) { return OrderSquare[(move >> 6) & 63]; }
-    static int MoveTo(uint32_t move) { return OrderSquare[move & 63]; }
+    // Moves are packed as (value << 12) | (from << 6) | to, so that descending order is the
+    // search's order: the biggest capture first, equal values in reverse generation order.
+    static int MoveFrom(uint32_t move) { return int(move >> 6) & 63; }
+    static int MoveTo(uint32_t move) { return int(move) & 63; }
     static int MoveValue(uint32_t move) { return int(move >> 12); }
     static constexpr int MaxMoves = 512;
 
     // The moves that pass MatchesPattern and CanReach, except that castling moves are listed
-    // whenever their squares are free and must still pass CanCastle (see IsLegal). Returns the
-    // count written to `moves`.
-    int GenerateMoves(TPieceColour colour, uint32_t* moves) const;
-    // For a move from GenerateMoves: the castling test and the board's trial of the move, so that
-    // the result equals IsLegalMove. `inCheck` is InCheck of the mover's colour, when known.
-    bool IsLegal(uint32_t move, int inCheck = -1);
+    // whenever their squares are free and must still pass CanCastle (see IsLegal). Captures come
+    // in descending order; quiet moves, all of value 0, in descending order too. Each returns
+    // the count written.
+    int GenerateCaptures(TPieceColour colour, uint32_t* moves) const;
+    int GenerateQuiets(TPieceColour colour, uint32_t* moves) const;
+    // For a move from the generators: the castling test and the board's trial of the move, so
+    // that the result equals IsLegalMove. `inCheck` is InCheck of the mover's colour.
+    bool IsLegal(uint32_t move, bool inCheck);
 
     // Lifting and putting, as the search makes and takes back a move; the king cache follows.
     uint8_t Make(int from, int to) {
         const uint8_t occupant = m_Squares[to];
-        const uint8_t mover = m_Squares[from];
-        m_Squares[from] = 0;
+        if (occupant)
+            Lift(to);
+        const uint8_t mover = Lift(from);
         Put(to, mover);
         return occupant;
     }
     void TakeBack(int from, int to, uint8_t occupant) {
-        const uint8_t mover = m_Squares[to];
-        m_Squares[to] = 0;
-        Put(from, mover);
+        Put(from, Lift(to));
         if (occupant)
             Put(to, occupant);
     }
 
 private:
-    static const int OrderSquare[64];
-
+    uint8_t Lift(int sq) {
+        const uint8_t piece = m_Squares[sq];
+        const uint64_t bit = uint64_t(1) << sq;
+        m_Sets[ColourOf(piece)][0] &= ~bit;
+        m_Sets[ColourOf(piece)][piece & KindMask] &= ~bit;
+        m_Squares[sq] = 0;
+        return piece;
+    }
     void Put(int sq, uint8_t piece) {
+        const uint64_t bit = uint64_t(1) << sq;
+        m_Sets[ColourOf(piece)][0] |= bit;
+        m_Sets[ColourOf(piece)][piece & KindMask] |= bit;
         m_Squares[sq] = piece;
         if ((piece & KindMask) == pkKing + 1)
             m_King[ColourOf(piece)] = sq;
     }
+    uint64_t Occupied() const { return m_Sets[pcWhite][0] | m_Sets[pcBlack][0]; }
+    uint64_t Set(TPieceColour colour, TPieceKind kind) const { return m_Sets[colour][kind + 1]; }
+
     // Whether `attacker` reaches `target` by the ordinary moves of its pieces: pawns diagonally
     // forward, no castling shape. This is the board's test when the target holds a piece of the
     // other colour (or stands in for one).
-    bool AttackedByPieces(int target, TPieceColour attacker) const {
-        return PawnTakes(target, attacker) || AttackedByOthers(target, attacker);
-    }
-    bool PawnTakes(int target, TPieceColour attacker) const;
+    bool AttackedByPieces(int target, TPieceColour attacker) const;
     bool AttackedByOthers(int target, TPieceColour attacker) const;
     bool AttackedEmpty(int target, TPieceColour attacker) const;
+    // The pseudo-legal destinations of the piece on `from`.
+    uint64_t Destinations(int from, uint8_t piece, uint64_t own, uint64_t occupied) const;
 
-    uint8_t m_Squares[128] = {};
+    uint8_t m_Squares[64] = {};
+    // Per colour: [0] all its pieces, [kind + 1] its pieces of that kind.
+    uint64_t m_Sets[2][8] = {};
     int m_King[2] = { NoSquare, NoSquare };
     bool m_EnPassant = false;
     // LastMoveTo, kept as coordinates since it need not be a square of the board.

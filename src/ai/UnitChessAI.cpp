@@ -35,25 +35,6 @@ constexpr int LevelTolerance = 10;
 
 struct TCancelled { };
 
-// Every legal move of the colour, in generation order, with the value of the piece taken.
-void GenerateMoves(TChessBoard& board, TPieceColour colour, TMoveList& moves) {
-    for (int x = 1; x <= 8; ++x) {
-        for (int y = 1; y <= 8; ++y) {
-            const TPiece* piece = board.PieceAt(x, y);
-            if (!piece || piece->Colour != colour)
-                continue;
-            const TPoint from = MakePoint(x, y);
-            for (int i = 1; i <= 8; ++i) {
-                for (int j = 1; j <= 8; ++j) {
-                    const TPoint to = MakePoint(i, j);
-                    if (to != from && board.IsLegalMove(from, to))
-                        moves.Add(piece->Kind, from, to, PieceValue(board.PieceAt(to)), 0);
-                }
-            }
-        }
-    }
-}
-
 // The reply search on the compact board. Moves are tried biggest capture first and tested for
 // legality only when their turn comes, since a cut-off usually makes the rest unnecessary.
 class TReplySearch {
@@ -70,19 +51,31 @@ public:
             && m_Control.Cancel->load(std::memory_order_relaxed))
             throw TCancelled {};
         uint32_t moves[TFastBoard::MaxMoves];
-        const int count = m_Board.GenerateMoves(colour, moves);
-        std::sort(moves, moves + count, std::greater<uint32_t>());
-        const int inCheck = m_Board.InCheck(colour) ? 1 : 0;
+        int count = m_Board.GenerateCaptures(colour, moves);
+        bool quietsAdded = false;
+        int inCheck = -1;
         const TPieceColour opponent = Opponent(colour);
         int best = NoMoveScore;
-        for (int i = 0; i < count; ++i) {
+        for (int i = 0;; ++i) {
+            if (i == count) {
+                // The quiet moves, worth 0, follow the captures; at the last level they cannot
+                // improve a best of 0 or more.
+                if (quietsAdded || (depth <= 0 && best >= 0))
+                    break;
+                quietsAdded = true;
+                count += m_Board.GenerateQuiets(colour, moves + count);
+                if (i == count)
+                    break;
+            }
             const uint32_t move = moves[i];
             const int value = TFastBoard::MoveValue(move);
             // At the last level a move scores at most the value it takes, and the moves come in
             // descending value: once the best reaches that value nothing can change it.
             if (depth <= 0 && best >= value)
                 break;
-            if (!m_Board.IsLegal(move, inCheck))
+            if (inCheck < 0)
+                inCheck = m_Board.InCheck(colour) ? 1 : 0;
+            if (!m_Board.IsLegal(move, inCheck != 0))
                 continue;
             const int from = TFastBoard::MoveFrom(move);
             const int to = TFastBoard::MoveTo(move);
@@ -92,7 +85,7 @@ public:
                 bound = value - best;
                 score -= Search(opponent, depth - 1, bound);
             } else if (m_Board.IsAttacked(to, colour)) {
-                score -= PieceValueOf(m_Board.At(to));
+                score -= TFastBoard::ValueOf(m_Board.At(to));
             }
             m_Board.TakeBack(from, to, occupant);
             best = std::max(best, score);
@@ -103,74 +96,70 @@ public:
     }
 
 private:
-    static int PieceValueOf(uint8_t piece) {
-        TPiece p(TFastBoard::KindOf(piece), TFastBoard::ColourOf(piece));
-        return PieceValue(&p);
-    }
-
     TFastBoard& m_Board;
     const TSearchControl& m_Control;
     long long m_Nodes = 0;
 };
 
-int Evaluate(TChessBoard& board, TPieceColour colour, const TMoveRecord& m) {
+// The positional score of a root move for `colour`, with the move made on the board.
+int Evaluate(TFastBoard& board, TPieceColour colour, int from, int to) {
     const TPieceColour opponent = Opponent(colour);
     int s = 0;
     if (board.InCheck(opponent)) {
         s += 6;
-        if (board.HasNoLegalMove(opponent))
+        if (board.CountLegalMoves(opponent) == 0)
             s += 36;
     }
+    // Own pieces on the rank in front of a king that has left the centre of its home rank.
     int shelter = 0;
-    const TPoint king = board.KingSquare(colour);
+    const int king = board.KingSquare(colour);
     const int homeRank = colour == pcWhite ? 1 : 8;
     const int pawnRank = colour == pcWhite ? 2 : 7;
-    if (king.Y == homeRank && king.X != 5) {
-        for (int x = std::max(1, king.X - 1); x <= std::min(8, king.X + 1); ++x) {
-            const TPiece* piece = board.PieceAt(x, pawnRank);
-            if (piece && piece->Colour == colour)
+    if (king != TFastBoard::NoSquare && TFastBoard::RankOf(king) == homeRank
+        && TFastBoard::FileOf(king) != 5) {
+        const int kingX = TFastBoard::FileOf(king);
+        for (int x = std::max(1, kingX - 1); x <= std::min(8, kingX + 1); ++x) {
+            const uint8_t piece = board.At(TFastBoard::Square(x, pawnRank));
+            if (piece && TFastBoard::ColourOf(piece) == colour)
                 ++shelter;
         }
     }
     s += shelter;
     const bool castlingOpen = board.CanCastle(colour, true) || board.CanCastle(colour, false);
-    const TPiece* moved = board.PieceAt(m.To);
-    if (moved && moved->Kind == pkKing) {
-        if (std::abs(m.From.X - m.To.X) > 1 && shelter >= 2)
+    const TPieceKind moved = TFastBoard::KindOf(board.At(to));
+    if (moved == pkKing) {
+        if (std::abs(TFastBoard::FileOf(from) - TFastBoard::FileOf(to)) > 1 && shelter >= 2)
             s += 140;
         else if (castlingOpen)
             s -= 80;
     }
-    if (moved && moved->Kind == pkPawn)
-        s += m.To.Y;
-    TMoveList own;
-    GenerateMoves(board, colour, own);
-    s += own.Count();
-    for (int x = 1; x <= 8; ++x) {
-        for (int y = 1; y <= 8; ++y) {
-            const TPiece* piece = board.PieceAt(x, y);
-            if (!piece)
-                continue;
-            const int sign = piece->Colour == colour ? 1 : -1;
-            const TPieceColour pieceColour = piece->Colour;
-            if (board.IsDefended(x, y, pieceColour))
-                s += sign;
-            if (board.IsAttacked(x, y, pieceColour))
-                s -= sign;
-        }
+    if (moved == pkPawn)
+        s += TFastBoard::RankOf(to);
+    s += board.CountLegalMoves(colour);
+    for (int sq = 0; sq < 64; ++sq) {
+        const uint8_t piece = board.At(sq);
+        if (!piece)
+            continue;
+        const TPieceColour pieceColour = TFastBoard::ColourOf(piece);
+        const int sign = pieceColour == colour ? 1 : -1;
+        if (board.IsDefended(sq, pieceColour))
+            s += sign;
+        if (board.IsAttacked(sq, pieceColour))
+            s -= sign;
     }
     return s;
 }
 
 } // namespace
 
-bool ScoreCandidates(TChessBoard& board, TPieceColour colour, int depth, TPoint lastFrom,
+bool ScoreCandidates(const TChessBoard& board, TPieceColour colour, int depth, TPoint lastFrom,
     TMoveList& candidates, const TSearchControl& control) {
     candidates.Clear();
     TFastBoard fast(board);
     uint32_t moves[TFastBoard::MaxMoves];
-    const int generated = fast.GenerateMoves(colour, moves);
-    const int inCheck = fast.InCheck(colour) ? 1 : 0;
+    int generated = fast.GenerateCaptures(colour, moves);
+    generated += fast.GenerateQuiets(colour, moves + generated);
+    const bool inCheck = fast.InCheck(colour);
     int count = 0;
     for (int i = 0; i < generated; ++i) {
         if (fast.IsLegal(moves[i], inCheck))
@@ -181,7 +170,6 @@ bool ScoreCandidates(TChessBoard& board, TPieceColour colour, int depth, TPoint 
     if (control.ProgressTotal)
         control.ProgressTotal->store(count);
 
-    const bool wasModified = board.Modified;
     TReplySearch search(fast, control);
     int best = NoMoveScore;
     bool complete = true;
@@ -195,13 +183,8 @@ bool ScoreCandidates(TChessBoard& board, TPieceColour colour, int depth, TPoint 
             const int value = TFastBoard::MoveValue(moves[i]);
             const uint8_t occupant = fast.Make(from, to);
             int score = value - search.Search(Opponent(colour), depth, value - best);
+            score += Evaluate(fast, colour, from, to);
             fast.TakeBack(from, to, occupant);
-
-            auto taken = board.TakePiece(m.To.X, m.To.Y);
-            board.PutPiece(m.To.X, m.To.Y, board.TakePiece(m.From.X, m.From.Y));
-            score += Evaluate(board, colour, m);
-            board.PutPiece(m.From.X, m.From.Y, board.TakePiece(m.To.X, m.To.Y));
-            board.PutPiece(m.To.X, m.To.Y, std::move(taken));
             if (m.To == lastFrom)
                 score -= ReturnPenalty;
             candidates.Add(TFastBoard::KindOf(fast.At(from)), m.From, m.To, score, 0);
@@ -212,7 +195,6 @@ bool ScoreCandidates(TChessBoard& board, TPieceColour colour, int depth, TPoint 
     } catch (const TCancelled&) {
         complete = false;
     }
-    board.Modified = wasModified;
     if (control.Nodes)
         *control.Nodes += search.Nodes();
     candidates.SortByScore();

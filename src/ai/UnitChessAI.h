@@ -29,9 +29,9 @@ struct TSearchControl {
 
 // Scores every legal move of `colour` and sorts them best first (equal scores in reverse
 // generation order). `lastFrom` is the origin of the previous move found ((0,0) for none);
-// a move onto it scores 20 less. The board is used for the search and left as it was. Returns
-// false when the search was cancelled; the list is then incomplete.
-bool ScoreCandidates(TChessBoard& board, TPieceColour colour, int depth, TPoint lastFrom,
+// a move onto it scores 20 less. The search runs on a copy of the board. Returns false when the
+// search was cancelled; the list is then incomplete.
+bool ScoreCandidates(const TChessBoard& board, TPieceColour colour, int depth, TPoint lastFrom,
     TMoveList& candidates, const TSearchControl& control = {});
 
 // Picks uniformly among the sorted candidates that score within 10 * level of the first.

@@ -22,8 +22,9 @@ constexpr int PositionCount = 600;
 
 std::vector<TMoveSquares> FastLegalMoves(TFastBoard& fast, TPieceColour colour) {
     uint32_t moves[TFastBoard::MaxMoves];
-    const int count = fast.GenerateMoves(colour, moves);
-    const int inCheck = fast.InCheck(colour) ? 1 : 0;
+    int count = fast.GenerateCaptures(colour, moves);
+    count += fast.GenerateQuiets(colour, moves + count);
+    const bool inCheck = fast.InCheck(colour);
     std::vector<uint32_t> legal;
     for (int i = 0; i < count; ++i) {
         if (fast.IsLegal(moves[i], inCheck))
@@ -96,10 +97,16 @@ void ExpectSameRules(TChessBoard& board, TFastBoard& fast, const std::string& wh
                 ASSERT_EQ(fast.IsAttacked(TFastBoard::Square(x, y), colour),
                     board.IsAttacked(x, y, colour))
                     << SquareName(MakePoint(x, y)) << " colour " << int(colour) << ", " << where;
+                ASSERT_EQ(fast.IsDefended(TFastBoard::Square(x, y), colour),
+                    board.IsDefended(x, y, colour))
+                    << "defended " << SquareName(MakePoint(x, y)) << " colour " << int(colour)
+                    << ", " << where;
             }
         }
-        ASSERT_EQ(MovesText(FastLegalMoves(fast, colour)), MovesText(LegalMoves(board, colour)))
+        const std::vector<TMoveSquares> legal = LegalMoves(board, colour);
+        ASSERT_EQ(MovesText(FastLegalMoves(fast, colour)), MovesText(legal))
             << "colour " << int(colour) << ", " << where;
+        ASSERT_EQ(fast.CountLegalMoves(colour), int(legal.size())) << where;
     }
 }
 
