@@ -152,10 +152,11 @@ int Evaluate(TFastBoard& board, TPieceColour colour, int from, int to) {
 
 } // namespace
 
-bool ScoreCandidates(const TChessBoard& board, TPieceColour colour, int depth, TPoint lastFrom,
+namespace {
+
+bool ScoreOnCopy(TFastBoard& fast, TPieceColour colour, int depth, TPoint lastFrom,
     TMoveList& candidates, const TSearchControl& control) {
     candidates.Clear();
-    TFastBoard fast(board);
     uint32_t moves[TFastBoard::MaxMoves];
     int generated = fast.GenerateCaptures(colour, moves);
     generated += fast.GenerateQuiets(colour, moves + generated);
@@ -201,6 +202,14 @@ bool ScoreCandidates(const TChessBoard& board, TPieceColour colour, int depth, T
     return complete;
 }
 
+} // namespace
+
+bool ScoreCandidates(const TChessBoard& board, TPieceColour colour, int depth, TPoint lastFrom,
+    TMoveList& candidates, const TSearchControl& control) {
+    TFastBoard fast(board);
+    return ScoreOnCopy(fast, colour, depth, lastFrom, candidates, control);
+}
+
 TMoveRecord ChooseMove(const TMoveList& sorted, int level, std::mt19937& rng) {
     TMoveRecord result;
     result.Score = NoMoveScore;
@@ -232,6 +241,8 @@ struct TChessAI::TShared {
     TPieceColour Colour = pcWhite;
     int Level = 0;
     int Depth = 3;
+    // The position to search, copied from the board when the search was asked for.
+    std::unique_ptr<TFastBoard> Position;
     TMoveRecord BestMove;
     std::mt19937 Rng;
     std::atomic<bool> CancelFlag { false };
@@ -246,7 +257,7 @@ TChessAI::TChessAI(TChessBoard& board, TPoster post)
     m_Shared->Owner = this;
     m_Shared->Rng.seed(static_cast<uint32_t>(
         std::chrono::high_resolution_clock::now().time_since_epoch().count()));
-    m_Thread = std::thread(&TChessAI::Execute, m_Shared, &m_Board, m_Post);
+    m_Thread = std::thread(&TChessAI::Execute, m_Shared, m_Post);
 }
 
 TChessAI::~TChessAI() {
@@ -262,7 +273,7 @@ TChessAI::~TChessAI() {
         m_Thread.join();
 }
 
-void TChessAI::Execute(std::shared_ptr<TShared> shared, TChessBoard* board, TPoster post) {
+void TChessAI::Execute(std::shared_ptr<TShared> shared, TPoster post) {
     std::unique_lock lock(shared->Mutex);
     for (;;) {
         shared->Changed.wait(lock, [&] { return shared->Terminate || shared->Requested; });
@@ -277,12 +288,13 @@ void TChessAI::Execute(std::shared_ptr<TShared> shared, TChessBoard* board, TPos
         const TPieceColour colour = shared->Colour;
         const int depth = shared->Depth;
         const TPoint lastFrom = shared->BestMove.From;
+        const std::unique_ptr<TFastBoard> position = std::move(shared->Position);
         lock.unlock();
 
         TMoveList candidates;
         const TSearchControl control { &shared->CancelFlag, &shared->ProgressDone,
             &shared->ProgressTotal };
-        const bool complete = ScoreCandidates(*board, colour, depth, lastFrom, candidates, control);
+        const bool complete = ScoreOnCopy(*position, colour, depth, lastFrom, candidates, control);
 
         lock.lock();
         shared->Searching = false;
@@ -325,8 +337,10 @@ void TChessAI::RunHandOver(const std::shared_ptr<TShared>& shared, uint64_t gene
 
 void TChessAI::Think(TPieceColour colour, int level) {
     Cancel();
+    auto position = std::make_unique<TFastBoard>(m_Board);
     {
         std::lock_guard lock(m_Shared->Mutex);
+        m_Shared->Position = std::move(position);
         m_Shared->Colour = colour;
         m_Shared->Level = level;
         m_Shared->Requested = true;

@@ -53,29 +53,32 @@ public:
     TChessAI& operator=(const TChessAI&) = delete;
 
     // Main thread: starts one search for `colour`, which ends in exactly one OnMoveFound. A
-    // search still running is cancelled first.
+    // search still running is cancelled first. The worker searches a copy of the board taken
+    // here, so the board itself is only read during this call.
     void Think(TPieceColour colour, int level);
-    // Main thread: returns once the worker no longer touches the board. The cancelled search's
-    // move is never delivered.
+    // Main thread: returns once the running search has stopped (within milliseconds). The
+    // cancelled search's move is never delivered, and a hand-over already posted is dropped.
     void Cancel();
+    // 3 on creation; a change applies from the next search on.
     int Depth() const;
     void SetDepth(int depth);
     // The move found by the last search; valid inside OnMoveFound.
     TMoveRecord BestMove() const;
     // A search is running, or requested, or its hand-over is pending.
     bool IsThinking() const;
+    // Root moves finished in the running search, and root moves in all.
     int ProgressDone() const;
     int ProgressTotal() const;
     // Makes the random choice repeatable.
     void Seed(uint32_t seed);
 
-    // Called on the main thread with the move found.
+    // Called on the main thread with the move found, once per Think. It may call Think again.
     std::function<void(TChessAI& sender)> OnMoveFound;
 
 private:
     struct TShared;
 
-    static void Execute(std::shared_ptr<TShared> shared, TChessBoard* board, TPoster post);
+    static void Execute(std::shared_ptr<TShared> shared, TPoster post);
     static void RunHandOver(const std::shared_ptr<TShared>& shared, uint64_t generation);
 
     TChessBoard& m_Board;

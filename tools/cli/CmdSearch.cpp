@@ -6,6 +6,8 @@
 #include <chrono>
 #include <cstdio>
 #include <iostream>
+#include <memory>
+#include <thread>
 
 namespace {
 
@@ -29,6 +31,36 @@ double Seconds(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
+// How long Cancel and destruction take while the worker is deep in a depth-8 search.
+void MeasureStopping() {
+    std::printf("\nstopping a depth-8 search after 300 ms:\n");
+    for (const TBenchPosition& position : BenchPositions) {
+        TChessBoard board;
+        const TPieceColour side = LoadFen(board, position.Fen);
+        double cancelMs = -1;
+        double destroyMs = -1;
+        for (bool destroy : { false, true }) {
+            auto ai = std::make_unique<TChessAI>(board, [](std::function<void()>) {});
+            ai->SetDepth(8);
+            ai->Think(side, 0);
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            if (ai->ProgressTotal() == 0 || ai->ProgressDone() == ai->ProgressTotal())
+                continue;
+            const auto start = std::chrono::steady_clock::now();
+            if (destroy)
+                ai.reset();
+            else
+                ai->Cancel();
+            (destroy ? destroyMs : cancelMs) = Seconds(start) * 1000;
+        }
+        if (cancelMs < 0 || destroyMs < 0)
+            std::printf("%-12s the search ended before it could be stopped\n", position.Name);
+        else
+            std::printf(
+                "%-12s cancel %.3f ms, destroy %.3f ms\n", position.Name, cancelMs, destroyMs);
+    }
+}
+
 } // namespace
 
 int CmdSearch(const TArgs& args) {
@@ -36,7 +68,7 @@ int CmdSearch(const TArgs& args) {
         throw EUsageError("usage: wintermoot-cli search FEN DEPTH [LASTFROM]");
     TChessBoard board;
     const TPieceColour side = SetUpFen(board, args[0]);
-    const int depth = ParseInt(args[1], "DEPTH", 0, 12);
+    const int depth = ParseInt(args[1], "DEPTH", 0, 10);
     const TPoint lastFrom = args.size() == 3 ? ParseSquare(args[2]) : TPoint {};
     TMoveList candidates;
     ScoreCandidates(board, side, depth, lastFrom, candidates);
@@ -65,8 +97,8 @@ int CmdBench(const TArgs& args) {
                 + "' (known: --min-depth N, --max-depth N, --reference-max-depth N)");
     }
 
-    std::printf("%-12s %5s %12s %12s %9s %12s %8s\n", "position", "depth", "reference s",
-        "product s", "ratio", "nodes/s", "same");
+    std::printf("%-12s %5s %14s %14s %8s %12s %12s %5s\n", "position", "depth", "reference ms",
+        "product ms", "ratio", "nodes", "nodes/s", "same");
     bool allSame = true;
     for (const TBenchPosition& position : BenchPositions) {
         for (int depth = minDepth; depth <= maxDepth; ++depth) {
@@ -81,8 +113,8 @@ int CmdBench(const TArgs& args) {
             const double productSeconds = Seconds(start);
             const double nodesPerSecond = productSeconds > 0 ? nodes / productSeconds : 0;
             if (depth > referenceMaxDepth) {
-                std::printf("%-12s %5d %12s %12.4f %9s %12.0f %8s\n", position.Name, depth, "-",
-                    productSeconds, "-", nodesPerSecond, "-");
+                std::printf("%-12s %5d %14s %14.3f %8s %12lld %12.0f %5s\n", position.Name, depth,
+                    "-", productSeconds * 1000, "-", nodes, nodesPerSecond, "-");
                 std::fflush(stdout);
                 continue;
             }
@@ -95,13 +127,14 @@ int CmdBench(const TArgs& args) {
                  a = a->Next, b = b->Next)
                 same = a->From == b->From && a->To == b->To && a->Score == b->Score;
             allSame = allSame && same;
-            std::printf("%-12s %5d %12.4f %12.4f %9.1f %12.0f %8s\n", position.Name, depth,
-                referenceSeconds, productSeconds,
-                productSeconds > 0 ? referenceSeconds / productSeconds : 0.0, nodesPerSecond,
+            std::printf("%-12s %5d %14.3f %14.3f %8.1f %12lld %12.0f %5s\n", position.Name, depth,
+                referenceSeconds * 1000, productSeconds * 1000,
+                productSeconds > 0 ? referenceSeconds / productSeconds : 0.0, nodes, nodesPerSecond,
                 same ? "yes" : "NO");
             std::fflush(stdout);
         }
     }
+    MeasureStopping();
     if (!allSame) {
         std::printf("the product search differs from the reference\n");
         return 1;
