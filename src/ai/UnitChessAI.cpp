@@ -216,11 +216,15 @@ TMoveRecord ChooseMove(const TMoveList& sorted, int level, std::mt19937& rng) {
     const TMoveRecord* first = sorted.First();
     if (!first)
         return result;
-    int n = 1;
-    for (const TMoveRecord* m = first->Next; m && m->Score + LevelTolerance * level >= first->Score;
-         m = m->Next)
-        ++n;
-    const int index = std::uniform_int_distribution<int>(0, n - 1)(rng);
+    // A single candidate is taken without a draw.
+    int index = 0;
+    if (sorted.Count() >= 2) {
+        int n = 1;
+        for (const TMoveRecord* m = first->Next;
+             m && m->Score + LevelTolerance * level >= first->Score; m = m->Next)
+            ++n;
+        index = std::uniform_int_distribution<int>(0, n - 1)(rng);
+    }
     result = *sorted.Item(static_cast<uint16_t>(index));
     result.Prev = nullptr;
     result.Next = nullptr;

@@ -111,7 +111,7 @@ void ExpectSameRules(TChessBoard& board, TFastBoard& fast, const std::string& wh
 }
 
 TEST(FastBoard, AgreesWithTheBoardOnTestPositions) {
-    for (const TTestPosition& position : MakeTestPositions(PositionCount)) {
+    for (const TTestPosition& position : MakeTestPositions(PositionCount, 11)) {
         TFastBoard fast(*position.Board);
         ExpectSameRules(*position.Board, fast, Describe(position));
         if (HasFatalFailure())
@@ -124,7 +124,7 @@ TEST(FastBoard, AgreesWithTheBoardOnTestPositions) {
 TEST(FastBoard, AgreesWithTheBoardInsideTheSearch) {
     std::mt19937 rng(7);
     int kingsTaken = 0;
-    for (const TTestPosition& position : MakeTestPositions(PositionCount)) {
+    for (const TTestPosition& position : MakeTestPositions(PositionCount, 11)) {
         TChessBoard& board = *position.Board;
         TFastBoard fast(board);
         struct TStep {

@@ -61,14 +61,14 @@ TTestPosition Snapshot(const TChessBoard& board, TPieceColour toMove, std::strin
 
 } // namespace
 
-std::vector<TTestPosition> MakeTestPositions(int count) {
+std::vector<TTestPosition> MakeTestPositions(int count, uint32_t seed) {
     std::vector<TTestPosition> positions;
     for (int i = 0; i < PublishedFenCount && int(positions.size()) < count; ++i) {
         TChessBoard board;
         const TPieceColour toMove = LoadFen(board, PublishedFens[i]);
         positions.push_back(Snapshot(board, toMove, PublishedFens[i]));
     }
-    std::mt19937 rng(20261207);
+    std::mt19937 rng(seed);
     for (int game = 0; int(positions.size()) < count; ++game) {
         TChessBoard board;
         const char* start = PublishedFens[game % 3 == 0 ? 0 : game % PublishedFenCount];

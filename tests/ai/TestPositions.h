@@ -5,6 +5,7 @@
 
 #include "UnitChessBoard.h"
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -21,7 +22,7 @@ extern const char* const PublishedFens[];
 extern const int PublishedFenCount;
 
 // The published positions followed by positions from random games, `count` in all; the same
-// list every time.
-std::vector<TTestPosition> MakeTestPositions(int count);
+// list for the same seed.
+std::vector<TTestPosition> MakeTestPositions(int count, uint32_t seed = 20261207);
 
 std::string Describe(const TTestPosition& position);

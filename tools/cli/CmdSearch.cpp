@@ -1,6 +1,7 @@
 #include "Commands.h"
 #include "Fen.h"
 #include "ReferenceSearch.h"
+#include "TestPositions.h"
 #include "UnitChessAI.h"
 
 #include <chrono>
@@ -140,4 +141,54 @@ int CmdBench(const TArgs& args) {
         return 1;
     }
     return 0;
+}
+
+int CmdVerify(const TArgs& args) {
+    int count = 20000;
+    int maxDepth = 2;
+    int seed = 1;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& option = args[i];
+        if (i + 1 >= args.size())
+            throw EUsageError("option '" + option + "' needs a value");
+        if (option == "--positions")
+            count = ParseInt(args[++i], "--positions", 1, 1000000);
+        else if (option == "--max-depth")
+            maxDepth = ParseInt(args[++i], "--max-depth", 0, 6);
+        else if (option == "--seed")
+            seed = ParseInt(args[++i], "--seed", 0, 2147483647);
+        else
+            throw EUsageError(
+                "unknown option '" + option + "' (known: --positions N, --max-depth N, --seed S)");
+    }
+    const std::vector<TTestPosition> positions = MakeTestPositions(count, uint32_t(seed));
+    long long compared = 0;
+    int differing = 0;
+    for (size_t i = 0; i < positions.size(); ++i) {
+        TChessBoard& board = *positions[i].Board;
+        // Every other search follows a previous move that started on the square in the middle.
+        const TPoint lastFrom
+            = i % 2 ? MakePoint(4 + int(i / 2) % 2, 4 + int(i / 4) % 2) : TPoint {};
+        for (int depth = 0; depth <= maxDepth; ++depth) {
+            TMoveList reference;
+            TMoveList product;
+            ReferenceCandidates(board, positions[i].ToMove, depth, lastFrom, reference);
+            ScoreCandidates(board, positions[i].ToMove, depth, lastFrom, product);
+            bool same = reference.Count() == product.Count();
+            for (const TMoveRecord *a = reference.First(), *b = product.First(); same && a && b;
+                 a = a->Next, b = b->Next)
+                same = a->From == b->From && a->To == b->To && a->Score == b->Score;
+            ++compared;
+            if (!same) {
+                ++differing;
+                std::printf("differs at depth %d: %s\n", depth, Describe(positions[i]).c_str());
+            }
+        }
+        if ((i + 1) % 1000 == 0) {
+            std::printf("%zu positions\n", i + 1);
+            std::fflush(stdout);
+        }
+    }
+    std::printf("%lld searches compared, %d differ\n", compared, differing);
+    return differing ? 1 : 0;
 }

@@ -7,4 +7,5 @@ int CmdLegal(const TArgs& args);
 int CmdPerft(const TArgs& args);
 int CmdSearch(const TArgs& args);
 int CmdBench(const TArgs& args);
+int CmdVerify(const TArgs& args);
 int CmdSelfplay(const TArgs& args);

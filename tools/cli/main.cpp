@@ -27,6 +27,10 @@ const TCommand Commands[] = {
     { "bench", CmdBench,
         "bench [--min-depth N] [--max-depth N] [--reference-max-depth N]\n"
         "                            times the computer player's search against the plain one" },
+    { "verify", CmdVerify,
+        "verify [--positions N] [--max-depth D] [--seed S]\n"
+        "                            compares the computer player's search with the plain one on\n"
+        "                            N positions from random games (20000, depths 0 to 2)" },
 };
 
 void PrintHelp(std::ostream& out) {
