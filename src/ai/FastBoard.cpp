@@ -314,9 +314,11 @@ bool TFastBoard::IsLegal(uint32_t move, bool inCheck) {
     const bool enPassant = kind == Pawn && dx != 0 && !m_Squares[to];
     const int king = m_King[colour];
     // Lifting a piece that shares no line with its king cannot expose the king, and the piece
-    // put down only blocks or removes attackers.
-    if (!inCheck && !enPassant && king != NoSquare && from != king && m_Squares[king]
-        && ColourOf(m_Squares[king]) == colour && !(Tables.Lines[king] & Bit(from)))
+    // put down only blocks or removes attackers. A moving king, which moves the cached square,
+    // and a piece standing on the cached square are tried in full.
+    if (!inCheck && !enPassant && kind != King && king != NoSquare && from != king
+        && m_Squares[king] && ColourOf(m_Squares[king]) == colour
+        && !(Tables.Lines[king] & Bit(from)))
         return true;
     // The trial of the board: the pawn taken en passant is lifted for it when it is the other
     // side's.

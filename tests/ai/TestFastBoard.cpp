@@ -4,6 +4,7 @@
 // rank, a pawn left standing after an en passant capture).
 
 #include "FastBoard.h"
+#include "Fen.h"
 #include "Perft.h"
 #include "TestPositions.h"
 
@@ -11,6 +12,7 @@
 
 #include <algorithm>
 #include <random>
+#include <sstream>
 
 namespace {
 
@@ -169,5 +171,50 @@ TEST(FastBoard, AgreesWithTheBoardInsideTheSearch) {
     }
     EXPECT_GE(kingsTaken, PositionCount / 40);
 }
+
+struct TQuirkRow {
+    const char* Name;
+    const char* Fen;
+    // Lift-and-put steps in the search's way, e.g. "a1e1 e1a5".
+    const char* Steps;
+};
+
+class FastBoardQuirks : public testing::TestWithParam<TQuirkRow> { };
+
+// Each row walks into one odd state of the search and compares every rule answer after each step.
+TEST_P(FastBoardQuirks, AgreeWithTheBoard) {
+    const TQuirkRow row = GetParam();
+    TChessBoard board;
+    LoadFen(board, row.Fen);
+    TFastBoard fast(board);
+    ExpectSameRules(board, fast, row.Fen);
+    std::istringstream steps(row.Steps);
+    std::string step;
+    std::string where = row.Fen;
+    while (steps >> step) {
+        const TPoint from = MakePoint(step[0] - 'a' + 1, step[1] - '0');
+        const TPoint to = MakePoint(step[2] - 'a' + 1, step[3] - '0');
+        board.PutPiece(to.X, to.Y, board.TakePiece(from.X, from.Y));
+        fast.Make(TFastBoard::Square(from.X, from.Y), TFastBoard::Square(to.X, to.Y));
+        where += ' ' + step;
+        ExpectSameRules(board, fast, where);
+        if (HasFatalFailure())
+            return;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(States, FastBoardQuirks,
+    testing::Values(TQuirkRow { "OwnPieceOnTheCachedSquareOfATakenKing",
+                        "4k3/8/8/8/8/8/4p3/r3K2R w - - 0 1", "a1e1 e1a5 h1e1" },
+        TQuirkRow { "KingTakenAfterAnEnPassantCaptureLeftThePawn",
+            "4k3/8/8/3pP3/4K3/8/8/8 w - d6 0 2", "e5d6 d5e4" },
+        TQuirkRow { "KingThatSteppedBackCanCastleAgain", "r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1",
+            "e1g1 e8c8 g1f1 c8d8 f1e1 d8e8" },
+        TQuirkRow { "PawnOnTheLastRankStaysAPawn", "8/4P3/8/8/8/8/8/k6K w - - 0 1", "e7e8" },
+        TQuirkRow { "EnPassantStepForTheOtherColourToo", "4k3/8/8/2ppP3/8/8/8/4K3 w - d6 0 2", "" },
+        TQuirkRow { "TrialLiftsAnyPieceOnTheLastSquare", "4k3/8/8/3pP3/8/2n5/8/4K3 w - d6 0 2",
+            "d5d4 c3d5" },
+        TQuirkRow { "KingCapturesKing", "8/8/8/8/8/3k4/8/4K3 b - - 0 1", "d3d2 d2e1" }),
+    [](const testing::TestParamInfo<TQuirkRow>& info) { return std::string(info.param.Name); });
 
 } // namespace
