@@ -1,5 +1,6 @@
 #include "FastBoard.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstdlib>
 
@@ -208,17 +209,6 @@ bool TFastBoard::IsDefended(int target, TPieceColour colour) {
     return defended;
 }
 
-int TFastBoard::CountLegalMoves(TPieceColour colour) {
-    uint32_t moves[MaxMoves];
-    int count = GenerateCaptures(colour, moves);
-    count += GenerateQuiets(colour, moves + count);
-    const bool inCheck = InCheck(colour);
-    int legal = 0;
-    for (int i = 0; i < count; ++i)
-        legal += IsLegal(moves[i], inCheck);
-    return legal;
-}
-
 uint64_t TFastBoard::Destinations(int from, uint8_t piece, uint64_t own, uint64_t occupied) const {
     const TPieceColour colour = ColourOf(piece);
     switch (piece & KindMask) {
@@ -337,4 +327,17 @@ bool TFastBoard::IsLegal(uint32_t move, bool inCheck) {
     if (lifted)
         Put(liftedSquare, lifted);
     return legal;
+}
+
+int TFastBoard::GenerateMoves(TPieceColour colour, uint32_t* moves) {
+    int generated = GenerateCaptures(colour, moves);
+    generated += GenerateQuiets(colour, moves + generated);
+    const bool inCheck = InCheck(colour);
+    int count = 0;
+    for (int i = 0; i < generated; ++i) {
+        if (IsLegal(moves[i], inCheck))
+            moves[count++] = moves[i] & 4095;
+    }
+    std::sort(moves, moves + count);
+    return count;
 }

@@ -40,7 +40,6 @@ public:
     bool InCheck(TPieceColour colour) const;
     bool CanCastle(TPieceColour colour, bool queenside) const;
     bool IsDefended(int target, TPieceColour colour);
-    int CountLegalMoves(TPieceColour colour);
 
     // Moves are packed as (value << 12) | (from << 6) | to, so that descending order is the
     // search's order: the biggest capture first, equal values in reverse generation order.
@@ -58,6 +57,9 @@ public:
     // For a move from the generators: the castling test and the board's trial of the move, so
     // that the result equals IsLegalMove. `inCheck` is InCheck of the mover's colour.
     bool IsLegal(uint32_t move, bool inCheck);
+    // The legal moves of the colour in the board's generation order (by origin, then by
+    // destination), as TChessBoard finds them with IsLegalMove. Returns the count written.
+    int GenerateMoves(TPieceColour colour, uint32_t* moves);
 
     // Lifting and putting, as the search makes and takes back a move; the king cache follows.
     uint8_t Make(int from, int to) {

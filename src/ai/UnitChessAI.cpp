@@ -103,11 +103,12 @@ private:
 
 // The positional score of a root move for `colour`, with the move made on the board.
 int Evaluate(TFastBoard& board, TPieceColour colour, int from, int to) {
+    uint32_t moves[TFastBoard::MaxMoves];
     const TPieceColour opponent = Opponent(colour);
     int s = 0;
     if (board.InCheck(opponent)) {
         s += 6;
-        if (board.CountLegalMoves(opponent) == 0)
+        if (board.GenerateMoves(opponent, moves) == 0)
             s += 36;
     }
     // Own pieces on the rank in front of a king that has left the centre of its home rank.
@@ -135,7 +136,7 @@ int Evaluate(TFastBoard& board, TPieceColour colour, int from, int to) {
     }
     if (moved == pkPawn)
         s += TFastBoard::RankOf(to);
-    s += board.CountLegalMoves(colour);
+    s += board.GenerateMoves(colour, moves);
     for (int sq = 0; sq < 64; ++sq) {
         const uint8_t piece = board.At(sq);
         if (!piece)
@@ -154,20 +155,11 @@ int Evaluate(TFastBoard& board, TPieceColour colour, int from, int to) {
 
 namespace {
 
-bool ScoreOnCopy(TFastBoard& fast, TPieceColour colour, int depth, TPoint lastFrom,
+bool ScoreRootMoves(TFastBoard& fast, TPieceColour colour, int depth, TPoint lastFrom,
     TMoveList& candidates, const TSearchControl& control) {
     candidates.Clear();
     uint32_t moves[TFastBoard::MaxMoves];
-    int generated = fast.GenerateCaptures(colour, moves);
-    generated += fast.GenerateQuiets(colour, moves + generated);
-    const bool inCheck = fast.InCheck(colour);
-    int count = 0;
-    for (int i = 0; i < generated; ++i) {
-        if (fast.IsLegal(moves[i], inCheck))
-            moves[count++] = moves[i];
-    }
-    // Generation order: by origin, then destination, file by file.
-    std::sort(moves, moves + count, [](uint32_t a, uint32_t b) { return (a & 4095) < (b & 4095); });
+    const int count = fast.GenerateMoves(colour, moves);
     if (control.ProgressTotal)
         control.ProgressTotal->store(count);
 
@@ -181,7 +173,7 @@ bool ScoreOnCopy(TFastBoard& fast, TPieceColour colour, int depth, TPoint lastFr
             TMoveRecord m;
             m.From = MakePoint(TFastBoard::FileOf(from), TFastBoard::RankOf(from));
             m.To = MakePoint(TFastBoard::FileOf(to), TFastBoard::RankOf(to));
-            const int value = TFastBoard::MoveValue(moves[i]);
+            const int value = TFastBoard::ValueOf(fast.At(to));
             const uint8_t occupant = fast.Make(from, to);
             int score = value - search.Search(Opponent(colour), depth, value - best);
             score += Evaluate(fast, colour, from, to);
@@ -207,7 +199,7 @@ bool ScoreOnCopy(TFastBoard& fast, TPieceColour colour, int depth, TPoint lastFr
 bool ScoreCandidates(const TChessBoard& board, TPieceColour colour, int depth, TPoint lastFrom,
     TMoveList& candidates, const TSearchControl& control) {
     TFastBoard fast(board);
-    return ScoreOnCopy(fast, colour, depth, lastFrom, candidates, control);
+    return ScoreRootMoves(fast, colour, depth, lastFrom, candidates, control);
 }
 
 TMoveRecord ChooseMove(const TMoveList& sorted, int level, std::mt19937& rng) {
@@ -298,7 +290,8 @@ void TChessAI::Execute(std::shared_ptr<TShared> shared, TPoster post) {
         TMoveList candidates;
         const TSearchControl control { &shared->CancelFlag, &shared->ProgressDone,
             &shared->ProgressTotal };
-        const bool complete = ScoreOnCopy(*position, colour, depth, lastFrom, candidates, control);
+        const bool complete
+            = ScoreRootMoves(*position, colour, depth, lastFrom, candidates, control);
 
         lock.lock();
         shared->Searching = false;

@@ -13,7 +13,6 @@
 #include <memory>
 #include <random>
 #include <thread>
-#include <vector>
 
 // Value of a piece for captures and for pieces left where they can be taken; 0 for none.
 int PieceValue(const TPiece* piece);

@@ -24,19 +24,11 @@ constexpr int PositionCount = 600;
 
 std::vector<TMoveSquares> FastLegalMoves(TFastBoard& fast, TPieceColour colour) {
     uint32_t moves[TFastBoard::MaxMoves];
-    int count = fast.GenerateCaptures(colour, moves);
-    count += fast.GenerateQuiets(colour, moves + count);
-    const bool inCheck = fast.InCheck(colour);
-    std::vector<uint32_t> legal;
-    for (int i = 0; i < count; ++i) {
-        if (fast.IsLegal(moves[i], inCheck))
-            legal.push_back(moves[i] & 4095);
-    }
-    std::sort(legal.begin(), legal.end());
+    const int count = fast.GenerateMoves(colour, moves);
     std::vector<TMoveSquares> result;
-    for (uint32_t m : legal) {
-        const int from = TFastBoard::MoveFrom(m);
-        const int to = TFastBoard::MoveTo(m);
+    for (int i = 0; i < count; ++i) {
+        const int from = TFastBoard::MoveFrom(moves[i]);
+        const int to = TFastBoard::MoveTo(moves[i]);
         result.push_back({ MakePoint(TFastBoard::FileOf(from), TFastBoard::RankOf(from)),
             MakePoint(TFastBoard::FileOf(to), TFastBoard::RankOf(to)) });
     }
@@ -108,7 +100,6 @@ void ExpectSameRules(TChessBoard& board, TFastBoard& fast, const std::string& wh
         const std::vector<TMoveSquares> legal = LegalMoves(board, colour);
         ASSERT_EQ(MovesText(FastLegalMoves(fast, colour)), MovesText(legal))
             << "colour " << int(colour) << ", " << where;
-        ASSERT_EQ(fast.CountLegalMoves(colour), int(legal.size())) << where;
     }
 }
 
