@@ -324,12 +324,19 @@ void TChessAI::RunHandOver(const std::shared_ptr<TShared>& shared, uint64_t gene
     shared->HandOverPending = false;
     shared->InStep = true;
     lock.unlock();
+    // Releases the waiting worker when the handler returns, and also when it throws.
+    struct TStepEnd {
+        TShared& Shared;
+        ~TStepEnd() {
+            {
+                std::lock_guard lock(Shared.Mutex);
+                Shared.InStep = false;
+            }
+            Shared.Changed.notify_all();
+        }
+    } stepEnd { *shared };
     if (owner->OnMoveFound)
         owner->OnMoveFound(*owner);
-    lock.lock();
-    shared->InStep = false;
-    lock.unlock();
-    shared->Changed.notify_all();
 }
 
 void TChessAI::Think(TPieceColour colour, int level) {

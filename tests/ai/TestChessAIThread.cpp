@@ -374,4 +374,23 @@ TEST(ChessAIThread, DestructionInsideOnMoveFoundDoesNotHang) {
     EXPECT_EQ(ai, nullptr);
 }
 
+TEST(ChessAIThread, AThrowingHandlerDoesNotStallTheWorker) {
+    TChessBoard board;
+    THeldPosts posts;
+    TChessAI ai(board, posts.Poster());
+    ai.SetDepth(0);
+    int found = 0;
+    ai.OnMoveFound = [&](TChessAI&) {
+        if (++found == 1)
+            throw std::runtime_error("handler failed");
+    };
+    ai.Think(pcWhite, 0);
+    ASSERT_TRUE(posts.WaitFor(1, 20s));
+    EXPECT_THROW(posts.RunAll(), std::runtime_error);
+    ai.Think(pcWhite, 0);
+    ASSERT_TRUE(posts.WaitFor(1, 20s));
+    posts.RunAll();
+    EXPECT_EQ(found, 2);
+}
+
 } // namespace
