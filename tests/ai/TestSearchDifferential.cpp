@@ -117,6 +117,12 @@ TEST(SearchTestPositions, CoverTheSpecialSituations) {
         }
     }
     const int n = int(Positions().size());
+    RecordProperty("Coverage",
+        "positions " + std::to_string(n) + ", en passant " + std::to_string(enPassant) + ", check "
+            + std::to_string(check) + ", mate " + std::to_string(mate) + ", stalemate "
+            + std::to_string(stalemate) + ", castling " + std::to_string(castling)
+            + ", pawn on the seventh " + std::to_string(pawnOnSeventh) + ", promotion pending "
+            + std::to_string(pending) + ", black to move " + std::to_string(black));
     EXPECT_GE(n, PositionCount);
     EXPECT_GE(enPassant, n / 50);
     EXPECT_GE(check, n / 20);
