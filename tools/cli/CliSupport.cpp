@@ -33,3 +33,22 @@ TPieceColour SetUpFen(TChessBoard& board, const std::string& fen) {
 std::string MoveText(TPoint from, TPoint to) {
     return SquareName(from) + SquareName(to);
 }
+
+void ParseIntOptions(const TArgs& args, std::initializer_list<TIntOption> options) {
+    std::string known;
+    for (const TIntOption& o : options)
+        known += std::string(known.empty() ? "" : ", ") + o.Name + " N";
+    for (size_t i = 0; i < args.size(); i += 2) {
+        const std::string& name = args[i];
+        const TIntOption* option = nullptr;
+        for (const TIntOption& o : options) {
+            if (name == o.Name)
+                option = &o;
+        }
+        if (!option)
+            throw EUsageError("unknown option '" + name + "' (known: " + known + ")");
+        if (i + 1 >= args.size())
+            throw EUsageError("option '" + name + "' needs a value");
+        *option->Value = ParseInt(args[i + 1], option->Name, option->Low, option->High);
+    }
+}

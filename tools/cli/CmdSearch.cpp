@@ -83,20 +83,9 @@ int CmdBench(const TArgs& args) {
     int referenceMaxDepth = 5;
     int maxDepth = 8;
     int minDepth = 3;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& option = args[i];
-        if (i + 1 >= args.size())
-            throw EUsageError("option '" + option + "' needs a value");
-        if (option == "--reference-max-depth")
-            referenceMaxDepth = ParseInt(args[++i], "--reference-max-depth", -1, 12);
-        else if (option == "--max-depth")
-            maxDepth = ParseInt(args[++i], "--max-depth", 0, 12);
-        else if (option == "--min-depth")
-            minDepth = ParseInt(args[++i], "--min-depth", 0, 12);
-        else
-            throw EUsageError("unknown option '" + option
-                + "' (known: --min-depth N, --max-depth N, --reference-max-depth N)");
-    }
+    ParseIntOptions(args,
+        { { "--min-depth", &minDepth, 0, 12 }, { "--max-depth", &maxDepth, 0, 12 },
+            { "--reference-max-depth", &referenceMaxDepth, -1, 12 } });
 
     std::printf("%-12s %5s %14s %14s %8s %12s %12s %5s\n", "position", "depth", "reference ms",
         "product ms", "ratio", "nodes", "nodes/s", "same");
@@ -147,20 +136,9 @@ int CmdVerify(const TArgs& args) {
     int count = 20000;
     int maxDepth = 2;
     int seed = 1;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& option = args[i];
-        if (i + 1 >= args.size())
-            throw EUsageError("option '" + option + "' needs a value");
-        if (option == "--positions")
-            count = ParseInt(args[++i], "--positions", 1, 1000000);
-        else if (option == "--max-depth")
-            maxDepth = ParseInt(args[++i], "--max-depth", 0, 6);
-        else if (option == "--seed")
-            seed = ParseInt(args[++i], "--seed", 0, 2147483647);
-        else
-            throw EUsageError(
-                "unknown option '" + option + "' (known: --positions N, --max-depth N, --seed S)");
-    }
+    ParseIntOptions(args,
+        { { "--positions", &count, 1, 1000000 }, { "--max-depth", &maxDepth, 0, 6 },
+            { "--seed", &seed, 0, 2147483647 } });
     const std::vector<TTestPosition> positions = MakeTestPositions(count, uint32_t(seed));
     long long compared = 0;
     int differing = 0;
