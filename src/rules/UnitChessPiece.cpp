@@ -4,6 +4,14 @@
 
 #include <cstdlib>
 
+namespace {
+
+// A game holds at most 65535 moves, so no piece can have moved more often; a larger or negative
+// count in a file would overflow when the piece's move is made or taken back.
+constexpr int32_t MaxPieceMoveCount = 65535;
+
+} // namespace
+
 TPieceColour Opponent(TPieceColour colour) {
     return colour == pcWhite ? pcBlack : pcWhite;
 }
@@ -40,6 +48,8 @@ void TPiece::LoadFromStream(std::istream& in) {
         throw EStreamError("bad piece kind");
     if (colour > pcBlack)
         throw EStreamError("bad piece colour");
+    if (moveCount < 0 || moveCount > MaxPieceMoveCount)
+        throw EStreamError("bad piece move count");
     Kind = static_cast<TPieceKind>(kind);
     Colour = static_cast<TPieceColour>(colour);
     MoveCount = moveCount;

@@ -74,17 +74,17 @@ TEST(MatchesPattern, UnknownKindNeverMatches) {
 
 TEST(PieceStream, SixBytesRoundTrip) {
     TPiece piece(pkKnight, pcBlack);
-    piece.MoveCount = 0x01020304;
+    piece.MoveCount = 0xA1B2;
     std::ostringstream out;
     piece.SaveToStream(out);
-    EXPECT_EQ(out.str(), std::string("\x02\x01\x04\x03\x02\x01", 6));
+    EXPECT_EQ(out.str(), std::string("\x02\x01\xB2\xA1\x00\x00", 6));
 
     TPiece copy(pkPawn, pcWhite);
     std::istringstream in(out.str());
     copy.LoadFromStream(in);
     EXPECT_EQ(copy.Kind, pkKnight);
     EXPECT_EQ(copy.Colour, pcBlack);
-    EXPECT_EQ(copy.MoveCount, 0x01020304);
+    EXPECT_EQ(copy.MoveCount, 0xA1B2);
 }
 
 TEST(PieceStream, BadKindOrColourIsRefusedAndPieceKept) {
@@ -98,4 +98,25 @@ TEST(PieceStream, BadKindOrColourIsRefusedAndPieceKept) {
         EXPECT_EQ(piece.Colour, pcWhite);
         EXPECT_EQ(piece.MoveCount, 3);
     }
+}
+
+TEST(PieceStream, MoveCountOutsideWhatAGameCanHoldIsRefused) {
+    const auto bytesWithCount = [](int32_t count) {
+        std::string bytes("\x01\x00", 2);
+        for (int i = 0; i < 4; ++i)
+            bytes += char(uint32_t(count) >> (8 * i));
+        return bytes;
+    };
+    for (const int32_t count : { -1, 65536, INT32_MIN, INT32_MAX }) {
+        TPiece piece(pkQueen, pcWhite);
+        piece.MoveCount = 3;
+        std::istringstream in(bytesWithCount(count));
+        EXPECT_THROW(piece.LoadFromStream(in), EStreamError) << count;
+        EXPECT_EQ(piece.MoveCount, 3) << count;
+    }
+    TPiece piece(pkQueen, pcWhite);
+    std::istringstream in(bytesWithCount(65535));
+    piece.LoadFromStream(in);
+    EXPECT_EQ(piece.Kind, pkRook);
+    EXPECT_EQ(piece.MoveCount, 65535);
 }
