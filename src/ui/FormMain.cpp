@@ -1,1 +1,568 @@
+#include "FormMain.h"
 
+#include "AppPaths.h"
+#include "FormAbout.h"
+#include "FormGame.h"
+#include "FormMoves.h"
+#include "UnitMessages.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QLocale>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int TimerInterval = 30;
+const QString SavedGameFilter = QStringLiteral("Wintermoot Game (*.wtg)");
+
+QFrame* MakePanel(QWidget* parent, const char* name, QRect geometry) {
+    auto* panel = new QFrame(parent);
+    panel->setObjectName(QString::fromLatin1(name));
+    panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    panel->setLineWidth(2);
+    panel->setAutoFillBackground(true);
+    panel->setGeometry(geometry);
+    panel->hide();
+    return panel;
+}
+
+QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QString::fromLatin1(name));
+    return label;
+}
+
+} // namespace
+
+TfrmMain::TfrmMain(QWidget* parent)
+    : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+              | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
+              | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint) {
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(QString::fromLatin1(Caption));
+    BindGameEvents();
+    CreateMenu();
+    CreatePanels();
+
+    Timer = new QTimer(this);
+    Timer->setObjectName(QStringLiteral("Timer"));
+    Timer->setInterval(TimerInterval);
+    connect(Timer, &QTimer::timeout, this, &TfrmMain::TimerTimer);
+    Timer->start();
+
+    ChooseOpenFile = [this] {
+        return QFileDialog::getOpenFileName(
+            this, QString(), QString(), SavedGameFilter, nullptr, QFileDialog::DontUseNativeDialog);
+    };
+    ChooseSaveFile = [this](const QString& proposed) {
+        QFileDialog dialog(this);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setNameFilter(SavedGameFilter);
+        dialog.setDefaultSuffix(QStringLiteral("wtg"));
+        dialog.selectFile(proposed);
+        return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
+    };
+
+    Settings = ::LoadSettings(AppPaths::SettingsFile());
+    Menu_View_LastMove->setChecked(Settings.ShowLastMove);
+}
+
+TfrmMain::~TfrmMain() {
+    Timer->stop();
+    // The events of the controller call into this window; nothing may reach it while it goes.
+    Game.OnGameStarted = nullptr;
+    Game.OnGamePaused = nullptr;
+    Game.OnGameResumed = nullptr;
+    Game.OnGameStopped = nullptr;
+    Game.OnMovePlayed = nullptr;
+    Game.OnInvalidMove = nullptr;
+    Game.OnPromoted = nullptr;
+    Game.OnUndoRequested = nullptr;
+    Game.OnMoveUndone = nullptr;
+}
+
+void TfrmMain::SetForms(TfrmAbout* about, TfrmGame* game, TfrmMoves* moves) {
+    frmAbout = about;
+    frmGame = game;
+    frmMoves = moves;
+    frmGame->SettingsPath = AppPaths::SettingsFile();
+    frmGame->ShowStatus = [this](int n) { ShowStatus(n); };
+    SetMovesNotation();
+}
+
+void TfrmMain::BindGameEvents() {
+    Game.OnGameStarted = [this] { GameStarted(); };
+    Game.OnGamePaused = [this] { GamePaused(); };
+    Game.OnGameResumed = [this] { GameResumed(); };
+    Game.OnGameStopped = [this] { GameStopped(); };
+    Game.OnMovePlayed
+        = [this](TPoint from, TPoint to, TMoveResult flags) { GameMovePlayed(from, to, flags); };
+    Game.OnInvalidMove = [this](TPoint from, TPoint to, TMoveResult) { GameInvalidMove(from, to); };
+    Game.OnPromoted = [this](TPoint square, TMoveResult flags) { GamePromoted(square, flags); };
+    Game.OnUndoRequested = [this] { GameUndoRequested(); };
+    Game.OnMoveUndone = [this](TMoveResult flags) { GameMoveUndone(flags); };
+}
+
+void TfrmMain::CreateMenu() {
+    auto add = [this](QMenu* menu, const char* name, const QString& caption,
+                   const QKeySequence& shortcut, void (TfrmMain::*slot)()) {
+        QAction* action = menu->addAction(caption);
+        action->setObjectName(QString::fromLatin1(name));
+        action->setShortcut(shortcut);
+        if (slot)
+            connect(action, &QAction::triggered, this, slot);
+        return action;
+    };
+    Menu_Game = menuBar()->addMenu(QStringLiteral("&Game"));
+    Menu_Game->setObjectName(QStringLiteral("Menu_Game"));
+    Menu_Game_New = add(Menu_Game, "Menu_Game_New", QStringLiteral("&Play..."),
+        QKeySequence(Qt::CTRL | Qt::Key_A), &TfrmMain::Menu_Game_NewClick);
+    Menu_Game_Load = add(Menu_Game, "Menu_Game_Load", QStringLiteral("&Load..."),
+        QKeySequence(Qt::CTRL | Qt::Key_L), &TfrmMain::Menu_Game_LoadClick);
+    Menu_Game_Save = add(Menu_Game, "Menu_Game_Save", QStringLiteral("&Save as..."),
+        QKeySequence(Qt::CTRL | Qt::Key_S), &TfrmMain::Menu_Game_SaveClick);
+    Menu_Game->addSeparator()->setObjectName(QStringLiteral("Menu_Game_N1"));
+    Menu_Game_Undo = add(Menu_Game, "Menu_Game_Undo", QStringLiteral("&Undo last move"),
+        QKeySequence(Qt::CTRL | Qt::Key_U), &TfrmMain::Menu_Game_UndoClick);
+    Menu_Game_Pause = add(Menu_Game, "Menu_Game_Pause", QStringLiteral("&Pause game"),
+        QKeySequence(Qt::CTRL | Qt::Key_P), nullptr);
+    connect(Menu_Game_Pause, &QAction::triggered, this, [this] { Game.PauseGame(); });
+    Menu_Game_Resume = add(Menu_Game, "Menu_Game_Resume", QStringLiteral("&Resume game"),
+        QKeySequence(Qt::CTRL | Qt::Key_R), nullptr);
+    connect(Menu_Game_Resume, &QAction::triggered, this, [this] { Game.ResumeGame(); });
+    Menu_Game_Forfeit = add(Menu_Game, "Menu_Game_Forfeit", QStringLiteral("&Forfeit game"),
+        QKeySequence(Qt::CTRL | Qt::Key_F), &TfrmMain::Menu_Game_ForfeitClick);
+    Menu_Game->addSeparator()->setObjectName(QStringLiteral("Menu_Game_N2"));
+    Menu_Game_Exit = add(Menu_Game, "Menu_Game_Exit", QStringLiteral("E&xit"),
+        QKeySequence(Qt::ALT | Qt::Key_F4), nullptr);
+    connect(Menu_Game_Exit, &QAction::triggered, this, &QWidget::close);
+    Menu_Game_Save->setEnabled(false);
+    Menu_Game_Undo->setEnabled(false);
+    Menu_Game_Pause->setEnabled(false);
+    Menu_Game_Resume->setVisible(false);
+    Menu_Game_Forfeit->setEnabled(false);
+
+    Menu_View = menuBar()->addMenu(QStringLiteral("&View"));
+    Menu_View->setObjectName(QStringLiteral("Menu_View"));
+    Menu_View_Chat = add(Menu_View, "Menu_View_Chat", QStringLiteral("&Chat window"),
+        QKeySequence(Qt::Key_F5), nullptr);
+    Menu_View_Moves = add(Menu_View, "Menu_View_Moves", QStringLiteral("&Moves list"),
+        QKeySequence(Qt::Key_F6), &TfrmMain::Menu_View_MovesClick);
+    Menu_View->addSeparator()->setObjectName(QStringLiteral("Menu_View_N1"));
+    Menu_View_History = add(Menu_View, "Menu_View_History", QStringLiteral("Games &history..."),
+        QKeySequence(Qt::Key_F7), nullptr);
+    Menu_View_Options = add(Menu_View, "Menu_View_Options", QStringLiteral("&Options..."),
+        QKeySequence(Qt::Key_F8), nullptr);
+    Menu_View->addSeparator()->setObjectName(QStringLiteral("Menu_View_N2"));
+    Menu_View_Switch = add(Menu_View, "Menu_View_Switch", QStringLiteral("S&witch board view"),
+        QKeySequence(Qt::Key_F9), &TfrmMain::Menu_View_SwitchClick);
+    Menu_View_LastMove = add(Menu_View, "Menu_View_LastMove",
+        QStringLiteral("&Show last piece moved"), QKeySequence(Qt::Key_F10),
+        &TfrmMain::Menu_View_LastMoveClick);
+    for (QAction* a : { Menu_View_Chat, Menu_View_Moves, Menu_View_Switch, Menu_View_LastMove })
+        a->setCheckable(true);
+    // The chat, history and options windows and the update check come with the network, records
+    // and options changes; until then their items are shown but cannot be chosen.
+    Menu_View_Chat->setEnabled(false);
+    Menu_View_History->setEnabled(false);
+    Menu_View_Options->setEnabled(false);
+    connect(Menu_View, &QMenu::aboutToShow, this, [this] {
+        Menu_View_Moves->setChecked(frmMoves && frmMoves->isVisible());
+        Menu_View_LastMove->setChecked(Settings.ShowLastMove);
+    });
+
+    Menu_Help = menuBar()->addMenu(QStringLiteral("&Help"));
+    Menu_Help->setObjectName(QStringLiteral("Menu_Help"));
+    Menu_Help_Help = add(Menu_Help, "Menu_Help_Help", QStringLiteral("&Help..."), {},
+        &TfrmMain::Menu_Help_HelpClick);
+    Menu_Help_Update = add(
+        Menu_Help, "Menu_Help_Update", QStringLiteral("Check for &updates"), {}, nullptr);
+    Menu_Help_Update->setEnabled(false);
+    Menu_Help->addSeparator()->setObjectName(QStringLiteral("Menu_Help_N1"));
+    Menu_Help_About = add(Menu_Help, "Menu_Help_About", QStringLiteral("&About..."), {},
+        &TfrmMain::Menu_Help_AboutClick);
+}
+
+void TfrmMain::CreatePanels() {
+    pnlBoard = new QFrame(this);
+    pnlBoard->setObjectName(QStringLiteral("pnlBoard"));
+    static_cast<QFrame*>(pnlBoard)->setFrameStyle(QFrame::Box | QFrame::Plain);
+    static_cast<QFrame*>(pnlBoard)->setLineWidth(2);
+    pnlBoard->setFixedSize(510, 510);
+    setCentralWidget(pnlBoard);
+    pbBoard = new TBoardPaintBox(*this, pnlBoard);
+    pbBoard->setObjectName(QStringLiteral("pbBoard"));
+    pbBoard->setGeometry(2, 2, BoardGeometry::ViewSize, BoardGeometry::ViewSize);
+
+    pnlPromotion = MakePanel(pnlBoard, "pnlPromotion", QRect(74, 220, 324, 108));
+    lblPromote = MakeLabel(pnlPromotion, "lblPromote", QStringLiteral("Your pawn is promoted!"));
+    lblPromote2
+        = MakeLabel(pnlPromotion, "lblPromote2", QStringLiteral("Please choose a new piece :"));
+    lblPromote->setGeometry(0, 8, 324, 16);
+    lblPromote2->setGeometry(0, 26, 324, 16);
+    lblPromote->setAlignment(Qt::AlignHCenter);
+    lblPromote2->setAlignment(Qt::AlignHCenter);
+    const std::pair<TPromotionImage**, std::pair<const char*, int>> images[] = {
+        { &imgPromoteRook, { "imgPromoteRook", 38 } },
+        { &imgPromoteKnight, { "imgPromoteKnight", 102 } },
+        { &imgPromoteBishop, { "imgPromoteBishop", 166 } },
+        { &imgPromoteQueen, { "imgPromoteQueen", 230 } },
+    };
+    uint8_t kind = pkRook;
+    for (const auto& [image, place] : images) {
+        *image = new TPromotionImage(kind++, pnlPromotion);
+        (*image)->setObjectName(QString::fromLatin1(place.first));
+        (*image)->setGeometry(place.second, 48, 50, 50);
+        TPromotionImage* sender = *image;
+        connect(sender, &TPromotionImage::clicked, this, [this, sender] { imgPromotesClick(sender); });
+    }
+
+    pnlStatus = MakePanel(pnlBoard, "pnlStatus", QRect(20, 248, 432, 52));
+    lblStatus = MakeLabel(pnlStatus, "lblStatus", QString());
+    lblStatus->setGeometry(2, 2, 428, 48);
+    lblStatus->setAlignment(Qt::AlignCenter);
+    lblStatus->setWordWrap(true);
+
+    pnlReady = MakePanel(pnlBoard, "pnlReady", QRect(74, 239, 324, 70));
+    lblReady = MakeLabel(pnlReady,
+        "lblReady", QStringLiteral("Click on the button below when you are ready to start."));
+    lblReady->setGeometry(0, 8, 324, 16);
+    lblReady->setAlignment(Qt::AlignHCenter);
+    btnReady = new QPushButton(QStringLiteral("I'm ready!"), pnlReady);
+    btnReady->setObjectName(QStringLiteral("btnReady"));
+    btnReady->setGeometry(94, 32, 137, 25);
+    QFont bold = btnReady->font();
+    bold.setBold(true);
+    btnReady->setFont(bold);
+    connect(btnReady, &QPushButton::clicked, this, &TfrmMain::btnReadyClick);
+
+    pnlPaused = MakePanel(pnlBoard, "pnlPaused", QRect(182, 255, 108, 38));
+    lblPaused = MakeLabel(pnlPaused, "lblPaused", QStringLiteral("Paused"));
+    lblPaused->setGeometry(2, 2, 104, 34);
+    lblPaused->setAlignment(Qt::AlignCenter);
+    QFont pausedFont = lblPaused->font();
+    pausedFont.setBold(true);
+    pausedFont.setPixelSize(13);
+    lblPaused->setFont(pausedFont);
+
+    adjustSize();
+    setFixedSize(sizeHint());
+}
+
+void TfrmMain::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (!m_FirstShow)
+        return;
+    m_FirstShow = false;
+    LoadLayout();
+    LoadChessSet(Settings.ChessSet);
+}
+
+void TfrmMain::closeEvent(QCloseEvent* event) {
+    if (!FormCloseQuery()) {
+        event->ignore();
+        return;
+    }
+    FormClose();
+    event->accept();
+}
+
+bool TfrmMain::FormCloseQuery() {
+    if (Closing)
+        return true;
+    if (Game.GameState == gsPlaying || Game.GameState == gsPaused) {
+        if (AskQuestion(2) != idYes)
+            return false;
+        Game.StopGame();
+    }
+    return true;
+}
+
+void TfrmMain::FormClose() {
+    SaveLayout();
+    if (frmMoves)
+        frmMoves->hide();
+}
+
+void TfrmMain::ShowStatus(int n) {
+    lblStatus->setText(Values.Value(QStringLiteral("Stat0") + QString::number(n)));
+    pnlReady->hide();
+    pnlStatus->show();
+    pnlStatus->raise();
+}
+
+void TfrmMain::ShowMoves() {
+    if (frmMoves) {
+        frmMoves->show();
+        frmMoves->raise();
+    }
+}
+
+void TfrmMain::HideMoves() {
+    if (frmMoves)
+        frmMoves->hide();
+}
+
+bool TfrmMain::LoadChessSet(int n) {
+    const bool loaded = View.Pieces.LoadChessSet(
+        n, Settings.PieceStyle, Settings.WhiteColor, Settings.BlackColor, Settings.Theme.Board);
+    m_HasDrawn = false;
+    return loaded;
+}
+
+bool TfrmMain::SaveSettings() {
+    return ::SaveSettings(Settings, AppPaths::SettingsFile());
+}
+
+void TfrmMain::SetMovesNotation() {
+    if (frmMoves)
+        frmMoves->SetNotation(Settings.Notation, Values.Value(QStringLiteral("Pieces")));
+}
+
+void TfrmMain::Menu_Game_NewClick() {
+    if (frmGame)
+        frmGame->Execute(false);
+    GameListed = frmGame && frmGame->GameListed;
+}
+
+void TfrmMain::Menu_Game_LoadClick() {
+    const QString fileName = ChooseOpenFile ? ChooseOpenFile() : QString();
+    if (fileName.isEmpty())
+        return;
+    if (!Game.LoadGame(fileName)) {
+        ShowError(10, fileName.toStdString());
+        return;
+    }
+    if (frmGame)
+        frmGame->Execute(true);
+}
+
+void TfrmMain::Menu_Game_SaveClick() {
+    const QString proposed = QStringLiteral("Chess game - ")
+        + QLocale::system().toString(QDate::currentDate(), QLocale::LongFormat)
+        + QStringLiteral(".wtg");
+    const QString fileName = ChooseSaveFile ? ChooseSaveFile(proposed) : QString();
+    if (fileName.isEmpty())
+        return;
+    if (!Game.SaveGame(fileName))
+        ShowError(11, fileName.toStdString());
+}
+
+void TfrmMain::Menu_Game_UndoClick() {
+    if ((Game.GameKind == gkHost && Game.Turn == Game.HostColour)
+        || (Game.GameKind == gkClient && Game.Turn != Game.HostColour)) {
+        ShowError(5);
+        return;
+    }
+    if (Game.Moves.Count() == 0)
+        return;
+    if (Game.GameKind == gkLocal)
+        Game.UndoMove();
+}
+
+void TfrmMain::Menu_Game_ForfeitClick() {
+    const TPieceColour loser = Game.Turn;
+    Game.StopGame();
+    if (Game.GameKind != gkLocal)
+        ShowNotice(5);
+    else
+        ShowNotice(4, Game.GetPlayer(loser)->Name);
+    AddGameToHistory(loser == pcWhite ? 3 : 4);
+}
+
+void TfrmMain::Menu_View_MovesClick() {
+    if (frmMoves && frmMoves->isVisible())
+        HideMoves();
+    else
+        ShowMoves();
+}
+
+void TfrmMain::Menu_View_SwitchClick() {
+    Switched = Menu_View_Switch->isChecked();
+}
+
+void TfrmMain::Menu_View_LastMoveClick() {
+    Settings.ShowLastMove = Menu_View_LastMove->isChecked();
+}
+
+void TfrmMain::Menu_Help_HelpClick() {
+    const QString help = AppPaths::FindShared(QStringLiteral("Help.html"));
+    if (!help.isEmpty())
+        QDesktopServices::openUrl(QUrl::fromLocalFile(help));
+}
+
+void TfrmMain::Menu_Help_AboutClick() {
+    if (frmAbout)
+        frmAbout->Execute(QString::fromLatin1(Version));
+}
+
+void TfrmMain::btnReadyClick() {
+    Game.SetReady();
+    pnlReady->hide();
+}
+
+void TfrmMain::GameStarted() {
+    ClearHeldSquare();
+    Menu_Game_New->setEnabled(false);
+    Menu_Game_Load->setEnabled(false);
+    Menu_Game_Save->setEnabled(true);
+    Menu_Game_Undo->setEnabled(true);
+    Menu_Game_Pause->setEnabled(true);
+    Menu_Game_Forfeit->setEnabled(true);
+    Menu_Game_Pause->setVisible(true);
+    Menu_Game_Resume->setVisible(false);
+    pnlReady->hide();
+    pnlStatus->hide();
+    pnlPaused->hide();
+    // A continued game lists the moves it was saved with; a new game starts from an empty list.
+    if (frmMoves) {
+        SetMovesNotation();
+        frmMoves->LoadMoves(Game.Moves);
+    }
+    m_ListedMoves = Game.Moves.Count();
+    // A game saved while a person's promotion waited goes on with the choice of the piece.
+    if (Game.PromotionPending() && m_ListedMoves > 0) {
+        --m_ListedMoves;
+        if (frmMoves)
+            frmMoves->UndoLastMove(m_ListedMoves % 2 == 0);
+        ShowPromotion();
+    }
+}
+
+void TfrmMain::GamePaused() {
+    Menu_Game_Undo->setEnabled(false);
+    Menu_Game_Forfeit->setEnabled(false);
+    Menu_Game_Pause->setVisible(false);
+    Menu_Game_Resume->setVisible(true);
+    pnlPaused->show();
+    pnlPaused->raise();
+}
+
+void TfrmMain::GameResumed() {
+    Menu_Game_Undo->setEnabled(true);
+    Menu_Game_Forfeit->setEnabled(true);
+    Menu_Game_Pause->setVisible(true);
+    Menu_Game_Resume->setVisible(false);
+    pnlPaused->hide();
+}
+
+void TfrmMain::GameStopped() {
+    Menu_Game_New->setEnabled(true);
+    Menu_Game_Load->setEnabled(true);
+    Menu_Game_Save->setEnabled(false);
+    Menu_Game_Undo->setEnabled(false);
+    Menu_Game_Pause->setEnabled(false);
+    Menu_Game_Forfeit->setEnabled(false);
+    Menu_Game_Pause->setVisible(true);
+    Menu_Game_Resume->setVisible(false);
+    pnlPaused->hide();
+    pnlPromotion->hide();
+    if (Game.GameKind != gkLocal && Game.NetworkActive) {
+        pnlReady->show();
+        pnlReady->raise();
+    }
+}
+
+void TfrmMain::GameMovePlayed(TPoint, TPoint, TMoveResult flags) {
+    ClearHeldSquare();
+    ReportMove(flags);
+    if (flags & mrPromotion) {
+        ShowPromotion();
+        return;
+    }
+    // The computer's promotion was completed, and listed, before this event.
+    const TMoveRecord* last = Game.Moves.Last();
+    if (last && !(last->Flags & mrPromotion))
+        ListLastMove();
+}
+
+void TfrmMain::GameInvalidMove(TPoint from, TPoint to) {
+    ShowError(9, SquareName(from) + "-" + SquareName(to));
+}
+
+void TfrmMain::GamePromoted(TPoint, TMoveResult flags) {
+    ClearHeldSquare();
+    pnlPromotion->hide();
+    pnlStatus->hide();
+    ReportMove(flags);
+    ListLastMove();
+}
+
+void TfrmMain::GameUndoRequested() {
+    // Answered by the network change, which adds the acceptance to the controller.
+    AskQuestion(3);
+}
+
+void TfrmMain::GameMoveUndone(TMoveResult flags) {
+    ClearHeldSquare();
+    pnlPromotion->hide();
+    const int remaining = Game.Moves.Count();
+    while (m_ListedMoves > remaining) {
+        --m_ListedMoves;
+        if (frmMoves)
+            frmMoves->UndoLastMove(m_ListedMoves % 2 == 0);
+    }
+    ReportMove(flags);
+}
+
+void TfrmMain::ListLastMove() {
+    const TMoveRecord* last = Game.Moves.Last();
+    if (!last)
+        return;
+    const int count = Game.Moves.Count();
+    if (m_ListedMoves >= count)
+        return;
+    if (frmMoves)
+        frmMoves->AddMove(*last, count % 2 == 1);
+    m_ListedMoves = count;
+}
+
+void TfrmMain::ReportMove(TMoveResult flags) {
+    pnlStatus->hide();
+    const bool check = flags & mrCheck;
+    const bool over = flags & mrGameOver;
+    int slot = -1;
+    if (check && over && Settings.SoundOn[ssCheckmate])
+        slot = ssCheckmate;
+    else if (check && Settings.SoundOn[ssCheck])
+        slot = ssCheck;
+    else if (over && Settings.SoundOn[ssStalemate])
+        slot = ssStalemate;
+    else if ((flags & mrCapture) && Settings.SoundOn[ssCaptured])
+        slot = ssCaptured;
+    else if (Settings.SoundOn[ssMoved])
+        slot = ssMoved;
+    if (slot >= 0 && PlaySound)
+        PlaySound(slot);
+    if (!over)
+        return;
+    uint8_t result = 5;
+    if (check) {
+        ShowNotice(6, Game.GetPlayer(Game.Turn)->Name);
+        result = Game.Turn == pcWhite ? 1 : 2;
+    } else {
+        ShowNotice(7);
+    }
+    AddGameToHistory(result);
+}
+
+void TfrmMain::AddGameToHistory(uint8_t result) {
+    if (!RecordGame)
+        return;
+    TFinishedGame record;
+    record.WhiteName = Game.WhitePlayer.Name;
+    record.BlackName = Game.BlackPlayer.Name;
+    record.Date = QDateTime::currentDateTime();
+    record.WhiteTime = Game.WhitePlayer.Time;
+    record.BlackTime = Game.BlackPlayer.Time;
+    record.Result = result;
+    for (const TMoveRecord* m = Game.Moves.First(); m; m = m->Next)
+        record.Moves.push_back(*m);
+    RecordGame(record);
+}

@@ -1,1 +1,38 @@
-int main() { return 0; }
+// The program's entry: one running copy at a time, the windows in their fixed order, the message
+// loop until the main window closes.
+
+#include "AppPaths.h"
+#include "FormAbout.h"
+#include "FormGame.h"
+#include "FormMain.h"
+#include "FormMoves.h"
+#include "MessageBoxPresenter.h"
+#include "SingleInstance.h"
+
+#include <QApplication>
+#include <QIcon>
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Wintermoot"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Wintermoot"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/wintermoot.png")));
+    QApplication::setDesktopFileName(QStringLiteral("wintermoot"));
+
+    // A second copy ends here, before it reads or writes any file of the first.
+    TSingleInstance instance(AppPaths::ConfigDir());
+    if (!instance.IsFirst())
+        return 0;
+
+    TfrmMain frmMain;
+    TfrmAbout frmAbout(&frmMain);
+    TfrmGame frmGame(frmMain.Game, &frmMain);
+    TfrmMoves frmMoves(&frmMain);
+    frmMain.SetForms(&frmAbout, &frmGame, &frmMoves);
+    SetMessagePresenter(std::make_unique<TMessageBoxPresenter>(&frmMain));
+
+    frmMain.show();
+    const int status = app.exec();
+    SetMessagePresenter(nullptr);
+    return status;
+}

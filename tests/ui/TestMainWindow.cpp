@@ -1,1 +1,421 @@
+// The main window through its real widgets: games played with the mouse, promotion, take-back,
+// the menu and panel states, closing, and the window layout.
+
+#include "AppPaths.h"
+#include "BoardGeometry.h"
+#include "FormAbout.h"
+#include "FormGame.h"
+#include "FormMain.h"
+#include "FormMoves.h"
+#include "UnitMessages.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
 #include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+// Records every box and answers questions with a preset answer.
+class TRecordingPresenter : public TMessagePresenter {
+public:
+    int Present(const std::string&, const std::string& text, TMessageButtons buttons) override {
+        Texts->push_back(text);
+        return buttons == mbOk ? idOk : *Answer;
+    }
+    std::vector<std::string>* Texts;
+    int* Answer;
+};
+
+TPoint Sq(const char* name) {
+    return { name[0] - 'a' + 1, name[1] - '0' };
+}
+
+// The main window with its companions, as the program creates them, on a fresh home folder.
+class MainWindowTest : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_Home.isValid());
+        qputenv("WINTERMOOT_HOME", m_Home.path().toLocal8Bit());
+        auto presenter = std::make_unique<TRecordingPresenter>();
+        presenter->Texts = &Boxes;
+        presenter->Answer = &Answer;
+        SetMessagePresenter(std::move(presenter));
+        Main = std::make_unique<TfrmMain>();
+        About = new TfrmAbout(Main.get());
+        Dialog = new TfrmGame(Main->Game, Main.get());
+        Moves = new TfrmMoves(Main.get());
+        Main->SetForms(About, Dialog, Moves);
+        Main->RecordGame = [this](const TFinishedGame& game) { Recorded.push_back(game); };
+        Main->Game.SetSearchDepth(2);
+        Main->show();
+    }
+
+    void TearDown() override {
+        Main->Game.StopGame();
+        Main.reset();
+        SetMessagePresenter(nullptr);
+    }
+
+    void StartLocal(bool whiteHuman, bool blackHuman) {
+        Main->Game.WhitePlayer = TPlayer { 2, whiteHuman, "Alice", false, 0, 0 };
+        Main->Game.BlackPlayer = TPlayer { 2, blackHuman, "Bob", false, 0, 0 };
+        Main->Game.GameKind = gkLocal;
+        Main->Game.StartGame();
+    }
+
+    QPoint Centre(TPoint square) const {
+        const TPoint o = BoardGeometry::SquareOrigin(square, Main->Switched);
+        return { o.X + 27, o.Y + 27 };
+    }
+    void Press(TPoint square) {
+        QTest::mousePress(Main->pbBoard, Qt::LeftButton, {}, Centre(square));
+    }
+    void Release(TPoint square) {
+        QTest::mouseRelease(Main->pbBoard, Qt::LeftButton, {}, Centre(square));
+    }
+    void Drag(const char* from, const char* to) {
+        Press(Sq(from));
+        Release(Sq(to));
+    }
+    void ClickClick(const char* from, const char* to) {
+        Press(Sq(from));
+        Release(Sq(from));
+        Press(Sq(to));
+        Release(Sq(to));
+    }
+    // Runs the event loop until the condition holds or 20 s pass.
+    template <typename F> bool WaitFor(F condition) {
+        QElapsedTimer timer;
+        timer.start();
+        while (!condition() && timer.elapsed() < 20000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        return condition();
+    }
+    bool Shown(const char* fragment) const {
+        for (const std::string& text : Boxes)
+            if (text.find(fragment) != std::string::npos)
+                return true;
+        return false;
+    }
+
+    QTemporaryDir m_Home;
+    std::vector<std::string> Boxes;
+    int Answer = idNo;
+    std::vector<TFinishedGame> Recorded;
+    std::unique_ptr<TfrmMain> Main;
+    TfrmAbout* About = nullptr;
+    TfrmGame* Dialog = nullptr;
+    TfrmMoves* Moves = nullptr;
+};
+
+TEST_F(MainWindowTest, FixedClientAreaCaptionAndInitialMenuState) {
+    EXPECT_EQ(Main->windowTitle(), QStringLiteral("Wintermoot 3"));
+    EXPECT_EQ(Main->pnlBoard->size(), QSize(510, 510));
+    EXPECT_EQ(Main->pbBoard->geometry(), QRect(2, 2, 506, 506));
+    EXPECT_EQ(Main->Values.Count(), 27);
+    EXPECT_EQ(Main->Values.Strings().first(), QStringLiteral("Pieces=PNRBQK"));
+    EXPECT_TRUE(Main->Menu_Game_New->isEnabled());
+    EXPECT_TRUE(Main->Menu_Game_Load->isEnabled());
+    EXPECT_FALSE(Main->Menu_Game_Save->isEnabled());
+    EXPECT_FALSE(Main->Menu_Game_Undo->isEnabled());
+    EXPECT_FALSE(Main->Menu_Game_Pause->isEnabled());
+    EXPECT_TRUE(Main->Menu_Game_Pause->isVisible());
+    EXPECT_FALSE(Main->Menu_Game_Resume->isVisible());
+    EXPECT_FALSE(Main->Menu_Game_Forfeit->isEnabled());
+    EXPECT_EQ(Main->Menu_Game_New->shortcut(), QKeySequence(QStringLiteral("Ctrl+A")));
+    EXPECT_EQ(Main->Menu_View_Switch->shortcut(), QKeySequence(Qt::Key_F9));
+    EXPECT_TRUE(Main->Menu_View_LastMove->isChecked());
+}
+
+TEST_F(MainWindowTest, MenuAndPanelsFollowPlayingPausedAndStopped) {
+    StartLocal(true, true);
+    EXPECT_FALSE(Main->Menu_Game_New->isEnabled());
+    EXPECT_FALSE(Main->Menu_Game_Load->isEnabled());
+    EXPECT_TRUE(Main->Menu_Game_Save->isEnabled());
+    EXPECT_TRUE(Main->Menu_Game_Undo->isEnabled());
+    EXPECT_TRUE(Main->Menu_Game_Pause->isEnabled());
+    EXPECT_TRUE(Main->Menu_Game_Forfeit->isEnabled());
+
+    Main->Menu_Game_Pause->trigger();
+    EXPECT_EQ(Main->Game.GameState, gsPaused);
+    EXPECT_FALSE(Main->Menu_Game_Pause->isVisible());
+    EXPECT_TRUE(Main->Menu_Game_Resume->isVisible());
+    EXPECT_FALSE(Main->Menu_Game_Undo->isEnabled());
+    EXPECT_FALSE(Main->Menu_Game_Forfeit->isEnabled());
+    EXPECT_TRUE(Main->Menu_Game_Save->isEnabled());
+    EXPECT_TRUE(Main->pnlPaused->isVisible());
+
+    Main->Menu_Game_Resume->trigger();
+    EXPECT_EQ(Main->Game.GameState, gsPlaying);
+    EXPECT_TRUE(Main->Menu_Game_Pause->isVisible());
+    EXPECT_FALSE(Main->Menu_Game_Resume->isVisible());
+    EXPECT_FALSE(Main->pnlPaused->isVisible());
+
+    Main->Menu_Game_Forfeit->trigger();
+    EXPECT_EQ(Main->Game.GameState, gsStopped);
+    EXPECT_TRUE(Main->Menu_Game_New->isEnabled());
+    EXPECT_FALSE(Main->Menu_Game_Save->isEnabled());
+    EXPECT_FALSE(Main->Menu_Game_Pause->isEnabled());
+    EXPECT_FALSE(Main->pnlReady->isVisible());
+}
+
+TEST_F(MainWindowTest, ForfeitWithWhiteToMoveRecordsWhiteForfeited) {
+    StartLocal(true, true);
+    Main->Menu_Game_Forfeit->trigger();
+    EXPECT_TRUE(Shown("Alice has forfeited the game."));
+    ASSERT_EQ(Recorded.size(), 1u);
+    EXPECT_EQ(Recorded[0].Result, 3);
+    EXPECT_EQ(Recorded[0].WhiteName, "Alice");
+}
+
+TEST_F(MainWindowTest, GamePlayedByDragAndClickClickToCheckmate) {
+    StartLocal(true, true);
+    Drag("f2", "f3");
+    ClickClick("e7", "e5");
+    Drag("g2", "g4");
+    ClickClick("d8", "h4");
+    EXPECT_EQ(Main->Game.GameState, gsStopped);
+    EXPECT_EQ(Main->Game.Moves.Count(), 4);
+    EXPECT_TRUE(Shown("Bob has won the game!"));
+    ASSERT_EQ(Recorded.size(), 1u);
+    EXPECT_EQ(Recorded[0].Result, 2);
+    EXPECT_EQ(Recorded[0].Moves.size(), 4u);
+    EXPECT_EQ(Moves->RowCount(), 2);
+    EXPECT_EQ(Moves->Cell(2, 2), QStringLiteral("d8-h4"));
+    EXPECT_EQ(Main->HeldSquare, TPoint {});
+}
+
+TEST_F(MainWindowTest, RefusedMoveKeepsThePieceHeldUntilPutBack) {
+    StartLocal(true, true);
+    Press(Sq("e2"));
+    EXPECT_EQ(Main->HeldSquare, Sq("e2"));
+    Release(Sq("e5"));
+    EXPECT_EQ(Main->HeldSquare, Sq("e2"));
+    EXPECT_EQ(Main->Game.Moves.Count(), 0);
+    Press(Sq("e2"));
+    EXPECT_EQ(Main->HeldSquare, TPoint {});
+    // The opponent's pieces and empty squares cannot be picked up.
+    Press(Sq("e7"));
+    EXPECT_EQ(Main->HeldSquare, TPoint {});
+    Press(Sq("e4"));
+    EXPECT_EQ(Main->HeldSquare, TPoint {});
+    // Every mouse button picks up alike.
+    QTest::mousePress(Main->pbBoard, Qt::RightButton, {}, Centre(Sq("g1")));
+    EXPECT_EQ(Main->HeldSquare, Sq("g1"));
+}
+
+TEST_F(MainWindowTest, PressesDuringTheComputersTurnAreIgnored) {
+    StartLocal(false, true);
+    // The computer's move arrives through the event loop, which has not run yet.
+    Press(Sq("e2"));
+    EXPECT_EQ(Main->HeldSquare, TPoint {});
+    Press(Sq("e7"));
+    EXPECT_EQ(Main->HeldSquare, TPoint {});
+    ASSERT_TRUE(WaitFor([&] { return Main->Game.Moves.Count() == 1; }));
+    Press(Sq("e7"));
+    EXPECT_EQ(Main->HeldSquare, Sq("e7"));
+}
+
+TEST_F(MainWindowTest, HitTestingAtTheEdges) {
+    Main->pbBoardMouseMove(450, 300);
+    EXPECT_EQ(Main->HoverSquare.X, 8);
+    Main->pbBoardMouseMove(18, 488);
+    EXPECT_EQ(Main->HoverSquare, (TPoint { 1, 0 }));
+    Main->pbBoardMouseMove(17, 300);
+    EXPECT_EQ(Main->HoverSquare, (TPoint { -1, -1 }));
+    Main->Switched = true;
+    Main->pbBoardMouseMove(20, 60);
+    EXPECT_EQ(Main->HoverSquare, Sq("h1"));
+
+    StartLocal(true, true);
+    Main->Switched = false;
+    QTest::mousePress(Main->pbBoard, Qt::LeftButton, {}, QPoint(30, 488));
+    EXPECT_EQ(Main->HeldSquare, TPoint {});
+}
+
+TEST_F(MainWindowTest, GrabOffsetAndSwitchedPickUp) {
+    StartLocal(true, true);
+    Main->Menu_View_Switch->trigger();
+    EXPECT_TRUE(Main->Switched);
+    // Seen from black's side, e2 is the fourth column from the left in the second row from the
+    // top.
+    QTest::mousePress(Main->pbBoard, Qt::LeftButton, {}, QPoint(18 + 3 * 54 + 10, 56 + 54 + 20));
+    EXPECT_EQ(Main->HeldSquare, Sq("e2"));
+    EXPECT_EQ(Main->GrabOffset, (TPoint { 10, 20 }));
+}
+
+TEST_F(MainWindowTest, PromotionThroughThePanel) {
+    StartLocal(true, true);
+    for (auto [from, to] : { std::pair { "h2", "h4" }, { "g7", "g5" }, { "h4", "g5" },
+             { "h7", "h6" }, { "g5", "h6" }, { "b8", "c6" }, { "h6", "h7" }, { "c6", "b8" } })
+        Drag(from, to);
+    ASSERT_EQ(Main->Game.Moves.Count(), 8);
+    Drag("h7", "g8");
+    ASSERT_TRUE(Main->pnlPromotion->isVisible());
+    EXPECT_TRUE(Main->Game.PromotionPending());
+    // The move is listed once its piece is chosen.
+    EXPECT_EQ(Moves->Cell(5, 1), QString());
+    QTest::mouseClick(Main->imgPromoteKnight, Qt::LeftButton);
+    EXPECT_FALSE(Main->pnlPromotion->isVisible());
+    const TPiece* piece = Main->Game.Board.PieceAt(Sq("g8"));
+    ASSERT_NE(piece, nullptr);
+    EXPECT_EQ(piece->Kind, pkKnight);
+    EXPECT_EQ(Moves->Cell(5, 1), QStringLiteral("h7-g8"));
+    EXPECT_EQ(Main->Game.Turn, pcBlack);
+}
+
+TEST_F(MainWindowTest, LoadedGameWithAWaitingPromotionOpensTheChoice) {
+    const QString file = m_Home.filePath(QStringLiteral("promotion.wtg"));
+    {
+        TChessGame source;
+        source.WhitePlayer.Name = "Alice";
+        source.BlackPlayer.Name = "Bob";
+        source.StartGame();
+        for (auto [from, to] : { std::pair { "h2", "h4" }, { "g7", "g5" }, { "h4", "g5" },
+                 { "h7", "h6" }, { "g5", "h6" }, { "b8", "c6" }, { "h6", "h7" }, { "c6", "b8" },
+                 { "h7", "g8" } })
+            source.PlayMove(Sq(from), Sq(to));
+        ASSERT_TRUE(source.PromotionPending());
+        ASSERT_TRUE(source.SaveGame(file));
+        source.StopGame();
+    }
+    Main->ChooseOpenFile = [&] { return file; };
+    QTimer::singleShot(0, Dialog, [&] { Dialog->btnOk->click(); });
+    Main->Menu_Game_Load->trigger();
+    ASSERT_EQ(Main->Game.GameState, gsPlaying);
+    EXPECT_TRUE(Main->pnlPromotion->isVisible());
+    EXPECT_EQ(Moves->Cell(4, 2), QStringLiteral("c6-b8"));
+    EXPECT_EQ(Moves->Cell(5, 1), QString());
+    QTest::mouseClick(Main->imgPromoteQueen, Qt::LeftButton);
+    EXPECT_EQ(Main->Game.Board.PieceAt(Sq("g8"))->Kind, pkQueen);
+    EXPECT_EQ(Moves->Cell(5, 1), QStringLiteral("h7-g8"));
+}
+
+TEST_F(MainWindowTest, FailedLoadShowsE10AndChangesNothing) {
+    const QString file = m_Home.filePath(QStringLiteral("broken.wtg"));
+    QFile out(file);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write("not a game");
+    out.close();
+    StartLocal(true, true);
+    Drag("e2", "e4");
+    Main->Game.PauseGame();
+    Main->ChooseOpenFile = [&] { return file; };
+    Main->Menu_Game_Load->trigger();
+    EXPECT_TRUE(Shown("broken.wtg"));
+    EXPECT_EQ(Main->Game.Moves.Count(), 1);
+    EXPECT_EQ(Main->Game.GameState, gsPaused);
+}
+
+TEST_F(MainWindowTest, FailedSaveShowsE11) {
+    StartLocal(true, true);
+    QString proposed;
+    Main->ChooseSaveFile = [&](const QString& name) {
+        proposed = name;
+        return m_Home.filePath(QStringLiteral("no/such/folder/game.wtg"));
+    };
+    Main->Menu_Game_Save->trigger();
+    EXPECT_TRUE(proposed.startsWith(QStringLiteral("Chess game - ")));
+    EXPECT_TRUE(proposed.endsWith(QStringLiteral(".wtg")));
+    EXPECT_TRUE(Shown("game.wtg"));
+}
+
+TEST_F(MainWindowTest, UndoAgainstTheComputerTakesBackTwoMovesAndTheListFollows) {
+    StartLocal(true, false);
+    Drag("e2", "e4");
+    ASSERT_TRUE(WaitFor([&] { return Main->Game.Moves.Count() == 2; }));
+    EXPECT_NE(Moves->Cell(1, 2), QString());
+    Main->Menu_Game_Undo->trigger();
+    EXPECT_EQ(Main->Game.Moves.Count(), 0);
+    EXPECT_EQ(Moves->RowCount(), 1);
+    EXPECT_EQ(Moves->Cell(1, 1), QString());
+    EXPECT_EQ(Moves->Cell(1, 2), QString());
+    EXPECT_EQ(Main->Game.Turn, pcWhite);
+    // Undo with an empty list does nothing.
+    Main->Menu_Game_Undo->trigger();
+    EXPECT_EQ(Main->Game.GameState, gsPlaying);
+}
+
+TEST_F(MainWindowTest, CloseDuringAGameAsksAndNoKeepsTheGame) {
+    StartLocal(true, true);
+    Answer = idNo;
+    EXPECT_FALSE(Main->close());
+    EXPECT_TRUE(Main->isVisible());
+    EXPECT_EQ(Main->Game.GameState, gsPlaying);
+    EXPECT_TRUE(Shown("A game is in progress"));
+    Answer = idYes;
+    EXPECT_TRUE(Main->close());
+    EXPECT_EQ(Main->Game.GameState, gsStopped);
+}
+
+TEST_F(MainWindowTest, FirstRunPlacesTheWindowsAndALayoutRoundTrips) {
+    EXPECT_EQ(Main->pos(), QPoint(0, 0));
+    EXPECT_EQ(Moves->pos(), QPoint(560, 0));
+    Moves->move(600, 40);
+    Moves->show();
+    Main->move(30, 20);
+    ASSERT_TRUE(Main->close());
+    auto store = AppPaths::LayoutStore();
+    EXPECT_EQ(store->value(QStringLiteral("MovesLeft")).toInt(), 600);
+    EXPECT_EQ(store->value(QStringLiteral("MovesVisible")).toInt(), 1);
+    EXPECT_EQ(store->value(QStringLiteral("FormLeft")).toInt(), 30);
+}
+
+TEST_F(MainWindowTest, LayoutReadingStopsAtTheFirstMissingValue) {
+    Main.reset();
+    {
+        auto store = AppPaths::LayoutStore();
+        store->clear();
+        store->setValue(QStringLiteral("FormLeft"), 40);
+    }
+    Main = std::make_unique<TfrmMain>();
+    Moves = new TfrmMoves(Main.get());
+    Dialog = new TfrmGame(Main->Game, Main.get());
+    About = new TfrmAbout(Main.get());
+    Main->SetForms(About, Dialog, Moves);
+    Main->show();
+    EXPECT_EQ(Main->pos(), QPoint(0, 0));
+    EXPECT_EQ(Moves->pos(), QPoint(560, 0));
+}
+
+TEST_F(MainWindowTest, TheViewIsDrawnOnlyWhenSomethingChanged) {
+    Main->DrawBoard();
+    EXPECT_FALSE(Main->DrawBoard());
+    Main->pbBoardMouseMove(100, 100);
+    EXPECT_TRUE(Main->DrawBoard());
+    EXPECT_FALSE(Main->DrawBoard());
+    StartLocal(true, true);
+    EXPECT_TRUE(Main->DrawBoard());
+    Main->Game.ClockTick();
+    EXPECT_TRUE(Main->DrawBoard());
+}
+
+TEST_F(MainWindowTest, LearnModeHoverNeverResetsALoadedGame) {
+    const QString file = m_Home.filePath(QStringLiteral("game.wtg"));
+    {
+        TChessGame source;
+        source.StartGame();
+        source.PlayMove(Sq("e2"), Sq("e4"));
+        ASSERT_TRUE(source.SaveGame(file));
+        source.StopGame();
+    }
+    ASSERT_TRUE(Main->Game.LoadGame(file));
+    Main->HeldSquare = Sq("e7");
+    Main->pbBoardMouseMove(Centre(Sq("e5")).x(), Centre(Sq("e5")).y());
+    Main->DrawBoard();
+    EXPECT_FALSE(Main->Game.Board.Modified);
+    Main->HeldSquare = {};
+    Main->Game.StartGame();
+    EXPECT_EQ(Main->Game.Moves.Count(), 1);
+}
+
+} // namespace

@@ -1,0 +1,243 @@
+#pragma once
+
+// The main window: the hub of the program. It owns the game controller, hosts the board view and
+// its mouse input, holds the settings, carries the menu from which every command starts, and
+// reacts to every event the controller raises.
+
+#include "BoardView.h"
+#include "Settings.h"
+#include "UnitChessGame.h"
+#include "ValueList.h"
+
+#include <QDateTime>
+#include <QFrame>
+#include <QImage>
+#include <QLabel>
+#include <QMainWindow>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+
+class QAction;
+class QLabel;
+class QMenu;
+class QPushButton;
+class TfrmAbout;
+class TfrmGame;
+class TfrmMoves;
+class TfrmMain;
+
+// A finished game as the history records it.
+struct TFinishedGame {
+    std::string WhiteName;
+    std::string BlackName;
+    QDateTime Date;
+    int32_t WhiteTime = 0;
+    int32_t BlackTime = 0;
+    // 1 white won, 2 black won, 3 white forfeited, 4 black forfeited, 5 tied.
+    uint8_t Result = 0;
+    std::vector<TMoveRecord> Moves;
+};
+
+// The paint box of the board view: shows the main window's buffer and passes the mouse on.
+class TBoardPaintBox : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit TBoardPaintBox(TfrmMain& owner, QWidget* parent);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+
+private:
+    TfrmMain& m_Owner;
+};
+
+// One of the four promotion images; a click chooses its piece.
+class TPromotionImage : public QLabel {
+    Q_OBJECT
+
+public:
+    TPromotionImage(uint8_t kind, QWidget* parent);
+    uint8_t Kind() const { return m_Kind; }
+
+signals:
+    void clicked();
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+
+private:
+    uint8_t m_Kind;
+};
+
+class TfrmMain : public QMainWindow {
+    Q_OBJECT
+
+public:
+    static constexpr const char* Caption = "Wintermoot 3";
+    static constexpr const char* Version = "v3.2.4";
+
+    explicit TfrmMain(QWidget* parent = nullptr);
+    ~TfrmMain() override;
+
+    // The other windows, created after this one (they reach it and it reaches them).
+    void SetForms(TfrmAbout* about, TfrmGame* game, TfrmMoves* moves);
+
+    // Operations that other windows call.
+    void ShowStatus(int n);
+    void ShowMoves();
+    void HideMoves();
+    bool LoadChessSet(int n);
+    bool SaveSettings();
+
+    // Board input.
+    void pbBoardMouseDown(Qt::MouseButton button, int x, int y);
+    void pbBoardMouseMove(int x, int y);
+    void pbBoardMouseUp(Qt::MouseButton button, int x, int y);
+    void imgPromotesClick(TPromotionImage* sender);
+    void ShowPromotion();
+    // The input rule: the side to move is played by a person at this machine.
+    bool InputAllowed() const;
+
+    // Draws the view into the buffer when anything it shows changed; answers whether it drew.
+    bool DrawBoard();
+    const QImage& Buffer() const { return m_Buffer; }
+    // What the view shows now.
+    TBoardSnapshot MakeSnapshot();
+
+    TChessGame Game;
+    TValueList Values;
+    TSettings Settings;
+    TBoardView View;
+    bool Closing = false;
+    bool GameListed = false;
+    bool Switched = false;
+
+    TPoint HoverSquare { -1, -1 };
+    TPoint HeldSquare;
+    TPoint MousePos;
+    TPoint GrabOffset;
+
+    // Seams the window uses for what comes from outside, replaceable by tests: the file dialogs
+    // and the record of a finished game (which the history keeps).
+    std::function<QString()> ChooseOpenFile;
+    std::function<QString(const QString& proposedName)> ChooseSaveFile;
+    std::function<void(const TFinishedGame&)> RecordGame;
+    std::function<void(int slot)> PlaySound;
+
+    QWidget* pnlBoard = nullptr;
+    TBoardPaintBox* pbBoard = nullptr;
+    QFrame* pnlPromotion = nullptr;
+    QLabel* lblPromote = nullptr;
+    QLabel* lblPromote2 = nullptr;
+    TPromotionImage* imgPromoteRook = nullptr;
+    TPromotionImage* imgPromoteKnight = nullptr;
+    TPromotionImage* imgPromoteBishop = nullptr;
+    TPromotionImage* imgPromoteQueen = nullptr;
+    QFrame* pnlStatus = nullptr;
+    QLabel* lblStatus = nullptr;
+    QFrame* pnlReady = nullptr;
+    QLabel* lblReady = nullptr;
+    QPushButton* btnReady = nullptr;
+    QFrame* pnlPaused = nullptr;
+    QLabel* lblPaused = nullptr;
+    QTimer* Timer = nullptr;
+
+    QMenu* Menu_Game = nullptr;
+    QAction* Menu_Game_New = nullptr;
+    QAction* Menu_Game_Load = nullptr;
+    QAction* Menu_Game_Save = nullptr;
+    QAction* Menu_Game_Undo = nullptr;
+    QAction* Menu_Game_Pause = nullptr;
+    QAction* Menu_Game_Resume = nullptr;
+    QAction* Menu_Game_Forfeit = nullptr;
+    QAction* Menu_Game_Exit = nullptr;
+    QMenu* Menu_View = nullptr;
+    QAction* Menu_View_Chat = nullptr;
+    QAction* Menu_View_Moves = nullptr;
+    QAction* Menu_View_History = nullptr;
+    QAction* Menu_View_Options = nullptr;
+    QAction* Menu_View_Switch = nullptr;
+    QAction* Menu_View_LastMove = nullptr;
+    QMenu* Menu_Help = nullptr;
+    QAction* Menu_Help_Help = nullptr;
+    QAction* Menu_Help_Update = nullptr;
+    QAction* Menu_Help_About = nullptr;
+
+    TfrmAbout* frmAbout = nullptr;
+    TfrmGame* frmGame = nullptr;
+    TfrmMoves* frmMoves = nullptr;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void CreateMenu();
+    void CreatePanels();
+    void BindGameEvents();
+
+    void Menu_Game_NewClick();
+    void Menu_Game_LoadClick();
+    void Menu_Game_SaveClick();
+    void Menu_Game_UndoClick();
+    void Menu_Game_ForfeitClick();
+    void Menu_View_MovesClick();
+    void Menu_View_SwitchClick();
+    void Menu_View_LastMoveClick();
+    void Menu_Help_HelpClick();
+    void Menu_Help_AboutClick();
+    void TimerTimer();
+    void btnReadyClick();
+
+    void GameStarted();
+    void GamePaused();
+    void GameResumed();
+    void GameStopped();
+    void GameMovePlayed(TPoint from, TPoint to, TMoveResult flags);
+    void GameInvalidMove(TPoint from, TPoint to);
+    void GamePromoted(TPoint square, TMoveResult flags);
+    void GameUndoRequested();
+    void GameMoveUndone(TMoveResult flags);
+
+    void ReportMove(TMoveResult flags);
+    void AddGameToHistory(uint8_t result);
+    // Lists the game's last move in the moves window.
+    void ListLastMove();
+    void SetMovesNotation();
+    void ClearHeldSquare();
+    void SetGrabCursor(bool grab);
+    // Whether a close may go ahead now (the close query).
+    bool FormCloseQuery();
+    void FormClose();
+
+    void LoadLayout();
+    void SaveLayout();
+
+    TChessBoard m_Scratch;
+    QImage m_Buffer;
+    TBoardSnapshot m_Drawn;
+    bool m_HasDrawn = false;
+    bool m_GrabCursor = false;
+    bool m_FirstShow = true;
+    // Moves listed in the moves window, so that a take-back removes exactly what went.
+    int m_ListedMoves = 0;
+
+    // Geometry of the windows that other changes add, kept from the layout store so that a save
+    // writes back what was read.
+    struct TStoredGeometry {
+        int Left = 0, Top = 0, Height = 0, Width = 0;
+        bool Docked = false, Visible = false;
+        int Align = 0;
+    };
+    TStoredGeometry m_Chat { 0, 0, 200, 510, false, false, 2 };
+    TStoredGeometry m_History { 100, 100, 400, 600, false, false, 0 };
+    int m_MovesAlign = 4;
+    bool m_MovesDocked = false;
+};

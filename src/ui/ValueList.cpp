@@ -1,0 +1,56 @@
+#include "ValueList.h"
+
+TValueList::TValueList()
+    : m_Entries {
+        { "Pieces", "PNRBQK" },
+        { "Res01", "Not ready!" },
+        { "Res02", "Ready!" },
+        { "Res03", "Check!" },
+        { "Res04", "Checkmate!" },
+        { "Res05", "Stalemate!" },
+        { "Res06", "Unfinished" },
+        { "Res07", "Black won" },
+        { "Res08", "White won" },
+        { "Res09", "Black forfeited" },
+        { "Res10", "White forfeited" },
+        { "Res11", "Tied" },
+        { "Stat01", "Connecting to game..." },
+        { "Stat02", "Waiting for your opponent's response..." },
+        { "Stat03", "Waiting for a player to connect..." },
+        { "Stat04", "Your opponent's pawn is promoted! Please wait..." },
+        { "Val01", "Background color" },
+        { "Val02", "Current player color" },
+        { "Val03", "Border color" },
+        { "Val04", "Text color" },
+        { "Val05", "White case color" },
+        { "Val06", "Black case color" },
+        { "Val07", "Current case color" },
+        { "Val08", "Selected case color" },
+        { "Val09", "Valid move color" },
+        { "Val10", "Invalid move color" },
+        { "Val11", "Last move color" },
+    } { }
+
+QString TValueList::Value(const QString& name) const {
+    for (const auto& [key, text] : m_Entries)
+        if (key == name)
+            return text;
+    return {};
+}
+
+bool TValueList::SetValue(const QString& name, const QString& text) {
+    for (auto& [key, value] : m_Entries) {
+        if (key == name) {
+            value = text;
+            return true;
+        }
+    }
+    return false;
+}
+
+QStringList TValueList::Strings() const {
+    QStringList list;
+    for (const auto& [key, text] : m_Entries)
+        list << key + '=' + text;
+    return list;
+}

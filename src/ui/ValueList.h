@@ -1,0 +1,27 @@
+#pragma once
+
+// The main window's display texts: an ordered list of name=text entries that several windows
+// read by name and that a language pack may replace.
+
+#include <QString>
+#include <QStringList>
+
+#include <utility>
+#include <vector>
+
+class TValueList {
+public:
+    // The 27 default entries, in their fixed order.
+    TValueList();
+
+    // The text of a name; empty for a name the list does not hold.
+    QString Value(const QString& name) const;
+    // Replaces the text of a name the list holds; answers whether it did.
+    bool SetValue(const QString& name, const QString& text);
+    int Count() const { return static_cast<int>(m_Entries.size()); }
+    // Every entry as "name=text", in order.
+    QStringList Strings() const;
+
+private:
+    std::vector<std::pair<QString, QString>> m_Entries;
+};
