@@ -6,6 +6,8 @@
 #include <QDialog>
 
 class QLabel;
+class QPushButton;
+class QTextBrowser;
 
 class TfrmAbout : public QDialog {
     Q_OBJECT
@@ -15,5 +17,16 @@ public:
     // Shows the box modally with the given version text.
     void Execute(const QString& version);
 
+    // The project's web address, opened by the link label.
+    static constexpr const char* WebAddress = "https://wintermoot.example.org";
+
+    // The licence and the credits of the piece sets, as Markdown. The credits are read from the
+    // shipped credits file, or summed up briefly when it is not installed.
+    static QString CreditsText();
+
+    QLabel* lblProduct = nullptr;
     QLabel* lblVersion = nullptr;
+    QLabel* lblWebsite = nullptr;
+    QTextBrowser* memCredits = nullptr;
+    QPushButton* btnOk = nullptr;
 };

@@ -1,1 +1,492 @@
+#include "FormGame.h"
 
+#include "TextCodec.h"
+#include "UnitChessGame.h"
+#include "UnitMessages.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QHostAddress>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QNetworkInterface>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSettings>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <memory>
+
+namespace {
+
+const char* const PlayerKinds[]
+    = { "Human", "Computer novice", "Computer skilled", "Computer expert" };
+constexpr int PlayerKindCount = 4;
+constexpr int HostColorCount = 2;
+
+// Sets a player's kind from a player combo box index: 0 is a person, whose level stays as it
+// was; 1 .. 3 are the computer from novice (level 2) to expert (level 0).
+void ApplyKind(TPlayer& player, int index) {
+    player.Human = index <= 0;
+    if (index > 0)
+        player.Level = static_cast<uint16_t>(PlayerKindCount - 1 - std::min(index, 3));
+}
+
+int KindIndex(const TPlayer& player) {
+    if (player.Human)
+        return 0;
+    return PlayerKindCount - 1 - std::min<int>(player.Level, 2);
+}
+
+std::string StoredName(const QString& text) {
+    return CutUtf8(text.toUtf8().toStdString(), ShortStringMax);
+}
+
+// A remembered combo box index; anything that is not a number in range gives the first item.
+int ReadIndex(const QVariant& stored, int count) {
+    bool ok = false;
+    const int value = stored.toString().trimmed().toInt(&ok);
+    return ok && value >= 0 && value < count ? value : 0;
+}
+
+// Booleans are kept as 1 and 0; "true" and "false" are read as well.
+bool ReadBool(const QVariant& stored, bool fallback) {
+    const QString text = stored.toString().trimmed().toLower();
+    if (text == QLatin1String("1") || text == QLatin1String("true"))
+        return true;
+    if (text == QLatin1String("0") || text == QLatin1String("false"))
+        return false;
+    return fallback;
+}
+
+class BusyCursor {
+public:
+    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
+template <typename T> T* Named(T* widget, const char* name) {
+    widget->setObjectName(QLatin1String(name));
+    return widget;
+}
+
+QLabel* NamedLabel(const char* name, const QString& text, QWidget* buddy) {
+    auto* label = Named(new QLabel(text), name);
+    label->setBuddy(buddy);
+    return label;
+}
+
+} // namespace
+
+TfrmGame::TfrmGame(TChessGame& game, QWidget* parent)
+    : QDialog(parent)
+    , m_Game(game) {
+    setObjectName(QStringLiteral("frmGame"));
+    setWindowTitle(tr("Game"));
+
+    pgcGame = Named(new QTabWidget(this), "pgcGame");
+    pgcGame->setUsesScrollButtons(false);
+
+    // Local game.
+    tbsLocal = Named(new QWidget, "tbsLocal");
+    cmbWhitePlayer = Named(new QComboBox, "cmbWhitePlayer");
+    cmbBlackPlayer = Named(new QComboBox, "cmbBlackPlayer");
+    for (QComboBox* combo : { cmbWhitePlayer, cmbBlackPlayer }) {
+        for (const char* kind : PlayerKinds)
+            combo->addItem(tr(kind));
+    }
+    edtWhitePlayerName = Named(new QLineEdit, "edtWhitePlayerName");
+    edtBlackPlayerName = Named(new QLineEdit, "edtBlackPlayerName");
+    lblWhitePlayer = NamedLabel("lblWhitePlayer", tr("White player:"), cmbWhitePlayer);
+    lblWhitePlayerName = NamedLabel("lblWhitePlayerName", tr("Name:"), edtWhitePlayerName);
+    lblBlackPlayer = NamedLabel("lblBlackPlayer", tr("Black player:"), cmbBlackPlayer);
+    lblBlackPlayerName = NamedLabel("lblBlackPlayerName", tr("Name:"), edtBlackPlayerName);
+
+    auto* localLayout = new QGridLayout(tbsLocal);
+    localLayout->setColumnStretch(1, 1);
+    localLayout->addWidget(lblWhitePlayer, 0, 0);
+    localLayout->addWidget(cmbWhitePlayer, 0, 1);
+    localLayout->addWidget(lblWhitePlayerName, 1, 0);
+    localLayout->addWidget(edtWhitePlayerName, 1, 1);
+    localLayout->setRowMinimumHeight(2, 16);
+    localLayout->addWidget(lblBlackPlayer, 3, 0);
+    localLayout->addWidget(cmbBlackPlayer, 3, 1);
+    localLayout->addWidget(lblBlackPlayerName, 4, 0);
+    localLayout->addWidget(edtBlackPlayerName, 4, 1);
+    localLayout->setRowStretch(5, 1);
+
+    // Joining a hosted game.
+    tbsClient = Named(new QWidget, "tbsClient");
+    edtClientName = Named(new QLineEdit, "edtClientName");
+    lblClientName = NamedLabel("lblClientName", tr("Your name:"), edtClientName);
+    stgHosts = Named(new QTableWidget(1, 2), "stgHosts");
+    stgHosts->horizontalHeader()->hide();
+    stgHosts->verticalHeader()->hide();
+    stgHosts->setColumnWidth(0, 229);
+    stgHosts->setColumnWidth(1, 107);
+    stgHosts->horizontalHeader()->setStretchLastSection(true);
+    stgHosts->setSelectionBehavior(QAbstractItemView::SelectRows);
+    stgHosts->setSelectionMode(QAbstractItemView::SingleSelection);
+    stgHosts->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    stgHosts->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    stgHosts->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    stgHosts->setWordWrap(false);
+    stgHosts->setMinimumWidth(
+        229 + 107 + stgHosts->verticalScrollBar()->sizeHint().width() + 2 * stgHosts->frameWidth());
+    lblHosts = NamedLabel("lblHosts", tr("Games on the server:"), stgHosts);
+    popHosts = Named(new QMenu(this), "popHosts");
+    popHosts_Refresh = Named(popHosts->addAction(tr("&Refresh")), "popHosts_Refresh");
+    popHosts_Refresh->setShortcut(QKeySequence(Qt::Key_F5));
+    popHosts_Refresh->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    stgHosts->addAction(popHosts_Refresh);
+    stgHosts->setContextMenuPolicy(Qt::CustomContextMenu);
+    chkHostIp = Named(new QCheckBox(tr("Connect to a specific IP address:")), "chkHostIp");
+    edtHostIp = Named(new QLineEdit, "edtHostIp");
+    edtHostIp->setEnabled(false);
+
+    auto* clientLayout = new QVBoxLayout(tbsClient);
+    auto* clientForm = new QFormLayout;
+    clientForm->addRow(lblClientName, edtClientName);
+    clientLayout->addLayout(clientForm);
+    clientLayout->addWidget(lblHosts);
+    clientLayout->addWidget(stgHosts, 1);
+    auto* ipRow = new QHBoxLayout;
+    ipRow->addWidget(chkHostIp);
+    ipRow->addWidget(edtHostIp, 1);
+    clientLayout->addLayout(ipRow);
+
+    // Hosting a game.
+    tbsHost = Named(new QWidget, "tbsHost");
+    edtHostName = Named(new QLineEdit, "edtHostName");
+    lblHostName = NamedLabel("lblHostName", tr("Your name:"), edtHostName);
+    cmbHostColor = Named(new QComboBox, "cmbHostColor");
+    cmbHostColor->addItem(tr("White player"));
+    cmbHostColor->addItem(tr("Black player"));
+    lblHostColor = NamedLabel("lblHostColor", tr("Play as:"), cmbHostColor);
+    chkListGame
+        = Named(new QCheckBox(tr("List my game on the server (public game).")), "chkListGame");
+    chkListGame->setChecked(true);
+    lstIpAddresses = Named(new QListWidget, "lstIpAddresses");
+    lblIpAddresses = NamedLabel("lblIpAddresses", tr("Your IP addresses:"), lstIpAddresses);
+    popAddresses = Named(new QMenu(this), "popAddresses");
+    popAddresses_Copy = Named(popAddresses->addAction(tr("&Copy")), "popAddresses_Copy");
+    popAddresses_Copy->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
+    popAddresses_Copy->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    lstIpAddresses->addAction(popAddresses_Copy);
+    lstIpAddresses->setContextMenuPolicy(Qt::CustomContextMenu);
+
+    auto* hostLayout = new QVBoxLayout(tbsHost);
+    auto* hostForm = new QFormLayout;
+    hostForm->addRow(lblHostName, edtHostName);
+    hostForm->addRow(lblHostColor, cmbHostColor);
+    hostLayout->addLayout(hostForm);
+    hostLayout->addWidget(chkListGame);
+    hostLayout->addSpacing(6);
+    hostLayout->addWidget(lblIpAddresses);
+    hostLayout->addWidget(lstIpAddresses, 1);
+
+    pgcGame->addTab(tbsLocal, tr("Play a local game"));
+    pgcGame->addTab(tbsClient, tr("Join an online game"));
+    pgcGame->addTab(tbsHost, tr("Host an online game"));
+    pgcGame->setCurrentWidget(tbsLocal);
+
+    btnOk = Named(new QPushButton(tr("Ok")), "btnOk");
+    btnOk->setDefault(true);
+    btnCancel = Named(new QPushButton(tr("Cancel")), "btnCancel");
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(btnOk);
+    buttons->addWidget(btnCancel);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(pgcGame, 1);
+    layout->addLayout(buttons);
+
+    connect(cmbWhitePlayer, &QComboBox::currentIndexChanged, this,
+        [this] { cmbPlayerChange(cmbWhitePlayer, edtWhitePlayerName); });
+    connect(cmbBlackPlayer, &QComboBox::currentIndexChanged, this,
+        [this] { cmbPlayerChange(cmbBlackPlayer, edtBlackPlayerName); });
+    connect(chkHostIp, &QCheckBox::toggled, edtHostIp, &QWidget::setEnabled);
+    connect(pgcGame, &QTabWidget::currentChanged, this, [this] {
+        if (!m_Preparing)
+            pgcGameChange();
+    });
+    connect(popHosts_Refresh, &QAction::triggered, this, &TfrmGame::RefreshHosts);
+    connect(stgHosts, &QWidget::customContextMenuRequested, this,
+        [this](const QPoint& pos) { popHosts->popup(stgHosts->viewport()->mapToGlobal(pos)); });
+    connect(popAddresses_Copy, &QAction::triggered, this, &TfrmGame::popAddresses_CopyClick);
+    connect(lstIpAddresses, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        popAddresses->popup(lstIpAddresses->viewport()->mapToGlobal(pos));
+    });
+    connect(btnOk, &QPushButton::clicked, this, &TfrmGame::btnOkClick);
+    connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+bool TfrmGame::Execute(bool loadedGame) {
+    m_LoadedGame = loadedGame;
+    m_Preparing = true;
+    LoadEntries();
+    if (loadedGame && pgcGame->currentWidget() == tbsClient)
+        pgcGame->setCurrentWidget(tbsLocal);
+    pgcGame->setTabVisible(pgcGame->indexOf(tbsClient), !loadedGame);
+    if (loadedGame)
+        FillFromGame();
+    UpdateNameBoxes();
+    m_Preparing = false;
+    pgcGameChange();
+    return exec() == QDialog::Accepted;
+}
+
+void TfrmGame::done(int result) {
+    if (!m_LoadedGame)
+        SaveEntries();
+    QDialog::done(result);
+}
+
+void TfrmGame::LoadEntries() {
+    // Without a settings file every entry takes its default.
+    std::unique_ptr<QSettings> ini;
+    if (!SettingsPath.isEmpty())
+        ini = std::make_unique<QSettings>(SettingsPath, QSettings::IniFormat);
+    const auto value = [&ini](const char* key) {
+        return ini ? ini->value(QStringLiteral("Game/") + QLatin1String(key)) : QVariant();
+    };
+    edtWhitePlayerName->setText(value("WhitePlayerName").toString());
+    cmbWhitePlayer->setCurrentIndex(ReadIndex(value("WhitePlayerType"), PlayerKindCount));
+    edtBlackPlayerName->setText(value("BlackPlayerName").toString());
+    cmbBlackPlayer->setCurrentIndex(ReadIndex(value("BlackPlayerType"), PlayerKindCount));
+    edtClientName->setText(value("ClientName").toString());
+    edtHostIp->setText(value("HostIp").toString());
+    edtHostName->setText(value("HostName").toString());
+    cmbHostColor->setCurrentIndex(ReadIndex(value("HostColor"), HostColorCount));
+    chkListGame->setChecked(ReadBool(value("ListGame"), true));
+
+    // A computer player always carries a name, so that a file edited by hand cannot leave an
+    // empty name in a box the user cannot type into.
+    for (auto [combo, name] : { std::pair { cmbWhitePlayer, edtWhitePlayerName },
+             std::pair { cmbBlackPlayer, edtBlackPlayerName } }) {
+        if (combo->currentIndex() > 0 && name->text().isEmpty())
+            name->setText(combo->currentText());
+    }
+}
+
+void TfrmGame::SaveEntries() {
+    if (SettingsPath.isEmpty())
+        return;
+    QSettings ini(SettingsPath, QSettings::IniFormat);
+    ini.beginGroup(QStringLiteral("Game"));
+    ini.setValue(QStringLiteral("WhitePlayerName"), edtWhitePlayerName->text());
+    ini.setValue(QStringLiteral("WhitePlayerType"), cmbWhitePlayer->currentIndex());
+    ini.setValue(QStringLiteral("BlackPlayerName"), edtBlackPlayerName->text());
+    ini.setValue(QStringLiteral("BlackPlayerType"), cmbBlackPlayer->currentIndex());
+    ini.setValue(QStringLiteral("ClientName"), edtClientName->text());
+    ini.setValue(QStringLiteral("HostIp"), edtHostIp->text());
+    ini.setValue(QStringLiteral("HostName"), edtHostName->text());
+    ini.setValue(QStringLiteral("HostColor"), cmbHostColor->currentIndex());
+    ini.setValue(QStringLiteral("ListGame"), chkListGame->isChecked() ? 1 : 0);
+    ini.endGroup();
+    ini.sync();
+}
+
+void TfrmGame::FillFromGame() {
+    const TPlayer& white = m_Game.WhitePlayer;
+    const TPlayer& black = m_Game.BlackPlayer;
+    cmbWhitePlayer->setCurrentIndex(KindIndex(white));
+    cmbBlackPlayer->setCurrentIndex(KindIndex(black));
+    edtWhitePlayerName->setText(QString::fromStdString(white.Name));
+    edtBlackPlayerName->setText(QString::fromStdString(black.Name));
+    const int hostColour = m_Game.HostColour == pcBlack ? pcBlack : pcWhite;
+    edtHostName->setText(QString::fromStdString(m_Game.GetPlayer(hostColour)->Name));
+    cmbHostColor->setCurrentIndex(hostColour);
+}
+
+void TfrmGame::UpdateNameBoxes() {
+    edtWhitePlayerName->setEnabled(cmbWhitePlayer->currentIndex() == 0);
+    edtBlackPlayerName->setEnabled(cmbBlackPlayer->currentIndex() == 0);
+}
+
+void TfrmGame::cmbPlayerChange(QComboBox* combo, QLineEdit* name) {
+    if (m_Preparing)
+        return;
+    const bool human = combo->currentIndex() == 0;
+    name->setEnabled(human);
+    if (human)
+        name->clear();
+    else
+        name->setText(combo->currentText());
+}
+
+void TfrmGame::pgcGameChange() {
+    if (pgcGame->currentWidget() == tbsClient)
+        RefreshHosts();
+    else if (pgcGame->currentWidget() == tbsHost)
+        RefillAddresses();
+}
+
+void TfrmGame::RefreshHosts() {
+    if (!FetchHostedGames) {
+        stgHosts->clearContents();
+        stgHosts->setRowCount(1);
+        return;
+    }
+    std::optional<QStringList> lines;
+    {
+        BusyCursor busy;
+        lines = FetchHostedGames();
+    }
+    if (!lines) {
+        ShowError(8);
+        return;
+    }
+    stgHosts->clearContents();
+    stgHosts->setRowCount(0);
+    for (const QString& line : *lines) {
+        if (line.trimmed().isEmpty())
+            continue;
+        const qsizetype bar = line.indexOf(QLatin1Char('|'));
+        const QString name = bar < 0 ? line : line.left(bar);
+        const QString address = bar < 0 ? QString() : line.mid(bar + 1).trimmed();
+        const int row = stgHosts->rowCount();
+        stgHosts->insertRow(row);
+        stgHosts->setItem(row, 0, new QTableWidgetItem(name));
+        stgHosts->setItem(row, 1, new QTableWidgetItem(address));
+    }
+    if (stgHosts->rowCount() == 0)
+        stgHosts->setRowCount(1);
+    stgHosts->selectRow(0);
+}
+
+QString TfrmGame::LocalAddress() {
+    const QList<QHostAddress> addresses = QNetworkInterface::allAddresses();
+    for (const QHostAddress& address : addresses) {
+        if (address.protocol() == QAbstractSocket::IPv4Protocol && !address.isLoopback())
+            return address.toString();
+    }
+    return {};
+}
+
+void TfrmGame::RefillAddresses() {
+    BusyCursor busy;
+    lstIpAddresses->clear();
+    const QString local = LocalAddress();
+    if (!local.isEmpty())
+        lstIpAddresses->addItem(local);
+    if (FetchPublicAddress) {
+        const QString external = FetchPublicAddress().trimmed();
+        if (!external.isEmpty() && external != local)
+            lstIpAddresses->addItem(external);
+    }
+}
+
+void TfrmGame::popAddresses_CopyClick() {
+    if (const QListWidgetItem* item = lstIpAddresses->currentItem())
+        QApplication::clipboard()->setText(item->text());
+}
+
+void TfrmGame::RemovePreviousGame() {
+    if (m_Game.GameKind == gkHost && RemoveGame)
+        RemoveGame();
+}
+
+// Every page checks its entries before anything changes, so that a refused Ok leaves the
+// controller and GameListed as they were.
+void TfrmGame::btnOkClick() {
+    if (pgcGame->currentWidget() == tbsHost)
+        OkHost();
+    else if (pgcGame->currentWidget() == tbsClient)
+        OkClient();
+    else
+        OkLocal();
+}
+
+void TfrmGame::OkLocal() {
+    if (edtWhitePlayerName->text().isEmpty() || edtBlackPlayerName->text().isEmpty()) {
+        ShowError(6);
+        return;
+    }
+    GameListed = chkListGame->isChecked();
+    ApplyKind(m_Game.WhitePlayer, cmbWhitePlayer->currentIndex());
+    ApplyKind(m_Game.BlackPlayer, cmbBlackPlayer->currentIndex());
+    m_Game.WhitePlayer.Name = StoredName(edtWhitePlayerName->text());
+    m_Game.BlackPlayer.Name = StoredName(edtBlackPlayerName->text());
+    RemovePreviousGame();
+    m_Game.GameKind = gkLocal;
+    m_Game.StartGame();
+    accept();
+}
+
+// Until the network layer sets Connect, hosting and joining fail as a refused connection
+// would: the players and the game kind are set as for a real attempt, then E2 or E1 is shown
+// and the dialog closes.
+void TfrmGame::OkHost() {
+    const QString name = edtHostName->text();
+    if (name.isEmpty()) {
+        ShowError(6);
+        return;
+    }
+    GameListed = chkListGame->isChecked();
+    const int colour = cmbHostColor->currentIndex() == pcBlack ? pcBlack : pcWhite;
+    m_Game.WhitePlayer.Human = true;
+    m_Game.BlackPlayer.Human = true;
+    m_Game.GetPlayer(colour)->Name = StoredName(name);
+    m_Game.GetPlayer(1 - colour)->Name.clear();
+    RemovePreviousGame();
+    m_Game.GameKind = gkHost;
+    m_Game.HostColour = static_cast<uint8_t>(colour);
+    if (Connect && Connect(QString())) {
+        if (ShowStatus)
+            ShowStatus(3);
+        if (chkListGame->isChecked() && PublishGame)
+            PublishGame(name);
+    } else {
+        ShowError(2);
+    }
+    accept();
+}
+
+void TfrmGame::OkClient() {
+    const QString name = edtClientName->text();
+    if (name.isEmpty()) {
+        ShowError(6);
+        return;
+    }
+    QString address;
+    if (chkHostIp->isChecked()) {
+        address = edtHostIp->text().trimmed();
+        if (address.isEmpty()) {
+            ShowError(7);
+            return;
+        }
+    } else if (const QTableWidgetItem* item = stgHosts->item(stgHosts->currentRow(), 1)) {
+        address = item->text().trimmed();
+    }
+    GameListed = chkListGame->isChecked();
+    m_Game.WhitePlayer.Human = true;
+    m_Game.BlackPlayer.Human = true;
+    m_Game.WhitePlayer.Name.clear();
+    m_Game.BlackPlayer.Name = StoredName(name);
+    RemovePreviousGame();
+    m_Game.GameKind = gkClient;
+    // An empty address (no game chosen) is handed on; the connection refuses it.
+    if (Connect && Connect(address)) {
+        if (ShowStatus)
+            ShowStatus(1);
+    } else {
+        ShowError(1);
+    }
+    accept();
+}

@@ -6,10 +6,16 @@
 
 #include <QDialog>
 
-#include <functional>
+#include <QString>
+#include <QStringList>
 
+#include <functional>
+#include <optional>
+
+class QAction;
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QListWidget;
 class QMenu;
@@ -29,12 +35,24 @@ public:
     // answers whether it closed with Ok.
     bool Execute(bool loadedGame);
 
-    // Path of the settings file that keeps the remembered entries.
+    // Path of the settings file that keeps the remembered entries; when empty nothing is
+    // remembered.
     QString SettingsPath;
     // Set by Ok to the state of chkListGame.
     bool GameListed = false;
     // The main window's status panel (ShowStatus n).
     std::function<void(int)> ShowStatus;
+
+    // Network play. Connect opens the game through the controller: an empty address hosts, any
+    // other joins that host; it answers whether the connection could be opened.
+    std::function<bool(const QString& address)> Connect;
+    // The games listed on the game-list server, one "name|address" line each; none on failure.
+    std::function<std::optional<QStringList>()> FetchHostedGames;
+    // This computer's address as the game-list server sees it; empty when unknown.
+    std::function<QString()> FetchPublicAddress;
+    // Lists the hosted game on the game-list server under the host's name, or removes it.
+    std::function<void(const QString& name)> PublishGame;
+    std::function<void()> RemoveGame;
 
     QTabWidget* pgcGame = nullptr;
     QWidget* tbsLocal = nullptr;
@@ -54,6 +72,23 @@ public:
     QListWidget* lstIpAddresses = nullptr;
     QPushButton* btnOk = nullptr;
     QPushButton* btnCancel = nullptr;
+    QMenu* popHosts = nullptr;
+    QAction* popHosts_Refresh = nullptr;
+    QMenu* popAddresses = nullptr;
+    QAction* popAddresses_Copy = nullptr;
+    QLabel* lblWhitePlayer = nullptr;
+    QLabel* lblWhitePlayerName = nullptr;
+    QLabel* lblBlackPlayer = nullptr;
+    QLabel* lblBlackPlayerName = nullptr;
+    QLabel* lblClientName = nullptr;
+    QLabel* lblHosts = nullptr;
+    QLabel* lblHostName = nullptr;
+    QLabel* lblHostColor = nullptr;
+    QLabel* lblIpAddresses = nullptr;
+
+    // The first non-loopback IPv4 address of this computer's network interfaces; empty when it
+    // has none.
+    static QString LocalAddress();
 
 protected:
     void done(int result) override;
@@ -65,6 +100,20 @@ private:
     void LoadEntries();
     void SaveEntries();
 
+    void OkLocal();
+    void OkHost();
+    void OkClient();
+    // Fills the controls from the players and the host colour of the loaded game.
+    void FillFromGame();
+    void UpdateNameBoxes();
+    void RefreshHosts();
+    void RefillAddresses();
+    void popAddresses_CopyClick();
+    // Removes the game hosted before from the game list, when the controller was hosting.
+    void RemovePreviousGame();
+
     TChessGame& m_Game;
     bool m_LoadedGame = false;
+    // Set while Execute prepares the controls, so that the page-change action runs only once.
+    bool m_Preparing = false;
 };
