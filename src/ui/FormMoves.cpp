@@ -1,1 +1,151 @@
+#include "FormMoves.h"
 
+#include "MoveNotation.h"
+#include "UnitMoveList.h"
+
+#include <QHeaderView>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int FormWidth = 170;
+constexpr int FormMinimumHeight = 100;
+constexpr int RowHeight = 18;
+constexpr int NumberColumn = 0;
+constexpr int WhiteColumn = 1;
+constexpr int BlackColumn = 2;
+constexpr int ColumnWidths[] = { 18, 55, 55 };
+
+} // namespace
+
+TfrmMoves::TfrmMoves(QWidget* parent)
+    : QWidget(parent, Qt::Tool) {
+    setObjectName(QStringLiteral("frmMoves"));
+    setWindowTitle(QStringLiteral("Moves"));
+    setFixedWidth(FormWidth);
+    setMinimumHeight(FormMinimumHeight);
+
+    stgMoves = new QTableWidget(1, 3, this);
+    stgMoves->setObjectName(QStringLiteral("stgMoves"));
+    stgMoves->setHorizontalHeaderLabels(
+        { QString(), QStringLiteral("White"), QStringLiteral("Black") });
+    stgMoves->verticalHeader()->hide();
+    stgMoves->verticalHeader()->setMinimumSectionSize(1);
+    stgMoves->verticalHeader()->setDefaultSectionSize(RowHeight);
+    stgMoves->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    stgMoves->horizontalHeader()->setMinimumSectionSize(1);
+    stgMoves->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    stgMoves->horizontalHeader()->setStretchLastSection(false);
+    for (int column = 0; column < 3; ++column)
+        stgMoves->setColumnWidth(column, ColumnWidths[column]);
+    stgMoves->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    stgMoves->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    stgMoves->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    stgMoves->setSelectionMode(QAbstractItemView::SingleSelection);
+    stgMoves->setSelectionBehavior(QAbstractItemView::SelectItems);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(stgMoves);
+
+    ClearMoves();
+}
+
+void TfrmMoves::SetNotation(int style, const QString& pieces) {
+    m_Notation = style;
+    m_Pieces = pieces;
+}
+
+void TfrmMoves::AddMove(const TMoveRecord& move, bool white) {
+    const QString text = QString::fromStdString(MoveText(move, m_Notation, m_Pieces.toStdString()));
+    int last = stgMoves->rowCount() - 1;
+    int column = BlackColumn;
+    if (white) {
+        if (!CellText(last, NumberColumn).isEmpty()) {
+            stgMoves->insertRow(++last);
+            stgMoves->setRowHeight(last, RowHeight);
+        }
+        SetCellText(last, NumberColumn, QString::number(last + 1));
+        SetCellText(last, WhiteColumn, text);
+        SetCellText(last, BlackColumn, QString());
+        column = WhiteColumn;
+    } else {
+        SetCellText(last, BlackColumn, text);
+    }
+    SelectLastRow(column);
+}
+
+void TfrmMoves::LoadMoves(const TMoveList& moves) {
+    EmptyGrid();
+    bool white = true;
+    for (const TMoveRecord* move = moves.First(); move; move = move->Next) {
+        AddMove(*move, white);
+        white = !white;
+    }
+    if (!moves.First())
+        SelectLastRow(WhiteColumn);
+}
+
+void TfrmMoves::UndoLastMove(bool white) {
+    const int last = stgMoves->rowCount() - 1;
+    if (white) {
+        if (last == 0) {
+            for (int column = 0; column < 3; ++column)
+                SetCellText(0, column, QString());
+        } else {
+            stgMoves->removeRow(last);
+        }
+        SelectLastRow(BlackColumn);
+    } else {
+        SetCellText(last, BlackColumn, QString());
+        SelectLastRow(WhiteColumn);
+    }
+}
+
+void TfrmMoves::ClearMoves() {
+    EmptyGrid();
+    SelectLastRow(WhiteColumn);
+}
+
+QString TfrmMoves::Cell(int row, int column) const {
+    if (row < 1 || row > stgMoves->rowCount() || column < 0 || column > 2)
+        return {};
+    return CellText(row - 1, column);
+}
+
+int TfrmMoves::RowCount() const {
+    return stgMoves->rowCount();
+}
+
+void TfrmMoves::EmptyGrid() {
+    stgMoves->clearContents();
+    stgMoves->setRowCount(1);
+    stgMoves->setRowHeight(0, RowHeight);
+}
+
+QString TfrmMoves::CellText(int tableRow, int column) const {
+    const QTableWidgetItem* item = stgMoves->item(tableRow, column);
+    return item ? item->text() : QString();
+}
+
+void TfrmMoves::SetCellText(int tableRow, int column, const QString& text) {
+    QTableWidgetItem* item = stgMoves->item(tableRow, column);
+    if (!item) {
+        if (text.isEmpty())
+            return;
+        item = new QTableWidgetItem;
+        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+        stgMoves->setItem(tableRow, column, item);
+    }
+    item->setText(text);
+}
+
+void TfrmMoves::SelectLastRow(int column) {
+    const int last = stgMoves->rowCount() - 1;
+    stgMoves->setCurrentCell(last, column);
+    if (QTableWidgetItem* item = stgMoves->item(last, column))
+        stgMoves->scrollToItem(item);
+    else
+        stgMoves->scrollToBottom();
+}

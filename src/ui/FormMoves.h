@@ -32,6 +32,14 @@ public:
     QTableWidget* stgMoves = nullptr;
 
 private:
+    // The grid keeps the data rows only (the header row is the table's header), so the table's
+    // row r holds move r + 1.
+    void EmptyGrid();
+    QString CellText(int tableRow, int column) const;
+    void SetCellText(int tableRow, int column, const QString& text);
+    // Makes the given column of the last row current and scrolls it into view.
+    void SelectLastRow(int column);
+
     int m_Notation = 2;
     QString m_Pieces = QStringLiteral("PNRBQK");
 };

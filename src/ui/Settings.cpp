@@ -1,1 +1,191 @@
+#include "Settings.h"
 
+#include <QFileInfo>
+#include <QSettings>
+#include <QStringList>
+#include <QVariant>
+
+#include <optional>
+
+namespace {
+
+struct TSoundKeys {
+    const char* PlayOn;
+    const char* File;
+};
+
+// The sound keys, in slot order.
+constexpr TSoundKeys SoundKeys[SoundSlots] = {
+    { "PlayOnMoved", "PieceMoved" },
+    { "PlayOnCaptured", "PieceCaptured" },
+    { "PlayOnCheck", "KingCheck" },
+    { "PlayOnCheckmate", "KingCheckmate" },
+    { "PlayOnStalemate", "KingStalemate" },
+    { "PlayOnMessage", "ReceiveMessage" },
+};
+
+// The theme's colour keys, in the themes file's order, with the fields they fill.
+struct TColorKey {
+    const char* Key;
+    TColor TTheme::*Field;
+};
+
+constexpr TColorKey ThemeColorKeys[] = {
+    { "Board", &TTheme::Board },
+    { "Player", &TTheme::Player },
+    { "Border", &TTheme::Border },
+    { "Text", &TTheme::Text },
+    { "Whites", &TTheme::Whites },
+    { "Blacks", &TTheme::Blacks },
+    { "Hover", &TTheme::Hover },
+    { "Selected", &TTheme::Selected },
+    { "GoodMove", &TTheme::GoodMove },
+    { "BadMove", &TTheme::BadMove },
+    { "LastMove", &TTheme::LastMove },
+};
+
+constexpr TColor MaxColor = 0xFFFFFF;
+
+// Reads the keys of the group the settings object is in, each falling back to its default when
+// missing or unreadable.
+class TIniReader {
+public:
+    explicit TIniReader(const QSettings& ini)
+        : m_Ini(ini) { }
+
+    std::optional<qlonglong> Integer(const char* key) const {
+        const QVariant value = m_Ini.value(QLatin1String(key));
+        if (!value.isValid() || value.typeId() == QMetaType::QStringList)
+            return std::nullopt;
+        bool ok = false;
+        const qlonglong number = value.toString().trimmed().toLongLong(&ok);
+        if (!ok)
+            return std::nullopt;
+        return number;
+    }
+
+    bool Boolean(const char* key, bool fallback) const {
+        const auto number = Integer(key);
+        return number ? *number != 0 : fallback;
+    }
+
+    qlonglong Ranged(const char* key, qlonglong low, qlonglong high, qlonglong fallback) const {
+        const auto number = Integer(key);
+        return number && *number >= low && *number <= high ? *number : fallback;
+    }
+
+    TColor Color(const char* key, TColor fallback) const {
+        return TColor(Ranged(key, 0, MaxColor, fallback));
+    }
+
+    // An unquoted value holding commas reads as a list; its parts are joined back so that a
+    // hand-edited value is not lost.
+    QString String(const char* key, const QString& fallback) const {
+        const QVariant value = m_Ini.value(QLatin1String(key));
+        if (!value.isValid())
+            return fallback;
+        if (value.typeId() == QMetaType::QStringList)
+            return value.toStringList().join(QStringLiteral(", "));
+        if (!value.canConvert<QString>())
+            return fallback;
+        return value.toString();
+    }
+
+private:
+    const QSettings& m_Ini;
+};
+
+void WriteBoolean(QSettings& ini, const char* key, bool value) {
+    ini.setValue(QLatin1String(key), value ? 1 : 0);
+}
+
+void WriteInteger(QSettings& ini, const char* key, qlonglong value) {
+    ini.setValue(QLatin1String(key), value);
+}
+
+void WriteString(QSettings& ini, const char* key, const QString& value) {
+    ini.setValue(QLatin1String(key), QVariant(value));
+}
+
+} // namespace
+
+TSettings LoadSettings(const QString& path) {
+    const TSettings defaults;
+    TSettings settings;
+    QSettings ini(path, QSettings::IniFormat);
+    const TIniReader read(ini);
+
+    ini.beginGroup(QStringLiteral("Options"));
+    settings.AutoUpdate = read.Boolean("AutoUpdate", defaults.AutoUpdate);
+    settings.LearnMode = read.Boolean("LearnMode", defaults.LearnMode);
+    settings.ShowLastMove = read.Boolean("ShowLastMove", defaults.ShowLastMove);
+    settings.LanguageFile = read.String("LanguageFile", defaults.LanguageFile);
+    settings.Notation = uint8_t(read.Ranged("Notation", 0, 2, defaults.Notation));
+    settings.GameServer = read.String("GameServer", defaults.GameServer);
+    ini.endGroup();
+
+    ini.beginGroup(QStringLiteral("Gameboard"));
+    settings.Enhanced = read.Boolean("Enhanced", defaults.Enhanced);
+    settings.Theme.Name = read.String("Theme", defaults.Theme.Name);
+    for (const TColorKey& color : ThemeColorKeys)
+        settings.Theme.*color.Field = read.Color(color.Key, defaults.Theme.*color.Field);
+    ini.endGroup();
+
+    ini.beginGroup(QStringLiteral("ChessSet"));
+    settings.ChessSet = int32_t(read.Ranged("ChessSet", 1, PieceSetCount, defaults.ChessSet));
+    settings.PieceStyle = uint8_t(read.Ranged("PieceStyle", 0, 1, defaults.PieceStyle));
+    settings.WhiteColor = read.Color("WhiteColor", defaults.WhiteColor);
+    settings.BlackColor = read.Color("BlackColor", defaults.BlackColor);
+    ini.endGroup();
+
+    ini.beginGroup(QStringLiteral("Sounds"));
+    for (int slot = 0; slot < SoundSlots; ++slot)
+        settings.SoundOn[slot] = read.Boolean(SoundKeys[slot].PlayOn, defaults.SoundOn[slot]);
+    for (int slot = 0; slot < SoundSlots; ++slot)
+        settings.SoundFile[slot] = read.String(SoundKeys[slot].File, defaults.SoundFile[slot]);
+    ini.endGroup();
+    return settings;
+}
+
+bool SaveSettings(const TSettings& settings, const QString& path) {
+    QSettings ini(path, QSettings::IniFormat);
+    // A file with lines the reader could not parse reports a format error that would hide the
+    // outcome of the write; those lines are dropped by the write either way.
+    const bool damaged = ini.status() == QSettings::FormatError;
+
+    ini.beginGroup(QStringLiteral("Options"));
+    WriteBoolean(ini, "AutoUpdate", settings.AutoUpdate);
+    WriteBoolean(ini, "LearnMode", settings.LearnMode);
+    WriteBoolean(ini, "ShowLastMove", settings.ShowLastMove);
+    WriteString(ini, "LanguageFile", settings.LanguageFile);
+    WriteInteger(ini, "Notation", settings.Notation);
+    WriteString(ini, "GameServer", settings.GameServer);
+    ini.endGroup();
+
+    ini.beginGroup(QStringLiteral("Gameboard"));
+    WriteBoolean(ini, "Enhanced", settings.Enhanced);
+    WriteString(ini, "Theme", settings.Theme.Name);
+    for (const TColorKey& color : ThemeColorKeys)
+        WriteInteger(ini, color.Key, settings.Theme.*color.Field);
+    ini.endGroup();
+
+    ini.beginGroup(QStringLiteral("ChessSet"));
+    WriteInteger(ini, "ChessSet", settings.ChessSet);
+    WriteInteger(ini, "PieceStyle", settings.PieceStyle);
+    WriteInteger(ini, "WhiteColor", settings.WhiteColor);
+    WriteInteger(ini, "BlackColor", settings.BlackColor);
+    ini.endGroup();
+
+    ini.beginGroup(QStringLiteral("Sounds"));
+    for (int slot = 0; slot < SoundSlots; ++slot)
+        WriteBoolean(ini, SoundKeys[slot].PlayOn, settings.SoundOn[slot]);
+    for (int slot = 0; slot < SoundSlots; ++slot)
+        WriteString(ini, SoundKeys[slot].File, settings.SoundFile[slot]);
+    ini.endGroup();
+
+    ini.sync();
+    if (ini.status() == QSettings::NoError)
+        return true;
+    const QFileInfo file(path);
+    return damaged && ini.status() == QSettings::FormatError && file.isFile() && file.isWritable();
+}

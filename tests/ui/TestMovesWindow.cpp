@@ -1,1 +1,161 @@
+#include "FormMoves.h"
+#include "MoveNotation.h"
+#include "UnitMoveList.h"
+
+#include <QHeaderView>
+#include <QTableWidget>
+
 #include <gtest/gtest.h>
+
+namespace {
+
+TPoint At(const char* square) {
+    return MakePoint(square[0] - 'a' + 1, square[1] - '0');
+}
+
+TMoveRecord Move(uint8_t kind, const char* from, const char* to, TMoveResult flags = 0) {
+    TMoveRecord move;
+    move.Kind = kind;
+    move.From = At(from);
+    move.To = At(to);
+    move.Flags = flags;
+    return move;
+}
+
+// The grid's data rows as "number|white|black" lines.
+std::vector<std::string> Rows(const TfrmMoves& form) {
+    std::vector<std::string> rows;
+    for (int row = 1; row <= form.RowCount(); ++row)
+        rows.push_back(
+            (form.Cell(row, 0) + "|" + form.Cell(row, 1) + "|" + form.Cell(row, 2)).toStdString());
+    return rows;
+}
+
+using Lines = std::vector<std::string>;
+
+class MovesWindowTest : public testing::Test {
+protected:
+    void SetUp() override { Form.SetNotation(nsSimplified, DefaultPieceLetters); }
+
+    // Adds moves the way the main window does: White's when the game's move count is odd.
+    void AddMoves(std::initializer_list<std::pair<const char*, const char*>> moves) {
+        for (const auto& [from, to] : moves)
+            Form.AddMove(Move(pkPawn, from, to), ++Played % 2 == 1);
+    }
+
+    // Takes back the last move: White's when the remaining move count is even.
+    void Undo() { Form.UndoLastMove(--Played % 2 == 0); }
+
+    int CurrentColumn() const { return Form.stgMoves->currentColumn(); }
+    int CurrentRow() const { return Form.stgMoves->currentRow(); }
+
+    TfrmMoves Form;
+    int Played = 0;
+};
+
+TEST_F(MovesWindowTest, FormAndGridLayout) {
+    EXPECT_EQ(Form.objectName(), "frmMoves");
+    EXPECT_EQ(Form.windowTitle(), "Moves");
+    EXPECT_TRUE(Form.windowFlags() & Qt::Tool);
+    EXPECT_EQ(Form.minimumWidth(), 170);
+    EXPECT_EQ(Form.maximumWidth(), 170);
+    EXPECT_EQ(Form.minimumHeight(), 100);
+    QTableWidget* grid = Form.findChild<QTableWidget*>("stgMoves");
+    ASSERT_EQ(grid, Form.stgMoves);
+    ASSERT_EQ(grid->columnCount(), 3);
+    EXPECT_EQ(grid->horizontalHeaderItem(0)->text(), "");
+    EXPECT_EQ(grid->horizontalHeaderItem(1)->text(), "White");
+    EXPECT_EQ(grid->horizontalHeaderItem(2)->text(), "Black");
+    EXPECT_EQ(grid->columnWidth(0), 18);
+    EXPECT_EQ(grid->columnWidth(1), 55);
+    EXPECT_EQ(grid->columnWidth(2), 55);
+    EXPECT_EQ(grid->rowHeight(0), 18);
+    EXPECT_FALSE(grid->verticalHeader()->isVisibleTo(&Form));
+    EXPECT_EQ(grid->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    EXPECT_EQ(grid->editTriggers(), QAbstractItemView::NoEditTriggers);
+    EXPECT_EQ(grid->horizontalHeader()->sectionResizeMode(1), QHeaderView::Interactive);
+}
+
+TEST_F(MovesWindowTest, EmptyGridHasOneEmptyDataRow) {
+    EXPECT_EQ(Rows(Form), (Lines { "||" }));
+    EXPECT_EQ(Form.Cell(0, 1), "") << "the header is not a data row";
+    EXPECT_EQ(Form.Cell(2, 1), "");
+}
+
+TEST_F(MovesWindowTest, FirstWhiteMoveFillsRowOneWithoutAddingARow) {
+    AddMoves({ { "e2", "e4" } });
+    EXPECT_EQ(Rows(Form), (Lines { "1|e2-e4|" }));
+    EXPECT_EQ(CurrentColumn(), 1);
+}
+
+TEST_F(MovesWindowTest, WhiteAfterBlackStartsTheNextNumberedRow) {
+    AddMoves({ { "e2", "e4" }, { "e7", "e5" } });
+    EXPECT_EQ(Rows(Form), (Lines { "1|e2-e4|e7-e5" }));
+    EXPECT_EQ(CurrentColumn(), 2);
+    AddMoves({ { "d2", "d4" } });
+    EXPECT_EQ(Rows(Form), (Lines { "1|e2-e4|e7-e5", "2|d2-d4|" }));
+    EXPECT_EQ(CurrentRow(), 1) << "the last row is selected";
+    EXPECT_EQ(CurrentColumn(), 1);
+}
+
+TEST_F(MovesWindowTest, UndoOfBlackEmptiesOnlyItsColumn) {
+    AddMoves({ { "e2", "e4" }, { "e7", "e5" }, { "d2", "d4" }, { "d7", "d5" } });
+    Undo();
+    EXPECT_EQ(Rows(Form), (Lines { "1|e2-e4|e7-e5", "2|d2-d4|" }));
+    EXPECT_EQ(CurrentColumn(), 1);
+}
+
+TEST_F(MovesWindowTest, UndoOfWhiteRemovesItsRow) {
+    AddMoves({ { "e2", "e4" }, { "e7", "e5" }, { "d2", "d4" } });
+    Undo();
+    EXPECT_EQ(Rows(Form), (Lines { "1|e2-e4|e7-e5" }));
+    EXPECT_EQ(CurrentColumn(), 2);
+    AddMoves({ { "g1", "f3" } });
+    EXPECT_EQ(Rows(Form), (Lines { "1|e2-e4|e7-e5", "2|g1-f3|" }));
+}
+
+TEST_F(MovesWindowTest, UndoOfTheFirstMoveEmptiesRowOneAndKeepsIt) {
+    AddMoves({ { "e2", "e4" } });
+    Undo();
+    EXPECT_EQ(Rows(Form), (Lines { "||" }));
+    AddMoves({ { "d2", "d4" } });
+    EXPECT_EQ(Rows(Form), (Lines { "1|d2-d4|" })) << "row 1 is reused, not a second row";
+}
+
+TEST_F(MovesWindowTest, ClearLeavesOneEmptyRow) {
+    AddMoves({ { "e2", "e4" }, { "e7", "e5" }, { "d2", "d4" } });
+    Form.ClearMoves();
+    EXPECT_EQ(Rows(Form), (Lines { "||" }));
+    EXPECT_EQ(CurrentColumn(), 1);
+}
+
+TEST_F(MovesWindowTest, LoadMovesRewritesEveryMoveInTheCurrentStyle) {
+    TMoveList moves;
+    moves.Add(pkPawn, At("e2"), At("e4"), 0, 0);
+    moves.Add(pkPawn, At("d7"), At("d5"), 0, 0);
+    moves.Add(pkPawn, At("e4"), At("d5"), 0, mrCapture);
+    moves.Add(pkQueen, At("d8"), At("d5"), 0, mrCapture);
+    moves.Add(pkKnight, At("b1"), At("c3"), 0, 0);
+    Form.AddMove(Move(pkPawn, "a2", "a3"), true);
+    Form.LoadMoves(moves);
+    EXPECT_EQ(Rows(Form), (Lines { "1|e2-e4|d7-d5", "2|e4-d5|d8-d5", "3|b1-c3|" }));
+
+    Form.SetNotation(nsAlgebraic, QStringLiteral("BSTLDK"));
+    Form.LoadMoves(moves);
+    EXPECT_EQ(Rows(Form), (Lines { "1|Be4|Bd5", "2|Bxd5|Dxd5", "3|Sc3|" }));
+    EXPECT_EQ(CurrentRow(), 2);
+
+    Form.SetNotation(nsMixed, DefaultPieceLetters);
+    TMoveList empty;
+    Form.LoadMoves(empty);
+    EXPECT_EQ(Rows(Form), (Lines { "||" }));
+}
+
+TEST_F(MovesWindowTest, SetNotationAppliesToLaterMovesOnly) {
+    Form.AddMove(Move(pkKnight, "g1", "f3"), true);
+    Form.SetNotation(nsAlgebraic, QStringLiteral("ПКЛСФК"));
+    Form.AddMove(Move(pkKnight, "g8", "f6"), false);
+    EXPECT_EQ(Rows(Form), (Lines { "1|g1-f3|Кf6" }));
+}
+
+} // namespace
