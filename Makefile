@@ -2,8 +2,9 @@
 JOBS ?= $(shell nproc)
 BUILD ?= build
 SANITIZE_BUILD ?= build-sanitize
+PREFIX ?= /usr/local
 
-.PHONY: all deps build run test sanitize bench format clean
+.PHONY: all deps build run test sanitize bench format clean install
 
 all: build
 
@@ -24,6 +25,12 @@ sanitize: deps
 	cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=Debug -DWINTERMOOT_SANITIZE=ON
 	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
 	cd $(SANITIZE_BUILD) && QT_QPA_PLATFORM=$${QT_QPA_PLATFORM:-offscreen} ctest --output-on-failure -j $(JOBS)
+
+# `make install PREFIX=/opt/wintermoot`; DESTDIR is honoured for staged installs.
+install: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=$(PREFIX)
+	cmake --build $(BUILD) -j $(JOBS)
+	cmake --install $(BUILD)
 
 bench: build
 	$(BUILD)/bin/wintermoot-cli bench

@@ -8,9 +8,12 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTextBrowser>
 #include <QUrl>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 
@@ -62,7 +65,7 @@ TfrmAbout::TfrmAbout(QWidget* parent)
     memCredits = new QTextBrowser;
     memCredits->setObjectName(QStringLiteral("memCredits"));
     memCredits->setOpenExternalLinks(true);
-    memCredits->setMinimumSize(460, 220);
+    memCredits->setMinimumSize(600, 300);
     memCredits->setMarkdown(CreditsText());
 
     btnOk = new QPushButton(tr("Ok"));
@@ -90,9 +93,102 @@ void TfrmAbout::Execute(const QString& version) {
 }
 
 QString TfrmAbout::CreditsText() {
-    QString text = QString::fromLatin1(LicenceText) + QStringLiteral("\n\n");
     QFile credits(AppPaths::FindShared(QStringLiteral("pieces/SOURCES.md")));
+    QString sources;
     if (!credits.fileName().isEmpty() && credits.open(QIODevice::ReadOnly))
-        return text + QString::fromUtf8(credits.readAll());
-    return text + QString::fromUtf8(PieceCreditsText);
+        sources = QString::fromUtf8(credits.readAll());
+    return CreditsText(sources);
+}
+
+namespace {
+
+QStringList TableCells(const QString& line) {
+    QStringList cells = line.trimmed().split(QLatin1Char('|'));
+    if (!cells.isEmpty() && cells.front().trimmed().isEmpty())
+        cells.removeFirst();
+    if (!cells.isEmpty() && cells.back().trimmed().isEmpty())
+        cells.removeLast();
+    for (QString& cell : cells)
+        cell = cell.trimmed();
+    return cells;
+}
+
+bool IsSeparatorRow(const QStringList& cells) {
+    static const QRegularExpression rule(QStringLiteral("^:?-+:?$"));
+    return std::all_of(cells.begin(), cells.end(),
+        [](const QString& cell) { return rule.match(cell).hasMatch(); });
+}
+
+// One line per piece set from the table of the credits file: its number, name, attribution and
+// licence. A cell reading "same" repeats the row above.
+QString AttributionList(const QStringList& lines) {
+    qsizetype header = -1;
+    for (qsizetype i = 0; i < lines.size() && header < 0; ++i) {
+        if (lines[i].trimmed().startsWith(QLatin1Char('|'))
+            && lines[i].contains(QLatin1String("Attribution")))
+            header = i;
+    }
+    if (header < 0)
+        return {};
+    const QStringList titles = TableCells(lines[header]);
+    const auto column = [&titles](const char* title) {
+        for (qsizetype i = 0; i < titles.size(); ++i) {
+            if (titles[i].startsWith(QLatin1String(title), Qt::CaseInsensitive))
+                return i;
+        }
+        return qsizetype(-1);
+    };
+    const qsizetype number = column("#"), name = column("Name"), licence = column("Licence"),
+                    attribution = column("Attribution");
+    QString list;
+    QStringList previous(titles.size());
+    for (qsizetype i = header + 1; i < lines.size(); ++i) {
+        if (!lines[i].trimmed().startsWith(QLatin1Char('|')))
+            break;
+        QStringList cells = TableCells(lines[i]);
+        if (IsSeparatorRow(cells))
+            continue;
+        cells.resize(titles.size());
+        for (qsizetype c = 0; c < cells.size(); ++c) {
+            if (cells[c].compare(QLatin1String("same"), Qt::CaseInsensitive) == 0)
+                cells[c] = previous[c];
+        }
+        previous = cells;
+        const auto cell = [&cells](qsizetype c) { return c < 0 ? QString() : cells[c]; };
+        list += QStringLiteral("- **%1 %2**: %3").arg(cell(number), cell(name), cell(attribution));
+        if (!cell(licence).isEmpty())
+            list += QStringLiteral(" (licence: %1)").arg(cell(licence));
+        list += QLatin1Char('\n');
+    }
+    return list;
+}
+
+// The rest of the file from its notices on, with the headings made smaller to fit the box.
+QString Notices(const QStringList& lines) {
+    QString text;
+    bool inNotices = false, inCode = false;
+    for (const QString& line : lines) {
+        if (!inNotices && line.startsWith(QLatin1String("## Notices")))
+            inNotices = true;
+        if (!inNotices)
+            continue;
+        if (line.startsWith(QLatin1String("```")))
+            inCode = !inCode;
+        text += !inCode && line.startsWith(QLatin1Char('#')) ? QStringLiteral("##") + line : line;
+        text += QLatin1Char('\n');
+    }
+    return text;
+}
+
+} // namespace
+
+QString TfrmAbout::CreditsText(const QString& sources) {
+    QString text = QString::fromLatin1(LicenceText) + QStringLiteral("\n\n");
+    if (sources.trimmed().isEmpty())
+        return text + QString::fromUtf8(PieceCreditsText);
+    const QStringList lines = sources.split(QLatin1Char('\n'));
+    const QString list = AttributionList(lines);
+    if (list.isEmpty())
+        return text + sources;
+    return text + QStringLiteral("#### Piece sets\n\n") + list + QLatin1Char('\n') + Notices(lines);
 }

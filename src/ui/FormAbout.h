@@ -23,6 +23,9 @@ public:
     // The licence and the credits of the piece sets, as Markdown. The credits are read from the
     // shipped credits file, or summed up briefly when it is not installed.
     static QString CreditsText();
+    // The same from the text of the credits file: one line per piece set from its table, then
+    // its notices. A file without the table is shown whole; an empty one gives the summary.
+    static QString CreditsText(const QString& sources);
 
     QLabel* lblProduct = nullptr;
     QLabel* lblVersion = nullptr;

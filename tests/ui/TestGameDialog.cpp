@@ -66,12 +66,13 @@ protected:
     std::vector<std::string> ShownKeys() const {
         std::vector<std::string> keys;
         for (const std::string& text : Shown) {
-            std::string key = "?";
+            QString key = QStringLiteral("?");
             for (unsigned n = 1; n <= LastError; ++n) {
-                if (Messages().Text("E" + std::to_string(n)) == text)
-                    key = "E" + std::to_string(n);
+                const QString candidate = QStringLiteral("E%1").arg(n);
+                if (Messages().Text(candidate.toStdString()) == text)
+                    key = candidate;
             }
-            keys.push_back(key);
+            keys.push_back(key.toStdString());
         }
         return keys;
     }
@@ -431,6 +432,32 @@ TEST(AboutBox, ShowsVersionAddressAndCredits) {
     EXPECT_TRUE(credits.contains(QLatin1String("GPL-3.0-or-later")));
     EXPECT_TRUE(credits.contains(QLatin1String("Piece sets: see the credits file")));
     EXPECT_TRUE(credits.contains(QLatin1String("Burnett")));
+}
+
+} // namespace
+
+namespace {
+
+TEST(AboutBox, CreditsListEachPieceSetAndKeepTheNotices) {
+    const QString sources
+        = QStringLiteral("# Sources\n\nIntro.\n\n"
+                         "| # | Name | Source | Licence of the art | Attribution |\n"
+                         "|---|---|---|---|---|\n"
+                         "| 1 | Classic | pkg | GPL-2.0-or-later | Pieces by A. Artist |\n"
+                         "| 2 | Bold | same | same | same |\n\n"
+                         "More prose.\n\n## Notices\n\n### MIT\n\n```\n# not a heading\n```\n");
+    const QString credits = TfrmAbout::CreditsText(sources);
+    EXPECT_TRUE(credits.contains(
+        QLatin1String("**1 Classic**: Pieces by A. Artist (licence: GPL-2.0-or-later)")));
+    EXPECT_TRUE(credits.contains(
+        QLatin1String("**2 Bold**: Pieces by A. Artist (licence: GPL-2.0-or-later)")));
+    EXPECT_TRUE(credits.contains(QLatin1String("##### MIT")));
+    EXPECT_TRUE(credits.contains(QLatin1String("\n# not a heading\n")));
+    EXPECT_FALSE(credits.contains(QLatin1String("More prose")));
+
+    // A file in another shape is shown as it is; none at all gives the built-in summary.
+    EXPECT_TRUE(TfrmAbout::CreditsText(QStringLiteral("Just text.")).endsWith("Just text."));
+    EXPECT_TRUE(TfrmAbout::CreditsText(QString()).contains(QLatin1String("Burnett")));
 }
 
 } // namespace

@@ -1,0 +1,49 @@
+# Data shipped with the program, and `cmake --install`. The program looks for its read-only data
+# next to its binary (the build tree) and in <prefix>/share/wintermoot (an installed copy).
+include(GNUInstallDirs)
+
+set(WM_SHARE_DIR ${CMAKE_INSTALL_DATADIR}/wintermoot)
+set(WM_RESOURCES ${PROJECT_SOURCE_DIR}/resources)
+set(WM_BIN_DIR ${CMAKE_RUNTIME_OUTPUT_DIRECTORY})
+
+# Copies of the shipped data next to the binaries, so that the program finds them when run from
+# the build tree.
+set(WM_DATA_OUTPUTS ${WM_BIN_DIR}/Help.html)
+add_custom_command(OUTPUT ${WM_BIN_DIR}/Help.html
+    COMMAND ${CMAKE_COMMAND} -E copy_if_different ${WM_RESOURCES}/Help.html ${WM_BIN_DIR}/Help.html
+    DEPENDS ${WM_RESOURCES}/Help.html
+    COMMENT "Copying Help.html"
+    VERBATIM)
+if(EXISTS ${WM_RESOURCES}/pieces/SOURCES.md)
+    list(APPEND WM_DATA_OUTPUTS ${WM_BIN_DIR}/pieces/SOURCES.md)
+    add_custom_command(OUTPUT ${WM_BIN_DIR}/pieces/SOURCES.md
+        COMMAND ${CMAKE_COMMAND} -E make_directory ${WM_BIN_DIR}/pieces
+        COMMAND ${CMAKE_COMMAND} -E copy_if_different ${WM_RESOURCES}/pieces/SOURCES.md
+            ${WM_BIN_DIR}/pieces/SOURCES.md
+        DEPENDS ${WM_RESOURCES}/pieces/SOURCES.md
+        COMMENT "Copying the piece set credits"
+        VERBATIM)
+endif()
+add_custom_target(wm_data ALL DEPENDS ${WM_DATA_OUTPUTS})
+foreach(target wintermoot test_ui_forms test_ui_main)
+    if(TARGET ${target})
+        add_dependencies(${target} wm_data)
+    endif()
+endforeach()
+
+# An installed program also finds its data through the prefix it was configured for.
+target_compile_definitions(wm_settings PRIVATE
+    WINTERMOOT_DATADIR="${CMAKE_INSTALL_FULL_DATADIR}/wintermoot")
+
+install(TARGETS wintermoot wintermoot-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES ${WM_RESOURCES}/Help.html DESTINATION ${WM_SHARE_DIR})
+install(FILES ${WM_RESOURCES}/pieces/SOURCES.md DESTINATION ${WM_SHARE_DIR}/pieces OPTIONAL)
+install(FILES ${WM_RESOURCES}/wintermoot.desktop
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+foreach(size 48 64 128 256)
+    install(FILES ${WM_RESOURCES}/icons/wintermoot-${size}.png
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
+        RENAME wintermoot.png)
+endforeach()
+install(FILES ${WM_RESOURCES}/icons/wintermoot.svg
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
