@@ -1,6 +1,7 @@
 #include "FormMain.h"
 
 #include "AppPaths.h"
+#include "BoardGeometry.h"
 #include "FormAbout.h"
 #include "FormGame.h"
 #include "FormMoves.h"
