@@ -14,6 +14,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
+#include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -308,12 +309,13 @@ TEST_F(MainWindowTest, FailedLoadShowsE10AndChangesNothing) {
     out.close();
     StartLocal(true, true);
     Drag("e2", "e4");
-    Main->Game.PauseGame();
+    Main->Game.StopGame();
     Main->ChooseOpenFile = [&] { return file; };
     Main->Menu_Game_Load->trigger();
     EXPECT_TRUE(Shown("broken.wtg"));
     EXPECT_EQ(Main->Game.Moves.Count(), 1);
-    EXPECT_EQ(Main->Game.GameState, gsPaused);
+    EXPECT_EQ(Main->Game.GameState, gsStopped);
+    EXPECT_FALSE(Dialog->isVisible());
 }
 
 TEST_F(MainWindowTest, FailedSaveShowsE11) {
