@@ -1,1 +1,61 @@
+#include "BoardSnapshot.h"
 
+namespace {
+
+int8_t PieceCode(const TPiece* piece) {
+    return piece ? static_cast<int8_t>(piece->Colour * 6 + piece->Kind) : NoPiece;
+}
+
+void CopyBoard(const TChessBoard& board, TBoardSnapshot& snapshot) {
+    for (int file = 1; file <= 8; ++file) {
+        for (int rank = 1; rank <= 8; ++rank)
+            snapshot.Set(file, rank, PieceCode(board.PieceAt(file, rank)));
+    }
+    for (const TPieceColour side : { pcWhite, pcBlack }) {
+        auto& list = side == pcWhite ? snapshot.CapturedByWhite : snapshot.CapturedByBlack;
+        const int count = board.CapturedCount(side);
+        list.fill(NoPiece);
+        for (int slot = 1; slot <= count && slot <= TChessBoard::MaxCaptured; ++slot) {
+            const TPiece* piece = board.Captured(side, slot);
+            list[slot - 1] = piece ? static_cast<int8_t>(piece->Kind) : NoPiece;
+        }
+        (side == pcWhite ? snapshot.CapturedByWhiteCount : snapshot.CapturedByBlackCount) = count;
+    }
+}
+
+void CopyPlayer(const TPlayer& player, TSnapshotPlayer& snapshot) {
+    snapshot.Name = QString::fromStdString(player.Name);
+    snapshot.Ready = player.Ready;
+    snapshot.Time = player.Time;
+    snapshot.Status = player.Status;
+}
+
+} // namespace
+
+void SnapshotGame(const TChessGame& game, TChessBoard& scratch, TBoardSnapshot& snapshot) {
+    CopyBoard(game.Board, snapshot);
+    snapshot.GameKind = game.GameKind;
+    snapshot.GameState = game.GameState;
+    snapshot.Turn = game.Turn;
+    snapshot.NetworkActive = game.NetworkActive;
+    CopyPlayer(game.WhitePlayer, snapshot.Players[pcWhite]);
+    CopyPlayer(game.BlackPlayer, snapshot.Players[pcBlack]);
+    const TMoveRecord* last = game.Moves.Last();
+    snapshot.HasLastMove = last != nullptr;
+    snapshot.LastMoveTo = last ? last->To : TPoint {};
+
+    const TPoint held = snapshot.HeldSquare;
+    const TPoint hover = snapshot.HoverSquare;
+    snapshot.HeldMoveLegal = false;
+    if (OnBoard(held) && OnBoard(hover) && held != hover) {
+        scratch.Assign(game.Board);
+        snapshot.HeldMoveLegal = scratch.IsLegalMove(held, hover);
+    }
+}
+
+TBoardSnapshot SnapshotBoard(const TChessBoard& board, uint8_t turn) {
+    TBoardSnapshot snapshot;
+    CopyBoard(board, snapshot);
+    snapshot.Turn = turn;
+    return snapshot;
+}

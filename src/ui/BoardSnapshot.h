@@ -68,9 +68,13 @@ struct TBoardSnapshot {
     friend bool operator==(const TBoardSnapshot&, const TBoardSnapshot&) = default;
 };
 
-// Copies the position and the game's state from the controller. `scratch` is a board the
-// learn-mode legality test may use, so that the game's own board is never touched (its test
-// changes the board's Modified flag). Input, settings and words are left for the caller.
+// Copies the position and the game's state from the controller: squares, captured pieces,
+// kind, state, turn, both players (not their Activity) and the last move's destination.
+// Set HeldSquare and HoverSquare first: when both are board squares and differ, HeldMoveLegal
+// is worked out on `scratch`, a copy of the game's board, so that the game's own board is never
+// touched (the legality test changes a board's Modified flag); otherwise it is false. Input,
+// settings, words and activities are left for the caller.
 void SnapshotGame(const TChessGame& game, TChessBoard& scratch, TBoardSnapshot& snapshot);
-// The snapshot of a bare position: the board and the side to move, everything else default.
+// The snapshot of a bare position: the squares, the captured pieces and the side to move,
+// everything else default (no last move, no names, clocks at 0, the default theme).
 TBoardSnapshot SnapshotBoard(const TChessBoard& board, uint8_t turn);

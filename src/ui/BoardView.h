@@ -4,12 +4,23 @@
 // players' headers, the board with its coordinates, the captured pieces and the dragged piece)
 // from a snapshot into an off-screen image. Main thread only (it draws text).
 
+#include "BoardGeometry.h"
 #include "BoardSnapshot.h"
 
+#include <QColor>
 #include <QFont>
 #include <QImage>
+#include <QStringList>
 
 class QPainter;
+
+// A settings colour (0x00BBGGRR, red in the low byte) as Qt's 0xAARRGGBB, opaque.
+inline QRgb ToQRgb(TColor colour) {
+    return qRgb(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF);
+}
+inline QColor ToQColor(TColor colour) {
+    return QColor::fromRgb(ToQRgb(colour));
+}
 
 // Smooth bilinear scaling to 24 bits per pixel, in 16.16 fixed point; an image that already has
 // the size is returned as it is.
@@ -20,40 +31,85 @@ public:
     // Loads set n (1 .. PieceSetCount) from the program's resources and rebuilds the small pieces
     // and king icons on the background colour. "Colored" (pieceStyle 1) draws both armies with
     // the white drawing, tinted. A set without resources answers false and keeps the images.
-    bool LoadChessSet(int n, uint8_t pieceStyle, TColor whiteColor, TColor blackColor,
-        TColor background);
-    // One 50 x 50 piece with its mask (AND) and drawing (XOR); a kind above 5 draws nothing.
+    // A set number outside 1 .. PieceSetCount answers false too.
+    bool LoadChessSet(
+        int n, uint8_t pieceStyle, TColor whiteColor, TColor blackColor, TColor background);
+    // The same from strips already in memory (any format, 600 x 50 each: a piece strip drawn on
+    // black and a mask strip with black silhouettes on white). Strips of another size answer
+    // false and keep the images.
+    bool LoadFromImages(const QImage& pieces, const QImage& masks, int n, uint8_t pieceStyle,
+        TColor whiteColor, TColor blackColor, TColor background);
+    // One 50 x 50 piece with its mask (AND) and drawing (XOR), leaving the painter in plain
+    // (source-over) mode; a kind above 5 draws nothing. Nothing is drawn before a set is loaded.
     void DrawPiece(QPainter& painter, int x, int y, uint8_t colour, uint8_t kind) const;
+    // A plain copy of one 25 x 25 piece of SmallPieces; a kind above 5 draws nothing.
     void DrawSmallPiece(QPainter& painter, int x, int y, uint8_t colour, uint8_t kind) const;
 
+    // 0 until a set is loaded.
     int ChessSet() const { return m_ChessSet; }
+    // The strips in Format_RGB32, the composed small pieces (300 x 25) and king icons (80 x 40)
+    // in the buffer's format; null until a set is loaded.
     const QImage& PiecesImage() const { return m_Pieces; }
     const QImage& MasksImage() const { return m_Masks; }
     const QImage& SmallPieces() const { return m_SmallPieces; }
     const QImage& KingIcons() const { return m_KingIcons; }
 
 private:
+    // The strips enlarged to a device pixel ratio other than 1 without smoothing, so that a
+    // high-resolution canvas gets one-to-one raster operations. Made when a piece is first drawn
+    // on such a canvas, for the last ratio drawn at.
+    struct TScaledStrips {
+        qreal Ratio = 0;
+        int Cell = 0;
+        QImage Pieces;
+        QImage Masks;
+    };
+    const TScaledStrips& ScaledFor(qreal ratio) const;
+
     QImage m_Pieces;
     QImage m_Masks;
+    mutable TScaledStrips m_Scaled;
     QImage m_SmallPieces;
     QImage m_KingIcons;
     int m_ChessSet = 0;
 };
 
-// The display names of the 20 sets, in set order.
+// The display names of the 20 sets, in set order, from the resources' names.txt (one a line);
+// "Set N" for a name it lacks.
 QStringList PieceSetNames();
 
 class TBoardView {
 public:
+    // Needs a QGuiApplication (it measures its fonts).
     TBoardView();
 
-    // Draws the whole view of the snapshot into `buffer`, which is resized to the view's size
-    // times the device pixel ratio.
+    // Draws the whole view of the snapshot into `buffer`. A buffer of another size or format is
+    // replaced by a Format_RGB32 image of the view's size times the device pixel ratio, which
+    // it then carries; a matching one is drawn over in place.
     void DrawBoard(const TBoardSnapshot& snapshot, QImage& buffer, qreal devicePixelRatio = 1.0);
+
+    // The typeface of all texts: Verdana where the system has it, DejaVu Sans otherwise.
+    const QFont& TextFont() const { return m_Font; }
+    const QFont& NameFont() const { return m_NameFont; }
 
     TPieceImages Pieces;
 
 private:
+    void DrawHeader(QPainter& painter, const TBoardSnapshot& snapshot, uint8_t colour);
+    void DrawSquares(QPainter& painter, const TBoardSnapshot& snapshot) const;
+    void DrawLabels(QPainter& painter, const TBoardSnapshot& snapshot) const;
+    void DrawCaptured(QPainter& painter, const TBoardSnapshot& snapshot) const;
+    void DrawDragged(QPainter& painter, const TBoardSnapshot& snapshot) const;
+
     QFont m_Font;
     QFont m_NameFont;
+    int m_TextAscent = 0;
+    int m_TextHeight = 0;
+    int m_NameAscent = 0;
+    int m_LabelWidth = 0;
+    std::array<QString, 8> m_Digits;
+    std::array<QString, 8> m_Letters;
+    // The clock texts of the last frame, rebuilt only when a clock changes.
+    std::array<int32_t, 2> m_ClockTime { -1, -1 };
+    std::array<QString, 2> m_ClockText;
 };
