@@ -34,6 +34,7 @@ install: deps
 
 bench: build
 	$(BUILD)/bin/wintermoot-cli bench
+	$(BUILD)/bin/wintermoot-cli bench-draw
 
 format:
 	find src tools tests -name '*.cpp' -o -name '*.h' | xargs clang-format -i

@@ -1,15 +1,23 @@
-// Pixels of the rendered board view and the snapshot of a game.
+// Pixels of the rendered board view, the snapshot of a game and the render command of
+// wintermoot-cli.
 
 #include "Fen.h"
 #include "ViewTestSupport.h"
 
 #include <QFontMetrics>
 #include <QPainter>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
 #include <string>
 #include <vector>
+
+extern char** environ;
 
 using namespace ViewTest;
 
@@ -574,3 +582,92 @@ TEST_F(GameSnapshotTest, AGameWithoutMovesHasNoLastMove) {
     SnapshotGame(Game, Scratch, Snapshot);
     EXPECT_FALSE(Snapshot.HasLastMove);
 }
+
+// The render command --------------------------------------------------------------------------
+
+namespace {
+
+int RunCli(std::vector<std::string> args) {
+    args.insert(args.begin(), WINTERMOOT_CLI);
+    std::vector<char*> argv;
+    for (std::string& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    int status = -1;
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
+        waitpid(pid, &status, 0);
+        status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    return status;
+}
+
+} // namespace
+
+TEST(RenderCommand, WritesTheViewAsTheWindowDrawsIt) {
+    QTemporaryDir dir;
+    const std::string out = dir.filePath(QStringLiteral("start.png")).toStdString();
+    ASSERT_EQ(RunCli({ "render", StartFen, out, "--set", "5" }), 0);
+    const QImage written(QString::fromStdString(out));
+    ASSERT_EQ(written.size(), QSize(506, 506));
+
+    TBoardView view;
+    TChessBoard board;
+    board.Reset();
+    const TBoardSnapshot snapshot = SnapshotBoard(board, pcWhite);
+    ASSERT_TRUE(view.Pieces.LoadChessSet(5, 0, 0xFFFFFF, 0x808080, snapshot.Theme.Board));
+    QImage expected;
+    view.DrawBoard(snapshot, expected);
+    EXPECT_TRUE(SameImage(written, expected));
+}
+
+TEST(RenderCommand, ShowsCheckForTheSideToMove) {
+    QTemporaryDir dir;
+    const std::string out = dir.filePath(QStringLiteral("check.png")).toStdString();
+    const char* const fen = "4k3/8/8/8/8/8/8/4RK2 b - - 0 1";
+    ASSERT_EQ(RunCli({ "render", fen, out, "--enhanced", "--switched", "--colored" }), 0);
+    const QImage written(QString::fromStdString(out));
+
+    TBoardView view;
+    TChessBoard board;
+    LoadFen(board, fen);
+    TBoardSnapshot snapshot = SnapshotBoard(board, pcBlack);
+    snapshot.Players[pcBlack].Status = 1;
+    snapshot.Enhanced = true;
+    snapshot.Switched = true;
+    ASSERT_TRUE(view.Pieces.LoadChessSet(3, 1, 0xFFFFFF, 0x808080, snapshot.Theme.Board));
+    QImage expected;
+    view.DrawBoard(snapshot, expected);
+    EXPECT_TRUE(SameImage(written, expected));
+}
+
+struct TRenderArgsRow {
+    const char* Name;
+    std::vector<std::string> Args;
+    friend void PrintTo(const TRenderArgsRow& row, std::ostream* os) { *os << row.Name; }
+};
+
+class RenderBadArgsTest : public testing::TestWithParam<TRenderArgsRow> { };
+
+TEST_P(RenderBadArgsTest, ExitsTwo) {
+    EXPECT_EQ(RunCli(GetParam().Args), 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(Arguments, RenderBadArgsTest,
+    testing::Values(TRenderArgsRow { "NoArguments", { "render" } },
+        TRenderArgsRow { "NoOutput", { "render", StartFen } },
+        TRenderArgsRow { "BadFen", { "render", "rnbqkbnr/8 w - - 0 1", "/tmp/x.png" } },
+        TRenderArgsRow { "SetZero", { "render", StartFen, "/tmp/x.png", "--set", "0" } },
+        TRenderArgsRow { "SetTwentyOne", { "render", StartFen, "/tmp/x.png", "--set", "21" } },
+        TRenderArgsRow { "SetNotANumber", { "render", StartFen, "/tmp/x.png", "--set", "x" } },
+        TRenderArgsRow { "SetWithoutValue", { "render", StartFen, "/tmp/x.png", "--set" } },
+        TRenderArgsRow { "UnknownOption", { "render", StartFen, "/tmp/x.png", "--big" } },
+        TRenderArgsRow { "UnwritableOutput", { "render", StartFen, "/nonexistent-dir/wm/x.png" } },
+        TRenderArgsRow { "SetsWithoutOutput", { "render-sets" } },
+        TRenderArgsRow { "SetsUnknownOption", { "render-sets", "/tmp/x.png", "--set", "3" } }),
+    [](const auto& info) { return std::string(info.param.Name); });

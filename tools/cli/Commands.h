@@ -2,6 +2,8 @@
 
 #include "CliSupport.h"
 
+#include <functional>
+
 // Each subcommand takes the arguments after its name and returns the exit status.
 int CmdLegal(const TArgs& args);
 int CmdPerft(const TArgs& args);
@@ -9,3 +11,10 @@ int CmdSearch(const TArgs& args);
 int CmdBench(const TArgs& args);
 int CmdVerify(const TArgs& args);
 int CmdSelfplay(const TArgs& args);
+int CmdRender(const TArgs& args);
+int CmdRenderSets(const TArgs& args);
+int CmdDrawBench(const TArgs& args);
+
+// Runs `body` inside a QGuiApplication, on the offscreen platform unless QT_QPA_PLATFORM names
+// another, and returns its status. The board view needs one for its fonts.
+int RunWithGui(const std::function<int()>& body);

@@ -1,5 +1,5 @@
-// wintermoot-cli: the chess core without a window, for checking the rules and the computer
-// player and for benchmarks.
+// wintermoot-cli: the game's libraries without a window, for checking the rules and the computer
+// player, for pictures of the board view and for benchmarks.
 
 #include "Commands.h"
 
@@ -31,6 +31,16 @@ const TCommand Commands[] = {
         "verify [--positions N] [--max-depth D] [--seed S]\n"
         "                            compares the computer player's search with the plain one on\n"
         "                            N positions from random games (20000, depths 0 to 2)" },
+    { "render", CmdRender,
+        "render FEN OUT.png [--set N] [--enhanced] [--colored] [--switched]\n"
+        "                            the 506 x 506 board view of the position, as the window\n"
+        "                            draws it (set 3, traditional style, by default)" },
+    { "render-sets", CmdRenderSets,
+        "render-sets OUT.png [--colored]\n"
+        "                            a sheet of the twelve pieces of every built-in set" },
+    { "bench-draw", CmdDrawBench,
+        "bench-draw [--frames N] [--set N]\n"
+        "                            times the drawing of the board view (2000 frames a style)" },
 };
 
 void PrintHelp(std::ostream& out) {

@@ -1,0 +1,113 @@
+#include "Commands.h"
+
+#include "BoardView.h"
+#include "UnitChessGame.h"
+
+#include <chrono>
+#include <cstdio>
+#include <iostream>
+
+namespace {
+
+// A middle game with captures on both sides: 1. e4 e5 2. Nf3 Nc6 3. d4 exd4 4. Nxd4 Nxd4
+// 5. Qxd4 Nf6 6. Bc4 Bc5 7. Qxc5 d6 8. Qb4 Nxe4 9. Bxf7+ Kxf7 10. Qxe4.
+const char* const BenchMoves[] = { "e2e4", "e7e5", "g1f3", "b8c6", "d2d4", "e5d4", "f3d4", "c6d4",
+    "d1d4", "g8f6", "f1c4", "f8c5", "d4c5", "d7d6", "c5b4", "f6e4", "c4f7", "e8f7", "b4e4" };
+
+double Milliseconds(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+        .count();
+}
+
+struct TTiming {
+    double Mean = 0;
+    double Min = 0;
+};
+
+template <typename F> TTiming Time(int frames, F&& frame) {
+    TTiming timing;
+    double total = 0;
+    for (int i = 0; i < frames; ++i) {
+        const auto start = std::chrono::steady_clock::now();
+        frame(i);
+        const double ms = Milliseconds(start);
+        total += ms;
+        timing.Min = i == 0 ? ms : std::min(timing.Min, ms);
+    }
+    timing.Mean = total / frames;
+    return timing;
+}
+
+} // namespace
+
+int CmdDrawBench(const TArgs& args) {
+    int frames = 2000;
+    int set = 3;
+    ParseIntOptions(
+        args, { { "--frames", &frames, 1, 1000000 }, { "--set", &set, 1, PieceSetCount } });
+
+    TChessBoard board;
+    board.Reset();
+    TPoint lastTo;
+    for (const char* move : BenchMoves) {
+        const std::string text(move);
+        const TPoint from = ParseSquare(text.substr(0, 2));
+        lastTo = ParseSquare(text.substr(2, 2));
+        if (board.MovePiece(from, lastTo, true) & mrInvalid) {
+            std::cerr << "wintermoot-cli bench-draw: the bench game's move " << text
+                      << " is refused\n";
+            return 1;
+        }
+    }
+
+    return RunWithGui([&] {
+        TChessGame game;
+        game.Board.Assign(board);
+        game.Moves.Add(pkQueen, MakePoint(2, 4), lastTo, 0, mrCapture);
+        game.Turn = pcBlack;
+        game.GameState = gsPlaying;
+        game.WhitePlayer.Name = "White player";
+        game.BlackPlayer.Name = "Black player";
+        game.WhitePlayer.Time = 605;
+        game.BlackPlayer.Time = 59;
+
+        // Black's queen picked up from d8, grabbed at (20, 25) inside its square, and carried
+        // over e7 with learn mode on.
+        TBoardSnapshot snapshot;
+        snapshot.HeldSquare = MakePoint(4, 8);
+        snapshot.HoverSquare = MakePoint(5, 7);
+        snapshot.GrabOffset = { 20, 25 };
+        snapshot.MousePos = { 18 + 4 * 54 + 30, 56 + 1 * 54 + 30 };
+        TChessBoard scratch;
+        SnapshotGame(game, scratch, snapshot);
+        snapshot.Players[pcBlack].Activity = QStringLiteral("Thinking... 12/31");
+
+        TBoardView view;
+        if (!view.Pieces.LoadChessSet(set, 0, 0xFFFFFF, 0x808080, snapshot.Theme.Board)) {
+            std::cerr << "wintermoot-cli bench-draw: piece set " << set
+                      << " is missing from the program's resources\n";
+            return 1;
+        }
+        QImage buffer;
+        std::printf("%-24s %8s %10s %10s\n", "frame", "frames", "mean ms", "min ms");
+        struct TStyle {
+            const char* Name;
+            bool Enhanced;
+            qreal Ratio;
+        };
+        for (const TStyle& style :
+            { TStyle { "draw, traditional", false, 1 }, TStyle { "draw, enhanced", true, 1 },
+                TStyle { "draw, traditional, x2", false, 2 } }) {
+            snapshot.Enhanced = style.Enhanced;
+            // The clock ticks now and then, as in a game, so its text is rebuilt.
+            const TTiming t = Time(frames, [&](int i) {
+                snapshot.Players[pcBlack].Time = 59 + i / 33;
+                view.DrawBoard(snapshot, buffer, style.Ratio);
+            });
+            std::printf("%-24s %8d %10.4f %10.4f\n", style.Name, frames, t.Mean, t.Min);
+        }
+        const TTiming t = Time(frames, [&](int) { SnapshotGame(game, scratch, snapshot); });
+        std::printf("%-24s %8d %10.4f %10.4f\n", "snapshot, learn mode", frames, t.Mean, t.Min);
+        return 0;
+    });
+}
