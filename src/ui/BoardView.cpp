@@ -38,10 +38,6 @@ bool IsSet(TPoint square) {
     return square.X > 0 && square.Y > 0;
 }
 
-bool OnTheBoard(TPoint square) {
-    return square.X >= 1 && square.X <= 8 && square.Y >= 1 && square.Y <= 8;
-}
-
 // Text with its top-left corner at (x, y), on the painter's background.
 void DrawTextAt(QPainter& painter, int x, int y, int ascent, const QString& text) {
     painter.drawText(QPoint(x, y + ascent), text);
@@ -238,7 +234,7 @@ void TBoardView::DrawCaptured(QPainter& painter, const TBoardSnapshot& snapshot)
 
 void TBoardView::DrawDragged(QPainter& painter, const TBoardSnapshot& snapshot) const {
     const TPoint held = snapshot.HeldSquare;
-    if (!IsSet(held) || !OnTheBoard(held))
+    if (!OnBoard(held))
         return;
     const int8_t piece = snapshot.At(held.X, held.Y);
     if (piece < 0 || piece >= 12)
