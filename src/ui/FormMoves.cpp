@@ -11,11 +11,13 @@ namespace {
 
 constexpr int FormWidth = 170;
 constexpr int FormMinimumHeight = 100;
+constexpr int FormHeight = 400;
 constexpr int RowHeight = 18;
 constexpr int NumberColumn = 0;
 constexpr int WhiteColumn = 1;
 constexpr int BlackColumn = 2;
-constexpr int ColumnWidths[] = { 18, 55, 55 };
+// The number column is wide enough for three digits in the desktop's font; the moves keep 60.
+constexpr int ColumnWidths[] = { 30, 60, 60 };
 
 } // namespace
 
@@ -25,6 +27,7 @@ TfrmMoves::TfrmMoves(QWidget* parent)
     setWindowTitle(QStringLiteral("Moves"));
     setFixedWidth(FormWidth);
     setMinimumHeight(FormMinimumHeight);
+    resize(FormWidth, FormHeight);
 
     stgMoves = new QTableWidget(1, 3, this);
     stgMoves->setObjectName(QStringLiteral("stgMoves"));
@@ -41,6 +44,7 @@ TfrmMoves::TfrmMoves(QWidget* parent)
         stgMoves->setColumnWidth(column, ColumnWidths[column]);
     stgMoves->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     stgMoves->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    stgMoves->setTextElideMode(Qt::ElideNone);
     stgMoves->setEditTriggers(QAbstractItemView::NoEditTriggers);
     stgMoves->setSelectionMode(QAbstractItemView::SingleSelection);
     stgMoves->setSelectionBehavior(QAbstractItemView::SelectItems);

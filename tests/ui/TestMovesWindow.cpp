@@ -66,9 +66,14 @@ TEST_F(MovesWindowTest, FormAndGridLayout) {
     EXPECT_EQ(grid->horizontalHeaderItem(0)->text(), "");
     EXPECT_EQ(grid->horizontalHeaderItem(1)->text(), "White");
     EXPECT_EQ(grid->horizontalHeaderItem(2)->text(), "Black");
-    EXPECT_EQ(grid->columnWidth(0), 18);
-    EXPECT_EQ(grid->columnWidth(1), 55);
-    EXPECT_EQ(grid->columnWidth(2), 55);
+    // Move numbers up to three digits and moves such as "e7-e8=Q+" are shown whole, and the
+    // three columns fit the fixed width beside the scroll bar.
+    const QFontMetrics metrics(grid->font());
+    EXPECT_GE(grid->columnWidth(0), metrics.horizontalAdvance(QStringLiteral("100")) + 6);
+    EXPECT_GE(grid->columnWidth(1), metrics.horizontalAdvance(QStringLiteral("e7-e8=Q+")) + 6);
+    EXPECT_EQ(grid->columnWidth(2), grid->columnWidth(1));
+    EXPECT_LE(grid->columnWidth(0) + 2 * grid->columnWidth(1) + 20, 170);
+    EXPECT_EQ(grid->textElideMode(), Qt::ElideNone);
     EXPECT_EQ(grid->rowHeight(0), 18);
     EXPECT_FALSE(grid->verticalHeader()->isVisibleTo(&Form));
     EXPECT_EQ(grid->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
