@@ -214,6 +214,9 @@ TMoveResult TChessGame::ExecuteMove(TPoint from, TPoint to) {
         flags &= ~mrGameOver;
     Moves.Add(Board.PieceAt(to)->Kind, from, to, 0, flags);
     SetStatusAfterMove(mover, flags);
+    // The deciding move ends both clocks, even while the handlers announce the result.
+    if (flags & mrGameOver)
+        m_Clock.stop();
 
     const uint64_t serial = m_GameSerial;
     if (!byComputer) {
@@ -262,6 +265,8 @@ void TChessGame::CompletePromotion(uint8_t kind) {
     last->Flags |= flags;
     // The promoted piece may give check or mate where the pawn did not.
     SetStatusAfterMove(Turn, flags);
+    if (flags & mrGameOver)
+        m_Clock.stop();
     const uint64_t serial = m_GameSerial;
     if (OnPromoted)
         OnPromoted(square, flags);

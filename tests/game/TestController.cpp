@@ -110,6 +110,17 @@ TEST_F(PeopleGameTest, CheckmateMarksTheLoserAndStopsWithoutPassingTheTurn) {
     EXPECT_FALSE(Game.WhitePlayer.Ready || Game.BlackPlayer.Ready);
 }
 
+TEST_F(PeopleGameTest, TheClockStopsWithTheDecidingMoveBeforeItIsAnnounced) {
+    Play("f2", "f3");
+    Play("e7", "e5");
+    Play("g2", "g4");
+    // The window shows the result in a modal box from this event; the clock must not run on.
+    bool clockRan = true;
+    Game.OnMovePlayed = [&](TPoint, TPoint, TMoveResult) { clockRan = Game.Clock().isActive(); };
+    Play("d8", "h4");
+    EXPECT_FALSE(clockRan);
+}
+
 TEST_F(PeopleGameTest, StartingAfterAFinishedGameStartsAfresh) {
     Play("f2", "f3");
     Play("e7", "e5");
