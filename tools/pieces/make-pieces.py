@@ -245,18 +245,24 @@ def white_piece(ink, sil, threshold, style="outline"):
     return s & ~black, s
 
 
-def black_piece(ink, sil, twin, style, inset=2):
+def black_piece(ink, sil, twin, style, inset=2, min_detail=0):
     """Return (piece bits, silhouette) of a black piece.
 
     glyph: the black drawing's own white details; solid: no detail;
     inverse: the white twin's silhouette, black, with the twin's lines that lie
-    at least `inset` px inside the edge drawn white.
+    at least `inset` px inside the edge drawn white. White specks of fewer
+    than `min_detail` pixels (line ends cut off by the inset) are dropped.
     """
     if style == "inverse":
         s = twin[1]
         lines = s & ~twin[0] & ~ring(s)
         inner = ndimage.binary_erosion(s, CROSS, iterations=inset, border_value=0)
-        return lines & inner, s
+        lines &= inner
+        if min_detail > 0:
+            labels, count = ndimage.label(lines, SQUARE)
+            sizes = ndimage.sum(lines, labels, range(1, count + 1))
+            lines = np.isin(labels, 1 + np.nonzero(sizes >= min_detail)[0])
+        return lines, s
     s = ndimage.binary_fill_holes(sil >= 0.5)
     if style == "solid":
         return np.zeros_like(s), s
@@ -273,7 +279,7 @@ def add_rim(piece, s):
 
 
 def build_set(cells, white_threshold=0.4, white_style="outline", black_style="glyph",
-              inset=2, rim=True):
+              inset=2, min_detail=0, rim=True):
     pieces, masks = [], []
     whites = [white_piece(ink, sil, white_threshold, white_style) for ink, sil in cells[:6]]
     for k in range(12):
@@ -281,7 +287,7 @@ def build_set(cells, white_threshold=0.4, white_style="outline", black_style="gl
             piece, s = whites[k]
         else:
             ink, sil = cells[k]
-            piece, s = black_piece(ink, sil, whites[k - 6], black_style, inset)
+            piece, s = black_piece(ink, sil, whites[k - 6], black_style, inset, min_detail)
             if rim:
                 piece, s = add_rim(piece, s)
         pieces.append(piece & s)
@@ -336,8 +342,10 @@ def sets(npm):
         12: (lambda: pixel_font_glyphs("unifont"), {"fixed_scale": 1}, {"rim": False}),
         13: (lambda: metafont_glyphs("pkelch10", 1200, bartel), {}, {"rim": False}),
         14: (lambda: font_glyphs("symbola"), {"grow_white": 0.5}, {"black_style": "solid"}),
+        # Only the main inner lines of the bold white twin stay white, so the
+        # black pieces read as black on both square colours.
         15: (lambda: metafont_glyphs("chess20", 600, tutelaers), {"grow_white": 0.9},
-             {"black_style": "inverse", "inset": 2}),
+             {"black_style": "inverse", "inset": 5, "min_detail": 5}),
         16: (lambda: fontawesome_glyphs(npm), {}, {}),
         17: (lambda: svg_files(mdi + mdi), {}, {"white_style": "from_solid", "black_style": "solid"}),
         18: (lambda: svg_files(lucide + lucide), {}, {"black_style": "inverse", "inset": 5}),
