@@ -23,8 +23,11 @@ TBoardPaintBox::TBoardPaintBox(TfrmMain& owner, QWidget* parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-void TBoardPaintBox::paintEvent(QPaintEvent*) {
-    m_Owner.DrawBoard();
+void TBoardPaintBox::paintEvent(QPaintEvent* event) {
+    // A paint of part of the view (under a panel that was hidden) may bring a new frame; the rest
+    // of the view must follow, since the timer will find nothing new to show.
+    if (m_Owner.DrawBoard() && event->rect() != rect())
+        update();
     QPainter painter(this);
     painter.drawImage(QPoint(0, 0), m_Owner.Buffer());
 }
