@@ -7,17 +7,21 @@
 #include "FormGame.h"
 #include "FormMain.h"
 #include "FormMoves.h"
+#include "SingleInstance.h"
 #include "UnitMessages.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
+#include <QProcess>
 #include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -418,6 +422,53 @@ TEST_F(MainWindowTest, LearnModeHoverNeverResetsALoadedGame) {
     Main->HeldSquare = {};
     Main->Game.StartGame();
     EXPECT_EQ(Main->Game.Moves.Count(), 1);
+}
+
+} // namespace
+
+namespace {
+
+TEST(SingleInstanceTest, ASecondHolderIsRefusedUntilTheFirstEnds) {
+    QTemporaryDir folder;
+    auto first = std::make_unique<TSingleInstance>(folder.path());
+    EXPECT_TRUE(first->IsFirst());
+    EXPECT_FALSE(TSingleInstance(folder.path()).IsFirst());
+    first.reset();
+    EXPECT_TRUE(TSingleInstance(folder.path()).IsFirst());
+}
+
+TEST(SingleInstanceTest, AFolderWithoutALockLetsTheProgramRun) {
+    EXPECT_TRUE(TSingleInstance(QStringLiteral("/proc/no/such/folder")).IsFirst());
+}
+
+// The program itself: a second copy on the same home ends at once and touches no file.
+TEST(SingleInstanceTest, ASecondCopyEndsWithoutTouchingTheFirstsFiles) {
+    QTemporaryDir home;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("WINTERMOOT_HOME"), home.path());
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    QProcess first;
+    first.setProcessEnvironment(env);
+    first.start(QStringLiteral(WINTERMOOT_PROGRAM), {});
+    ASSERT_TRUE(first.waitForStarted());
+    const QString lock = QDir(home.path()).filePath(QStringLiteral("Wintermoot.lock"));
+    QElapsedTimer timer;
+    timer.start();
+    while (!QFile::exists(lock) && timer.elapsed() < 10000)
+        QThread::msleep(20);
+    ASSERT_TRUE(QFile::exists(lock));
+    const QStringList before = QDir(home.path()).entryList(QDir::Files);
+
+    QProcess second;
+    second.setProcessEnvironment(env);
+    second.start(QStringLiteral(WINTERMOOT_PROGRAM), {});
+    EXPECT_TRUE(second.waitForFinished(10000));
+    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_EQ(QDir(home.path()).entryList(QDir::Files), before);
+
+    first.kill();
+    first.waitForFinished();
 }
 
 } // namespace
