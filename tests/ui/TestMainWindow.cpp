@@ -230,6 +230,17 @@ TEST_F(MainWindowTest, PressesDuringTheComputersTurnAreIgnored) {
     EXPECT_EQ(Main->HeldSquare, Sq("e7"));
 }
 
+TEST_F(MainWindowTest, TheComputersHeaderShowsItsSearchWhileItThinks) {
+    Main->Game.SetSearchDepth(6);
+    StartLocal(false, true);
+    const TBoardSnapshot snapshot = Main->MakeSnapshot();
+    EXPECT_TRUE(snapshot.Players[pcWhite].Activity.startsWith(QStringLiteral("Thinking... ")))
+        << snapshot.Players[pcWhite].Activity.toStdString();
+    EXPECT_TRUE(snapshot.Players[pcBlack].Activity.isEmpty());
+    Main->Game.StopGame();
+    EXPECT_TRUE(Main->MakeSnapshot().Players[pcWhite].Activity.isEmpty());
+}
+
 TEST_F(MainWindowTest, HitTestingAtTheEdges) {
     Main->pbBoardMouseMove(450, 300);
     EXPECT_EQ(Main->HoverSquare.X, 8);
