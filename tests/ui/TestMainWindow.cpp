@@ -289,6 +289,17 @@ TEST_F(MainWindowTest, PromotionThroughThePanel) {
     EXPECT_EQ(Main->Game.Turn, pcBlack);
 }
 
+TEST_F(MainWindowTest, TheNetworkOpponentsPromotionShowsAWaitingNotice) {
+    StartLocal(true, true);
+    Main->Game.GameKind = gkHost;
+    Main->Game.HostColour = pcBlack;
+    Main->ShowPromotion();
+    EXPECT_FALSE(Main->pnlPromotion->isVisible());
+    ASSERT_TRUE(Main->pnlStatus->isVisible());
+    EXPECT_EQ(Main->lblStatus->text(), Main->Values.Value(QStringLiteral("Stat04")));
+    Main->Game.GameKind = gkLocal;
+}
+
 TEST_F(MainWindowTest, LoadedGameWithAWaitingPromotionOpensTheChoice) {
     const QString file = m_Home.filePath(QStringLiteral("promotion.wtg"));
     {
