@@ -298,18 +298,6 @@ void TfrmMain::ShowStatus(int n) {
     pnlStatus->raise();
 }
 
-void TfrmMain::ShowMoves() {
-    if (frmMoves) {
-        frmMoves->show();
-        frmMoves->raise();
-    }
-}
-
-void TfrmMain::HideMoves() {
-    if (frmMoves)
-        frmMoves->hide();
-}
-
 bool TfrmMain::LoadChessSet(int n) {
     const bool loaded = View.Pieces.LoadChessSet(
         n, Settings.PieceStyle, Settings.WhiteColor, Settings.BlackColor, Settings.Theme.Board);

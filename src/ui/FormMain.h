@@ -24,6 +24,7 @@ class QLabel;
 class QMenu;
 class QPushButton;
 class TfrmAbout;
+class TfrmChat;
 class TfrmGame;
 class TfrmMoves;
 class TfrmMain;
@@ -91,8 +92,22 @@ public:
 
     // Operations that other windows call.
     void ShowStatus(int n);
+    void ShowChat();
+    void HideChat();
     void ShowMoves();
     void HideMoves();
+    // Docking of the chat window (top or bottom) and the moves window (left or right) inside the
+    // main window, which grows by a docked window while it is shown.
+    void DockChat();
+    void UndockChat();
+    void DockMoves();
+    void UndockMoves();
+    // 1 top, 2 bottom.
+    uint8_t ChatAlign = 2;
+    // 3 left, 4 right.
+    uint8_t MovesAlign = 4;
+    bool ChatDocked = false;
+    bool MovesDocked = false;
     bool LoadChessSet(int n);
     bool SaveSettings();
 
@@ -173,6 +188,7 @@ public:
     TfrmAbout* frmAbout = nullptr;
     TfrmGame* frmGame = nullptr;
     TfrmMoves* frmMoves = nullptr;
+    TfrmChat* frmChat = nullptr;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -238,6 +254,4 @@ private:
     };
     TStoredGeometry m_Chat { 0, 0, 200, 510, false, false, 2 };
     TStoredGeometry m_History { 100, 100, 400, 600, false, false, 0 };
-    int m_MovesAlign = 4;
-    bool m_MovesDocked = false;
 };

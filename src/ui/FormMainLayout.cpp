@@ -54,9 +54,9 @@ void TfrmMain::LoadLayout() {
             return false;
         if (!read("MovesHeight", [this](int v) { frmMoves->resize(frmMoves->width(), v); }))
             return false;
-        if (!read("MovesAlign", [this](int v) { m_MovesAlign = v; }))
+        if (!read("MovesAlign", [this](int v) { MovesAlign = static_cast<uint8_t>(v); }))
             return false;
-        if (!read("MovesDocked", [this](int v) { m_MovesDocked = v != 0; }))
+        if (!read("MovesDocked", [this](int v) { MovesDocked = v != 0; }))
             return false;
         if (!read("MovesVisible", [this](int v) {
                 if (v)
@@ -93,8 +93,8 @@ void TfrmMain::SaveLayout() {
         write("MovesLeft", frmMoves->x());
         write("MovesTop", frmMoves->y());
         write("MovesHeight", frmMoves->height());
-        write("MovesDocked", m_MovesDocked);
-        write("MovesAlign", m_MovesAlign);
+        write("MovesDocked", MovesDocked);
+        write("MovesAlign", MovesAlign);
         write("MovesVisible", frmMoves->isVisible());
     }
     write("HistoryLeft", m_History.Left);
