@@ -1,0 +1,292 @@
+// The game-list server's request logic without sockets, and the command line of its binary.
+
+#include "GameListServer.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <spawn.h>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+using namespace std::chrono_literals;
+using TTime = std::chrono::steady_clock::time_point;
+
+// A server whose clock the test moves by hand.
+struct TClockedServer {
+    explicit TClockedServer(TServerOptions options = {})
+        : Server(options, [this] { return Now; }) { }
+    TTime Now {};
+    TGameListServer Server;
+};
+
+TServerOptions Options(std::chrono::seconds expiry, std::size_t maxGames) {
+    TServerOptions options;
+    options.Expiry = expiry;
+    options.MaxGames = maxGames;
+    return options;
+}
+
+struct TCleanCase {
+    const char* Fault;
+    std::string Input;
+    std::string Expected;
+};
+
+class CleanGameNameTest : public testing::TestWithParam<TCleanCase> { };
+
+TEST_P(CleanGameNameTest, GivesWhatTheListCanHold) {
+    EXPECT_EQ(CleanGameName(GetParam().Input), GetParam().Expected);
+}
+
+const std::string Accent = "\xC3\xA9"; // é, two bytes
+
+INSTANTIATE_TEST_SUITE_P(Names, CleanGameNameTest,
+    testing::Values(TCleanCase { "BarWouldSplitTheLine", "Ann|10.0.0.1", "Ann10.0.0.1" },
+        TCleanCase { "LineBreaksWouldAddALine", "Ann\r\nEve|1.2.3.4", "AnnEve1.2.3.4" },
+        TCleanCase { "TabAndNulKept", std::string("A\tB\0C", 5), "ABC" },
+        TCleanCase { "DeleteKept",
+            "A\x7F"
+            "B",
+            "AB" },
+        TCleanCase { "C1ControlKept",
+            "A\xC2\x85"
+            "B",
+            "AB" },
+        TCleanCase { "InvalidByteKept",
+            "A\xFF"
+            "B",
+            "AB" },
+        TCleanCase { "OverlongSlashKept",
+            "A\xC0\xAF"
+            "B",
+            "AB" },
+        TCleanCase { "SurrogateKept",
+            "A\xED\xA0\x80"
+            "B",
+            "AB" },
+        TCleanCase { "TruncatedSequenceKept", "AB\xE2\x82", "AB" },
+        TCleanCase { "NonAsciiLost", "J\xC3\xBCrgen \xE6\x9D\xB1 \xF0\x9F\x98\x80",
+            "J\xC3\xBCrgen \xE6\x9D\xB1 \xF0\x9F\x98\x80" },
+        TCleanCase { "SpacesAroundKept", "  Ann Lee  ", "Ann Lee" },
+        TCleanCase { "OnlyControlsAccepted", "\r\n|\t", "" },
+        TCleanCase { "LongNameUncut", std::string(300, 'x'), std::string(255, 'x') },
+        TCleanCase { "CutSplitsCharacter", std::string(254, 'x') + Accent, std::string(254, 'x') },
+        TCleanCase {
+            "CutTooShort", std::string(253, 'x') + Accent, std::string(253, 'x') + Accent }),
+    [](const testing::TestParamInfo<TCleanCase>& info) { return info.param.Fault; });
+
+TEST(GameListServerTest, AGameStaysListedUntilItsHostStopsRenewingIt) {
+    TClockedServer s(Options(100s, 10));
+    ASSERT_EQ(s.Server.Add("10.0.0.1", "Ann").Status, 200);
+    s.Now += 99s;
+    EXPECT_EQ(s.Server.ListText(), "Ann|10.0.0.1\r\n");
+    ASSERT_EQ(s.Server.Add("10.0.0.1", "Ann").Status, 200);
+    s.Now += 99s;
+    EXPECT_EQ(s.Server.ListText(), "Ann|10.0.0.1\r\n") << "renewal restarts the expiry time";
+    s.Now += 1s;
+    EXPECT_EQ(s.Server.ListText(), "");
+}
+
+TEST(GameListServerTest, OneGamePerAddressTheNewestNameWins) {
+    TClockedServer s;
+    s.Server.Add("10.0.0.1", "Ann");
+    s.Server.Add("10.0.0.2", "Bob");
+    s.Server.Add("10.0.0.1", "Ann Lee");
+    EXPECT_EQ(s.Server.ListText(), "Ann Lee|10.0.0.1\r\nBob|10.0.0.2\r\n");
+    s.Server.Remove("10.0.0.1");
+    EXPECT_EQ(s.Server.ListText(), "Bob|10.0.0.2\r\n");
+    EXPECT_EQ(s.Server.Remove("10.0.0.9").Status, 200) << "removing nothing is not an error";
+}
+
+TEST(GameListServerTest, AFullListRefusesNewHostsButNotRenewals) {
+    TClockedServer s(Options(100s, 2));
+    EXPECT_EQ(s.Server.Add("10.0.0.1", "Ann").Status, 200);
+    EXPECT_EQ(s.Server.Add("10.0.0.2", "Bob").Status, 200);
+    EXPECT_EQ(s.Server.Add("10.0.0.3", "Cid").Status, 503);
+    EXPECT_EQ(s.Server.Add("10.0.0.2", "Bob").Status, 200);
+    EXPECT_EQ(s.Server.Count(), 2u);
+    s.Server.Remove("10.0.0.1");
+    EXPECT_EQ(s.Server.Add("10.0.0.3", "Cid").Status, 200);
+    s.Now += 100s;
+    EXPECT_EQ(s.Server.Add("10.0.0.4", "Dee").Status, 200) << "expired games free their places";
+    EXPECT_EQ(s.Server.ListText(), "Dee|10.0.0.4\r\n");
+}
+
+TEST(GameListServerTest, AnswersEachPath) {
+    TServerOptions options;
+    options.VersionText = "325";
+    options.Url = "https://example.org/get";
+    TClockedServer s(options);
+    const std::string caller = "192.0.2.7";
+    using P = TGameListServer::TParams;
+
+    TServerReply reply
+        = s.Server.Handle("/wintermoot.php", P { { "action", "add" }, { "name", "Ann" } }, caller);
+    EXPECT_EQ(reply.Status, 200);
+    reply = s.Server.Handle("/wintermoot.inf", {}, caller);
+    EXPECT_EQ(reply.Status, 200);
+    EXPECT_EQ(reply.Body, "Ann|192.0.2.7\r\n");
+    reply = s.Server.Handle("/ipaddress.php", {}, caller);
+    EXPECT_EQ(reply.Body, "IP address=192.0.2.7\r\n");
+    reply = s.Server.Handle("/versions.inf", {}, caller);
+    EXPECT_EQ(reply.Body, "WintermootVersion=325\r\nWintermootURL=https://example.org/get\r\n");
+    EXPECT_EQ(s.Server.Handle("/wintermoot.php", P { { "action", "remove" } }, caller).Status, 200);
+    EXPECT_EQ(s.Server.Handle("/wintermoot.inf", {}, caller).Body, "");
+}
+
+TEST(GameListServerTest, RefusesBadRequests) {
+    TClockedServer s;
+    using P = TGameListServer::TParams;
+    EXPECT_EQ(s.Server.Handle("/", {}, "10.0.0.1").Status, 404);
+    EXPECT_EQ(s.Server.Handle("/WINTERMOOT.INF", {}, "10.0.0.1").Status, 404);
+    EXPECT_EQ(s.Server.Handle("/wintermoot.php", {}, "10.0.0.1").Status, 400);
+    EXPECT_EQ(
+        s.Server.Handle("/wintermoot.php", P { { "action", "drop" } }, "10.0.0.1").Status, 400);
+    EXPECT_EQ(
+        s.Server.Handle("/wintermoot.php", P { { "action", "add" } }, "10.0.0.1").Status, 400);
+    EXPECT_EQ(
+        s.Server
+            .Handle("/wintermoot.php", P { { "action", "add" }, { "name", " |\r\n" } }, "10.0.0.1")
+            .Status,
+        400);
+    EXPECT_EQ(s.Server.Count(), 0u);
+}
+
+TEST(GameListServerTest, ConcurrentHostsAllGetTheirPlace) {
+    TServerOptions options = Options(1000s, 100000);
+    TGameListServer server(options);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&server, t] {
+            for (int i = 0; i < 500; ++i) {
+                const std::string address = std::to_string(t) + "." + std::to_string(i);
+                server.Add(address, "Host");
+                if (i % 2)
+                    server.Remove(address);
+                server.ListText();
+            }
+        });
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+    EXPECT_EQ(server.Count(), 4u * 250u);
+}
+
+TEST(ServerOptionsTest, DefaultsAndValues) {
+    TOptionsResult result = ParseServerOptions({});
+    ASSERT_TRUE(result.Options);
+    EXPECT_EQ(result.Options->Listen, "0.0.0.0");
+    EXPECT_EQ(result.Options->Port, 8570);
+    EXPECT_EQ(result.Options->Expiry, 7200s);
+    EXPECT_EQ(result.Options->MaxGames, 500u);
+    EXPECT_EQ(result.Options->VersionText, "324");
+
+    result = ParseServerOptions({ "--listen", "127.0.0.1", "--port", "0", "--expiry", "60",
+        "--max-games", "3", "--version-text", "330", "--url", "http://h/x" });
+    ASSERT_TRUE(result.Options) << result.Error;
+    EXPECT_EQ(result.Options->Listen, "127.0.0.1");
+    EXPECT_EQ(result.Options->Port, 0);
+    EXPECT_EQ(result.Options->Expiry, 60s);
+    EXPECT_EQ(result.Options->MaxGames, 3u);
+    EXPECT_EQ(result.Options->VersionText, "330");
+    EXPECT_EQ(result.Options->Url, "http://h/x");
+}
+
+struct TBadOptions {
+    const char* Fault;
+    std::vector<std::string> Args;
+};
+
+class BadServerOptionsTest : public testing::TestWithParam<TBadOptions> { };
+
+TEST_P(BadServerOptionsTest, AreRefused) {
+    const TOptionsResult result = ParseServerOptions(GetParam().Args);
+    EXPECT_FALSE(result.Options);
+    EXPECT_FALSE(result.Error.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Options, BadServerOptionsTest,
+    testing::Values(TBadOptions { "UnknownOptionIgnored", { "--bogus" } },
+        TBadOptions { "MissingValueReadPastEnd", { "--port" } },
+        TBadOptions { "PortAboveRangeWrapped", { "--port", "65536" } },
+        TBadOptions { "NegativePortTaken", { "--port", "-1" } },
+        TBadOptions { "TrailingGarbageIgnored", { "--port", "80x" } },
+        TBadOptions { "ZeroExpiryListsNothing", { "--expiry", "0" } },
+        TBadOptions { "ZeroCapListsNothing", { "--max-games", "0" } },
+        TBadOptions { "DottedVersionTheProgramCannotRead", { "--version-text", "3.2.5" } },
+        TBadOptions { "UrlBreaksTheVersionFile", { "--url", "http://a\r\nEvil=1" } },
+        TBadOptions { "EmptyListenAddress", { "--listen", "" } }),
+    [](const testing::TestParamInfo<TBadOptions>& info) { return info.param.Fault; });
+
+struct TRun {
+    int Status = -1;
+    std::string Out;
+    std::string Err;
+};
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+TRun RunServer(std::vector<std::string> args) {
+    char outPath[] = "/tmp/wm-server-out-XXXXXX";
+    char errPath[] = "/tmp/wm-server-err-XXXXXX";
+    const int outFd = mkstemp(outPath);
+    const int errFd = mkstemp(errPath);
+    TRun run;
+    if (outFd < 0 || errFd < 0)
+        return run;
+    args.insert(args.begin(), WINTERMOOT_SERVER);
+    std::vector<char*> argv;
+    for (std::string& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, outFd, STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, errFd, STDERR_FILENO);
+    pid_t pid = 0;
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
+        int status = 0;
+        waitpid(pid, &status, 0);
+        run.Status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    close(outFd);
+    close(errFd);
+    run.Out = ReadFile(outPath);
+    run.Err = ReadFile(errPath);
+    std::remove(outPath);
+    std::remove(errPath);
+    return run;
+}
+
+TEST(ServerBinaryTest, BadOptionsExitWithStatusTwoAndSayWhy) {
+    const TRun run = RunServer({ "--port", "seventy" });
+    EXPECT_EQ(run.Status, 2);
+    EXPECT_NE(run.Err.find("--port"), std::string::npos) << run.Err;
+    EXPECT_EQ(run.Out, "");
+}
+
+TEST(ServerBinaryTest, HelpNamesEveryOption) {
+    const TRun run = RunServer({ "--help" });
+    EXPECT_EQ(run.Status, 0);
+    for (const char* option :
+        { "--listen", "--port", "--expiry", "--max-games", "--version-text", "--url" })
+        EXPECT_NE(run.Out.find(option), std::string::npos) << option;
+}
+
+} // namespace

@@ -1,0 +1,233 @@
+#include "GameListServer.h"
+
+#include <algorithm>
+#include <charconv>
+#include <limits>
+
+namespace {
+
+constexpr std::size_t NameMaxBytes = 255;
+
+// Length of the valid UTF-8 sequence at text[i] and its code point, or 0 when the bytes there
+// are not one (stray continuation bytes, overlong forms, surrogates, values above U+10FFFF).
+std::size_t DecodeUtf8(const std::string& text, std::size_t i, char32_t& codePoint) {
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char lead = byte(i);
+    std::size_t length = 0;
+    char32_t min = 0;
+    if (lead < 0x80) {
+        codePoint = lead;
+        return 1;
+    } else if ((lead & 0xE0) == 0xC0) {
+        length = 2;
+        min = 0x80;
+        codePoint = lead & 0x1F;
+    } else if ((lead & 0xF0) == 0xE0) {
+        length = 3;
+        min = 0x800;
+        codePoint = lead & 0x0F;
+    } else if ((lead & 0xF8) == 0xF0) {
+        length = 4;
+        min = 0x10000;
+        codePoint = lead & 0x07;
+    } else {
+        return 0;
+    }
+    if (i + length > text.size())
+        return 0;
+    for (std::size_t k = 1; k < length; ++k) {
+        if ((byte(i + k) & 0xC0) != 0x80)
+            return 0;
+        codePoint = (codePoint << 6) | (byte(i + k) & 0x3F);
+    }
+    if (codePoint < min || codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF))
+        return 0;
+    return length;
+}
+
+bool IsControl(char32_t c) {
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F);
+}
+
+std::optional<long long> ParseNumber(const std::string& text, long long min, long long max) {
+    long long value = 0;
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    if (text.empty() || ec != std::errc() || ptr != end || value < min || value > max)
+        return std::nullopt;
+    return value;
+}
+
+} // namespace
+
+std::string CleanGameName(const std::string& name) {
+    std::string kept;
+    kept.reserve(std::min(name.size(), std::size_t { 4 * NameMaxBytes }));
+    for (std::size_t i = 0; i < name.size();) {
+        char32_t c = 0;
+        const std::size_t length = DecodeUtf8(name, i, c);
+        if (length == 0) {
+            ++i;
+            continue;
+        }
+        if (!IsControl(c) && c != U'|')
+            kept.append(name, i, length);
+        i += length;
+    }
+    const std::size_t first = kept.find_first_not_of(' ');
+    if (first == std::string::npos)
+        return {};
+    kept = kept.substr(first, kept.find_last_not_of(' ') - first + 1);
+    if (kept.size() > NameMaxBytes) {
+        std::size_t cut = NameMaxBytes;
+        while (cut > 0 && (static_cast<unsigned char>(kept[cut]) & 0xC0) == 0x80)
+            --cut;
+        kept.resize(cut);
+        kept.erase(kept.find_last_not_of(' ') + 1);
+    }
+    return kept;
+}
+
+std::string ServerUsage() {
+    return "Usage: wintermoot-server [options]\n"
+           "Serves the list of hosted Wintermoot games, the caller's public address and the\n"
+           "version file.\n"
+           "\n"
+           "  --listen ADDRESS      address to listen on (default 0.0.0.0)\n"
+           "  --port N              port to listen on, 0 for any free port (default 8570)\n"
+           "  --expiry SECONDS      a game not renewed for this long leaves the list (default "
+           "7200)\n"
+           "  --max-games N         most games listed at once (default 500)\n"
+           "  --version-text N      the published version number, e.g. 325 for 3.2.5 (default "
+           "324)\n"
+           "  --url URL             where that version is downloaded\n"
+           "  --help                show this text\n";
+}
+
+TOptionsResult ParseServerOptions(const std::vector<std::string>& args) {
+    TServerOptions options;
+    const auto fail = [](std::string message) { return TOptionsResult { std::nullopt, message }; };
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& option = args[i];
+        if (option == "--help") {
+            options.Help = true;
+            continue;
+        }
+        if (option != "--listen" && option != "--port" && option != "--expiry"
+            && option != "--max-games" && option != "--version-text" && option != "--url")
+            return fail("unknown option: " + option);
+        if (i + 1 >= args.size())
+            return fail(option + " needs a value");
+        const std::string& value = args[++i];
+        const bool hasControl = std::any_of(value.begin(), value.end(),
+            [](char c) { return static_cast<unsigned char>(c) < 0x20; });
+        if (option == "--listen") {
+            if (value.empty())
+                return fail("--listen needs an address");
+            options.Listen = value;
+        } else if (option == "--port") {
+            const auto port = ParseNumber(value, 0, 65535);
+            if (!port)
+                return fail("--port must be a number from 0 to 65535: " + value);
+            options.Port = static_cast<int>(*port);
+        } else if (option == "--expiry") {
+            const auto seconds = ParseNumber(value, 1, 10LL * 365 * 24 * 3600);
+            if (!seconds)
+                return fail("--expiry must be a positive number of seconds: " + value);
+            options.Expiry = std::chrono::seconds(*seconds);
+        } else if (option == "--max-games") {
+            const auto count = ParseNumber(value, 1, 1000000);
+            if (!count)
+                return fail("--max-games must be a number from 1 to 1000000: " + value);
+            options.MaxGames = static_cast<std::size_t>(*count);
+        } else if (option == "--version-text") {
+            if (!ParseNumber(value, 0, std::numeric_limits<int>::max()))
+                return fail("--version-text must be a whole version number, e.g. 325: " + value);
+            options.VersionText = value;
+        } else {
+            if (value.empty() || hasControl)
+                return fail("--url must be a non-empty address on one line");
+            options.Url = value;
+        }
+    }
+    return TOptionsResult { options, {} };
+}
+
+TGameListServer::TGameListServer(const TServerOptions& options, TClock clock)
+    : m_Options(options)
+    , m_Clock(clock ? std::move(clock) : TClock([] { return std::chrono::steady_clock::now(); })) {
+}
+
+TServerReply TGameListServer::Handle(
+    const std::string& path, const TParams& params, const std::string& remoteAddr) {
+    const auto param = [&](const std::string& key) -> std::optional<std::string> {
+        const auto found = params.find(key);
+        if (found == params.end())
+            return std::nullopt;
+        return found->second;
+    };
+    if (path == "/wintermoot.inf")
+        return { 200, ListText() };
+    if (path == "/ipaddress.php")
+        return { 200, "IP address=" + remoteAddr + "\r\n" };
+    if (path == "/versions.inf") {
+        return { 200,
+            "WintermootVersion=" + m_Options.VersionText + "\r\nWintermootURL=" + m_Options.Url
+                + "\r\n" };
+    }
+    if (path == "/wintermoot.php") {
+        const std::string action = param("action").value_or("");
+        if (action == "add")
+            return Add(remoteAddr, param("name").value_or(""));
+        if (action == "remove")
+            return Remove(remoteAddr);
+        return { 400, "Unknown action\r\n" };
+    }
+    return { 404, "Not found\r\n" };
+}
+
+void TGameListServer::DropExpired(std::chrono::steady_clock::time_point now) {
+    std::erase_if(
+        m_Games, [&](const TListing& game) { return now - game.Renewed >= m_Options.Expiry; });
+}
+
+std::string TGameListServer::ListText() {
+    const std::lock_guard lock(m_Mutex);
+    DropExpired(m_Clock());
+    std::string text;
+    for (const TListing& game : m_Games)
+        text += game.Name + "|" + game.Address + "\r\n";
+    return text;
+}
+
+TServerReply TGameListServer::Add(const std::string& remoteAddr, const std::string& name) {
+    const std::string cleaned = CleanGameName(name);
+    if (cleaned.empty())
+        return { 400, "The game needs a name\r\n" };
+    const std::lock_guard lock(m_Mutex);
+    const auto now = m_Clock();
+    DropExpired(now);
+    const auto own = std::find_if(m_Games.begin(), m_Games.end(),
+        [&](const TListing& game) { return game.Address == remoteAddr; });
+    if (own != m_Games.end()) {
+        own->Name = cleaned;
+        own->Renewed = now;
+        return { 200, "OK\r\n" };
+    }
+    if (m_Games.size() >= m_Options.MaxGames)
+        return { 503, "The list is full\r\n" };
+    m_Games.push_back({ remoteAddr, cleaned, now });
+    return { 200, "OK\r\n" };
+}
+
+TServerReply TGameListServer::Remove(const std::string& remoteAddr) {
+    const std::lock_guard lock(m_Mutex);
+    std::erase_if(m_Games, [&](const TListing& game) { return game.Address == remoteAddr; });
+    return { 200, "OK\r\n" };
+}
+
+std::size_t TGameListServer::Count() {
+    const std::lock_guard lock(m_Mutex);
+    DropExpired(m_Clock());
+    return m_Games.size();
+}
