@@ -55,6 +55,9 @@ int main(int argc, char** argv) {
     TGameListServer logic(options);
     httplib::Server server;
     server.set_payload_max_length(PayloadMax);
+    // Answers are small and written in two parts; without this a kept-alive connection waits for
+    // the delayed acknowledgement of the first part.
+    server.set_tcp_nodelay(true);
     server.set_logger(LogRequest);
     server.Get(".*", [&](const httplib::Request& request, httplib::Response& response) {
         const TGameListServer::TParams params(request.params.begin(), request.params.end());
