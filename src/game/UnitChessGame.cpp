@@ -32,6 +32,8 @@ TChessGame::TChessGame(QObject* parent)
 }
 
 TChessGame::~TChessGame() {
+    ReleaseConnection(false);
+    CloseSockets();
     m_Clock.stop();
     m_ComputerPlayer.reset();
 }
@@ -341,8 +343,6 @@ void TChessGame::SetSearchDepth(int depth) {
     m_ComputerPlayer->SetDepth(depth);
 }
 
-void TChessGame::SetReady() { }
-
 bool TChessGame::IsLocalMover() const {
     switch (GameKind) {
     case gkHost:
@@ -354,11 +354,3 @@ bool TChessGame::IsLocalMover() const {
     }
     return true;
 }
-
-void TChessGame::SendMove(TPoint, TPoint) { }
-
-void TChessGame::SendPromotion(uint8_t) { }
-
-void TChessGame::SendStateCommand(TGameState) { }
-
-void TChessGame::SendTime(int32_t) { }

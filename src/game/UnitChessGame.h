@@ -5,6 +5,7 @@
 // computer player, the move list, the two player records and the one-second clock, and tells the
 // windows what happened through its events. Main thread only.
 
+#include "NetworkMessages.h"
 #include "Player.h"
 #include "UnitChessAI.h"
 #include "UnitChessBoard.h"
@@ -20,6 +21,10 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
+
+class QTcpServer;
+class QTcpSocket;
 
 enum TGameKind : uint8_t { gkLocal = 0, gkHost = 1, gkClient = 2 };
 enum TGameState : uint8_t { gsIdle = 0, gsStopped = 1, gsPlaying = 2, gsPaused = 3 };
@@ -62,8 +67,31 @@ public:
     // Takes back the last move, or the computer's reply and the person's move before it. Only
     // while playing.
     void UndoMove();
-    // A network game's local player declares itself ready; does nothing in a local game.
+    // A network game's local player declares itself ready; does nothing in a local game or while
+    // a game is playing or paused.
     void SetReady();
+    // Opens network play in the role of GameKind: a host listens, a client connects to the
+    // address (a host name or a dotted address). False, with OnNetworkError, when listening
+    // fails; a client's failure to connect is reported later through OnNetworkError. Always
+    // false in a local game.
+    bool Connect(const std::string& address);
+    // Ends network play in two phases. The first tells the peer, clears NetworkActive and raises
+    // OnDisconnected; the peer answers in kind and that answer, or the next call, closes the
+    // sockets. With no peer to answer, both phases run at once.
+    void Disconnect();
+    // Asks the network opponent to take back the last move.
+    void RequestUndo();
+    // Takes back the last move after the opponent asked, and tells the opponent.
+    void AcceptUndo();
+    // Sends a chat line (cut to 255 bytes at a character boundary); nothing in a local game.
+    void SendChat(const std::string& text);
+    // The port of network play: 2570, or WINTERMOOT_PORT when it holds 1..65535, or 0 (a host
+    // then listens on any free port; a client takes 2570). Other values give 2570.
+    static uint16_t NetworkPort();
+    // The port the host listens on after Connect, 0 when not listening.
+    uint16_t ListeningPort() const;
+    // A client is connected to this host, or this client's connection is up.
+    bool PeerConnected() const;
     // The last move is a pawn's arrival on the last rank whose piece has not been chosen yet.
     bool PromotionPending() const;
 
@@ -149,6 +177,42 @@ private:
     void SendPromotion(uint8_t kind);
     void SendStateCommand(TGameState state);
     void SendTime(int32_t seconds);
+
+    // The protocol (ChessGameNetwork.cpp). Send answers false only when a write failed, after
+    // raising OnNetworkError; with no connected peer there is nothing to send.
+    bool Send(const std::string& message);
+    void SendCommand(TNetCommand command);
+    void AttachConnection(QTcpSocket* socket);
+    // Lets go of the connection: gracefully once what was written has gone out, or at once.
+    void ReleaseConnection(bool graceful);
+    void CloseSockets();
+    void AcceptConnections();
+    void ClientConnected(QTcpSocket* socket);
+    void ConnectionClosed(QTcpSocket* socket);
+    void ConnectionFailed(QTcpSocket* socket, int error);
+    // Ends the game after a message that could not be read or acted on, or a connection error.
+    void ReceiveFailed();
+    void DataArrived(QTcpSocket* socket);
+    void HandleMessage(const TNetMessage& message);
+    void HandleCommand(uint8_t command);
+    void OpponentNameArrived(const std::string& name);
+    void HostColourArrived(uint8_t colour);
+    void GameStateArrived(const std::string& payload);
+    void ActOnGameMessage(const TNetMessage& message);
+    void ReplayHeldMessages(uint64_t serial);
+    void StartWhenBothReady();
+    TPieceColour LocalColour() const;
+
+    QTcpServer* m_Server = nullptr;
+    QTcpSocket* m_Connection = nullptr;
+    TMessageReader m_Reader;
+    // The host has had a matching version from the connected client.
+    bool m_VersionAccepted = false;
+    // Moves, promotions and undo messages that arrived while the game was paused, played once
+    // it resumes: the opponent sent them before it learnt of the pause.
+    std::vector<TNetMessage> m_HeldMessages;
+    // Counts the links Connect opened, so that Disconnect notices a handler that opened another.
+    uint64_t m_LinkSerial = 0;
 
     QTimer m_Clock;
     std::unique_ptr<TChessAI> m_ComputerPlayer;

@@ -1,0 +1,571 @@
+// Network play of the game controller: one TCP connection between a host and a client, over which
+// each side sends its player's actions and executes the opponent's as they arrive.
+//
+// Bytes from the peer go through TMessageReader, which gathers them into whole messages however
+// the stream splits or joins them. A message that cannot be framed, a code this side does not act
+// on, or a payload that fails its checks (a square off the board, a colour or piece kind out of
+// range, a game state that would not load as a file) ends the game on this side, closes the
+// connection and raises OnNetworkError; the controller's game is never left half changed.
+
+#include "StreamIO.h"
+#include "TextCodec.h"
+#include "UnitChessGame.h"
+
+#include <QHostAddress>
+#include <QTcpServer>
+#include <QTcpSocket>
+
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
+#include <utility>
+
+namespace {
+
+constexpr uint16_t DefaultPort = 2570;
+// The most a connection buffers, and reads at a time, before the controller has acted on it.
+constexpr qint64 ReadChunk = 64 * 1024;
+// How long a closing connection may take to hand over what was written before it is dropped.
+constexpr int LingerMilliseconds = 5000;
+
+class EProtocolError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The codes a side acts on; any other is refused as soon as its code byte arrives.
+bool ActsOn(TGameKind kind, uint8_t code) {
+    switch (code) {
+    case ncCommand:
+    case ncName:
+    case ncMove:
+    case ncPromotion:
+    case ncUndoRequest:
+    case ncUndo:
+    case ncChat:
+        return true;
+    case ncVersion:
+        return kind == gkHost;
+    case ncHostColour:
+    case ncTime:
+    case ncGameState:
+        return kind == gkClient;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+uint16_t TChessGame::NetworkPort() {
+    const char* text = std::getenv("WINTERMOOT_PORT");
+    if (!text)
+        return DefaultPort;
+    const size_t length = std::strlen(text);
+    if (length == 0 || length > 5)
+        return DefaultPort;
+    unsigned value = 0;
+    for (size_t i = 0; i < length; ++i) {
+        if (text[i] < '0' || text[i] > '9')
+            return DefaultPort;
+        value = value * 10 + unsigned(text[i] - '0');
+    }
+    return value > 65535 ? DefaultPort : static_cast<uint16_t>(value);
+}
+
+uint16_t TChessGame::ListeningPort() const {
+    return m_Server && m_Server->isListening() ? m_Server->serverPort() : 0;
+}
+
+bool TChessGame::PeerConnected() const {
+    return m_Connection && m_Connection->state() == QAbstractSocket::ConnectedState;
+}
+
+TPieceColour TChessGame::LocalColour() const {
+    const auto host = static_cast<TPieceColour>(HostColour);
+    switch (GameKind) {
+    case gkHost:
+        return host;
+    case gkClient:
+        return Opponent(host);
+    case gkLocal:
+        break;
+    }
+    return Turn;
+}
+
+bool TChessGame::Connect(const std::string& address) {
+    const bool linked = m_Server || m_Connection;
+    Disconnect();
+    // The first phase above only told the peer; what is still open goes now, with its game.
+    CloseSockets();
+    if (linked)
+        StopGame();
+    ++m_LinkSerial;
+    WhitePlayer.Ready = false;
+    BlackPlayer.Ready = false;
+    HostAddress = CutUtf8(address, ShortStringMax);
+    if (GameKind == gkLocal)
+        return false;
+
+    const uint16_t port = NetworkPort();
+    if (GameKind == gkHost) {
+        m_Server = new QTcpServer(this);
+        connect(m_Server, &QTcpServer::newConnection, this, [this] { AcceptConnections(); });
+        if (!m_Server->listen(QHostAddress::Any, port)) {
+            delete m_Server;
+            m_Server = nullptr;
+            if (OnNetworkError)
+                OnNetworkError();
+            return false;
+        }
+    } else {
+        auto* socket = new QTcpSocket(this);
+        AttachConnection(socket);
+        connect(socket, &QTcpSocket::connected, this, [this, socket] { ClientConnected(socket); });
+        socket->connectToHost(QString::fromStdString(HostAddress), port ? port : DefaultPort);
+    }
+    NetworkActive = true;
+    return true;
+}
+
+void TChessGame::Disconnect() {
+    if (NetworkActive) {
+        SendCommand(cmDisconnect);
+        NetworkActive = false;
+        const bool answerExpected = PeerConnected();
+        const uint64_t link = m_LinkSerial;
+        if (OnDisconnected)
+            OnDisconnected();
+        // The peer's answer closes the sockets; a handler that opened a new link keeps it.
+        if (answerExpected || link != m_LinkSerial)
+            return;
+    }
+    const bool linked = m_Server || m_Connection;
+    CloseSockets();
+    // A game over a link that is gone cannot go on.
+    if (linked)
+        StopGame();
+}
+
+void TChessGame::CloseSockets() {
+    ReleaseConnection(true);
+    if (!m_Server)
+        return;
+    QTcpServer* server = std::exchange(m_Server, nullptr);
+    disconnect(server, nullptr, this, nullptr);
+    server->close();
+    server->deleteLater();
+}
+
+void TChessGame::AttachConnection(QTcpSocket* socket) {
+    m_Connection = socket;
+    m_Reader.Reset();
+    PendingCode = 0;
+    m_VersionAccepted = false;
+    m_HeldMessages.clear();
+    socket->setReadBufferSize(ReadChunk);
+    connect(socket, &QTcpSocket::readyRead, this, [this, socket] { DataArrived(socket); });
+    connect(socket, &QTcpSocket::disconnected, this, [this, socket] { ConnectionClosed(socket); });
+    connect(socket, &QTcpSocket::errorOccurred, this,
+        [this, socket](QAbstractSocket::SocketError error) { ConnectionFailed(socket, error); });
+}
+
+void TChessGame::ReleaseConnection(bool graceful) {
+    QTcpSocket* socket = std::exchange(m_Connection, nullptr);
+    m_Reader.Reset();
+    PendingCode = 0;
+    m_VersionAccepted = false;
+    m_HeldMessages.clear();
+    if (!socket)
+        return;
+    disconnect(socket, nullptr, this, nullptr);
+    if (graceful && socket->state() == QAbstractSocket::ConnectedState) {
+        // Closing waits until what was written has gone out, so a last command reaches the peer.
+        connect(socket, &QAbstractSocket::disconnected, socket, &QObject::deleteLater);
+        QTimer::singleShot(LingerMilliseconds, socket, [socket] {
+            socket->abort();
+            socket->deleteLater();
+        });
+        socket->disconnectFromHost();
+        return;
+    }
+    socket->abort();
+    socket->deleteLater();
+}
+
+void TChessGame::AcceptConnections() {
+    while (m_Server && m_Server->hasPendingConnections()) {
+        QTcpSocket* socket = m_Server->nextPendingConnection();
+        // One opponent at a time: the game with the first goes on.
+        if (m_Connection) {
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
+        socket->setParent(this);
+        AttachConnection(socket);
+        // A host whose last opponent left is still waiting for the next one.
+        NetworkActive = true;
+    }
+}
+
+void TChessGame::ClientConnected(QTcpSocket* socket) {
+    if (socket != m_Connection)
+        return;
+    if (!Send(EncodeVersion(ProtocolVersion)))
+        ReleaseConnection(false);
+}
+
+void TChessGame::ConnectionClosed(QTcpSocket* socket) {
+    if (socket != m_Connection)
+        return;
+    ReleaseConnection(false);
+    StopGame();
+    // A client whose host went away without a word has lost its game for good.
+    if (GameKind == gkClient && NetworkActive) {
+        NetworkActive = false;
+        if (OnDisconnected)
+            OnDisconnected();
+    }
+}
+
+void TChessGame::ConnectionFailed(QTcpSocket* socket, int error) {
+    if (socket != m_Connection)
+        return;
+    if (error == QAbstractSocket::RemoteHostClosedError) {
+        ConnectionClosed(socket);
+        return;
+    }
+    ReceiveFailed();
+}
+
+void TChessGame::ReceiveFailed() {
+    ReleaseConnection(false);
+    StopGame();
+    if (GameKind == gkClient)
+        NetworkActive = false;
+    if (OnNetworkError)
+        OnNetworkError();
+}
+
+void TChessGame::DataArrived(QTcpSocket* socket) {
+    while (socket == m_Connection && socket->bytesAvailable() > 0) {
+        const QByteArray chunk = socket->read(ReadChunk);
+        if (chunk.isEmpty())
+            break;
+        m_Reader.Feed(std::string_view(chunk.constData(), size_t(chunk.size())));
+        TNetMessage message;
+        for (;;) {
+            const TMessageReader::TResult result = m_Reader.Next(message);
+            const uint8_t pending = m_Reader.PendingCode();
+            if (result == TMessageReader::NeedMore && (pending == 0 || ActsOn(GameKind, pending)))
+                break;
+            if (result != TMessageReader::Message) {
+                ReceiveFailed();
+                return;
+            }
+            try {
+                HandleMessage(message);
+            } catch (const std::exception&) {
+                if (socket == m_Connection)
+                    ReceiveFailed();
+                return;
+            }
+            if (socket != m_Connection)
+                return;
+        }
+    }
+    if (socket == m_Connection)
+        PendingCode = m_Reader.PendingCode();
+}
+
+bool TChessGame::Send(const std::string& message) {
+    if (!PeerConnected())
+        return true;
+    const auto size = qint64(message.size());
+    if (m_Connection->write(message.data(), size) != size) {
+        if (OnNetworkError)
+            OnNetworkError();
+        return false;
+    }
+    m_Connection->flush();
+    return true;
+}
+
+void TChessGame::SendCommand(TNetCommand command) {
+    Send(EncodeCommand(command));
+}
+
+void TChessGame::SendMove(TPoint from, TPoint to) {
+    TMoveRecord record;
+    record.From = from;
+    record.To = to;
+    Send(EncodeMoveRecord(ncMove, record));
+}
+
+void TChessGame::SendPromotion(uint8_t kind) {
+    Send(EncodeByteMessage(ncPromotion, kind));
+}
+
+void TChessGame::SendStateCommand(TGameState state) {
+    switch (state) {
+    case gsPaused:
+        SendCommand(cmPause);
+        break;
+    case gsPlaying:
+        SendCommand(cmResume);
+        if (!m_HeldMessages.empty()) {
+            const uint64_t serial = m_GameSerial;
+            QMetaObject::invokeMethod(
+                this, [this, serial] { ReplayHeldMessages(serial); }, Qt::QueuedConnection);
+        }
+        break;
+    case gsStopped:
+        m_HeldMessages.clear();
+        SendCommand(cmStop);
+        break;
+    case gsIdle:
+        break;
+    }
+}
+
+void TChessGame::SendTime(int32_t seconds) {
+    Send(EncodeTime(seconds));
+}
+
+void TChessGame::SendChat(const std::string& text) {
+    if (GameKind == gkLocal)
+        return;
+    Send(EncodeText(ncChat, text));
+}
+
+void TChessGame::RequestUndo() {
+    if (GameKind == gkLocal || GameState != gsPlaying || Moves.Count() == 0)
+        return;
+    Send(EncodeMoveRecord(ncUndoRequest, *Moves.Last()));
+}
+
+void TChessGame::AcceptUndo() {
+    if (GameState != gsPlaying || Moves.Count() == 0)
+        return;
+    Send(EncodeMoveRecord(ncUndo, *Moves.Last()));
+    UndoMove();
+}
+
+void TChessGame::SetReady() {
+    if (GameKind == gkLocal || GameState == gsPlaying || GameState == gsPaused)
+        return;
+    PlayerOf(LocalColour()).Ready = true;
+    if (GameKind == gkHost) {
+        SendCommand(cmReady);
+        if (OnReadyChanged)
+            OnReadyChanged();
+        StartWhenBothReady();
+    } else {
+        if (OnReadyChanged)
+            OnReadyChanged();
+        SendCommand(cmReady);
+    }
+}
+
+void TChessGame::StartWhenBothReady() {
+    if (GameState == gsPlaying || GameState == gsPaused || !WhitePlayer.Ready || !BlackPlayer.Ready)
+        return;
+    SendCommand(cmStart);
+    StartGame();
+}
+
+void TChessGame::HandleMessage(const TNetMessage& message) {
+    if (!ActsOn(GameKind, message.Code))
+        throw EProtocolError("a message this side does not act on");
+    const bool host = GameKind == gkHost;
+    const std::string& payload = message.Payload;
+    switch (message.Code) {
+    case ncCommand:
+        HandleCommand(static_cast<uint8_t>(payload[0]));
+        return;
+    case ncMove:
+    case ncPromotion:
+    case ncUndoRequest:
+    case ncUndo:
+        // Checked on arrival even when held, so that a bad one is refused at once.
+        if (message.Code == ncMove) {
+            const TMoveRecord move = DecodeMoveRecord(payload);
+            CheckSquare(move.From.X, move.From.Y);
+            CheckSquare(move.To.X, move.To.Y);
+        } else if (message.Code == ncPromotion) {
+            const auto kind = static_cast<uint8_t>(payload[0]);
+            if (kind < pkRook || kind > pkQueen)
+                throw EProtocolError("bad promotion piece");
+        }
+        if (GameState == gsPaused || !m_HeldMessages.empty())
+            m_HeldMessages.push_back(message);
+        else
+            ActOnGameMessage(message);
+        return;
+    case ncChat:
+        if (OnChatReceived)
+            OnChatReceived(DecodeText(payload));
+        return;
+    case ncVersion:
+        if (static_cast<int16_t>(DecodeU16(payload)) == ProtocolVersion) {
+            m_VersionAccepted = true;
+            SendCommand(cmSendName);
+        } else {
+            // Only this client is turned away; the host goes on waiting for an opponent.
+            SendCommand(cmDisconnect);
+            ReleaseConnection(true);
+        }
+        return;
+    case ncName:
+        if (host)
+            OpponentNameArrived(DecodeText(payload));
+        else {
+            PlayerOf(static_cast<TPieceColour>(HostColour)).Name = DecodeText(payload);
+            if (OnOpponentJoined)
+                OnOpponentJoined();
+        }
+        return;
+    case ncHostColour:
+        HostColourArrived(static_cast<uint8_t>(payload[0]));
+        return;
+    case ncTime: {
+        const int32_t seconds = DecodeI32(payload);
+        if (seconds < 0)
+            throw EProtocolError("negative time");
+        PlayerOf(Turn).Time = seconds;
+        if (OnClockTick)
+            OnClockTick();
+        return;
+    }
+    case ncGameState:
+        GameStateArrived(payload);
+        return;
+    default:
+        return;
+    }
+}
+
+void TChessGame::HandleCommand(uint8_t command) {
+    const bool host = GameKind == gkHost;
+    switch (command) {
+    case cmSendName:
+        if (!host)
+            Send(EncodeText(ncName, BlackPlayer.Name));
+        return;
+    case cmDisconnect:
+        Disconnect();
+        return;
+    case cmReady:
+        if (GameState == gsPlaying || GameState == gsPaused)
+            return;
+        PlayerOf(host ? Opponent(LocalColour()) : static_cast<TPieceColour>(HostColour)).Ready
+            = true;
+        if (OnReadyChanged)
+            OnReadyChanged();
+        if (host)
+            StartWhenBothReady();
+        return;
+    case cmStart:
+        if (!host && GameState != gsPlaying && GameState != gsPaused)
+            StartGame();
+        return;
+    case cmPause:
+        PauseGame();
+        return;
+    case cmResume:
+        ResumeGame();
+        return;
+    case cmStop:
+        StopGame();
+        return;
+    default:
+        throw EProtocolError("unknown command");
+    }
+}
+
+void TChessGame::OpponentNameArrived(const std::string& name) {
+    if (!m_VersionAccepted)
+        throw EProtocolError("a name before the version");
+    PlayerOf(Opponent(LocalColour())).Name = name;
+    Send(EncodeByteMessage(ncHostColour, HostColour));
+    if (GameLoaded) {
+        std::ostringstream body;
+        WriteGame(body);
+        Send(EncodeMessage(ncGameState, body.str()));
+    } else {
+        Send(EncodeText(ncName, PlayerOf(LocalColour()).Name));
+    }
+    if (OnOpponentJoined)
+        OnOpponentJoined();
+}
+
+void TChessGame::HostColourArrived(uint8_t colour) {
+    if (colour > pcBlack)
+        throw EProtocolError("bad host colour");
+    if (GameState == gsPlaying || GameState == gsPaused)
+        throw EProtocolError("the host's colour changed during a game");
+    HostColour = colour;
+    // The client's own name stood in the black record until it knew its colour.
+    if (colour == pcBlack) {
+        WhitePlayer.Name = BlackPlayer.Name;
+        BlackPlayer.Name.clear();
+    }
+}
+
+void TChessGame::GameStateArrived(const std::string& payload) {
+    if (GameState == gsPlaying || GameState == gsPaused)
+        throw EProtocolError("a game state during a game");
+    // The reader measured the body by its layout, so reading it uses every byte.
+    std::istringstream in(payload);
+    ReadGame(in, GameStateVersion);
+    if (OnOpponentJoined)
+        OnOpponentJoined();
+}
+
+void TChessGame::ActOnGameMessage(const TNetMessage& message) {
+    switch (message.Code) {
+    case ncMove: {
+        // The opponent moves only its own pieces.
+        if (IsLocalMover())
+            return;
+        const TMoveRecord move = DecodeMoveRecord(message.Payload);
+        PlayMove(move.From, move.To);
+        return;
+    }
+    case ncPromotion:
+        if (!IsLocalMover())
+            Promote(static_cast<uint8_t>(message.Payload[0]));
+        return;
+    case ncUndoRequest:
+        if (GameState == gsPlaying && Moves.Count() > 0 && OnUndoRequested)
+            OnUndoRequested();
+        return;
+    case ncUndo:
+        UndoMove();
+        return;
+    default:
+        return;
+    }
+}
+
+void TChessGame::ReplayHeldMessages(uint64_t serial) {
+    if (serial != m_GameSerial) {
+        m_HeldMessages.clear();
+        return;
+    }
+    QTcpSocket* const connection = m_Connection;
+    while (!m_HeldMessages.empty() && GameState == gsPlaying && serial == m_GameSerial
+        && connection == m_Connection) {
+        const TNetMessage message = m_HeldMessages.front();
+        m_HeldMessages.erase(m_HeldMessages.begin());
+        try {
+            ActOnGameMessage(message);
+        } catch (const std::exception&) {
+            if (connection == m_Connection)
+                ReceiveFailed();
+            return;
+        }
+    }
+}

@@ -1,0 +1,639 @@
+// Two controllers playing over a real connection on 127.0.0.1, and controllers talking to a raw
+// socket that sends exactly the bytes a test chooses.
+
+#include "GameTestSupport.h"
+#include "NetworkMessages.h"
+
+#include <QTcpServer>
+#include <QTcpSocket>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <sstream>
+
+namespace {
+
+constexpr int Patience = 10000;
+
+void UsePort(uint16_t port) {
+    setenv("WINTERMOOT_PORT", std::to_string(port).c_str(), 1);
+}
+
+std::string Bytes(std::initializer_list<int> values) {
+    std::string bytes;
+    for (int v : values)
+        bytes += char(v);
+    return bytes;
+}
+
+// A peer that writes and reads raw bytes.
+struct TRawPeer {
+    QTcpSocket Socket;
+    std::string Received;
+
+    bool ConnectTo(uint16_t port) {
+        Socket.connectToHost(QStringLiteral("127.0.0.1"), port);
+        return WaitUntil(
+            [&] { return Socket.state() == QAbstractSocket::ConnectedState; }, Patience);
+    }
+    void Send(const std::string& bytes) {
+        Socket.write(bytes.data(), qint64(bytes.size()));
+        Socket.flush();
+    }
+    // The next `count` bytes from the peer.
+    std::string Take(size_t count) {
+        WaitUntil(
+            [&] {
+                const QByteArray data = Socket.readAll();
+                Received.append(data.constData(), size_t(data.size()));
+                return Received.size() >= count;
+            },
+            Patience);
+        const std::string taken = Received.substr(0, count);
+        Received.erase(0, taken.size());
+        return taken;
+    }
+    bool WaitClosed() {
+        return WaitUntil(
+            [&] { return Socket.state() == QAbstractSocket::UnconnectedState; }, Patience);
+    }
+};
+
+class NetworkGameTest : public ::testing::Test {
+protected:
+    NetworkGameTest()
+        : HostLog(Host)
+        , ClientLog(Client) { }
+
+    void SetUp() override {
+        Host.GameKind = gkHost;
+        Client.GameKind = gkClient;
+    }
+
+    // Names as the new-game dialog leaves them: the host's under its colour, the client's in
+    // the black record.
+    void Name(uint8_t hostColour) {
+        Host.HostColour = hostColour;
+        Host.WhitePlayer = TPlayer { 0, true, hostColour == pcWhite ? "Hana" : "" };
+        Host.BlackPlayer = TPlayer { 0, true, hostColour == pcBlack ? "Hana" : "" };
+        Client.WhitePlayer = TPlayer { 0, true, "" };
+        Client.BlackPlayer = TPlayer { 0, true, "Carl" };
+    }
+
+    void Listen() {
+        UsePort(0);
+        ASSERT_TRUE(Host.Connect(""));
+        Port = Host.ListeningPort();
+        ASSERT_NE(Port, 0);
+        UsePort(Port);
+    }
+
+    void Join(uint8_t hostColour = pcWhite) {
+        Name(hostColour);
+        Listen();
+        ASSERT_TRUE(Client.Connect("127.0.0.1"));
+        ASSERT_TRUE(WaitUntil(
+            [&] {
+                return HostLog.Count("OpponentJoined") == 1
+                    && ClientLog.Count("OpponentJoined") == 1;
+            },
+            Patience));
+    }
+
+    void Start(uint8_t hostColour = pcWhite) {
+        Join(hostColour);
+        Host.SetReady();
+        Client.SetReady();
+        ASSERT_TRUE(
+            WaitUntil([&] { return Host.GameState == gsPlaying && Client.GameState == gsPlaying; },
+                Patience));
+    }
+
+    // The controller at whose machine the side to move sits.
+    TChessGame& Mover() {
+        const bool hostMoves = Host.Turn == Host.HostColour;
+        return hostMoves ? Host : Client;
+    }
+    TChessGame& Waiter() { return &Mover() == &Host ? Client : Host; }
+
+    // Plays a move where it belongs and waits until the other side has it too.
+    void Move(const char* from, const char* to) {
+        TChessGame& mover = Mover();
+        TChessGame& waiter = Waiter();
+        const uint16_t count = mover.Moves.Count();
+        const TMoveResult flags = mover.PlayMove(Sq(from), Sq(to));
+        ASSERT_FALSE(flags & mrInvalid) << from << to;
+        ASSERT_EQ(mover.Moves.Count(), count + 1) << from << to;
+        ASSERT_TRUE(
+            WaitUntil([&] { return waiter.Moves.Count() == mover.Moves.Count(); }, Patience));
+    }
+
+    bool InStep() {
+        return WaitUntil(
+            [&] {
+                return Position(Host) == Position(Client)
+                    && Host.Moves.Count() == Client.Moves.Count();
+            },
+            Patience);
+    }
+
+    TChessGame Host;
+    TChessGame Client;
+    TEventLog HostLog;
+    TEventLog ClientLog;
+    uint16_t Port = 0;
+};
+
+class WholeGameTest : public NetworkGameTest, public ::testing::WithParamInterface<uint8_t> { };
+
+TEST_P(WholeGameTest, BothSidesPlayTheSameGameToCheckmate) {
+    const uint8_t hostColour = GetParam();
+    ASSERT_NO_FATAL_FAILURE(Start(hostColour));
+    // The client sees its own name under its colour and the host's under the other.
+    const TPieceColour clientColour = Opponent(TPieceColour(hostColour));
+    EXPECT_EQ(Client.GetPlayer(clientColour)->Name, "Carl");
+    EXPECT_EQ(Client.GetPlayer(hostColour)->Name, "Hana");
+    EXPECT_EQ(Host.GetPlayer(clientColour)->Name, "Carl");
+    EXPECT_EQ(Host.GetPlayer(hostColour)->Name, "Hana");
+    EXPECT_EQ(Client.HostColour, hostColour);
+
+    ASSERT_NO_FATAL_FAILURE(Move("f2", "f3"));
+    ASSERT_NO_FATAL_FAILURE(Move("e7", "e5"));
+    ASSERT_NO_FATAL_FAILURE(Move("g2", "g4"));
+    ASSERT_NO_FATAL_FAILURE(Move("d8", "h4"));
+    ASSERT_TRUE(InStep());
+    for (TChessGame* game : { &Host, &Client }) {
+        EXPECT_EQ(game->GameState, gsStopped);
+        EXPECT_EQ(game->WhitePlayer.Status, 3);
+        EXPECT_EQ(game->Turn, pcBlack);
+    }
+    RunEventsFor(100);
+    EXPECT_EQ(HostLog.Count("GameStopped"), 1u);
+    EXPECT_EQ(ClientLog.Count("GameStopped"), 1u);
+    EXPECT_EQ(HostLog.Count("NetworkError") + ClientLog.Count("NetworkError"), 0u);
+
+    // Ready again starts the next game over the same link, from the initial position.
+    Host.SetReady();
+    Client.SetReady();
+    ASSERT_TRUE(WaitUntil(
+        [&] { return Host.GameState == gsPlaying && Client.GameState == gsPlaying; }, Patience));
+    EXPECT_EQ(Host.Moves.Count(), 0);
+    EXPECT_TRUE(InStep());
+}
+
+INSTANTIATE_TEST_SUITE_P(HostColour, WholeGameTest, ::testing::Values(pcWhite, pcBlack),
+    [](const auto& info) { return info.param == pcWhite ? "HostWhite" : "HostBlack"; });
+
+TEST_F(NetworkGameTest, EachSidePromotesAndTheWaitingSideKeepsTheTurnUntilThePieceArrives) {
+    Name(pcWhite);
+    // The host resumes a loaded position with a pawn of each side one step from promotion.
+    SetUpPosition(Host, "4k3/1P6/8/8/8/8/6p1/4K3 w - - 0 1");
+    Host.GameLoaded = true;
+    Listen();
+    ASSERT_TRUE(Client.Connect("127.0.0.1"));
+    ASSERT_TRUE(WaitUntil([&] { return ClientLog.Count("OpponentJoined") == 1; }, Patience));
+    EXPECT_EQ(Position(Client), Position(Host));
+    Host.SetReady();
+    Client.SetReady();
+    ASSERT_TRUE(WaitUntil([&] { return Client.GameState == gsPlaying; }, Patience));
+
+    ASSERT_NO_FATAL_FAILURE(Move("b7", "b8"));
+    EXPECT_TRUE(Client.PromotionPending());
+    EXPECT_EQ(Client.Turn, pcWhite);
+    Host.Promote(pkKnight);
+    ASSERT_TRUE(WaitUntil([&] { return Client.Turn == pcBlack; }, Patience));
+    EXPECT_EQ(Client.Board.PieceAt(Sq("b8"))->Kind, pkKnight);
+
+    ASSERT_NO_FATAL_FAILURE(Move("g2", "g1"));
+    EXPECT_TRUE(Host.PromotionPending());
+    EXPECT_EQ(Host.Turn, pcBlack);
+    Client.Promote(pkRook);
+    ASSERT_TRUE(WaitUntil([&] { return Host.Turn == pcWhite; }, Patience));
+    EXPECT_EQ(Host.Board.PieceAt(Sq("g1"))->Kind, pkRook);
+    EXPECT_TRUE(InStep());
+    EXPECT_EQ(Host.Moves.Last()->PromotionKind, pkRook);
+    EXPECT_EQ(Client.Moves.Last()->PromotionKind, pkRook);
+}
+
+TEST_F(NetworkGameTest, AnAcceptedUndoTakesTheMoveBackOnBothSides) {
+    ASSERT_NO_FATAL_FAILURE(Start());
+    ASSERT_NO_FATAL_FAILURE(Move("e2", "e4"));
+    Host.RequestUndo();
+    ASSERT_TRUE(WaitUntil([&] { return ClientLog.Count("UndoRequested") == 1; }, Patience));
+    Client.AcceptUndo();
+    ASSERT_TRUE(WaitUntil([&] { return Host.Moves.Count() == 0; }, Patience));
+    EXPECT_TRUE(InStep());
+    EXPECT_EQ(Host.Turn, pcWhite);
+    EXPECT_EQ(Client.Turn, pcWhite);
+}
+
+TEST_F(NetworkGameTest, ARefusedUndoSendsNothingAndTheGameGoesOn) {
+    ASSERT_NO_FATAL_FAILURE(Start());
+    ASSERT_NO_FATAL_FAILURE(Move("e2", "e4"));
+    Host.RequestUndo();
+    ASSERT_TRUE(WaitUntil([&] { return ClientLog.Count("UndoRequested") == 1; }, Patience));
+    RunEventsFor(200);
+    EXPECT_EQ(Host.Moves.Count(), 1);
+    EXPECT_EQ(Client.Moves.Count(), 1);
+    ASSERT_NO_FATAL_FAILURE(Move("e7", "e5"));
+    EXPECT_TRUE(InStep());
+}
+
+TEST_F(NetworkGameTest, PauseResumeAndStopReachTheOtherSideAndTheirEchoesEnd) {
+    ASSERT_NO_FATAL_FAILURE(Start());
+    Host.PauseGame();
+    ASSERT_TRUE(WaitUntil([&] { return Client.GameState == gsPaused; }, Patience));
+    RunEventsFor(200);
+    EXPECT_EQ(Host.GameState, gsPaused);
+    EXPECT_EQ(HostLog.Count("GamePaused"), 1u);
+    EXPECT_EQ(ClientLog.Count("GamePaused"), 1u);
+
+    Client.ResumeGame();
+    ASSERT_TRUE(WaitUntil([&] { return Host.GameState == gsPlaying; }, Patience));
+    RunEventsFor(200);
+    EXPECT_EQ(Client.GameState, gsPlaying);
+    EXPECT_EQ(HostLog.Count("GameResumed"), 1u);
+    EXPECT_EQ(ClientLog.Count("GameResumed"), 1u);
+
+    Client.StopGame();
+    ASSERT_TRUE(WaitUntil([&] { return Host.GameState == gsStopped; }, Patience));
+    RunEventsFor(200);
+    EXPECT_EQ(HostLog.Count("GameStopped"), 1u);
+    EXPECT_EQ(ClientLog.Count("GameStopped"), 1u);
+    EXPECT_TRUE(Host.PeerConnected());
+}
+
+// The opponent's move was on its way when this side paused: it is played on resume, not lost.
+TEST_F(NetworkGameTest, AMoveArrivingDuringAPauseIsPlayedOnResume) {
+    ASSERT_NO_FATAL_FAILURE(Start());
+    Host.PlayMove(Sq("e2"), Sq("e4"));
+    Client.PauseGame();
+    ASSERT_TRUE(WaitUntil([&] { return Host.GameState == gsPaused; }, Patience));
+    RunEventsFor(200);
+    EXPECT_EQ(Client.Moves.Count(), 0);
+    Client.ResumeGame();
+    ASSERT_TRUE(InStep());
+    EXPECT_EQ(Client.Moves.Count(), 1);
+    EXPECT_EQ(Client.Turn, pcBlack);
+    ASSERT_NO_FATAL_FAILURE(Move("e7", "e5"));
+    EXPECT_TRUE(InStep());
+}
+
+TEST_F(NetworkGameTest, ChatTravelsBothWaysCutToAShortString) {
+    ASSERT_NO_FATAL_FAILURE(Join());
+    std::vector<std::string> atHost;
+    std::vector<std::string> atClient;
+    Host.OnChatReceived = [&](const std::string& text) { atHost.push_back(text); };
+    Client.OnChatReceived = [&](const std::string& text) { atClient.push_back(text); };
+    Host.SendChat("hello Carl");
+    std::string longText;
+    for (int i = 0; i < 100; ++i)
+        longText += "\xe2\x82\xac"; // the euro sign, three bytes
+    Client.SendChat(longText);
+    ASSERT_TRUE(WaitUntil([&] { return !atHost.empty() && !atClient.empty(); }, Patience));
+    EXPECT_EQ(atClient, std::vector<std::string> { "hello Carl" });
+    EXPECT_EQ(atHost, std::vector<std::string> { longText.substr(0, 255) });
+}
+
+TEST_F(NetworkGameTest, TheHostsClockReachesTheClient) {
+    ASSERT_NO_FATAL_FAILURE(Start());
+    ASSERT_TRUE(WaitUntil([&] { return Client.WhitePlayer.Time >= 1; }, Patience));
+    EXPECT_GE(ClientLog.Count("ClockTick"), 1u);
+    EXPECT_FALSE(Client.Clock().isActive());
+    EXPECT_EQ(Client.BlackPlayer.Time, 0);
+}
+
+TEST_F(NetworkGameTest, ALoadedGameOfTwoHundredMovesResumesOnTheClient) {
+    Name(pcWhite);
+    {
+        TChessGame local;
+        SetPlayers(local, true, true);
+        local.StartGame();
+        const char* cycle[4][2]
+            = { { "g1", "f3" }, { "g8", "f6" }, { "f3", "g1" }, { "f6", "g8" } };
+        for (int i = 0; i < 200; ++i)
+            local.PlayMove(Sq(cycle[i % 4][0]), Sq(cycle[i % 4][1]));
+        ASSERT_EQ(local.Moves.Count(), 200);
+        local.WhitePlayer.Time = 321;
+        local.BlackPlayer.Time = 123;
+        local.WhitePlayer.Name = "Hana";
+        std::stringstream body;
+        local.WriteGame(body);
+        ASSERT_GT(body.str().size(), 4096u);
+        Host.ReadGame(body, TChessGame::FileVersion);
+        Host.GameLoaded = true;
+    }
+    Listen();
+    ASSERT_TRUE(Client.Connect("127.0.0.1"));
+    ASSERT_TRUE(WaitUntil([&] { return ClientLog.Count("OpponentJoined") == 1; }, Patience));
+    EXPECT_EQ(Client.Moves.Count(), 200);
+    EXPECT_EQ(Position(Client), Position(Host));
+    EXPECT_EQ(Client.WhitePlayer.Time, 321);
+    EXPECT_EQ(Client.BlackPlayer.Time, 123);
+    EXPECT_EQ(Client.BlackPlayer.Name, "Carl");
+    EXPECT_EQ(Client.WhitePlayer.Name, "Hana");
+
+    Host.SetReady();
+    Client.SetReady();
+    ASSERT_TRUE(WaitUntil([&] { return Client.GameState == gsPlaying; }, Patience));
+    ASSERT_NO_FATAL_FAILURE(Move("e2", "e4"));
+    EXPECT_EQ(Client.Moves.Count(), 201);
+    EXPECT_TRUE(InStep());
+}
+
+TEST_F(NetworkGameTest, ASecondClientIsRefusedWhileTheFirstPlaysOn) {
+    ASSERT_NO_FATAL_FAILURE(Start());
+    TRawPeer intruder;
+    intruder.ConnectTo(Port);
+    EXPECT_TRUE(intruder.WaitClosed());
+    EXPECT_TRUE(Host.PeerConnected());
+    ASSERT_NO_FATAL_FAILURE(Move("d2", "d4"));
+    EXPECT_TRUE(InStep());
+    EXPECT_EQ(HostLog.Count("NetworkError"), 0u);
+}
+
+class DisconnectTest : public NetworkGameTest, public ::testing::WithParamInterface<bool> { };
+
+TEST_P(DisconnectTest, BothSidesEndAndTheReceiverIsTold) {
+    ASSERT_NO_FATAL_FAILURE(Start());
+    const bool hostLeaves = GetParam();
+    TChessGame& leaver = hostLeaves ? Host : Client;
+    TChessGame& stayer = hostLeaves ? Client : Host;
+    TEventLog& leaverLog = hostLeaves ? HostLog : ClientLog;
+    TEventLog& stayerLog = hostLeaves ? ClientLog : HostLog;
+    leaver.Disconnect();
+    EXPECT_FALSE(leaver.NetworkActive);
+    EXPECT_EQ(leaverLog.Count("Disconnected"), 1u);
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            return stayerLog.Count("Disconnected") == 1 && !stayer.PeerConnected()
+                && !leaver.PeerConnected() && stayer.GameState == gsStopped
+                && leaver.GameState == gsStopped;
+        },
+        Patience));
+    RunEventsFor(100);
+    EXPECT_FALSE(stayer.NetworkActive);
+    EXPECT_EQ(leaverLog.Count("Disconnected"), 1u);
+    EXPECT_EQ(stayerLog.Count("Disconnected"), 1u);
+    EXPECT_EQ(HostLog.Count("NetworkError") + ClientLog.Count("NetworkError"), 0u);
+    // A host whose opponent left still waits for the next one; one that left listens no more.
+    EXPECT_EQ(Host.ListeningPort() != 0, !hostLeaves);
+}
+
+INSTANTIATE_TEST_SUITE_P(Initiator, DisconnectTest, ::testing::Bool(),
+    [](const auto& info) { return info.param ? "HostLeaves" : "ClientLeaves"; });
+
+class RawClientTest : public NetworkGameTest {
+protected:
+    void SetUp() override {
+        NetworkGameTest::SetUp();
+        Name(pcBlack);
+        ASSERT_NO_FATAL_FAILURE(Listen());
+        ASSERT_TRUE(Peer.ConnectTo(Port));
+    }
+
+    // The greeting of a well-behaved client named "Raw", answered by the host.
+    void Greet() {
+        Peer.Send(Bytes({ 2, 0x40, 1 }));
+        ASSERT_EQ(Peer.Take(2), Bytes({ 1, 1 }));
+        Peer.Send(EncodeText(ncName, "Raw"));
+        ASSERT_EQ(Peer.Take(2), Bytes({ 3, 1 }));
+        ASSERT_EQ(Peer.Take(257), EncodeText(ncName, "Hana"));
+        ASSERT_TRUE(WaitUntil([&] { return HostLog.Count("OpponentJoined") == 1; }, Patience));
+    }
+
+    void StartGame() {
+        ASSERT_NO_FATAL_FAILURE(Greet());
+        Peer.Send(EncodeCommand(cmReady));
+        ASSERT_TRUE(WaitUntil([&] { return Host.WhitePlayer.Ready; }, Patience));
+        Host.SetReady();
+        ASSERT_EQ(Peer.Take(4), Bytes({ 1, 3, 1, 4 }));
+        ASSERT_EQ(Host.GameState, gsPlaying);
+    }
+
+    void ExpectRefused() {
+        EXPECT_TRUE(Peer.WaitClosed());
+        EXPECT_EQ(HostLog.Count("NetworkError"), 1u);
+        EXPECT_FALSE(Host.PeerConnected());
+        EXPECT_NE(Host.GameState, gsPlaying);
+        // The host goes on waiting for an opponent.
+        EXPECT_NE(Host.ListeningPort(), 0);
+    }
+
+    TRawPeer Peer;
+};
+
+TEST_F(RawClientTest, TheGreetingHasTheExactBytes) {
+    ASSERT_NO_FATAL_FAILURE(StartGame());
+    EXPECT_EQ(Host.WhitePlayer.Name, "Raw");
+    EXPECT_EQ(Host.BlackPlayer.Name, "Hana");
+}
+
+TEST_F(RawClientTest, AWrongVersionIsToldToDisconnectAndTheHostWaitsOn) {
+    Peer.Send(Bytes({ 2, 0x41, 1 }));
+    EXPECT_EQ(Peer.Take(2), Bytes({ 1, 2 }));
+    EXPECT_TRUE(Peer.WaitClosed());
+    EXPECT_EQ(HostLog.Count("OpponentJoined"), 0u);
+    UsePort(Port);
+    ASSERT_TRUE(Client.Connect("127.0.0.1"));
+    EXPECT_TRUE(WaitUntil([&] { return HostLog.Count("OpponentJoined") == 1; }, Patience));
+}
+
+// Sent a byte at a time with the event loop running in between, the host ends where it would with
+// whole messages.
+TEST_F(RawClientTest, MessagesSplitIntoSingleBytesAreGathered) {
+    TMoveRecord move;
+    move.From = Sq("e2");
+    move.To = Sq("e4");
+    const std::string stream = Bytes({ 2, 0x40, 1 }) + EncodeText(ncName, "Raw")
+        + EncodeCommand(cmReady) + EncodeText(ncChat, "hi");
+    std::vector<std::string> chat;
+    Host.OnChatReceived = [&](const std::string& text) { chat.push_back(text); };
+    for (char c : stream) {
+        Peer.Send(std::string(1, c));
+        RunEventsFor(2);
+    }
+    ASSERT_TRUE(WaitUntil([&] { return !chat.empty(); }, Patience));
+    EXPECT_EQ(Host.WhitePlayer.Name, "Raw");
+    EXPECT_TRUE(Host.WhitePlayer.Ready);
+    EXPECT_EQ(chat, std::vector<std::string> { "hi" });
+    Host.SetReady();
+    const std::string moveBytes = EncodeMoveRecord(ncMove, move);
+    for (char c : moveBytes) {
+        Peer.Send(std::string(1, c));
+        RunEventsFor(2);
+        if (Host.Moves.Count() == 0) {
+            EXPECT_TRUE(Host.PendingCode == ncMove || Host.PendingCode == 0);
+        }
+    }
+    ASSERT_TRUE(WaitUntil([&] { return Host.Moves.Count() == 1; }, Patience));
+    EXPECT_EQ(Host.PendingCode, 0);
+    EXPECT_EQ(HostLog.Count("NetworkError"), 0u);
+}
+
+struct TBadInputRow {
+    const char* Name;
+    std::string Bytes;
+    bool AfterStart;
+};
+
+class BadClientInputTest : public RawClientTest,
+                           public ::testing::WithParamInterface<TBadInputRow> { };
+
+TEST_P(BadClientInputTest, EndsTheGameClosesTheConnectionAndReportsAnError) {
+    if (GetParam().AfterStart) {
+        ASSERT_NO_FATAL_FAILURE(StartGame());
+    }
+    const std::string before = Position(Host);
+    Peer.Send(GetParam().Bytes);
+    ExpectRefused();
+    EXPECT_EQ(Position(Host), before);
+    // A proper client can join afterwards.
+    UsePort(Port);
+    ASSERT_TRUE(Client.Connect("127.0.0.1"));
+    const size_t joined = GetParam().AfterStart ? 2 : 1;
+    EXPECT_TRUE(WaitUntil([&] { return HostLog.Count("OpponentJoined") == joined; }, Patience));
+}
+
+std::string MoveBytes(TPoint from, TPoint to) {
+    TMoveRecord move;
+    move.From = from;
+    move.To = to;
+    return EncodeMoveRecord(ncMove, move);
+}
+
+INSTANTIATE_TEST_SUITE_P(Inputs, BadClientInputTest,
+    ::testing::Values(TBadInputRow { "CodeZero", std::string(1, '\0'), false },
+        TBadInputRow { "CodeTwelve", Bytes({ 12, 1, 2, 3 }), true },
+        TBadInputRow { "GameStateFromTheClient", Bytes({ 11, 0 }), true },
+        TBadInputRow { "TimeFromTheClient", EncodeTime(5), true },
+        TBadInputRow { "UnknownCommand", Bytes({ 1, 9 }), true },
+        TBadInputRow { "NameBeforeVersion", EncodeText(ncName, "x"), false },
+        TBadInputRow { "FromOffTheBoard", MoveBytes(MakePoint(0, 7), MakePoint(1, 6)), true },
+        TBadInputRow { "ToOffTheBoard", MoveBytes(MakePoint(1, 7), MakePoint(1, 9)), true },
+        TBadInputRow { "PromotionToAKing", Bytes({ 7, 5 }), true }),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+// A host made of raw bytes, for what a client does with what it receives.
+class RawHostTest : public NetworkGameTest {
+protected:
+    void SetUp() override {
+        NetworkGameTest::SetUp();
+        Name(pcWhite);
+        ASSERT_TRUE(Server.listen(QHostAddress::LocalHost, 0));
+        UsePort(Server.serverPort());
+        ASSERT_TRUE(Client.Connect("127.0.0.1"));
+        ASSERT_TRUE(WaitUntil([&] { return Server.hasPendingConnections(); }, Patience));
+        Peer.reset(Server.nextPendingConnection());
+        ASSERT_EQ(Take(3), Bytes({ 2, 0x40, 1 }));
+        Send(EncodeCommand(cmSendName));
+        ASSERT_EQ(Take(257), EncodeText(ncName, "Carl"));
+        Send(EncodeByteMessage(ncHostColour, pcWhite));
+    }
+
+    void Send(const std::string& bytes) {
+        Peer->write(bytes.data(), qint64(bytes.size()));
+        Peer->flush();
+    }
+    std::string Take(size_t count) {
+        std::string received;
+        WaitUntil(
+            [&] {
+                const QByteArray data = Peer->read(qint64(count - received.size()));
+                received.append(data.constData(), size_t(data.size()));
+                return received.size() >= count;
+            },
+            Patience);
+        return received;
+    }
+
+    std::string LoadedBody() {
+        TChessGame game;
+        SetPlayers(game, true, true);
+        SetUpPosition(game, "4k3/8/8/8/8/8/8/R3K3 b - - 0 1");
+        std::ostringstream out;
+        game.WriteGame(out);
+        return out.str();
+    }
+
+    QTcpServer Server;
+    std::unique_ptr<QTcpSocket> Peer;
+};
+
+TEST_F(RawHostTest, ATruncatedGameStateFollowedByACloseChangesNothing) {
+    const std::string before = Position(Client);
+    const std::string body = LoadedBody();
+    Send(EncodeMessage(ncGameState, body.substr(0, body.size() / 2)));
+    EXPECT_TRUE(WaitUntil([&] { return Client.PendingCode == ncGameState; }, Patience));
+    Peer->close();
+    ASSERT_TRUE(WaitUntil([&] { return !Client.PeerConnected(); }, Patience));
+    RunEventsFor(50);
+    EXPECT_EQ(Position(Client), before);
+    EXPECT_EQ(ClientLog.Count("OpponentJoined"), 0u);
+    EXPECT_EQ(ClientLog.Count("Disconnected"), 1u);
+    EXPECT_FALSE(Client.NetworkActive);
+}
+
+TEST_F(RawHostTest, AGameStateThatWouldNotLoadIsRefused) {
+    const std::string before = Position(Client);
+    std::string body = LoadedBody();
+    body.back() = 7; // no such colour to move
+    Send(EncodeMessage(ncGameState, body));
+    ASSERT_TRUE(WaitUntil([&] { return ClientLog.Count("NetworkError") == 1; }, Patience));
+    EXPECT_EQ(Position(Client), before);
+    EXPECT_EQ(ClientLog.Count("OpponentJoined"), 0u);
+    EXPECT_TRUE(
+        WaitUntil([&] { return Peer->state() == QAbstractSocket::UnconnectedState; }, Patience));
+    EXPECT_FALSE(Client.PeerConnected());
+}
+
+TEST_F(RawHostTest, AGameStateSplitAcrossReadsLoads) {
+    const std::string message = EncodeMessage(ncGameState, LoadedBody());
+    for (size_t at = 0; at < message.size(); at += 100) {
+        Send(message.substr(at, 100));
+        RunEventsFor(2);
+    }
+    ASSERT_TRUE(WaitUntil([&] { return ClientLog.Count("OpponentJoined") == 1; }, Patience));
+    EXPECT_EQ(Client.Turn, pcBlack);
+    EXPECT_EQ(Position(Client), "4k3/8/8/8/8/8/8/R3K3 b - - 0 1");
+}
+
+TEST_F(RawHostTest, AMoveOffTheBoardFromTheHostEndsTheClientsGame) {
+    Send(EncodeText(ncName, "Raw"));
+    ASSERT_TRUE(WaitUntil([&] { return ClientLog.Count("OpponentJoined") == 1; }, Patience));
+    Client.SetReady();
+    ASSERT_EQ(Take(2), Bytes({ 1, 3 }));
+    Send(EncodeCommand(cmReady) + EncodeCommand(cmStart));
+    ASSERT_TRUE(WaitUntil([&] { return Client.GameState == gsPlaying; }, Patience));
+    Send(MoveBytes(MakePoint(5, 2), MakePoint(5, 0)));
+    ASSERT_TRUE(WaitUntil([&] { return ClientLog.Count("NetworkError") == 1; }, Patience));
+    EXPECT_EQ(Client.GameState, gsStopped);
+    EXPECT_FALSE(Client.PeerConnected());
+    EXPECT_EQ(Client.Moves.Count(), 0);
+}
+
+TEST(NetworkPortTest, ThePortComesFromTheEnvironmentOrIs2570) {
+    const std::pair<const char*, uint16_t> rows[]
+        = { { "2571", 2571 }, { "0", 0 }, { "65535", 65535 }, { "65536", 2570 }, { "-1", 2570 },
+              { "12a", 2570 }, { "", 2570 }, { " 80", 2570 }, { "000080", 2570 } };
+    for (const auto& [text, port] : rows) {
+        setenv("WINTERMOOT_PORT", text, 1);
+        EXPECT_EQ(TChessGame::NetworkPort(), port) << text;
+    }
+    unsetenv("WINTERMOOT_PORT");
+    EXPECT_EQ(TChessGame::NetworkPort(), 2570);
+}
+
+TEST(NetworkLocalTest, ALocalGameOpensNothingAndSendsNothing) {
+    TChessGame game;
+    EXPECT_FALSE(game.Connect("127.0.0.1"));
+    EXPECT_FALSE(game.NetworkActive);
+    EXPECT_EQ(game.ListeningPort(), 0);
+    game.SendChat("nobody hears this");
+    game.SetReady();
+    EXPECT_FALSE(game.WhitePlayer.Ready);
+    game.Disconnect();
+}
+
+} // namespace
