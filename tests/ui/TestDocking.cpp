@@ -1,0 +1,279 @@
+// The chat and moves windows docked in the main window and floating beside it: the main window's
+// size, the board's place, the rectangles an undocked window floats at, and the short-screen rule.
+
+#include "FormAbout.h"
+#include "FormChat.h"
+#include "FormGame.h"
+#include "FormMain.h"
+#include "FormMoves.h"
+#include "UnitMessages.h"
+
+#include <QDockWidget>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+constexpr int ChatHeight = 150;
+constexpr int MovesWidth = 170;
+
+class TSilentPresenter : public TMessagePresenter {
+public:
+    int Present(const std::string&, const std::string&, TMessageButtons) override { return idOk; }
+};
+
+class DockingTest : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_Home.isValid());
+        qputenv("WINTERMOOT_HOME", m_Home.path().toLocal8Bit());
+        SetMessagePresenter(std::make_unique<TSilentPresenter>());
+        Main = std::make_unique<TfrmMain>();
+        Moves = new TfrmMoves(Main.get());
+        Chat = new TfrmChat(Main.get());
+        Main->SetForms(new TfrmAbout(Main.get()), new TfrmGame(Main->Game, Main.get()), Moves);
+        Main->frmChat = Chat;
+        Main->show();
+        Main->move(300, 300);
+        Chat->resize(510, ChatHeight);
+        Moves->resize(MovesWidth, 400);
+    }
+
+    void TearDown() override {
+        Main.reset();
+        SetMessagePresenter(nullptr);
+    }
+
+    // The client area is the main window below its menu bar.
+    int MenuHeight() const { return Main->menuBar()->height(); }
+    QSize Client() const { return Main->size() - QSize(0, MenuHeight()); }
+    QPoint Board() const { return Main->pnlBoard->pos() - QPoint(0, MenuHeight()); }
+    QDockWidget* Dock(const char* name) const {
+        return Main->findChild<QDockWidget*>(QString::fromLatin1(name));
+    }
+    QSize FrameExtra() const { return Main->frameGeometry().size() - Main->size(); }
+
+    QTemporaryDir m_Home;
+    std::unique_ptr<TfrmMain> Main;
+    TfrmMoves* Moves = nullptr;
+    TfrmChat* Chat = nullptr;
+};
+
+struct TDockCase {
+    const char* Name;
+    bool Chat;
+    uint8_t Align;
+    QSize Client;
+    QPoint Board;
+};
+
+void PrintTo(const TDockCase& c, std::ostream* out) {
+    *out << c.Name;
+}
+
+class DockSideTest : public DockingTest, public testing::WithParamInterface<TDockCase> { };
+
+TEST_P(DockSideTest, TheWindowGrowsByTheDockedWindowAndTheBoardKeepsItsSize) {
+    const TDockCase& c = GetParam();
+    QWidget* window = c.Chat ? static_cast<QWidget*>(Chat) : Moves;
+    if (c.Chat) {
+        Main->ChatAlign = c.Align;
+        Main->ShowChat();
+        Main->DockChat();
+    } else {
+        Main->MovesAlign = c.Align;
+        Main->ShowMoves();
+        Main->DockMoves();
+    }
+    EXPECT_FALSE(window->isWindow());
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(c.Chat ? Main->ChatDocked : Main->MovesDocked, true);
+    EXPECT_EQ(Client(), c.Client);
+    EXPECT_EQ(Main->pnlBoard->size(), QSize(510, 510));
+    EXPECT_EQ(Board(), c.Board);
+    // The docked window fills the rest of the client area.
+    const QRect docked(
+        window->mapTo(Main.get(), QPoint(0, 0)) - QPoint(0, MenuHeight()), window->size());
+    EXPECT_FALSE(docked.intersects(QRect(Board(), QSize(510, 510))));
+    EXPECT_EQ(docked.width() * docked.height(), c.Client.width() * c.Client.height() - 510 * 510);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sides, DockSideTest,
+    testing::Values(TDockCase { "TopChatMovesTheBoardDown", true, 1, { 510, 510 + ChatHeight },
+                        { 0, ChatHeight } },
+        TDockCase {
+            "BottomChatLeavesTheBoardAtTheTop", true, 2, { 510, 510 + ChatHeight }, { 0, 0 } },
+        TDockCase { "AnUnknownChatSideIsTheBottom", true, 7, { 510, 510 + ChatHeight }, { 0, 0 } },
+        TDockCase {
+            "LeftMovesMoveTheBoardRight", false, 3, { 510 + MovesWidth, 510 }, { MovesWidth, 0 } },
+        TDockCase {
+            "RightMovesLeaveTheBoardAtTheLeft", false, 4, { 510 + MovesWidth, 510 }, { 0, 0 } },
+        TDockCase {
+            "AnUnknownMovesSideIsTheRight", false, 0, { 510 + MovesWidth, 510 }, { 0, 0 } }),
+    [](const testing::TestParamInfo<TDockCase>& info) { return std::string(info.param.Name); });
+
+TEST_F(DockingTest, ChatSpansTheWidthAndMovesTheHeightBelowIt) {
+    Main->ChatAlign = 1;
+    Main->MovesAlign = 3;
+    Main->DockChat();
+    Main->DockMoves();
+    Main->ShowChat();
+    Main->ShowMoves();
+    EXPECT_EQ(Client(), QSize(510 + MovesWidth, 510 + ChatHeight));
+    EXPECT_EQ(Board(), QPoint(MovesWidth, ChatHeight));
+    EXPECT_EQ(Chat->size(), QSize(510 + MovesWidth, ChatHeight));
+    EXPECT_EQ(Moves->size(), QSize(MovesWidth, 510));
+
+    Main->HideChat();
+    EXPECT_EQ(Client(), QSize(510 + MovesWidth, 510));
+    EXPECT_EQ(Board(), QPoint(MovesWidth, 0));
+    Main->HideMoves();
+    EXPECT_EQ(Client(), QSize(510, 510));
+    EXPECT_EQ(Board(), QPoint(0, 0));
+    EXPECT_FALSE(Dock("dckChat")->isVisible());
+    Main->ShowChat();
+    EXPECT_EQ(Client(), QSize(510, 510 + ChatHeight));
+    EXPECT_EQ(Board(), QPoint(0, ChatHeight));
+}
+
+TEST_F(DockingTest, EscapeInTheDockedChatHidesItAndGivesTheRoomBack) {
+    Main->ChatAlign = 1;
+    Main->DockChat();
+    Main->ShowChat();
+    Chat->EnableInput();
+    QTest::keyClick(Chat->edtMessage, Qt::Key_Escape);
+    EXPECT_TRUE(Chat->isHidden());
+    EXPECT_FALSE(Dock("dckChat")->isVisible());
+    EXPECT_EQ(Client(), QSize(510, 510));
+    EXPECT_EQ(Board(), QPoint(0, 0));
+    // Shown again directly, it takes its dock along.
+    Chat->show();
+    EXPECT_TRUE(Dock("dckChat")->isVisible());
+    EXPECT_EQ(Client(), QSize(510, 510 + ChatHeight));
+}
+
+TEST_F(DockingTest, DockingAHiddenWindowChangesNothingUntilItIsShown) {
+    Main->ChatAlign = 1;
+    Main->MovesAlign = 3;
+    Main->DockChat();
+    Main->DockMoves();
+    EXPECT_TRUE(Main->ChatDocked);
+    EXPECT_TRUE(Main->MovesDocked);
+    EXPECT_TRUE(Chat->isHidden());
+    EXPECT_TRUE(Moves->isHidden());
+    EXPECT_EQ(Client(), QSize(510, 510));
+    EXPECT_EQ(Board(), QPoint(0, 0));
+    Main->ShowMoves();
+    EXPECT_EQ(Client(), QSize(510 + MovesWidth, 510));
+    EXPECT_EQ(Board(), QPoint(MovesWidth, 0));
+}
+
+TEST_F(DockingTest, AChangeOfSideTakesEffectThroughTheNextDock) {
+    Main->ChatAlign = 1;
+    Main->DockChat();
+    Main->ShowChat();
+    Main->ChatAlign = 2;
+    EXPECT_EQ(Board(), QPoint(0, ChatHeight));
+    Main->DockChat();
+    EXPECT_EQ(Board(), QPoint(0, 0));
+    EXPECT_EQ(Chat->mapTo(Main.get(), QPoint(0, 0)).y(), MenuHeight() + 510);
+    EXPECT_EQ(Client(), QSize(510, 510 + ChatHeight));
+}
+
+TEST_F(DockingTest, UndockingTheChatFloatsItAboveOrBelowTheMainWindow) {
+    for (uint8_t align : { 1, 2 }) {
+        Main->ChatAlign = align;
+        Main->DockChat();
+        Main->ShowChat();
+        const QRect main = Main->frameGeometry();
+        const QSize extra = FrameExtra();
+        Main->UndockChat();
+        SCOPED_TRACE(align);
+        EXPECT_FALSE(Main->ChatDocked);
+        EXPECT_TRUE(Chat->isWindow());
+        EXPECT_TRUE(Chat->isVisible());
+        EXPECT_EQ(Client(), QSize(510, 510));
+        EXPECT_EQ(Board(), QPoint(0, 0));
+        EXPECT_EQ(Chat->height(), ChatHeight);
+        const int outerHeight = ChatHeight + extra.height();
+        if (align == 1) {
+            EXPECT_EQ(Chat->pos(), QPoint(main.left(), main.top() - outerHeight));
+            EXPECT_EQ(Chat->width(), 510);
+        } else {
+            EXPECT_EQ(Chat->pos(), QPoint(main.left(), main.bottom() + 1 - outerHeight));
+            EXPECT_EQ(Chat->width(), main.width() - extra.width());
+        }
+    }
+}
+
+TEST_F(DockingTest, UndockingTheMovesFloatsThemLeftOfOrOverTheRightOfTheMainWindow) {
+    for (uint8_t align : { 3, 4 }) {
+        Main->MovesAlign = align;
+        Main->DockMoves();
+        Main->ShowMoves();
+        const QRect main = Main->frameGeometry();
+        const QSize extra = FrameExtra();
+        const int dockedHeight = Moves->height();
+        Main->UndockMoves();
+        SCOPED_TRACE(align);
+        EXPECT_FALSE(Main->MovesDocked);
+        EXPECT_TRUE(Moves->isWindow());
+        EXPECT_TRUE(Moves->isVisible());
+        EXPECT_EQ(Client(), QSize(510, 510));
+        EXPECT_EQ(Board(), QPoint(0, 0));
+        EXPECT_EQ(Moves->width(), MovesWidth);
+        const int outerWidth = MovesWidth + extra.width();
+        if (align == 3) {
+            EXPECT_EQ(Moves->pos(), QPoint(main.left() - outerWidth, main.top()));
+            EXPECT_EQ(Moves->height(), dockedHeight);
+        } else {
+            EXPECT_EQ(Moves->pos(), QPoint(main.right() + 1 - outerWidth, main.top()));
+            EXPECT_EQ(Moves->height(), main.height() - extra.height());
+        }
+    }
+}
+
+TEST_F(DockingTest, UndockingAHiddenWindowKeepsItHiddenAndUndockingTwiceDoesNothing) {
+    Main->DockMoves();
+    Main->UndockMoves();
+    EXPECT_TRUE(Moves->isWindow());
+    EXPECT_TRUE(Moves->isHidden());
+    const QPoint floating = Moves->pos();
+    Main->UndockMoves();
+    Main->UndockChat();
+    EXPECT_EQ(Moves->pos(), floating);
+    EXPECT_TRUE(Chat->isWindow());
+    EXPECT_EQ(Client(), QSize(510, 510));
+    Main->ShowMoves();
+    EXPECT_TRUE(Moves->isVisible());
+    EXPECT_EQ(Client(), QSize(510, 510));
+}
+
+TEST_F(DockingTest, AChatTooTallForTheScreenShrinksToFitBelowTheMainWindow) {
+    const int screen = QGuiApplication::primaryScreen()->availableGeometry().height();
+    const int main = Main->frameGeometry().height();
+    // The offscreen screen leaves room for more than the chat's minimum below the main window.
+    ASSERT_GT(screen - main, Chat->minimumHeight() + 10);
+    Chat->resize(510, screen - main + 60);
+    Main->DockChat();
+    Main->ShowChat();
+    EXPECT_EQ(Chat->height(), screen - main);
+    EXPECT_EQ(Client(), QSize(510, 510 + screen - main));
+
+    // Never below its minimum, however short the screen.
+    Main->UndockChat();
+    Main->move(300, 300);
+    Chat->resize(510, 2 * screen);
+    Main->setFixedHeight(screen);
+    Main->DockChat();
+    EXPECT_EQ(Chat->height(), Chat->minimumHeight());
+}
+
+} // namespace
