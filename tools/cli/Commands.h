@@ -14,6 +14,8 @@ int CmdSelfplay(const TArgs& args);
 int CmdRender(const TArgs& args);
 int CmdRenderSets(const TArgs& args);
 int CmdDrawBench(const TArgs& args);
+int CmdHost(const TArgs& args);
+int CmdJoin(const TArgs& args);
 
 // Runs `body` inside a QGuiApplication, on the offscreen platform unless QT_QPA_PLATFORM names
 // another, and returns its status. The board view needs one for its fonts.

@@ -41,6 +41,14 @@ const TCommand Commands[] = {
     { "bench-draw", CmdDrawBench,
         "bench-draw [--frames N] [--set N]\n"
         "                            times the drawing of the board view (2000 frames a style)" },
+    { "host", CmdHost,
+        "host [--port N] [--colour white|black] [--name NAME] [--level L] [--depth D]\n"
+        "     [--max-moves N]        hosts a network game and plays it as the computer;\n"
+        "                            --port 0 listens on a free port; --max-moves stops the game\n"
+        "                            on the host's first turn after N moves" },
+    { "join", CmdJoin,
+        "join ADDRESS [--port N] [--name NAME] [--level L] [--depth D]\n"
+        "                            joins a hosted network game and plays it as the computer" },
 };
 
 void PrintHelp(std::ostream& out) {
