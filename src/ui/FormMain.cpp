@@ -3,11 +3,13 @@
 #include "AppPaths.h"
 #include "BoardGeometry.h"
 #include "FormAbout.h"
+#include "FormChat.h"
 #include "FormGame.h"
 #include "FormMoves.h"
 #include "UnitMessages.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QFileDialog>
@@ -20,6 +22,7 @@
 namespace {
 
 constexpr int TimerInterval = 30;
+constexpr int RepublishInterval = 30 * 60 * 1000;
 const QString SavedGameFilter = QStringLiteral("Wintermoot Game (*.wtg)");
 
 QFrame* MakePanel(QWidget* parent, const char* name, QRect geometry) {
@@ -57,6 +60,11 @@ TfrmMain::TfrmMain(QWidget* parent)
     connect(Timer, &QTimer::timeout, this, &TfrmMain::TimerTimer);
     Timer->start();
 
+    RepublishTimer = new QTimer(this);
+    RepublishTimer->setObjectName(QStringLiteral("RepublishTimer"));
+    RepublishTimer->setInterval(RepublishInterval);
+    connect(RepublishTimer, &QTimer::timeout, this, &TfrmMain::RepublishTimerTimer);
+
     ChooseOpenFile = [this] {
         return QFileDialog::getOpenFileName(
             this, QString(), QString(), SavedGameFilter, nullptr, QFileDialog::DontUseNativeDialog);
@@ -72,11 +80,22 @@ TfrmMain::TfrmMain(QWidget* parent)
 
     Settings = ::LoadSettings(AppPaths::SettingsFile());
     Menu_View_LastMove->setChecked(Settings.ShowLastMove);
+    GameList.SetBaseUrl(Settings.GameServer);
+    GameList.OnBusy = [](bool busy) {
+        if (busy)
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+        else
+            QApplication::restoreOverrideCursor();
+    };
 }
 
 TfrmMain::~TfrmMain() {
     Timer->stop();
     // The events of the controller call into this window; nothing may reach it while it goes.
+    Game.OnNetworkError = nullptr;
+    Game.OnOpponentJoined = nullptr;
+    Game.OnDisconnected = nullptr;
+    Game.OnChatReceived = nullptr;
     Game.OnGameStarted = nullptr;
     Game.OnGamePaused = nullptr;
     Game.OnGameResumed = nullptr;
@@ -88,16 +107,32 @@ TfrmMain::~TfrmMain() {
     Game.OnMoveUndone = nullptr;
 }
 
-void TfrmMain::SetForms(TfrmAbout* about, TfrmGame* game, TfrmMoves* moves) {
+void TfrmMain::SetForms(TfrmAbout* about, TfrmGame* game, TfrmMoves* moves, TfrmChat* chat) {
     frmAbout = about;
     frmGame = game;
     frmMoves = moves;
+    frmChat = chat;
     frmGame->SettingsPath = AppPaths::SettingsFile();
     frmGame->ShowStatus = [this](int n) { ShowStatus(n); };
+    frmGame->Connect = [this](const QString& address) { return Game.Connect(address.toStdString()); };
+    frmGame->FetchHostedGames = [this] { return GameList.HostedGames(); };
+    frmGame->FetchPublicAddress = [this] { return GameList.PublicAddress(); };
+    frmGame->PublishGame = [this](const QString& name) { GameList.Publish(name); };
+    frmGame->RemoveGame = [this] { RemoveHostedGame(); };
+    if (frmChat) {
+        frmChat->SendChat = [this](const std::string& text) { Game.SendChat(text); };
+        frmChat->LocalName
+            = [this] { return QString::fromStdString(Game.GetPlayer(LocalColour())->Name); };
+        Menu_View_Chat->setEnabled(true);
+    }
     SetMovesNotation();
 }
 
 void TfrmMain::BindGameEvents() {
+    Game.OnNetworkError = [this] { GameNetworkError(); };
+    Game.OnOpponentJoined = [this] { GameOpponentJoined(); };
+    Game.OnDisconnected = [this] { GameDisconnected(); };
+    Game.OnChatReceived = [this](const std::string& text) { GameChatReceived(text); };
     Game.OnGameStarted = [this] { GameStarted(); };
     Game.OnGamePaused = [this] { GamePaused(); };
     Game.OnGameResumed = [this] { GameResumed(); };
@@ -152,7 +187,7 @@ void TfrmMain::CreateMenu() {
     Menu_View = menuBar()->addMenu(QStringLiteral("&View"));
     Menu_View->setObjectName(QStringLiteral("Menu_View"));
     Menu_View_Chat = add(Menu_View, "Menu_View_Chat", QStringLiteral("&Chat window"),
-        QKeySequence(Qt::Key_F5), nullptr);
+        QKeySequence(Qt::Key_F5), &TfrmMain::Menu_View_ChatClick);
     Menu_View_Moves = add(Menu_View, "Menu_View_Moves", QStringLiteral("&Moves list"),
         QKeySequence(Qt::Key_F6), &TfrmMain::Menu_View_MovesClick);
     Menu_View->addSeparator()->setObjectName(QStringLiteral("Menu_View_N1"));
@@ -168,12 +203,14 @@ void TfrmMain::CreateMenu() {
         &TfrmMain::Menu_View_LastMoveClick);
     for (QAction* a : { Menu_View_Chat, Menu_View_Moves, Menu_View_Switch, Menu_View_LastMove })
         a->setCheckable(true);
-    // The chat, history and options windows and the update check come with the network, records
-    // and options changes; until then their items are shown but cannot be chosen.
+    // The history and options windows and the update check come with the records and options
+    // changes; until then their items are shown but cannot be chosen. The chat item is enabled
+    // once the chat window is known.
     Menu_View_Chat->setEnabled(false);
     Menu_View_History->setEnabled(false);
     Menu_View_Options->setEnabled(false);
     connect(Menu_View, &QMenu::aboutToShow, this, [this] {
+        Menu_View_Chat->setChecked(frmChat && frmChat->isVisible());
         Menu_View_Moves->setChecked(frmMoves && frmMoves->isVisible());
         Menu_View_LastMove->setChecked(Settings.ShowLastMove);
     });
@@ -282,6 +319,14 @@ bool TfrmMain::FormCloseQuery() {
             return false;
         Game.StopGame();
     }
+    // With an open link, this request only disconnects; the disconnect's event closes the window.
+    if ((Game.GameKind == gkHost || Game.GameKind == gkClient) && Game.NetworkActive) {
+        Closing = true;
+        if (Game.GameKind == gkHost)
+            RemoveHostedGame();
+        Game.Disconnect();
+        return false;
+    }
     return true;
 }
 
@@ -289,6 +334,8 @@ void TfrmMain::FormClose() {
     SaveLayout();
     if (frmMoves)
         frmMoves->hide();
+    if (frmChat)
+        frmChat->hide();
 }
 
 void TfrmMain::ShowStatus(int n) {
@@ -315,9 +362,11 @@ void TfrmMain::SetMovesNotation() {
 }
 
 void TfrmMain::Menu_Game_NewClick() {
-    if (frmGame)
-        frmGame->Execute(false);
-    GameListed = frmGame && frmGame->GameListed;
+    if (!frmGame || !frmGame->Execute(false))
+        return;
+    GameListed = frmGame->GameListed;
+    if (Game.GameKind == gkHost && Game.NetworkActive && GameListed)
+        RepublishTimer->start();
 }
 
 void TfrmMain::Menu_Game_LoadClick() {
@@ -328,8 +377,11 @@ void TfrmMain::Menu_Game_LoadClick() {
         ShowError(10, fileName.toStdString());
         return;
     }
-    if (frmGame)
-        frmGame->Execute(true);
+    if (!frmGame || !frmGame->Execute(true))
+        return;
+    GameListed = frmGame->GameListed;
+    if (Game.GameKind == gkHost && Game.NetworkActive && GameListed)
+        RepublishTimer->start();
 }
 
 void TfrmMain::Menu_Game_SaveClick() {
@@ -351,18 +403,30 @@ void TfrmMain::Menu_Game_UndoClick() {
     }
     if (Game.Moves.Count() == 0)
         return;
-    if (Game.GameKind == gkLocal)
+    if (Game.GameKind == gkLocal) {
         Game.UndoMove();
+        return;
+    }
+    Game.RequestUndo();
+    ShowStatus(2);
 }
 
 void TfrmMain::Menu_Game_ForfeitClick() {
-    const TPieceColour loser = Game.Turn;
+    // In a network game the player at this machine forfeits, whoever is to move.
+    const TPieceColour loser = Game.GameKind == gkLocal ? Game.Turn : LocalColour();
     Game.StopGame();
     if (Game.GameKind != gkLocal)
         ShowNotice(5);
     else
         ShowNotice(4, Game.GetPlayer(loser)->Name);
     AddGameToHistory(loser == pcWhite ? 3 : 4);
+}
+
+void TfrmMain::Menu_View_ChatClick() {
+    if (frmChat && frmChat->isVisible())
+        HideChat();
+    else
+        ShowChat();
 }
 
 void TfrmMain::Menu_View_MovesClick() {
@@ -396,6 +460,90 @@ void TfrmMain::btnReadyClick() {
     pnlReady->hide();
 }
 
+TPieceColour TfrmMain::LocalColour() const {
+    const auto host = static_cast<TPieceColour>(Game.HostColour);
+    return Game.GameKind == gkClient ? Opponent(host) : host;
+}
+
+void TfrmMain::PublishHostedGame() {
+    if (Game.GameKind != gkHost || !GameListed)
+        return;
+    GameList.Publish(QString::fromStdString(Game.GetPlayer(Game.HostColour)->Name));
+    RepublishTimer->start();
+}
+
+void TfrmMain::RemoveHostedGame() {
+    RepublishTimer->stop();
+    // A game that was never listed is not asked off the list.
+    if (GameListed)
+        GameList.Remove();
+}
+
+void TfrmMain::RepublishTimerTimer() {
+    if (Game.GameKind == gkHost && Game.NetworkActive && GameListed && !Game.PeerConnected())
+        GameList.Publish(QString::fromStdString(Game.GetPlayer(Game.HostColour)->Name));
+    else
+        RepublishTimer->stop();
+}
+
+void TfrmMain::GameNetworkError() {
+    ShowError(2);
+    pnlReady->hide();
+    pnlStatus->hide();
+    if (frmChat)
+        frmChat->DisableInput();
+    if (Game.GameKind == gkHost) {
+        PublishHostedGame();
+        ShowStatus(3);
+    }
+}
+
+void TfrmMain::GameOpponentJoined() {
+    const bool hostBlack = Game.HostColour == pcBlack;
+    if (Game.GameKind == gkHost) {
+        if (hostBlack != Switched)
+            Menu_View_Switch->trigger();
+        RemoveHostedGame();
+    } else if (hostBlack == Switched) {
+        Menu_View_Switch->trigger();
+    }
+    pnlReady->show();
+    pnlReady->raise();
+    pnlStatus->hide();
+    if (frmChat)
+        frmChat->EnableInput();
+}
+
+void TfrmMain::GameDisconnected() {
+    pnlReady->hide();
+    pnlStatus->hide();
+    if (frmChat)
+        frmChat->DisableInput();
+    if (Closing) {
+        // The close that asked for the disconnect is still running; close once it has returned.
+        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+        return;
+    }
+    if (Game.GameKind == gkHost) {
+        ShowNotice(2);
+        PublishHostedGame();
+        ShowStatus(3);
+    } else {
+        ShowNotice(3);
+    }
+}
+
+void TfrmMain::GameChatReceived(const std::string& text) {
+    if (!frmChat)
+        return;
+    const TPieceColour opponent = Opponent(LocalColour());
+    frmChat->AddLine(
+        QString::fromStdString(Game.GetPlayer(opponent)->Name), QString::fromStdString(text));
+    if (Settings.SoundOn[ssMessage] && PlaySound)
+        PlaySound(ssMessage);
+    ShowChat();
+}
+
 void TfrmMain::GameStarted() {
     ClearHeldSquare();
     Menu_Game_New->setEnabled(false);
@@ -409,6 +557,8 @@ void TfrmMain::GameStarted() {
     pnlReady->hide();
     pnlStatus->hide();
     pnlPaused->hide();
+    if (Game.GameKind == gkLocal && frmChat)
+        frmChat->DisableInput();
     // A continued game lists the moves it was saved with; a new game starts from an empty list.
     if (frmMoves) {
         SetMovesNotation();
@@ -484,8 +634,8 @@ void TfrmMain::GamePromoted(TPoint, TMoveResult flags) {
 }
 
 void TfrmMain::GameUndoRequested() {
-    // Answered by the network change, which adds the acceptance to the controller.
-    AskQuestion(3);
+    if (AskQuestion(3) == idYes)
+        Game.AcceptUndo();
 }
 
 void TfrmMain::GameMoveUndone(TMoveResult flags) {

@@ -5,6 +5,7 @@
 // reacts to every event the controller raises.
 
 #include "BoardView.h"
+#include "GameList.h"
 #include "Settings.h"
 #include "UnitChessGame.h"
 #include "ValueList.h"
@@ -88,7 +89,7 @@ public:
     ~TfrmMain() override;
 
     // The other windows, created after this one (they reach it and it reaches them).
-    void SetForms(TfrmAbout* about, TfrmGame* game, TfrmMoves* moves);
+    void SetForms(TfrmAbout* about, TfrmGame* game, TfrmMoves* moves, TfrmChat* chat = nullptr);
 
     // Operations that other windows call.
     void ShowStatus(int n);
@@ -127,6 +128,8 @@ public:
     TBoardSnapshot MakeSnapshot();
 
     TChessGame Game;
+    // The requests to the game-list server at the GameServer setting.
+    TGameList GameList;
     TValueList Values;
     TSettings Settings;
     TBoardView View;
@@ -163,6 +166,9 @@ public:
     QFrame* pnlPaused = nullptr;
     QLabel* lblPaused = nullptr;
     QTimer* Timer = nullptr;
+    // While a listed game waits for its opponent, it is published again now and then so that the
+    // server's listing never expires under it.
+    QTimer* RepublishTimer = nullptr;
 
     QMenu* Menu_Game = nullptr;
     QAction* Menu_Game_New = nullptr;
@@ -204,6 +210,7 @@ private:
     void Menu_Game_SaveClick();
     void Menu_Game_UndoClick();
     void Menu_Game_ForfeitClick();
+    void Menu_View_ChatClick();
     void Menu_View_MovesClick();
     void Menu_View_SwitchClick();
     void Menu_View_LastMoveClick();
@@ -212,6 +219,10 @@ private:
     void TimerTimer();
     void btnReadyClick();
 
+    void GameNetworkError();
+    void GameOpponentJoined();
+    void GameDisconnected();
+    void GameChatReceived(const std::string& text);
     void GameStarted();
     void GamePaused();
     void GameResumed();
@@ -223,6 +234,12 @@ private:
     void GameMoveUndone(TMoveResult flags);
 
     void ReportMove(TMoveResult flags);
+    // The colour played at this machine: the host's colour on the host, the other on the client.
+    TPieceColour LocalColour() const;
+    // Publishes the hosted game under the host player's name when it is listed; keeps it listed.
+    void PublishHostedGame();
+    void RemoveHostedGame();
+    void RepublishTimerTimer();
     void AddGameToHistory(uint8_t result);
     // Lists the game's last move in the moves window.
     void ListLastMove();
@@ -252,6 +269,6 @@ private:
         bool Docked = false, Visible = false;
         int Align = 0;
     };
-    TStoredGeometry m_Chat { 0, 0, 200, 510, false, false, 2 };
+    TStoredGeometry m_Chat { 0, 0, 200, 510 };
     TStoredGeometry m_History { 100, 100, 400, 600, false, false, 0 };
 };

@@ -1,6 +1,7 @@
 // The window layout: positions and sizes of the windows, kept in the layout store between runs.
 
 #include "AppPaths.h"
+#include "FormChat.h"
 #include "FormMain.h"
 #include "FormMoves.h"
 
@@ -39,14 +40,30 @@ void TfrmMain::LoadLayout() {
             return false;
         if (!read("FormTop", [this](int v) { move(x(), v); }))
             return false;
-        for (auto [name, field] : { std::pair { "ChatLeft", &m_Chat.Left },
-                 { "ChatTop", &m_Chat.Top }, { "ChatHeight", &m_Chat.Height },
-                 { "ChatWidth", &m_Chat.Width }, { "ChatAlign", &m_Chat.Align } })
-            if (!read(name, [field](int v) { *field = v; }))
-                return false;
-        if (!read("ChatDocked", [this](int v) { m_Chat.Docked = v != 0; }))
+        // The chat window takes its place and size before it docks: docking keeps its height.
+        if (!read("ChatLeft", [this](int v) { m_Chat.Left = v; }))
             return false;
-        if (!read("ChatVisible", [this](int v) { m_Chat.Visible = v != 0; }))
+        if (!read("ChatTop", [this](int v) { m_Chat.Top = v; }))
+            return false;
+        if (!read("ChatHeight", [this](int v) { m_Chat.Height = v; }))
+            return false;
+        if (!read("ChatWidth", [this](int v) { m_Chat.Width = v; }))
+            return false;
+        if (frmChat) {
+            frmChat->move(m_Chat.Left, m_Chat.Top);
+            frmChat->resize(m_Chat.Width, m_Chat.Height);
+        }
+        if (!read("ChatAlign", [this](int v) { ChatAlign = static_cast<uint8_t>(v); }))
+            return false;
+        if (!read("ChatDocked", [this](int v) {
+                if (v && frmChat)
+                    DockChat();
+            }))
+            return false;
+        if (!read("ChatVisible", [this](int v) {
+                if (v && frmChat)
+                    Menu_View_Chat->trigger();
+            }))
             return false;
         if (!read("MovesLeft", [this](int v) { frmMoves->move(v, frmMoves->y()); }))
             return false;
@@ -56,7 +73,10 @@ void TfrmMain::LoadLayout() {
             return false;
         if (!read("MovesAlign", [this](int v) { MovesAlign = static_cast<uint8_t>(v); }))
             return false;
-        if (!read("MovesDocked", [this](int v) { MovesDocked = v != 0; }))
+        if (!read("MovesDocked", [this](int v) {
+                if (v)
+                    DockMoves();
+            }))
             return false;
         if (!read("MovesVisible", [this](int v) {
                 if (v)
@@ -82,13 +102,19 @@ void TfrmMain::SaveLayout() {
     auto write = [&](const char* name, int value) { store->setValue(QString::fromLatin1(name), value); };
     write("FormLeft", x());
     write("FormTop", y());
+    if (frmChat) {
+        m_Chat.Left = frmChat->x();
+        m_Chat.Top = frmChat->y();
+        m_Chat.Height = frmChat->height();
+        m_Chat.Width = frmChat->width();
+    }
     write("ChatLeft", m_Chat.Left);
     write("ChatTop", m_Chat.Top);
     write("ChatHeight", m_Chat.Height);
     write("ChatWidth", m_Chat.Width);
-    write("ChatDocked", m_Chat.Docked);
-    write("ChatAlign", m_Chat.Align);
-    write("ChatVisible", m_Chat.Visible);
+    write("ChatDocked", ChatDocked);
+    write("ChatAlign", ChatAlign);
+    write("ChatVisible", frmChat && frmChat->isVisible());
     if (frmMoves) {
         write("MovesLeft", frmMoves->x());
         write("MovesTop", frmMoves->y());

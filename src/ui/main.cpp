@@ -3,6 +3,7 @@
 
 #include "AppPaths.h"
 #include "FormAbout.h"
+#include "FormChat.h"
 #include "FormGame.h"
 #include "FormMain.h"
 #include "FormMoves.h"
@@ -26,9 +27,10 @@ int main(int argc, char** argv) {
 
     TfrmMain frmMain;
     TfrmAbout frmAbout(&frmMain);
+    TfrmChat frmChat(&frmMain);
     TfrmGame frmGame(frmMain.Game, &frmMain);
     TfrmMoves frmMoves(&frmMain);
-    frmMain.SetForms(&frmAbout, &frmGame, &frmMoves);
+    frmMain.SetForms(&frmAbout, &frmGame, &frmMoves, &frmChat);
     SetMessagePresenter(std::make_unique<TMessageBoxPresenter>(&frmMain));
 
     frmMain.show();
