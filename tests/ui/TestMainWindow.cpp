@@ -4,6 +4,7 @@
 #include "AppPaths.h"
 #include "BoardGeometry.h"
 #include "FormAbout.h"
+#include "FormChat.h"
 #include "FormGame.h"
 #include "FormMain.h"
 #include "FormMoves.h"
@@ -16,6 +17,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
+#include <QMenuBar>
 #include <QProcess>
 #include <QPushButton>
 #include <QSettings>
@@ -491,6 +493,46 @@ TEST(SingleInstanceTest, ASecondCopyEndsWithoutTouchingTheFirstsFiles) {
 
     first.kill();
     first.waitForFinished();
+}
+
+} // namespace
+
+namespace {
+
+// The layout of the last run docks and shows the chat and moves windows again.
+TEST(LayoutDockingTest, TheStoredLayoutDocksAndShowsTheToolWindows) {
+    QTemporaryDir home;
+    qputenv("WINTERMOOT_HOME", home.path().toLocal8Bit());
+    {
+        auto store = AppPaths::LayoutStore();
+        const std::pair<const char*, int> values[] = { { "FormLeft", 10 }, { "FormTop", 20 },
+            { "ChatLeft", 0 }, { "ChatTop", 0 }, { "ChatHeight", 150 }, { "ChatWidth", 510 },
+            { "ChatAlign", 1 }, { "ChatDocked", 1 }, { "ChatVisible", 1 }, { "MovesLeft", 600 },
+            { "MovesTop", 0 }, { "MovesHeight", 400 }, { "MovesAlign", 3 }, { "MovesDocked", 1 },
+            { "MovesVisible", 1 }, { "HistoryLeft", 0 }, { "HistoryTop", 0 },
+            { "HistoryHeight", 300 }, { "HistoryWidth", 400 } };
+        for (const auto& [name, value] : values)
+            store->setValue(QString::fromLatin1(name), value);
+    }
+    TfrmMain main;
+    auto* chat = new TfrmChat(&main);
+    auto* moves = new TfrmMoves(&main);
+    main.SetForms(new TfrmAbout(&main), new TfrmGame(main.Game, &main), moves, chat);
+    main.show();
+    EXPECT_TRUE(main.ChatDocked);
+    EXPECT_TRUE(main.MovesDocked);
+    EXPECT_TRUE(chat->isVisible());
+    EXPECT_TRUE(moves->isVisible());
+    // The board sits below the chat at the top and right of the moves window at the left.
+    EXPECT_EQ(main.pnlBoard->geometry().topLeft() - QPoint(0, main.menuBar()->height()),
+        QPoint(moves->width(), chat->height()));
+    EXPECT_EQ(main.pnlBoard->size(), QSize(510, 510));
+    EXPECT_EQ(main.pos(), QPoint(10, 20));
+    ASSERT_TRUE(main.close());
+    auto store = AppPaths::LayoutStore();
+    EXPECT_EQ(store->value(QStringLiteral("ChatDocked")).toInt(), 1);
+    EXPECT_EQ(store->value(QStringLiteral("MovesAlign")).toInt(), 3);
+    EXPECT_EQ(store->value(QStringLiteral("ChatVisible")).toInt(), 1);
 }
 
 } // namespace

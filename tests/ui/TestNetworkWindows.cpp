@@ -12,8 +12,10 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QHostAddress>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
@@ -189,6 +191,49 @@ TEST_F(NetworkWindowsTest, ClosingWithTheLinkOpenDisconnectsFirstThenCloses) {
     ASSERT_TRUE(WaitFor([&] { return !Host->Main->isVisible(); }));
     ASSERT_TRUE(WaitFor([&] { return Shown("The connection to the game has been lost."); }));
     EXPECT_FALSE(Client->Chat->edtMessage->isEnabled());
+}
+
+} // namespace
+
+namespace {
+
+// A host window whose client sends bytes no peer would send.
+TEST(NetworkErrorWindowTest, AMalformedMessageEndsTheLinkWithE2AndTheHostWaitsAgain) {
+    QTemporaryDir home;
+    qputenv("WINTERMOOT_HOME", home.path().toLocal8Bit());
+    std::vector<std::string> boxes;
+    SetMessagePresenter(std::make_unique<TAnsweringPresenter>(boxes));
+    {
+        TCopy host;
+        TChessGame& game = host.Main->Game;
+        game.GameKind = gkHost;
+        game.WhitePlayer.Name = "Hanna";
+        setenv("WINTERMOOT_PORT", "0", 1);
+        ASSERT_TRUE(game.Connect(""));
+        unsetenv("WINTERMOOT_PORT");
+        QTcpSocket raw;
+        raw.connectToHost(QHostAddress::LocalHost, game.ListeningPort());
+        ASSERT_TRUE(raw.waitForConnected(5000));
+        raw.write(QByteArray::fromHex("02400104"));
+        raw.write(QByteArray(256, 'x'));
+        raw.write(QByteArray::fromHex("63"));
+        raw.flush();
+        QElapsedTimer timer;
+        timer.start();
+        auto shown = [&] {
+            for (const std::string& text : boxes)
+                if (text.find("An error occured on the network!") != std::string::npos)
+                    return true;
+            return false;
+        };
+        while (!shown() && timer.elapsed() < 10000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        EXPECT_TRUE(shown());
+        EXPECT_TRUE(host.Main->pnlStatus->isVisible());
+        EXPECT_EQ(host.Main->lblStatus->text(), host.Main->Values.Value(QStringLiteral("Stat03")));
+        EXPECT_FALSE(host.Chat->edtMessage->isEnabled());
+    }
+    SetMessagePresenter(nullptr);
 }
 
 } // namespace
