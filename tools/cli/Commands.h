@@ -16,6 +16,8 @@ int CmdRenderSets(const TArgs& args);
 int CmdDrawBench(const TArgs& args);
 int CmdHost(const TArgs& args);
 int CmdJoin(const TArgs& args);
+int CmdHistory(const TArgs& args);
+int CmdExport(const TArgs& args);
 
 // Runs `body` inside a QGuiApplication, on the offscreen platform unless QT_QPA_PLATFORM names
 // another, and returns its status. The board view needs one for its fonts.

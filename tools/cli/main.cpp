@@ -49,6 +49,13 @@ const TCommand Commands[] = {
     { "join", CmdJoin,
         "join ADDRESS [--port N] [--name NAME] [--level L] [--depth D]\n"
         "                            joins a hosted network game and plays it as the computer" },
+    { "history", CmdHistory,
+        "history [FILE]            the games of the history (the user's own by default): number,\n"
+        "                            date, white, black, result and moves, tab-separated" },
+    { "export", CmdExport,
+        "export [--pgn] [--history FILE] (INDEX | --all) OUT\n"
+        "                            writes game INDEX of the history as text, or as PGN;\n"
+        "                            --all --pgn writes every game to one PGN file" },
 };
 
 void PrintHelp(std::ostream& out) {

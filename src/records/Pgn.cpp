@@ -1,0 +1,159 @@
+#include "Pgn.h"
+
+#include "GameExport.h"
+#include "MoveNotation.h"
+#include "Perft.h"
+
+#include <algorithm>
+
+namespace {
+
+// Movetext lines stay below 80 columns.
+constexpr size_t MaxLineLength = 79;
+
+std::string PieceSan(int kind) {
+    return PieceLetter(kind, DefaultPieceLetters);
+}
+
+// The file, rank or both of the origin when another legal move of the same kind of piece goes
+// to the same square; nothing otherwise.
+std::string Disambiguation(const TChessBoard& board, const std::vector<TMoveSquares>& legal,
+    TPoint from, TPoint to, TPieceKind kind) {
+    bool ambiguous = false;
+    bool sameFile = false;
+    bool sameRank = false;
+    for (const TMoveSquares& m : legal) {
+        if (m.To != to || m.From == from || board.PieceAt(m.From)->Kind != kind)
+            continue;
+        ambiguous = true;
+        sameFile = sameFile || m.From.X == from.X;
+        sameRank = sameRank || m.From.Y == from.Y;
+    }
+    const std::string square = SquareName(from);
+    if (!ambiguous)
+        return {};
+    if (!sameFile)
+        return square.substr(0, 1);
+    if (!sameRank)
+        return square.substr(1, 1);
+    return square;
+}
+
+// The SAN of a legal move before it is played, without promotion and check marks.
+std::string SanBeforeMove(
+    const TChessBoard& board, const std::vector<TMoveSquares>& legal, TPoint from, TPoint to) {
+    const TPiece& mover = *board.PieceAt(from);
+    if (mover.Kind == pkKing && std::abs(to.X - from.X) == 2)
+        return to.X == 3 ? "O-O-O" : "O-O";
+    const std::string target = SquareName(to);
+    if (mover.Kind == pkPawn) {
+        // A pawn changes file only by capturing, en passant included.
+        if (from.X != to.X)
+            return SquareName(from).substr(0, 1) + "x" + target;
+        return target;
+    }
+    std::string san = PieceSan(mover.Kind) + Disambiguation(board, legal, from, to, mover.Kind);
+    if (board.PieceAt(to))
+        san += 'x';
+    return san + target;
+}
+
+} // namespace
+
+std::vector<std::string> SanMoves(const TMoveList& moves) {
+    std::vector<std::string> sans;
+    TChessBoard board;
+    TPieceColour side = pcWhite;
+    for (const TMoveRecord* move = moves.First(); move; move = move->Next) {
+        const TPoint from = move->From;
+        const TPoint to = move->To;
+        if (!OnBoard(from) || !OnBoard(to))
+            break;
+        const TPiece* mover = board.PieceAt(from);
+        if (!mover || mover->Colour != side)
+            break;
+        const std::vector<TMoveSquares> legal = LegalMoves(board, side);
+        const bool isLegal = std::any_of(legal.begin(), legal.end(),
+            [&](const TMoveSquares& m) { return m.From == from && m.To == to; });
+        if (!isLegal)
+            break;
+        std::string san = SanBeforeMove(board, legal, from, to);
+        const TMoveResult flags = board.MovePiece(from, to, true);
+        if (flags & mrInvalid)
+            break;
+        if (flags & mrPromotion) {
+            const uint8_t kind = move->PromotionKind >= pkRook && move->PromotionKind <= pkQueen
+                ? move->PromotionKind
+                : uint8_t(pkQueen);
+            board.Promote(to, kind);
+            san += '=';
+            san += PieceSan(kind);
+        }
+        const TPieceColour opponent = Opponent(side);
+        if (board.InCheck(opponent))
+            san += board.HasNoLegalMove(opponent) ? '#' : '+';
+        sans.push_back(std::move(san));
+        side = opponent;
+    }
+    return sans;
+}
+
+std::string PgnTagValue(const std::string& value) {
+    std::string escaped;
+    for (const char c : value) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '\\' || c == '"')
+            escaped += '\\';
+        escaped += (byte < 0x20 || byte == 0x7F) ? ' ' : c;
+    }
+    return escaped;
+}
+
+std::string GamePgn(const TGameInfo& game) {
+    auto tag = [](const char* name, const std::string& value) {
+        return std::string("[") + name + " \"" + PgnTagValue(value) + "\"]\n";
+    };
+    auto name
+        = [](const std::string& player) { return player.empty() ? std::string("?") : player; };
+    const std::string result = ResultToken(game.Result);
+    const std::vector<std::string> sans = SanMoves(game.Moves);
+
+    std::string text = tag("Event", "Wintermoot game");
+    text += tag("Site", "?");
+    text += tag("Date", DateTag(game.Date));
+    text += tag("Round", "-");
+    text += tag("White", name(game.White));
+    text += tag("Black", name(game.Black));
+    text += tag("Result", result);
+    text += tag("WhiteTime", std::to_string(game.WhiteTime));
+    text += tag("BlackTime", std::to_string(game.BlackTime));
+    text += tag("PlyCount", std::to_string(sans.size()));
+    text += '\n';
+
+    std::vector<std::string> tokens;
+    for (size_t i = 0; i < sans.size(); ++i) {
+        if (i % 2 == 0)
+            tokens.push_back(std::to_string(i / 2 + 1) + ".");
+        tokens.push_back(sans[i]);
+    }
+    if (sans.size() < game.Moves.Count()) {
+        std::string comment(1, '{');
+        comment += std::to_string(game.Moves.Count() - sans.size());
+        comment += " recorded moves could not be replayed}";
+        tokens.push_back(comment);
+    }
+    tokens.push_back(result);
+
+    std::string line;
+    for (const std::string& token : tokens) {
+        if (!line.empty() && line.size() + 1 + token.size() > MaxLineLength) {
+            text += line + '\n';
+            line.clear();
+        }
+        if (!line.empty())
+            line += ' ';
+        line += token;
+    }
+    text += line + '\n';
+    return text;
+}

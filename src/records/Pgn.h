@@ -1,0 +1,18 @@
+#pragma once
+
+// Standard algebraic notation and PGN for the games of the history.
+
+#include "UnitHistory.h"
+
+#include <string>
+#include <vector>
+
+// The SAN of each move of the game, replayed from the initial position on a TChessBoard; stops
+// (and answers what it has) at a move the board refuses: a square off the board, a piece of the
+// side not to move, or a move that is not legal. A promotion whose record holds no piece kind
+// (moves read from the oldest file version) is taken to be to a queen.
+std::vector<std::string> SanMoves(const TMoveList& moves);
+// One game: tags, empty line, wrapped movetext, result. Lines end with LF.
+std::string GamePgn(const TGameInfo& game);
+// A tag value between the quotes: backslash and quote escaped, control characters as spaces.
+std::string PgnTagValue(const std::string& value);

@@ -1,0 +1,290 @@
+#include "UnitHistory.h"
+
+#include "GameExport.h"
+#include "Pgn.h"
+#include "StreamIO.h"
+#include "TextCodec.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <sstream>
+
+namespace {
+
+// Day counts of 1 January 0001 and 1 January 10000: the range of dates a record can hold.
+constexpr double MinDays = -693593;
+constexpr double MaxDays = 2958466;
+constexpr qint64 MillisecondsPerDay = 86400000;
+const QDate Epoch(1899, 12, 30);
+
+// A history is read into memory whole; a file larger than this is not a history.
+constexpr qint64 MaxFileSize = qint64(1) << 30;
+constexpr size_t MagicLength = 15;
+constexpr size_t HeaderTextSize = 4 + MagicLength;
+// A file without the magic has no version; its moves are read with the 17-byte layout.
+constexpr uint16_t HeaderlessVersion = 100;
+
+bool StartsWithMagic(const std::string& bytes) {
+    if (bytes.size() < HeaderTextSize)
+        return false;
+    const char length[4] = { char(MagicLength), 0, 0, 0 };
+    return std::memcmp(bytes.data(), length, 4) == 0
+        && bytes.compare(4, MagicLength, THistory::Magic) == 0;
+}
+
+void WriteDate(std::ostream& out, double date) {
+    uint64_t bits = 0;
+    std::memcpy(&bits, &date, sizeof bits);
+    uint8_t bytes[8];
+    for (int i = 0; i < 8; ++i)
+        bytes[i] = uint8_t(bits >> (8 * i));
+    WriteBytes(out, bytes, 8);
+}
+
+double ReadDate(std::istream& in) {
+    uint8_t bytes[8];
+    ReadBytes(in, bytes, 8);
+    uint64_t bits = 0;
+    for (int i = 0; i < 8; ++i)
+        bits |= uint64_t(bytes[i]) << (8 * i);
+    double date = 0;
+    std::memcpy(&date, &bits, sizeof date);
+    return date;
+}
+
+// Reads the game entries of a file held in memory, appending each game only once it has been
+// read whole. Lengths and counts are checked against the bytes left before anything is
+// allocated for them.
+class THistoryReader {
+public:
+    THistoryReader(const std::string& bytes, uint16_t version, size_t start)
+        : m_In(bytes)
+        , m_Size(bytes.size())
+        , m_Version(version) {
+        m_In.seekg(std::streamoff(start));
+    }
+
+    int32_t ReadCount() { return ReadI32(m_In); }
+
+    std::unique_ptr<TGameInfo> ReadGame() {
+        auto game = std::make_unique<TGameInfo>();
+        game->Date = ReadDate(m_In);
+        game->White = DecodeStoredText(ReadText(m_In, Left()));
+        game->Black = DecodeStoredText(ReadText(m_In, Left()));
+        game->WhiteTime = ReadI32(m_In);
+        game->BlackTime = ReadI32(m_In);
+        game->Result = ReadByte(m_In);
+
+        const std::streamoff movesAt = m_In.tellg();
+        const size_t moveCount = size_t(ReadI32(m_In)) & 0xFFFF;
+        const size_t moveSize = m_Version > 100 ? 19 : 17;
+        if (moveCount * moveSize > size_t(Left()))
+            throw EStreamError("move count larger than the data");
+        m_In.seekg(movesAt);
+        game->Moves.LoadFromStream(m_In, m_Version);
+        return game;
+    }
+
+private:
+    int32_t Left() {
+        const std::streamoff at = m_In.tellg();
+        if (at < 0)
+            throw EStreamError("unreadable position");
+        return int32_t(std::min<size_t>(m_Size - size_t(at), INT32_MAX));
+    }
+
+    std::istringstream m_In;
+    size_t m_Size;
+    uint16_t m_Version;
+};
+
+} // namespace
+
+double EncodeDate(const QDateTime& dateTime) {
+    if (!dateTime.isValid())
+        return 0;
+    const QDateTime local = dateTime.toLocalTime();
+    const double days = double(Epoch.daysTo(local.date()));
+    const double fraction = double(local.time().msecsSinceStartOfDay()) / MillisecondsPerDay;
+    return days >= 0 ? days + fraction : days - fraction;
+}
+
+QDateTime DecodeDate(double days) {
+    if (!std::isfinite(days) || days < MinDays || days >= MaxDays)
+        return {};
+    const double whole = std::trunc(days);
+    qint64 milliseconds = std::llround(std::fabs(days - whole) * MillisecondsPerDay);
+    milliseconds = std::min(milliseconds, MillisecondsPerDay - 1);
+    const QDate date = Epoch.addDays(qint64(whole));
+    return QDateTime(date, QTime::fromMSecsSinceStartOfDay(int(milliseconds)), Qt::LocalTime);
+}
+
+bool WriteFileAtomically(const QString& fileName, const std::string& bytes) {
+    // Unbuffered, so that a short write (a full disk) shows in the count written: a buffered
+    // QSaveFile can commit a file cut short by a flush that wrote only part of the buffer.
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return false;
+    if (file.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size())) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
+THistory::THistory() = default;
+
+THistory::~THistory() {
+    Clear();
+}
+
+void THistory::Append(TGameInfo* game) {
+    game->Prev = m_Last;
+    game->Next = nullptr;
+    if (m_Last)
+        m_Last->Next = game;
+    else
+        m_First = game;
+    m_Last = game;
+    ++m_Count;
+}
+
+bool THistory::AddGame(const std::string& white, const std::string& black, double date,
+    int32_t whiteTime, int32_t blackTime, uint8_t result, const TMoveList& moves) {
+    if (m_Count == INT32_MAX)
+        return false;
+    auto game = std::make_unique<TGameInfo>();
+    game->Date = date;
+    game->White = white;
+    game->Black = black;
+    game->WhiteTime = whiteTime;
+    game->BlackTime = blackTime;
+    game->Result = result;
+    game->Moves.Assign(moves);
+    Append(game.release());
+    return true;
+}
+
+TGameInfo* THistory::GetGame(uint16_t position) const {
+    if (position == 0 || position > m_Count)
+        return nullptr;
+    TGameInfo* game = m_First;
+    for (uint16_t i = 1; i < position; ++i)
+        game = game->Next;
+    return game;
+}
+
+bool THistory::DeleteGame(uint16_t position) {
+    TGameInfo* game = GetGame(position);
+    if (!game)
+        return false;
+    if (game->Prev)
+        game->Prev->Next = game->Next;
+    else
+        m_First = game->Next;
+    if (game->Next)
+        game->Next->Prev = game->Prev;
+    else
+        m_Last = game->Prev;
+    delete game;
+    --m_Count;
+    return true;
+}
+
+void THistory::Clear() {
+    TGameInfo* game = m_First;
+    while (game) {
+        TGameInfo* next = game->Next;
+        delete game;
+        game = next;
+    }
+    m_First = m_Last = nullptr;
+    m_Count = 0;
+}
+
+bool THistory::SaveToFile(const QString& fileName) const {
+    std::ostringstream out;
+    WriteText(out, Magic);
+    WriteU16(out, FileVersion);
+    WriteI32(out, m_Count);
+    for (const TGameInfo* game = m_First; game; game = game->Next) {
+        WriteDate(out, game->Date);
+        WriteText(out, game->White);
+        WriteText(out, game->Black);
+        WriteI32(out, game->WhiteTime);
+        WriteI32(out, game->BlackTime);
+        WriteByte(out, game->Result);
+        game->Moves.SaveToStream(out);
+    }
+    return WriteFileAtomically(fileName, out.str());
+}
+
+bool THistory::LoadFromFile(const QString& fileName) {
+    return LoadFromFile(fileName, nullptr);
+}
+
+bool THistory::LoadFromFile(const QString& fileName, bool* damaged) {
+    if (damaged)
+        *damaged = false;
+    Clear();
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly) || file.size() > MaxFileSize)
+        return false;
+    const QByteArray data = file.read(file.size());
+    const std::string bytes(data.constData(), size_t(data.size()));
+
+    uint16_t version = HeaderlessVersion;
+    size_t start = 0;
+    if (StartsWithMagic(bytes)) {
+        if (bytes.size() < HeaderTextSize + 2) {
+            if (damaged)
+                *damaged = true;
+            return false;
+        }
+        version
+            = uint16_t(uint8_t(bytes[HeaderTextSize]) | uint8_t(bytes[HeaderTextSize + 1]) << 8);
+        if (version < MinFileVersion || version > FileVersion)
+            return false;
+        start = HeaderTextSize + 2;
+    }
+
+    THistoryReader reader(bytes, version, start);
+    try {
+        const int32_t count = reader.ReadCount();
+        // No game entry can be empty, so a count the data cannot hold ends at the first game
+        // that breaks off; a negative count is no history this program wrote.
+        if (count < 0)
+            throw EStreamError("negative game count");
+        for (int32_t i = 0; i < count; ++i)
+            Append(reader.ReadGame().release());
+    } catch (const std::exception&) {
+        if (damaged)
+            *damaged = true;
+        return false;
+    }
+    return true;
+}
+
+bool THistory::ExportGame(uint16_t position, const QString& fileName) const {
+    const TGameInfo* game = GetGame(position);
+    return game && WriteFileAtomically(fileName, GameExportText(*game));
+}
+
+bool THistory::ExportPgn(uint16_t position, const QString& fileName) const {
+    const TGameInfo* game = GetGame(position);
+    return game && WriteFileAtomically(fileName, GamePgn(*game));
+}
+
+bool THistory::ExportAllPgn(const QString& fileName) const {
+    std::string text;
+    for (const TGameInfo* game = m_First; game; game = game->Next) {
+        if (!text.empty())
+            text += '\n';
+        text += GamePgn(*game);
+    }
+    return WriteFileAtomically(fileName, text);
+}

@@ -1,0 +1,201 @@
+// wintermoot-cli history and export, run as a user would, on history files the tests write.
+
+#include "GameExport.h"
+#include "Pgn.h"
+#include "UnitHistory.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <spawn.h>
+#include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+
+struct CliResult {
+    int Status = -1;
+    std::string Out;
+    std::string Err;
+};
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+CliResult RunCli(const std::vector<std::string>& args) {
+    char outPath[] = "/tmp/wm-cli-out-XXXXXX";
+    char errPath[] = "/tmp/wm-cli-err-XXXXXX";
+    const int outFd = mkstemp(outPath);
+    const int errFd = mkstemp(errPath);
+    CliResult result;
+    if (outFd < 0 || errFd < 0)
+        return result;
+    std::vector<std::string> argStrings { WINTERMOOT_CLI };
+    argStrings.insert(argStrings.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& a : argStrings)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, outFd, STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, errFd, STDERR_FILENO);
+    pid_t pid = 0;
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
+        int status = 0;
+        waitpid(pid, &status, 0);
+        result.Status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    close(outFd);
+    close(errFd);
+    result.Out = ReadFile(outPath);
+    result.Err = ReadFile(errPath);
+    unlink(outPath);
+    unlink(errPath);
+    return result;
+}
+
+void AddMoves(TMoveList& list, std::initializer_list<const char*> moves) {
+    for (const char* m : moves) {
+        list.Add(pkPawn, MakePoint(m[0] - 'a' + 1, m[1] - '0'),
+            MakePoint(m[2] - 'a' + 1, m[3] - '0'), 0, 0);
+    }
+}
+
+// Every test runs with WINTERMOOT_HOME set to a fresh folder, so no real user file is read.
+class CliHistoryTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(Home.isValid());
+        setenv("WINTERMOOT_HOME", Home.path().toLocal8Bit().constData(), 1);
+        TMoveList mate;
+        AddMoves(mate, { "e2e4", "f7f6", "d2d4", "g7g5" });
+        mate.Add(pkQueen, MakePoint(4, 1), MakePoint(8, 5), 0, mrCheck | mrGameOver);
+        Sample.AddGame("Anna", "Bo\tB", EncodeDate(QDateTime(QDate(2005, 3, 9), QTime(14, 30))), 75,
+            9, grWhiteWon, mate);
+        Sample.AddGame("Zoë", "Computer", EncodeDate(QDateTime(QDate(2024, 12, 31), QTime(23, 5))),
+            0, 0, grBlackForfeited, TMoveList());
+        ASSERT_TRUE(Sample.SaveToFile(QString::fromStdString(HistoryPath())));
+    }
+
+    void TearDown() override { unsetenv("WINTERMOOT_HOME"); }
+
+    std::string HistoryPath() const { return Home.filePath("history.dat").toStdString(); }
+    std::string Path(const char* name) const { return Home.filePath(name).toStdString(); }
+
+    QTemporaryDir Home;
+    THistory Sample;
+};
+
+const char* const SampleListing = "1\t2005-03-09 14:30\tAnna\tBo B\tWhite won\t5\n"
+                                  "2\t2024-12-31 23:05\tZoë\tComputer\tBlack forfeited\t0\n";
+
+TEST_F(CliHistoryTest, ListsTheGamesOfTheNamedFile) {
+    ASSERT_TRUE(QFile::rename(Home.filePath("history.dat"), Home.filePath("other.dat")));
+    const CliResult r = RunCli({ "history", Path("other.dat") });
+    EXPECT_EQ(r.Status, 0) << r.Err;
+    EXPECT_EQ(r.Out, SampleListing);
+}
+
+TEST_F(CliHistoryTest, DefaultFileIsInWintermootHome) {
+    const CliResult r = RunCli({ "history" });
+    EXPECT_EQ(r.Status, 0) << r.Err;
+    EXPECT_EQ(r.Out, SampleListing);
+}
+
+TEST_F(CliHistoryTest, DefaultFileFollowsXdgDataHomeWithoutWintermootHome) {
+    unsetenv("WINTERMOOT_HOME");
+    ASSERT_TRUE(QDir(Home.path()).mkpath("data/Wintermoot"));
+    ASSERT_TRUE(
+        QFile::copy(Home.filePath("history.dat"), Home.filePath("data/Wintermoot/history.dat")));
+    setenv("XDG_DATA_HOME", Home.filePath("data").toLocal8Bit().constData(), 1);
+    const CliResult r = RunCli({ "history" });
+    unsetenv("XDG_DATA_HOME");
+    EXPECT_EQ(r.Status, 0) << r.Err;
+    EXPECT_EQ(r.Out, SampleListing);
+}
+
+TEST_F(CliHistoryTest, DamagedFileListsTheCompleteGamesAndSaysWhere) {
+    const std::string bytes = ReadFile(HistoryPath());
+    std::ofstream(Path("cut.dat"), std::ios::binary) << bytes.substr(0, bytes.size() - 3);
+    const CliResult r = RunCli({ "history", Path("cut.dat") });
+    EXPECT_EQ(r.Status, 2);
+    EXPECT_EQ(r.Out, "1\t2005-03-09 14:30\tAnna\tBo B\tWhite won\t5\n");
+    EXPECT_NE(r.Err.find("history file damaged after game 1"), std::string::npos) << r.Err;
+}
+
+TEST_F(CliHistoryTest, ExportsTheTextOfOneGame) {
+    const CliResult r = RunCli({ "export", "1", Path("game.txt") });
+    EXPECT_EQ(r.Status, 0) << r.Err;
+    EXPECT_EQ(ReadFile(Path("game.txt")), GameExportText(*Sample.First()));
+    EXPECT_NE(
+        ReadFile(Path("game.txt")).find("1.Pe4 Pf6 2.Pd4 Pg5 3.Qh5# 1-0\r\n"), std::string::npos);
+}
+
+TEST_F(CliHistoryTest, ExportsPgnOfOneGameOrOfAll) {
+    ASSERT_TRUE(QFile::rename(Home.filePath("history.dat"), Home.filePath("other.dat")));
+    CliResult r
+        = RunCli({ "export", "--pgn", "--history", Path("other.dat"), "2", Path("two.pgn") });
+    EXPECT_EQ(r.Status, 0) << r.Err;
+    EXPECT_EQ(ReadFile(Path("two.pgn")), GamePgn(*Sample.Last()));
+    r = RunCli({ "export", "--history", Path("other.dat"), "--pgn", "--all", Path("all.pgn") });
+    EXPECT_EQ(r.Status, 0) << r.Err;
+    EXPECT_EQ(ReadFile(Path("all.pgn")), GamePgn(*Sample.First()) + "\n" + GamePgn(*Sample.Last()));
+}
+
+struct FailureRow {
+    const char* Name;
+    std::vector<std::string> Args; // "@" stands for the test's folder
+    const char* Message;
+};
+
+class CliHistoryFailureTest : public CliHistoryTest,
+                              public ::testing::WithParamInterface<FailureRow> { };
+
+TEST_P(CliHistoryFailureTest, ClearMessageAndStatusTwo) {
+    std::ofstream(Path("foreign.dat"), std::ios::binary)
+        << std::string("\x0f\0\0\0WintermootGames\x66\0\0\0\0\0", 25);
+    std::vector<std::string> args;
+    for (std::string arg : GetParam().Args) {
+        if (arg.rfind("@", 0) == 0)
+            arg = Home.path().toStdString() + arg.substr(1);
+        args.push_back(arg);
+    }
+    const CliResult r = RunCli(args);
+    EXPECT_EQ(r.Status, 2);
+    EXPECT_NE(r.Err.find(GetParam().Message), std::string::npos) << r.Err;
+    EXPECT_FALSE(QFile::exists(Home.filePath("out")));
+}
+
+INSTANTIATE_TEST_SUITE_P(Failures, CliHistoryFailureTest,
+    ::testing::Values(
+        FailureRow { "MissingHistory", { "history", "@/absent.dat" }, "no history file" },
+        FailureRow { "VersionNotRead", { "history", "@/foreign.dat" }, "not a game history" },
+        FailureRow { "FolderAsHistory", { "history", "@" }, "cannot read" },
+        FailureRow {
+            "IndexAboveCount", { "export", "3", "@/out" }, "no game 3: the history holds 2" },
+        FailureRow { "IndexZero", { "export", "0", "@/out" }, "INDEX must be a whole number" },
+        FailureRow { "IndexNotANumber", { "export", "two", "@/out" }, "INDEX must be" },
+        FailureRow { "AllWithoutPgn", { "export", "--all", "@/out" }, "add --pgn" },
+        FailureRow { "MissingOut", { "export", "1" }, "usage" },
+        FailureRow { "UnwritableOut", { "export", "1", "@/no/such/folder" }, "cannot write" },
+        FailureRow {
+            "UnwritablePgnOut", { "export", "--pgn", "--all", "@/no/folder" }, "cannot write" },
+        FailureRow { "MissingHistoryForExport", { "export", "--history", "@/absent", "1", "@/out" },
+            "no history file" }),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+} // namespace
