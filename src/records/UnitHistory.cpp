@@ -157,6 +157,12 @@ bool THistory::AddGame(const std::string& white, const std::string& black, doubl
     int32_t whiteTime, int32_t blackTime, uint8_t result, const TMoveList& moves) {
     if (m_Count == INT32_MAX)
         return false;
+    // A move the reader would refuse would make the saved file end at this game.
+    for (const TMoveRecord* r = moves.First(); r; r = r->Next) {
+        if (!OnBoard(r->From) || !OnBoard(r->To) || r->Kind > pkKing
+            || ((r->Flags & mrPromotion) && r->PromotionKind > pkQueen))
+            return false;
+    }
     auto game = std::make_unique<TGameInfo>();
     game->Date = date;
     game->White = white;

@@ -52,6 +52,8 @@ public:
     THistory(const THistory&) = delete;
     THistory& operator=(const THistory&) = delete;
 
+    // Appends the game with its own copy of the moves. False, and nothing added, for a move
+    // that could not be read back from the file (a square off the board, a bad piece kind).
     bool AddGame(const std::string& white, const std::string& black, double date, int32_t whiteTime,
         int32_t blackTime, uint8_t result, const TMoveList& moves);
     bool DeleteGame(uint16_t position); // 1-based

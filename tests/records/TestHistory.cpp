@@ -319,6 +319,18 @@ TEST_F(HistoryTest, AddedGameOwnsACopyOfTheMoves) {
     EXPECT_EQ(history.First()->Moves.Item(1)->To, Sq("e5"));
 }
 
+TEST_F(HistoryTest, GameWithAnUnreadableMoveIsNotAdded) {
+    THistory history;
+    TMoveList moves;
+    Record(moves, { "e2e4" });
+    moves.Add(pkPawn, Sq("e7"), MakePoint(5, 9), 0, 0);
+    EXPECT_FALSE(history.AddGame("W", "B", 0, 0, 0, grTied, moves));
+    moves.Delete(1);
+    moves.Add(7, Sq("e7"), Sq("e5"), 0, 0);
+    EXPECT_FALSE(history.AddGame("W", "B", 0, 0, 0, grTied, moves));
+    EXPECT_EQ(history.Count(), 0);
+}
+
 TEST_F(HistoryTest, EveryTruncationKeepsTheCompleteGames) {
     THistory history;
     AddSampleGames(history);
