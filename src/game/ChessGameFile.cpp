@@ -82,7 +82,9 @@ bool TChessGame::SaveGame(const QString& fileName) {
     const std::string bytes = out.str();
 
     QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
+    // Unbuffered, so that a write the disk cannot take fails here; a buffered save file can
+    // commit a file cut short and report success.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return false;
     if (file.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size())) {
         file.cancelWriting();
