@@ -1,0 +1,381 @@
+#include "FormHistory.h"
+
+#include "FormMain.h"
+#include "FormMoves.h"
+#include "TextCodec.h"
+#include "UnitHistory.h"
+#include "UnitMessages.h"
+
+#include <QCheckBox>
+#include <QEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFontMetrics>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLocale>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <cstdlib>
+#include <limits>
+
+namespace {
+
+constexpr int FormWidth = 565;
+constexpr int FormHeight = 260;
+constexpr int FormMinimumHeight = 147;
+constexpr int RowHeight = 18;
+constexpr int PanelHeight = 33;
+constexpr int CloseMargin = 4;
+constexpr int ColumnWidths[] = { 71, 116, 114, 81, 78, 111 };
+constexpr int ColumnCount = 6;
+// The room a cell leaves around its text.
+constexpr int DatePadding = 10;
+
+const QString TextFilter = QStringLiteral("Text file (*.txt)");
+const QString PgnFilter = QStringLiteral("PGN file (*.pgn)");
+
+// The key in the main window's display texts of each result code, in code order.
+const char* const ResultKeys[] = { "Res06", "Res08", "Res07", "Res10", "Res09", "Res11" };
+
+// A save dialog offering the text and PGN forms. Choosing the other form changes the suffix of
+// the name typed so far along with it.
+QString ChooseExportFile(QWidget* parent, const QString& proposed, QString* selectedFilter) {
+    QFileDialog dialog(parent);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilters({ TextFilter, PgnFilter });
+    dialog.setDefaultSuffix(QStringLiteral("txt"));
+    dialog.selectFile(proposed);
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& f) {
+        const QString suffix = f == PgnFilter ? QStringLiteral("pgn") : QStringLiteral("txt");
+        dialog.setDefaultSuffix(suffix);
+        const QFileInfo typed(dialog.selectedFiles().value(0));
+        const QString oldSuffix = typed.suffix().toLower();
+        if (oldSuffix == QLatin1String("txt") || oldSuffix == QLatin1String("pgn"))
+            dialog.selectFile(typed.completeBaseName() + QLatin1Char('.') + suffix);
+    });
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    if (selectedFilter)
+        *selectedFilter = dialog.selectedNameFilter();
+    return dialog.selectedFiles().value(0);
+}
+
+QTableWidgetItem* CellItem(const QString& text) {
+    auto* item = new QTableWidgetItem(text);
+    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+    return item;
+}
+
+QString StoredName(const std::string& name) {
+    return QString::fromStdString(DecodeStoredText(name));
+}
+
+} // namespace
+
+TfrmHistory::TfrmHistory(THistory& history, TfrmMain& main, QWidget* parent)
+    : QDialog(parent)
+    , m_History(history)
+    , m_Main(main) {
+    setObjectName(QStringLiteral("frmHistory"));
+    setWindowTitle(QStringLiteral("Games history"));
+    setMinimumSize(FormWidth, FormMinimumHeight);
+    resize(FormWidth, FormHeight);
+
+    stgHistory = new QTableWidget(1, ColumnCount, this);
+    stgHistory->setObjectName(QStringLiteral("stgHistory"));
+    stgHistory->setHorizontalHeaderLabels({ QStringLiteral("Date"), QStringLiteral("White player"),
+        QStringLiteral("Black player"), QStringLiteral("White's time"),
+        QStringLiteral("Black's time"), QStringLiteral("Result") });
+    stgHistory->verticalHeader()->hide();
+    stgHistory->verticalHeader()->setMinimumSectionSize(1);
+    stgHistory->verticalHeader()->setDefaultSectionSize(RowHeight);
+    stgHistory->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    stgHistory->horizontalHeader()->setMinimumSectionSize(1);
+    stgHistory->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    stgHistory->horizontalHeader()->setStretchLastSection(false);
+    stgHistory->horizontalHeader()->setSectionsClickable(false);
+    for (int column = 0; column < ColumnCount; ++column)
+        stgHistory->setColumnWidth(column, ColumnWidths[column]);
+    stgHistory->setShowGrid(true);
+    stgHistory->setWordWrap(false);
+    stgHistory->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    stgHistory->setSelectionBehavior(QAbstractItemView::SelectRows);
+    stgHistory->setSelectionMode(QAbstractItemView::SingleSelection);
+    stgHistory->setTabKeyNavigation(false);
+
+    pnlBottom = new QWidget(this);
+    pnlBottom->setObjectName(QStringLiteral("pnlBottom"));
+    pnlBottom->setFixedHeight(PanelHeight);
+    btnSaveToFile = new QPushButton(QStringLiteral("Save to file"), pnlBottom);
+    btnSaveToFile->setObjectName(QStringLiteral("btnSaveToFile"));
+    btnSaveToFile->setGeometry(4, 4, 105, 25);
+    btnSaveToFile->setAutoDefault(false);
+    btnDelete = new QPushButton(QStringLiteral("Remove game"), pnlBottom);
+    btnDelete->setObjectName(QStringLiteral("btnDelete"));
+    btnDelete->setGeometry(116, 4, 105, 25);
+    btnDelete->setAutoDefault(false);
+    chkShowMoves = new QCheckBox(QStringLiteral("Show moves list"), pnlBottom);
+    chkShowMoves->setObjectName(QStringLiteral("chkShowMoves"));
+    chkShowMoves->setGeometry(228, 9, 205, 17);
+    btnClose = new QPushButton(QStringLiteral("Close"), pnlBottom);
+    btnClose->setObjectName(QStringLiteral("btnClose"));
+    btnClose->setGeometry(FormWidth - 81 - CloseMargin, 4, 81, 25);
+    btnClose->setDefault(true);
+    pnlBottom->installEventFilter(this);
+
+    // The grid fills the window above the panel; the moves window, while it is taken in, sits at
+    // the grid's right.
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    m_MovesLayout = new QHBoxLayout;
+    m_MovesLayout->setContentsMargins(0, 0, 0, 0);
+    m_MovesLayout->setSpacing(0);
+    m_MovesLayout->addWidget(stgHistory, 1);
+    layout->addLayout(m_MovesLayout, 1);
+    layout->addWidget(pnlBottom);
+
+    connect(stgHistory, &QTableWidget::currentCellChanged, this,
+        [this](int row, int, int previousRow, int) {
+            if (!m_Refreshing && row != previousRow)
+                stgHistoryClick();
+        });
+    connect(btnSaveToFile, &QPushButton::clicked, this, &TfrmHistory::btnSaveToFileClick);
+    connect(btnDelete, &QPushButton::clicked, this, &TfrmHistory::btnDeleteClick);
+    connect(chkShowMoves, &QCheckBox::toggled, this, &TfrmHistory::chkShowMovesClick);
+    connect(btnClose, &QPushButton::clicked, this, &QDialog::accept);
+
+    ChooseSaveFile = [this](const QString& proposed, QString* selectedFilter) {
+        return ChooseExportFile(this, proposed, selectedFilter);
+    };
+
+    RefreshList();
+}
+
+bool TfrmHistory::ShowHistory() {
+    return exec() == QDialog::Accepted;
+}
+
+void TfrmHistory::RefreshList() {
+    const int remembered = std::max(stgHistory->currentRow(), 0);
+    m_Refreshing = true;
+    stgHistory->clearContents();
+    stgHistory->setRowCount(1);
+    int row = 0;
+    const QLocale locale = QLocale::system();
+    const QFontMetrics metrics(stgHistory->font());
+    int dateWidth = 0;
+    for (const TGameInfo* game = m_History.First(); game; game = game->Next, ++row) {
+        if (row > 0)
+            stgHistory->insertRow(row);
+        const QDateTime date = DecodeDate(game->Date);
+        const QString result = game->Result < std::size(ResultKeys)
+            ? m_Main.Values.Value(QLatin1String(ResultKeys[game->Result]))
+            : QString();
+        const QString cells[ColumnCount] = {
+            date.isValid() ? locale.toString(date.date(), QLocale::ShortFormat) : QString(),
+            StoredName(game->White),
+            StoredName(game->Black),
+            TimeText(game->WhiteTime),
+            TimeText(game->BlackTime),
+            result,
+        };
+        for (int column = 0; column < ColumnCount; ++column)
+            stgHistory->setItem(row, column, CellItem(cells[column]));
+        dateWidth = std::max(dateWidth, metrics.horizontalAdvance(cells[0]));
+    }
+    // A date is never cut short: its column grows to the widest date of the system's format.
+    stgHistory->setColumnWidth(0, std::max(ColumnWidths[0], dateWidth + DatePadding));
+    const int rows = stgHistory->rowCount();
+    SelectRow(remembered < rows ? remembered : rows - 1);
+    m_Refreshing = false;
+}
+
+int TfrmHistory::SelectedPosition() const {
+    const int row = stgHistory->currentRow();
+    return row < 0 ? 0 : row + 1;
+}
+
+uint16_t TfrmHistory::SelectedGamePosition() const {
+    const int position = SelectedPosition();
+    return position <= std::numeric_limits<uint16_t>::max() ? static_cast<uint16_t>(position) : 0;
+}
+
+QString TfrmHistory::ProposedFileName(double date) {
+    const QDateTime dateTime = DecodeDate(date);
+    if (!dateTime.isValid())
+        return QStringLiteral("Chess game.txt");
+    QString text = QLocale::system().toString(dateTime.date(), QLocale::LongFormat);
+    // A long date format may hold the folder separator.
+    text.replace(QLatin1Char('/'), QLatin1Char('-'));
+    return QStringLiteral("Chess game - ") + text + QStringLiteral(".txt");
+}
+
+QString TfrmHistory::TimeText(int32_t seconds) {
+    const int64_t magnitude = std::llabs(static_cast<int64_t>(seconds));
+    return (seconds < 0 ? QStringLiteral("-") : QString()) + QString::number(magnitude / 60)
+        + QLatin1Char(':') + QStringLiteral("%1").arg(magnitude % 60, 2, 10, QLatin1Char('0'));
+}
+
+void TfrmHistory::done(int result) {
+    if (MovesHosted || isVisible())
+        FormClose();
+    QDialog::done(result);
+}
+
+void TfrmHistory::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!event->spontaneous())
+        FormShow();
+}
+
+void TfrmHistory::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        btnClose->click();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+bool TfrmHistory::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == pnlBottom && event->type() == QEvent::Resize)
+        pnlBottomResize();
+    return QDialog::eventFilter(watched, event);
+}
+
+void TfrmHistory::FormShow() {
+    RefreshList();
+    {
+        const QSignalBlocker blocker(chkShowMoves);
+        chkShowMoves->setChecked(m_Main.frmMoves && !m_Main.frmMoves->isHidden());
+    }
+    HostMoves();
+    stgHistoryClick();
+}
+
+void TfrmHistory::FormClose() {
+    if (!HistoryFile.isEmpty())
+        m_History.SaveToFile(HistoryFile);
+    ReleaseMoves();
+    if (m_Main.frmMoves)
+        m_Main.frmMoves->LoadMoves(m_Main.Game.Moves);
+}
+
+void TfrmHistory::stgHistoryClick() {
+    if (!chkShowMoves->isChecked() || !m_Main.frmMoves)
+        return;
+    if (const TGameInfo* game = m_History.GetGame(SelectedGamePosition()))
+        m_Main.frmMoves->LoadMoves(game->Moves);
+}
+
+void TfrmHistory::btnSaveToFileClick() {
+    const uint16_t position = SelectedGamePosition();
+    const TGameInfo* game = m_History.GetGame(position);
+    if (!game || !ChooseSaveFile)
+        return;
+    QString filter;
+    const QString fileName = ChooseSaveFile(ProposedFileName(game->Date), &filter);
+    if (fileName.isEmpty())
+        return;
+    const bool pgn = filter.contains(QLatin1String("*.pgn"))
+        || fileName.endsWith(QLatin1String(".pgn"), Qt::CaseInsensitive);
+    const bool written
+        = pgn ? m_History.ExportPgn(position, fileName) : m_History.ExportGame(position, fileName);
+    if (!written)
+        ShowError(11, fileName.toStdString());
+}
+
+void TfrmHistory::btnDeleteClick() {
+    if (!m_History.DeleteGame(SelectedGamePosition()))
+        return;
+    RefreshList();
+    stgHistoryClick();
+}
+
+void TfrmHistory::chkShowMovesClick() {
+    // Only an open window has the moves window to show or hide.
+    if (!MovesHosted || !m_HostedMoves)
+        return;
+    if (!chkShowMoves->isChecked()) {
+        m_HostedMoves->hide();
+        layout()->activate();
+        return;
+    }
+    HostMoves();
+    stgHistoryClick();
+}
+
+void TfrmHistory::pnlBottomResize() {
+    btnClose->move(pnlBottom->width() - btnClose->width() - CloseMargin, btnClose->y());
+}
+
+void TfrmHistory::HostMoves() {
+    TfrmMoves* moves = m_Main.frmMoves;
+    if (!moves)
+        return;
+    if (!MovesHosted) {
+        MovesWereDocked = m_Main.MovesDocked;
+        if (MovesWereDocked) {
+            m_Main.HideMoves();
+            m_Main.UndockMoves();
+        }
+        m_MovesHeight = moves->height();
+        moves->hide();
+        moves->setParent(this, Qt::Widget);
+        m_MovesLayout->addWidget(moves);
+        m_HostedMoves = moves;
+        MovesHosted = true;
+    }
+    if (chkShowMoves->isChecked())
+        moves->show();
+    // Laid out at once, so that the moves window has its place when this returns.
+    layout()->invalidate();
+    layout()->activate();
+}
+
+void TfrmHistory::ReleaseMoves() {
+    if (!MovesHosted)
+        return;
+    MovesHosted = false;
+    TfrmMoves* moves = m_HostedMoves;
+    if (!moves)
+        return;
+    const bool shown = !moves->isHidden();
+    m_MovesLayout->removeWidget(moves);
+    moves->hide();
+    moves->setParent(&m_Main, Qt::Tool);
+    if (MovesWereDocked) {
+        m_Main.DockMoves();
+        if (shown)
+            m_Main.ShowMoves();
+        return;
+    }
+    // Floating just left of the main window with its own height, or just right of it with the
+    // main window's height.
+    const QRect main = m_Main.frameGeometry();
+    const QSize extra = main.size() - m_Main.size();
+    const int width = moves->width() + extra.width();
+    const QRect outer = m_Main.MovesAlign == 3
+        ? QRect(main.left() - width, main.top(), width, m_MovesHeight + extra.height())
+        : QRect(main.left() + main.width(), main.top(), width, main.height());
+    moves->move(outer.topLeft());
+    moves->resize(outer.size() - extra);
+    if (shown) {
+        moves->show();
+        moves->raise();
+    }
+}
+
+void TfrmHistory::SelectRow(int row) {
+    stgHistory->setCurrentCell(row, 0);
+    if (QTableWidgetItem* item = stgHistory->item(row, 0))
+        stgHistory->scrollToItem(item);
+}

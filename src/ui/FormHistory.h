@@ -1,0 +1,91 @@
+#pragma once
+
+// The history window: the finished games of the history, one row per game, oldest first. A game
+// can be removed, saved as a text or PGN file, and its moves shown in the moves window, which
+// the history window takes inside itself while it is open and gives back when it closes.
+
+#include <QDialog>
+#include <QPointer>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+
+class QCheckBox;
+class QHBoxLayout;
+class QPushButton;
+class QTableWidget;
+class QWidget;
+class TfrmMain;
+class TfrmMoves;
+class THistory;
+
+class TfrmHistory : public QDialog {
+    Q_OBJECT
+
+public:
+    TfrmHistory(THistory& history, TfrmMain& main, QWidget* parent = nullptr);
+
+    // Shows the window modally; true when closed with Ok.
+    bool ShowHistory();
+
+    // Path of "history.dat", saved to when the window closes; nothing is saved when empty.
+    QString HistoryFile;
+
+    // Asks for the file a game is saved to, offering the proposed name; answers the chosen file
+    // (empty when cancelled) and sets the chosen filter. Tests replace it.
+    std::function<QString(const QString& proposedName, QString* selectedFilter)> ChooseSaveFile;
+
+    // Rebuilds the grid from the history, keeping the selected row where it still exists.
+    void RefreshList();
+    // The position in the history (1-based) of the selected row; 0 when none is selected.
+    int SelectedPosition() const;
+    // "Chess game - " and the game's date in the long date format, ".txt".
+    static QString ProposedFileName(double date);
+    // Seconds as minutes, ":", two-digit seconds.
+    static QString TimeText(int32_t seconds);
+
+    QTableWidget* stgHistory = nullptr;
+    QWidget* pnlBottom = nullptr;
+    QPushButton* btnSaveToFile = nullptr;
+    QPushButton* btnDelete = nullptr;
+    QCheckBox* chkShowMoves = nullptr;
+    QPushButton* btnClose = nullptr;
+
+    // Set while the moves window sits inside this window; whether it was docked in the main
+    // window before.
+    bool MovesHosted = false;
+    bool MovesWereDocked = false;
+
+    // Every way of closing ends here: the history is saved and the moves window given back.
+    void done(int result) override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    // Escape clicks "Close", which closes with Ok.
+    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void FormShow();
+    void FormClose();
+    void stgHistoryClick();
+    void btnSaveToFileClick();
+    void btnDeleteClick();
+    void chkShowMovesClick();
+    void pnlBottomResize();
+    void HostMoves();
+    void ReleaseMoves();
+    void SelectRow(int row);
+    // The selected position as the history addresses games; 0 (no game) beyond 65535.
+    uint16_t SelectedGamePosition() const;
+
+    THistory& m_History;
+    TfrmMain& m_Main;
+    QHBoxLayout* m_MovesLayout = nullptr;
+    QPointer<TfrmMoves> m_HostedMoves;
+    // The moves window's height before it was taken in, which it keeps when it floats again.
+    int m_MovesHeight = 0;
+    // Set while the grid is rebuilt, so that its row changes show no moves.
+    bool m_Refreshing = false;
+};
