@@ -24,8 +24,20 @@ if(EXISTS ${WM_RESOURCES}/pieces/SOURCES.md)
         COMMENT "Copying the piece set credits"
         VERBATIM)
 endif()
+# The six default sounds, in bin/sounds.
+set(WM_SOUNDS chimes.wav notify.wav chord.wav tada.wav ding.wav ringout.wav)
+foreach(sound ${WM_SOUNDS})
+    list(APPEND WM_DATA_OUTPUTS ${WM_BIN_DIR}/sounds/${sound})
+    add_custom_command(OUTPUT ${WM_BIN_DIR}/sounds/${sound}
+        COMMAND ${CMAKE_COMMAND} -E make_directory ${WM_BIN_DIR}/sounds
+        COMMAND ${CMAKE_COMMAND} -E copy_if_different ${WM_RESOURCES}/sounds/${sound}
+            ${WM_BIN_DIR}/sounds/${sound}
+        DEPENDS ${WM_RESOURCES}/sounds/${sound}
+        COMMENT "Copying sounds/${sound}"
+        VERBATIM)
+endforeach()
 add_custom_target(wm_data ALL DEPENDS ${WM_DATA_OUTPUTS})
-foreach(target wintermoot test_ui_forms test_ui_main)
+foreach(target wintermoot test_ui_forms test_ui_main test_ui_sounds)
     if(TARGET ${target})
         add_dependencies(${target} wm_data)
     endif()
@@ -38,6 +50,8 @@ target_compile_definitions(wm_settings PRIVATE
 install(TARGETS wintermoot wintermoot-cli wintermoot-server RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${WM_RESOURCES}/Help.html DESTINATION ${WM_SHARE_DIR})
 install(FILES ${WM_RESOURCES}/pieces/SOURCES.md DESTINATION ${WM_SHARE_DIR}/pieces OPTIONAL)
+list(TRANSFORM WM_SOUNDS PREPEND ${WM_RESOURCES}/sounds/ OUTPUT_VARIABLE WM_SOUND_FILES)
+install(FILES ${WM_SOUND_FILES} DESTINATION ${WM_SHARE_DIR}/sounds)
 install(FILES ${WM_RESOURCES}/wintermoot.desktop
     DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 foreach(size 48 64 128 256)
