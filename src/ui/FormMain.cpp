@@ -5,7 +5,9 @@
 #include "FormAbout.h"
 #include "FormChat.h"
 #include "FormGame.h"
+#include "FormHistory.h"
 #include "FormMoves.h"
+#include "Sounds.h"
 #include "UnitMessages.h"
 
 #include <QAction>
@@ -65,6 +67,12 @@ TfrmMain::TfrmMain(QWidget* parent)
     RepublishTimer->setInterval(RepublishInterval);
     connect(RepublishTimer, &QTimer::timeout, this, &TfrmMain::RepublishTimerTimer);
 
+    Sounds = std::make_unique<TEffectPlayer>();
+    PlaySound = [this](int slot) {
+        if (slot >= 0 && slot < SoundSlots)
+            Sounds->Play(Settings.SoundFile[slot]);
+    };
+
     ChooseOpenFile = [this] {
         return QFileDialog::getOpenFileName(
             this, QString(), QString(), SavedGameFilter, nullptr, QFileDialog::DontUseNativeDialog);
@@ -78,6 +86,8 @@ TfrmMain::TfrmMain(QWidget* parent)
         return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
     };
 
+    // A missing or unreadable history leaves it empty; a damaged one keeps its complete games.
+    History.LoadFromFile(AppPaths::HistoryFile());
     Settings = ::LoadSettings(AppPaths::SettingsFile());
     Menu_View_LastMove->setChecked(Settings.ShowLastMove);
     GameList.SetBaseUrl(Settings.GameServer);
@@ -107,8 +117,14 @@ TfrmMain::~TfrmMain() {
     Game.OnMoveUndone = nullptr;
 }
 
-void TfrmMain::SetForms(TfrmAbout* about, TfrmGame* game, TfrmMoves* moves, TfrmChat* chat) {
+void TfrmMain::SetForms(
+    TfrmAbout* about, TfrmGame* game, TfrmMoves* moves, TfrmChat* chat, TfrmHistory* history) {
     frmAbout = about;
+    frmHistory = history;
+    if (frmHistory) {
+        frmHistory->HistoryFile = AppPaths::HistoryFile();
+        Menu_View_History->setEnabled(true);
+    }
     frmGame = game;
     frmMoves = moves;
     frmChat = chat;
@@ -192,7 +208,7 @@ void TfrmMain::CreateMenu() {
         QKeySequence(Qt::Key_F6), &TfrmMain::Menu_View_MovesClick);
     Menu_View->addSeparator()->setObjectName(QStringLiteral("Menu_View_N1"));
     Menu_View_History = add(Menu_View, "Menu_View_History", QStringLiteral("Games &history..."),
-        QKeySequence(Qt::Key_F7), nullptr);
+        QKeySequence(Qt::Key_F7), &TfrmMain::Menu_View_HistoryClick);
     Menu_View_Options = add(Menu_View, "Menu_View_Options", QStringLiteral("&Options..."),
         QKeySequence(Qt::Key_F8), nullptr);
     Menu_View->addSeparator()->setObjectName(QStringLiteral("Menu_View_N2"));
@@ -203,9 +219,9 @@ void TfrmMain::CreateMenu() {
         &TfrmMain::Menu_View_LastMoveClick);
     for (QAction* a : { Menu_View_Chat, Menu_View_Moves, Menu_View_Switch, Menu_View_LastMove })
         a->setCheckable(true);
-    // The history and options windows and the update check come with the records and options
-    // changes; until then their items are shown but cannot be chosen. The chat item is enabled
-    // once the chat window is known.
+    // The options dialog and the update check come with the options change; until then their
+    // items are shown but cannot be chosen. The chat and history items are enabled once their
+    // windows are known.
     Menu_View_Chat->setEnabled(false);
     Menu_View_History->setEnabled(false);
     Menu_View_Options->setEnabled(false);
@@ -331,6 +347,7 @@ bool TfrmMain::FormCloseQuery() {
 }
 
 void TfrmMain::FormClose() {
+    History.SaveToFile(AppPaths::HistoryFile());
     SaveLayout();
     if (frmMoves)
         frmMoves->hide();
@@ -427,6 +444,15 @@ void TfrmMain::Menu_View_ChatClick() {
         HideChat();
     else
         ShowChat();
+}
+
+void TfrmMain::Menu_View_HistoryClick() {
+    if (!frmHistory)
+        return;
+    // The clock stands still while the history is open; the game goes on when it closes.
+    Game.PauseGame();
+    frmHistory->ShowHistory();
+    Game.ResumeGame();
 }
 
 void TfrmMain::Menu_View_MovesClick() {
@@ -692,16 +718,9 @@ void TfrmMain::ReportMove(TMoveResult flags) {
 }
 
 void TfrmMain::AddGameToHistory(uint8_t result) {
-    if (!RecordGame)
-        return;
-    TFinishedGame record;
-    record.WhiteName = Game.WhitePlayer.Name;
-    record.BlackName = Game.BlackPlayer.Name;
-    record.Date = QDateTime::currentDateTime();
-    record.WhiteTime = Game.WhitePlayer.Time;
-    record.BlackTime = Game.BlackPlayer.Time;
-    record.Result = result;
-    for (const TMoveRecord* m = Game.Moves.First(); m; m = m->Next)
-        record.Moves.push_back(*m);
-    RecordGame(record);
+    History.AddGame(Game.WhitePlayer.Name, Game.BlackPlayer.Name,
+        EncodeDate(QDateTime::currentDateTime()), Game.WhitePlayer.Time, Game.BlackPlayer.Time,
+        result, Game.Moves);
+    // Saved at once, so that a crash or a kill never loses a finished game.
+    History.SaveToFile(AppPaths::HistoryFile());
 }

@@ -8,6 +8,7 @@
 #include "GameList.h"
 #include "Settings.h"
 #include "UnitChessGame.h"
+#include "UnitHistory.h"
 #include "ValueList.h"
 
 #include <QDateTime>
@@ -27,20 +28,10 @@ class QPushButton;
 class TfrmAbout;
 class TfrmChat;
 class TfrmGame;
+class TfrmHistory;
 class TfrmMoves;
 class TfrmMain;
-
-// A finished game as the history records it.
-struct TFinishedGame {
-    std::string WhiteName;
-    std::string BlackName;
-    QDateTime Date;
-    int32_t WhiteTime = 0;
-    int32_t BlackTime = 0;
-    // 1 white won, 2 black won, 3 white forfeited, 4 black forfeited, 5 tied.
-    uint8_t Result = 0;
-    std::vector<TMoveRecord> Moves;
-};
+class TSoundPlayer;
 
 // The paint box of the board view: shows the main window's buffer and passes the mouse on.
 class TBoardPaintBox : public QWidget {
@@ -89,7 +80,8 @@ public:
     ~TfrmMain() override;
 
     // The other windows, created after this one (they reach it and it reaches them).
-    void SetForms(TfrmAbout* about, TfrmGame* game, TfrmMoves* moves, TfrmChat* chat = nullptr);
+    void SetForms(TfrmAbout* about, TfrmGame* game, TfrmMoves* moves, TfrmChat* chat = nullptr,
+        TfrmHistory* history = nullptr);
 
     // Operations that other windows call.
     void ShowStatus(int n);
@@ -128,6 +120,10 @@ public:
     TBoardSnapshot MakeSnapshot();
 
     TChessGame Game;
+    // Every finished game; loaded at start, saved after each game and at close.
+    THistory History;
+    // Plays the sound files of the settings.
+    std::unique_ptr<TSoundPlayer> Sounds;
     // The requests to the game-list server at the GameServer setting.
     TGameList GameList;
     TValueList Values;
@@ -143,10 +139,9 @@ public:
     TPoint GrabOffset;
 
     // Seams the window uses for what comes from outside, replaceable by tests: the file dialogs
-    // and the record of a finished game (which the history keeps).
+    // and the sounds.
     std::function<QString()> ChooseOpenFile;
     std::function<QString(const QString& proposedName)> ChooseSaveFile;
-    std::function<void(const TFinishedGame&)> RecordGame;
     std::function<void(int slot)> PlaySound;
 
     QWidget* pnlBoard = nullptr;
@@ -195,6 +190,7 @@ public:
     TfrmGame* frmGame = nullptr;
     TfrmMoves* frmMoves = nullptr;
     TfrmChat* frmChat = nullptr;
+    TfrmHistory* frmHistory = nullptr;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -212,6 +208,7 @@ private:
     void Menu_Game_ForfeitClick();
     void Menu_View_ChatClick();
     void Menu_View_MovesClick();
+    void Menu_View_HistoryClick();
     void Menu_View_SwitchClick();
     void Menu_View_LastMoveClick();
     void Menu_Help_HelpClick();

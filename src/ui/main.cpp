@@ -5,6 +5,7 @@
 #include "FormAbout.h"
 #include "FormChat.h"
 #include "FormGame.h"
+#include "FormHistory.h"
 #include "FormMain.h"
 #include "FormMoves.h"
 #include "MessageBoxPresenter.h"
@@ -28,9 +29,10 @@ int main(int argc, char** argv) {
     TfrmMain frmMain;
     TfrmAbout frmAbout(&frmMain);
     TfrmChat frmChat(&frmMain);
+    TfrmHistory frmHistory(frmMain.History, frmMain, &frmMain);
     TfrmGame frmGame(frmMain.Game, &frmMain);
     TfrmMoves frmMoves(&frmMain);
-    frmMain.SetForms(&frmAbout, &frmGame, &frmMoves, &frmChat);
+    frmMain.SetForms(&frmAbout, &frmGame, &frmMoves, &frmChat, &frmHistory);
     SetMessagePresenter(std::make_unique<TMessageBoxPresenter>(&frmMain));
 
     frmMain.show();

@@ -61,7 +61,6 @@ protected:
         Dialog = new TfrmGame(Main->Game, Main.get());
         Moves = new TfrmMoves(Main.get());
         Main->SetForms(About, Dialog, Moves);
-        Main->RecordGame = [this](const TFinishedGame& game) { Recorded.push_back(game); };
         Main->Game.SetSearchDepth(2);
         Main->show();
     }
@@ -117,7 +116,6 @@ protected:
     QTemporaryDir m_Home;
     std::vector<std::string> Boxes;
     int Answer = idNo;
-    std::vector<TFinishedGame> Recorded;
     std::unique_ptr<TfrmMain> Main;
     TfrmAbout* About = nullptr;
     TfrmGame* Dialog = nullptr;
@@ -179,9 +177,9 @@ TEST_F(MainWindowTest, ForfeitWithWhiteToMoveRecordsWhiteForfeited) {
     StartLocal(true, true);
     Main->Menu_Game_Forfeit->trigger();
     EXPECT_TRUE(Shown("Alice has forfeited the game."));
-    ASSERT_EQ(Recorded.size(), 1u);
-    EXPECT_EQ(Recorded[0].Result, 3);
-    EXPECT_EQ(Recorded[0].WhiteName, "Alice");
+    ASSERT_EQ(Main->History.Count(), 1);
+    EXPECT_EQ(Main->History.Last()->Result, grWhiteForfeited);
+    EXPECT_EQ(Main->History.Last()->White, "Alice");
 }
 
 TEST_F(MainWindowTest, GamePlayedByDragAndClickClickToCheckmate) {
@@ -193,12 +191,41 @@ TEST_F(MainWindowTest, GamePlayedByDragAndClickClickToCheckmate) {
     EXPECT_EQ(Main->Game.GameState, gsStopped);
     EXPECT_EQ(Main->Game.Moves.Count(), 4);
     EXPECT_TRUE(Shown("Bob has won the game!"));
-    ASSERT_EQ(Recorded.size(), 1u);
-    EXPECT_EQ(Recorded[0].Result, 2);
-    EXPECT_EQ(Recorded[0].Moves.size(), 4u);
+    ASSERT_EQ(Main->History.Count(), 1);
+    EXPECT_EQ(Main->History.Last()->Result, grBlackWon);
+    EXPECT_EQ(Main->History.Last()->Moves.Count(), 4);
+    // The finished game is on disk at once, not only when the window closes.
+    THistory onDisk;
+    ASSERT_TRUE(onDisk.LoadFromFile(AppPaths::HistoryFile()));
+    EXPECT_EQ(onDisk.Count(), 1);
     EXPECT_EQ(Moves->RowCount(), 2);
     EXPECT_EQ(Moves->Cell(2, 2), QStringLiteral("d8-h4"));
     EXPECT_EQ(Main->HeldSquare, TPoint {});
+}
+
+TEST_F(MainWindowTest, EachMovePlaysOneSoundWithSwitchedOffSoundsFallingThrough) {
+    std::vector<int> played;
+    Main->PlaySound = [&](int slot) { played.push_back(slot); };
+    StartLocal(true, true);
+    Drag("e2", "e4");
+    Drag("d7", "d5");
+    Drag("e4", "d5");
+    EXPECT_EQ(played, (std::vector<int> { ssMoved, ssMoved, ssCaptured }));
+    Drag("d8", "d5");
+    Drag("f1", "e2");
+    played.clear();
+    Main->Settings.SoundOn[ssCheck] = false;
+    Main->Settings.SoundOn[ssCaptured] = false;
+    // The queen takes on g2 and then on g1 with check; with the capture and check sounds off,
+    // both fall through to the move sound.
+    Drag("d5", "g2");
+    Drag("a2", "a3");
+    Drag("g2", "g1");
+    EXPECT_EQ(played, (std::vector<int> { ssMoved, ssMoved, ssMoved }));
+    ASSERT_EQ(Main->Game.WhitePlayer.Status, 1);
+    Main->Settings.SoundOn[ssMoved] = false;
+    Drag("e2", "f1");
+    EXPECT_EQ(played.size(), 3u);
 }
 
 TEST_F(MainWindowTest, RefusedMoveKeepsThePieceHeldUntilPutBack) {

@@ -49,7 +49,6 @@ struct TCopy {
         auto* dialog = new TfrmGame(Main->Game, Main.get());
         Moves = new TfrmMoves(Main.get());
         Main->SetForms(about, dialog, Moves, Chat);
-        Main->RecordGame = [this](const TFinishedGame& game) { Recorded.push_back(game); };
         Main->show();
     }
     QPoint Centre(const char* square) const {
@@ -64,7 +63,6 @@ struct TCopy {
     std::unique_ptr<TfrmMain> Main;
     TfrmChat* Chat = nullptr;
     TfrmMoves* Moves = nullptr;
-    std::vector<TFinishedGame> Recorded;
 };
 
 class NetworkWindowsTest : public testing::Test {
@@ -178,8 +176,8 @@ TEST_F(NetworkWindowsTest, ForfeitDuringTheOpponentsTurnRecordsTheLocalPlayer) {
     // White (the host) is to move; the client, playing black, forfeits.
     Client->Main->Menu_Game_Forfeit->trigger();
     EXPECT_TRUE(Shown("You have forfeited the game."));
-    ASSERT_EQ(Client->Recorded.size(), 1u);
-    EXPECT_EQ(Client->Recorded[0].Result, 4);
+    ASSERT_EQ(Client->Main->History.Count(), 1);
+    EXPECT_EQ(Client->Main->History.Last()->Result, grBlackForfeited);
     ASSERT_TRUE(WaitFor([&] { return Host->Main->Game.GameState == gsStopped; }));
     // The link stays open: both sides offer the next game.
     EXPECT_TRUE(Host->Main->pnlReady->isVisible());
