@@ -36,8 +36,15 @@ foreach(sound ${WM_SOUNDS})
         COMMENT "Copying sounds/${sound}"
         VERBATIM)
 endforeach()
+# The named board themes copied to a user's config folder when they have none yet.
+list(APPEND WM_DATA_OUTPUTS ${WM_BIN_DIR}/Themes.ini)
+add_custom_command(OUTPUT ${WM_BIN_DIR}/Themes.ini
+    COMMAND ${CMAKE_COMMAND} -E copy_if_different ${WM_RESOURCES}/Themes.ini ${WM_BIN_DIR}/Themes.ini
+    DEPENDS ${WM_RESOURCES}/Themes.ini
+    COMMENT "Copying Themes.ini"
+    VERBATIM)
 add_custom_target(wm_data ALL DEPENDS ${WM_DATA_OUTPUTS})
-foreach(target wintermoot test_ui_forms test_ui_main test_ui_sounds)
+foreach(target wintermoot test_ui_forms test_ui_main test_ui_sounds test_ui_themes)
     if(TARGET ${target})
         add_dependencies(${target} wm_data)
     endif()
@@ -49,6 +56,7 @@ target_compile_definitions(wm_settings PRIVATE
 
 install(TARGETS wintermoot wintermoot-cli wintermoot-server RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${WM_RESOURCES}/Help.html DESTINATION ${WM_SHARE_DIR})
+install(FILES ${WM_RESOURCES}/Themes.ini DESTINATION ${WM_SHARE_DIR})
 install(FILES ${WM_RESOURCES}/pieces/SOURCES.md DESTINATION ${WM_SHARE_DIR}/pieces OPTIONAL)
 list(TRANSFORM WM_SOUNDS PREPEND ${WM_RESOURCES}/sounds/ OUTPUT_VARIABLE WM_SOUND_FILES)
 install(FILES ${WM_SOUND_FILES} DESTINATION ${WM_SHARE_DIR}/sounds)

@@ -7,6 +7,7 @@
 #include <QFont>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPixmap>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTextBrowser>
@@ -39,7 +40,16 @@ const char* const PieceCreditsText
 TfrmAbout::TfrmAbout(QWidget* parent)
     : QDialog(parent) {
     setObjectName(QStringLiteral("frmAbout"));
-    setWindowTitle(tr("About Wintermoot"));
+    setWindowTitle(tr("About"));
+
+    imgIcon = new QLabel;
+    imgIcon->setObjectName(QStringLiteral("imgIcon"));
+    imgIcon->setAlignment(Qt::AlignCenter);
+    const QPixmap icon(QStringLiteral(":/icons/wintermoot-64.png"));
+    if (icon.isNull())
+        imgIcon->hide();
+    else
+        imgIcon->setPixmap(icon);
 
     lblProduct = new QLabel(QStringLiteral("Wintermoot"));
     lblProduct->setObjectName(QStringLiteral("lblProduct"));
@@ -79,6 +89,7 @@ TfrmAbout::TfrmAbout(QWidget* parent)
     buttons->addStretch();
 
     auto* layout = new QVBoxLayout(this);
+    layout->addWidget(imgIcon);
     layout->addWidget(lblProduct);
     layout->addWidget(lblVersion);
     layout->addWidget(lblWebsite);

@@ -1,7 +1,7 @@
 #pragma once
 
-// The about box: the product name, the version, the project's web address and the credits,
-// including those of the piece sets.
+// The about box: the program's icon, the product name, the version, the project's web address and
+// the credits, including those of the piece sets.
 
 #include <QDialog>
 
@@ -27,6 +27,8 @@ public:
     // its notices. A file without the table is shown whole; an empty one gives the summary.
     static QString CreditsText(const QString& sources);
 
+    // The program's icon; hidden when the program was built without its icon resource.
+    QLabel* imgIcon = nullptr;
     QLabel* lblProduct = nullptr;
     QLabel* lblVersion = nullptr;
     QLabel* lblWebsite = nullptr;

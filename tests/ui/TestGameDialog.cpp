@@ -425,7 +425,7 @@ TEST(AboutBox, ShowsVersionAddressAndCredits) {
     QTimer::singleShot(0, &about, [&] { about.btnOk->click(); });
     about.Execute(QStringLiteral("v3.2.4"));
     EXPECT_EQ(about.objectName(), "frmAbout");
-    EXPECT_EQ(about.windowTitle(), "About Wintermoot");
+    EXPECT_EQ(about.windowTitle(), "About");
     EXPECT_EQ(about.lblVersion->text(), "v3.2.4");
     EXPECT_TRUE(about.lblWebsite->text().contains(QLatin1String(TfrmAbout::WebAddress)));
     const QString credits = about.memCredits->toPlainText();

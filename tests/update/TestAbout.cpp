@@ -1,0 +1,24 @@
+// The about box shows the program's icon under its short caption.
+
+#include "FormAbout.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(AboutBoxIcon, ShowsTheIconUnderTheCaptionAbout) {
+    TfrmAbout about;
+    QTimer::singleShot(0, &about, [&] { about.btnOk->click(); });
+    about.Execute(QStringLiteral("v3.2.4"));
+    EXPECT_EQ(about.windowTitle(), "About");
+    ASSERT_NE(about.findChild<QLabel*>("imgIcon"), nullptr);
+    EXPECT_FALSE(about.imgIcon->isHidden());
+    EXPECT_EQ(about.imgIcon->pixmap().size(), QSize(64, 64));
+    EXPECT_EQ(about.lblVersion->text(), "v3.2.4");
+}
+
+} // namespace
