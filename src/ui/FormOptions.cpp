@@ -1,0 +1,515 @@
+#include "FormOptions.h"
+
+#include "BoardView.h"
+#include "ColorPicker.h"
+#include "FormMain.h"
+#include "FormMoves.h"
+#include "LanguageApply.h"
+#include "Sounds.h"
+#include "ThemeEditor.h"
+#include "UnitThemes.h"
+
+#include <QCheckBox>
+#include <QColorDialog>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPainter>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include <optional>
+
+namespace {
+
+constexpr int PreviewWidth = 300;
+constexpr int PreviewHeight = 100;
+constexpr int PickerSize = 20;
+constexpr int MinSearchDepth = 2;
+constexpr int MaxSearchDepth = 8;
+
+// Docking sides of the main window.
+constexpr uint8_t AlignTop = 1;
+constexpr uint8_t AlignBottom = 2;
+constexpr uint8_t AlignLeft = 3;
+constexpr uint8_t AlignRight = 4;
+
+const char* const SoundNames[SoundSlots] = { "Piece is moved", "Piece is captured", "King is check",
+    "King is checkmate", "King is stalemate", "Message is received" };
+
+template <typename T> T* Named(T* widget, const char* name) {
+    widget->setObjectName(QLatin1String(name));
+    return widget;
+}
+
+QLabel* NamedLabel(const char* name, const QString& text, QWidget* buddy) {
+    auto* label = Named(new QLabel(text), name);
+    label->setBuddy(buddy);
+    return label;
+}
+
+QComboBox* NamedList(const char* name, const QStringList& items) {
+    auto* combo = Named(new QComboBox, name);
+    combo->addItems(items);
+    return combo;
+}
+
+// Selects an item when the index names one, and none otherwise.
+void SelectIndex(QComboBox* combo, int index) {
+    combo->setCurrentIndex(index >= 0 && index < combo->count() ? index : -1);
+}
+
+} // namespace
+
+TfrmOptions::TfrmOptions(TfrmMain& main, QWidget* parent)
+    : QDialog(parent)
+    , m_Main(main) {
+    setObjectName(QStringLiteral("frmOptions"));
+    setWindowTitle(QStringLiteral("Options"));
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint
+        | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+
+    pgcOptions = Named(new QTabWidget(this), "pgcOptions");
+    pgcOptions->setUsesScrollButtons(false);
+    CreateGamePage();
+    CreateBoardPage();
+    CreatePiecesPage();
+    CreateSoundsPage();
+    CreateWindowsPage();
+    pgcOptions->setCurrentWidget(tbsGame);
+
+    btnOk = Named(new QPushButton(QStringLiteral("Ok")), "btnOk");
+    btnOk->setDefault(true);
+    btnCancel = Named(new QPushButton(QStringLiteral("Cancel")), "btnCancel");
+    btnApply = Named(new QPushButton(QStringLiteral("Apply")), "btnApply");
+    for (QPushButton* button : { btnCancel, btnApply })
+        button->setAutoDefault(false);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(btnOk);
+    buttons->addWidget(btnCancel);
+    buttons->addWidget(btnApply);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(4, 4, 4, 4);
+    layout->addWidget(pgcOptions, 1);
+    layout->addLayout(buttons);
+    // A fixed border: the dialog keeps the size its contents ask for, also after a translation.
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    connect(btnOk, &QPushButton::clicked, this, &TfrmOptions::btnOkClick);
+    connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(btnApply, &QPushButton::clicked, this, [this] { btnApplyClick(); });
+
+    ChooseSoundFile = [this](const QString& current) {
+        QFileDialog dialog(this);
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+        dialog.setNameFilter(QStringLiteral("System audio file (*.wav)"));
+        dialog.setDefaultSuffix(QStringLiteral("wav"));
+        const QString resolved = ResolveSoundFile(current);
+        if (!resolved.isEmpty())
+            dialog.selectFile(resolved);
+        return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
+    };
+
+    Themes->LoadThemes(ThemesFile());
+    clsSounds->setCurrentRow(0);
+}
+
+TfrmOptions::~TfrmOptions() {
+    Themes->SaveThemes(ThemesFile());
+}
+
+void TfrmOptions::CreateGamePage() {
+    tbsGame = Named(new QWidget, "tbsGame");
+    chkAutoUpdate = Named(
+        new QCheckBox(QStringLiteral("Look for a new version on startup.")), "chkAutoUpdate");
+    chkLearnMode = Named(
+        new QCheckBox(QStringLiteral("Enable learning mode (shows valid moves).")), "chkLearnMode");
+    chkLastMove = Named(new QCheckBox(QStringLiteral("Show the last piece moved.")), "chkLastMove");
+    cmbLanguages = Named(new QComboBox, "cmbLanguages");
+    lblLanguage = NamedLabel("lblLanguage", QStringLiteral("Language:"), cmbLanguages);
+    cmbNotation = NamedList("cmbNotation",
+        { QStringLiteral("Algebraic"), QStringLiteral("Mixed"), QStringLiteral("Simplified") });
+    lblNotation = NamedLabel("lblNotation", QStringLiteral("Move list notation:"), cmbNotation);
+    QStringList depths;
+    for (int depth = MinSearchDepth; depth <= MaxSearchDepth; ++depth)
+        depths << QString::number(depth);
+    cmbSearchDepth = NamedList("cmbSearchDepth", depths);
+    lblSearchDepth
+        = NamedLabel("lblSearchDepth", QStringLiteral("Computer search depth:"), cmbSearchDepth);
+    pnlSearchDepthInfo = Named(new QFrame, "pnlSearchDepthInfo");
+    pnlSearchDepthInfo->setFrameShape(QFrame::StyledPanel);
+    pnlSearchDepthInfo->setFrameShadow(QFrame::Sunken);
+    lblSearchDepthInfo = Named(new QLabel(QStringLiteral("Increasing the search depth will make "
+                                                         "the computer plan more moves ahead but "
+                                                         "will slow down the game.")),
+        "lblSearchDepthInfo");
+    lblSearchDepthInfo->setWordWrap(true);
+    auto* infoLayout = new QVBoxLayout(pnlSearchDepthInfo);
+    infoLayout->addWidget(lblSearchDepthInfo);
+
+    auto* grid = new QGridLayout;
+    grid->setColumnStretch(1, 1);
+    grid->addWidget(lblLanguage, 0, 0);
+    grid->addWidget(cmbLanguages, 0, 1);
+    grid->addWidget(lblNotation, 1, 0);
+    grid->addWidget(cmbNotation, 1, 1);
+    grid->addWidget(lblSearchDepth, 2, 0);
+    grid->addWidget(cmbSearchDepth, 2, 1);
+
+    auto* layout = new QVBoxLayout(tbsGame);
+    layout->addWidget(chkAutoUpdate);
+    layout->addWidget(chkLearnMode);
+    layout->addWidget(chkLastMove);
+    layout->addSpacing(6);
+    layout->addLayout(grid);
+    layout->addWidget(pnlSearchDepthInfo);
+    layout->addStretch();
+    pgcOptions->addTab(tbsGame, QStringLiteral("Game"));
+}
+
+void TfrmOptions::CreateBoardPage() {
+    tbsBoard = Named(new QWidget, "tbsBoard");
+    Themes = Named(new TThemeEditor(m_Main.Values), "Themes");
+    lblTheme = NamedLabel("lblTheme", QStringLiteral("Theme:"), Themes->cmbThemes);
+    // Tall enough for all eleven colours without scrolling.
+    QTableWidget* colours = Themes->vlsColors;
+    colours->setMinimumHeight(colours->verticalHeader()->length() + 2 * colours->frameWidth());
+    cmbBoardStyle
+        = NamedList("cmbBoardStyle", { QStringLiteral("Traditional"), QStringLiteral("Enhanced") });
+    lblBoardStyle = NamedLabel("lblBoardStyle", QStringLiteral("Style:"), cmbBoardStyle);
+
+    auto* style = new QHBoxLayout;
+    style->addWidget(lblBoardStyle);
+    style->addWidget(cmbBoardStyle, 1);
+    auto* layout = new QVBoxLayout(tbsBoard);
+    layout->addWidget(lblTheme);
+    layout->addWidget(Themes, 1);
+    layout->addLayout(style);
+    pgcOptions->addTab(tbsBoard, QStringLiteral("Board"));
+}
+
+void TfrmOptions::CreatePiecesPage() {
+    tbsPieces = Named(new QWidget, "tbsPieces");
+    lstChessSet = Named(new QListWidget, "lstChessSet");
+    lstChessSet->addItems(PieceSetNames());
+    lstChessSet->setSelectionMode(QAbstractItemView::SingleSelection);
+    lblChessSet = NamedLabel("lblChessSet", QStringLiteral("Chess set:"), lstChessSet);
+    cmbPieceStyle
+        = NamedList("cmbPieceStyle", { QStringLiteral("Classic"), QStringLiteral("Colored") });
+    lblPieceStyle = NamedLabel("lblPieceStyle", QStringLiteral("Style:"), cmbPieceStyle);
+    clpWhitePieces = Named(new TColorPicker, "clpWhitePieces");
+    clpBlackPieces = Named(new TColorPicker, "clpBlackPieces");
+    ColorDialog = Named(new QColorDialog(this), "ColorDialog");
+    ColorDialog->setOption(QColorDialog::DontUseNativeDialog);
+    for (TColorPicker* picker : { clpWhitePieces, clpBlackPieces }) {
+        picker->setFixedSize(PickerSize, PickerSize);
+        picker->SetColor(0xFFFFFF);
+        picker->SetColorDialog(ColorDialog);
+    }
+    lblWhitePieces = NamedLabel("lblWhitePieces", QStringLiteral("White pieces:"), clpWhitePieces);
+    lblBlackPieces = NamedLabel("lblBlackPieces", QStringLiteral("Black pieces:"), clpBlackPieces);
+    imgPieces = Named(new QLabel, "imgPieces");
+    imgPieces->setFixedSize(PreviewWidth, PreviewHeight);
+
+    auto* options = new QGridLayout;
+    options->addWidget(lblPieceStyle, 0, 0);
+    options->addWidget(cmbPieceStyle, 0, 1);
+    options->addWidget(lblWhitePieces, 1, 0);
+    options->addWidget(clpWhitePieces, 1, 1, Qt::AlignLeft);
+    options->addWidget(lblBlackPieces, 2, 0);
+    options->addWidget(clpBlackPieces, 2, 1, Qt::AlignLeft);
+    options->setRowStretch(3, 1);
+    auto* sets = new QVBoxLayout;
+    sets->addWidget(lblChessSet);
+    sets->addWidget(lstChessSet, 1);
+    auto* top = new QHBoxLayout;
+    top->addLayout(sets, 1);
+    top->addLayout(options);
+
+    auto* layout = new QVBoxLayout(tbsPieces);
+    layout->addLayout(top, 1);
+    layout->addWidget(imgPieces, 0, Qt::AlignHCenter);
+    pgcOptions->addTab(tbsPieces, QStringLiteral("Pieces"));
+
+    connect(lstChessSet, &QListWidget::currentRowChanged, this, &TfrmOptions::DrawPreview);
+    connect(
+        cmbPieceStyle, &QComboBox::currentIndexChanged, this, &TfrmOptions::cmbPieceStyleSelect);
+    connect(clpWhitePieces, &TColorPicker::colorChanged, this, &TfrmOptions::DrawPreview);
+    connect(clpBlackPieces, &TColorPicker::colorChanged, this, &TfrmOptions::DrawPreview);
+}
+
+void TfrmOptions::CreateSoundsPage() {
+    tbsSounds = Named(new QWidget, "tbsSounds");
+    clsSounds = Named(new QListWidget, "clsSounds");
+    for (const char* name : SoundNames) {
+        auto* item = new QListWidgetItem(QString::fromLatin1(name), clsSounds);
+        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+        item->setCheckState(Qt::Checked);
+    }
+    edtSoundFile = Named(new QLineEdit, "edtSoundFile");
+    lblSoundFile = NamedLabel("lblSoundFile", QStringLiteral("File name:"), edtSoundFile);
+    btnBrowse = Named(new QPushButton(QStringLiteral("Browse...")), "btnBrowse");
+    btnPreview = Named(new QPushButton(QStringLiteral("Preview")), "btnPreview");
+    for (QPushButton* button : { btnBrowse, btnPreview })
+        button->setAutoDefault(false);
+
+    auto* file = new QHBoxLayout;
+    file->addWidget(lblSoundFile);
+    file->addWidget(edtSoundFile, 1);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(btnBrowse);
+    buttons->addWidget(btnPreview);
+    auto* layout = new QVBoxLayout(tbsSounds);
+    layout->addWidget(clsSounds, 1);
+    layout->addLayout(file);
+    layout->addLayout(buttons);
+    pgcOptions->addTab(tbsSounds, QStringLiteral("Sounds"));
+
+    connect(clsSounds, &QListWidget::currentRowChanged, this, &TfrmOptions::clsSoundsClick);
+    connect(edtSoundFile, &QLineEdit::textChanged, this, &TfrmOptions::edtSoundFileChange);
+    connect(btnBrowse, &QPushButton::clicked, this, &TfrmOptions::btnBrowseClick);
+    connect(btnPreview, &QPushButton::clicked, this, &TfrmOptions::btnPreviewClick);
+}
+
+void TfrmOptions::CreateWindowsPage() {
+    tbsWindows = Named(new QWidget, "tbsWindows");
+    chkDockChat
+        = Named(new QCheckBox(QStringLiteral("Dock the chat window inside the main window.")),
+            "chkDockChat");
+    cmbChatAlign = NamedList("cmbChatAlign", { QStringLiteral("Bottom"), QStringLiteral("Top") });
+    lbChatPosition = NamedLabel("lbChatPosition", QStringLiteral("Position:"), cmbChatAlign);
+    chkDockMoves
+        = Named(new QCheckBox(QStringLiteral("Dock the move list inside the main window.")),
+            "chkDockMoves");
+    cmbMovesAlign = NamedList("cmbMovesAlign", { QStringLiteral("Left"), QStringLiteral("Right") });
+    lblMovesPosition = NamedLabel("lblMovesPosition", QStringLiteral("Position:"), cmbMovesAlign);
+
+    const int indent = 20;
+    auto* grid = new QGridLayout(tbsWindows);
+    grid->setColumnMinimumWidth(0, indent);
+    grid->setColumnStretch(3, 1);
+    grid->addWidget(chkDockChat, 0, 0, 1, 4);
+    grid->addWidget(lbChatPosition, 1, 1);
+    grid->addWidget(cmbChatAlign, 1, 2);
+    grid->setRowMinimumHeight(2, 12);
+    grid->addWidget(chkDockMoves, 3, 0, 1, 4);
+    grid->addWidget(lblMovesPosition, 4, 1);
+    grid->addWidget(cmbMovesAlign, 4, 2);
+    grid->setRowStretch(5, 1);
+    pgcOptions->addTab(tbsWindows, QStringLiteral("Windows"));
+}
+
+bool TfrmOptions::ShowOptions() {
+    return exec() == QDialog::Accepted;
+}
+
+void TfrmOptions::showEvent(QShowEvent* event) {
+    if (!event->spontaneous()) {
+        FormShow();
+        if (!parentWidget()) {
+            QRect frame = frameGeometry();
+            frame.moveCenter(m_Main.frameGeometry().center());
+            move(frame.topLeft());
+        }
+    }
+    QDialog::showEvent(event);
+}
+
+void TfrmOptions::ListLanguages() {
+    cmbLanguages->clear();
+    LanguageFiles.clear();
+    for (const auto& [name, file] : ::ListLanguages()) {
+        cmbLanguages->addItem(name);
+        LanguageFiles << file;
+    }
+}
+
+void TfrmOptions::FormShow() {
+    const TSettings& settings = m_Main.Settings;
+    ListLanguages();
+    chkAutoUpdate->setChecked(settings.AutoUpdate);
+    chkLearnMode->setChecked(settings.LearnMode);
+    chkLastMove->setChecked(settings.ShowLastMove);
+    int language = -1;
+    for (int i = 0; i < LanguageFiles.size(); ++i) {
+        if (LanguageFiles[i].compare(settings.LanguageFile, Qt::CaseInsensitive) == 0) {
+            language = i;
+            break;
+        }
+    }
+    cmbLanguages->setCurrentIndex(language);
+    SelectIndex(cmbNotation, settings.Notation);
+    SelectIndex(cmbSearchDepth, m_Main.Game.SearchDepth() - MinSearchDepth);
+
+    Themes->SelectCurrent(settings.Theme);
+    cmbBoardStyle->setCurrentIndex(settings.Enhanced ? 1 : 0);
+    Themes->ShowTheme(settings.Theme);
+
+    const int set = settings.ChessSet - 1;
+    lstChessSet->setCurrentRow(set >= 0 && set < lstChessSet->count() ? set : -1);
+    SelectIndex(cmbPieceStyle, settings.PieceStyle);
+    cmbPieceStyleSelect();
+    clpWhitePieces->SetColor(settings.WhiteColor);
+    clpBlackPieces->SetColor(settings.BlackColor);
+
+    for (int i = 0; i < SoundSlots; ++i)
+        SoundFiles[i] = settings.SoundFile[i];
+    TickSounds();
+    clsSoundsClick();
+
+    chkDockChat->setChecked(m_Main.ChatDocked);
+    cmbChatAlign->setCurrentIndex(m_Main.ChatAlign == AlignTop ? 1 : 0);
+    chkDockMoves->setChecked(m_Main.MovesDocked);
+    cmbMovesAlign->setCurrentIndex(m_Main.MovesAlign == AlignRight ? 1 : 0);
+    DrawPreview();
+}
+
+void TfrmOptions::TickSounds() {
+    const TSettings& settings = m_Main.Settings;
+    for (int i = 0; i < SoundSlots && i < clsSounds->count(); ++i)
+        clsSounds->item(i)->setCheckState(settings.SoundOn[i] ? Qt::Checked : Qt::Unchecked);
+}
+
+// The colour texts are checked first, so that a refused one leaves every setting as it was
+// and the dialog open for the correction. A control with nothing selected keeps its setting.
+bool TfrmOptions::btnApplyClick() {
+    TSettings& settings = m_Main.Settings;
+    std::optional<TTheme> theme = Themes->ReadTheme(settings.Theme);
+    if (!theme)
+        return false;
+
+    settings.AutoUpdate = chkAutoUpdate->isChecked();
+    settings.LearnMode = chkLearnMode->isChecked();
+    settings.ShowLastMove = chkLastMove->isChecked();
+    const int language = cmbLanguages->currentIndex();
+    if (language >= 0 && language < LanguageFiles.size())
+        settings.LanguageFile = LanguageFiles[language];
+    if (cmbNotation->currentIndex() >= 0)
+        settings.Notation = static_cast<uint8_t>(cmbNotation->currentIndex());
+    if (cmbSearchDepth->currentIndex() >= 0)
+        m_Main.Game.SetSearchDepth(cmbSearchDepth->currentIndex() + MinSearchDepth);
+    settings.Enhanced = cmbBoardStyle->currentIndex() == 1;
+    theme->Name = Themes->ThemeName();
+    settings.Theme = *theme;
+    if (cmbPieceStyle->currentIndex() >= 0)
+        settings.PieceStyle = static_cast<uint8_t>(cmbPieceStyle->currentIndex());
+    settings.WhiteColor = clpWhitePieces->Color();
+    settings.BlackColor = clpBlackPieces->Color();
+    for (int i = 0; i < SoundSlots && i < clsSounds->count(); ++i) {
+        settings.SoundOn[i] = clsSounds->item(i)->checkState() == Qt::Checked;
+        settings.SoundFile[i] = SoundFiles[i];
+    }
+
+    if (LoadLanguage)
+        LoadLanguage(settings.LanguageFile);
+    Themes->RefillAfterLanguage(settings.Theme);
+    if (m_Main.frmMoves) {
+        m_Main.frmMoves->SetNotation(
+            settings.Notation, m_Main.Values.Value(QStringLiteral("Pieces")));
+        m_Main.frmMoves->LoadMoves(m_Main.Game.Moves);
+    }
+    TickSounds();
+    if (lstChessSet->currentRow() >= 0)
+        settings.ChessSet = lstChessSet->currentRow() + 1;
+    m_Main.LoadChessSet(settings.ChessSet);
+    m_Main.SaveSettings();
+
+    m_Main.ChatAlign = cmbChatAlign->currentIndex() == 1 ? AlignTop : AlignBottom;
+    if (chkDockChat->isChecked())
+        m_Main.DockChat();
+    else
+        m_Main.UndockChat();
+    m_Main.MovesAlign = cmbMovesAlign->currentIndex() == 1 ? AlignRight : AlignLeft;
+    if (chkDockMoves->isChecked())
+        m_Main.DockMoves();
+    else
+        m_Main.UndockMoves();
+
+    if (isVisible()) {
+        activateWindow();
+        raise();
+    }
+    return true;
+}
+
+void TfrmOptions::btnOkClick() {
+    if (btnApplyClick())
+        accept();
+}
+
+void TfrmOptions::cmbPieceStyleSelect() {
+    const bool coloured = cmbPieceStyle->currentIndex() == 1;
+    for (QWidget* control :
+        { static_cast<QWidget*>(lblWhitePieces), static_cast<QWidget*>(clpWhitePieces),
+            static_cast<QWidget*>(lblBlackPieces), static_cast<QWidget*>(clpBlackPieces) })
+        control->setEnabled(coloured);
+    DrawPreview();
+}
+
+void TfrmOptions::clsSoundsClick() {
+    const int index = clsSounds->currentRow();
+    if (index >= 0 && index < SoundSlots)
+        edtSoundFile->setText(SoundFiles[index]);
+}
+
+void TfrmOptions::edtSoundFileChange() {
+    const int index = clsSounds->currentRow();
+    if (index >= 0 && index < SoundSlots)
+        SoundFiles[index] = edtSoundFile->text();
+}
+
+void TfrmOptions::btnBrowseClick() {
+    if (!ChooseSoundFile)
+        return;
+    const QString file = ChooseSoundFile(edtSoundFile->text());
+    if (!file.isEmpty())
+        edtSoundFile->setText(file);
+}
+
+void TfrmOptions::btnPreviewClick() {
+    if (m_Main.Sounds)
+        m_Main.Sounds->Play(edtSoundFile->text());
+}
+
+// The six pieces of each army with their masks (AND) and drawings (XOR), White's on the top row
+// and Black's below, each on alternating light and dark squares of the board's colours, so that
+// the preview shows the pieces as the board will.
+void TfrmOptions::DrawPreview() {
+    const TTheme& theme = m_Main.Settings.Theme;
+    m_Preview = QImage(PreviewWidth, PreviewHeight, QImage::Format_RGB32);
+    constexpr int Cell = PreviewHeight / 2;
+    {
+        QPainter painter(&m_Preview);
+        for (int row = 0; row < 2; ++row) {
+            for (int kind = pkPawn; kind <= pkKing; ++kind) {
+                const bool light = (row + kind) % 2 == 0;
+                painter.fillRect(kind * Cell, row * Cell, Cell, Cell,
+                    ToQColor(light ? theme.Whites : theme.Blacks));
+            }
+        }
+        TPieceImages pieces;
+        const uint8_t style = cmbPieceStyle->currentIndex() == 1 ? 1 : 0;
+        if (pieces.LoadChessSet(lstChessSet->currentRow() + 1, style, clpWhitePieces->Color(),
+                clpBlackPieces->Color(), theme.Board)) {
+            for (int kind = pkPawn; kind <= pkKing; ++kind) {
+                pieces.DrawPiece(painter, kind * Cell, 0, pcWhite, static_cast<uint8_t>(kind));
+                pieces.DrawPiece(painter, kind * Cell, Cell, pcBlack, static_cast<uint8_t>(kind));
+            }
+        }
+    }
+    imgPieces->setPixmap(QPixmap::fromImage(m_Preview));
+}
