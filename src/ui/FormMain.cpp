@@ -7,6 +7,9 @@
 #include "FormGame.h"
 #include "FormHistory.h"
 #include "FormMoves.h"
+#include "FormOptions.h"
+#include "LanguageApply.h"
+#include "LanguagePack.h"
 #include "Sounds.h"
 #include "UnitMessages.h"
 
@@ -26,6 +29,11 @@ namespace {
 constexpr int TimerInterval = 30;
 constexpr int RepublishInterval = 30 * 60 * 1000;
 const QString SavedGameFilter = QStringLiteral("Wintermoot Game (*.wtg)");
+
+// The version file on the project's web server.
+QString VersionFileAddress() {
+    return QString::fromLatin1(DefaultGameServer) + QStringLiteral("/versions.inf");
+}
 
 QFrame* MakePanel(QWidget* parent, const char* name, QRect geometry) {
     auto* panel = new QFrame(parent);
@@ -66,6 +74,10 @@ TfrmMain::TfrmMain(QWidget* parent)
     RepublishTimer->setObjectName(QStringLiteral("RepublishTimer"));
     RepublishTimer->setInterval(RepublishInterval);
     connect(RepublishTimer, &QTimer::timeout, this, &TfrmMain::RepublishTimerTimer);
+
+    Updater.OnChecked = [this](bool manual) {
+        UpdateChecked(Updater, manual, [](const QUrl& url) { QDesktopServices::openUrl(url); });
+    };
 
     Sounds = std::make_unique<TEffectPlayer>();
     PlaySound = [this](int slot) {
@@ -117,9 +129,14 @@ TfrmMain::~TfrmMain() {
     Game.OnMoveUndone = nullptr;
 }
 
-void TfrmMain::SetForms(
-    TfrmAbout* about, TfrmGame* game, TfrmMoves* moves, TfrmChat* chat, TfrmHistory* history) {
+void TfrmMain::SetForms(TfrmAbout* about, TfrmGame* game, TfrmMoves* moves, TfrmChat* chat,
+    TfrmHistory* history, TfrmOptions* options) {
     frmAbout = about;
+    frmOptions = options;
+    if (frmOptions) {
+        frmOptions->LoadLanguage = [this](const QString& file) { LoadLanguage(file); };
+        Menu_View_Options->setEnabled(true);
+    }
     frmHistory = history;
     if (frmHistory) {
         frmHistory->HistoryFile = AppPaths::HistoryFile();
@@ -210,7 +227,7 @@ void TfrmMain::CreateMenu() {
     Menu_View_History = add(Menu_View, "Menu_View_History", QStringLiteral("Games &history..."),
         QKeySequence(Qt::Key_F7), &TfrmMain::Menu_View_HistoryClick);
     Menu_View_Options = add(Menu_View, "Menu_View_Options", QStringLiteral("&Options..."),
-        QKeySequence(Qt::Key_F8), nullptr);
+        QKeySequence(Qt::Key_F8), &TfrmMain::Menu_View_OptionsClick);
     Menu_View->addSeparator()->setObjectName(QStringLiteral("Menu_View_N2"));
     Menu_View_Switch = add(Menu_View, "Menu_View_Switch", QStringLiteral("S&witch board view"),
         QKeySequence(Qt::Key_F9), &TfrmMain::Menu_View_SwitchClick);
@@ -219,9 +236,7 @@ void TfrmMain::CreateMenu() {
         &TfrmMain::Menu_View_LastMoveClick);
     for (QAction* a : { Menu_View_Chat, Menu_View_Moves, Menu_View_Switch, Menu_View_LastMove })
         a->setCheckable(true);
-    // The options dialog and the update check come with the options change; until then their
-    // items are shown but cannot be chosen. The chat and history items are enabled once their
-    // windows are known.
+    // The chat, history and options items are enabled once their windows are known.
     Menu_View_Chat->setEnabled(false);
     Menu_View_History->setEnabled(false);
     Menu_View_Options->setEnabled(false);
@@ -235,9 +250,8 @@ void TfrmMain::CreateMenu() {
     Menu_Help->setObjectName(QStringLiteral("Menu_Help"));
     Menu_Help_Help = add(Menu_Help, "Menu_Help_Help", QStringLiteral("&Help..."), {},
         &TfrmMain::Menu_Help_HelpClick);
-    Menu_Help_Update = add(
-        Menu_Help, "Menu_Help_Update", QStringLiteral("Check for &updates"), {}, nullptr);
-    Menu_Help_Update->setEnabled(false);
+    Menu_Help_Update = add(Menu_Help, "Menu_Help_Update", QStringLiteral("Check for &updates"), {},
+        &TfrmMain::Menu_Help_UpdateClick);
     Menu_Help->addSeparator()->setObjectName(QStringLiteral("Menu_Help_N1"));
     Menu_Help_About = add(Menu_Help, "Menu_Help_About", QStringLiteral("&About..."), {},
         &TfrmMain::Menu_Help_AboutClick);
@@ -310,11 +324,15 @@ void TfrmMain::CreatePanels() {
 }
 
 void TfrmMain::showEvent(QShowEvent* event) {
+    if (m_FirstShow)
+        LoadLanguage(Settings.LanguageFile);
     QMainWindow::showEvent(event);
     if (!m_FirstShow)
         return;
     m_FirstShow = false;
     LoadLayout();
+    if (Settings.AutoUpdate)
+        Updater.Check(QStringLiteral("Wintermoot"), VersionFileAddress(), false);
     LoadChessSet(Settings.ChessSet);
 }
 
@@ -367,6 +385,26 @@ bool TfrmMain::LoadChessSet(int n) {
         n, Settings.PieceStyle, Settings.WhiteColor, Settings.BlackColor, Settings.Theme.Board);
     m_HasDrawn = false;
     return loaded;
+}
+
+bool TfrmMain::LoadLanguage(const QString& file) {
+    const QString path = ResolveLanguageFile(file);
+    TLangPack pack;
+    if (path.isEmpty() || !pack.LoadFromFile(path.toStdString()))
+        return false;
+    for (QWidget* form : std::initializer_list<QWidget*> { frmAbout, frmChat, frmHistory, frmGame,
+             this, frmMoves, frmOptions })
+        if (form)
+            TranslateForm(pack, form);
+    TranslateList(pack, "values", Values);
+    TranslateMessages(pack, Messages());
+    // The texts the window caches: the piece letters of the moves window and its moves.
+    if (frmMoves) {
+        SetMovesNotation();
+        frmMoves->LoadMoves(Game.Moves);
+    }
+    m_HasDrawn = false;
+    return true;
 }
 
 bool TfrmMain::SaveSettings() {
@@ -455,6 +493,15 @@ void TfrmMain::Menu_View_HistoryClick() {
     Game.ResumeGame();
 }
 
+void TfrmMain::Menu_View_OptionsClick() {
+    if (!frmOptions)
+        return;
+    Game.PauseGame();
+    frmOptions->ShowOptions();
+    GameList.SetBaseUrl(Settings.GameServer);
+    Game.ResumeGame();
+}
+
 void TfrmMain::Menu_View_MovesClick() {
     if (frmMoves && frmMoves->isVisible())
         HideMoves();
@@ -474,6 +521,11 @@ void TfrmMain::Menu_Help_HelpClick() {
     const QString help = AppPaths::FindShared(QStringLiteral("Help.html"));
     if (!help.isEmpty())
         QDesktopServices::openUrl(QUrl::fromLocalFile(help));
+}
+
+void TfrmMain::Menu_Help_UpdateClick() {
+    if (Settings.AutoUpdate)
+        Updater.Check(QStringLiteral("Wintermoot"), VersionFileAddress(), true);
 }
 
 void TfrmMain::Menu_Help_AboutClick() {

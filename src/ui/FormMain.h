@@ -9,6 +9,7 @@
 #include "Settings.h"
 #include "UnitChessGame.h"
 #include "UnitHistory.h"
+#include "Update.h"
 #include "ValueList.h"
 
 #include <QDateTime>
@@ -30,6 +31,7 @@ class TfrmChat;
 class TfrmGame;
 class TfrmHistory;
 class TfrmMoves;
+class TfrmOptions;
 class TfrmMain;
 class TSoundPlayer;
 
@@ -81,7 +83,7 @@ public:
 
     // The other windows, created after this one (they reach it and it reaches them).
     void SetForms(TfrmAbout* about, TfrmGame* game, TfrmMoves* moves, TfrmChat* chat = nullptr,
-        TfrmHistory* history = nullptr);
+        TfrmHistory* history = nullptr, TfrmOptions* options = nullptr);
 
     // Operations that other windows call.
     void ShowStatus(int n);
@@ -103,6 +105,9 @@ public:
     bool MovesDocked = false;
     bool LoadChessSet(int n);
     bool SaveSettings();
+    // Applies a language file (a bare name is looked up in the language folders) to every window,
+    // the display texts and the messages; answers false and changes nothing when it cannot be read.
+    bool LoadLanguage(const QString& file);
 
     // Board input.
     void pbBoardMouseDown(Qt::MouseButton button, int x, int y);
@@ -124,6 +129,8 @@ public:
     THistory History;
     // Plays the sound files of the settings.
     std::unique_ptr<TSoundPlayer> Sounds;
+    // The check for a newer version, on a thread of its own.
+    TUpdater Updater;
     // The requests to the game-list server at the GameServer setting.
     TGameList GameList;
     TValueList Values;
@@ -191,6 +198,7 @@ public:
     TfrmMoves* frmMoves = nullptr;
     TfrmChat* frmChat = nullptr;
     TfrmHistory* frmHistory = nullptr;
+    TfrmOptions* frmOptions = nullptr;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -209,10 +217,12 @@ private:
     void Menu_View_ChatClick();
     void Menu_View_MovesClick();
     void Menu_View_HistoryClick();
+    void Menu_View_OptionsClick();
     void Menu_View_SwitchClick();
     void Menu_View_LastMoveClick();
     void Menu_Help_HelpClick();
     void Menu_Help_AboutClick();
+    void Menu_Help_UpdateClick();
     void TimerTimer();
     void btnReadyClick();
 

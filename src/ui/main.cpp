@@ -8,6 +8,7 @@
 #include "FormHistory.h"
 #include "FormMain.h"
 #include "FormMoves.h"
+#include "FormOptions.h"
 #include "MessageBoxPresenter.h"
 #include "SingleInstance.h"
 
@@ -32,7 +33,8 @@ int main(int argc, char** argv) {
     TfrmHistory frmHistory(frmMain.History, frmMain, &frmMain);
     TfrmGame frmGame(frmMain.Game, &frmMain);
     TfrmMoves frmMoves(&frmMain);
-    frmMain.SetForms(&frmAbout, &frmGame, &frmMoves, &frmChat, &frmHistory);
+    TfrmOptions frmOptions(frmMain, &frmMain);
+    frmMain.SetForms(&frmAbout, &frmGame, &frmMoves, &frmChat, &frmHistory, &frmOptions);
     SetMessagePresenter(std::make_unique<TMessageBoxPresenter>(&frmMain));
 
     frmMain.show();

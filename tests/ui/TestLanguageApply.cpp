@@ -7,6 +7,7 @@
 #include "FormHistory.h"
 #include "FormMain.h"
 #include "FormMoves.h"
+#include "FormOptions.h"
 #include "LanguageApply.h"
 #include "UnitMessages.h"
 
@@ -47,8 +48,9 @@ public:
         History = new TfrmHistory(Main->History, *Main, Main.get());
         Game = new TfrmGame(Main->Game, Main.get());
         Moves = new TfrmMoves(Main.get());
-        Main->SetForms(About, Game, Moves, Chat, History);
-        Forms = { About, Chat, History, Game, Main.get(), Moves };
+        Options = new TfrmOptions(*Main, Main.get());
+        Main->SetForms(About, Game, Moves, Chat, History, Options);
+        Forms = { About, Chat, History, Game, Main.get(), Moves, Options };
     }
 
     std::unique_ptr<TfrmMain> Main;
@@ -56,6 +58,7 @@ public:
     TfrmChat* Chat = nullptr;
     TfrmHistory* History = nullptr;
     TfrmGame* Game = nullptr;
+    TfrmOptions* Options = nullptr;
     TfrmMoves* Moves = nullptr;
     std::vector<QWidget*> Forms;
 };
