@@ -383,6 +383,8 @@ void TfrmMain::ShowStatus(int n) {
 bool TfrmMain::LoadChessSet(int n) {
     const bool loaded = View.Pieces.LoadChessSet(
         n, Settings.PieceStyle, Settings.WhiteColor, Settings.BlackColor, Settings.Theme.Board);
+    if (loaded)
+        Settings.ChessSet = n;
     m_HasDrawn = false;
     return loaded;
 }
