@@ -19,11 +19,7 @@ constexpr size_t HeaderTextSize = 4 + MagicLength;
 constexpr uint16_t HeaderlessVersion = 100;
 
 bool StartsWithMagic(const std::string& bytes) {
-    if (bytes.size() < HeaderTextSize)
-        return false;
-    const char length[4] = { char(MagicLength), 0, 0, 0 };
-    return std::memcmp(bytes.data(), length, 4) == 0
-        && bytes.compare(4, MagicLength, TChessGame::Magic) == 0;
+    return StartsWithTextItem(bytes, TChessGame::Magic);
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "GameList.h"
 
+#include "SystemProxy.h"
 #include "TextCodec.h"
 #include "UnitMessages.h"
 
@@ -23,20 +24,6 @@ namespace {
 constexpr qsizetype AnswerMax = 1024 * 1024;
 constexpr qint64 ReadBufferSize = 64 * 1024;
 constexpr unsigned ListError = 3;
-
-// The system's proxy settings for this client only, so that the game's own sockets are not
-// affected. Like Qt's application-wide setting, it never sends a loopback address to a proxy.
-class TSystemProxyFactory : public QNetworkProxyFactory {
-public:
-    QList<QNetworkProxy> queryProxy(const QNetworkProxyQuery& query) override {
-        const QString host = query.peerHostName();
-        QHostAddress address;
-        if (host == QLatin1String("localhost")
-            || (address.setAddress(host) && address.isLoopback()))
-            return { QNetworkProxy(QNetworkProxy::NoProxy) };
-        return systemProxyForQuery(query);
-    }
-};
 
 QString DecodeAnswer(const QByteArray& bytes) {
     return QString::fromStdString(

@@ -29,11 +29,7 @@ constexpr size_t HeaderTextSize = 4 + MagicLength;
 constexpr uint16_t HeaderlessVersion = 100;
 
 bool StartsWithMagic(const std::string& bytes) {
-    if (bytes.size() < HeaderTextSize)
-        return false;
-    const char length[4] = { char(MagicLength), 0, 0, 0 };
-    return std::memcmp(bytes.data(), length, 4) == 0
-        && bytes.compare(4, MagicLength, THistory::Magic) == 0;
+    return StartsWithTextItem(bytes, THistory::Magic);
 }
 
 void WriteDate(std::ostream& out, double date) {

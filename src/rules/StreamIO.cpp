@@ -1,5 +1,7 @@
 #include "StreamIO.h"
 
+#include <cstring>
+
 #include <istream>
 #include <ostream>
 
@@ -62,4 +64,13 @@ std::string ReadText(std::istream& in, int32_t maxLength) {
     std::string text(static_cast<size_t>(length), '\0');
     ReadBytes(in, text.data(), text.size());
     return text;
+}
+
+bool StartsWithTextItem(const std::string& bytes, const std::string& text) {
+    if (bytes.size() < 4 + text.size())
+        return false;
+    const uint32_t length = static_cast<uint32_t>(text.size());
+    const char prefix[4] = { char(length & 0xFF), char((length >> 8) & 0xFF),
+        char((length >> 16) & 0xFF), char((length >> 24) & 0xFF) };
+    return std::memcmp(bytes.data(), prefix, 4) == 0 && bytes.compare(4, text.size(), text) == 0;
 }

@@ -28,3 +28,6 @@ void ReadBytes(std::istream& in, void* data, size_t size);
 // Reads a text item; a length of 0 or less gives an empty text. A length above maxLength is
 // refused, so a damaged length cannot make the reader allocate without bound.
 std::string ReadText(std::istream& in, int32_t maxLength);
+// The bytes begin with the text item of `text` (its length, then its characters): the magic that
+// opens the program's binary files.
+bool StartsWithTextItem(const std::string& bytes, const std::string& text);

@@ -1,6 +1,7 @@
 #include "Update.h"
 
 #include "GameList.h"
+#include "SystemProxy.h"
 #include "TextCodec.h"
 #include "UnitMessages.h"
 
@@ -23,20 +24,6 @@ namespace {
 
 // A version file is a few lines; anything larger is refused rather than held in memory.
 constexpr qsizetype AnswerMax = 64 * 1024;
-
-// The system's proxy settings for the updater's requests only; a loopback address never goes
-// through a proxy.
-class TSystemProxyFactory : public QNetworkProxyFactory {
-public:
-    QList<QNetworkProxy> queryProxy(const QNetworkProxyQuery& query) override {
-        const QString host = query.peerHostName();
-        QHostAddress address;
-        if (host == QLatin1String("localhost")
-            || (address.setAddress(host) && address.isLoopback()))
-            return { QNetworkProxy(QNetworkProxy::NoProxy) };
-        return systemProxyForQuery(query);
-    }
-};
 
 bool IsWebAddress(const QUrl& url) {
     const QString scheme = url.scheme();
