@@ -55,9 +55,10 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text) {
 } // namespace
 
 TfrmMain::TfrmMain(QWidget* parent)
-    : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-              | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
-              | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint) {
+    : QMainWindow(parent,
+        Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+            | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint
+            | Qt::MSWindowsFixedSizeDialogHint) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QString::fromLatin1(Caption));
     BindGameEvents();
@@ -147,7 +148,8 @@ void TfrmMain::SetForms(TfrmAbout* about, TfrmGame* game, TfrmMoves* moves, Tfrm
     frmChat = chat;
     frmGame->SettingsPath = AppPaths::SettingsFile();
     frmGame->ShowStatus = [this](int n) { ShowStatus(n); };
-    frmGame->Connect = [this](const QString& address) { return Game.Connect(address.toStdString()); };
+    frmGame->Connect
+        = [this](const QString& address) { return Game.Connect(address.toStdString()); };
     frmGame->FetchHostedGames = [this] { return GameList.HostedGames(); };
     frmGame->FetchPublicAddress = [this] { return GameList.PublicAddress(); };
     frmGame->PublishGame = [this](const QString& name) { GameList.Publish(name); };
@@ -231,9 +233,9 @@ void TfrmMain::CreateMenu() {
     Menu_View->addSeparator()->setObjectName(QStringLiteral("Menu_View_N2"));
     Menu_View_Switch = add(Menu_View, "Menu_View_Switch", QStringLiteral("S&witch board view"),
         QKeySequence(Qt::Key_F9), &TfrmMain::Menu_View_SwitchClick);
-    Menu_View_LastMove = add(Menu_View, "Menu_View_LastMove",
-        QStringLiteral("&Show last piece moved"), QKeySequence(Qt::Key_F10),
-        &TfrmMain::Menu_View_LastMoveClick);
+    Menu_View_LastMove
+        = add(Menu_View, "Menu_View_LastMove", QStringLiteral("&Show last piece moved"),
+            QKeySequence(Qt::Key_F10), &TfrmMain::Menu_View_LastMoveClick);
     for (QAction* a : { Menu_View_Chat, Menu_View_Moves, Menu_View_Switch, Menu_View_LastMove })
         a->setCheckable(true);
     // The chat, history and options items are enabled once their windows are known.
@@ -288,7 +290,8 @@ void TfrmMain::CreatePanels() {
         (*image)->setObjectName(QString::fromLatin1(place.first));
         (*image)->setGeometry(place.second, 48, 50, 50);
         TPromotionImage* sender = *image;
-        connect(sender, &TPromotionImage::clicked, this, [this, sender] { imgPromotesClick(sender); });
+        connect(
+            sender, &TPromotionImage::clicked, this, [this, sender] { imgPromotesClick(sender); });
     }
 
     pnlStatus = MakePanel(pnlBoard, "pnlStatus", QRect(20, 248, 432, 52));
@@ -298,8 +301,8 @@ void TfrmMain::CreatePanels() {
     lblStatus->setWordWrap(true);
 
     pnlReady = MakePanel(pnlBoard, "pnlReady", QRect(74, 239, 324, 70));
-    lblReady = MakeLabel(pnlReady,
-        "lblReady", QStringLiteral("Click on the button below when you are ready to start."));
+    lblReady = MakeLabel(pnlReady, "lblReady",
+        QStringLiteral("Click on the button below when you are ready to start."));
     lblReady->setGeometry(0, 8, 324, 16);
     lblReady->setAlignment(Qt::AlignHCenter);
     btnReady = new QPushButton(QStringLiteral("I'm ready!"), pnlReady);
@@ -394,8 +397,8 @@ bool TfrmMain::LoadLanguage(const QString& file) {
     TLangPack pack;
     if (path.isEmpty() || !pack.LoadFromFile(path.toStdString()))
         return false;
-    for (QWidget* form : std::initializer_list<QWidget*> { frmAbout, frmChat, frmHistory, frmGame,
-             this, frmMoves, frmOptions })
+    for (QWidget* form : std::initializer_list<QWidget*> {
+             frmAbout, frmChat, frmHistory, frmGame, this, frmMoves, frmOptions })
         if (form)
             TranslateForm(pack, form);
     TranslateList(pack, "values", Values);

@@ -168,9 +168,8 @@ TBoardSnapshot TfrmMain::MakeSnapshot() {
     // The side the computer plays shows how far its search has come.
     TChessAI& ai = Game.ComputerPlayer();
     if (Game.GameState == gsPlaying && !Game.GetPlayer(Game.Turn)->Human && ai.IsThinking()) {
-        snapshot.Players[Game.Turn].Activity = QStringLiteral("Thinking... %1/%2")
-                                                   .arg(ai.ProgressDone())
-                                                   .arg(ai.ProgressTotal());
+        snapshot.Players[Game.Turn].Activity
+            = QStringLiteral("Thinking... %1/%2").arg(ai.ProgressDone()).arg(ai.ProgressTotal());
     }
     return snapshot;
 }

@@ -83,9 +83,9 @@ void TfrmMain::LoadLayout() {
                     Menu_View_Moves->trigger();
             }))
             return false;
-        for (auto [name, field] : { std::pair { "HistoryLeft", &m_History.Left },
-                 { "HistoryTop", &m_History.Top }, { "HistoryHeight", &m_History.Height },
-                 { "HistoryWidth", &m_History.Width } })
+        for (auto [name, field] :
+            { std::pair { "HistoryLeft", &m_History.Left }, { "HistoryTop", &m_History.Top },
+                { "HistoryHeight", &m_History.Height }, { "HistoryWidth", &m_History.Width } })
             if (!read(name, [field](int v) { *field = v; }))
                 return false;
         return true;
@@ -99,7 +99,8 @@ void TfrmMain::LoadLayout() {
 
 void TfrmMain::SaveLayout() {
     auto store = AppPaths::LayoutStore();
-    auto write = [&](const char* name, int value) { store->setValue(QString::fromLatin1(name), value); };
+    auto write
+        = [&](const char* name, int value) { store->setValue(QString::fromLatin1(name), value); };
     write("FormLeft", x());
     write("FormTop", y());
     if (frmChat) {

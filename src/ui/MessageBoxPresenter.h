@@ -10,8 +10,8 @@ class TMessageBoxPresenter : public TMessagePresenter {
 public:
     explicit TMessageBoxPresenter(QWidget* parent)
         : m_Parent(parent) { }
-    int Present(const std::string& caption, const std::string& text,
-        TMessageButtons buttons) override;
+    int Present(
+        const std::string& caption, const std::string& text, TMessageButtons buttons) override;
 
 private:
     QWidget* m_Parent;

@@ -336,9 +336,9 @@ TEST_F(MainWindowTest, LoadedGameWithAWaitingPromotionOpensTheChoice) {
         source.WhitePlayer.Name = "Alice";
         source.BlackPlayer.Name = "Bob";
         source.StartGame();
-        for (auto [from, to] : { std::pair { "h2", "h4" }, { "g7", "g5" }, { "h4", "g5" },
-                 { "h7", "h6" }, { "g5", "h6" }, { "b8", "c6" }, { "h6", "h7" }, { "c6", "b8" },
-                 { "h7", "g8" } })
+        for (auto [from, to] :
+            { std::pair { "h2", "h4" }, { "g7", "g5" }, { "h4", "g5" }, { "h7", "h6" },
+                { "g5", "h6" }, { "b8", "c6" }, { "h6", "h7" }, { "c6", "b8" }, { "h7", "g8" } })
             source.PlayMove(Sq(from), Sq(to));
         ASSERT_TRUE(source.PromotionPending());
         ASSERT_TRUE(source.SaveGame(file));

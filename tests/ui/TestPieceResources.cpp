@@ -19,7 +19,7 @@ namespace {
 
 constexpr int SetCount = 20;
 constexpr int Cell = 50;
-constexpr int Cells = 12;  // white P R N B Q K, then black P R N B Q K
+constexpr int Cells = 12; // white P R N B Q K, then black P R N B Q K
 
 std::string PiecesDir() {
     return std::string(WINTERMOOT_SOURCE_DIR) + "/resources/pieces/";
@@ -68,8 +68,9 @@ protected:
         const std::string n = std::to_string(GetParam());
         Pieces = LoadStrip("Pieces" + n + ".png");
         Masks = LoadStrip("Masks" + n + ".png");
-        if (Pieces.White.empty() || Masks.White.empty() || Pieces.Width != Masks.Width ||
-            Pieces.Height != Masks.Height || Pieces.Width != Cell * Cells || Pieces.Height != Cell)
+        if (Pieces.White.empty() || Masks.White.empty() || Pieces.Width != Masks.Width
+            || Pieces.Height != Masks.Height || Pieces.Width != Cell * Cells
+            || Pieces.Height != Cell)
             GTEST_SKIP() << "set " << n << " strips are unusable";
     }
 
@@ -86,7 +87,8 @@ TEST_P(PieceSetTest, PiecePixelsStayInsideTheSilhouette) {
         for (int x = 0; x < Cell * Cells; ++x)
             if (Pieces.At(x, y) && !InSilhouette(x, y))
                 ++stray;
-    EXPECT_EQ(stray, 0) << "white piece pixels outside the silhouette would be XORed onto the board";
+    EXPECT_EQ(stray, 0)
+        << "white piece pixels outside the silhouette would be XORed onto the board";
 }
 
 TEST_P(PieceSetTest, EveryCellHasAPieceClearOfTheCellEdge) {
@@ -117,8 +119,8 @@ TEST_P(PieceSetTest, WhitePiecesAreLightAndBlackPiecesDark) {
         for (int y = 1; y < Cell - 1; ++y)
             for (int x = 1; x < Cell - 1; ++x) {
                 const int sx = k * Cell + x;
-                if (!InSilhouette(sx, y) || !InSilhouette(sx - 1, y) || !InSilhouette(sx + 1, y) ||
-                    !InSilhouette(sx, y - 1) || !InSilhouette(sx, y + 1))
+                if (!InSilhouette(sx, y) || !InSilhouette(sx - 1, y) || !InSilhouette(sx + 1, y)
+                    || !InSilhouette(sx, y - 1) || !InSilhouette(sx, y + 1))
                     continue;
                 ++inner;
                 if (Pieces.At(sx, y))
@@ -134,9 +136,7 @@ TEST_P(PieceSetTest, WhitePiecesAreLightAndBlackPiecesDark) {
 }
 
 INSTANTIATE_TEST_SUITE_P(AllSets, PieceSetTest, ::testing::Range(1, SetCount + 1),
-                         [](const ::testing::TestParamInfo<int>& info) {
-                             return "Set" + std::to_string(info.param);
-                         });
+    [](const ::testing::TestParamInfo<int>& info) { return "Set" + std::to_string(info.param); });
 
 TEST(PieceSetNames, OneNonEmptyNamePerSet) {
     std::ifstream in(PiecesDir() + "names.txt");
@@ -151,8 +151,9 @@ TEST(PieceSetNames, OneNonEmptyNamePerSet) {
     for (size_t i = 0; i < names.size(); ++i) {
         EXPECT_FALSE(names[i].empty()) << "set " << i + 1 << " has no name";
         for (size_t j = 0; j < i; ++j)
-            EXPECT_NE(names[i], names[j]) << "sets " << j + 1 << " and " << i + 1 << " share a name";
+            EXPECT_NE(names[i], names[j])
+                << "sets " << j + 1 << " and " << i + 1 << " share a name";
     }
 }
 
-}  // namespace
+} // namespace
