@@ -61,6 +61,8 @@ protected:
         Dialog = new TfrmGame(Main->Game, Main.get());
         Moves = new TfrmMoves(Main.get());
         Main->SetForms(About, Dialog, Moves);
+        // Tests that want the sounds record them; no sound is loaded for real.
+        Main->PlaySound = nullptr;
         Main->Game.SetSearchDepth(2);
         Main->show();
     }

@@ -49,6 +49,7 @@ struct TCopy {
         auto* dialog = new TfrmGame(Main->Game, Main.get());
         Moves = new TfrmMoves(Main.get());
         Main->SetForms(about, dialog, Moves, Chat);
+        Main->PlaySound = nullptr;
         Main->show();
     }
     QPoint Centre(const char* square) const {
