@@ -1,67 +1,20 @@
+#include "RunProgram.h"
+
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <fstream>
-#include <gtest/gtest.h>
-#include <spawn.h>
-#include <sstream>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 
 const char* const Start = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1";
 
-struct CliResult {
-    int Status = -1;
-    std::string Out;
-    std::string Err;
-};
+using CliResult = TProgramRun;
 
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-// Runs wintermoot-cli with the arguments, its output and error output going to temporary files.
 CliResult RunCli(const std::vector<std::string>& args) {
-    char outPath[] = "/tmp/wm-cli-out-XXXXXX";
-    char errPath[] = "/tmp/wm-cli-err-XXXXXX";
-    const int outFd = mkstemp(outPath);
-    const int errFd = mkstemp(errPath);
-    CliResult result;
-    if (outFd < 0 || errFd < 0)
-        return result;
-
-    std::vector<std::string> argStrings { WINTERMOOT_CLI };
-    argStrings.insert(argStrings.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& a : argStrings)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, outFd, STDOUT_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, errFd, STDERR_FILENO);
-    pid_t pid = 0;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
-        int status = 0;
-        waitpid(pid, &status, 0);
-        result.Status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    close(outFd);
-    close(errFd);
-    result.Out = ReadFile(outPath);
-    result.Err = ReadFile(errPath);
-    unlink(outPath);
-    unlink(errPath);
-    return result;
+    return RunProgram(WINTERMOOT_CLI, args);
 }
 
 std::vector<std::string> Lines(const std::string& text) {

@@ -2,19 +2,16 @@
 
 #include "GameListServer.h"
 
+#include "RunProgram.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <fstream>
-#include <spawn.h>
 #include <sstream>
 #include <string>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 
@@ -228,50 +225,10 @@ INSTANTIATE_TEST_SUITE_P(Options, BadServerOptionsTest,
         TBadOptions { "EmptyListenAddress", { "--listen", "" } }),
     [](const testing::TestParamInfo<TBadOptions>& info) { return info.param.Fault; });
 
-struct TRun {
-    int Status = -1;
-    std::string Out;
-    std::string Err;
-};
+using TRun = TProgramRun;
 
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-TRun RunServer(std::vector<std::string> args) {
-    char outPath[] = "/tmp/wm-server-out-XXXXXX";
-    char errPath[] = "/tmp/wm-server-err-XXXXXX";
-    const int outFd = mkstemp(outPath);
-    const int errFd = mkstemp(errPath);
-    TRun run;
-    if (outFd < 0 || errFd < 0)
-        return run;
-    args.insert(args.begin(), WINTERMOOT_SERVER);
-    std::vector<char*> argv;
-    for (std::string& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, outFd, STDOUT_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, errFd, STDERR_FILENO);
-    pid_t pid = 0;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
-        int status = 0;
-        waitpid(pid, &status, 0);
-        run.Status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    close(outFd);
-    close(errFd);
-    run.Out = ReadFile(outPath);
-    run.Err = ReadFile(errPath);
-    std::remove(outPath);
-    std::remove(errPath);
-    return run;
+TRun RunServer(const std::vector<std::string>& args) {
+    return RunProgram(WINTERMOOT_SERVER, args);
 }
 
 TEST(ServerBinaryTest, BadOptionsExitWithStatusTwoAndSayWhy) {
