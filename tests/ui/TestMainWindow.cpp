@@ -10,6 +10,7 @@
 #include "FormMoves.h"
 #include "SingleInstance.h"
 #include "UnitMessages.h"
+#include "WindowTestSupport.h"
 
 #include <QAction>
 #include <QApplication>
@@ -31,17 +32,6 @@
 
 namespace {
 
-// Records every box and answers questions with a preset answer.
-class TRecordingPresenter : public TMessagePresenter {
-public:
-    int Present(const std::string&, const std::string& text, TMessageButtons buttons) override {
-        Texts->push_back(text);
-        return buttons == mbOk ? idOk : *Answer;
-    }
-    std::vector<std::string>* Texts;
-    int* Answer;
-};
-
 TPoint Sq(const char* name) {
     return { name[0] - 'a' + 1, name[1] - '0' };
 }
@@ -52,10 +42,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(m_Home.isValid());
         qputenv("WINTERMOOT_HOME", m_Home.path().toLocal8Bit());
-        auto presenter = std::make_unique<TRecordingPresenter>();
-        presenter->Texts = &Boxes;
-        presenter->Answer = &Answer;
-        SetMessagePresenter(std::move(presenter));
+        SetMessagePresenter(std::make_unique<TRecordingPresenter>(Boxes, Answer));
         Main = std::make_unique<TfrmMain>();
         About = new TfrmAbout(Main.get());
         Dialog = new TfrmGame(Main->Game, Main.get());
@@ -100,20 +87,7 @@ protected:
         Press(Sq(to));
         Release(Sq(to));
     }
-    // Runs the event loop until the condition holds or 20 s pass.
-    template <typename F> bool WaitFor(F condition) {
-        QElapsedTimer timer;
-        timer.start();
-        while (!condition() && timer.elapsed() < 20000)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        return condition();
-    }
-    bool Shown(const char* fragment) const {
-        for (const std::string& text : Boxes)
-            if (text.find(fragment) != std::string::npos)
-                return true;
-        return false;
-    }
+    bool Shown(const char* fragment) const { return ::Shown(Boxes, fragment); }
 
     QTemporaryDir m_Home;
     std::vector<std::string> Boxes;

@@ -8,6 +8,7 @@
 #include "FormMain.h"
 #include "FormMoves.h"
 #include "UnitMessages.h"
+#include "WindowTestSupport.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -27,18 +28,8 @@
 
 namespace {
 
-class TAnsweringPresenter : public TMessagePresenter {
-public:
-    explicit TAnsweringPresenter(std::vector<std::string>& texts)
-        : m_Texts(texts) { }
-    int Present(const std::string&, const std::string& text, TMessageButtons buttons) override {
-        m_Texts.push_back(text);
-        return buttons == mbOk ? idOk : idYes;
-    }
-
-private:
-    std::vector<std::string>& m_Texts;
-};
+// Every question in these tests is answered Yes.
+const int Yes = idYes;
 
 // One copy of the program's windows.
 struct TCopy {
@@ -70,7 +61,7 @@ class NetworkWindowsTest : public testing::Test {
 protected:
     void SetUp() override {
         qputenv("WINTERMOOT_HOME", m_Home.path().toLocal8Bit());
-        SetMessagePresenter(std::make_unique<TAnsweringPresenter>(Boxes));
+        SetMessagePresenter(std::make_unique<TRecordingPresenter>(Boxes, Yes));
         Host = std::make_unique<TCopy>();
         Client = std::make_unique<TCopy>();
 
@@ -106,20 +97,7 @@ protected:
         }));
     }
 
-    template <typename F> bool WaitFor(F condition) {
-        QElapsedTimer timer;
-        timer.start();
-        while (!condition() && timer.elapsed() < 10000)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        return condition();
-    }
-
-    bool Shown(const char* fragment) const {
-        for (const std::string& text : Boxes)
-            if (text.find(fragment) != std::string::npos)
-                return true;
-        return false;
-    }
+    bool Shown(const char* fragment) const { return ::Shown(Boxes, fragment); }
 
     QTemporaryDir m_Home;
     std::vector<std::string> Boxes;
@@ -201,7 +179,7 @@ TEST(NetworkErrorWindowTest, AMalformedMessageEndsTheLinkWithE2AndTheHostWaitsAg
     QTemporaryDir home;
     qputenv("WINTERMOOT_HOME", home.path().toLocal8Bit());
     std::vector<std::string> boxes;
-    SetMessagePresenter(std::make_unique<TAnsweringPresenter>(boxes));
+    SetMessagePresenter(std::make_unique<TRecordingPresenter>(boxes, Yes));
     {
         TCopy host;
         TChessGame& game = host.Main->Game;
@@ -217,17 +195,8 @@ TEST(NetworkErrorWindowTest, AMalformedMessageEndsTheLinkWithE2AndTheHostWaitsAg
         raw.write(QByteArray(256, 'x'));
         raw.write(QByteArray::fromHex("63"));
         raw.flush();
-        QElapsedTimer timer;
-        timer.start();
-        auto shown = [&] {
-            for (const std::string& text : boxes)
-                if (text.find("An error occured on the network!") != std::string::npos)
-                    return true;
-            return false;
-        };
-        while (!shown() && timer.elapsed() < 10000)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        EXPECT_TRUE(shown());
+        EXPECT_TRUE(
+            WaitFor([&] { return Shown(boxes, "An error occured on the network!"); }, 10000));
         EXPECT_TRUE(host.Main->pnlStatus->isVisible());
         EXPECT_EQ(host.Main->lblStatus->text(), host.Main->Values.Value(QStringLiteral("Stat03")));
         EXPECT_FALSE(host.Chat->edtMessage->isEnabled());
