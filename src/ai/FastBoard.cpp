@@ -60,6 +60,27 @@ struct TTables {
 
 const TTables Tables;
 
+// Random keys for every square and piece byte, from a fixed seed so that keys are the same in
+// every run (a table's contents do not depend on them being so, but debugging does).
+struct TZobrist {
+    uint64_t Keys[64][32] = {};
+
+    TZobrist() {
+        uint64_t state = 0x9E3779B97F4A7C15ull;
+        for (auto& square : Keys) {
+            for (uint64_t& key : square) {
+                // splitmix64
+                uint64_t z = (state += 0x9E3779B97F4A7C15ull);
+                z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+                z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+                key = z ^ (z >> 31);
+            }
+        }
+    }
+};
+
+const TZobrist Zobrist;
+
 uint64_t RayAttacks(int direction, int sq, uint64_t occupied) {
     uint64_t attacks = Tables.Ray[direction][sq];
     const uint64_t blockers = attacks & occupied;
@@ -98,6 +119,17 @@ int TFastBoard::ValueOf(uint8_t piece) {
     return Values[piece & KindMask];
 }
 
+uint64_t TFastBoard::PieceKey(int sq, uint8_t piece) {
+    return Zobrist.Keys[sq][piece & 31];
+}
+
+// The rules read LastMoveTo only while en passant is allowed, and only as a square of the board.
+int TFastBoard::EnPassantContext() const {
+    if (!m_EnPassant || m_LastX < 1 || m_LastX > 8 || m_LastY < 1 || m_LastY > 8)
+        return 0;
+    return 1 + Square(m_LastX, m_LastY);
+}
+
 TFastBoard::TFastBoard(const TChessBoard& board) {
     for (int x = 1; x <= 8; ++x) {
         for (int y = 1; y <= 8; ++y) {
@@ -109,6 +141,7 @@ TFastBoard::TFastBoard(const TChessBoard& board) {
                 | (piece->MoveCount == 0 ? UnmovedBit : 0);
             m_Sets[piece->Colour][0] |= Bit(sq);
             m_Sets[piece->Colour][piece->Kind + 1] |= Bit(sq);
+            m_Key ^= PieceKey(sq, m_Squares[sq]);
         }
     }
     const auto cached = [](TPoint p) { return ::OnBoard(p) ? Square(p.X, p.Y) : NoSquare; };

@@ -34,6 +34,14 @@ public:
 
     uint8_t At(int sq) const { return m_Squares[sq]; }
     int KingSquare(TPieceColour colour) const { return m_King[colour]; }
+    uint64_t Occupied() const { return m_Sets[pcWhite][0] | m_Sets[pcBlack][0]; }
+
+    // Zobrist key of the placement (piece bytes on squares), kept up to date by every lift and
+    // put. The king cache and the en passant state are not in it.
+    uint64_t Key() const { return m_Key; }
+    // The en passant state as far as the move rules can see it: 0 when no en passant capture can
+    // happen, otherwise 1 + the square of LastMoveTo.
+    int EnPassantContext() const;
 
     // The same answers as TChessBoard's operations of these names.
     bool IsAttacked(int target, TPieceColour colour) const;
@@ -83,6 +91,7 @@ private:
         m_Sets[ColourOf(piece)][0] &= ~bit;
         m_Sets[ColourOf(piece)][piece & KindMask] &= ~bit;
         m_Squares[sq] = 0;
+        m_Key ^= PieceKey(sq, piece);
         return piece;
     }
     void Put(int sq, uint8_t piece) {
@@ -90,10 +99,11 @@ private:
         m_Sets[ColourOf(piece)][0] |= bit;
         m_Sets[ColourOf(piece)][piece & KindMask] |= bit;
         m_Squares[sq] = piece;
+        m_Key ^= PieceKey(sq, piece);
         if ((piece & KindMask) == pkKing + 1)
             m_King[ColourOf(piece)] = sq;
     }
-    uint64_t Occupied() const { return m_Sets[pcWhite][0] | m_Sets[pcBlack][0]; }
+    static uint64_t PieceKey(int sq, uint8_t piece);
     uint64_t Set(TPieceColour colour, TPieceKind kind) const { return m_Sets[colour][kind + 1]; }
 
     // Whether `attacker` reaches `target` by the ordinary moves of its pieces: pawns diagonally
@@ -113,4 +123,5 @@ private:
     // LastMoveTo, kept as coordinates since it need not be a square of the board.
     int m_LastX = 0;
     int m_LastY = 0;
+    uint64_t m_Key = 0;
 };

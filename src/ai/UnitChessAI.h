@@ -17,19 +17,30 @@
 // Value of a piece for captures and for pieces left where they can be taken; 0 for none.
 int PieceValue(const TPiece* piece);
 
+class TTranspositionTable;
+struct TSearchStats;
+
 // Lets a running search be stopped and report how far it is. Both counters count root moves.
 struct TSearchControl {
     const std::atomic<bool>* Cancel = nullptr;
     std::atomic<int>* ProgressDone = nullptr;
     std::atomic<int>* ProgressTotal = nullptr;
-    // Counts the searched positions (calls of the reply search), when given.
-    long long* Nodes = nullptr;
+    // Threads that score the root moves; 0 for one per hardware thread. The answer is the same
+    // for any number.
+    int Threads = 1;
+    // Shares the values of repeated positions, when given; the answer is the same without it.
+    TTranspositionTable* Table = nullptr;
+    // Receives the searched positions (calls of the reply search) and the table's use.
+    TSearchStats* Stats = nullptr;
 };
+
+// The number of threads a search with Threads 0 uses.
+int HardwareThreads();
 
 // Scores every legal move of `colour` and sorts them best first (equal scores in reverse
 // generation order). `lastFrom` is the origin of the previous move found ((0,0) for none);
-// a move onto it scores 20 less. The search runs on a copy of the board. Returns false when the
-// search was cancelled; the list is then incomplete.
+// a move onto it scores 20 less. The search runs on copies of the board. Returns false when the
+// search was cancelled; the list is then empty.
 bool ScoreCandidates(const TChessBoard& board, TPieceColour colour, int depth, TPoint lastFrom,
     TMoveList& candidates, const TSearchControl& control = {});
 
@@ -44,7 +55,9 @@ public:
     // Qt::QueuedConnection); }
     using TPoster = std::function<void(std::function<void()>)>;
 
-    // The worker thread is created asleep; the random generator is seeded from the clock.
+    // The worker thread is created asleep; the random generator is seeded from the clock. Each
+    // search uses one thread per hardware thread and a transposition table kept from one search
+    // to the next.
     TChessAI(TChessBoard& board, TPoster post);
     // Cancels a running search and ends the thread; OnMoveFound is never called afterwards.
     ~TChessAI();
@@ -70,6 +83,8 @@ public:
     int ProgressTotal() const;
     // Makes the random choice repeatable.
     void Seed(uint32_t seed);
+    // Threads per search from the next search on; 0 (the default) for one per hardware thread.
+    void SetThreads(int threads);
 
     // Called on the main thread with the move found, once per Think. It may call Think again.
     std::function<void(TChessAI& sender)> OnMoveFound;

@@ -23,12 +23,14 @@ const TCommand Commands[] = {
         "selfplay [--depth D] [--white-level L] [--black-level L] [--max-moves N] [--seed S]\n"
         "         [--save-after K FILE]  a computer-against-computer game through the controller" },
     { "search", CmdSearch,
-        "search FEN DEPTH [LASTFROM]  the computer player's scored moves, best first" },
+        "search FEN DEPTH [LASTFROM] [--threads N] [--table-mb M] [--stats]\n"
+        "                            the computer player's scored moves, best first" },
     { "bench", CmdBench,
         "bench [--min-depth N] [--max-depth N] [--reference-max-depth N]\n"
+        "      [--untabled-max-depth N] [--threads N] [--table-mb M]\n"
         "                            times the computer player's search against the plain one" },
     { "verify", CmdVerify,
-        "verify [--positions N] [--max-depth D] [--seed S]\n"
+        "verify [--positions N] [--max-depth D] [--seed S] [--threads N] [--table-kb K]\n"
         "                            compares the computer player's search with the plain one on\n"
         "                            N positions from random games (20000, depths 0 to 2)" },
     { "render", CmdRender,
