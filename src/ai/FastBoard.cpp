@@ -19,12 +19,9 @@ uint64_t Bit(int sq) {
     return uint64_t(1) << sq;
 }
 
-// The eight directions as (file, rank) steps. The first four run towards higher square numbers,
-// so the nearest piece on such a ray is its lowest bit; on the other four it is the highest.
+// The eight directions as (file, rank) steps; opposite directions are four apart.
 constexpr int DirectionX[8] = { 0, 1, 1, 1, 0, -1, -1, -1 };
 constexpr int DirectionY[8] = { 1, 0, 1, -1, -1, 0, -1, 1 };
-constexpr int StraightDirections[4] = { 0, 1, 4, 5 };
-constexpr int DiagonalDirections[4] = { 2, 3, 6, 7 };
 
 struct TTables {
     uint64_t Knight[64] = {};
@@ -34,8 +31,25 @@ struct TTables {
     uint64_t Ray[8][64] = {};
     // Every square on a file, rank or diagonal through the square.
     uint64_t Lines[64] = {};
+    // The squares on the rank and the two diagonals through the square, the square left out.
+    uint64_t RankLine[64] = {};
+    uint64_t Diagonal[64] = {};
+    uint64_t AntiDiagonal[64] = {};
+    // Squares reached along a file from rank index r (0..7) with the file's pieces as a byte.
+    uint8_t FileAttacks[8][256] = {};
 
     TTables() {
+        for (int r = 0; r < 8; ++r) {
+            for (int pieces = 0; pieces < 256; ++pieces) {
+                for (int step : { 1, -1 }) {
+                    for (int i = r + step; i >= 0 && i < 8; i += step) {
+                        FileAttacks[r][pieces] |= uint8_t(1 << i);
+                        if (pieces & (1 << i))
+                            break;
+                    }
+                }
+            }
+        }
         const auto at = [](int x, int y) {
             return x >= 1 && x <= 8 && y >= 1 && y <= 8 ? Bit(TFastBoard::Square(x, y)) : 0;
         };
@@ -52,6 +66,9 @@ struct TTables {
                     Ray[d][sq] |= at(x + i * DirectionX[d], y + i * DirectionY[d]);
                 Lines[sq] |= Ray[d][sq];
             }
+            RankLine[sq] = Ray[1][sq] | Ray[5][sq];
+            Diagonal[sq] = Ray[2][sq] | Ray[6][sq];
+            AntiDiagonal[sq] = Ray[3][sq] | Ray[7][sq];
             PawnTakes[pcWhite][sq] = at(x - 1, y + 1) | at(x + 1, y + 1);
             PawnTakes[pcBlack][sq] = at(x - 1, y - 1) | at(x + 1, y - 1);
         }
@@ -81,29 +98,37 @@ struct TZobrist {
 
 const TZobrist Zobrist;
 
-uint64_t RayAttacks(int direction, int sq, uint64_t occupied) {
-    uint64_t attacks = Tables.Ray[direction][sq];
-    const uint64_t blockers = attacks & occupied;
-    if (blockers) {
-        const int first
-            = direction < 4 ? std::countr_zero(blockers) : 63 - std::countl_zero(blockers);
-        attacks ^= Tables.Ray[direction][first];
-    }
-    return attacks;
+// Reverses the order of the files; compilers turn this into one instruction.
+uint64_t ByteSwap(uint64_t v) {
+    v = ((v & 0x00FF00FF00FF00FFull) << 8) | ((v >> 8) & 0x00FF00FF00FF00FFull);
+    v = ((v & 0x0000FFFF0000FFFFull) << 16) | ((v >> 16) & 0x0000FFFF0000FFFFull);
+    return (v << 32) | (v >> 32);
+}
+
+// Sliding attacks along a line that holds at most one square per file (a rank or a diagonal):
+// subtracting the slider's bit from the occupied squares of the line runs a borrow up to the
+// first blocker, and doing the same on the byte-swapped board does it in the other direction.
+uint64_t LineAttacks(int sq, uint64_t line, uint64_t occupied) {
+    uint64_t forward = occupied & line;
+    uint64_t reverse = ByteSwap(forward);
+    forward -= Bit(sq);
+    reverse -= ByteSwap(Bit(sq));
+    return (forward ^ ByteSwap(reverse)) & line;
+}
+
+// Along a file the squares are the bits of one byte: a table by square and occupied byte.
+uint64_t FileAttacks(int sq, uint64_t occupied) {
+    const int shift = sq & ~7;
+    return uint64_t(Tables.FileAttacks[sq & 7][(occupied >> shift) & 255]) << shift;
 }
 
 uint64_t StraightAttacks(int sq, uint64_t occupied) {
-    uint64_t attacks = 0;
-    for (int d : StraightDirections)
-        attacks |= RayAttacks(d, sq, occupied);
-    return attacks;
+    return FileAttacks(sq, occupied) | LineAttacks(sq, Tables.RankLine[sq], occupied);
 }
 
 uint64_t DiagonalAttacks(int sq, uint64_t occupied) {
-    uint64_t attacks = 0;
-    for (int d : DiagonalDirections)
-        attacks |= RayAttacks(d, sq, occupied);
-    return attacks;
+    return LineAttacks(sq, Tables.Diagonal[sq], occupied)
+        | LineAttacks(sq, Tables.AntiDiagonal[sq], occupied);
 }
 
 int Forward(TPieceColour colour) {

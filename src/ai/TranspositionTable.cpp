@@ -3,6 +3,7 @@
 #include <atomic>
 #include <bit>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 
 namespace {
@@ -21,6 +22,12 @@ std::atomic_ref<uint64_t> Word(uint64_t& word) {
     return std::atomic_ref<uint64_t>(word);
 }
 
+bool SameNode(const uint64_t* words, const TTranspositionTable::TNode& node) {
+    return words[OccupiedWord] == node.Occupied && (words[MetaWord] & MetaMask) == node.Meta
+        && words[PiecesWord] == node.Pieces[0] && words[PiecesWord + 1] == node.Pieces[1]
+        && words[PiecesWord + 2] == node.Pieces[2];
+}
+
 int DepthOf(uint64_t meta) {
     return int((meta >> 1) & 15);
 }
@@ -29,7 +36,14 @@ int DepthOf(uint64_t meta) {
 
 TTranspositionTable::TTranspositionTable(size_t bytes) {
     m_BucketCount = std::bit_floor(std::max<size_t>(1, bytes / sizeof(TBucket)));
-    Clear();
+    // Zeroed memory from the system: pages are handed out as the search first touches them, so
+    // a table that is never filled costs little memory.
+    m_Memory = std::calloc(1, m_BucketCount * sizeof(TBucket) + alignof(TBucket));
+    if (!m_Memory)
+        throw std::bad_alloc();
+    const auto address = reinterpret_cast<uintptr_t>(m_Memory);
+    const uintptr_t aligned = (address + alignof(TBucket) - 1) & ~uintptr_t(alignof(TBucket) - 1);
+    m_Buckets = reinterpret_cast<TBucket*>(aligned);
 }
 
 TTranspositionTable::~TTranspositionTable() {
@@ -37,15 +51,7 @@ TTranspositionTable::~TTranspositionTable() {
 }
 
 void TTranspositionTable::Clear() {
-    // A fresh zeroed block rather than writing zeros: the system hands out zero pages lazily, so
-    // the parts never used cost no memory.
-    std::free(m_Memory);
-    m_Memory = std::calloc(1, m_BucketCount * sizeof(TBucket) + alignof(TBucket));
-    if (!m_Memory)
-        throw std::bad_alloc();
-    const auto address = reinterpret_cast<uintptr_t>(m_Memory);
-    const uintptr_t aligned = (address + alignof(TBucket) - 1) & ~uintptr_t(alignof(TBucket) - 1);
-    m_Buckets = reinterpret_cast<TBucket*>(aligned);
+    std::memset(static_cast<void*>(m_Buckets), 0, m_BucketCount * sizeof(TBucket));
 }
 
 void TTranspositionTable::NewSearch() {
@@ -102,9 +108,7 @@ bool TTranspositionTable::Probe(const TNode& node, TValue& value) const {
         uint64_t words[EntryWords];
         if (!Read(entry, words))
             continue;
-        if (words[OccupiedWord] == node.Occupied && (words[MetaWord] & MetaMask) == node.Meta
-            && words[PiecesWord] == node.Pieces[0] && words[PiecesWord + 1] == node.Pieces[1]
-            && words[PiecesWord + 2] == node.Pieces[2]) {
+        if (SameNode(words, node)) {
             value.Value = int32_t(uint32_t(words[MetaWord] >> 32));
             value.Exact = !(words[MetaWord] & LowerBoundBit);
             return true;
@@ -117,22 +121,23 @@ void TTranspositionTable::Store(const TNode& node, TValue value) {
     if (!node.Storable)
         return;
     TBucket& bucket = BucketOf(node);
-    // The victim: an empty entry, else one from an older search, else the shallower one.
-    TEntry* victim = nullptr;
-    int victimRank = 0;
+    // The victim: the entry holding the same node, else an empty one, else one from an older
+    // search, else the shallower one unless both are deeper than the node.
+    TEntry* victim = &bucket.Entries[1];
+    int victimRank = MaxDepth + 1;
     for (TEntry& entry : bucket.Entries) {
-        const uint64_t meta = Word(entry.Words[MetaWord]).load(std::memory_order_relaxed);
-        const uint64_t generation
-            = Word(entry.Words[GenerationWord]).load(std::memory_order_relaxed);
-        const int depth = DepthOf(meta);
-        const int rank = depth == 0 ? -1 : (generation != m_Generation ? 0 : depth);
-        if (!victim || rank < victimRank) {
+        uint64_t words[EntryWords] = {};
+        if (Read(entry, words) && SameNode(words, node)) {
+            victim = &entry;
+            break;
+        }
+        const int depth = DepthOf(words[MetaWord]);
+        const int rank = depth == 0 ? -1 : (words[GenerationWord] != m_Generation ? 0 : depth);
+        if (rank < victimRank && rank <= DepthOf(node.Meta)) {
             victim = &entry;
             victimRank = rank;
         }
     }
-    if (victimRank > DepthOf(node.Meta))
-        victim = &bucket.Entries[1];
     uint64_t sequence = Word(victim->Words[SequenceWord]).load(std::memory_order_relaxed);
     // Another thread writing this entry keeps it; the value is simply not stored.
     if ((sequence & 1)

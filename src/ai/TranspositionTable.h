@@ -25,7 +25,7 @@ public:
     static constexpr size_t DefaultBytes = size_t(64) << 20;
     // Nodes with less depth left are neither stored nor probed: they are cheaper to search again
     // than to pack and compare.
-    static constexpr int MinDepth = 2;
+    static constexpr int MinDepth = 3;
     static constexpr int MaxDepth = 15;
 
     // Rounds `bytes` down to a power-of-two count of buckets, with at least one bucket. The memory
