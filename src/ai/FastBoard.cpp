@@ -312,15 +312,14 @@ uint64_t TFastBoard::Destinations(int from, uint8_t piece, uint64_t own, uint64_
     return 0;
 }
 
+// Captures never involve castling or en passant (which takes nothing on its square), so each
+// kind's attacks are taken straight from the tables.
 int TFastBoard::GenerateCaptures(TPieceColour colour, uint32_t* moves) const {
-    const uint64_t own = m_Sets[colour][0];
     const uint64_t their = m_Sets[Opponent(colour)][0];
-    const uint64_t occupied = own | their;
+    const uint64_t occupied = m_Sets[colour][0] | their;
     int count = 0;
-    for (uint64_t origins = own; origins; origins &= origins - 1) {
-        const int from = std::countr_zero(origins);
-        for (uint64_t targets = Destinations(from, m_Squares[from], own, occupied) & their; targets;
-             targets &= targets - 1) {
+    const auto add = [&](int from, uint64_t targets) {
+        for (; targets; targets &= targets - 1) {
             const int to = std::countr_zero(targets);
             const uint32_t move = uint32_t(Values[m_Squares[to] & KindMask] << 12)
                 | uint32_t(from << 6) | uint32_t(to);
@@ -329,7 +328,22 @@ int TFastBoard::GenerateCaptures(TPieceColour colour, uint32_t* moves) const {
                 moves[i] = moves[i - 1];
             moves[i] = move;
         }
-    }
+    };
+    const auto each = [&](TPieceKind kind, auto&& attacks) {
+        for (uint64_t origins = Set(colour, kind); origins; origins &= origins - 1) {
+            const int from = std::countr_zero(origins);
+            if (const uint64_t targets = attacks(from) & their)
+                add(from, targets);
+        }
+    };
+    each(pkPawn, [&](int from) { return Tables.PawnTakes[colour][from]; });
+    each(pkKnight, [&](int from) { return Tables.Knight[from]; });
+    each(pkBishop, [&](int from) { return DiagonalAttacks(from, occupied); });
+    each(pkRook, [&](int from) { return StraightAttacks(from, occupied); });
+    each(pkQueen, [&](int from) {
+        return StraightAttacks(from, occupied) | DiagonalAttacks(from, occupied);
+    });
+    each(pkKing, [&](int from) { return Tables.King[from]; });
     return count;
 }
 
