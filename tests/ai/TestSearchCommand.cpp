@@ -62,6 +62,29 @@ TEST(SearchCommand, AppliesTheReturnPenaltyForLastFrom) {
     EXPECT_NE(run.Out, Expected(StartFen, 2, {}));
 }
 
+TEST(SearchCommand, GivesTheSameListOnEveryThreadCountAndTableSize) {
+    const char* fen = "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1";
+    const std::string expected = Expected(fen, 3, MakePoint(5, 5));
+    for (const char* options : { "--threads 1", "--threads 3 --table-mb 1", "--table-mb 0",
+             "--threads 0 --table-mb 64" }) {
+        const TRun run = RunCli(std::string("search '") + fen + "' 3 e5 " + options);
+        EXPECT_EQ(run.Status, 0) << options;
+        EXPECT_EQ(run.Out, expected) << options;
+    }
+}
+
+TEST(SearchCommand, ReportsTimeNodesTableUseAndMemoryOnRequest) {
+    const TRun run
+        = RunCli(std::string("search '") + StartFen + "' 4 --threads 2 --table-mb 4 --stats");
+    EXPECT_EQ(run.Status, 0);
+    const size_t stats = run.Out.rfind("time ");
+    ASSERT_NE(stats, std::string::npos) << run.Out;
+    const std::string line = run.Out.substr(stats);
+    for (const char* part : { " ms, threads 2, nodes ", "table 4 MB, probes ", "peak resident " })
+        EXPECT_NE(line.find(part), std::string::npos) << line;
+    EXPECT_EQ(run.Out.substr(0, stats), Expected(StartFen, 4, {}));
+}
+
 TEST(SearchCommand, ListsNothingForASideWithoutMoves) {
     const TRun run = RunCli("search '7k/5Q2/6K1/8/8/8/8/8 b - - 0 1' 2");
     EXPECT_EQ(run.Status, 0);
@@ -96,7 +119,13 @@ INSTANTIATE_TEST_SUITE_P(BadArguments, CommandRefuses,
         TBadRow { "ExtraArgument", "search '8/8/8/8/8/8/8/K6k w - - 0 1' 2 e2 e4" },
         TBadRow { "BenchUnknownOption", "bench --fast" },
         TBadRow { "BenchOptionWithoutValue", "bench --max-depth" },
-        TBadRow { "VerifyBadCount", "verify --positions 0" }),
+        TBadRow { "VerifyBadCount", "verify --positions 0" },
+        TBadRow { "NegativeThreads", "search '8/8/8/8/8/8/8/K6k w - - 0 1' 2 --threads -1" },
+        TBadRow { "TableTooLarge", "search '8/8/8/8/8/8/8/K6k w - - 0 1' 2 --table-mb 99999" },
+        TBadRow { "SearchUnknownOption", "search '8/8/8/8/8/8/8/K6k w - - 0 1' 2 --deep 3" },
+        TBadRow { "OptionBeforeDepth", "search '8/8/8/8/8/8/8/K6k w - - 0 1' --threads 2 3" },
+        TBadRow { "BenchZeroThreads", "bench --threads 0" },
+        TBadRow { "VerifyBadTable", "verify --table-kb lots" }),
     [](const testing::TestParamInfo<TBadRow>& info) { return std::string(info.param.Name); });
 
 } // namespace
