@@ -348,19 +348,11 @@ int TFastBoard::GenerateCaptures(TPieceColour colour, uint32_t* moves) const {
 }
 
 int TFastBoard::GenerateQuiets(TPieceColour colour, uint32_t* moves) const {
-    const uint64_t own = m_Sets[colour][0];
-    const uint64_t occupied = own | m_Sets[Opponent(colour)][0];
     int count = 0;
-    for (uint64_t origins = own; origins;) {
-        const int from = 63 - std::countl_zero(origins);
-        origins ^= Bit(from);
-        for (uint64_t targets = Destinations(from, m_Squares[from], own, occupied) & ~occupied;
-             targets;) {
-            const int to = 63 - std::countl_zero(targets);
-            targets ^= Bit(to);
-            moves[count++] = uint32_t(from << 6) | uint32_t(to);
-        }
-    }
+    VisitQuiets(colour, [&](uint32_t move) {
+        moves[count++] = move;
+        return false;
+    });
     return count;
 }
 

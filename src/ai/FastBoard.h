@@ -10,6 +10,7 @@
 
 #include "UnitChessBoard.h"
 
+#include <bit>
 #include <cstdint>
 
 class TFastBoard {
@@ -62,6 +63,25 @@ public:
     // the count written.
     int GenerateCaptures(TPieceColour colour, uint32_t* moves) const;
     int GenerateQuiets(TPieceColour colour, uint32_t* moves) const;
+    // The quiet moves in the same order, one at a time, until `visit` returns true; answers
+    // whether it did. A search that stops after the first few never generates the rest. The
+    // visitor may make moves as long as it takes them back before it returns.
+    template <typename TVisit> bool VisitQuiets(TPieceColour colour, TVisit&& visit) const {
+        const uint64_t own = m_Sets[colour][0];
+        const uint64_t occupied = own | m_Sets[Opponent(colour)][0];
+        for (uint64_t origins = own; origins;) {
+            const int from = 63 - std::countl_zero(origins);
+            origins ^= uint64_t(1) << from;
+            for (uint64_t targets = Destinations(from, m_Squares[from], own, occupied) & ~occupied;
+                 targets;) {
+                const int to = 63 - std::countl_zero(targets);
+                targets ^= uint64_t(1) << to;
+                if (visit(uint32_t(from << 6) | uint32_t(to)))
+                    return true;
+            }
+        }
+        return false;
+    }
     // For a move from the generators: the castling test and the board's trial of the move, so
     // that the result equals IsLegalMove. `inCheck` is InCheck of the mover's colour.
     bool IsLegal(uint32_t move, bool inCheck);

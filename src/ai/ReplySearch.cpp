@@ -34,26 +34,16 @@ int TReplySearch::Search(TPieceColour colour, int depth, int bound) {
 // return once the best reaches it, since from then on the parent's score for this move cannot
 // exceed the parent's best, whatever the rest of the moves would give (see the header).
 TTranspositionTable::TValue TReplySearch::Expand(TPieceColour colour, int depth, int bound) {
-    uint32_t moves[TFastBoard::MaxMoves];
-    int count = m_Board.GenerateCaptures(colour, moves);
-    bool quietsAdded = false;
-    int inCheck = -1;
     const TPieceColour opponent = Opponent(colour);
+    int inCheck = -1;
     int best = NoMoveScore;
-    for (int i = 0;; ++i) {
-        if (i == count) {
-            if (quietsAdded)
-                break;
-            quietsAdded = true;
-            count += m_Board.GenerateQuiets(colour, moves + count);
-            if (i == count)
-                break;
-        }
-        const uint32_t move = moves[i];
+    TTranspositionTable::TValue result { NoMoveScore, true };
+    // Tries one move; answers true when the node is decided.
+    const auto tryMove = [&](uint32_t move) {
         if (inCheck < 0)
             inCheck = m_Board.InCheck(colour) ? 1 : 0;
         if (!m_Board.IsLegal(move, inCheck != 0))
-            continue;
+            return false;
         const int from = TFastBoard::MoveFrom(move);
         const int to = TFastBoard::MoveTo(move);
         const int value = TFastBoard::MoveValue(move);
@@ -62,11 +52,20 @@ TTranspositionTable::TValue TReplySearch::Expand(TPieceColour colour, int depth,
         const int score = value - Search(opponent, depth - 1, moveBound);
         m_Board.TakeBack(from, to, occupant);
         best = std::max(best, score);
-        if (best >= moveBound)
-            return { best, true };
-        if (best >= bound)
-            return { best, false };
+        if (best < moveBound && best < bound)
+            return false;
+        result = { best, best >= moveBound };
+        return true;
+    };
+    // The captures, biggest first, then the quiet moves.
+    uint32_t moves[TFastBoard::MaxMoves];
+    const int count = m_Board.GenerateCaptures(colour, moves);
+    for (int i = 0; i < count; ++i) {
+        if (tryMove(moves[i]))
+            return result;
     }
+    if (m_Board.VisitQuiets(colour, tryMove))
+        return result;
     return { best, true };
 }
 
@@ -74,32 +73,18 @@ TTranspositionTable::TValue TReplySearch::Expand(TPieceColour colour, int depth,
 // be taken back. Moves are tried biggest capture first and tested for legality only when their
 // turn comes, since the bound usually makes the rest unnecessary.
 int TReplySearch::LastLevel(TPieceColour colour, int bound) {
-    uint32_t moves[TFastBoard::MaxMoves];
-    int count = m_Board.GenerateCaptures(colour, moves);
-    bool quietsAdded = false;
     int inCheck = -1;
     int best = NoMoveScore;
-    for (int i = 0;; ++i) {
-        if (i == count) {
-            // The quiet moves, worth 0, follow the captures; they cannot improve a best of 0 or
-            // more.
-            if (quietsAdded || best >= 0)
-                break;
-            quietsAdded = true;
-            count += m_Board.GenerateQuiets(colour, moves + count);
-            if (i == count)
-                break;
-        }
-        const uint32_t move = moves[i];
+    // Tries one move; answers true when nothing after it can change the result: the bound is
+    // reached, or the best reaches the value of the move, which no later move exceeds.
+    const auto tryMove = [&](uint32_t move) {
         const int value = TFastBoard::MoveValue(move);
-        // A move scores at most the value it takes, and the moves come in descending value: once
-        // the best reaches that value nothing can change it.
         if (best >= value)
-            break;
+            return true;
         if (inCheck < 0)
             inCheck = m_Board.InCheck(colour) ? 1 : 0;
         if (!m_Board.IsLegal(move, inCheck != 0))
-            continue;
+            return false;
         const int from = TFastBoard::MoveFrom(move);
         const int to = TFastBoard::MoveTo(move);
         const uint8_t occupant = m_Board.Make(from, to);
@@ -108,8 +93,16 @@ int TReplySearch::LastLevel(TPieceColour colour, int bound) {
             score -= TFastBoard::ValueOf(m_Board.At(to));
         m_Board.TakeBack(from, to, occupant);
         best = std::max(best, score);
-        if (best >= bound)
-            break;
+        return best >= bound;
+    };
+    uint32_t moves[TFastBoard::MaxMoves];
+    const int count = m_Board.GenerateCaptures(colour, moves);
+    for (int i = 0; i < count; ++i) {
+        if (tryMove(moves[i]))
+            return best;
     }
+    // The quiet moves, worth 0, cannot improve a best of 0 or more.
+    if (best < 0)
+        m_Board.VisitQuiets(colour, tryMove);
     return best;
 }
