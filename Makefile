@@ -2,9 +2,12 @@
 JOBS ?= $(shell nproc)
 BUILD ?= build
 SANITIZE_BUILD ?= build-sanitize
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
+FUZZ_JOBS ?= 1
 PREFIX ?= /usr/local
 
-.PHONY: all deps build run test sanitize bench format clean install
+.PHONY: all deps build run test sanitize fuzz bench format clean install
 
 all: build
 
@@ -26,6 +29,15 @@ sanitize: deps
 	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
 	cd $(SANITIZE_BUILD) && QT_QPA_PLATFORM=$${QT_QPA_PLATFORM:-offscreen} ctest --output-on-failure -j $(JOBS)
 
+# Builds the libFuzzer targets with clang in $(FUZZ_BUILD) and runs each for FUZZ_SECONDS on a copy
+# of its corpus; FUZZ_TARGETS="fen history" picks targets, FUZZ_JOBS=N runs N at once.
+fuzz: deps
+	./scripts/install-fuzz-deps
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE= -DWINTERMOOT_FUZZ=ON \
+		-DWINTERMOOT_TESTS=OFF
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_all
+	BUILD=$(FUZZ_BUILD) FUZZ_SECONDS=$(FUZZ_SECONDS) FUZZ_JOBS=$(FUZZ_JOBS) tests/fuzz/run-fuzz.sh
+
 # `make install PREFIX=/opt/wintermoot`; DESTDIR is honoured for staged installs.
 install: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=$(PREFIX)
@@ -40,4 +52,4 @@ format:
 	find src tools tests -name '*.cpp' -o -name '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(SANITIZE_BUILD)
+	rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD)

@@ -112,8 +112,12 @@ std::optional<QStringList> TGameList::HostedGames() {
     const std::optional<QByteArray> answer = Get(QStringLiteral("/wintermoot.inf"));
     if (!answer)
         return std::nullopt;
+    return ParseHostedGames(*answer);
+}
+
+QStringList TGameList::ParseHostedGames(const QByteArray& answer) {
     QStringList games;
-    const QStringList lines = DecodeAnswer(*answer).split(QLatin1Char('\n'));
+    const QStringList lines = DecodeAnswer(answer).split(QLatin1Char('\n'));
     for (QString line : lines) {
         if (line.endsWith(QLatin1Char('\r')))
             line.chop(1);
@@ -140,11 +144,16 @@ bool TGameList::Remove() {
 }
 
 QString TGameList::PublicAddress() {
-    const QString unknown = QStringLiteral("0.0.0.0");
     const std::optional<QByteArray> answer = Get(QStringLiteral("/ipaddress.php"));
-    if (!answer || answer->isEmpty())
-        return unknown;
-    return KeyValue(DecodeAnswer(*answer), QStringLiteral("IP address"));
+    if (!answer)
+        return QStringLiteral("0.0.0.0");
+    return ParsePublicAddress(*answer);
+}
+
+QString TGameList::ParsePublicAddress(const QByteArray& answer) {
+    if (answer.isEmpty())
+        return QStringLiteral("0.0.0.0");
+    return KeyValue(DecodeAnswer(answer), QStringLiteral("IP address"));
 }
 
 QString TGameList::LocalAddress() {

@@ -46,6 +46,10 @@ public:
     // the text when no delimiter follows or it follows at once.
     static QString KeyValue(
         const QString& text, const QString& key, const QString& delimiter = QStringLiteral("\r\n"));
+    // The readers of the server's answers, apart from the requests: the games of a list answer
+    // and the address of a public address answer.
+    static QStringList ParseHostedGames(const QByteArray& answer);
+    static QString ParsePublicAddress(const QByteArray& answer);
 
     // Busy hook: called with true before a request and false after (the window shows the busy
     // cursor).

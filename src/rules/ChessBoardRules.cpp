@@ -288,7 +288,9 @@ TMoveResult TChessBoard::UndoMove(
     CheckSquare(from.X, from.Y);
     CheckSquare(to.X, to.Y);
     TPiece* mover = PieceAt(to);
-    if (!mover || from == to || PieceAt(from))
+    // A piece that has never moved cannot have made the move: the list does not fit the board
+    // (a damaged file), and taking it back would leave a move count below zero.
+    if (!mover || from == to || PieceAt(from) || mover->MoveCount <= 0)
         return mrInvalid;
 
     TUndoEntry entry {};
@@ -326,7 +328,8 @@ TMoveResult TChessBoard::UndoMove(
         const int y = to.Y;
         const TPoint rookHome = MakePoint(to.X == 3 ? 1 : 8, y);
         const TPoint rookNow = MakePoint(to.X == 3 ? 4 : 6, y);
-        if (Slot(rookNow.X, rookNow.Y) && !Slot(rookHome.X, rookHome.Y)) {
+        if (Slot(rookNow.X, rookNow.Y) && Slot(rookNow.X, rookNow.Y)->MoveCount > 0
+            && !Slot(rookHome.X, rookHome.Y)) {
             MoveReference(rookNow, rookHome);
             --Slot(rookHome.X, rookHome.Y)->MoveCount;
         }

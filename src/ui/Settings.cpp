@@ -150,7 +150,10 @@ TSettings LoadSettings(const QString& path) {
 bool SaveSettings(const TSettings& settings, const QString& path) {
     QSettings ini(path, QSettings::IniFormat);
     // A file with lines the reader could not parse reports a format error that would hide the
-    // outcome of the write; those lines are dropped by the write either way.
+    // outcome of the write; those lines are dropped by the write either way. QSettings parses a
+    // section only when it is first used, so every section is read here: a damaged section the
+    // settings do not use would otherwise raise the error only in the write.
+    ini.allKeys();
     const bool damaged = ini.status() == QSettings::FormatError;
 
     ini.beginGroup(QStringLiteral("Options"));

@@ -177,6 +177,27 @@ TEST_F(GameFileTest, UndoAfterALoadPutsAPawnTakenEnPassantBack) {
     EXPECT_EQ(SaveFen(loaded.SearchBoard, loaded.Turn), Position(loaded));
 }
 
+// A damaged file whose move list names a knight that never moved: taking that move back is
+// refused, and the game still saves to a file that loads.
+TEST_F(GameFileTest, AMoveThatDoesNotFitTheBoardIsNotTakenBack) {
+    std::string bytes = SavedBytes({ { "e2", "e4" } });
+    const size_t move = MoveCountAt + 4;
+    PutI32(bytes, move + 2, 5);
+    PutI32(bytes, move + 6, 3);
+    PutI32(bytes, move + 10, 2);
+    PutI32(bytes, move + 14, 1);
+    WriteFile(Path("damaged.wtg"), bytes);
+    ASSERT_TRUE(Game.LoadGame(Path("damaged.wtg")));
+    Game.StartGame();
+    Game.UndoMove();
+    EXPECT_EQ(Game.Moves.Count(), 1);
+    EXPECT_EQ(Game.Board.PieceAt(Sq("b1"))->MoveCount, 0);
+    EXPECT_EQ(SaveFen(Game.SearchBoard, Game.Turn), Position(Game));
+    ASSERT_TRUE(Game.SaveGame(Path("again.wtg")));
+    TChessGame reloaded;
+    EXPECT_TRUE(reloaded.LoadGame(Path("again.wtg")));
+}
+
 TEST_F(GameFileTest, ASuccessfulLoadStopsTheRunningGame) {
     const std::string bytes = SavedBytes({ { "d2", "d4" } });
     WriteFile(Path("game.wtg"), bytes);

@@ -180,6 +180,17 @@ struct OffBoardRow {
     std::function<void(TChessBoard&)> Call;
 };
 
+// A move list that does not fit the board (a damaged file) can name a piece that never moved as
+// the mover; taking that back would leave a move count below zero, which no file can hold.
+TEST(UndoMoveTest, APieceThatNeverMovedIsNotTakenBack) {
+    TChessBoard board;
+    Play(board, "e2e4");
+    const std::string before = Snapshot(board);
+    EXPECT_EQ(board.UndoMove(Sq("e3"), Sq("b1"), 0), mrInvalid);
+    EXPECT_EQ(Snapshot(board), before);
+    EXPECT_EQ(board.UndoMove(Sq("e2"), Sq("e4"), 0) & mrInvalid, 0);
+}
+
 class OffBoardTest : public testing::TestWithParam<OffBoardRow> { };
 
 // Every operation given a square outside 1..8 throws ERangeError and leaves the board as it was,

@@ -157,6 +157,24 @@ TEST_F(SettingsFileTest, ASaveOverADamagedFileRewritesIt) {
     EXPECT_EQ(LoadSettings(Path()), Unusual());
 }
 
+// QSettings parses a section only when it is used, so damage in a section the settings do not
+// read used to surface only in the write, which then reported a failure for a file it had written.
+class DamagedSectionTest : public SettingsFileTest,
+                           public testing::WithParamInterface<const char*> { };
+
+TEST_P(DamagedSectionTest, ASaveOverTheFileSucceedsAndKeepsTheSettings) {
+    WriteText(GetParam());
+    const TSettings loaded = LoadSettings(Path());
+    ASSERT_TRUE(SaveSettings(Unusual(), Path()));
+    EXPECT_EQ(LoadSettings(Path()), Unusual());
+    ASSERT_TRUE(SaveSettings(loaded, Path()));
+    EXPECT_EQ(LoadSettings(Path()), loaded);
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, DamagedSectionTest,
+    testing::Values("[Options]\nNotation=1\n\n[Game]\nLevel=1\njunk line\n",
+        "[Options]\nNotation=1\njunk line\n", "junk line\n[Sounds]\nPlayOnCheck=0\n"));
+
 struct BadValueRow {
     std::string Name;
     QByteArray Text;
