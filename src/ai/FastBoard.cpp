@@ -367,13 +367,22 @@ bool TFastBoard::IsLegal(uint32_t move, bool inCheck) {
         return false;
     const bool enPassant = kind == Pawn && dx != 0 && !m_Squares[to];
     const int king = m_King[colour];
-    // Lifting a piece that shares no line with its king cannot expose the king, and the piece
-    // put down only blocks or removes attackers. A moving king, which moves the cached square,
-    // and a piece standing on the cached square are tried in full.
+    // When the king is not attacked, moving another piece can only expose it to a sliding piece
+    // on a line through the square left, and the piece put down only blocks or removes
+    // attackers. A moving king, which moves the cached square, and en passant, which lifts a
+    // second piece, are tried in full.
     if (!inCheck && !enPassant && kind != King && king != NoSquare && from != king
-        && m_Squares[king] && ColourOf(m_Squares[king]) == colour
-        && !(Tables.Lines[king] & Bit(from)))
-        return true;
+        && m_Squares[king] && ColourOf(m_Squares[king]) == colour) {
+        if (!(Tables.Lines[king] & Bit(from)))
+            return true;
+        const TPieceColour opponent = Opponent(colour);
+        const uint64_t occupied = (Occupied() & ~Bit(from)) | Bit(to);
+        const uint64_t queens = Set(opponent, pkQueen);
+        const uint64_t straight = (Set(opponent, pkRook) | queens) & ~Bit(to);
+        const uint64_t diagonal = (Set(opponent, pkBishop) | queens) & ~Bit(to);
+        return !(StraightAttacks(king, occupied) & straight)
+            && !(DiagonalAttacks(king, occupied) & diagonal);
+    }
     // The trial of the board: the pawn taken en passant is lifted for it when it is the other
     // side's.
     int liftedSquare = NoSquare;
