@@ -184,6 +184,44 @@ TEST(ChessAIThread, SearchesWithTheSeedThePreviousMoveAndTheCurrentDepth) {
     EXPECT_EQ(ai.BestMove().Score, second.Score);
 }
 
+// A game played by one worker, whose threads and table are kept from move to move (en passant
+// states, castling rights and captures change on the way), must choose exactly the moves that the
+// plain single-threaded search without a table leads to with the same random draws.
+TEST(ChessAIThread, KeepsItsTableAndThreadsExactOverAWholeGame) {
+    TChessBoard board;
+    LoadFen(board, "rnbqkbnr/ppp1p1pp/8/3pPp2/8/8/PPPP1PPP/RNBQKBNR w KQkq f6 0 3");
+    TMainQueue queue;
+    TChessAI ai(board, queue.Poster());
+    ai.SetThreads(3);
+    ai.SetDepth(4);
+    ai.Seed(7);
+    std::mt19937 rng(7);
+    TPieceColour toMove = pcWhite;
+    TPoint lastFrom {};
+    int moves = 0;
+    bool over = false;
+    TMoveRecord expected = ExpectedChoice(board, toMove, 4, 1, lastFrom, rng);
+    ai.OnMoveFound = [&](TChessAI& sender) {
+        const TMoveRecord move = sender.BestMove();
+        ASSERT_EQ(move.From, expected.From) << "move " << moves;
+        ASSERT_EQ(move.To, expected.To) << "move " << moves;
+        ASSERT_EQ(move.Score, expected.Score) << "move " << moves;
+        TMoveResult flags = board.MovePiece(move.From, move.To, true);
+        if (flags & mrPromotion)
+            flags |= board.Promote(move.To, pkQueen);
+        ++moves;
+        lastFrom = move.From;
+        toMove = Opponent(toMove);
+        over = (flags & mrGameOver) != 0;
+        if (!over && moves < 30) {
+            expected = ExpectedChoice(board, toMove, 4, 1, lastFrom, rng);
+            sender.Think(toMove, 1);
+        }
+    };
+    ai.Think(toMove, 1);
+    ASSERT_TRUE(queue.RunUntil([&] { return over || moves == 30; }, 120s)) << moves << " moves";
+}
+
 struct TChoiceRow {
     const char* Name;
     int Level;
