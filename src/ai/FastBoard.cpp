@@ -77,27 +77,6 @@ struct TTables {
 
 const TTables Tables;
 
-// Random keys for every square and piece byte, from a fixed seed so that keys are the same in
-// every run (a table's contents do not depend on them being so, but debugging does).
-struct TZobrist {
-    uint64_t Keys[64][32] = {};
-
-    TZobrist() {
-        uint64_t state = 0x9E3779B97F4A7C15ull;
-        for (auto& square : Keys) {
-            for (uint64_t& key : square) {
-                // splitmix64
-                uint64_t z = (state += 0x9E3779B97F4A7C15ull);
-                z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-                z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-                key = z ^ (z >> 31);
-            }
-        }
-    }
-};
-
-const TZobrist Zobrist;
-
 // Reverses the order of the files; compilers turn this into one instruction.
 uint64_t ByteSwap(uint64_t v) {
     v = ((v & 0x00FF00FF00FF00FFull) << 8) | ((v >> 8) & 0x00FF00FF00FF00FFull);
@@ -142,10 +121,6 @@ int HomeRank(TPieceColour colour) {
 
 int TFastBoard::ValueOf(uint8_t piece) {
     return Values[piece & KindMask];
-}
-
-uint64_t TFastBoard::PieceKey(int sq, uint8_t piece) {
-    return Zobrist.Keys[sq][piece & 31];
 }
 
 // The rules read LastMoveTo only while en passant is allowed, and only as a square of the board.

@@ -13,6 +13,24 @@
 #include <bit>
 #include <cstdint>
 
+// Random keys for every square and piece byte (splitmix64 from a fixed seed), the same in every
+// run.
+struct TZobristKeys {
+    uint64_t Keys[64][32] = {};
+
+    constexpr TZobristKeys() {
+        uint64_t state = 0x9E3779B97F4A7C15ull;
+        for (auto& square : Keys) {
+            for (uint64_t& key : square) {
+                uint64_t z = (state += 0x9E3779B97F4A7C15ull);
+                z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+                z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+                key = z ^ (z >> 31);
+            }
+        }
+    }
+};
+
 class TFastBoard {
 public:
     // Squares are numbered in the board's generation order, file by file: file x (1..8) and
@@ -123,7 +141,8 @@ private:
         if ((piece & KindMask) == pkKing + 1)
             m_King[ColourOf(piece)] = sq;
     }
-    static uint64_t PieceKey(int sq, uint8_t piece);
+    static uint64_t PieceKey(int sq, uint8_t piece) { return Zobrist.Keys[sq][piece & 31]; }
+    static constexpr TZobristKeys Zobrist {};
     uint64_t Set(TPieceColour colour, TPieceKind kind) const { return m_Sets[colour][kind + 1]; }
 
     // Whether `attacker` reaches `target` by the ordinary moves of its pieces: pawns diagonally
