@@ -288,9 +288,16 @@ TMoveResult TChessBoard::UndoMove(
     CheckSquare(from.X, from.Y);
     CheckSquare(to.X, to.Y);
     TPiece* mover = PieceAt(to);
-    // A piece that has never moved cannot have made the move: the list does not fit the board
-    // (a damaged file), and taking it back would leave a move count below zero.
-    if (!mover || from == to || PieceAt(from) || mover->MoveCount <= 0)
+    if (!mover || from == to || PieceAt(from))
+        return mrInvalid;
+    // A move list that does not fit the board (a damaged file) is refused where taking it back
+    // would leave a position no file can hold: a piece that never moved would get a move count
+    // below zero, a king would turn into a pawn, a castling without the king would move a piece
+    // the king squares do not follow.
+    const int lastRank = mover->Colour == pcWhite ? 8 : 1;
+    if (mover->MoveCount <= 0
+        || ((flags & mrPromotion) && (mover->Kind == pkKing || to.Y != lastRank))
+        || ((flags & mrCastling) && mover->Kind != pkKing))
         return mrInvalid;
 
     TUndoEntry entry {};
@@ -328,7 +335,8 @@ TMoveResult TChessBoard::UndoMove(
         const int y = to.Y;
         const TPoint rookHome = MakePoint(to.X == 3 ? 1 : 8, y);
         const TPoint rookNow = MakePoint(to.X == 3 ? 4 : 6, y);
-        if (Slot(rookNow.X, rookNow.Y) && Slot(rookNow.X, rookNow.Y)->MoveCount > 0
+        const TPiece* rook = Slot(rookNow.X, rookNow.Y).get();
+        if (rook && rook->Kind == pkRook && rook->Colour == mover->Colour && rook->MoveCount > 0
             && !Slot(rookHome.X, rookHome.Y)) {
             MoveReference(rookNow, rookHome);
             --Slot(rookHome.X, rookHome.Y)->MoveCount;

@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <QSettings>
 #include <QStringList>
 #include <QVariant>
@@ -136,7 +137,9 @@ bool TThemeList::LoadThemes(const QString& fileName) {
         m_RefusedFile = info.absoluteFilePath();
         return false;
     }
-    const QStringList sections = ini.childGroups();
+    // A set, so that a file of tens of thousands of sections is not searched once per section.
+    const QStringList groups = ini.childGroups();
+    const QSet<QString> sections(groups.begin(), groups.end());
     for (qsizetype i = 0; sections.contains(SectionName(i)); ++i) {
         ini.beginGroup(SectionName(i));
         TTheme theme = DefaultFileTheme();
@@ -165,7 +168,8 @@ bool TThemeList::SaveThemes(const QString& fileName) const {
             ini.setValue(QLatin1String(key.Key), qulonglong(Themes[i].*key.Field & 0xFFFFFF));
         ini.endGroup();
     }
-    const QStringList sections = ini.childGroups();
+    const QStringList groups = ini.childGroups();
+    const QSet<QString> sections(groups.begin(), groups.end());
     for (qsizetype n = qsizetype(Themes.size()); sections.contains(SectionName(n)); ++n)
         ini.remove(SectionName(n));
     ini.sync();

@@ -180,15 +180,50 @@ struct OffBoardRow {
     std::function<void(TChessBoard&)> Call;
 };
 
-// A move list that does not fit the board (a damaged file) can name a piece that never moved as
-// the mover; taking that back would leave a move count below zero, which no file can hold.
-TEST(UndoMoveTest, APieceThatNeverMovedIsNotTakenBack) {
+struct UnfitUndoRow {
+    std::string Name;
+    std::string Fen;
+    const char* From;
+    const char* To;
+    TMoveResult Flags;
+    friend void PrintTo(const UnfitUndoRow& row, std::ostream* os) { *os << row.Name; }
+};
+
+class UnfitUndoTest : public testing::TestWithParam<UnfitUndoRow> { };
+
+// A move list that does not fit the board (a damaged file) asks to take back moves that no game
+// made. Each is refused with the board unchanged: taking it back would leave a position that no
+// file can hold, so the game could no longer be saved.
+TEST_P(UnfitUndoTest, IsRefusedAndChangesNothing) {
     TChessBoard board;
-    Play(board, "e2e4");
+    LoadFen(board, GetParam().Fen);
     const std::string before = Snapshot(board);
-    EXPECT_EQ(board.UndoMove(Sq("e3"), Sq("b1"), 0), mrInvalid);
+    EXPECT_EQ(board.UndoMove(Sq(GetParam().From), Sq(GetParam().To), GetParam().Flags), mrInvalid);
     EXPECT_EQ(Snapshot(board), before);
-    EXPECT_EQ(board.UndoMove(Sq("e2"), Sq("e4"), 0) & mrInvalid, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Moves, UnfitUndoTest,
+    testing::Values(UnfitUndoRow { "PieceThatNeverMoved", StartFen, "c3", "b1", 0 },
+        UnfitUndoRow { "PromotionToAKing", "4K3/8/8/8/8/8/8/4k3 w - - 0 1", "e2", "e1",
+            mrPromotion | mrCapture },
+        UnfitUndoRow { "PromotionAwayFromTheLastRank", "4k3/8/8/8/3P4/8/8/4K3 w - - 0 1", "d3",
+            "d4", mrPromotion },
+        UnfitUndoRow {
+            "CastlingOfARook", "4k3/8/8/8/8/8/8/R3K3 w - - 0 1", "b1", "a1", mrCastling }),
+    [](const testing::TestParamInfo<UnfitUndoRow>& info) { return info.param.Name; });
+
+TEST(UndoMoveTest, CastlingTakenBackLeavesAPieceThatIsNotItsRookWhereItStands) {
+    TChessBoard board;
+    board.Clear();
+    auto white = std::make_unique<TPiece>(pkKing, pcWhite);
+    white->MoveCount = 1;
+    board.PutPiece(7, 1, std::move(white));
+    board.PutPiece(6, 1, std::make_unique<TPiece>(pkKing, pcBlack));
+    EXPECT_EQ(board.UndoMove(Sq("e1"), Sq("g1"), mrCastling) & mrInvalid, 0);
+    ASSERT_NE(board.PieceAt(Sq("f1")), nullptr);
+    EXPECT_EQ(board.PieceAt(Sq("f1"))->Colour, pcBlack);
+    EXPECT_EQ(board.KingSquare(pcWhite), Sq("e1"));
+    EXPECT_EQ(board.KingSquare(pcBlack), Sq("f1"));
 }
 
 class OffBoardTest : public testing::TestWithParam<OffBoardRow> { };

@@ -160,6 +160,21 @@ TEST(ThemesFile, MissingFileIsEmptyAndOversizedFileIsNeverOverwritten) {
     EXPECT_EQ(QFileInfo(path).size(), huge.size());
 }
 
+// The largest file the reader takes, packed with sections: each section used to be looked for
+// in the whole list of sections, which held the program up for seconds.
+TEST(ThemesFile, AFileOfTensOfThousandsOfSectionsLoadsThemAll) {
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("Themes.ini"));
+    QByteArray text;
+    int sections = 0;
+    while (text.size() < 1000 * 1000)
+        text += "[Theme" + QByteArray::number(sections++) + "]\nName=\n";
+    WriteText(path, text);
+    TThemeList list;
+    ASSERT_TRUE(list.LoadThemes(path));
+    EXPECT_EQ(list.Themes.size(), size_t(sections));
+}
+
 TEST(ThemesFile, NamesWithCommasAndNonAsciiLettersSurviveSaving) {
     QTemporaryDir folder;
     const QString path = folder.filePath(QStringLiteral("Themes.ini"));
