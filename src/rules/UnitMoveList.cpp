@@ -2,6 +2,7 @@
 
 #include "StreamIO.h"
 
+#include <algorithm>
 #include <istream>
 #include <ostream>
 #include <vector>
@@ -141,8 +142,12 @@ static TPoint ReadSquare(std::istream& in) {
 
 void TMoveList::LoadFromStream(std::istream& in, uint16_t version) {
     const uint16_t count = static_cast<uint16_t>(ReadI32(in) & 0xFFFF);
-    std::vector<TMoveRecord> records(count);
-    for (TMoveRecord& r : records) {
+    // The records grow with the moves really read, so that a damaged count in a short stream
+    // does not allocate for 65535 moves.
+    std::vector<TMoveRecord> records;
+    records.reserve(std::min<size_t>(count, 256));
+    for (uint16_t i = 0; i < count; ++i) {
+        TMoveRecord& r = records.emplace_back();
         if (version > 100) {
             r.Kind = ReadByte(in);
             r.PromotionKind = ReadByte(in);
