@@ -1,12 +1,11 @@
 #include "RootSearch.h"
 
+#include "SearchPool.h"
+
 #include <algorithm>
 #include <cstdlib>
-#include <memory>
+#include <functional>
 #include <mutex>
-#include <system_error>
-#include <thread>
-#include <vector>
 
 namespace {
 
@@ -112,7 +111,7 @@ bool ScoreInParallel(const TFastBoard& position, TPieceColour colour, int depth,
     std::atomic<int> next { 0 };
     std::atomic<bool> cancelled { false };
     std::mutex statsMutex;
-    const auto work = [&] {
+    const std::function<void()> work = [&] {
         TFastBoard board(position);
         TReplySearch search(board, settings.Cancel, settings.Table);
         try {
@@ -128,18 +127,7 @@ bool ScoreInParallel(const TFastBoard& position, TPieceColour colour, int depth,
         std::lock_guard lock(statsMutex);
         stats += search.Stats();
     };
-    std::vector<std::thread> helpers;
-    for (int i = 1; i < settings.Threads; ++i) {
-        try {
-            helpers.emplace_back(work);
-        } catch (const std::system_error&) {
-            // No more threads to be had: the ones running share the work.
-            break;
-        }
-    }
-    work();
-    for (std::thread& helper : helpers)
-        helper.join();
+    TSearchPool::Instance().Run(settings.Threads - 1, work);
     return !cancelled;
 }
 

@@ -98,7 +98,8 @@ struct TChessAI::TShared {
     int Level = 0;
     int Depth = 3;
     int Threads = 0;
-    TTranspositionTable Table;
+    // Made by the worker for the first search deep enough to use it, and kept from then on.
+    std::unique_ptr<TTranspositionTable> Table;
     // The position to search, copied from the board when the search was asked for.
     std::unique_ptr<TFastBoard> Position;
     TMoveRecord BestMove;
@@ -156,11 +157,19 @@ void TChessAI::Execute(std::shared_ptr<TShared> shared, TPoster post) {
         control.ProgressDone = &shared->ProgressDone;
         control.ProgressTotal = &shared->ProgressTotal;
         control.Threads = threads;
-        control.Table = &shared->Table;
+        if (!shared->Table && depth >= TTranspositionTable::MinDepth) {
+            try {
+                shared->Table = std::make_unique<TTranspositionTable>();
+            } catch (const std::bad_alloc&) {
+                // The search is the same without it, only slower.
+            }
+        }
+        control.Table = shared->Table.get();
         TSearchStats stats;
         const bool complete = ScoreRootMoves(
             *position, colour, depth, lastFrom, candidates, RootSettings(control), stats);
-        shared->Table.NewSearch();
+        if (shared->Table)
+            shared->Table->NewSearch();
 
         lock.lock();
         shared->Searching = false;
