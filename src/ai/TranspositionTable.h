@@ -26,6 +26,9 @@ public:
     // Nodes with less depth left are neither stored nor probed: they are cheaper to search again
     // than to pack and compare.
     static constexpr int MinDepth = 3;
+    // Shallower searches are faster without a table: they find few repeated nodes, and each
+    // probe of a large table is a miss in the processor's caches.
+    static constexpr int MinSearchDepth = 7;
     static constexpr int MaxDepth = 15;
 
     // Rounds `bytes` down to a power-of-two count of buckets, with at least one bucket. The memory

@@ -157,14 +157,15 @@ void TChessAI::Execute(std::shared_ptr<TShared> shared, TPoster post) {
         control.ProgressDone = &shared->ProgressDone;
         control.ProgressTotal = &shared->ProgressTotal;
         control.Threads = threads;
-        if (!shared->Table && depth >= TTranspositionTable::MinDepth) {
+        const bool tabled = depth >= TTranspositionTable::MinSearchDepth;
+        if (!shared->Table && tabled) {
             try {
                 shared->Table = std::make_unique<TTranspositionTable>();
             } catch (const std::bad_alloc&) {
                 // The search is the same without it, only slower.
             }
         }
-        control.Table = shared->Table.get();
+        control.Table = tabled ? shared->Table.get() : nullptr;
         TSearchStats stats;
         const bool complete = ScoreRootMoves(
             *position, colour, depth, lastFrom, candidates, RootSettings(control), stats);

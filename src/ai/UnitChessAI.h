@@ -56,8 +56,8 @@ public:
     using TPoster = std::function<void(std::function<void()>)>;
 
     // The worker thread is created asleep; the random generator is seeded from the clock. Each
-    // search uses one thread per hardware thread and a transposition table kept from one search
-    // to the next.
+    // search uses one thread per hardware thread, and deep searches a transposition table kept
+    // from one search to the next.
     TChessAI(TChessBoard& board, TPoster post);
     // Cancels a running search and ends the thread; OnMoveFound is never called afterwards.
     ~TChessAI();

@@ -193,9 +193,9 @@ int CmdBench(const TArgs& args) {
             { "--table-mb", &tableMegabytes, 0, TableMegabytesLimit } });
     const std::unique_ptr<TTranspositionTable> table = MakeTable(tableMegabytes);
 
-    std::printf("threads %d, table %d MB; times in ms; \"plain\" is the reference algorithm, "
-                "\"untabled\" this search on one thread without the table\n",
-        threads, tableMegabytes);
+    std::printf("threads %d, table %d MB from depth %d on; times in ms; \"plain\" is the reference "
+                "algorithm, \"untabled\" this search on one thread without the table\n",
+        threads, tableMegabytes, TTranspositionTable::MinSearchDepth);
     const std::string manyThreads = std::to_string(threads) + " threads";
     std::printf("%-12s %5s %11s %11s %11s %11s %8s %8s %7s %11s %7s %5s\n", "position", "depth",
         "plain", "untabled", "1 thread", manyThreads.c_str(), "x plain", "x untab", "x thr",
@@ -205,9 +205,12 @@ int CmdBench(const TArgs& args) {
         for (int depth = minDepth; depth <= maxDepth; ++depth) {
             TChessBoard board;
             const TPieceColour side = LoadFen(board, position.Fen);
+            // The table only where the computer player uses it.
+            TTranspositionTable* const used
+                = depth >= TTranspositionTable::MinSearchDepth ? table.get() : nullptr;
             TTimedSearch one, many;
-            TimeSearch(board, side, depth, 1, table.get(), one);
-            TimeSearch(board, side, depth, threads, table.get(), many);
+            TimeSearch(board, side, depth, 1, used, one);
+            TimeSearch(board, side, depth, threads, used, many);
             bool same = SameList(one.Candidates, many.Candidates);
             std::string plainText = "-", untabledText = "-", plainRatio = "-", untabledRatio = "-";
             char text[32];
