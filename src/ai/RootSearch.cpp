@@ -103,7 +103,7 @@ bool ScoreInOrder(TFastBoard& board, TPieceColour colour, int depth, int lastFro
     return complete;
 }
 
-// Above depth 0 each reply search sets its own bound before reading it, so the candidates are
+// Above depth 0 every candidate's reply is searched without a bound, so the candidates are
 // independent: threads take the next unscored move until none is left, each on its own board.
 bool ScoreInParallel(const TFastBoard& position, TPieceColour colour, int depth, int lastFrom,
     const uint32_t* moves, int count, int* scores, const TRootSearchSettings& settings,
