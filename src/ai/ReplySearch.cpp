@@ -40,9 +40,7 @@ TTranspositionTable::TValue TReplySearch::Expand(TPieceColour colour, int depth,
     TTranspositionTable::TValue result { NoMoveScore, true };
     // Tries one move; answers true when the node is decided.
     const auto tryMove = [&](uint32_t move) {
-        if (inCheck < 0)
-            inCheck = m_Board.InCheck(colour) ? 1 : 0;
-        if (!m_Board.IsLegal(move, inCheck != 0))
+        if (!IsLegal(move, colour, inCheck))
             return false;
         const int from = TFastBoard::MoveFrom(move);
         const int to = TFastBoard::MoveTo(move);
@@ -69,6 +67,13 @@ TTranspositionTable::TValue TReplySearch::Expand(TPieceColour colour, int depth,
     return { best, true };
 }
 
+// The check test is made once per node, and only when a move must be tried.
+bool TReplySearch::IsLegal(uint32_t move, TPieceColour colour, int& inCheck) {
+    if (inCheck < 0)
+        inCheck = m_Board.InCheck(colour) ? 1 : 0;
+    return m_Board.IsLegal(move, inCheck != 0);
+}
+
 // The last level: each move scores the value it takes, less the value of the piece when it can
 // be taken back. Moves are tried biggest capture first and tested for legality only when their
 // turn comes, since the bound usually makes the rest unnecessary.
@@ -81,9 +86,7 @@ int TReplySearch::LastLevel(TPieceColour colour, int bound) {
         const int value = TFastBoard::MoveValue(move);
         if (best >= value)
             return true;
-        if (inCheck < 0)
-            inCheck = m_Board.InCheck(colour) ? 1 : 0;
-        if (!m_Board.IsLegal(move, inCheck != 0))
+        if (!IsLegal(move, colour, inCheck))
             return false;
         const int from = TFastBoard::MoveFrom(move);
         const int to = TFastBoard::MoveTo(move);

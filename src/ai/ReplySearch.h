@@ -52,6 +52,8 @@ public:
 private:
     TTranspositionTable::TValue Expand(TPieceColour colour, int depth, int bound);
     int LastLevel(TPieceColour colour, int bound);
+    // `inCheck` is -1 until the node has tested whether `colour` is in check.
+    bool IsLegal(uint32_t move, TPieceColour colour, int& inCheck);
 
     TFastBoard& m_Board;
     const std::atomic<bool>* m_Cancel;

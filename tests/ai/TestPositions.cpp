@@ -4,6 +4,7 @@
 #include "Perft.h"
 
 #include <random>
+#include <sstream>
 
 const char* const PublishedFens[] = {
     "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1",
@@ -115,4 +116,12 @@ std::vector<TTestPosition> MakeTestPositions(int count, uint32_t seed) {
 
 std::string Describe(const TTestPosition& position) {
     return SaveFen(*position.Board, position.ToMove) + " (" + position.Origin + ")";
+}
+
+std::string CandidateText(const TMoveList& list) {
+    std::ostringstream out;
+    for (const TMoveRecord* m = list.First(); m; m = m->Next)
+        out << SquareName(m->From) << SquareName(m->To) << ' ' << m->Score << ' ' << int(m->Kind)
+            << '\n';
+    return out.str();
 }

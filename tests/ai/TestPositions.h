@@ -4,6 +4,7 @@
 // positions sampled from random games played with MovePiece and Promote under fixed seeds.
 
 #include "UnitChessBoard.h"
+#include "UnitMoveList.h"
 
 #include <cstdint>
 #include <memory>
@@ -26,3 +27,6 @@ extern const int PublishedFenCount;
 std::vector<TTestPosition> MakeTestPositions(int count, uint32_t seed = 20261207);
 
 std::string Describe(const TTestPosition& position);
+
+// A candidate list as text, one move a line with its score and kind, for comparing lists.
+std::string CandidateText(const TMoveList& list);

@@ -29,14 +29,6 @@ const std::vector<TTestPosition>& Positions() {
     return positions;
 }
 
-std::string ListText(const TMoveList& list) {
-    std::ostringstream out;
-    for (const TMoveRecord* m = list.First(); m; m = m->Next)
-        out << SquareName(m->From) << SquareName(m->To) << ' ' << m->Score << ' ' << int(m->Kind)
-            << '\n';
-    return out.str();
-}
-
 std::string BoardText(const TChessBoard& board) {
     std::ostringstream out;
     board.SaveToStream(out);
@@ -61,7 +53,7 @@ void ExpectSameCandidates(const TTestPosition& position, int depth, TPoint lastF
     ReferenceCandidates(board, position.ToMove, depth, lastFrom, expected);
     TMoveList actual;
     ASSERT_TRUE(ScoreCandidates(board, position.ToMove, depth, lastFrom, actual));
-    ASSERT_EQ(ListText(actual), ListText(expected))
+    ASSERT_EQ(CandidateText(actual), CandidateText(expected))
         << "depth " << depth << ", last from " << SquareName(lastFrom) << ", "
         << Describe(position);
     ASSERT_EQ(BoardText(board), before) << "the search changed the board: " << Describe(position);

@@ -24,14 +24,6 @@ constexpr int PositionCount = 30;
 constexpr int PositionCount = 150;
 #endif
 
-std::string ListText(const TMoveList& list) {
-    std::ostringstream out;
-    for (const TMoveRecord* m = list.First(); m; m = m->Next)
-        out << SquareName(m->From) << SquareName(m->To) << ' ' << m->Score << ' ' << int(m->Kind)
-            << '\n';
-    return out.str();
-}
-
 std::string Search(TChessBoard& board, TPieceColour colour, int depth, TPoint lastFrom, int threads,
     TTranspositionTable* table, TSearchStats* stats = nullptr) {
     TSearchControl control;
@@ -40,13 +32,13 @@ std::string Search(TChessBoard& board, TPieceColour colour, int depth, TPoint la
     control.Stats = stats;
     TMoveList candidates;
     EXPECT_TRUE(ScoreCandidates(board, colour, depth, lastFrom, candidates, control));
-    return ListText(candidates);
+    return CandidateText(candidates);
 }
 
 std::string Reference(TChessBoard& board, TPieceColour colour, int depth, TPoint lastFrom) {
     TMoveList candidates;
     ReferenceCandidates(board, colour, depth, lastFrom, candidates);
-    return ListText(candidates);
+    return CandidateText(candidates);
 }
 
 struct TSharingRow {
