@@ -116,7 +116,15 @@ QDateTime DecodeDate(double days) {
     qint64 milliseconds = std::llround(std::fabs(days - whole) * MillisecondsPerDay);
     milliseconds = std::min(milliseconds, MillisecondsPerDay - 1);
     const QDate date = Epoch.addDays(qint64(whole));
-    return QDateTime(date, QTime::fromMSecsSinceStartOfDay(int(milliseconds)), Qt::LocalTime);
+    const QTime time = QTime::fromMSecsSinceStartOfDay(int(milliseconds));
+    const QDateTime local(date, time, Qt::LocalTime);
+    if (local.isValid() || !date.isValid())
+        return local;
+    // A reading in the hour the local clock skips (spring forward) has no local time: it keeps
+    // its reading, at the offset in force the day before.
+    const QDateTime dayBefore(date.addDays(-1), time, Qt::LocalTime);
+    return QDateTime(
+        date, time, Qt::OffsetFromUTC, dayBefore.isValid() ? dayBefore.offsetFromUtc() : 0);
 }
 
 bool WriteFileAtomically(const QString& fileName, const std::string& bytes) {

@@ -37,7 +37,8 @@ struct TGameInfo {
 // Conversions between the file's day count and QDateTime (local time). Days before the epoch
 // keep the time of day as a positive fraction of a negative number (-1.25 is 29 December 1899,
 // 6:00). A day count that is not finite or lies outside the years 1 to 9999 decodes to an
-// invalid QDateTime.
+// invalid QDateTime. A reading that the local clock skipped (the change to summer time) decodes
+// to that same reading at the local offset before the change, so that it still shows.
 double EncodeDate(const QDateTime& dateTime);
 QDateTime DecodeDate(double days);
 

@@ -1,0 +1,96 @@
+// Dates of the history shown in a time zone with summer time: a game recorded at a reading the
+// local clock skips (02:30 on the morning the clocks go forward) still shows its day.
+
+#include "FormAbout.h"
+#include "FormGame.h"
+#include "FormHistory.h"
+#include "FormMain.h"
+#include "FormMoves.h"
+#include "UnitHistory.h"
+#include "UnitMessages.h"
+#include "WindowTestSupport.h"
+
+#include <QLocale>
+#include <QTableWidget>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <ctime>
+#include <memory>
+
+namespace {
+
+// Sets TZ for the test process and gives the previous value back afterwards. Europe/Berlin
+// where the system has its zone data, else the same rule written out.
+class TScopedTimeZone {
+public:
+    TScopedTimeZone() {
+        m_Had = qEnvironmentVariableIsSet("TZ");
+        m_Previous = qgetenv("TZ");
+        Set("Europe/Berlin");
+        if (QDateTime(QDate(2024, 3, 31), QTime(2, 30), Qt::LocalTime).isValid())
+            Set("CET-1CEST,M3.5.0,M10.5.0/3");
+    }
+    ~TScopedTimeZone() {
+        if (m_Had)
+            qputenv("TZ", m_Previous);
+        else
+            qunsetenv("TZ");
+        tzset();
+    }
+
+private:
+    static void Set(const char* zone) {
+        qputenv("TZ", zone);
+        tzset();
+    }
+    bool m_Had = false;
+    QByteArray m_Previous;
+};
+
+// 31 March 2024 at 02:30 as the history file counts it: days since 30 December 1899.
+double SkippedReading() {
+    return double(QDate(1899, 12, 30).daysTo(QDate(2024, 3, 31))) + 150.0 / 1440.0;
+}
+
+TEST(HistoryDatesTest, AReadingTheClockSkippedKeepsItsDayAndTime) {
+    const TScopedTimeZone berlin;
+    ASSERT_FALSE(QDateTime(QDate(2024, 3, 31), QTime(2, 30), Qt::LocalTime).isValid())
+        << "the zone skips 02:00 to 03:00 on that day";
+    const QDateTime date = DecodeDate(SkippedReading());
+    ASSERT_TRUE(date.isValid());
+    EXPECT_EQ(date.date(), QDate(2024, 3, 31));
+    EXPECT_EQ(date.toString(QStringLiteral("yyyy-MM-dd hh:mm")), "2024-03-31 02:30");
+    // The readings around it are plain local times, as before.
+    EXPECT_EQ(DecodeDate(SkippedReading() - 1.0 / 24).timeSpec(), Qt::LocalTime);
+    EXPECT_EQ(DecodeDate(SkippedReading() + 1.0 / 24).time(), QTime(3, 30));
+}
+
+TEST(HistoryDatesTest, TheHistoryWindowShowsTheDayOfSuchAGame) {
+    QTemporaryDir home;
+    ASSERT_TRUE(home.isValid());
+    qputenv("WINTERMOOT_HOME", home.path().toLocal8Bit());
+    std::vector<std::string> boxes;
+    const int answer = idOk;
+    SetMessagePresenter(std::make_unique<TRecordingPresenter>(boxes, answer));
+    const TScopedTimeZone berlin;
+    {
+        TfrmMain main;
+        main.SetForms(new TfrmAbout(&main), new TfrmGame(main.Game, &main), new TfrmMoves(&main));
+        THistory history;
+        ASSERT_TRUE(history.AddGame("Ann", "Bob", SkippedReading(), 60, 60, grTied, TMoveList()));
+        TfrmHistory window(history, main, &main);
+        window.HistoryFile = home.filePath(QStringLiteral("history.dat"));
+        window.open();
+        const QTableWidgetItem* cell = window.stgHistory->item(0, 0);
+        ASSERT_NE(cell, nullptr);
+        EXPECT_EQ(
+            cell->text(), QLocale::system().toString(QDate(2024, 3, 31), QLocale::ShortFormat));
+        EXPECT_FALSE(cell->text().isEmpty());
+        window.close();
+    }
+    SetMessagePresenter(nullptr);
+}
+
+} // namespace
