@@ -1,6 +1,7 @@
 #include "FormAbout.h"
 
 #include "AppPaths.h"
+#include "Settings.h"
 
 #include <QDesktopServices>
 #include <QFile>
@@ -37,6 +38,8 @@ const char* const PieceCreditsText
 
 } // namespace
 
+const char* const TfrmAbout::WebAddress = DefaultGameServer;
+
 TfrmAbout::TfrmAbout(QWidget* parent)
     : QDialog(parent) {
     setObjectName(QStringLiteral("frmAbout"));
@@ -63,7 +66,8 @@ TfrmAbout::TfrmAbout(QWidget* parent)
     lblVersion->setObjectName(QStringLiteral("lblVersion"));
     lblVersion->setAlignment(Qt::AlignCenter);
 
-    lblWebsite = new QLabel(QStringLiteral("<a href=\"%1\">%1</a>").arg(QLatin1String(WebAddress)));
+    lblWebsite = new QLabel(QStringLiteral("<a href=\"%1\">%1</a>")
+                                .arg(QString::fromLatin1(WebAddress).toHtmlEscaped()));
     lblWebsite->setObjectName(QStringLiteral("lblWebsite"));
     lblWebsite->setAlignment(Qt::AlignCenter);
     lblWebsite->setTextFormat(Qt::RichText);

@@ -17,8 +17,8 @@ public:
     // Shows the box modally with the given version text.
     void Execute(const QString& version);
 
-    // The project's web address, opened by the link label.
-    static constexpr const char* WebAddress = "https://wintermoot.example.org";
+    // The project's web address, opened by the link label: the project's web server of the build.
+    static const char* const WebAddress;
 
     // The licence and the credits of the piece sets, as Markdown. The credits are read from the
     // shipped credits file, or summed up briefly when it is not installed.

@@ -30,11 +30,6 @@ constexpr int TimerInterval = 30;
 constexpr int RepublishInterval = 30 * 60 * 1000;
 const QString SavedGameFilter = QStringLiteral("Wintermoot Game (*.wtg)");
 
-// The version file on the project's web server.
-QString VersionFileAddress() {
-    return QString::fromLatin1(DefaultGameServer) + QStringLiteral("/versions.inf");
-}
-
 QFrame* MakePanel(QWidget* parent, const char* name, QRect geometry) {
     auto* panel = new QFrame(parent);
     panel->setObjectName(QString::fromLatin1(name));
@@ -335,7 +330,7 @@ void TfrmMain::showEvent(QShowEvent* event) {
     m_FirstShow = false;
     LoadLayout();
     if (Settings.AutoUpdate)
-        Updater.Check(QStringLiteral("Wintermoot"), VersionFileAddress(), false);
+        Updater.Check(QStringLiteral("Wintermoot"), UpdateAddress, false);
     LoadChessSet(Settings.ChessSet);
 }
 
@@ -530,7 +525,7 @@ void TfrmMain::Menu_Help_HelpClick() {
 
 void TfrmMain::Menu_Help_UpdateClick() {
     if (Settings.AutoUpdate)
-        Updater.Check(QStringLiteral("Wintermoot"), VersionFileAddress(), true);
+        Updater.Check(QStringLiteral("Wintermoot"), UpdateAddress, true);
 }
 
 void TfrmMain::Menu_Help_AboutClick() {

@@ -129,8 +129,9 @@ public:
     THistory History;
     // Plays the sound files of the settings.
     std::unique_ptr<TSoundPlayer> Sounds;
-    // The check for a newer version, on a thread of its own.
+    // The check for a newer version, on a thread of its own, and the version file it reads.
     TUpdater Updater;
+    QString UpdateAddress = VersionFileAddress();
     // The requests to the game-list server at the GameServer setting.
     TGameList GameList;
     TValueList Values;

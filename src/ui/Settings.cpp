@@ -7,6 +7,16 @@
 
 #include <optional>
 
+#ifndef WINTERMOOT_SERVER_URL
+#define WINTERMOOT_SERVER_URL "http://localhost:8570"
+#endif
+
+const char* const DefaultGameServer = WINTERMOOT_SERVER_URL;
+
+QString VersionFileAddress() {
+    return QString::fromLatin1(DefaultGameServer) + QStringLiteral("/versions.inf");
+}
+
 namespace {
 
 struct TSoundKeys {

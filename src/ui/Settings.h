@@ -35,8 +35,11 @@ constexpr int SoundSlots = 6;
 
 constexpr int PieceSetCount = 20;
 
-// Address of the project's game-list and version server.
-inline const char* DefaultGameServer = "http://localhost:8570";
+// Address of the project's web server, a build setting: the default of GameServer, the server
+// of the version file and the about box's web address.
+extern const char* const DefaultGameServer;
+// The version file on the project's web server; it does not follow the GameServer setting.
+QString VersionFileAddress();
 
 struct TSettings {
     bool AutoUpdate = true;

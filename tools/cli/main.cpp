@@ -2,6 +2,8 @@
 // player, for pictures of the board view and for benchmarks.
 
 #include "Commands.h"
+#include "Settings.h"
+#include "Update.h"
 
 #include <cstring>
 #include <iostream>
@@ -60,12 +62,33 @@ const TCommand Commands[] = {
         "                            --all --pgn writes every game to one PGN file" },
 };
 
+// The addresses the program was built with.
+void PrintAddresses(std::ostream& out) {
+    out << "Game server (default of the GameServer setting): " << DefaultGameServer << '\n'
+        << "Version file of the update check: " << VersionFileAddress().toStdString() << '\n';
+}
+
 void PrintHelp(std::ostream& out) {
     out << "Usage: wintermoot-cli COMMAND [ARGUMENTS]\n\nCommands:\n";
     for (const TCommand& c : Commands)
         out << "  " << c.Usage << '\n';
+    out << "  --version                 the version and the addresses the program was built with\n";
     out << "\nFEN arguments are one quoted argument, e.g. "
-           "\"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1\".\n";
+           "\"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1\".\n\n";
+    PrintAddresses(out);
+}
+
+// 324 is "3.2.4".
+void PrintVersion(std::ostream& out) {
+    const std::string digits = std::to_string(CurrentVersion);
+    std::string version;
+    for (const char digit : digits) {
+        if (!version.empty())
+            version += '.';
+        version += digit;
+    }
+    out << "wintermoot-cli (Wintermoot " << version << ")\n";
+    PrintAddresses(out);
 }
 
 } // namespace
@@ -78,6 +101,10 @@ int main(int argc, char** argv) {
     const std::string name = argv[1];
     if (name == "--help" || name == "-h" || name == "help") {
         PrintHelp(std::cout);
+        return 0;
+    }
+    if (name == "--version") {
+        PrintVersion(std::cout);
         return 0;
     }
     for (const TCommand& c : Commands) {
