@@ -97,6 +97,7 @@ TfrmMain::TfrmMain(QWidget* parent)
     // A missing or unreadable history leaves it empty; a damaged one keeps its complete games.
     History.LoadFromFile(AppPaths::HistoryFile());
     Settings = ::LoadSettings(AppPaths::SettingsFile());
+    Game.SetSearchDepth(Settings.SearchDepth);
     Menu_View_LastMove->setChecked(Settings.ShowLastMove);
     GameList.SetBaseUrl(Settings.GameServer);
     GameList.OnBusy = [](bool busy) {

@@ -34,8 +34,6 @@ namespace {
 constexpr int PreviewWidth = 300;
 constexpr int PreviewHeight = 100;
 constexpr int PickerSize = 20;
-constexpr int MinSearchDepth = 2;
-constexpr int MaxSearchDepth = 8;
 
 // Docking sides of the main window.
 constexpr uint8_t AlignTop = 1;
@@ -400,8 +398,10 @@ bool TfrmOptions::btnApplyClick() {
         settings.LanguageFile = LanguageFiles[language];
     if (cmbNotation->currentIndex() >= 0)
         settings.Notation = static_cast<uint8_t>(cmbNotation->currentIndex());
-    if (cmbSearchDepth->currentIndex() >= 0)
-        m_Main.Game.SetSearchDepth(cmbSearchDepth->currentIndex() + MinSearchDepth);
+    if (cmbSearchDepth->currentIndex() >= 0) {
+        settings.SearchDepth = cmbSearchDepth->currentIndex() + MinSearchDepth;
+        m_Main.Game.SetSearchDepth(settings.SearchDepth);
+    }
     settings.Enhanced = cmbBoardStyle->currentIndex() == 1;
     theme->Name = Themes->ThemeName();
     settings.Theme = *theme;

@@ -154,6 +154,12 @@ TSettings LoadSettings(const QString& path) {
     for (int slot = 0; slot < SoundSlots; ++slot)
         settings.SoundFile[slot] = read.String(SoundKeys[slot].File, defaults.SoundFile[slot]);
     ini.endGroup();
+
+    // The same section holds the new-game dialog's entries, which that dialog reads itself.
+    ini.beginGroup(QStringLiteral("Game"));
+    settings.SearchDepth
+        = int(read.Ranged("SearchDepth", MinSearchDepth, MaxSearchDepth, defaults.SearchDepth));
+    ini.endGroup();
     return settings;
 }
 
@@ -194,6 +200,10 @@ bool SaveSettings(const TSettings& settings, const QString& path) {
         WriteBoolean(ini, SoundKeys[slot].PlayOn, settings.SoundOn[slot]);
     for (int slot = 0; slot < SoundSlots; ++slot)
         WriteString(ini, SoundKeys[slot].File, settings.SoundFile[slot]);
+    ini.endGroup();
+
+    ini.beginGroup(QStringLiteral("Game"));
+    WriteInteger(ini, "SearchDepth", settings.SearchDepth);
     ini.endGroup();
 
     ini.sync();

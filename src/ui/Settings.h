@@ -41,6 +41,11 @@ extern const char* const DefaultGameServer;
 // The version file on the project's web server; it does not follow the GameServer setting.
 QString VersionFileAddress();
 
+// The computer player's search depths the options offer, and the depth of a first run.
+constexpr int MinSearchDepth = 2;
+constexpr int MaxSearchDepth = 8;
+constexpr int DefaultSearchDepth = 3;
+
 struct TSettings {
     bool AutoUpdate = true;
     bool LearnMode = true;
@@ -61,12 +66,15 @@ struct TSettings {
     std::array<QString, SoundSlots> SoundFile { QStringLiteral("chimes.wav"),
         QStringLiteral("notify.wav"), QStringLiteral("chord.wav"), QStringLiteral("tada.wav"),
         QStringLiteral("ding.wav"), QStringLiteral("ringout.wav") };
+    // MinSearchDepth .. MaxSearchDepth; kept in section "Game".
+    int SearchDepth = DefaultSearchDepth;
     friend bool operator==(const TSettings&, const TSettings&) = default;
 };
 
 // Reads every key of the INI file at `path`; a missing file or key, or a value out of range
 // (a piece set outside 1..20, a notation above 2, a piece style above 1, a colour above
-// 0xFFFFFF, text where a number belongs), gives that key's default. Never fails.
+// 0xFFFFFF, a search depth outside 2..8, text where a number belongs), gives that key's default.
+// Never fails.
 TSettings LoadSettings(const QString& path);
 // Writes every key and flushes the file. Answers whether the file was written.
 bool SaveSettings(const TSettings& settings, const QString& path);
