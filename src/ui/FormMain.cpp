@@ -74,6 +74,8 @@ TfrmMain::TfrmMain(QWidget* parent)
     Updater.OnChecked = [this](bool manual) {
         UpdateChecked(Updater, manual, [](const QUrl& url) { QDesktopServices::openUrl(url); });
     };
+    // Only a check the user asked for reports that the server could not be read.
+    Updater.OnFailed = [] { ShowError(4); };
 
     Sounds = std::make_unique<TEffectPlayer>();
     PlaySound = [this](int slot) {

@@ -170,7 +170,8 @@ private:
             Qt::QueuedConnection);
     }
 
-    // Waits before the next attempt, twice as long each time up to the longest pause.
+    // Waits before the next attempt, twice as long each time up to the longest pause. A manual
+    // check reports its first failure only; the attempts after it are quiet.
     void Fail() {
         const std::chrono::milliseconds pause = m_Pause;
         m_Pause = std::min(m_Pause * 2, m_Job.RetryMax);
@@ -178,8 +179,11 @@ private:
         TUpdater* owner = m_Owner;
         const quint64 generation = m_Job.Generation;
         const qint64 pauseMs = pause.count();
+        const bool manual = m_Job.Manual;
+        m_Job.Manual = false;
         QMetaObject::invokeMethod(
-            owner, [owner, generation, pauseMs] { owner->Failed(generation, pauseMs); },
+            owner,
+            [owner, generation, pauseMs, manual] { owner->Failed(generation, pauseMs, manual); },
             Qt::QueuedConnection);
     }
 
@@ -250,8 +254,12 @@ void TUpdater::Finished(quint64 generation, bool manual, int version, const QStr
         OnChecked(manual);
 }
 
-void TUpdater::Failed(quint64 generation, qint64 pauseMs) {
-    if (generation == m_Generation && OnRetry)
+void TUpdater::Failed(quint64 generation, qint64 pauseMs, bool manual) {
+    if (generation != m_Generation)
+        return;
+    if (manual && OnFailed)
+        OnFailed();
+    if (OnRetry)
         OnRetry(std::chrono::milliseconds(pauseMs));
 }
 

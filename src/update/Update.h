@@ -46,7 +46,8 @@ public:
 
     // Starts a check of "<productName>Version=" and "<productName>URL=" in the file at address;
     // manual tells whether the user asked. A check that fails is tried again after a pause that
-    // grows; a new check replaces the one under way.
+    // grows; a new check replaces the one under way. The first failure of a manual check is
+    // reported (OnFailed); from then on the check goes on quietly, as one made at start-up.
     void Check(const QString& productName, const QString& address, bool manual);
 
     // The result of the last successful check.
@@ -54,6 +55,9 @@ public:
     QString Url;
     // Called on the main thread when a check has succeeded.
     std::function<void(bool manual)> OnChecked;
+    // Called on the main thread when the first attempt of a manual check has failed, within the
+    // request's time limit.
+    std::function<void()> OnFailed;
     // Called on the main thread after a failed attempt, with the pause before the next one.
     std::function<void(std::chrono::milliseconds pause)> OnRetry;
 
@@ -68,7 +72,7 @@ public:
 private:
     friend class TUpdateWorker;
     void Finished(quint64 generation, bool manual, int version, const QString& url);
-    void Failed(quint64 generation, qint64 pauseMs);
+    void Failed(quint64 generation, qint64 pauseMs, bool manual);
 
     QThread* m_Thread = nullptr;
     TUpdateWorker* m_Worker = nullptr;

@@ -278,6 +278,36 @@ TEST_F(UpdaterTest, DestroyingAbortsAHangingRequest) {
     EXPECT_TRUE(Pauses.empty());
 }
 
+TEST_F(UpdaterTest, OnlyAManualCheckReportsAFailureAndOnlyItsFirst) {
+    int failures = 0;
+    Updater->OnFailed = [&] { ++failures; };
+    Updater->RetryFirst = Updater->RetryMax = 5ms;
+    const QString closed = "http://127.0.0.1:" + QString::number(ClosedPort());
+    Updater->Check("Wintermoot", closed, false);
+    ASSERT_TRUE(WaitFor([&] { return Pauses.size() >= 3; }));
+    EXPECT_EQ(failures, 0);
+
+    Updater->Check("Wintermoot", closed, true);
+    ASSERT_TRUE(WaitFor([&] { return failures == 1; }));
+    const size_t seen = Pauses.size();
+    ASSERT_TRUE(WaitFor([&] { return Pauses.size() >= seen + 3; }));
+    EXPECT_EQ(failures, 1) << "the retries after the report are quiet";
+    EXPECT_TRUE(Checked.empty());
+}
+
+TEST_F(UpdaterTest, AManualCheckOfAServerThatNeverAnswersIsReportedAtItsTimeLimit) {
+    TFakeServer silent({});
+    int failures = 0;
+    Updater->OnFailed = [&] { ++failures; };
+    Updater->RetryFirst = Updater->RetryMax = 1h;
+    Updater->RequestTimeout = 300ms;
+    QElapsedTimer clock;
+    clock.start();
+    Updater->Check("Wintermoot", silent.Address(), true);
+    ASSERT_TRUE(WaitFor([&] { return failures == 1; }));
+    EXPECT_GE(clock.elapsed(), 250);
+}
+
 // Records each box and answers questions with a fixed answer.
 class TRecordingPresenter : public TMessagePresenter {
 public:
