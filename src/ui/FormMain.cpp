@@ -5,6 +5,7 @@
 #include "FormAbout.h"
 #include "FormChat.h"
 #include "FormGame.h"
+#include "FormHelp.h"
 #include "FormHistory.h"
 #include "FormMoves.h"
 #include "FormOptions.h"
@@ -59,6 +60,7 @@ TfrmMain::TfrmMain(QWidget* parent)
     BindGameEvents();
     CreateMenu();
     CreatePanels();
+    frmHelp = new TfrmHelp(this);
 
     Timer = new QTimer(this);
     Timer->setObjectName(QStringLiteral("Timer"));
@@ -396,7 +398,7 @@ bool TfrmMain::LoadLanguage(const QString& file) {
     if (path.isEmpty() || !pack.LoadFromFile(path.toStdString()))
         return false;
     for (QWidget* form : std::initializer_list<QWidget*> {
-             frmAbout, frmChat, frmHistory, frmGame, this, frmMoves, frmOptions })
+             frmAbout, frmChat, frmHistory, frmGame, this, frmMoves, frmOptions, frmHelp })
         if (form)
             TranslateForm(pack, form);
     TranslateList(pack, "values", Values);
@@ -521,9 +523,7 @@ void TfrmMain::Menu_View_LastMoveClick() {
 }
 
 void TfrmMain::Menu_Help_HelpClick() {
-    const QString help = AppPaths::FindShared(QStringLiteral("Help.html"));
-    if (!help.isEmpty())
-        QDesktopServices::openUrl(QUrl::fromLocalFile(help));
+    frmHelp->ShowHelp();
 }
 
 void TfrmMain::Menu_Help_UpdateClick() {

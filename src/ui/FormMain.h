@@ -29,6 +29,7 @@ class QPushButton;
 class TfrmAbout;
 class TfrmChat;
 class TfrmGame;
+class TfrmHelp;
 class TfrmHistory;
 class TfrmMoves;
 class TfrmOptions;
@@ -200,6 +201,8 @@ public:
     TfrmChat* frmChat = nullptr;
     TfrmHistory* frmHistory = nullptr;
     TfrmOptions* frmOptions = nullptr;
+    // The help page, in a window of the program's own; made with this window.
+    TfrmHelp* frmHelp = nullptr;
 
 protected:
     void showEvent(QShowEvent* event) override;

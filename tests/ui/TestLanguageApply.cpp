@@ -4,6 +4,7 @@
 #include "FormAbout.h"
 #include "FormChat.h"
 #include "FormGame.h"
+#include "FormHelp.h"
 #include "FormHistory.h"
 #include "FormMain.h"
 #include "FormMoves.h"
@@ -50,7 +51,7 @@ public:
         Moves = new TfrmMoves(Main.get());
         Options = new TfrmOptions(*Main, Main.get());
         Main->SetForms(About, Game, Moves, Chat, History, Options);
-        Forms = { About, Chat, History, Game, Main.get(), Moves, Options };
+        Forms = { About, Chat, History, Game, Main.get(), Moves, Options, Main->frmHelp };
     }
 
     std::unique_ptr<TfrmMain> Main;
