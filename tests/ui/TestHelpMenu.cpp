@@ -188,19 +188,4 @@ TEST_F(HelpMenuTest, AManualUpdateCheckReportsAnUnreachableServerOnceTheStartUpC
     EXPECT_EQ(Boxes.size(), 1u);
 }
 
-TEST_F(HelpMenuTest, AManualCheckThatTimesOutIsReportedToo) {
-    // A server that accepts the connection and never answers.
-    QTcpServer silent;
-    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost, 0));
-    Main->UpdateAddress
-        = QStringLiteral("http://127.0.0.1:%1/versions.inf").arg(silent.serverPort());
-    Main->Settings.AutoUpdate = false;
-    Main->show();
-    Main->Settings.AutoUpdate = true;
-    Main->Updater.RequestTimeout = 300ms;
-    Main->Updater.RetryFirst = Main->Updater.RetryMax = 1h;
-    Main->Menu_Help_Update->trigger();
-    ASSERT_TRUE(WaitFor([this] { return Count(E4) == 1; }, 5000));
-}
-
 } // namespace
