@@ -58,18 +58,26 @@ protected:
 };
 
 TEST_F(SearchDepthSettingTest, ReadFromSectionGameWithThreeForAMissingOrBadValue) {
-    const QString path = AppPaths::SettingsFile();
-    EXPECT_EQ(LoadSettings(path).SearchDepth, 3) << "no file";
-    WriteIni("[Options]\nAutoUpdate=0\n[Game]\nWhitePlayerName=Ann\n");
-    EXPECT_EQ(LoadSettings(path).SearchDepth, 3) << "a file of an older version";
-    for (const char* value : { "6", "2", "8" }) {
-        WriteIni(QByteArray("[Game]\nSearchDepth=") + value + "\n");
-        EXPECT_EQ(LoadSettings(path).SearchDepth, QByteArray(value).toInt());
-    }
-    for (const char* bad : { "1", "9", "-3", "deep", "", "4.5", "99999999999999999999" }) {
-        WriteIni(QByteArray("[Game]\nSearchDepth=") + bad + "\n");
-        EXPECT_EQ(LoadSettings(path).SearchDepth, 3) << bad;
-    }
+    // One file per case: QSettings may keep a file it has read when a rewrite leaves its size
+    // and time unchanged.
+    int files = 0;
+    const auto depthIn = [&](const QByteArray& text) {
+        const QString path = m_Home.filePath(QStringLiteral("case%1.ini").arg(++files));
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text);
+        file.close();
+        return LoadSettings(path).SearchDepth;
+    };
+    EXPECT_EQ(LoadSettings(m_Home.filePath(QStringLiteral("none.ini"))).SearchDepth, 3)
+        << "no file";
+    EXPECT_EQ(depthIn("[Options]\nAutoUpdate=0\n[Game]\nWhitePlayerName=Ann\n"), 3)
+        << "a file of an older version";
+    for (const char* value : { "6", "2", "8" })
+        EXPECT_EQ(
+            depthIn(QByteArray("[Game]\nSearchDepth=") + value + "\n"), QByteArray(value).toInt());
+    for (const char* bad : { "1", "9", "-3", "deep", "", "4.5", "99999999999999999999" })
+        EXPECT_EQ(depthIn(QByteArray("[Game]\nSearchDepth=") + bad + "\n"), 3) << bad;
 }
 
 TEST_F(SearchDepthSettingTest, SavedBesideTheNewGameDialogsEntries) {
