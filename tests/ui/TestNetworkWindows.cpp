@@ -36,6 +36,8 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <ostream>
+#include <string>
 
 namespace {
 
@@ -421,6 +423,10 @@ struct TJoinCase {
     // The address typed in the dialog; none joins the (empty) selected row of the game list.
     const char* Address;
 };
+
+void PrintTo(const TJoinCase& row, std::ostream* out) {
+    *out << row.Name;
+}
 
 class JoinFailureTest : public NetworkStartTest,
                         public ::testing::WithParamInterface<TJoinCase> { };
