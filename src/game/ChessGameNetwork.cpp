@@ -95,12 +95,7 @@ TPieceColour TChessGame::LocalColour() const {
 }
 
 bool TChessGame::Connect(const std::string& address) {
-    const bool linked = m_Server || m_Connection;
-    Disconnect();
-    // The first phase above only told the peer; what is still open goes now, with its game.
-    CloseSockets();
-    if (linked)
-        StopGame();
+    CloseLink();
     ++m_LinkSerial;
     WhitePlayer.Ready = false;
     BlackPlayer.Ready = false;
@@ -115,18 +110,55 @@ bool TChessGame::Connect(const std::string& address) {
         if (!m_Server->listen(QHostAddress::Any, port)) {
             delete m_Server;
             m_Server = nullptr;
-            if (OnNetworkError)
-                OnNetworkError();
             return false;
         }
     } else {
+        const QString host = QString::fromStdString(HostAddress).trimmed();
+        if (host.isEmpty())
+            return false;
         auto* socket = new QTcpSocket(this);
         AttachConnection(socket);
+        m_Connecting = true;
         connect(socket, &QTcpSocket::connected, this, [this, socket] { ClientConnected(socket); });
-        socket->connectToHost(QString::fromStdString(HostAddress), port ? port : DefaultPort);
+        // A lookup that hangs without an answer counts as failed; the timer goes with the socket.
+        QTimer::singleShot(ConnectTimeout, socket, [this, socket] {
+            if (socket == m_Connection && m_Connecting)
+                ConnectFailed();
+        });
+        NetworkActive = true;
+        socket->connectToHost(host, port ? port : DefaultPort);
+        return true;
     }
     NetworkActive = true;
     return true;
+}
+
+void TChessGame::CloseLink() {
+    ++m_LinkSerial;
+    if (NetworkActive) {
+        SendCommand(cmDisconnect);
+        NetworkActive = false;
+    }
+    const bool linked = m_Server || m_Connection;
+    CloseSockets();
+    // A game over a link that is gone cannot go on.
+    if (linked)
+        StopGame();
+}
+
+void TChessGame::ConnectFailed() {
+    ReleaseConnection(false);
+    NetworkActive = false;
+    // Reported from the event loop, so that a failure found while Connect runs still comes after
+    // Connect has answered; a newer link drops it.
+    const uint64_t link = m_LinkSerial;
+    QMetaObject::invokeMethod(
+        this,
+        [this, link] {
+            if (link == m_LinkSerial && OnConnectFailed)
+                OnConnectFailed();
+        },
+        Qt::QueuedConnection);
 }
 
 void TChessGame::Disconnect() {
@@ -176,6 +208,7 @@ void TChessGame::ReleaseConnection(bool graceful) {
     m_Reader.Reset();
     PendingCode = 0;
     m_VersionAccepted = false;
+    m_Connecting = false;
     m_HeldMessages.clear();
     if (!socket)
         return;
@@ -213,6 +246,7 @@ void TChessGame::AcceptConnections() {
 void TChessGame::ClientConnected(QTcpSocket* socket) {
     if (socket != m_Connection)
         return;
+    m_Connecting = false;
     if (!Send(EncodeVersion(ProtocolVersion)))
         ReleaseConnection(false);
 }
@@ -233,6 +267,10 @@ void TChessGame::ConnectionClosed(QTcpSocket* socket) {
 void TChessGame::ConnectionFailed(QTcpSocket* socket, int error) {
     if (socket != m_Connection)
         return;
+    if (m_Connecting) {
+        ConnectFailed();
+        return;
+    }
     if (error == QAbstractSocket::RemoteHostClosedError) {
         ConnectionClosed(socket);
         return;

@@ -71,10 +71,16 @@ public:
     // a game is playing or paused.
     void SetReady();
     // Opens network play in the role of GameKind: a host listens, a client connects to the
-    // address (a host name or a dotted address). False, with OnNetworkError, when listening
-    // fails; a client's failure to connect is reported later through OnNetworkError. Always
-    // false in a local game.
+    // address (a host name or a dotted address). A link left open by the previous game is
+    // closed first, as CloseLink does. False, with no event, when the host cannot listen or the
+    // address is empty; the caller reports it. A client's connection that is refused, names an
+    // unknown host or is not made within ConnectTimeout is reported later through
+    // OnConnectFailed. Always false in a local game.
     bool Connect(const std::string& address);
+    // Leaves the current link without a word to this side's windows: tells the peer, closes the
+    // sockets and stops a game played over them. Raises no OnDisconnected, since the user is
+    // the one leaving; used before every new game.
+    void CloseLink();
     // Ends network play in two phases. The first tells the peer, clears NetworkActive and raises
     // OnDisconnected; the peer answers in kind and that answer, or the next call, closes the
     // sockets. With no peer to answer, both phases run at once.
@@ -88,6 +94,9 @@ public:
     // The port of network play: 2570, or WINTERMOOT_PORT when it holds 1..65535, or 0 (a host
     // then listens on any free port; a client takes 2570). Other values give 2570.
     static uint16_t NetworkPort();
+    // How long a client's connection may take, host-name lookup included, before it counts as
+    // failed.
+    static constexpr int ConnectTimeout = 10000;
     // The port the host listens on after Connect, 0 when not listening.
     uint16_t ListeningPort() const;
     // A client is connected to this host, or this client's connection is up.
@@ -152,6 +161,9 @@ public:
     std::function<void(TPoint square, TMoveResult flags)> OnPromoted;
     std::function<void()> OnUndoRequested;
     std::function<void(TMoveResult flags)> OnMoveUndone;
+    // A client's connection could not be made; raised from the event loop, after Connect has
+    // returned.
+    std::function<void()> OnConnectFailed;
 
     QTimer& Clock() { return m_Clock; }
 
@@ -190,6 +202,8 @@ private:
     void ClientConnected(QTcpSocket* socket);
     void ConnectionClosed(QTcpSocket* socket);
     void ConnectionFailed(QTcpSocket* socket, int error);
+    // The client's connection was refused, its host was not found, or it took too long.
+    void ConnectFailed();
     // Ends the game after a message that could not be read or acted on, or a connection error.
     void ReceiveFailed();
     void DataArrived(QTcpSocket* socket);
@@ -208,6 +222,8 @@ private:
     TMessageReader m_Reader;
     // The host has had a matching version from the connected client.
     bool m_VersionAccepted = false;
+    // The client's connection has been asked for and is not made yet.
+    bool m_Connecting = false;
     // Moves, promotions and undo messages that arrived while the game was paused, played once
     // it resumes: the opponent sent them before it learnt of the pause.
     std::vector<TNetMessage> m_HeldMessages;

@@ -30,6 +30,7 @@ const std::pair<const char*, const char*> DefaultMessages[] = {
     { "Q3", "You opponent wishes to undo the last move, do you accept?" },
     { "Q4", "A theme named \";\" already exists, do you want to replace it?" },
     { "Q5", "Do you really want to delete the theme named \";\"?" },
+    { "Q6", "Do you really want to forfeit the game?" },
     { "E10", "Could not load the game from ;." },
     { "E11", "Could not save the game to ;." },
 };

@@ -13,7 +13,7 @@
 // Highest message number of each kind that the operations show.
 constexpr unsigned LastError = 11;
 constexpr unsigned LastNotice = 7;
-constexpr unsigned LastQuestion = 5;
+constexpr unsigned LastQuestion = 6;
 
 // Answers of a box, as the program has always numbered them.
 constexpr int idOk = 1;

@@ -79,6 +79,17 @@ public:
     BusyCursor& operator=(const BusyCursor&) = delete;
 };
 
+// An address by which another machine could reach this one: a valid address that is not the
+// unspecified one ("0.0.0.0"), a loopback, broadcast or multicast address.
+bool UsableAddress(const QString& text) {
+    QHostAddress address;
+    if (!address.setAddress(text.trimmed()))
+        return false;
+    return address != QHostAddress(QHostAddress::AnyIPv4)
+        && address != QHostAddress(QHostAddress::AnyIPv6) && !address.isLoopback()
+        && !address.isBroadcast() && !address.isMulticast();
+}
+
 template <typename T> T* Named(T* widget, const char* name) {
     widget->setObjectName(QLatin1String(name));
     return widget;
@@ -154,6 +165,16 @@ TfrmGame::TfrmGame(TChessGame& game, QWidget* parent)
     popHosts_Refresh->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     stgHosts->addAction(popHosts_Refresh);
     stgHosts->setContextMenuPolicy(Qt::CustomContextMenu);
+    pnlHostsFailed = Named(new QWidget, "pnlHostsFailed");
+    lblHostsFailed = Named(
+        new QLabel(tr("Could not get the list of games from the server.")), "lblHostsFailed");
+    lblHostsFailed->setWordWrap(true);
+    btnRefreshHosts = Named(new QPushButton(tr("&Refresh")), "btnRefreshHosts");
+    auto* failedRow = new QHBoxLayout(pnlHostsFailed);
+    failedRow->setContentsMargins(0, 0, 0, 0);
+    failedRow->addWidget(lblHostsFailed, 1);
+    failedRow->addWidget(btnRefreshHosts);
+    pnlHostsFailed->hide();
     chkHostIp = Named(new QCheckBox(tr("Connect to a specific IP address:")), "chkHostIp");
     edtHostIp = Named(new QLineEdit, "edtHostIp");
     edtHostIp->setEnabled(false);
@@ -164,6 +185,7 @@ TfrmGame::TfrmGame(TChessGame& game, QWidget* parent)
     clientLayout->addLayout(clientForm);
     clientLayout->addWidget(lblHosts);
     clientLayout->addWidget(stgHosts, 1);
+    clientLayout->addWidget(pnlHostsFailed);
     auto* ipRow = new QHBoxLayout;
     ipRow->addWidget(chkHostIp);
     ipRow->addWidget(edtHostIp, 1);
@@ -225,7 +247,8 @@ TfrmGame::TfrmGame(TChessGame& game, QWidget* parent)
         if (!m_Preparing)
             pgcGameChange();
     });
-    connect(popHosts_Refresh, &QAction::triggered, this, &TfrmGame::RefreshHosts);
+    connect(popHosts_Refresh, &QAction::triggered, this, [this] { RefreshHosts(true); });
+    connect(btnRefreshHosts, &QPushButton::clicked, this, [this] { RefreshHosts(true); });
     connect(stgHosts, &QWidget::customContextMenuRequested, this,
         [this](const QPoint& pos) { popHosts->popup(stgHosts->viewport()->mapToGlobal(pos)); });
     connect(popAddresses_Copy, &QAction::triggered, this, &TfrmGame::popAddresses_CopyClick);
@@ -332,13 +355,14 @@ void TfrmGame::cmbPlayerChange(QComboBox* combo, QLineEdit* name) {
 
 void TfrmGame::pgcGameChange() {
     if (pgcGame->currentWidget() == tbsClient)
-        RefreshHosts();
+        RefreshHosts(false);
     else if (pgcGame->currentWidget() == tbsHost)
         RefillAddresses();
 }
 
-void TfrmGame::RefreshHosts() {
+void TfrmGame::RefreshHosts(bool asked) {
     if (!FetchHostedGames) {
+        pnlHostsFailed->hide();
         stgHosts->clearContents();
         stgHosts->setRowCount(1);
         return;
@@ -348,8 +372,12 @@ void TfrmGame::RefreshHosts() {
         BusyCursor busy;
         lines = FetchHostedGames();
     }
+    pnlHostsFailed->setVisible(!lines);
     if (!lines) {
-        ShowError(8);
+        // Opening the page says it in the page only; a box would stop the user at every opening
+        // while no server answers.
+        if (asked)
+            ShowError(8);
         return;
     }
     stgHosts->clearContents();
@@ -382,12 +410,14 @@ QString TfrmGame::LocalAddress() {
 void TfrmGame::RefillAddresses() {
     BusyCursor busy;
     lstIpAddresses->clear();
+    // Only addresses an opponent could connect to are offered: not the "0.0.0.0" of a failed
+    // request, nor a loopback address the server saw from this machine.
     const QString local = LocalAddress();
-    if (!local.isEmpty())
+    if (UsableAddress(local))
         lstIpAddresses->addItem(local);
     if (FetchPublicAddress) {
         const QString external = FetchPublicAddress().trimmed();
-        if (!external.isEmpty() && external != local)
+        if (UsableAddress(external) && external != local)
             lstIpAddresses->addItem(external);
     }
 }
@@ -424,6 +454,8 @@ void TfrmGame::OkLocal() {
     m_Game.WhitePlayer.Name = StoredName(edtWhitePlayerName->text());
     m_Game.BlackPlayer.Name = StoredName(edtBlackPlayerName->text());
     RemovePreviousGame();
+    // A link left open by a network game would end this game when its peer leaves.
+    m_Game.CloseLink();
     m_Game.GameKind = gkLocal;
     m_Game.StartGame();
     accept();
@@ -453,6 +485,8 @@ void TfrmGame::OkHost() {
         if (chkListGame->isChecked() && PublishGame)
             PublishGame(name);
     } else {
+        // Nothing listens, so nothing was listed that a later game would have to take off.
+        GameListed = false;
         ShowError(2);
     }
     accept();

@@ -85,6 +85,11 @@ public:
     QLabel* lblHostName = nullptr;
     QLabel* lblHostColor = nullptr;
     QLabel* lblIpAddresses = nullptr;
+    // The line under the hosted games that says the list could not be fetched, with its button
+    // to try again; shown only after a failed fetch.
+    QWidget* pnlHostsFailed = nullptr;
+    QLabel* lblHostsFailed = nullptr;
+    QPushButton* btnRefreshHosts = nullptr;
 
     // The first non-loopback IPv4 address of this computer's network interfaces; empty when it
     // has none.
@@ -106,7 +111,9 @@ private:
     // Fills the controls from the players and the host colour of the loaded game.
     void FillFromGame();
     void UpdateNameBoxes();
-    void RefreshHosts();
+    // Fetches the hosted games. A failure is shown in the page; a fetch the user asked for also
+    // reports it in a box.
+    void RefreshHosts(bool asked);
     void RefillAddresses();
     void popAddresses_CopyClick();
     // Removes the game hosted before from the game list, when the controller was hosting.

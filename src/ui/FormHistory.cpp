@@ -265,8 +265,7 @@ void TfrmHistory::FormClose() {
     if (!HistoryFile.isEmpty())
         m_History.SaveToFile(HistoryFile);
     ReleaseMoves();
-    if (m_Main.frmMoves)
-        m_Main.frmMoves->LoadMoves(m_Main.Game.Moves);
+    m_Main.ReloadMoves();
 }
 
 void TfrmHistory::stgHistoryClick() {

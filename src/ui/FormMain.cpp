@@ -128,6 +128,7 @@ TfrmMain::~TfrmMain() {
     Game.OnPromoted = nullptr;
     Game.OnUndoRequested = nullptr;
     Game.OnMoveUndone = nullptr;
+    Game.OnConnectFailed = nullptr;
 }
 
 void TfrmMain::SetForms(TfrmAbout* about, TfrmGame* game, TfrmMoves* moves, TfrmChat* chat,
@@ -148,8 +149,14 @@ void TfrmMain::SetForms(TfrmAbout* about, TfrmGame* game, TfrmMoves* moves, Tfrm
     frmChat = chat;
     frmGame->SettingsPath = AppPaths::SettingsFile();
     frmGame->ShowStatus = [this](int n) { ShowStatus(n); };
-    frmGame->Connect
-        = [this](const QString& address) { return Game.Connect(address.toStdString()); };
+    frmGame->Connect = [this](const QString& address) {
+        // The panels of a link left behind go with it; the new one shows its own status.
+        pnlReady->hide();
+        pnlStatus->hide();
+        if (frmChat)
+            frmChat->DisableInput();
+        return Game.Connect(address.toStdString());
+    };
     frmGame->FetchHostedGames = [this] { return GameList.HostedGames(); };
     frmGame->FetchPublicAddress = [this] { return GameList.PublicAddress(); };
     frmGame->PublishGame = [this](const QString& name) { GameList.Publish(name); };
@@ -178,6 +185,7 @@ void TfrmMain::BindGameEvents() {
     Game.OnPromoted = [this](TPoint square, TMoveResult flags) { GamePromoted(square, flags); };
     Game.OnUndoRequested = [this] { GameUndoRequested(); };
     Game.OnMoveUndone = [this](TMoveResult flags) { GameMoveUndone(flags); };
+    Game.OnConnectFailed = [this] { GameConnectFailed(); };
 }
 
 void TfrmMain::CreateMenu() {
@@ -404,10 +412,8 @@ bool TfrmMain::LoadLanguage(const QString& file) {
     TranslateList(pack, "values", Values);
     TranslateMessages(pack, Messages());
     // The texts the window caches: the piece letters of the moves window and its moves.
-    if (frmMoves) {
-        SetMovesNotation();
-        frmMoves->LoadMoves(Game.Moves);
-    }
+    SetMovesNotation();
+    ReloadMoves();
     m_HasDrawn = false;
     return true;
 }
@@ -472,8 +478,12 @@ void TfrmMain::Menu_Game_UndoClick() {
 }
 
 void TfrmMain::Menu_Game_ForfeitClick() {
-    // In a network game the player at this machine forfeits, whoever is to move.
-    const TPieceColour loser = Game.GameKind == gkLocal ? Game.Turn : LocalColour();
+    if (AskQuestion(6) != idYes)
+        return;
+    // The game may have ended while the question waited (a checkmate, the opponent leaving).
+    if (Game.GameState != gsPlaying && Game.GameState != gsPaused)
+        return;
+    const TPieceColour loser = ForfeitingColour();
     Game.StopGame();
     if (Game.GameKind != gkLocal)
         ShowNotice(5);
@@ -541,6 +551,17 @@ void TfrmMain::btnReadyClick() {
     pnlReady->hide();
 }
 
+TPieceColour TfrmMain::ForfeitingColour() const {
+    if (Game.GameKind != gkLocal)
+        return LocalColour();
+    // Against the computer the person forfeits, whoever is to move; between two persons (or two
+    // computers) the side to move does.
+    const bool whiteHuman = Game.WhitePlayer.Human;
+    if (whiteHuman != Game.BlackPlayer.Human)
+        return whiteHuman ? pcWhite : pcBlack;
+    return Game.Turn;
+}
+
 TPieceColour TfrmMain::LocalColour() const {
     const auto host = static_cast<TPieceColour>(Game.HostColour);
     return Game.GameKind == gkClient ? Opponent(host) : host;
@@ -595,6 +616,14 @@ void TfrmMain::GameOpponentJoined() {
         frmChat->EnableInput();
 }
 
+void TfrmMain::GameConnectFailed() {
+    pnlReady->hide();
+    pnlStatus->hide();
+    if (frmChat)
+        frmChat->DisableInput();
+    ShowError(1);
+}
+
 void TfrmMain::GameDisconnected() {
     pnlReady->hide();
     pnlStatus->hide();
@@ -641,21 +670,16 @@ void TfrmMain::GameStarted() {
     if (Game.GameKind == gkLocal && frmChat)
         frmChat->DisableInput();
     // A continued game lists the moves it was saved with; a new game starts from an empty list.
-    if (frmMoves) {
-        SetMovesNotation();
-        frmMoves->LoadMoves(Game.Moves);
-    }
-    m_ListedMoves = Game.Moves.Count();
+    SetMovesNotation();
+    ReloadMoves();
     // A game saved while a person's promotion waited goes on with the choice of the piece.
-    if (Game.PromotionPending() && m_ListedMoves > 0) {
-        --m_ListedMoves;
-        if (frmMoves)
-            frmMoves->UndoLastMove(m_ListedMoves % 2 == 0);
+    if (Game.PromotionPending())
         ShowPromotion();
-    }
 }
 
 void TfrmMain::GamePaused() {
+    // A held piece goes back to its square: no move can be made until the game resumes.
+    ClearHeldSquare();
     Menu_Game_Undo->setEnabled(false);
     Menu_Game_Forfeit->setEnabled(false);
     Menu_Game_Pause->setVisible(false);
@@ -673,6 +697,8 @@ void TfrmMain::GameResumed() {
 }
 
 void TfrmMain::GameStopped() {
+    // However the game ended, a piece picked up for it is put back and the cursor restored.
+    ClearHeldSquare();
     Menu_Game_New->setEnabled(true);
     Menu_Game_Load->setEnabled(true);
     Menu_Game_Save->setEnabled(false);
@@ -729,6 +755,18 @@ void TfrmMain::GameMoveUndone(TMoveResult flags) {
             frmMoves->UndoLastMove(m_ListedMoves % 2 == 0);
     }
     ReportMove(flags);
+}
+
+void TfrmMain::ReloadMoves() {
+    m_ListedMoves = Game.Moves.Count();
+    // A move whose promotion piece is still to be chosen is listed once the piece is known.
+    if (Game.PromotionPending())
+        --m_ListedMoves;
+    if (!frmMoves)
+        return;
+    frmMoves->LoadMoves(Game.Moves);
+    if (m_ListedMoves < Game.Moves.Count())
+        frmMoves->UndoLastMove(m_ListedMoves % 2 == 0);
 }
 
 void TfrmMain::ListLastMove() {

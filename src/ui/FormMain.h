@@ -118,6 +118,10 @@ public:
     void ShowPromotion();
     // The input rule: the side to move is played by a person at this machine.
     bool InputAllowed() const;
+    // Lists the current game's moves in the moves window again (after its notation changed or
+    // another game was shown in it); a promotion still waiting for its piece is left out until
+    // the piece is chosen.
+    void ReloadMoves();
 
     // Draws the view into the buffer when anything it shows changed; answers whether it drew.
     bool DrawBoard();
@@ -243,10 +247,13 @@ private:
     void GamePromoted(TPoint square, TMoveResult flags);
     void GameUndoRequested();
     void GameMoveUndone(TMoveResult flags);
+    void GameConnectFailed();
 
     void ReportMove(TMoveResult flags);
     // The colour played at this machine: the host's colour on the host, the other on the client.
     TPieceColour LocalColour() const;
+    // The colour that forfeits: the person at this machine.
+    TPieceColour ForfeitingColour() const;
     // Publishes the hosted game under the host player's name when it is listed; keeps it listed.
     void PublishHostedGame();
     void RemoveHostedGame();

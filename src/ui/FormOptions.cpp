@@ -420,7 +420,7 @@ bool TfrmOptions::btnApplyClick() {
     if (m_Main.frmMoves) {
         m_Main.frmMoves->SetNotation(
             settings.Notation, m_Main.Values.Value(QStringLiteral("Pieces")));
-        m_Main.frmMoves->LoadMoves(m_Main.Game.Moves);
+        m_Main.ReloadMoves();
     }
     TickSounds();
     if (lstChessSet->currentRow() >= 0)

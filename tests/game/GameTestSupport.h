@@ -83,6 +83,7 @@ struct TEventLog {
         game.OnMoveUndone = [this](TMoveResult flags) {
             Events.push_back("MoveUndone " + std::to_string(flags));
         };
+        game.OnConnectFailed = note("ConnectFailed");
     }
 
     size_t Count(const std::string& prefix) const {

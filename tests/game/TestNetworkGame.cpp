@@ -390,6 +390,47 @@ TEST_P(DisconnectTest, BothSidesEndAndTheReceiverIsTold) {
 INSTANTIATE_TEST_SUITE_P(Initiator, DisconnectTest, ::testing::Bool(),
     [](const auto& info) { return info.param ? "HostLeaves" : "ClientLeaves"; });
 
+TEST_F(NetworkGameTest, ANewLinkLeavesTheOldOneTellingOnlyThePeer) {
+    ASSERT_NO_FATAL_FAILURE(Start());
+    // The client goes on to host a game of its own.
+    Client.GameKind = gkHost;
+    UsePort(0);
+    ASSERT_TRUE(Client.Connect(""));
+    EXPECT_EQ(Client.GameState, gsStopped);
+    EXPECT_FALSE(Client.PeerConnected());
+    EXPECT_NE(Client.ListeningPort(), 0);
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            return HostLog.Count("Disconnected") == 1 && Host.GameState == gsStopped
+                && !Host.PeerConnected();
+        },
+        Patience));
+    RunEventsFor(100);
+    EXPECT_EQ(ClientLog.Count("Disconnected"), 0u);
+    EXPECT_EQ(HostLog.Count("NetworkError") + ClientLog.Count("NetworkError"), 0u);
+}
+
+TEST_F(NetworkGameTest, ALinkThatCannotOpenIsReportedOnceAndOnlyAsSuch) {
+    Name(pcWhite);
+    QTcpServer taken;
+    ASSERT_TRUE(taken.listen(QHostAddress::Any, 0));
+    UsePort(taken.serverPort());
+    // The caller of a Connect that answers false reports it; no event doubles the report.
+    EXPECT_FALSE(Host.Connect(""));
+    EXPECT_FALSE(Host.NetworkActive);
+    EXPECT_FALSE(Client.Connect("  "));
+    EXPECT_FALSE(Client.NetworkActive);
+    // Nobody listens on the port once it is let go: the refusal comes through the event loop.
+    taken.close();
+    ASSERT_TRUE(Client.Connect("127.0.0.1"));
+    ASSERT_TRUE(WaitUntil([&] { return ClientLog.Count("ConnectFailed") == 1; }, Patience));
+    RunEventsFor(100);
+    EXPECT_EQ(ClientLog.Events, std::vector<std::string> { "ConnectFailed" });
+    EXPECT_TRUE(HostLog.Events.empty());
+    EXPECT_FALSE(Client.NetworkActive);
+    EXPECT_FALSE(Client.PeerConnected());
+}
+
 class RawClientTest : public NetworkGameTest {
 protected:
     void SetUp() override {

@@ -52,7 +52,7 @@ TEST_F(MessagesTest, NumbersOutsideEachRangeShowNothing) {
     ShowNotice(0);
     ShowNotice(8);
     EXPECT_EQ(AskQuestion(0), 0);
-    EXPECT_EQ(AskQuestion(6), 0);
+    EXPECT_EQ(AskQuestion(LastQuestion + 1), 0);
     EXPECT_TRUE(Shown.empty());
 }
 

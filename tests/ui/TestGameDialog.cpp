@@ -405,6 +405,47 @@ TEST_F(GameDialogTest, HostedGamesListKeepsItsRowsWhenTheServerFails) {
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
+TEST_F(GameDialogTest, OpeningTheJoinPageShowsAFailedListInThePageAndARefreshAsksAgain) {
+    std::optional<QStringList> answer;
+    Dialog.FetchHostedGames = [&] { return answer; };
+    Run(false, [&] {
+        Dialog.pgcGame->setCurrentWidget(Dialog.tbsClient);
+        // No box on opening: the page says it, with a button to try again.
+        EXPECT_TRUE(Shown.empty());
+        EXPECT_TRUE(Dialog.lblHostsFailed->isVisible());
+        EXPECT_TRUE(Dialog.btnRefreshHosts->isVisible());
+        // A refresh the user asks for that fails again says so in a box as well.
+        Dialog.btnRefreshHosts->click();
+        EXPECT_EQ(ShownKeys(), Strings { "E8" });
+        EXPECT_TRUE(Dialog.lblHostsFailed->isVisible());
+        answer = QStringList { QStringLiteral("Ann|10.0.0.5") };
+        Dialog.btnRefreshHosts->click();
+        EXPECT_FALSE(Dialog.lblHostsFailed->isVisible());
+        ASSERT_EQ(Dialog.stgHosts->rowCount(), 1);
+        EXPECT_EQ(Dialog.stgHosts->item(0, 0)->text(), "Ann");
+    });
+    EXPECT_EQ(ShownKeys(), Strings { "E8" });
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(GameDialogTest, AddressListOffersOnlyAddressesAnotherMachineCouldUse) {
+    for (const char* useless : { "0.0.0.0", "127.0.0.1", "::1", "::", "255.255.255.255",
+             "224.0.0.1", "not an address", "" }) {
+        SCOPED_TRACE(useless);
+        Dialog.FetchPublicAddress = [useless] { return QString::fromLatin1(useless); };
+        Run(false, [this] {
+            Dialog.pgcGame->setCurrentWidget(Dialog.tbsHost);
+            for (int i = 0; i < Dialog.lstIpAddresses->count(); ++i) {
+                const QString text = Dialog.lstIpAddresses->item(i)->text();
+                EXPECT_EQ(text, TfrmGame::LocalAddress());
+                EXPECT_NE(text, QStringLiteral("0.0.0.0"));
+            }
+            EXPECT_LE(Dialog.lstIpAddresses->count(), 1);
+        });
+        Dialog.pgcGame->setCurrentWidget(Dialog.tbsLocal);
+    }
+}
+
 TEST_F(GameDialogTest, AddressListHoldsThePublicAddressAndCopiesTheSelection) {
     Dialog.FetchPublicAddress = [] { return QStringLiteral("203.0.113.7"); };
     Run(false, [this] {

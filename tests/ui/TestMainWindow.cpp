@@ -6,8 +6,11 @@
 #include "FormAbout.h"
 #include "FormChat.h"
 #include "FormGame.h"
+#include "FormHistory.h"
 #include "FormMain.h"
 #include "FormMoves.h"
+#include "FormOptions.h"
+#include "LanguagePack.h"
 #include "SingleInstance.h"
 #include "UnitMessages.h"
 #include "WindowTestSupport.h"
@@ -141,6 +144,7 @@ TEST_F(MainWindowTest, MenuAndPanelsFollowPlayingPausedAndStopped) {
     EXPECT_FALSE(Main->Menu_Game_Resume->isVisible());
     EXPECT_FALSE(Main->pnlPaused->isVisible());
 
+    Answer = idYes;
     Main->Menu_Game_Forfeit->trigger();
     EXPECT_EQ(Main->Game.GameState, gsStopped);
     EXPECT_TRUE(Main->Menu_Game_New->isEnabled());
@@ -151,11 +155,35 @@ TEST_F(MainWindowTest, MenuAndPanelsFollowPlayingPausedAndStopped) {
 
 TEST_F(MainWindowTest, ForfeitWithWhiteToMoveRecordsWhiteForfeited) {
     StartLocal(true, true);
+    Answer = idYes;
     Main->Menu_Game_Forfeit->trigger();
     EXPECT_TRUE(Shown("Alice has forfeited the game."));
     ASSERT_EQ(Main->History.Count(), 1);
     EXPECT_EQ(Main->History.Last()->Result, grWhiteForfeited);
     EXPECT_EQ(Main->History.Last()->White, "Alice");
+}
+
+TEST_F(MainWindowTest, ForfeitAsksFirstAndNoKeepsTheGame) {
+    StartLocal(true, true);
+    Answer = idNo;
+    Main->Menu_Game_Forfeit->trigger();
+    EXPECT_TRUE(Shown("Do you really want to forfeit the game?"));
+    EXPECT_FALSE(Shown("has forfeited the game."));
+    EXPECT_EQ(Main->Game.GameState, gsPlaying);
+    EXPECT_EQ(Main->History.Count(), 0);
+}
+
+TEST_F(MainWindowTest, AgainstTheComputerThePersonForfeitsWhileTheComputerIsToMove) {
+    StartLocal(true, false);
+    Drag("e2", "e4");
+    // The computer's reply comes through the event loop, which has not run yet.
+    ASSERT_EQ(Main->Game.Turn, pcBlack);
+    Answer = idYes;
+    Main->Menu_Game_Forfeit->trigger();
+    EXPECT_TRUE(Shown("Alice has forfeited the game."));
+    EXPECT_FALSE(Shown("Bob has forfeited the game."));
+    ASSERT_EQ(Main->History.Count(), 1);
+    EXPECT_EQ(Main->History.Last()->Result, grWhiteForfeited);
 }
 
 TEST_F(MainWindowTest, GamePlayedByDragAndClickClickToCheckmate) {
@@ -221,6 +249,34 @@ TEST_F(MainWindowTest, RefusedMoveKeepsThePieceHeldUntilPutBack) {
     // Every mouse button picks up alike.
     QTest::mousePress(Main->pbBoard, Qt::RightButton, {}, Centre(Sq("g1")));
     EXPECT_EQ(Main->HeldSquare, Sq("g1"));
+}
+
+TEST_F(MainWindowTest, AHeldPieceIsPutBackWhenTheGameStopsOrPauses) {
+    const auto expectDropped = [this] {
+        EXPECT_EQ(Main->HeldSquare, TPoint {});
+        EXPECT_EQ(Main->MakeSnapshot().HeldSquare, TPoint {});
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    };
+    Answer = idYes;
+    StartLocal(true, true);
+    Press(Sq("e2"));
+    ASSERT_EQ(Main->HeldSquare, Sq("e2"));
+    ASSERT_NE(QApplication::overrideCursor(), nullptr);
+    Main->Menu_Game_Forfeit->trigger();
+    expectDropped();
+
+    StartLocal(true, true);
+    Press(Sq("g1"));
+    Main->Menu_Game_Pause->trigger();
+    expectDropped();
+    Main->Menu_Game_Resume->trigger();
+    // The piece can be picked up again once the game goes on.
+    Press(Sq("g1"));
+    EXPECT_EQ(Main->HeldSquare, Sq("g1"));
+
+    // A stop from elsewhere (a network game's end, the opponent leaving) does the same.
+    Main->Game.StopGame();
+    expectDropped();
 }
 
 TEST_F(MainWindowTest, PressesDuringTheComputersTurnAreIgnored) {
@@ -292,6 +348,43 @@ TEST_F(MainWindowTest, PromotionThroughThePanel) {
     EXPECT_EQ(piece->Kind, pkKnight);
     EXPECT_EQ(Moves->Cell(5, 1), QStringLiteral("h7-g8"));
     EXPECT_EQ(Main->Game.Turn, pcBlack);
+}
+
+TEST_F(MainWindowTest, AWaitingPromotionIsListedOnceWhateverReloadsTheMovesWindow) {
+    auto* history = new TfrmHistory(Main->History, *Main, Main.get());
+    auto* options = new TfrmOptions(*Main, Main.get());
+    Main->SetForms(About, Dialog, Moves, nullptr, history, options);
+    TLangPack pack;
+    pack.LanguageName = "Test";
+    pack.AddText("values", "Stat01", "Connecting...");
+    const QString language = m_Home.filePath(QStringLiteral("Test.lang"));
+    ASSERT_TRUE(pack.SaveToFile(language.toStdString()));
+
+    StartLocal(true, true);
+    for (auto [from, to] : { std::pair { "h2", "h4" }, { "g7", "g5" }, { "h4", "g5" },
+             { "h7", "h6" }, { "g5", "h6" }, { "b8", "c6" }, { "h6", "h7" }, { "c6", "b8" } })
+        Drag(from, to);
+    Drag("h7", "g8");
+    ASSERT_TRUE(Main->pnlPromotion->isVisible());
+
+    // Closing the history window, the options dialog's Ok and a language change each list the
+    // game's moves again.
+    QTimer::singleShot(0, history, [history] { history->btnClose->click(); });
+    Main->Menu_View_History->trigger();
+    QTimer::singleShot(0, options, [options] { options->btnOk->click(); });
+    Main->Menu_View_Options->trigger();
+    ASSERT_TRUE(Main->LoadLanguage(language));
+    ASSERT_EQ(Main->Game.GameState, gsPlaying);
+    EXPECT_EQ(Moves->RowCount(), 4);
+    EXPECT_EQ(Moves->Cell(4, 2), QStringLiteral("c6-b8"));
+
+    QTest::mouseClick(Main->imgPromoteQueen, Qt::LeftButton);
+    EXPECT_EQ(Moves->RowCount(), 5);
+    EXPECT_EQ(Moves->Cell(5, 0), QStringLiteral("5"));
+    EXPECT_EQ(Moves->Cell(5, 1), QStringLiteral("h7-g8"));
+    Drag("e7", "e6");
+    EXPECT_EQ(Moves->RowCount(), 5);
+    EXPECT_EQ(Moves->Cell(5, 2), QStringLiteral("e7-e6"));
 }
 
 TEST_F(MainWindowTest, TheNetworkOpponentsPromotionShowsAWaitingNotice) {

@@ -10,21 +10,34 @@
 #include "UnitMessages.h"
 #include "WindowTestSupport.h"
 
+#include "LanguagePack.h"
+
 #include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QHostAddress>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTabWidget>
+#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <functional>
+#include <map>
 #include <memory>
+#include <ostream>
+#include <string>
 
 namespace {
 
@@ -52,9 +65,64 @@ struct TCopy {
         QTest::mousePress(Main->pbBoard, Qt::LeftButton, {}, Centre(from));
         QTest::mouseRelease(Main->pbBoard, Qt::LeftButton, {}, Centre(to));
     }
+    // Opens the new-game dialog from the menu and runs the actions inside it; a dialog still
+    // open after them is cancelled.
+    void NewGame(const std::function<void(TfrmGame&)>& actions) {
+        TfrmGame& dialog = *Main->frmGame;
+        QTimer::singleShot(0, &dialog, [&dialog, actions] {
+            actions(dialog);
+            if (dialog.isVisible())
+                dialog.reject();
+        });
+        Main->Menu_Game_New->trigger();
+    }
     std::unique_ptr<TfrmMain> Main;
     TfrmChat* Chat = nullptr;
     TfrmMoves* Moves = nullptr;
+};
+
+// A port on which nobody listens: a moment ago it was free.
+uint16_t FreePort() {
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+// Runs the event loop for a while, so that whatever is still on its way arrives.
+void RunFor(int milliseconds) {
+    WaitFor([] { return false; }, milliseconds);
+}
+
+// A game-list server on loopback that answers every request with an empty page and keeps the
+// request lines.
+class TListServer {
+public:
+    TListServer() {
+        m_Server.listen(QHostAddress::LocalHost, 0);
+        QObject::connect(&m_Server, &QTcpServer::newConnection, [this] {
+            while (QTcpSocket* socket = m_Server.nextPendingConnection()) {
+                QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
+                    m_Pending[socket] += socket->readAll();
+                    const QByteArray& request = m_Pending[socket];
+                    if (!request.contains("\r\n\r\n"))
+                        return;
+                    Requests << QString::fromLatin1(request.left(request.indexOf("\r\n")));
+                    socket->write("HTTP/1.1 200 OK\r\nContent-Length: 0\r\nConnection: "
+                                  "close\r\n\r\n");
+                    socket->disconnectFromHost();
+                });
+            }
+        });
+    }
+    QString Url() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_Server.serverPort()); }
+    int Count(const char* fragment) const {
+        return int(Requests.filter(QLatin1String(fragment)).size());
+    }
+    QStringList Requests;
+
+private:
+    QTcpServer m_Server;
+    std::map<QTcpSocket*, QByteArray> m_Pending;
 };
 
 class NetworkWindowsTest : public testing::Test {
@@ -98,12 +166,19 @@ protected:
     }
 
     bool Shown(const char* fragment) const { return ::Shown(Boxes, fragment); }
+    int Count(const char* fragment) const {
+        return int(std::count_if(Boxes.begin(), Boxes.end(),
+            [&](const std::string& text) { return text.find(fragment) != std::string::npos; }));
+    }
 
     QTemporaryDir m_Home;
     std::vector<std::string> Boxes;
     std::unique_ptr<TCopy> Host;
     std::unique_ptr<TCopy> Client;
 };
+
+const char* const OpponentLeft = "You opponent disconnected from the game.";
+const char* const ConnectionLost = "The connection to the game has been lost.";
 
 TEST_F(NetworkWindowsTest, JoiningTurnsTheClientsBoardAndSwapsTheNames) {
     EXPECT_FALSE(Host->Main->Switched);
@@ -162,6 +237,96 @@ TEST_F(NetworkWindowsTest, ForfeitDuringTheOpponentsTurnRecordsTheLocalPlayer) {
     EXPECT_TRUE(Host->Main->pnlReady->isVisible());
 }
 
+TEST_F(NetworkWindowsTest, TheOpponentLeavingPutsBackTheHeldPiece) {
+    StartGame();
+    QTest::mousePress(Host->Main->pbBoard, Qt::LeftButton, {}, Host->Centre("e2"));
+    ASSERT_EQ(Host->Main->HeldSquare, (TPoint { 5, 2 }));
+    Client->Main->Game.Disconnect();
+    ASSERT_TRUE(WaitFor([&] { return Host->Main->Game.GameState == gsStopped; }));
+    EXPECT_EQ(Host->Main->HeldSquare, TPoint {});
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(NetworkWindowsTest, TheOpponentsWaitingPromotionIsListedOnce) {
+    const QString language = m_Home.filePath(QStringLiteral("Test.lang"));
+    TLangPack pack;
+    pack.LanguageName = "Test";
+    pack.AddText("values", "Stat01", "Connecting...");
+    ASSERT_TRUE(pack.SaveToFile(language.toStdString()));
+    StartGame();
+    int count = 0;
+    for (auto [from, to] :
+        { std::pair { "h2", "h4" }, { "g7", "g5" }, { "h4", "g5" }, { "h7", "h6" }, { "g5", "h6" },
+            { "b8", "c6" }, { "h6", "h7" }, { "c6", "b8" }, { "h7", "g8" } }) {
+        (++count % 2 ? Host : Client)->Drag(from, to);
+        ASSERT_TRUE(WaitFor([&] {
+            return Host->Main->Game.Moves.Count() == count
+                && Client->Main->Game.Moves.Count() == count;
+        }));
+    }
+    ASSERT_TRUE(Client->Main->pnlStatus->isVisible());
+    // A language change on the waiting side lists the game's moves again.
+    ASSERT_TRUE(Client->Main->LoadLanguage(language));
+    EXPECT_EQ(Client->Moves->RowCount(), 4);
+    QTest::mouseClick(Host->Main->imgPromoteQueen, Qt::LeftButton);
+    ASSERT_TRUE(WaitFor([&] { return Client->Main->Game.Turn == pcBlack; }));
+    EXPECT_EQ(Client->Moves->RowCount(), 5);
+    EXPECT_EQ(Client->Moves->Cell(5, 1), QStringLiteral("h7-g8"));
+    EXPECT_EQ(Host->Moves->RowCount(), 5);
+}
+
+TEST_F(NetworkWindowsTest, HostingAgainLeavesTheOldLinkQuietlyAndListsOnlyWhatWasAsked) {
+    TListServer server;
+    Host->Main->GameList.SetBaseUrl(server.Url());
+    // The game hosted before was listed; the new one is not to be.
+    Host->Main->GameListed = true;
+    setenv("WINTERMOOT_PORT", "0", 1);
+    Host->NewGame([](TfrmGame& dialog) {
+        dialog.pgcGame->setCurrentWidget(dialog.tbsHost);
+        dialog.edtHostName->setText(QStringLiteral("Hanna"));
+        dialog.chkListGame->setChecked(false);
+        dialog.btnOk->click();
+    });
+    unsetenv("WINTERMOOT_PORT");
+    TChessGame& host = Host->Main->Game;
+    EXPECT_TRUE(host.NetworkActive);
+    EXPECT_NE(host.ListeningPort(), 0);
+    EXPECT_FALSE(host.PeerConnected());
+    EXPECT_EQ(Host->Main->lblStatus->text(), Host->Main->Values.Value(QStringLiteral("Stat03")));
+    // The old opponent is told and loses its link; the host's user, who left, is not told.
+    ASSERT_TRUE(WaitFor([&] { return Shown(ConnectionLost); }));
+    RunFor(200);
+    EXPECT_FALSE(Shown(OpponentLeft));
+    // The old listing is taken off, and the new game is never listed.
+    EXPECT_EQ(server.Count("action=remove"), 1);
+    EXPECT_EQ(server.Count("action=add"), 0);
+    EXPECT_FALSE(Host->Main->GameListed);
+    EXPECT_FALSE(Host->Main->RepublishTimer->isActive());
+}
+
+TEST_F(NetworkWindowsTest, ALocalGameFromTheDialogClosesTheOldLink) {
+    Client->NewGame([](TfrmGame& dialog) {
+        dialog.pgcGame->setCurrentWidget(dialog.tbsLocal);
+        dialog.cmbWhitePlayer->setCurrentIndex(0);
+        dialog.cmbBlackPlayer->setCurrentIndex(0);
+        dialog.edtWhitePlayerName->setText(QStringLiteral("Ann"));
+        dialog.edtBlackPlayerName->setText(QStringLiteral("Ben"));
+        dialog.btnOk->click();
+    });
+    TChessGame& client = Client->Main->Game;
+    ASSERT_EQ(client.GameState, gsPlaying);
+    EXPECT_FALSE(client.NetworkActive);
+    EXPECT_FALSE(client.PeerConnected());
+    // The host learns that its opponent left; the one who left hears nothing of it, and the end
+    // of the host later does not reach the local game.
+    ASSERT_TRUE(WaitFor([&] { return Shown(OpponentLeft); }));
+    Host.reset();
+    RunFor(300);
+    EXPECT_FALSE(Shown(ConnectionLost));
+    EXPECT_EQ(client.GameState, gsPlaying);
+    EXPECT_EQ(client.GameKind, gkLocal);
+}
+
 TEST_F(NetworkWindowsTest, ClosingWithTheLinkOpenDisconnectsFirstThenCloses) {
     EXPECT_FALSE(Host->Main->close());
     EXPECT_TRUE(Host->Main->Closing);
@@ -203,5 +368,97 @@ TEST(NetworkErrorWindowTest, AMalformedMessageEndsTheLinkWithE2AndTheHostWaitsAg
     }
     SetMessagePresenter(nullptr);
 }
+
+} // namespace
+
+namespace {
+
+// One copy of the program starting a network game from its dialog, whatever the network does.
+class NetworkStartTest : public testing::Test {
+protected:
+    void SetUp() override {
+        qputenv("WINTERMOOT_HOME", m_Home.path().toLocal8Bit());
+        SetMessagePresenter(std::make_unique<TRecordingPresenter>(Boxes, Yes));
+        Copy = std::make_unique<TCopy>();
+        // No game-list server answers: the dialog's pages get nothing from it.
+        Copy->Main->GameList.SetBaseUrl(QStringLiteral("http://127.0.0.1:%1").arg(FreePort()));
+    }
+    void TearDown() override {
+        unsetenv("WINTERMOOT_PORT");
+        Copy.reset();
+        SetMessagePresenter(nullptr);
+    }
+    int Count(const char* fragment) const {
+        return int(std::count_if(Boxes.begin(), Boxes.end(),
+            [&](const std::string& text) { return text.find(fragment) != std::string::npos; }));
+    }
+
+    QTemporaryDir m_Home;
+    std::vector<std::string> Boxes;
+    std::unique_ptr<TCopy> Copy;
+};
+
+const char* const CannotConnect = "Cannot connect to the remote game!";
+const char* const NetworkError = "An error occured on the network!";
+
+TEST_F(NetworkStartTest, AHostThatCannotListenSaysSoOnceAndWaitsForNobody) {
+    QTcpServer taken;
+    ASSERT_TRUE(taken.listen(QHostAddress::Any, 0));
+    setenv("WINTERMOOT_PORT", std::to_string(taken.serverPort()).c_str(), 1);
+    Copy->NewGame([](TfrmGame& dialog) {
+        dialog.pgcGame->setCurrentWidget(dialog.tbsHost);
+        dialog.edtHostName->setText(QStringLiteral("Hanna"));
+        dialog.btnOk->click();
+    });
+    RunFor(100);
+    EXPECT_EQ(Count(NetworkError), 1);
+    EXPECT_FALSE(Copy->Main->pnlStatus->isVisible());
+    EXPECT_FALSE(Copy->Main->Game.NetworkActive);
+    EXPECT_EQ(Copy->Main->Game.ListeningPort(), 0);
+    EXPECT_FALSE(Copy->Main->GameListed);
+}
+
+struct TJoinCase {
+    const char* Name;
+    // The address typed in the dialog; none joins the (empty) selected row of the game list.
+    const char* Address;
+};
+
+void PrintTo(const TJoinCase& row, std::ostream* out) {
+    *out << row.Name;
+}
+
+class JoinFailureTest : public NetworkStartTest,
+                        public ::testing::WithParamInterface<TJoinCase> { };
+
+// Each failure shows E1 once and nothing else; an unknown host within the connection's time
+// limit, however long the resolver takes.
+TEST_P(JoinFailureTest, ShowsE1AndLeavesNoConnectionBehind) {
+    setenv("WINTERMOOT_PORT", std::to_string(FreePort()).c_str(), 1);
+    const char* address = GetParam().Address;
+    Copy->NewGame([address](TfrmGame& dialog) {
+        dialog.pgcGame->setCurrentWidget(dialog.tbsClient);
+        dialog.edtClientName->setText(QStringLiteral("Carl"));
+        dialog.chkHostIp->setChecked(address != nullptr);
+        if (address)
+            dialog.edtHostIp->setText(QString::fromLatin1(address));
+        dialog.btnOk->click();
+    });
+    ASSERT_TRUE(
+        WaitFor([&] { return Count(CannotConnect) > 0; }, TChessGame::ConnectTimeout + 5000));
+    RunFor(100);
+    EXPECT_EQ(Count(CannotConnect), 1);
+    EXPECT_EQ(Count(NetworkError), 0);
+    EXPECT_EQ(Boxes.size(), 1u);
+    EXPECT_FALSE(Copy->Main->pnlStatus->isVisible());
+    EXPECT_FALSE(Copy->Main->Game.NetworkActive);
+    EXPECT_FALSE(Copy->Main->Game.PeerConnected());
+}
+
+INSTANTIATE_TEST_SUITE_P(Addresses, JoinFailureTest,
+    ::testing::Values(TJoinCase { "RefusedConnection", "127.0.0.1" },
+        TJoinCase { "UnknownHost", "no-such-host.wintermoot.invalid" },
+        TJoinCase { "NoGameChosen", nullptr }),
+    [](const auto& info) { return std::string(info.param.Name); });
 
 } // namespace

@@ -103,8 +103,11 @@ public:
         if (m_Options.Port >= 0)
             setenv("WINTERMOOT_PORT", std::to_string(m_Options.Port).c_str(), 1);
         if (!m_Game.Connect(m_Options.Address)) {
-            std::cerr << "wintermoot-cli host: cannot listen on port " << TChessGame::NetworkPort()
-                      << '\n';
+            if (m_Options.Host)
+                std::cerr << "wintermoot-cli host: cannot listen on port "
+                          << TChessGame::NetworkPort() << '\n';
+            else
+                std::cerr << "wintermoot-cli join: no address to connect to\n";
             return 1;
         }
         if (m_Options.Host)
@@ -181,6 +184,12 @@ private:
         };
         m_Game.OnGameStopped = [this] { GameStopped(); };
         m_Game.OnNetworkError = [this] {
+            std::cout << "network error" << std::endl;
+            m_Failed = true;
+            EndLink();
+        };
+        // A connection that could not be made ends the run as a failure of the network.
+        m_Game.OnConnectFailed = [this] {
             std::cout << "network error" << std::endl;
             m_Failed = true;
             EndLink();
