@@ -97,8 +97,11 @@ void TranslateObject(QObject* object, const QString& text) {
     } else if (auto* group = qobject_cast<QGroupBox*>(object)) {
         group->setTitle(text);
     } else if (auto* combo = qobject_cast<QComboBox*>(object)) {
-        if (!combo->isEditable())
+        if (!combo->isEditable()) {
             TranslateCombo(combo, SplitItems(text));
+            // Its width follows the new items, not the ones it was first shown with.
+            combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+        }
     } else if (auto* list = qobject_cast<QListWidget*>(object)) {
         TranslateListBox(list, SplitItems(text));
     } else if (auto* table = qobject_cast<QTableWidget*>(object)) {
