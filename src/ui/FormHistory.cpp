@@ -206,7 +206,10 @@ void TfrmHistory::FitColumns() {
     stgHistory->ensurePolished();
     stgHistory->horizontalHeader()->ensurePolished();
     const QFontMetrics cells(stgHistory->font());
-    const QFontMetrics headers(stgHistory->horizontalHeader()->font());
+    // The header of the current column is drawn in bold.
+    QFont bold = stgHistory->horizontalHeader()->font();
+    bold.setBold(true);
+    const QFontMetrics headers(bold);
     QStyle* style = stgHistory->style();
     const int cellPadding
         = 2 * (style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, stgHistory) + 1)

@@ -97,7 +97,10 @@ void TfrmMoves::FitColumns() {
     stgMoves->ensurePolished();
     stgMoves->horizontalHeader()->ensurePolished();
     const QFontMetrics cells(stgMoves->font());
-    const QFontMetrics headers(stgMoves->horizontalHeader()->font());
+    // The header of the current column is drawn in bold.
+    QFont bold = stgMoves->horizontalHeader()->font();
+    bold.setBold(true);
+    const QFontMetrics headers(bold);
     QStyle* style = stgMoves->style();
     const int cellPadding
         = 2 * (style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, stgMoves) + 1)

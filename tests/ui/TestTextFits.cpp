@@ -164,9 +164,13 @@ private:
                 continue;
             const int width = header->sectionSize(column);
             const QTableWidgetItem* title = table->horizontalHeaderItem(column);
+            // The header of the current column is drawn in bold where sections are highlighted.
+            QFont headerFont = header->font();
+            headerFont.setBold(header->highlightSections() && header->sectionsClickable());
             if (!header->isHidden() && title)
                 Report(window, table, title->text(),
-                    header->fontMetrics().horizontalAdvance(title->text()), width - headerMargin);
+                    QFontMetrics(headerFont).horizontalAdvance(title->text()),
+                    width - headerMargin);
             for (int row = 0; row < table->rowCount(); ++row) {
                 const QTableWidgetItem* item = table->item(row, column);
                 if (!item || item->text().isEmpty())
