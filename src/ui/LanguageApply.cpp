@@ -15,6 +15,7 @@
 #include <QMenu>
 #include <QSet>
 #include <QSignalBlocker>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTableWidget>
 
@@ -146,6 +147,10 @@ void TranslateForm(const TLangPack& pack, QWidget* form) {
             if (pair && !pair->Text.empty())
                 tabs->setTabText(i, QString::fromStdString(pair->Text));
         }
+        // A hidden tab bar only marks its tabs for a new layout; the window's layout must learn
+        // the new sizes too, so that the window grows to the longer titles when it is shown.
+        tabs->tabBar()->updateGeometry();
+        tabs->updateGeometry();
     }
 }
 

@@ -30,6 +30,7 @@
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -286,8 +287,17 @@ protected:
         Moves->ClearMoves();
         Moves->hide();
 
-        for (QWidget* window :
-            std::initializer_list<QWidget*> { About, Chat, Game, Options, History }) {
+        // The new-game dialog as the menu opens it, for a loaded game (without the page for
+        // joining) and for a new game.
+        for (const bool loaded : { true, false }) {
+            QTimer::singleShot(0, Game, [&] {
+                CheckPages(finder, Game);
+                Game->reject();
+            });
+            Game->Execute(loaded);
+        }
+
+        for (QWidget* window : std::initializer_list<QWidget*> { About, Chat, Options, History }) {
             CheckPages(finder, window);
             window->hide();
         }
