@@ -59,14 +59,14 @@ std::unique_ptr<TMessagePresenter>& Presenter() {
 }
 
 int Show(char kind, unsigned number, unsigned last, const std::string& argument,
-    TMessageButtons buttons) {
+    TMessageKind messageKind, TMessageButtons buttons) {
     if (number < 1 || number > last)
         return 0;
     const std::string prefix(1, kind);
     const std::string caption = Messages().Text(prefix + "0");
     const std::string text
         = FillPlaceholders(Messages().Text(prefix + std::to_string(number)), argument);
-    return Presenter()->Present(caption, text, buttons);
+    return Presenter()->Present(messageKind, caption, text, buttons);
 }
 
 } // namespace
@@ -129,13 +129,14 @@ std::string FillPlaceholders(const std::string& text, const std::string& argumen
 }
 
 void ShowError(unsigned number, const std::string& argument) {
-    Show('E', number, LastError, argument, mbOk);
+    Show('E', number, LastError, argument, mkError, mbOk);
 }
 
 void ShowNotice(unsigned number, const std::string& argument) {
-    Show('M', number, LastNotice, argument, mbOk);
+    Show('M', number, LastNotice, argument, mkNotice, mbOk);
 }
 
 int AskQuestion(unsigned number, const std::string& argument, bool WithCancel) {
-    return Show('Q', number, LastQuestion, argument, WithCancel ? mbYesNoCancel : mbYesNo);
+    return Show(
+        'Q', number, LastQuestion, argument, mkQuestion, WithCancel ? mbYesNoCancel : mbYesNo);
 }

@@ -23,6 +23,9 @@ constexpr int idNo = 7;
 
 enum TMessageButtons { mbOk, mbYesNo, mbYesNoCancel };
 
+// What a box reports: an error, a notice or a question; a presenter shows each with its own icon.
+enum TMessageKind { mkError, mkNotice, mkQuestion };
+
 class TMessageTable {
 public:
     // The default English texts.
@@ -51,6 +54,13 @@ public:
     virtual int Present(
         const std::string& caption, const std::string& text, TMessageButtons buttons)
         = 0;
+    // The same with the kind of message; presenters that do not tell the kinds apart keep the
+    // three-argument form, which this one calls.
+    virtual int Present(TMessageKind kind, const std::string& caption, const std::string& text,
+        TMessageButtons buttons) {
+        (void)kind;
+        return Present(caption, text, buttons);
+    }
 };
 
 // Installs the presenter that shows the boxes and returns the one installed before; none puts

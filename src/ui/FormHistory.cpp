@@ -16,7 +16,9 @@
 #include <QKeyEvent>
 #include <QLocale>
 #include <QPushButton>
+#include <QScreen>
 #include <QShowEvent>
+#include <QStyle>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -34,8 +36,8 @@ constexpr int PanelHeight = 33;
 constexpr int CloseMargin = 4;
 constexpr int ColumnWidths[] = { 71, 116, 114, 81, 78, 111 };
 constexpr int ColumnCount = 6;
-// The room a cell leaves around its text.
-constexpr int DatePadding = 10;
+// Room for a grid line and a pixel of air beside the text of a cell or a header.
+constexpr int ColumnSlack = 2;
 
 const QString TextFilter = QStringLiteral("Text file (*.txt)");
 const QString PgnFilter = QStringLiteral("PGN file (*.pgn)");
@@ -130,6 +132,7 @@ TfrmHistory::TfrmHistory(THistory& history, TfrmMain& main, QWidget* parent)
     btnClose->setGeometry(FormWidth - 81 - CloseMargin, 4, 81, 25);
     btnClose->setDefault(true);
     pnlBottom->installEventFilter(this);
+    FitBottomPanel();
 
     // The grid fills the window above the panel; the moves window, while it is taken in, sits at
     // the grid's right.
@@ -148,6 +151,9 @@ TfrmHistory::TfrmHistory(THistory& history, TfrmMain& main, QWidget* parent)
             if (!m_Refreshing && row != previousRow)
                 stgHistoryClick();
         });
+    // A translated header may need wider columns.
+    connect(stgHistory->model(), &QAbstractItemModel::headerDataChanged, this,
+        [this] { FitColumns(); });
     connect(btnSaveToFile, &QPushButton::clicked, this, &TfrmHistory::btnSaveToFileClick);
     connect(btnDelete, &QPushButton::clicked, this, &TfrmHistory::btnDeleteClick);
     connect(chkShowMoves, &QCheckBox::toggled, this, &TfrmHistory::chkShowMovesClick);
@@ -171,8 +177,6 @@ void TfrmHistory::RefreshList() {
     stgHistory->setRowCount(1);
     int row = 0;
     const QLocale locale = QLocale::system();
-    const QFontMetrics metrics(stgHistory->font());
-    int dateWidth = 0;
     for (const TGameInfo* game = m_History.First(); game; game = game->Next, ++row) {
         if (row > 0)
             stgHistory->insertRow(row);
@@ -190,13 +194,56 @@ void TfrmHistory::RefreshList() {
         };
         for (int column = 0; column < ColumnCount; ++column)
             stgHistory->setItem(row, column, CellItem(cells[column]));
-        dateWidth = std::max(dateWidth, metrics.horizontalAdvance(cells[0]));
     }
-    // A date is never cut short: its column grows to the widest date of the system's format.
-    stgHistory->setColumnWidth(0, std::max(ColumnWidths[0], dateWidth + DatePadding));
+    FitColumns();
     const int rows = stgHistory->rowCount();
     SelectRow(remembered < rows ? remembered : rows - 1);
     m_Refreshing = false;
+}
+
+void TfrmHistory::FitColumns() {
+    // Measured in the fonts the grid is drawn with, which the style settles when it polishes it.
+    stgHistory->ensurePolished();
+    stgHistory->horizontalHeader()->ensurePolished();
+    const QFontMetrics cells(stgHistory->font());
+    // The header of the current column is drawn in bold.
+    QFont bold = stgHistory->horizontalHeader()->font();
+    bold.setBold(true);
+    const QFontMetrics headers(bold);
+    QStyle* style = stgHistory->style();
+    const int cellPadding
+        = 2 * (style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, stgHistory) + 1)
+        + ColumnSlack;
+    const int headerPadding
+        = 2 * style->pixelMetric(QStyle::PM_HeaderMargin, nullptr, stgHistory) + ColumnSlack;
+    for (int column = 0; column < ColumnCount; ++column) {
+        int width = ColumnWidths[column];
+        if (const QTableWidgetItem* header = stgHistory->horizontalHeaderItem(column))
+            width = std::max(width, headers.horizontalAdvance(header->text()) + headerPadding);
+        for (int row = 0; row < stgHistory->rowCount(); ++row)
+            if (const QTableWidgetItem* item = stgHistory->item(row, column))
+                width = std::max(width, cells.horizontalAdvance(item->text()) + cellPadding);
+        stgHistory->setColumnWidth(column, width);
+    }
+}
+
+int TfrmHistory::FittingWidth() const {
+    int columns = 0;
+    for (int column = 0; column < ColumnCount; ++column)
+        columns += stgHistory->columnWidth(column);
+    const int scrollBar
+        = stgHistory->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, stgHistory);
+    const int hosted = m_HostedMoves && !m_HostedMoves->isHidden() ? m_HostedMoves->width() : 0;
+    return std::max(FormWidth, columns + scrollBar + 2 * stgHistory->frameWidth() + hosted);
+}
+
+void TfrmHistory::RestoreSize(int width, int height) {
+    resize(width, height);
+    m_SizeSettled = true;
+}
+
+bool TfrmHistory::GeometryKnown() const {
+    return m_SizeSettled;
 }
 
 int TfrmHistory::SelectedPosition() const {
@@ -251,7 +298,28 @@ bool TfrmHistory::eventFilter(QObject* watched, QEvent* event) {
     return QDialog::eventFilter(watched, event);
 }
 
+void TfrmHistory::FitBottomPanel() {
+    // The controls keep their places and sizes of old as their smallest, side by side from the
+    // left with "Close" at the right; each grows to its text, and the window to all of them.
+    const int gap = 7;
+    const auto fit = [](QWidget* control, int left, int top, int width, int height) {
+        control->ensurePolished();
+        const QSize hint = control->sizeHint();
+        control->setGeometry(left, top, std::max(width, hint.width()),
+            std::min(std::max(height, hint.height()), PanelHeight - top));
+        return left + control->width();
+    };
+    int right = fit(btnSaveToFile, 4, 4, 105, 25);
+    right = fit(btnDelete, right + gap, 4, 105, 25);
+    right = fit(chkShowMoves, right + gap, 9, 205, 17);
+    btnClose->ensurePolished();
+    btnClose->resize(std::max(81, btnClose->sizeHint().width()), 25);
+    setMinimumWidth(std::max(FormWidth, right + gap + btnClose->width() + CloseMargin));
+    pnlBottomResize();
+}
+
 void TfrmHistory::FormShow() {
+    FitBottomPanel();
     RefreshList();
     {
         const QSignalBlocker blocker(chkShowMoves);
@@ -259,6 +327,16 @@ void TfrmHistory::FormShow() {
     }
     HostMoves();
     stgHistoryClick();
+    // The first showing without a stored size opens wide enough for every column, as far as the
+    // screen allows; from then on the window keeps the size it is given.
+    if (!m_SizeSettled) {
+        int width = FittingWidth();
+        if (const QScreen* screen = this->screen())
+            width = std::min(width, screen->availableGeometry().width());
+        if (width > this->width())
+            resize(width, height());
+        m_SizeSettled = true;
+    }
 }
 
 void TfrmHistory::FormClose() {

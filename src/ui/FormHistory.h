@@ -38,6 +38,15 @@ public:
 
     // Rebuilds the grid from the history, keeping the selected row where it still exists.
     void RefreshList();
+    // Sizes each column to its header and its cells in the grid's fonts, never below its width
+    // of old.
+    void FitColumns();
+    // The window's width that shows every column (and the moves window when it is inside).
+    int FittingWidth() const;
+    // The size of the window layout of the last run; the window keeps it at its showing.
+    void RestoreSize(int width, int height);
+    // Whether the window has a size of its own: restored, or taken at its first showing.
+    bool GeometryKnown() const;
     // The position in the history (1-based) of the selected row; 0 when none is selected.
     int SelectedPosition() const;
     // "Chess game - " and the game's date in the long date format, ".txt".
@@ -74,6 +83,8 @@ private:
     void btnDeleteClick();
     void chkShowMovesClick();
     void pnlBottomResize();
+    // Sizes the buttons and the check box of the bottom panel to their texts.
+    void FitBottomPanel();
     void HostMoves();
     void ReleaseMoves();
     void SelectRow(int row);
@@ -88,4 +99,7 @@ private:
     int m_MovesHeight = 0;
     // Set while the grid is rebuilt, so that its row changes show no moves.
     bool m_Refreshing = false;
+    // Set once the window's size is the user's: restored from the layout or taken at its first
+    // showing.
+    bool m_SizeSettled = false;
 };

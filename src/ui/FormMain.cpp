@@ -25,6 +25,8 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 
 constexpr int TimerInterval = 30;
@@ -129,6 +131,13 @@ TfrmMain::~TfrmMain() {
     Game.OnUndoRequested = nullptr;
     Game.OnMoveUndone = nullptr;
     Game.OnConnectFailed = nullptr;
+}
+
+void TfrmMain::SetApplicationTitle() {
+    QApplication::setApplicationName(QStringLiteral("Wintermoot"));
+    // No display name: under X11 it would be added to every window's caption ("Wintermoot 3 —
+    // Wintermoot"); desktops that want the program's name read it from the desktop file.
+    QApplication::setDesktopFileName(QStringLiteral("wintermoot"));
 }
 
 void TfrmMain::SetForms(TfrmAbout* about, TfrmGame* game, TfrmMoves* moves, TfrmChat* chat,
@@ -330,8 +339,61 @@ void TfrmMain::CreatePanels() {
     pausedFont.setPixelSize(13);
     lblPaused->setFont(pausedFont);
 
+    FitPanels();
     adjustSize();
     setFixedSize(sizeHint());
+}
+
+void TfrmMain::FitPanels() {
+    // Each panel keeps its place of old as its centre and its size as its smallest size; it grows
+    // for longer texts up to the board's width, beyond which a text wraps.
+    const QPoint centre(236, 274);
+    const int widest = pnlBoard->width() - 8;
+    // Measured in the fonts they are drawn with, which the style settles when it polishes them.
+    for (QWidget* widget : std::initializer_list<QWidget*> {
+             pnlPromotion, lblPromote, lblPromote2, pnlReady, lblReady, btnReady, lblPaused })
+        widget->ensurePolished();
+    const auto textWidth
+        = [](const QLabel* label) { return label->fontMetrics().horizontalAdvance(label->text()); };
+    const auto place = [&](QFrame* panel, int width, int height) {
+        const int left = std::clamp(centre.x() - width / 2, 4, pnlBoard->width() - 4 - width);
+        const int top = std::clamp(centre.y() - height / 2, 4, pnlBoard->height() - 4 - height);
+        panel->setGeometry(left, top, width, height);
+    };
+    // Lays a centred label out at the top, wrapped when it is wider than the panel; answers the
+    // label's bottom.
+    const auto layLabel = [](QLabel* label, int top, int width) {
+        label->setWordWrap(label->fontMetrics().horizontalAdvance(label->text()) > width);
+        const int height = label->wordWrap() ? label->heightForWidth(width)
+                                             : std::max(16, label->sizeHint().height());
+        label->setGeometry(0, top, width, height);
+        return top + height;
+    };
+    const int frame = 2 * pnlPromotion->frameWidth() + 4;
+
+    int width = std::clamp(
+        std::max({ 324, textWidth(lblPromote) + frame, textWidth(lblPromote2) + frame }), 324,
+        widest);
+    int bottom = layLabel(lblPromote, 8, width);
+    bottom = layLabel(lblPromote2, bottom + 2, width) + 6;
+    const int shift = (width - 324) / 2;
+    const std::pair<TPromotionImage*, int> images[] = { { imgPromoteRook, 38 },
+        { imgPromoteKnight, 102 }, { imgPromoteBishop, 166 }, { imgPromoteQueen, 230 } };
+    for (const auto& [image, left] : images)
+        image->setGeometry(left + shift, bottom, 50, 50);
+    place(pnlPromotion, width, bottom + 50 + 10);
+
+    const int buttonWidth = std::max(137, btnReady->sizeHint().width());
+    width = std::clamp(
+        std::max({ 324, textWidth(lblReady) + frame, buttonWidth + frame }), 324, widest);
+    bottom = layLabel(lblReady, 8, width) + 8;
+    btnReady->setGeometry((width - buttonWidth + 1) / 2, bottom, buttonWidth, 25);
+    place(pnlReady, width, bottom + 25 + 13);
+
+    width = std::clamp(textWidth(lblPaused) + frame + 4, 108, widest);
+    const int height = std::max(38, lblPaused->sizeHint().height() + 4);
+    lblPaused->setGeometry(2, 2, width - 4, height - 4);
+    place(pnlPaused, width, height);
 }
 
 void TfrmMain::showEvent(QShowEvent* event) {
@@ -411,6 +473,7 @@ bool TfrmMain::LoadLanguage(const QString& file) {
             TranslateForm(pack, form);
     TranslateList(pack, "values", Values);
     TranslateMessages(pack, Messages());
+    FitPanels();
     // The texts the window caches: the piece letters of the moves window and its moves.
     SetMovesNotation();
     ReloadMoves();

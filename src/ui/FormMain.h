@@ -80,6 +80,9 @@ public:
     static constexpr const char* Version = "v3.2.4";
 
     explicit TfrmMain(QWidget* parent = nullptr);
+    // The application's title, "Wintermoot", set before any window is made; window captions are
+    // shown exactly as each window sets them.
+    static void SetApplicationTitle();
     ~TfrmMain() override;
 
     // The other windows, created after this one (they reach it and it reaches them).
@@ -215,6 +218,8 @@ protected:
 private:
     void CreateMenu();
     void CreatePanels();
+    // Sizes the promotion, ready and paused panels over the board to their texts.
+    void FitPanels();
     void BindGameEvents();
 
     void Menu_Game_NewClick();
@@ -280,13 +285,12 @@ private:
     // Moves listed in the moves window, so that a take-back removes exactly what went.
     int m_ListedMoves = 0;
 
-    // Geometry of the windows that other changes add, kept from the layout store so that a save
-    // writes back what was read.
+    // Geometry of the chat and history windows as the layout store held it, so that a save
+    // writes back what was read when the window itself is missing. Known: all four were read.
     struct TStoredGeometry {
         int Left = 0, Top = 0, Height = 0, Width = 0;
-        bool Docked = false, Visible = false;
-        int Align = 0;
+        bool Known = false;
     };
     TStoredGeometry m_Chat { 0, 0, 200, 510 };
-    TStoredGeometry m_History { 100, 100, 400, 600, false, false, 0 };
+    TStoredGeometry m_History;
 };

@@ -169,6 +169,15 @@ protected:
     // A docked window shown or hidden directly (Escape in the chat, a close request) takes its
     // dock along and gives the main window its room back.
     bool eventFilter(QObject* watched, QEvent* event) override {
+        // The moves window has a fixed width, which grows when a language needs wider columns;
+        // the main window then makes room for the new width.
+        if (event->type() == QEvent::Resize && watched == m_Main.frmMoves
+            && Holds(MovesDock, m_Main.frmMoves) && m_Main.frmMoves->width() != MovesWidth
+            && m_Main.frmMoves->minimumWidth() == m_Main.frmMoves->maximumWidth()) {
+            MovesWidth = m_Main.frmMoves->width();
+            FitMainWindow();
+            return false;
+        }
         if (m_Changing
             || (event->type() != QEvent::ShowToParent && event->type() != QEvent::HideToParent))
             return false;

@@ -168,8 +168,10 @@ TBoardSnapshot TfrmMain::MakeSnapshot() {
     // The side the computer plays shows how far its search has come.
     TChessAI& ai = Game.ComputerPlayer();
     if (Game.GameState == gsPlaying && !Game.GetPlayer(Game.Turn)->Human && ai.IsThinking()) {
-        snapshot.Players[Game.Turn].Activity
-            = QStringLiteral("Thinking... %1/%2").arg(ai.ProgressDone()).arg(ai.ProgressTotal());
+        snapshot.Players[Game.Turn].Activity = QStringLiteral("%1 %2/%3")
+                                                   .arg(Values.Value(QStringLiteral("Val12")))
+                                                   .arg(ai.ProgressDone())
+                                                   .arg(ai.ProgressTotal());
     }
     return snapshot;
 }

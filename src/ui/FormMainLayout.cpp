@@ -2,6 +2,7 @@
 
 #include "AppPaths.h"
 #include "FormChat.h"
+#include "FormHistory.h"
 #include "FormMain.h"
 #include "FormMoves.h"
 
@@ -83,12 +84,31 @@ void TfrmMain::LoadLayout() {
                     Menu_View_Moves->trigger();
             }))
             return false;
-        for (auto [name, field] :
-            { std::pair { "HistoryLeft", &m_History.Left }, { "HistoryTop", &m_History.Top },
-                { "HistoryHeight", &m_History.Height }, { "HistoryWidth", &m_History.Width } })
-            if (!read(name, [field](int v) { *field = v; }))
-                return false;
-        return true;
+        // The history window's frame position and its client size.
+        if (!read("HistoryLeft", [this](int v) {
+                m_History.Left = v;
+                if (frmHistory)
+                    frmHistory->move(v, frmHistory->y());
+            }))
+            return false;
+        if (!read("HistoryTop", [this](int v) {
+                m_History.Top = v;
+                if (frmHistory)
+                    frmHistory->move(frmHistory->x(), v);
+            }))
+            return false;
+        if (!read("HistoryHeight", [this](int v) {
+                m_History.Height = v;
+                if (frmHistory)
+                    frmHistory->resize(frmHistory->width(), v);
+            }))
+            return false;
+        return read("HistoryWidth", [this](int v) {
+            m_History.Width = v;
+            m_History.Known = true;
+            if (frmHistory)
+                frmHistory->RestoreSize(v, frmHistory->height());
+        });
     };
     if (!frmMoves || all())
         return;
@@ -124,9 +144,20 @@ void TfrmMain::SaveLayout() {
         write("MovesAlign", MovesAlign);
         write("MovesVisible", frmMoves->isVisible());
     }
-    write("HistoryLeft", m_History.Left);
-    write("HistoryTop", m_History.Top);
-    write("HistoryHeight", m_History.Height);
-    write("HistoryWidth", m_History.Width);
+    if (frmHistory && frmHistory->GeometryKnown()) {
+        m_History = { frmHistory->x(), frmHistory->y(), frmHistory->height(), frmHistory->width() };
+        m_History.Known = true;
+    }
+    if (m_History.Known) {
+        write("HistoryLeft", m_History.Left);
+        write("HistoryTop", m_History.Top);
+        write("HistoryHeight", m_History.Height);
+        write("HistoryWidth", m_History.Width);
+    } else {
+        // A history window never shown and never restored has no place yet: the next run opens
+        // it as a first run does. These are the last values read, so nothing after them is lost.
+        for (const char* name : { "HistoryLeft", "HistoryTop", "HistoryHeight", "HistoryWidth" })
+            store->remove(QString::fromLatin1(name));
+    }
     store->sync();
 }

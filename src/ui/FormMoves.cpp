@@ -3,9 +3,14 @@
 #include "MoveNotation.h"
 #include "UnitMoveList.h"
 
+#include <QFontMetrics>
 #include <QHeaderView>
+#include <QScrollBar>
+#include <QStyle>
 #include <QTableWidget>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 
@@ -16,8 +21,38 @@ constexpr int RowHeight = 18;
 constexpr int NumberColumn = 0;
 constexpr int WhiteColumn = 1;
 constexpr int BlackColumn = 2;
-// The number column is wide enough for three digits in the desktop's font; the moves keep 60.
-constexpr int ColumnWidths[] = { 30, 60, 60 };
+// The smallest column widths; the columns grow when the font needs more.
+constexpr int ColumnWidths[] = { 18, 55, 55 };
+// Room for a grid line and a pixel of air beside the text of a cell or a header.
+constexpr int ColumnSlack = 2;
+
+// The character of the set that is widest in the font.
+QChar Widest(const QFontMetrics& metrics, const QString& set) {
+    QChar widest = set.isEmpty() ? QLatin1Char(' ') : set.front();
+    for (const QChar c : set)
+        if (metrics.horizontalAdvance(c) > metrics.horizontalAdvance(widest))
+            widest = c;
+    return widest;
+}
+
+// The widest text a move can have in any notation style with these piece letters, built from the
+// widest file letter, rank digit and piece letter of the font.
+int WidestMove(const QFontMetrics& metrics, const QString& pieces) {
+    const QString file = Widest(metrics, QStringLiteral("abcdefgh"));
+    const QString rank = Widest(metrics, QStringLiteral("12345678"));
+    const QString letter = Widest(metrics, pieces.isEmpty() ? QStringLiteral("P") : pieces);
+    const QString square = file + rank;
+    const QString texts[] = {
+        letter + QLatin1Char('x') + square + QLatin1Char('=') + letter + QLatin1Char('#'),
+        square + QLatin1Char('x') + square + QLatin1Char('=') + letter + QLatin1Char('+'),
+        square + QLatin1Char('-') + square,
+        QStringLiteral("O-O-O"),
+    };
+    int width = 0;
+    for (const QString& text : texts)
+        width = std::max(width, metrics.horizontalAdvance(text));
+    return width;
+}
 
 } // namespace
 
@@ -25,7 +60,6 @@ TfrmMoves::TfrmMoves(QWidget* parent)
     : QWidget(parent, Qt::Tool) {
     setObjectName(QStringLiteral("frmMoves"));
     setWindowTitle(QStringLiteral("Moves"));
-    setFixedWidth(FormWidth);
     setMinimumHeight(FormMinimumHeight);
     resize(FormWidth, FormHeight);
 
@@ -40,8 +74,6 @@ TfrmMoves::TfrmMoves(QWidget* parent)
     stgMoves->horizontalHeader()->setMinimumSectionSize(1);
     stgMoves->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     stgMoves->horizontalHeader()->setStretchLastSection(false);
-    for (int column = 0; column < 3; ++column)
-        stgMoves->setColumnWidth(column, ColumnWidths[column]);
     stgMoves->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     stgMoves->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     stgMoves->setTextElideMode(Qt::ElideNone);
@@ -53,12 +85,50 @@ TfrmMoves::TfrmMoves(QWidget* parent)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(stgMoves);
 
+    // A translated header or other piece letters may need wider columns.
+    connect(
+        stgMoves->model(), &QAbstractItemModel::headerDataChanged, this, [this] { FitColumns(); });
+    FitColumns();
     ClearMoves();
+}
+
+void TfrmMoves::FitColumns() {
+    // Measured in the fonts the grid is drawn with, which the style settles when it polishes it.
+    stgMoves->ensurePolished();
+    stgMoves->horizontalHeader()->ensurePolished();
+    const QFontMetrics cells(stgMoves->font());
+    // The header of the current column is drawn in bold.
+    QFont bold = stgMoves->horizontalHeader()->font();
+    bold.setBold(true);
+    const QFontMetrics headers(bold);
+    QStyle* style = stgMoves->style();
+    const int cellPadding
+        = 2 * (style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, stgMoves) + 1)
+        + ColumnSlack;
+    const int headerPadding
+        = 2 * style->pixelMetric(QStyle::PM_HeaderMargin, nullptr, stgMoves) + ColumnSlack;
+    const auto header = [&](int column) {
+        const QTableWidgetItem* item = stgMoves->horizontalHeaderItem(column);
+        return item ? headers.horizontalAdvance(item->text()) + headerPadding : 0;
+    };
+    const int number = std::max({ ColumnWidths[NumberColumn], header(NumberColumn),
+        cells.horizontalAdvance(QStringLiteral("888")) + cellPadding });
+    const int move = std::max({ ColumnWidths[WhiteColumn], header(WhiteColumn), header(BlackColumn),
+        WidestMove(cells, m_Pieces) + cellPadding });
+    stgMoves->setColumnWidth(NumberColumn, number);
+    stgMoves->setColumnWidth(WhiteColumn, move);
+    stgMoves->setColumnWidth(BlackColumn, move);
+    // The window is as wide as its three columns beside the scroll bar, and at least its width
+    // of old.
+    const int scrollBar = style->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, stgMoves);
+    const int needed = number + 2 * move + scrollBar + 2 * stgMoves->frameWidth();
+    setFixedWidth(std::max(FormWidth, needed));
 }
 
 void TfrmMoves::SetNotation(int style, const QString& pieces) {
     m_Notation = style;
     m_Pieces = pieces;
+    FitColumns();
 }
 
 void TfrmMoves::AddMove(const TMoveRecord& move, bool white) {

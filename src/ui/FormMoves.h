@@ -29,6 +29,10 @@ public:
     QString Cell(int row, int column) const;
     int RowCount() const;
 
+    // Sizes the columns to the font, the header texts and the widest move any style can write
+    // with the current piece letters, and the window (fixed width) to the columns.
+    void FitColumns();
+
     QTableWidget* stgMoves = nullptr;
 
 private:

@@ -15,6 +15,7 @@
 #include <QMenu>
 #include <QSet>
 #include <QSignalBlocker>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTableWidget>
 
@@ -97,8 +98,11 @@ void TranslateObject(QObject* object, const QString& text) {
     } else if (auto* group = qobject_cast<QGroupBox*>(object)) {
         group->setTitle(text);
     } else if (auto* combo = qobject_cast<QComboBox*>(object)) {
-        if (!combo->isEditable())
+        if (!combo->isEditable()) {
             TranslateCombo(combo, SplitItems(text));
+            // Its width follows the new items, not the ones it was first shown with.
+            combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+        }
     } else if (auto* list = qobject_cast<QListWidget*>(object)) {
         TranslateListBox(list, SplitItems(text));
     } else if (auto* table = qobject_cast<QTableWidget*>(object)) {
@@ -143,6 +147,10 @@ void TranslateForm(const TLangPack& pack, QWidget* form) {
             if (pair && !pair->Text.empty())
                 tabs->setTabText(i, QString::fromStdString(pair->Text));
         }
+        // A hidden tab bar only marks its tabs for a new layout; the window's layout must learn
+        // the new sizes too, so that the window grows to the longer titles when it is shown.
+        tabs->tabBar()->updateGeometry();
+        tabs->updateGeometry();
     }
 }
 

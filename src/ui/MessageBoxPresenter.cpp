@@ -2,22 +2,30 @@
 
 #include <QMessageBox>
 
-int TMessageBoxPresenter::Present(
-    const std::string& caption, const std::string& text, TMessageButtons buttons) {
+int TMessageBoxPresenter::Present(TMessageKind kind, const std::string& caption,
+    const std::string& text, TMessageButtons buttons) {
     QMessageBox box(m_Parent);
     box.setWindowTitle(QString::fromStdString(caption));
     box.setText(QString::fromStdString(text));
+    switch (kind) {
+    case mkError:
+        box.setIcon(QMessageBox::Critical);
+        break;
+    case mkNotice:
+        box.setIcon(QMessageBox::Information);
+        break;
+    case mkQuestion:
+        box.setIcon(QMessageBox::Question);
+        break;
+    }
     switch (buttons) {
     case mbOk:
-        box.setIcon(QMessageBox::Information);
         box.setStandardButtons(QMessageBox::Ok);
         break;
     case mbYesNo:
-        box.setIcon(QMessageBox::Question);
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         break;
     case mbYesNoCancel:
-        box.setIcon(QMessageBox::Question);
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
         break;
     }
@@ -31,4 +39,9 @@ int TMessageBoxPresenter::Present(
     default:
         return idOk;
     }
+}
+
+int TMessageBoxPresenter::Present(
+    const std::string& caption, const std::string& text, TMessageButtons buttons) {
+    return Present(buttons == mbOk ? mkNotice : mkQuestion, caption, text, buttons);
 }

@@ -287,7 +287,7 @@ void TThemeEditor::vlsColorsStringsChange() const {
         QTableWidgetItem* item = vlsColors->item(row, ValueColumn);
         if (!item)
             continue;
-        const QString fault = ColorTextFault(item->text());
+        const QString fault = ColorTextFault(item->text(), m_Values);
         item->setData(FaultRole, fault.isEmpty() ? QVariant() : QVariant(fault));
         item->setToolTip(fault);
         if (!fault.isEmpty() && message.isEmpty())

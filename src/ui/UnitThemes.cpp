@@ -1,6 +1,7 @@
 #include "UnitThemes.h"
 
 #include "AppPaths.h"
+#include "ValueList.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -47,12 +48,13 @@ QString StringValue(const QVariant& value) {
 
 struct TParsed {
     TColor Color = 0;
-    // Empty when the text is a colour.
-    QString Fault;
+    // The first component above 255 (0 red, 1 green, 2 blue) and its digits; -1 when the text is
+    // a colour.
+    int FaultComponent = -1;
+    QString FaultDigits;
 };
 
 TParsed Parse(const QString& text) {
-    static const char* const Names[] = { "red", "green", "blue" };
     TParsed result;
     qsizetype at = 0;
     for (int component = 0; component < 3; ++component) {
@@ -69,10 +71,10 @@ TParsed Parse(const QString& text) {
                 value = 256;
             ++at;
         }
-        if (tooLarge && result.Fault.isEmpty())
-            result.Fault = QStringLiteral("%1 (%2) is above 255")
-                               .arg(QLatin1String(Names[component]),
-                                   text.mid(start, qMin<qsizetype>(at - start, 12)));
+        if (tooLarge && result.FaultComponent < 0) {
+            result.FaultComponent = component;
+            result.FaultDigits = text.mid(start, qMin<qsizetype>(at - start, 12));
+        }
         result.Color |= TColor(value & 0xFF) << (8 * component);
     }
     return result;
@@ -89,18 +91,18 @@ QString ColorToText(TColor color) {
 
 std::optional<TColor> TextToColor(const QString& text) {
     const TParsed parsed = Parse(text);
-    if (!parsed.Fault.isEmpty())
+    if (parsed.FaultComponent >= 0)
         return std::nullopt;
     return parsed.Color;
 }
 
-QString ColorTextFault(const QString& text) {
+QString ColorTextFault(const QString& text, const TValueList& values) {
+    static const char* const Keys[] = { "Val13", "Val14", "Val15" };
     const TParsed parsed = Parse(text);
-    if (parsed.Fault.isEmpty())
+    if (parsed.FaultComponent < 0)
         return {};
-    return QStringLiteral("\"%1\" is not a colour: %2. Each of red, green and blue must be 0 to "
-                          "255, as in 255,128,0.")
-        .arg(text.left(40), parsed.Fault);
+    return values.Format(
+        QLatin1String(Keys[parsed.FaultComponent]), { text.left(40), parsed.FaultDigits });
 }
 
 QColor ColorToQColor(TColor color) {

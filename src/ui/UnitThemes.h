@@ -25,9 +25,12 @@ std::optional<TColor> TextToColor(const QString& text);
 QColor ColorToQColor(TColor color);
 TColor QColorToColor(const QColor& color);
 
-// Where TextToColor refuses a text: a message naming the fault, or empty for a colour text that
-// is accepted.
-QString ColorTextFault(const QString& text);
+class TValueList;
+
+// Where TextToColor refuses a text: the display text that names the fault (Val13, Val14 or Val15
+// for red, green or blue above 255, filled with the text and the component's digits), or empty
+// for a colour text that is accepted.
+QString ColorTextFault(const QString& text, const TValueList& values);
 
 // The theme names of the themes file, compared without regard to letter case, are at most this
 // long (the length limit of the theme combo box).

@@ -1,5 +1,7 @@
 #include "ValueList.h"
 
+#include <algorithm>
+
 TValueList::TValueList()
     : m_Entries {
         { "Pieces", "PNRBQK" },
@@ -29,6 +31,16 @@ TValueList::TValueList()
         { "Val09", "Valid move color" },
         { "Val10", "Invalid move color" },
         { "Val11", "Last move color" },
+        { "Val12", "Thinking..." },
+        { "Val13",
+            "\";\" is not a colour: red (;) is above 255. Each of red, green and blue must be "
+            "0 to 255, as in 255,128,0." },
+        { "Val14",
+            "\";\" is not a colour: green (;) is above 255. Each of red, green and blue must "
+            "be 0 to 255, as in 255,128,0." },
+        { "Val15",
+            "\";\" is not a colour: blue (;) is above 255. Each of red, green and blue must "
+            "be 0 to 255, as in 255,128,0." },
     } { }
 
 QString TValueList::Value(const QString& name) const {
@@ -46,6 +58,22 @@ bool TValueList::SetValue(const QString& name, const QString& text) {
         }
     }
     return false;
+}
+
+QString TValueList::Format(const QString& name, const QStringList& arguments) const {
+    const QString text = Value(name);
+    QString result;
+    qsizetype used = 0;
+    for (const QChar c : text) {
+        if (c != QLatin1Char(';')) {
+            result += c;
+            continue;
+        }
+        if (!arguments.isEmpty())
+            result += arguments.at(std::min(used, arguments.size() - 1));
+        ++used;
+    }
+    return result;
 }
 
 QStringList TValueList::Strings() const {

@@ -11,13 +11,17 @@
 
 class TValueList {
 public:
-    // The 27 default entries, in their fixed order.
+    // The default entries, in their fixed order.
     TValueList();
 
     // The text of a name; empty for a name the list does not hold.
     QString Value(const QString& name) const;
     // Replaces the text of a name the list holds; answers whether it did.
     bool SetValue(const QString& name, const QString& text);
+    // The text of a name with its ";" placeholders filled in order: the first takes the first
+    // argument, the second the second, and any further one the last argument. A ";" inside an
+    // argument stays.
+    QString Format(const QString& name, const QStringList& arguments) const;
     int Count() const { return static_cast<int>(m_Entries.size()); }
     // Every entry as "name=text", in order.
     QStringList Strings() const;

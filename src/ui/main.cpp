@@ -17,10 +17,8 @@
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Wintermoot"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Wintermoot"));
+    TfrmMain::SetApplicationTitle();
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/wintermoot-64.png")));
-    QApplication::setDesktopFileName(QStringLiteral("wintermoot"));
 
     // A second copy ends here, before it reads or writes any file of the first.
     TSingleInstance instance(AppPaths::ConfigDir());

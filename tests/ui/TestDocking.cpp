@@ -22,7 +22,8 @@
 namespace {
 
 constexpr int ChatHeight = 150;
-constexpr int MovesWidth = 170;
+// The moves window's width of old; it is wider when the font needs it.
+constexpr int MovesMinimumWidth = 170;
 
 class TSilentPresenter : public TMessagePresenter {
 public:
@@ -43,7 +44,9 @@ protected:
         Main->show();
         Main->move(300, 300);
         Chat->resize(510, ChatHeight);
-        Moves->resize(MovesWidth, 400);
+        Moves->resize(MovesMinimumWidth, 400);
+        MovesWidth = Moves->width();
+        ASSERT_GE(MovesWidth, MovesMinimumWidth);
     }
 
     void TearDown() override {
@@ -64,14 +67,15 @@ protected:
     std::unique_ptr<TfrmMain> Main;
     TfrmMoves* Moves = nullptr;
     TfrmChat* Chat = nullptr;
+    int MovesWidth = 0;
 };
 
 struct TDockCase {
     const char* Name;
     bool Chat;
     uint8_t Align;
-    QSize Client;
-    QPoint Board;
+    // Whether the board moves by the docked window's height (chat) or width (moves).
+    bool MovesTheBoard;
 };
 
 void PrintTo(const TDockCase& c, std::ostream* out) {
@@ -82,6 +86,10 @@ class DockSideTest : public DockingTest, public testing::WithParamInterface<TDoc
 
 TEST_P(DockSideTest, TheWindowGrowsByTheDockedWindowAndTheBoardKeepsItsSize) {
     const TDockCase& c = GetParam();
+    const QSize client = c.Chat ? QSize(510, 510 + ChatHeight) : QSize(510 + MovesWidth, 510);
+    const QPoint board = !c.MovesTheBoard ? QPoint(0, 0)
+        : c.Chat                          ? QPoint(0, ChatHeight)
+                                          : QPoint(MovesWidth, 0);
     QWidget* window = c.Chat ? static_cast<QWidget*>(Chat) : Moves;
     if (c.Chat) {
         Main->ChatAlign = c.Align;
@@ -95,28 +103,23 @@ TEST_P(DockSideTest, TheWindowGrowsByTheDockedWindowAndTheBoardKeepsItsSize) {
     EXPECT_FALSE(window->isWindow());
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(c.Chat ? Main->ChatDocked : Main->MovesDocked, true);
-    EXPECT_EQ(Client(), c.Client);
+    EXPECT_EQ(Client(), client);
     EXPECT_EQ(Main->pnlBoard->size(), QSize(510, 510));
-    EXPECT_EQ(Board(), c.Board);
+    EXPECT_EQ(Board(), board);
     // The docked window fills the rest of the client area.
     const QRect docked(
         window->mapTo(Main.get(), QPoint(0, 0)) - QPoint(0, MenuHeight()), window->size());
     EXPECT_FALSE(docked.intersects(QRect(Board(), QSize(510, 510))));
-    EXPECT_EQ(docked.width() * docked.height(), c.Client.width() * c.Client.height() - 510 * 510);
+    EXPECT_EQ(docked.width() * docked.height(), client.width() * client.height() - 510 * 510);
 }
 
 INSTANTIATE_TEST_SUITE_P(Sides, DockSideTest,
-    testing::Values(TDockCase { "TopChatMovesTheBoardDown", true, 1, { 510, 510 + ChatHeight },
-                        { 0, ChatHeight } },
-        TDockCase {
-            "BottomChatLeavesTheBoardAtTheTop", true, 2, { 510, 510 + ChatHeight }, { 0, 0 } },
-        TDockCase { "AnUnknownChatSideIsTheBottom", true, 7, { 510, 510 + ChatHeight }, { 0, 0 } },
-        TDockCase {
-            "LeftMovesMoveTheBoardRight", false, 3, { 510 + MovesWidth, 510 }, { MovesWidth, 0 } },
-        TDockCase {
-            "RightMovesLeaveTheBoardAtTheLeft", false, 4, { 510 + MovesWidth, 510 }, { 0, 0 } },
-        TDockCase {
-            "AnUnknownMovesSideIsTheRight", false, 0, { 510 + MovesWidth, 510 }, { 0, 0 } }),
+    testing::Values(TDockCase { "TopChatMovesTheBoardDown", true, 1, true },
+        TDockCase { "BottomChatLeavesTheBoardAtTheTop", true, 2, false },
+        TDockCase { "AnUnknownChatSideIsTheBottom", true, 7, false },
+        TDockCase { "LeftMovesMoveTheBoardRight", false, 3, true },
+        TDockCase { "RightMovesLeaveTheBoardAtTheLeft", false, 4, false },
+        TDockCase { "AnUnknownMovesSideIsTheRight", false, 0, false }),
     [](const testing::TestParamInfo<TDockCase>& info) { return std::string(info.param.Name); });
 
 TEST_F(DockingTest, ChatSpansTheWidthAndMovesTheHeightBelowIt) {

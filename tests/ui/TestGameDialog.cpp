@@ -3,6 +3,7 @@
 
 #include "FormAbout.h"
 #include "FormGame.h"
+#include "MessageBoxPresenter.h"
 #include "UnitChessGame.h"
 #include "UnitMessages.h"
 
@@ -13,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
 #include <QTabWidget>
@@ -181,6 +183,34 @@ TEST_F(GameDialogTest, EmptyNameIsRefusedAndChangesNothing) {
     EXPECT_EQ(Game.GameKind, gkClient);
     EXPECT_EQ(Game.WhitePlayer.Name, "Old");
     EXPECT_TRUE(Dialog.GameListed);
+}
+
+// The program's own presenter shows the refusal as a real box: an error, with the error icon.
+TEST_F(GameDialogTest, MissingNameIsShownAsAnErrorBox) {
+    auto previous = SetMessagePresenter(std::make_unique<TMessageBoxPresenter>(&Dialog));
+    QString title;
+    QString text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        title = box->windowTitle();
+        text = box->text();
+        icon = box->icon();
+        box->button(QMessageBox::Ok)->click();
+    });
+    Run(false, [&] {
+        Dialog.edtWhitePlayerName->clear();
+        poll.start(10);
+        Dialog.btnOk->click();
+        poll.stop();
+    });
+    SetMessagePresenter(std::move(previous));
+    EXPECT_EQ(title, "Error");
+    EXPECT_EQ(text, "You must enter your name(s)!");
+    EXPECT_EQ(icon, QMessageBox::Critical);
 }
 
 TEST_F(GameDialogTest, LongNamesAreCutAtACharacterBoundary) {

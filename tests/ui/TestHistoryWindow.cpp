@@ -1,6 +1,7 @@
 // The history window through its real widgets: the list, removing and saving games, and the moves
 // window taken in while the window is open and given back where it was.
 
+#include "AppPaths.h"
 #include "FormAbout.h"
 #include "FormGame.h"
 #include "FormHistory.h"
@@ -11,8 +12,10 @@
 
 #include <QCheckBox>
 #include <QFile>
+#include <QHeaderView>
 #include <QLocale>
 #include <QPushButton>
+#include <QSettings>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -24,7 +27,8 @@
 
 namespace {
 
-constexpr int MovesWidth = 170;
+// The moves window's width of old; it is wider when the font needs it.
+constexpr int MovesMinimumWidth = 170;
 constexpr int MovesHeight = 400;
 
 class TRecordingPresenter : public TMessagePresenter {
@@ -55,7 +59,8 @@ protected:
         Main->SetForms(new TfrmAbout(Main.get()), new TfrmGame(Main->Game, Main.get()), Moves);
         Main->show();
         Main->move(300, 300);
-        Moves->resize(MovesWidth, MovesHeight);
+        Moves->resize(MovesMinimumWidth, MovesHeight);
+        MovesWidth = Moves->width();
         Window = new TfrmHistory(History, *Main, Main.get());
         Window->HistoryFile = m_Home.filePath(QStringLiteral("history.dat"));
         Window->ChooseSaveFile = [this](const QString& proposed, QString* filter) {
@@ -107,6 +112,7 @@ protected:
     THistory History;
     std::unique_ptr<TfrmMain> Main;
     TfrmMoves* Moves = nullptr;
+    int MovesWidth = 0;
     TfrmHistory* Window = nullptr;
     std::vector<QString> Proposed;
     QString ChosenFile;
@@ -117,7 +123,7 @@ TEST_F(HistoryWindowTest, TheCloseButtonKeepsToThePanelsRightAndTheGridFillsTheR
     EXPECT_EQ(Window->size(), QSize(565, 260));
     EXPECT_EQ(Window->minimumSize(), QSize(565, 147));
     Open();
-    EXPECT_EQ(Window->btnClose->geometry(), QRect(565 - 85, 4, 81, 25));
+    EXPECT_EQ(Window->btnClose->geometry(), QRect(Window->width() - 85, 4, 81, 25));
     Window->resize(700, 300);
     QCoreApplication::processEvents();
     EXPECT_EQ(Window->btnClose->x(), 700 - 85);
@@ -349,7 +355,7 @@ TEST_F(HistoryWindowTest, FloatingMovesAreGivenBackBesideTheMainWindow) {
     for (uint8_t align : { 3, 4 }) {
         SCOPED_TRACE(align);
         Main->MovesAlign = align;
-        Moves->resize(MovesWidth, MovesHeight);
+        Moves->resize(MovesMinimumWidth, MovesHeight);
         Main->ShowMoves();
         Open();
         ExpectHosted();
@@ -369,6 +375,89 @@ TEST_F(HistoryWindowTest, FloatingMovesAreGivenBackBesideTheMainWindow) {
                     main.height() - extra.height()));
         }
     }
+}
+
+// The grid's columns side by side fit the grid's viewport: no column is out of sight.
+void ExpectEveryColumnInSight(const TfrmHistory& window) {
+    int columns = 0;
+    for (int column = 0; column < window.stgHistory->columnCount(); ++column)
+        columns += window.stgHistory->columnWidth(column);
+    EXPECT_LE(columns, window.stgHistory->viewport()->width());
+    EXPECT_EQ(window.stgHistory->horizontalHeader()->offset(), 0);
+}
+
+TEST_F(HistoryWindowTest, TheFirstShowingIsWideEnoughForEveryColumn) {
+    AddGame("A player with a rather long name", Date(2005, 3, 9), grBlackForfeited);
+    EXPECT_FALSE(Window->GeometryKnown());
+    Open();
+    EXPECT_GE(Window->width(), 565);
+    ExpectEveryColumnInSight(*Window);
+    EXPECT_TRUE(Window->GeometryKnown());
+    // From then on the window keeps the size the user gives it.
+    Close();
+    Window->resize(600, 200);
+    Open();
+    EXPECT_EQ(Window->size(), QSize(600, 200));
+    Close();
+}
+
+// The layout of the last run places and sizes the history window, and closing the program keeps
+// where the user left it.
+TEST(HistoryLayoutTest, TheStoredPlaceAndSizeAreRestoredAndSaved) {
+    QTemporaryDir home;
+    qputenv("WINTERMOOT_HOME", home.path().toLocal8Bit());
+    const std::pair<const char*, int> values[] = { { "FormLeft", 10 }, { "FormTop", 20 },
+        { "ChatLeft", 0 }, { "ChatTop", 0 }, { "ChatHeight", 150 }, { "ChatWidth", 510 },
+        { "ChatAlign", 2 }, { "ChatDocked", 0 }, { "ChatVisible", 0 }, { "MovesLeft", 600 },
+        { "MovesTop", 0 }, { "MovesHeight", 400 }, { "MovesAlign", 4 }, { "MovesDocked", 0 },
+        { "MovesVisible", 0 }, { "HistoryLeft", 40 }, { "HistoryTop", 50 },
+        { "HistoryHeight", 333 }, { "HistoryWidth", 777 } };
+    {
+        auto store = AppPaths::LayoutStore();
+        for (const auto& [name, value] : values)
+            store->setValue(QString::fromLatin1(name), value);
+    }
+    {
+        THistory history;
+        TfrmMain main;
+        auto* window = new TfrmHistory(history, main, &main);
+        main.SetForms(new TfrmAbout(&main), new TfrmGame(main.Game, &main), new TfrmMoves(&main),
+            nullptr, window);
+        main.show();
+        EXPECT_EQ(window->pos(), QPoint(40, 50));
+        EXPECT_EQ(window->size(), QSize(777, 333));
+        window->open();
+        EXPECT_EQ(window->size(), QSize(777, 333)) << "a restored size is kept at the showing";
+        // The user moves and sizes the open window.
+        window->move(60, 70);
+        window->resize(800, 350);
+        QCoreApplication::processEvents();
+        window->btnClose->click();
+        ASSERT_TRUE(main.close());
+    }
+    auto store = AppPaths::LayoutStore();
+    EXPECT_EQ(store->value(QStringLiteral("HistoryLeft")).toInt(), 60);
+    EXPECT_EQ(store->value(QStringLiteral("HistoryTop")).toInt(), 70);
+    EXPECT_EQ(store->value(QStringLiteral("HistoryWidth")).toInt(), 800);
+    EXPECT_EQ(store->value(QStringLiteral("HistoryHeight")).toInt(), 350);
+}
+
+// A history window never opened has no place of its own: the next run opens it as a first run.
+TEST(HistoryLayoutTest, AWindowNeverShownStoresNoPlace) {
+    QTemporaryDir home;
+    qputenv("WINTERMOOT_HOME", home.path().toLocal8Bit());
+    {
+        THistory history;
+        TfrmMain main;
+        auto* window = new TfrmHistory(history, main, &main);
+        main.SetForms(new TfrmAbout(&main), new TfrmGame(main.Game, &main), new TfrmMoves(&main),
+            nullptr, window);
+        main.show();
+        ASSERT_TRUE(main.close());
+    }
+    auto store = AppPaths::LayoutStore();
+    EXPECT_TRUE(store->contains(QStringLiteral("MovesVisible")));
+    EXPECT_FALSE(store->contains(QStringLiteral("HistoryWidth")));
 }
 
 } // namespace

@@ -101,11 +101,22 @@ protected:
     TfrmMoves* Moves = nullptr;
 };
 
+// A display name of the application would be appended to every caption under X11; the program
+// sets none, so the display name follows the application name rather than being fixed.
+TEST(ApplicationTitle, CaptionsCarryNoDisplayName) {
+    const QString before = QApplication::applicationName();
+    TfrmMain::SetApplicationTitle();
+    EXPECT_EQ(QApplication::applicationName(), QStringLiteral("Wintermoot"));
+    QApplication::setApplicationName(QStringLiteral("Probe"));
+    EXPECT_EQ(QApplication::applicationDisplayName(), QStringLiteral("Probe"));
+    QApplication::setApplicationName(before);
+}
+
 TEST_F(MainWindowTest, FixedClientAreaCaptionAndInitialMenuState) {
     EXPECT_EQ(Main->windowTitle(), QStringLiteral("Wintermoot 3"));
     EXPECT_EQ(Main->pnlBoard->size(), QSize(510, 510));
     EXPECT_EQ(Main->pbBoard->geometry(), QRect(2, 2, 506, 506));
-    EXPECT_EQ(Main->Values.Count(), 27);
+    EXPECT_EQ(Main->Values.Count(), 31);
     EXPECT_EQ(Main->Values.Strings().first(), QStringLiteral("Pieces=PNRBQK"));
     EXPECT_TRUE(Main->Menu_Game_New->isEnabled());
     EXPECT_TRUE(Main->Menu_Game_Load->isEnabled());
@@ -298,6 +309,10 @@ TEST_F(MainWindowTest, TheComputersHeaderShowsItsSearchWhileItThinks) {
     EXPECT_TRUE(snapshot.Players[pcWhite].Activity.startsWith(QStringLiteral("Thinking... ")))
         << snapshot.Players[pcWhite].Activity.toStdString();
     EXPECT_TRUE(snapshot.Players[pcBlack].Activity.isEmpty());
+    // The word comes from the display texts, which a language pack translates.
+    Main->Values.SetValue(QStringLiteral("Val12"), QStringLiteral("Réflexion..."));
+    EXPECT_TRUE(
+        Main->MakeSnapshot().Players[pcWhite].Activity.startsWith(QStringLiteral("Réflexion... ")));
     Main->Game.StopGame();
     EXPECT_TRUE(Main->MakeSnapshot().Players[pcWhite].Activity.isEmpty());
 }

@@ -108,9 +108,10 @@ TEST(ColorText, ConvertsBothWaysAndRefusesComponentsAbove255) {
     for (const char* refused :
         { "256,0,0", "0,300,0", "0,0,1000", "99999999999999999999999,0,0" }) {
         EXPECT_FALSE(TextToColor(QString::fromLatin1(refused))) << refused;
-        EXPECT_FALSE(ColorTextFault(QString::fromLatin1(refused)).isEmpty()) << refused;
+        EXPECT_FALSE(ColorTextFault(QString::fromLatin1(refused), TValueList()).isEmpty())
+            << refused;
     }
-    EXPECT_TRUE(ColorTextFault(QStringLiteral("1,2,3")).isEmpty());
+    EXPECT_TRUE(ColorTextFault(QStringLiteral("1,2,3"), TValueList()).isEmpty());
 }
 
 TEST(ThemesFile, ReadsUntilTheFirstGapAndSavingKeepsSectionsPastIt) {
@@ -263,6 +264,21 @@ TEST_F(ThemeEditorTest, LoadsNamesShowsAPickedThemeAndSelectsTheCurrentIgnoringC
     m_Values.SetValue(QStringLiteral("Val01"), QStringLiteral("Fond"));
     m_Editor.RefillAfterLanguage(current);
     EXPECT_EQ(m_Editor.vlsColors->item(0, 0)->text(), QStringLiteral("Fond"));
+}
+
+// The message under the grid comes from the display texts, so a language pack reaches it; each
+// ";" takes the cell's text and then the digits of the component that is too large.
+TEST_F(ThemeEditorTest, TheColourFaultIsTheTranslatedTextOfItsComponent) {
+    m_Editor.show();
+    m_Values.SetValue(QStringLiteral("Val04"), QStringLiteral("Texte"));
+    m_Values.SetValue(QStringLiteral("Val14"), QStringLiteral("« ; » : vert (;) > 255"));
+    m_Editor.RefreshCaptions();
+    SetCell(3, QStringLiteral("1;300;2"));
+    EXPECT_EQ(
+        m_Editor.lblColorError->text(), QStringLiteral("Texte: « 1;300;2 » : vert (300) > 255"));
+    EXPECT_EQ(ColorTextFault(QStringLiteral("0,0,999"), m_Values),
+        QStringLiteral("\"0,0,999\" is not a colour: blue (999) is above 255. Each of red, green "
+                       "and blue must be 0 to 255, as in 255,128,0."));
 }
 
 TEST_F(ThemeEditorTest, SavingANewNameAddsAThemeAndAnExistingOneAsksFirst) {
@@ -439,10 +455,18 @@ TEST(ColorPicker, OpensTheDialogOnClickEnterAndSpaceAndEmitsTheColour) {
     EXPECT_EQ(opened, 4);
 }
 
+// The control painted at one image pixel per widget pixel, whatever the screen's scale.
+QImage Painted(QWidget& widget) {
+    QImage image(widget.size(), QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    widget.render(&image);
+    return image;
+}
+
 TEST(ColorPicker, PaintsLoweredOuterAndRaisedInnerBevelsAroundTheColour) {
     TColorPicker picker;
     picker.SetColor(0x00FF00);
-    const QImage image = picker.grab().toImage();
+    const QImage image = Painted(picker);
     const QPalette& colours = picker.palette();
     const QRgb shadow = colours.color(QPalette::Dark).rgb();
     const QRgb light = colours.color(QPalette::Light).rgb();
@@ -458,7 +482,7 @@ TEST(ColorPicker, PaintsLoweredOuterAndRaisedInnerBevelsAroundTheColour) {
     picker.SetBevelOuter(TColorPicker::bvNone);
     picker.SetBorderWidth(2);
     EXPECT_EQ(picker.ColorRect(), QRect(3, 3, 19, 19));
-    const QImage framed = picker.grab().toImage();
+    const QImage framed = Painted(picker);
     EXPECT_EQ(framed.pixel(0, 0), colours.color(QPalette::Button).rgb());
     EXPECT_EQ(framed.pixel(2, 2), light);
     EXPECT_EQ(framed.pixel(3, 3), qRgb(0, 255, 0));
