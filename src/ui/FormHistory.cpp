@@ -5,6 +5,7 @@
 #include "TextCodec.h"
 #include "UnitHistory.h"
 #include "UnitMessages.h"
+#include "UserFiles.h"
 
 #include <QCheckBox>
 #include <QEvent>
@@ -263,7 +264,7 @@ void TfrmHistory::FormShow() {
 
 void TfrmHistory::FormClose() {
     if (!HistoryFile.isEmpty())
-        m_History.SaveToFile(HistoryFile);
+        SaveHistoryFile(m_History, HistoryFile);
     ReleaseMoves();
     if (m_Main.frmMoves)
         m_Main.frmMoves->LoadMoves(m_Main.Game.Moves);

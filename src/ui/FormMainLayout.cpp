@@ -4,6 +4,7 @@
 #include "FormChat.h"
 #include "FormMain.h"
 #include "FormMoves.h"
+#include "UserFiles.h"
 
 #include <QSettings>
 
@@ -128,5 +129,8 @@ void TfrmMain::SaveLayout() {
     write("HistoryTop", m_History.Top);
     write("HistoryHeight", m_History.Height);
     write("HistoryWidth", m_History.Width);
-    store->sync();
+    SaveUserFile(store->fileName(), [&] {
+        store->sync();
+        return store->status() != QSettings::AccessError;
+    });
 }
