@@ -50,7 +50,7 @@ TEST_F(MessagesTest, NumbersOutsideEachRangeShowNothing) {
     ShowError(0);
     ShowError(LastError + 1);
     ShowNotice(0);
-    ShowNotice(8);
+    ShowNotice(LastNotice + 1);
     EXPECT_EQ(AskQuestion(0), 0);
     EXPECT_EQ(AskQuestion(6), 0);
     EXPECT_TRUE(Shown.empty());
