@@ -22,6 +22,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -283,6 +284,30 @@ TEST_F(UserFilesTest, AnUnwritableHomeReportsEachFailedSaveOnceAndTheProgramGoes
     EXPECT_EQ(Count("Themes.ini"), 1);
     EXPECT_EQ(Count(CannotSave), 4);
     EXPECT_EQ(Count(history.c_str()), 1);
+}
+
+// The new-game dialog keeps its entries in the settings file; a game still starts when they
+// cannot be written.
+TEST_F(UserFilesTest, TheNewGameDialogsEntriesThatCannotBeSavedAreReportedOnce) {
+    WriteAll(m_Folder.filePath(QStringLiteral("blocker")), "a file, not a folder");
+    TChessGame game;
+    TfrmGame dialog(game);
+    dialog.SettingsPath = m_Folder.filePath(QStringLiteral("blocker/Wintermoot.ini"));
+    for (int i = 0; i < 2; ++i) {
+        game.StopGame();
+        QTimer::singleShot(0, &dialog, [&dialog] {
+            dialog.edtWhitePlayerName->setText(QStringLiteral("Wendy"));
+            dialog.edtBlackPlayerName->setText(QStringLiteral("Bert"));
+            dialog.btnOk->click();
+            if (dialog.isVisible())
+                dialog.reject();
+        });
+        EXPECT_TRUE(dialog.Execute(false));
+        EXPECT_EQ(game.WhitePlayer.Name, "Wendy");
+    }
+    ASSERT_EQ(Count(CannotSave), 1);
+    EXPECT_NE(Boxes[0].find("blocker/Wintermoot.ini"), std::string::npos) << Boxes[0];
+    game.StopGame();
 }
 
 TEST_F(UserFilesTest, AnUnreadableThemesFileOffersTheShippedThemesAndIsKeptAsideBeforeSaving) {
