@@ -94,13 +94,17 @@ bool TUserFiles::MayWrite(const QString& path) {
     if (kept->Untouched)
         return false;
     const QString original = kept->Path;
+    QString aside;
     if (QFileInfo::exists(original) || QFileInfo(original).isSymLink()) {
-        const QString aside = AsideName(original);
+        aside = AsideName(original);
+        // The file stays kept while it cannot be moved: no save may replace it.
         if (!QDir().rename(original, aside))
             return Saved(original, false);
-        ShowNotice(KeptAs, Shown(aside));
     }
+    // Forgotten before the notice, whose box may run the event loop.
     m_Kept.erase(m_Kept.begin() + (kept - m_Kept.data()));
+    if (!aside.isEmpty())
+        ShowNotice(KeptAs, Shown(aside));
     return true;
 }
 
