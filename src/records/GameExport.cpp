@@ -55,6 +55,32 @@ std::string ExportMoveToken(const TMoveRecord& move) {
     return token;
 }
 
+std::string ExportTagValue(const std::string& value) {
+    std::string safe;
+    safe.reserve(value.size());
+    for (size_t i = 0; i < value.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(value[i]);
+        if (byte < 0x20 || byte == 0x7F) {
+            safe += ' ';
+            continue;
+        }
+        // U+0085 (C2 85) and U+2028, U+2029 (E2 80 A8, E2 80 A9) end a line for some readers.
+        if (byte == 0xC2 && i + 1 < value.size() && uint8_t(value[i + 1]) == 0x85) {
+            safe += ' ';
+            ++i;
+            continue;
+        }
+        if (byte == 0xE2 && i + 2 < value.size() && uint8_t(value[i + 1]) == 0x80
+            && (uint8_t(value[i + 2]) == 0xA8 || uint8_t(value[i + 2]) == 0xA9)) {
+            safe += ' ';
+            i += 2;
+            continue;
+        }
+        safe += value[i];
+    }
+    return safe;
+}
+
 std::string GameExportText(const TGameInfo& game) {
     const std::string end = "\r\n";
     auto tag = [&end](const char* name, const std::string& value) {
@@ -65,8 +91,8 @@ std::string GameExportText(const TGameInfo& game) {
     text += tag("Site", "");
     text += tag("Date", DateTag(game.Date));
     text += tag("Round", std::to_string(game.Moves.Count()));
-    text += tag("White", game.White);
-    text += tag("Black", game.Black);
+    text += tag("White", ExportTagValue(game.White));
+    text += tag("Black", ExportTagValue(game.Black));
     text += tag("Result", result);
     text += tag("White time", TimeText(game.WhiteTime));
     text += tag("Black time", TimeText(game.BlackTime));

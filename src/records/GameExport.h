@@ -19,4 +19,8 @@ std::string TimeText(int32_t seconds);
 // "O-O" or "O-O-O" for castling; otherwise piece letter, "x" for a capture, destination,
 // promotion ("=N") and "+" or "#".
 std::string ExportMoveToken(const TMoveRecord& move);
+// A player's name as a tag value: each line break or other control character (and the Unicode
+// line separators) becomes a space, so that every tag stays on its own line and a name can never
+// add a line of its own; everything else, quotes included, is written as stored.
+std::string ExportTagValue(const std::string& value);
 std::string GameExportText(const TGameInfo& game);

@@ -6,6 +6,7 @@
 #include "TextCodec.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
 #include <cmath>
@@ -30,6 +31,15 @@ constexpr uint16_t HeaderlessVersion = 100;
 
 bool StartsWithMagic(const std::string& bytes) {
     return StartsWithTextItem(bytes, THistory::Magic);
+}
+
+// The bytes are the start of the header, cut short before the magic text ends: a history
+// written in part.
+bool IsHeaderPrefix(const std::string& bytes) {
+    if (bytes.empty() || bytes.size() >= HeaderTextSize)
+        return false;
+    const std::string header = std::string("\x0f\0\0\0", 4) + THistory::Magic;
+    return header.compare(0, bytes.size(), bytes) == 0;
 }
 
 void WriteDate(std::ostream& out, double date) {
@@ -238,28 +248,44 @@ bool THistory::LoadFromFile(const QString& fileName) {
 }
 
 bool THistory::LoadFromFile(const QString& fileName, bool* damaged) {
+    const THistoryLoad status = Load(fileName);
     if (damaged)
-        *damaged = false;
+        *damaged = status == hlDamaged || status == hlNotHistory;
+    return status == hlLoaded;
+}
+
+THistoryLoad THistory::Load(const QString& fileName) {
     Clear();
+    const QFileInfo info(fileName);
+    if (!info.exists() && !info.isSymLink())
+        return hlMissing;
     QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly) || file.size() > MaxFileSize)
-        return false;
-    const QByteArray data = file.read(file.size());
+    if (!info.isFile() || !file.open(QIODevice::ReadOnly))
+        return hlUnreadable;
+    if (file.size() > MaxFileSize)
+        return hlNotHistory;
+    const QByteArray data = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return hlUnreadable;
     const std::string bytes(data.constData(), size_t(data.size()));
 
     uint16_t version = HeaderlessVersion;
     size_t start = 0;
-    if (StartsWithMagic(bytes)) {
-        if (bytes.size() < HeaderTextSize + 2) {
-            if (damaged)
-                *damaged = true;
-            return false;
-        }
+    const bool headed = StartsWithMagic(bytes);
+    if (headed) {
+        if (bytes.size() < HeaderTextSize + 2)
+            return hlDamaged;
         version
             = uint16_t(uint8_t(bytes[HeaderTextSize]) | uint8_t(bytes[HeaderTextSize + 1]) << 8);
-        if (version < MinFileVersion || version > FileVersion)
-            return false;
+        if (version < MinFileVersion)
+            return hlOldVersion;
+        if (version > FileVersion)
+            return hlNewerVersion;
         start = HeaderTextSize + 2;
+    } else if (bytes.empty()) {
+        return hlNotHistory;
+    } else if (IsHeaderPrefix(bytes)) {
+        return hlDamaged;
     }
 
     THistoryReader reader(bytes, version, start);
@@ -268,15 +294,17 @@ bool THistory::LoadFromFile(const QString& fileName, bool* damaged) {
         // No game entry can be empty, so a count the data cannot hold ends at the first game
         // that breaks off; a negative count is no history this program wrote.
         if (count < 0)
-            throw EStreamError("negative game count");
+            return headed ? hlDamaged : hlNotHistory;
+        // A headerless file with no games is exactly its count.
+        if (!headed && count == 0 && bytes.size() != 4)
+            return hlNotHistory;
         for (int32_t i = 0; i < count; ++i)
             Append(reader.ReadGame().release());
     } catch (const std::exception&) {
-        if (damaged)
-            *damaged = true;
-        return false;
+        // Without the header, bytes whose first game does not read are not a history.
+        return headed || m_Count > 0 ? hlDamaged : hlNotHistory;
     }
-    return true;
+    return hlLoaded;
 }
 
 bool THistory::ExportGame(uint16_t position, const QString& fileName) const {

@@ -34,6 +34,17 @@ struct TGameInfo {
     TGameInfo* Next = nullptr;
 };
 
+// What a load of "history.dat" found.
+enum THistoryLoad : uint8_t {
+    hlLoaded, // the whole file was read
+    hlMissing, // no file of that name
+    hlUnreadable, // the file exists but cannot be opened or read (a folder, no permission)
+    hlNotHistory, // the bytes cannot be a history: empty, too large, or another kind of file
+    hlOldVersion, // the header names a version below MinFileVersion
+    hlNewerVersion, // the header names a version above FileVersion: a newer program's file
+    hlDamaged // a history that breaks off or holds a bad value; the games before it are kept
+};
+
 // Conversions between the file's day count and QDateTime (local time). Days before the epoch
 // keep the time of day as a positive fraction of a negative number (-1.25 is 29 December 1899,
 // 6:00). A day count that is not finite or lies outside the years 1 to 9999 decodes to an
@@ -68,9 +79,16 @@ public:
     // version this program does not read, or is damaged; a damaged file keeps the games before
     // the damage.
     bool LoadFromFile(const QString& fileName);
-    // The same; `damaged` (when given) tells whether the file was recognised but broke off or
-    // held a bad value, as opposed to a file that could not be read or is of another version.
+    // The same; `damaged` (when given) tells whether the file was read but broke off, held a
+    // bad value or is not a history at all, as opposed to a file that could not be read or is
+    // of another version.
     bool LoadFromFile(const QString& fileName, bool* damaged);
+    // Replaces the history by the file's games and tells what was found. A file without the
+    // header is read as the oldest form (a game count, then the games) only where its bytes can
+    // be one: at least the count, nothing after a count of 0, and a first game that reads whole;
+    // otherwise it is hlNotHistory and the history stays empty. A file cut short inside the
+    // header is hlDamaged.
+    THistoryLoad Load(const QString& fileName);
 
     // The tag-pair text of one game. False, and nothing written, for a position without a game.
     bool ExportGame(uint16_t position, const QString& fileName) const;

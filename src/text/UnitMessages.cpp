@@ -33,6 +33,19 @@ const std::pair<const char*, const char*> DefaultMessages[] = {
     { "Q6", "Do you really want to forfeit the game?" },
     { "E10", "Could not load the game from ;." },
     { "E11", "Could not save the game to ;." },
+    { "E12",
+        "The games history \";\" could not be read completely. The games that could be read are "
+        "shown. Before the history is saved again, the file will be kept under another name." },
+    { "E13",
+        "The games history \";\" was written by a newer version of Wintermoot. It is left "
+        "unchanged, and the games played now will not be kept." },
+    { "E14",
+        "Could not save \";\". Check that its folder exists and can be written. The program goes "
+        "on without it." },
+    { "E15",
+        "The themes file \";\" could not be read. The shipped themes are offered instead. The "
+        "file will be kept under another name before the themes are saved." },
+    { "M8", "The file that could not be read was kept as \";\"." },
 };
 
 class TStandardErrorPresenter : public TMessagePresenter {

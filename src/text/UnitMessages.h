@@ -11,8 +11,8 @@
 #include <vector>
 
 // Highest message number of each kind that the operations show.
-constexpr unsigned LastError = 11;
-constexpr unsigned LastNotice = 7;
+constexpr unsigned LastError = 15;
+constexpr unsigned LastNotice = 8;
 constexpr unsigned LastQuestion = 6;
 
 // Answers of a box, as the program has always numbered them.

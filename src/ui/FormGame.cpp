@@ -3,6 +3,7 @@
 #include "TextCodec.h"
 #include "UnitChessGame.h"
 #include "UnitMessages.h"
+#include "UserFiles.h"
 
 #include <QAction>
 #include <QApplication>
@@ -322,7 +323,10 @@ void TfrmGame::SaveEntries() {
     ini.setValue(QStringLiteral("HostColor"), cmbHostColor->currentIndex());
     ini.setValue(QStringLiteral("ListGame"), chkListGame->isChecked() ? 1 : 0);
     ini.endGroup();
-    ini.sync();
+    SaveUserFile(SettingsPath, [&] {
+        ini.sync();
+        return ini.status() != QSettings::AccessError;
+    });
 }
 
 void TfrmGame::FillFromGame() {

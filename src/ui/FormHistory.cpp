@@ -5,6 +5,7 @@
 #include "TextCodec.h"
 #include "UnitHistory.h"
 #include "UnitMessages.h"
+#include "UserFiles.h"
 
 #include <QCheckBox>
 #include <QEvent>
@@ -341,7 +342,7 @@ void TfrmHistory::FormShow() {
 
 void TfrmHistory::FormClose() {
     if (!HistoryFile.isEmpty())
-        m_History.SaveToFile(HistoryFile);
+        SaveHistoryFile(m_History, HistoryFile);
     ReleaseMoves();
     m_Main.ReloadMoves();
 }

@@ -13,6 +13,7 @@
 #include "LanguagePack.h"
 #include "Sounds.h"
 #include "UnitMessages.h"
+#include "UserFiles.h"
 
 #include <QAction>
 #include <QApplication>
@@ -100,8 +101,9 @@ TfrmMain::TfrmMain(QWidget* parent)
         return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
     };
 
-    // A missing or unreadable history leaves it empty; a damaged one keeps its complete games.
-    History.LoadFromFile(AppPaths::HistoryFile());
+    // A missing history leaves it empty; a damaged one keeps its complete games, and the file
+    // is kept aside before it is saved over.
+    LoadHistoryFile(History, AppPaths::HistoryFile());
     Settings = ::LoadSettings(AppPaths::SettingsFile());
     Game.SetSearchDepth(Settings.SearchDepth);
     Menu_View_LastMove->setChecked(Settings.ShowLastMove);
@@ -403,6 +405,8 @@ void TfrmMain::showEvent(QShowEvent* event) {
     if (!m_FirstShow)
         return;
     m_FirstShow = false;
+    // Files found unreadable at start are told of once the window is up, in its language.
+    QTimer::singleShot(0, this, [] { UserFiles().TellPending(); });
     LoadLayout();
     if (Settings.AutoUpdate)
         Updater.Check(QStringLiteral("Wintermoot"), UpdateAddress, false);
@@ -438,7 +442,7 @@ bool TfrmMain::FormCloseQuery() {
 }
 
 void TfrmMain::FormClose() {
-    History.SaveToFile(AppPaths::HistoryFile());
+    SaveHistoryFile(History, AppPaths::HistoryFile());
     SaveLayout();
     if (frmMoves)
         frmMoves->hide();
@@ -482,7 +486,8 @@ bool TfrmMain::LoadLanguage(const QString& file) {
 }
 
 bool TfrmMain::SaveSettings() {
-    return ::SaveSettings(Settings, AppPaths::SettingsFile());
+    const QString path = AppPaths::SettingsFile();
+    return SaveUserFile(path, [&] { return ::SaveSettings(Settings, path); });
 }
 
 void TfrmMain::SetMovesNotation() {
@@ -878,5 +883,5 @@ void TfrmMain::AddGameToHistory(uint8_t result) {
         EncodeDate(QDateTime::currentDateTime()), Game.WhitePlayer.Time, Game.BlackPlayer.Time,
         result, Game.Moves);
     // Saved at once, so that a crash or a kill never loses a finished game.
-    History.SaveToFile(AppPaths::HistoryFile());
+    SaveHistoryFile(History, AppPaths::HistoryFile());
 }

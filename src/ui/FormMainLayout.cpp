@@ -5,6 +5,7 @@
 #include "FormHistory.h"
 #include "FormMain.h"
 #include "FormMoves.h"
+#include "UserFiles.h"
 
 #include <QSettings>
 
@@ -159,5 +160,8 @@ void TfrmMain::SaveLayout() {
         for (const char* name : { "HistoryLeft", "HistoryTop", "HistoryHeight", "HistoryWidth" })
             store->remove(QString::fromLatin1(name));
     }
-    store->sync();
+    SaveUserFile(store->fileName(), [&] {
+        store->sync();
+        return store->status() != QSettings::AccessError;
+    });
 }

@@ -1,10 +1,13 @@
 #include "ThemeEditor.h"
 
+#include "AppPaths.h"
 #include "UnitMessages.h"
+#include "UserFiles.h"
 #include "ValueList.h"
 
 #include <QColorDialog>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -229,7 +232,17 @@ TThemeEditor::TThemeEditor(TValueList& values, QWidget* parent)
 }
 
 void TThemeEditor::LoadThemes(const QString& fileName) {
-    ThemeList.LoadThemes(fileName);
+    const QFileInfo file(fileName);
+    const bool missing = !file.exists() && !file.isSymLink();
+    if (!ThemeList.LoadThemes(fileName) || missing) {
+        // The shipped themes stand in for a file that is not there (it could not be copied) or
+        // could not be read; an unreadable one is kept until it has been moved aside.
+        TThemeList shipped;
+        shipped.LoadThemes(AppPaths::FindShared(QStringLiteral("Themes.ini")));
+        ThemeList.Themes = shipped.Themes;
+        if (!missing)
+            UserFiles().KeepUnreadable(fileName, 15);
+    }
     cmbThemes->clear();
     for (const TTheme& theme : ThemeList.Themes)
         cmbThemes->addItem(theme.Name);
@@ -237,7 +250,7 @@ void TThemeEditor::LoadThemes(const QString& fileName) {
 }
 
 void TThemeEditor::SaveThemes(const QString& fileName) const {
-    ThemeList.SaveThemes(fileName);
+    SaveUserFile(fileName, [&] { return ThemeList.SaveThemes(fileName); });
 }
 
 void TThemeEditor::RefreshCaptions() {

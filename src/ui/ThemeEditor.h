@@ -28,8 +28,11 @@ public:
     TThemeEditor(TValueList& values, QWidget* parent = nullptr);
 
     TThemeList ThemeList;
-    // Reads the themes file into the list and the combo box.
+    // Reads the themes file into the list and the combo box. A file that is missing or cannot be
+    // read gives the shipped themes instead; an unreadable one is told of, and moved aside
+    // before the themes are saved over it.
     void LoadThemes(const QString& fileName);
+    // Writes the list; a failed save is reported.
     void SaveThemes(const QString& fileName) const;
     // Fills the grid: captions from the value list, the theme's eleven colours as colour text.
     void ShowTheme(const TTheme& theme);

@@ -160,7 +160,9 @@ bool TThemeList::LoadThemes(const QString& fileName) {
 }
 
 bool TThemeList::SaveThemes(const QString& fileName) const {
-    if (!m_RefusedFile.isEmpty() && QFileInfo(fileName).absoluteFilePath() == m_RefusedFile)
+    // The refused file is never written over; once it has been moved away, its name is free.
+    if (!m_RefusedFile.isEmpty() && QFileInfo(fileName).absoluteFilePath() == m_RefusedFile
+        && (QFileInfo::exists(m_RefusedFile) || QFileInfo(m_RefusedFile).isSymLink()))
         return false;
     QSettings ini(fileName, QSettings::IniFormat);
     for (size_t i = 0; i < Themes.size(); ++i) {

@@ -45,7 +45,7 @@ public:
     // as empty; a missing key, or one that is not a colour number (0 .. 0xFFFFFF), gives that
     // key's default. A file too large for a themes file (above 1 MiB) or one that cannot be read
     // is refused: the list stays empty, false is answered, and a later SaveThemes will not write
-    // over that file, so the user's themes in it are not lost.
+    // over that file while it is there, so the user's themes in it are not lost.
     bool LoadThemes(const QString& fileName);
     // Writes section Theme<i> for each theme, then erases Theme<n>, Theme<n+1>, ... while they
     // exist (the sections of deleted themes) and flushes the file. Answers whether it was

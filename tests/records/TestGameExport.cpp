@@ -141,6 +141,23 @@ TEST(GameExport, NamesAreWrittenAsStored) {
         GameExportText(*history.First()), Tags("0", "1/2-1/2", "Zoë \"Z\"", "[B]") + "1/2-1/2\r\n");
 }
 
+// A network opponent's name arrives as sent: a line break in it must not start a tag line of its
+// own, which would put a forged result before the real one.
+TEST(GameExport, ALineBreakInANameCannotAddATagLine) {
+    const std::string forged = "Mallory\"]\r\n[Result \"1-0\"]";
+    THistory history;
+    history.AddGame(
+        forged, "Bo\n[Site \"x\"]\tB\x7f", March9th2005, 75, 9, grBlackWon, TMoveList());
+    history.AddGame("Eve\xc2\x85[A \"1\"]\xe2\x80\xa8[B \"2\"]\xe2\x80\xa9.", "Bo", March9th2005,
+        75, 9, grBlackWon, TMoveList());
+    EXPECT_EQ(GameExportText(*history.First()),
+        Tags("0", "0-1", "Mallory\"]  [Result \"1-0\"]", "Bo [Site \"x\"] B ") + "0-1\r\n");
+    EXPECT_EQ(
+        GameExportText(*history.Last()), Tags("0", "0-1", "Eve [A \"1\"] [B \"2\"] .") + "0-1\r\n");
+    // Letters outside ASCII that merely share a byte with a line separator stay as they are.
+    EXPECT_EQ(ExportTagValue("Zo\xc3\xab \xc2\xa0\xe2\x80\x94"), "Zo\xc3\xab \xc2\xa0\xe2\x80\x94");
+}
+
 TEST(GameExport, ExportGameWritesTheFileAndRefusesAMissingPosition) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <optional>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -263,6 +264,71 @@ TEST_F(HistoryTest, MissingFileLeavesAnEmptyHistory) {
     EXPECT_FALSE(history.LoadFromFile(Path("absent.dat"), &damaged));
     EXPECT_FALSE(damaged);
     EXPECT_EQ(history.Count(), 0);
+}
+
+struct LoadRow {
+    const char* Name;
+    // The file's bytes; none for no file at all.
+    std::optional<std::string> Bytes;
+    THistoryLoad Status;
+    int32_t GamesKept;
+};
+
+class HistoryLoadTest : public HistoryTest, public ::testing::WithParamInterface<LoadRow> { };
+
+// What a load finds, for the files a user's folder may hold in place of the history.
+TEST_P(HistoryLoadTest, TellsWhatItFound) {
+    const LoadRow& row = GetParam();
+    if (row.Bytes)
+        WriteBytes(*row.Bytes, Path());
+    THistory history;
+    AddSampleGames(history);
+    EXPECT_EQ(history.Load(Path()), row.Status);
+    EXPECT_EQ(history.Count(), row.GamesKept);
+}
+
+const std::string GoodEntry = Entry(1.5, "A", "B", 1, 2, grTied, 1, Move17(Sq("g1"), Sq("f3"), 0));
+const std::string GoodEntry19
+    = Entry(1.5, "A", "B", 1, 2, grTied, 1, Move19(pkKnight, 0, Sq("g1"), Sq("f3"), 0));
+const std::string Png = std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x10\0\0\0\x10", 24);
+const std::string Elf = std::string("\x7f"
+                                    "ELF\x02\x01\x01\0",
+                            8)
+    + std::string(8, '\0') + std::string("\x02\0\x3e\0\x01\0\0\0", 8) + std::string(40, '\0');
+// A saved game opens with a text item of its own magic.
+const std::string SavedGame = TextItem("WintermootGame") + U16(100) + std::string(600, '\0');
+
+INSTANTIATE_TEST_SUITE_P(Files, HistoryLoadTest,
+    ::testing::Values(LoadRow { "Missing", std::nullopt, hlMissing, 0 },
+        LoadRow { "Whole", Header(101, 1) + GoodEntry19, hlLoaded, 1 },
+        LoadRow { "EmptyFile", std::string(), hlNotHistory, 0 },
+        LoadRow { "PngImage", Png, hlNotHistory, 0 }, LoadRow { "Program", Elf, hlNotHistory, 0 },
+        LoadRow { "SavedGame", SavedGame, hlNotHistory, 0 },
+        LoadRow { "PlainText", "Hello, this is no history.\n", hlNotHistory, 0 },
+        LoadRow { "ZeroCountFollowedByMore", I32(0) + Png, hlNotHistory, 0 },
+        LoadRow { "NegativeCountWithoutHeader", I32(-5) + GoodEntry, hlNotHistory, 0 },
+        LoadRow { "FewerBytesThanACount", std::string("\x01\x02", 2), hlNotHistory, 0 },
+        LoadRow { "HeaderlessWithoutGames", I32(0), hlLoaded, 0 },
+        LoadRow { "HeaderlessGames", I32(2) + GoodEntry + GoodEntry, hlLoaded, 2 },
+        LoadRow { "HeaderlessBrokenAfterItsFirstGame", I32(2) + GoodEntry + "\x01", hlDamaged, 1 },
+        LoadRow { "CutInsideTheMagic", TextItem("WintermootGames").substr(0, 9), hlDamaged, 0 },
+        LoadRow { "CutBeforeTheVersion", TextItem("WintermootGames"), hlDamaged, 0 },
+        LoadRow { "NewerVersion", Header(102, 1) + GoodEntry19, hlNewerVersion, 0 },
+        LoadRow { "OlderVersion", Header(99, 0), hlOldVersion, 0 },
+        LoadRow { "DamagedLengthInTheFirstGame",
+            Header(101, 1) + GoodEntry19.substr(0, 8) + I32(1000) + GoodEntry19.substr(12),
+            hlDamaged, 0 },
+        LoadRow { "CutInsideTheLastGame", Header(101, 2) + GoodEntry19 + GoodEntry19.substr(0, 20),
+            hlDamaged, 1 }),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+TEST_F(HistoryTest, AFolderInPlaceOfTheFileIsUnreadable) {
+    ASSERT_TRUE(QDir(Dir.path()).mkdir(QStringLiteral("history.dat")));
+    THistory history;
+    EXPECT_EQ(history.Load(Path()), hlUnreadable);
+    bool damaged = true;
+    EXPECT_FALSE(history.LoadFromFile(Path(), &damaged));
+    EXPECT_FALSE(damaged);
 }
 
 TEST_F(HistoryTest, PositionsBeyond255) {

@@ -50,7 +50,7 @@ TEST_F(MessagesTest, NumbersOutsideEachRangeShowNothing) {
     ShowError(0);
     ShowError(LastError + 1);
     ShowNotice(0);
-    ShowNotice(8);
+    ShowNotice(LastNotice + 1);
     EXPECT_EQ(AskQuestion(0), 0);
     EXPECT_EQ(AskQuestion(LastQuestion + 1), 0);
     EXPECT_TRUE(Shown.empty());
@@ -132,7 +132,7 @@ TEST_F(MessagesTest, LoadAndSaveFailuresNameTheFile) {
 
 TEST_F(MessagesTest, ATranslationReplacesOnlyKnownKeysWithNonEmptyTexts) {
     EXPECT_TRUE(Messages().Replace("E1", "Keine Verbindung!"));
-    EXPECT_FALSE(Messages().Replace("E12", "nothing"));
+    EXPECT_FALSE(Messages().Replace("E99", "nothing"));
     EXPECT_FALSE(Messages().Replace("E2", ""));
     ShowError(1);
     ShowError(2);
@@ -140,7 +140,7 @@ TEST_F(MessagesTest, ATranslationReplacesOnlyKnownKeysWithNonEmptyTexts) {
     EXPECT_EQ(Shown[0].Caption, "Error");
     EXPECT_EQ(Shown[0].Text, "Keine Verbindung!");
     EXPECT_EQ(Shown[1].Text, "An error occured on the network! The connection was terminated.");
-    EXPECT_FALSE(Messages().Contains("E12"));
+    EXPECT_FALSE(Messages().Contains("E99"));
 }
 
 TEST_F(MessagesTest, WithoutAPresenterAQuestionIsNotAgreedTo) {

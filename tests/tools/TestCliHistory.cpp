@@ -111,6 +111,59 @@ TEST_F(CliHistoryTest, ExportsPgnOfOneGameOrOfAll) {
     EXPECT_EQ(ReadFile(Path("all.pgn")), GamePgn(*Sample.First()) + "\n" + GamePgn(*Sample.Last()));
 }
 
+// An export that reads nothing leaves an existing OUT as it was; one that reads part of a
+// damaged history writes those games and says so.
+TEST_F(CliHistoryTest, AnExportThatReadsNothingLeavesOutUntouched) {
+    std::ofstream(Path("out.pgn"), std::ios::binary) << "kept";
+    const std::string bytes = ReadFile(HistoryPath());
+    // The first game's white name length (after the 25-byte header and the 8-byte date).
+    std::string damaged = bytes;
+    damaged.replace(33, 4, std::string("\xe8\x03\0\0", 4));
+    std::ofstream(Path("damaged.dat"), std::ios::binary) << damaged;
+    std::ofstream(Path("image.png"), std::ios::binary)
+        << std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x10\0\0\0\x10", 24);
+    std::ofstream(Path("zeros.dat"), std::ios::binary) << std::string(64, '\0');
+    std::ofstream(Path("empty.dat"), std::ios::binary);
+
+    for (const char* file : { "damaged.dat", "image.png", "zeros.dat", "empty.dat" }) {
+        for (const std::vector<std::string>& args :
+            { std::vector<std::string> {
+                  "export", "--pgn", "--history", Path(file), "--all", Path("out.pgn") },
+                std::vector<std::string> {
+                    "export", "--history", Path(file), "1", Path("out.pgn") } }) {
+            const CliResult r = RunCli(args);
+            EXPECT_EQ(r.Status, 2) << file;
+            EXPECT_EQ(ReadFile(Path("out.pgn")), "kept") << file << '\n' << r.Err;
+        }
+    }
+    for (const char* file : { "image.png", "zeros.dat", "empty.dat" }) {
+        const CliResult r = RunCli({ "history", Path(file) });
+        EXPECT_EQ(r.Status, 2) << file;
+        EXPECT_EQ(r.Out, "") << file;
+        EXPECT_NE(r.Err.find("is not a history file"), std::string::npos) << file << ": " << r.Err;
+    }
+    const CliResult r
+        = RunCli({ "export", "--pgn", "--history", Path("damaged.dat"), "--all", Path("out.pgn") });
+    EXPECT_NE(r.Err.find("no game could be read"), std::string::npos) << r.Err;
+}
+
+TEST_F(CliHistoryTest, APartialExportSaysWhatItWrote) {
+    const std::string bytes = ReadFile(HistoryPath());
+    std::ofstream(Path("cut.dat"), std::ios::binary) << bytes.substr(0, bytes.size() - 3);
+    CliResult r
+        = RunCli({ "export", "--pgn", "--history", Path("cut.dat"), "--all", Path("all.pgn") });
+    EXPECT_EQ(r.Status, 2);
+    EXPECT_EQ(ReadFile(Path("all.pgn")), GamePgn(*Sample.First()));
+    EXPECT_NE(r.Err.find("history file damaged after game 1"), std::string::npos) << r.Err;
+    EXPECT_NE(
+        r.Err.find("wrote the 1 game before the damage to " + Path("all.pgn")), std::string::npos)
+        << r.Err;
+    r = RunCli({ "export", "--history", Path("cut.dat"), "1", Path("one.txt") });
+    EXPECT_EQ(r.Status, 2);
+    EXPECT_EQ(ReadFile(Path("one.txt")), GameExportText(*Sample.First()));
+    EXPECT_NE(r.Err.find("wrote game 1 to " + Path("one.txt")), std::string::npos) << r.Err;
+}
+
 struct FailureRow {
     const char* Name;
     std::vector<std::string> Args; // "@" stands for the test's folder

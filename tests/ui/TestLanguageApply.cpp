@@ -262,7 +262,7 @@ TEST_F(LanguageApplyTest, ValuesAndMessagesAreReplacedByKeyWithoutAddingEntries)
     pack.AddText("messages", "E0", "Erreur");
     pack.AddText("messages", "E1", "Connexion impossible !");
     pack.AddText("messages", "M0", "");
-    pack.AddText("messages", "E12", "Invented");
+    pack.AddText("messages", "E99", "Invented");
     TValueList& values = Forms->Main->Values;
     TMessageTable messages;
     const int count = values.Count();
@@ -274,7 +274,7 @@ TEST_F(LanguageApplyTest, ValuesAndMessagesAreReplacedByKeyWithoutAddingEntries)
     EXPECT_EQ(messages.Text("E0"), "Erreur");
     EXPECT_EQ(messages.Text("E1"), "Connexion impossible !");
     EXPECT_EQ(messages.Text("M0"), "Message");
-    EXPECT_FALSE(messages.Contains("E12"));
+    EXPECT_FALSE(messages.Contains("E99"));
     EXPECT_EQ(messages.Entries().size(), entries);
 }
 

@@ -63,21 +63,31 @@ enum TLoadStatus { lsLoaded, lsDamaged, lsFailed };
 // before the damage.
 TLoadStatus LoadHistory(THistory& history, const QString& path, const char* command) {
     const std::string shown = QFile::encodeName(path).toStdString();
-    bool damaged = false;
-    if (history.LoadFromFile(path, &damaged))
+    const THistoryLoad status = history.Load(path);
+    if (status == hlLoaded)
         return lsLoaded;
     std::cerr << "wintermoot-cli " << command << ": ";
-    if (damaged) {
+    switch (status) {
+    case hlDamaged:
         std::cerr << "history file damaged after game " << history.Count() << ": " << shown << '\n';
         return lsDamaged;
-    }
-    const QFileInfo info(path);
-    if (!info.exists())
+    case hlMissing:
         std::cerr << "no history file at " << shown << '\n';
-    else if (!info.isFile() || !info.isReadable())
+        break;
+    case hlUnreadable:
         std::cerr << "cannot read " << shown << '\n';
-    else
+        break;
+    case hlNotHistory:
+        std::cerr << shown << " is not a history file\n";
+        break;
+    case hlNewerVersion:
+        std::cerr << shown << " was written by a newer version of Wintermoot: not a game history "
+                  << "this program reads\n";
+        break;
+    default:
         std::cerr << shown << " is not a game history this program reads\n";
+        break;
+    }
     return lsFailed;
 }
 
@@ -137,6 +147,11 @@ int CmdExport(const TArgs& args) {
     const TLoadStatus status = LoadHistory(history, historyPath, "export");
     if (status == lsFailed)
         return 2;
+    // A damaged file that gave no game has nothing to export: an existing OUT is left as it was.
+    if (status == lsDamaged && history.Count() == 0) {
+        std::cerr << "wintermoot-cli export: no game could be read; " << out << " not written\n";
+        return 2;
+    }
     if (!all && index > history.Count()) {
         std::cerr << "wintermoot-cli export: no game " << index << ": the history holds "
                   << history.Count() << (history.Count() == 1 ? " game\n" : " games\n");
@@ -153,5 +168,14 @@ int CmdExport(const TArgs& args) {
         std::cerr << "wintermoot-cli export: cannot write " << out << '\n';
         return 2;
     }
-    return status == lsLoaded ? 0 : 2;
+    if (status == lsDamaged) {
+        if (all)
+            std::cerr << "wintermoot-cli export: wrote the " << history.Count()
+                      << (history.Count() == 1 ? " game" : " games") << " before the damage to "
+                      << out << '\n';
+        else
+            std::cerr << "wintermoot-cli export: wrote game " << index << " to " << out << '\n';
+        return 2;
+    }
+    return 0;
 }
