@@ -41,10 +41,11 @@ public:
         : m_Texts(texts)
         , m_There(watchedThere)
         , m_Watched(watched) { }
-    int Present(const std::string&, const std::string& text, TMessageButtons) override {
+    int Present(const std::string&, const std::string& text, TMessageButtons buttons) override {
         m_Texts.push_back(text);
         m_There.push_back(!m_Watched.isEmpty() && QFileInfo::exists(m_Watched));
-        return idOk;
+        // Questions (the forfeit's confirmation) are answered Yes.
+        return buttons == mbOk ? idOk : idYes;
     }
 
 private:
