@@ -38,7 +38,7 @@ namespace {
 using TSteady = std::chrono::steady_clock;
 
 // Room for a request's head and the answer's head; it is what bounds the head's size.
-constexpr std::size_t ConnectionMemory = 20 * 1024;
+constexpr std::size_t ConnectionMemory = 24 * 1024;
 constexpr std::size_t BodyMax = 8192;
 constexpr unsigned PerAddressMax = 256;
 constexpr int ListenBacklog = 4096;
@@ -315,7 +315,7 @@ int main(int argc, char** argv) {
     const unsigned threads = std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
     const unsigned connections = static_cast<unsigned>(std::max<rlim_t>(
         descriptors > SpareDescriptors * 2 ? descriptors - SpareDescriptors : 16, threads * 4));
-    MHD_Daemon* daemon = MHD_start_daemon(MHD_USE_EPOLL_INTERNAL_THREAD | MHD_USE_ERROR_LOG, 0,
+    MHD_Daemon* daemon = MHD_start_daemon(MHD_USE_EPOLL_INTERNAL_THREAD | MHD_USE_TURBO | MHD_USE_ERROR_LOG, 0,
         nullptr, nullptr, &HandleRequest, &state, MHD_OPTION_LISTEN_SOCKET, listener,
         MHD_OPTION_THREAD_POOL_SIZE, threads, MHD_OPTION_CONNECTION_LIMIT, connections,
         MHD_OPTION_PER_IP_CONNECTION_LIMIT, PerAddressMax, MHD_OPTION_CONNECTION_MEMORY_LIMIT,
