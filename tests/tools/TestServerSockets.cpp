@@ -244,6 +244,20 @@ TEST(ServerSocketTest, AHeaderFloodIsRefusedAndAnOrdinaryHeadStillServed) {
     EXPECT_EQ(Body(answer), "IP address=127.0.0.1\r\n");
 }
 
+TEST(ServerSocketTest, ABodyOverEightKilobytesIsRefusedAndASmallOneIgnored) {
+    const TServerProcess server;
+    ASSERT_GT(server.Port(), 0);
+    const TSocket small = Connect(server.Port());
+    SendAll(small,
+        "GET /ipaddress.php HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 8000\r\n\r\n"
+            + std::string(8000, 'x'));
+    EXPECT_EQ(Body(ReadAnswers(small)), "IP address=127.0.0.1\r\n");
+    const TSocket large = Connect(server.Port());
+    SendAll(
+        large, "GET /ipaddress.php HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 9000\r\n\r\n");
+    EXPECT_EQ(Status(ReadAnswers(large)), 413);
+}
+
 TEST(ServerSocketTest, AHeadTrickledPastTheHeadTimeoutIsCutOff) {
     const TServerProcess server({ "--head-timeout", "1" });
     ASSERT_GT(server.Port(), 0);

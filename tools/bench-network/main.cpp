@@ -5,7 +5,8 @@
 //   1. idle connections are opened and held, then list requests from another caller are timed;
 //   2. one connection sends a flood of 4 KB header lines while the server's memory is read from
 //      /proc; the answer, the bytes it took and the peak memory are reported;
-//   3. list throughput with 1 and with 10 keep-alive clients, and the memory after each.
+//   3. 10 and 200 callers at once, each with one list request, the slowest timed;
+//   4. list throughput with 1 and with 10 keep-alive clients, and the memory after each.
 // Every step is bounded in count and time. The descriptor limit is raised to its hard limit.
 
 #include <arpa/inet.h>
@@ -321,6 +322,28 @@ void Throughput(const TServer& server, int clients, int requests) {
         "  server memory after them (RSS)", Fixed(StatusKb(server.Pid(), "VmRSS") / 1024.0, "MB"));
 }
 
+// Callers arriving at once: each opens a connection and asks for the list; the slowest time tells
+// whether some waited for a full backlog to retry their connection.
+void Burst(const TBenchOptions& options) {
+    const TServer server(options.Server);
+    if (server.Port() < 0)
+        return;
+    for (const int callers : { 10, 200 }) {
+        std::vector<double> times(static_cast<std::size_t>(callers), -1);
+        std::vector<std::thread> threads;
+        for (int c = 0; c < callers; ++c)
+            threads.emplace_back(
+                [&, c] { times[static_cast<std::size_t>(c)] = TimeOneRequest(server.Port()); });
+        for (std::thread& t : threads)
+            t.join();
+        const auto unanswered = std::count(times.begin(), times.end(), -1.0);
+        const std::string label = std::to_string(callers) + " callers at once, slowest answer";
+        Report(label.c_str(),
+            Fixed(*std::max_element(times.begin(), times.end()), "ms", 1)
+                + (unanswered ? " (" + std::to_string(unanswered) + " unanswered)" : ""));
+    }
+}
+
 void ListThroughput(const TBenchOptions& options) {
     const TServer server(options.Server);
     if (server.Port() < 0)
@@ -385,6 +408,8 @@ int main(int argc, char** argv) {
     IdleConnections(options);
     std::printf("header flood\n");
     HeaderFlood(options);
+    std::printf("burst of callers\n");
+    Burst(options);
     std::printf("list throughput\n");
     ListThroughput(options);
     return 0;

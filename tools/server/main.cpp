@@ -25,6 +25,7 @@
 #include <condition_variable>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <iostream>
 #include <mutex>
@@ -196,18 +197,22 @@ MHD_Result HandleRequest(void* cls, MHD_Connection* connection, const char*, con
     auto* request = static_cast<TRequest*>(*context);
     // The first call comes with the head alone; answering then would close the connection, so
     // the answer waits for the next call, which comes once any body has been read.
+    // Request bodies are not used: a small one is read and dropped, a larger one refused; one
+    // that announces its length is refused at once, a chunked one when it passes the limit (by
+    // closing the connection, as an answer cannot be given in the middle of a body).
     if (request != nullptr && !request->HeadSeen) {
         request->HeadSeen = true;
+        const char* length = MHD_lookup_connection_value(
+            connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_CONTENT_LENGTH);
+        if (length != nullptr && std::strtoull(length, nullptr, 10) > BodyMax)
+            return Answer(connection, MHD_HTTP_CONTENT_TOO_LARGE, "Request body too large\r\n");
         return MHD_YES;
     }
-    // Request bodies are not used: a small one is read and dropped, a larger one refused.
     if (*uploadSize != 0) {
         if (request != nullptr)
             request->BodyBytes += *uploadSize;
         *uploadSize = 0;
-        if (request == nullptr || request->BodyBytes <= BodyMax)
-            return MHD_YES;
-        return Answer(connection, MHD_HTTP_CONTENT_TOO_LARGE, "Request body too large\r\n");
+        return request == nullptr || request->BodyBytes <= BodyMax ? MHD_YES : MHD_NO;
     }
     // The whole request is in; the timeout starts again after the answer.
     state->Deadlines->HeadComplete(ConnectionFd(connection));
@@ -315,14 +320,15 @@ int main(int argc, char** argv) {
     const unsigned threads = std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
     const unsigned connections = static_cast<unsigned>(std::max<rlim_t>(
         descriptors > SpareDescriptors * 2 ? descriptors - SpareDescriptors : 16, threads * 4));
-    MHD_Daemon* daemon = MHD_start_daemon(MHD_USE_EPOLL_INTERNAL_THREAD | MHD_USE_TURBO | MHD_USE_ERROR_LOG, 0,
-        nullptr, nullptr, &HandleRequest, &state, MHD_OPTION_LISTEN_SOCKET, listener,
-        MHD_OPTION_THREAD_POOL_SIZE, threads, MHD_OPTION_CONNECTION_LIMIT, connections,
-        MHD_OPTION_PER_IP_CONNECTION_LIMIT, PerAddressMax, MHD_OPTION_CONNECTION_MEMORY_LIMIT,
-        ConnectionMemory, MHD_OPTION_CONNECTION_TIMEOUT,
-        static_cast<unsigned>(options.HeadTimeout.count()), MHD_OPTION_URI_LOG_CALLBACK,
-        &KeepTarget, nullptr, MHD_OPTION_NOTIFY_CONNECTION, &ConnectionEvent, &state,
-        MHD_OPTION_NOTIFY_COMPLETED, &RequestDone, &state, MHD_OPTION_END);
+    MHD_Daemon* daemon
+        = MHD_start_daemon(MHD_USE_EPOLL_INTERNAL_THREAD | MHD_USE_TURBO | MHD_USE_ERROR_LOG, 0,
+            nullptr, nullptr, &HandleRequest, &state, MHD_OPTION_LISTEN_SOCKET, listener,
+            MHD_OPTION_THREAD_POOL_SIZE, threads, MHD_OPTION_CONNECTION_LIMIT, connections,
+            MHD_OPTION_PER_IP_CONNECTION_LIMIT, PerAddressMax, MHD_OPTION_CONNECTION_MEMORY_LIMIT,
+            ConnectionMemory, MHD_OPTION_CONNECTION_TIMEOUT,
+            static_cast<unsigned>(options.HeadTimeout.count()), MHD_OPTION_URI_LOG_CALLBACK,
+            &KeepTarget, nullptr, MHD_OPTION_NOTIFY_CONNECTION, &ConnectionEvent, &state,
+            MHD_OPTION_NOTIFY_COMPLETED, &RequestDone, &state, MHD_OPTION_END);
     if (daemon == nullptr) {
         std::cerr << "wintermoot-server: cannot start serving on " << options.Listen << "\n";
         return 1;
