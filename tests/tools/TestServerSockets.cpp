@@ -18,6 +18,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <utility>
@@ -312,6 +313,15 @@ TEST(ServerSocketTest, TheLogShowsNoControlBytesFromAMethodOrPath) {
     EXPECT_NE(log.find("/wintermoot.inf 200"), std::string::npos) << log;
     EXPECT_NE(log.find("G?[2JET /x?[31m "), std::string::npos) << log;
     EXPECT_EQ(log.find('\x1b'), std::string::npos) << log;
+    // Only request lines, each starting with its date, even after a caller hung up mid-request.
+    {
+        const TSocket socket = Connect(server.Port());
+        SendAll(socket, "GET /wintermoot.inf HTTP/1.1\r\nX-Part");
+    }
+    AskForTheList(server.Port());
+    std::istringstream lines(server.Log());
+    for (std::string line; std::getline(lines, line);)
+        EXPECT_TRUE(line.size() > 20 && line[4] == '-' && line[7] == '-') << line;
 }
 
 TEST(ServerSocketTest, ABurstOfCallersWaitsInTheBacklogInsteadOfBeingDropped) {

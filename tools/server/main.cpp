@@ -321,7 +321,7 @@ int main(int argc, char** argv) {
     const unsigned connections = static_cast<unsigned>(std::max<rlim_t>(
         descriptors > SpareDescriptors * 2 ? descriptors - SpareDescriptors : 16, threads * 4));
     MHD_Daemon* daemon
-        = MHD_start_daemon(MHD_USE_EPOLL_INTERNAL_THREAD | MHD_USE_TURBO | MHD_USE_ERROR_LOG, 0,
+        = MHD_start_daemon(MHD_USE_EPOLL_INTERNAL_THREAD | MHD_USE_TURBO, 0,
             nullptr, nullptr, &HandleRequest, &state, MHD_OPTION_LISTEN_SOCKET, listener,
             MHD_OPTION_THREAD_POOL_SIZE, threads, MHD_OPTION_CONNECTION_LIMIT, connections,
             MHD_OPTION_PER_IP_CONNECTION_LIMIT, PerAddressMax, MHD_OPTION_CONNECTION_MEMORY_LIMIT,
