@@ -57,15 +57,18 @@ sockaddr_in Loopback(int port) {
     return address;
 }
 
-// A blocking connection whose reads give up after the timeout.
-TSocket Connect(int port, std::chrono::milliseconds timeout = 5000ms) {
+// A blocking connection from 127.0.0.N whose reads give up after the timeout.
+TSocket Connect(int port, std::chrono::milliseconds timeout = 5000ms, int source = 1) {
     TSocket socket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
     timeval limit { static_cast<time_t>(timeout.count() / 1000),
         static_cast<suseconds_t>(timeout.count() % 1000 * 1000) };
     setsockopt(socket.Fd(), SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
     setsockopt(socket.Fd(), SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+    sockaddr_in from = Loopback(0);
+    from.sin_addr.s_addr = htonl(0x7F000000u | static_cast<uint32_t>(source));
     const sockaddr_in address = Loopback(port);
-    if (connect(socket.Fd(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
+    if (bind(socket.Fd(), reinterpret_cast<const sockaddr*>(&from), sizeof from) != 0
+        || connect(socket.Fd(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
         return TSocket();
     return socket;
 }
@@ -198,6 +201,25 @@ TEST(ServerSocketTest, IdleConnectionsDoNotKeepOtherCallersWaiting) {
     // Half of them sent part of a head, half nothing at all.
     for (std::size_t i = 0; i < idle.size(); i += 2)
         SendAll(idle[i], "GET /wintermoot.inf HTTP/1.1\r\n");
+    EXPECT_EQ(Status(AskForTheList(server.Port())), 200);
+}
+
+TEST(ServerSocketTest, OneAddressCannotTakeEveryConnection) {
+    const TServerProcess server;
+    ASSERT_GT(server.Port(), 0);
+    std::vector<TSocket> hoard;
+    for (int i = 0; i < 300; ++i)
+        hoard.push_back(Connect(server.Port(), 2000ms, 7));
+    // The server closes those above its limit for one address at once.
+    std::this_thread::sleep_for(300ms);
+    int closed = 0;
+    for (const TSocket& socket : hoard) {
+        pollfd ready { socket.Fd(), POLLIN, 0 };
+        char c;
+        closed += socket.Fd() < 0 || (poll(&ready, 1, 0) > 0 && recv(socket.Fd(), &c, 1, 0) <= 0);
+    }
+    EXPECT_GE(closed, 300 - 256);
+    EXPECT_LT(closed, 300 - 200) << "the limit is far lower than it should be";
     EXPECT_EQ(Status(AskForTheList(server.Port())), 200);
 }
 
