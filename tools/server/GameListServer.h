@@ -24,8 +24,8 @@ struct TServerOptions {
     std::size_t MaxGames = 500;
     std::string VersionText = "324";
     std::string Url = "https://wintermoot.example.org/download";
-    // A connection must deliver each request's head within this time (from its opening or from
-    // the previous answer), or it is closed.
+    // A connection must deliver each whole request, head and any body, within this time (from its
+    // opening or from the previous answer), or it is closed.
     std::chrono::seconds HeadTimeout { 10 };
     bool Help = false;
 };

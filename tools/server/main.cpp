@@ -5,7 +5,7 @@
 // side is libmicrohttpd on epoll, one event loop per core: an idle or slow connection costs a
 // socket and a small memory pool, never a thread. Each connection's memory is capped, which
 // limits a request's head to about 16 KB (longer heads are answered 431 and the connection is
-// closed); a connection that has not delivered a request's head within the head timeout is closed;
+// closed); a connection that has not delivered a whole request within the head timeout is closed;
 // one address may hold at most PerAddressMax connections.
 
 #include "GameListServer.h"
@@ -77,9 +77,9 @@ std::string AddressText(const sockaddr* address) {
     return text;
 }
 
-// Closes connections that hold a request's head back for longer than the head timeout, however
-// slowly they keep sending: libmicrohttpd's own timeout restarts with every byte. A connection is
-// watched from its opening and again after each answer, until its next head is complete.
+// Closes connections that hold a request back for longer than the head timeout, however slowly
+// they keep sending: libmicrohttpd's own timeout restarts with every byte. A connection is watched
+// from its opening and again after each answer, until its next request (head and any body) is in.
 class THeadDeadlines {
 public:
     explicit THeadDeadlines(std::chrono::seconds timeout)
@@ -320,15 +320,14 @@ int main(int argc, char** argv) {
     const unsigned threads = std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
     const unsigned connections = static_cast<unsigned>(std::max<rlim_t>(
         descriptors > SpareDescriptors * 2 ? descriptors - SpareDescriptors : 16, threads * 4));
-    MHD_Daemon* daemon
-        = MHD_start_daemon(MHD_USE_EPOLL_INTERNAL_THREAD | MHD_USE_TURBO, 0,
-            nullptr, nullptr, &HandleRequest, &state, MHD_OPTION_LISTEN_SOCKET, listener,
-            MHD_OPTION_THREAD_POOL_SIZE, threads, MHD_OPTION_CONNECTION_LIMIT, connections,
-            MHD_OPTION_PER_IP_CONNECTION_LIMIT, PerAddressMax, MHD_OPTION_CONNECTION_MEMORY_LIMIT,
-            ConnectionMemory, MHD_OPTION_CONNECTION_TIMEOUT,
-            static_cast<unsigned>(options.HeadTimeout.count()), MHD_OPTION_URI_LOG_CALLBACK,
-            &KeepTarget, nullptr, MHD_OPTION_NOTIFY_CONNECTION, &ConnectionEvent, &state,
-            MHD_OPTION_NOTIFY_COMPLETED, &RequestDone, &state, MHD_OPTION_END);
+    MHD_Daemon* daemon = MHD_start_daemon(MHD_USE_EPOLL_INTERNAL_THREAD | MHD_USE_TURBO, 0, nullptr,
+        nullptr, &HandleRequest, &state, MHD_OPTION_LISTEN_SOCKET, listener,
+        MHD_OPTION_THREAD_POOL_SIZE, threads, MHD_OPTION_CONNECTION_LIMIT, connections,
+        MHD_OPTION_PER_IP_CONNECTION_LIMIT, PerAddressMax, MHD_OPTION_CONNECTION_MEMORY_LIMIT,
+        ConnectionMemory, MHD_OPTION_CONNECTION_TIMEOUT,
+        static_cast<unsigned>(options.HeadTimeout.count()), MHD_OPTION_URI_LOG_CALLBACK,
+        &KeepTarget, nullptr, MHD_OPTION_NOTIFY_CONNECTION, &ConnectionEvent, &state,
+        MHD_OPTION_NOTIFY_COMPLETED, &RequestDone, &state, MHD_OPTION_END);
     if (daemon == nullptr) {
         std::cerr << "wintermoot-server: cannot start serving on " << options.Listen << "\n";
         return 1;
