@@ -7,7 +7,7 @@ FUZZ_SECONDS ?= 60
 FUZZ_JOBS ?= 1
 PREFIX ?= /usr/local
 
-.PHONY: all deps build run test sanitize fuzz bench format clean install
+.PHONY: all deps build run test sanitize fuzz bench bench-network format clean install
 
 all: build
 
@@ -47,6 +47,13 @@ install: deps
 bench: build
 	$(BUILD)/bin/wintermoot-cli bench
 	$(BUILD)/bin/wintermoot-cli bench-draw
+
+# The game-list server on loopback: idle connections, a header flood, list throughput.
+# BENCH_NETWORK_ARGS="--idle 1000 --flood-mb 20 --requests 20000" makes it shorter.
+bench-network: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(BUILD) -j $(JOBS) --target wintermoot-server wintermoot-bench-network
+	$(BUILD)/bin/wintermoot-bench-network $(BENCH_NETWORK_ARGS)
 
 format:
 	find src tools tests -name '*.cpp' -o -name '*.h' | xargs clang-format -i

@@ -1,11 +1,9 @@
-// The request logic of wintermoot-server, fed request targets as the HTTP library hands them
-// over: the path decoded, the query parsed into its values. The input is a series of requests,
+// The request logic of wintermoot-server, fed request targets through the server's own decoding:
+// the path decoded, the query parsed into its values. The input is a series of requests,
 // one a line, each from one of a few callers and a few minutes after the last; after each, the
 // list must hold only clean names and no more games than the limit.
 
 #include "GameListServer.h"
-
-#include <httplib.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -74,17 +72,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const std::string caller = Callers[control & 3];
 
         const size_t query = line.find('?');
-        const std::string path
-            = httplib::detail::decode_url(std::string(line.substr(0, query)), false);
-        httplib::Params parsed;
-        if (query != std::string_view::npos)
-            httplib::detail::parse_query_text(std::string(line.substr(query + 1)), parsed);
-        const TGameListServer::TParams params(parsed.begin(), parsed.end());
+        const std::string path = DecodeUrl(line.substr(0, query), false);
+        const TGameListServer::TParams params = query == std::string_view::npos
+            ? TGameListServer::TParams {}
+            : ParseQuery(line.substr(query + 1));
         const TServerReply reply = server.Handle(path, params, caller);
         if (reply.Status != 200 && reply.Status != 400 && reply.Status != 404
             && reply.Status != 503)
             Fail("an unexpected status");
         CheckList(server.ListText());
+        if (PrintableForLog(path, 1024).find_first_of("\x1b\r\n") != std::string::npos)
+            Fail("the log would show a control byte");
     }
     return 0;
 }

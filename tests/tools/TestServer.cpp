@@ -79,8 +79,48 @@ INSTANTIATE_TEST_SUITE_P(Names, CleanGameNameTest,
         TCleanCase { "LongNameUncut", std::string(300, 'x'), std::string(255, 'x') },
         TCleanCase { "CutSplitsCharacter", std::string(254, 'x') + Accent, std::string(254, 'x') },
         TCleanCase {
-            "CutTooShort", std::string(253, 'x') + Accent, std::string(253, 'x') + Accent }),
+            "CutTooShort", std::string(253, 'x') + Accent, std::string(253, 'x') + Accent },
+        TCleanCase {
+            "RightToLeftOverrideReversesTheAddress", "Ann\xE2\x80\xAE|1.2.3.4", "Ann1.2.3.4" },
+        TCleanCase { "IsolatesAndMarksKept",
+            "\xE2\x81\xA6"
+            "A\xE2\x80\x8F"
+            "B\xE2\x81\xA9\xD8\x9C",
+            "AB" },
+        TCleanCase { "LineAndParagraphSeparatorsBreakTheLine",
+            "A\xE2\x80\xA8"
+            "B\xE2\x80\xA9"
+            "C",
+            "ABC" },
+        TCleanCase { "ByteOrderMarkKept",
+            "\xEF\xBB\xBF"
+            "Ann",
+            "Ann" },
+        TCleanCase { "JoinerOfEmojiLost", "\xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x92\xBB",
+            "\xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x92\xBB" }),
     [](const testing::TestParamInfo<TCleanCase>& info) { return info.param.Fault; });
+
+TEST(RequestDecodingTest, PathsAndQueriesDecodeAsTheProgramEncodesThem) {
+    EXPECT_EQ(DecodeUrl("/wintermoot.inf", false), "/wintermoot.inf");
+    EXPECT_EQ(DecodeUrl("/a%20b+c", false), "/a b+c") << "a plus in a path is a plus";
+    EXPECT_EQ(DecodeUrl("a+b%2B", true), "a b+");
+    EXPECT_EQ(DecodeUrl("%00%e9%C3%A9", true), std::string("\0\xE9\xC3\xA9", 4));
+    EXPECT_EQ(DecodeUrl("100%", true), "100%") << "an escape cut short stays as it is";
+    EXPECT_EQ(DecodeUrl("%zz%4", true), "%zz%4");
+
+    using P = TGameListServer::TParams;
+    EXPECT_EQ(ParseQuery("action=add&name=Ann+Lee%7C1"),
+        (P { { "action", "add" }, { "name", "Ann Lee|1" } }));
+    EXPECT_EQ(ParseQuery("action=remove&&=x&flag&n=a=b"),
+        (P { { "action", "remove" }, { "flag", "" }, { "n", "a=b" } }));
+    EXPECT_EQ(ParseQuery(""), P {});
+}
+
+TEST(RequestDecodingTest, TheLogGetsOnlyPrintableText) {
+    EXPECT_EQ(PrintableForLog("GET", 32), "GET");
+    EXPECT_EQ(PrintableForLog("G\x1b[2JET\x7f\xC3\xA9\r\n", 32), "G?[2JET?????");
+    EXPECT_EQ(PrintableForLog(std::string(40, 'A'), 32), std::string(32, 'A') + "...");
+}
 
 TEST(GameListServerTest, AGameStaysListedUntilItsHostStopsRenewingIt) {
     TClockedServer s(Options(100s, 10));
@@ -197,6 +237,10 @@ TEST(ServerOptionsTest, DefaultsAndValues) {
     EXPECT_EQ(result.Options->MaxGames, 3u);
     EXPECT_EQ(result.Options->VersionText, "330");
     EXPECT_EQ(result.Options->Url, "http://h/x");
+    EXPECT_EQ(result.Options->HeadTimeout, 10s);
+    result = ParseServerOptions({ "--head-timeout", "3" });
+    ASSERT_TRUE(result.Options) << result.Error;
+    EXPECT_EQ(result.Options->HeadTimeout, 3s);
 }
 
 struct TBadOptions {
@@ -222,7 +266,9 @@ INSTANTIATE_TEST_SUITE_P(Options, BadServerOptionsTest,
         TBadOptions { "ZeroCapListsNothing", { "--max-games", "0" } },
         TBadOptions { "DottedVersionTheProgramCannotRead", { "--version-text", "3.2.5" } },
         TBadOptions { "UrlBreaksTheVersionFile", { "--url", "http://a\r\nEvil=1" } },
-        TBadOptions { "EmptyListenAddress", { "--listen", "" } }),
+        TBadOptions { "EmptyListenAddress", { "--listen", "" } },
+        TBadOptions { "ZeroHeadTimeoutClosesEveryone", { "--head-timeout", "0" } },
+        TBadOptions { "HeadTimeoutWithoutBound", { "--head-timeout", "99999999" } }),
     [](const testing::TestParamInfo<TBadOptions>& info) { return info.param.Fault; });
 
 using TRun = TProgramRun;
@@ -241,8 +287,8 @@ TEST(ServerBinaryTest, BadOptionsExitWithStatusTwoAndSayWhy) {
 TEST(ServerBinaryTest, HelpNamesEveryOption) {
     const TRun run = RunServer({ "--help" });
     EXPECT_EQ(run.Status, 0);
-    for (const char* option :
-        { "--listen", "--port", "--expiry", "--max-games", "--version-text", "--url" })
+    for (const char* option : { "--listen", "--port", "--expiry", "--max-games", "--version-text",
+             "--url", "--head-timeout" })
         EXPECT_NE(run.Out.find(option), std::string::npos) << option;
 }
 

@@ -49,6 +49,26 @@ bool IsControl(char32_t c) {
     return c < 0x20 || (c >= 0x7F && c <= 0x9F);
 }
 
+// Characters that change how the text around them is shown rather than showing anything: the
+// direction marks, embeddings, overrides and isolates (a name holding U+202E shows the rest of its
+// line, the host's address included, backwards), the line and paragraph separators, the byte-order
+// mark and the interlinear annotation marks.
+bool IsLayoutControl(char32_t c) {
+    return c == 0x061C || c == 0x200E || c == 0x200F || (c >= 0x202A && c <= 0x202E)
+        || (c >= 0x2066 && c <= 0x2069) || c == 0x2028 || c == 0x2029 || c == 0xFEFF
+        || (c >= 0xFFF9 && c <= 0xFFFB);
+}
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
 std::optional<long long> ParseNumber(const std::string& text, long long min, long long max) {
     long long value = 0;
     const char* end = text.data() + text.size();
@@ -70,7 +90,7 @@ std::string CleanGameName(const std::string& name) {
             ++i;
             continue;
         }
-        if (!IsControl(c) && c != U'|')
+        if (!IsControl(c) && !IsLayoutControl(c) && c != U'|')
             kept.append(name, i, length);
         i += length;
     }
@@ -88,6 +108,54 @@ std::string CleanGameName(const std::string& name) {
     return kept;
 }
 
+std::string DecodeUrl(std::string_view text, bool plusIsSpace) {
+    std::string decoded;
+    decoded.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0
+            && HexValue(text[i + 2]) >= 0) {
+            decoded += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
+            i += 2;
+        } else if (c == '+' && plusIsSpace) {
+            decoded += ' ';
+        } else {
+            decoded += c;
+        }
+    }
+    return decoded;
+}
+
+TGameListServer::TParams ParseQuery(std::string_view query) {
+    TGameListServer::TParams params;
+    while (!query.empty()) {
+        const std::size_t amp = query.find('&');
+        const std::string_view pair = query.substr(0, amp);
+        query.remove_prefix(amp == std::string_view::npos ? query.size() : amp + 1);
+        const std::size_t eq = pair.find('=');
+        const std::string_view key = pair.substr(0, eq);
+        if (key.empty())
+            continue;
+        const std::string_view value
+            = eq == std::string_view::npos ? std::string_view() : pair.substr(eq + 1);
+        params.emplace(DecodeUrl(key, true), DecodeUrl(value, true));
+    }
+    return params;
+}
+
+std::string PrintableForLog(std::string_view text, std::size_t maxBytes) {
+    std::string printable;
+    const std::size_t kept = std::min(text.size(), maxBytes);
+    printable.reserve(kept + 3);
+    for (std::size_t i = 0; i < kept; ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        printable += c < 0x20 || c >= 0x7F ? '?' : static_cast<char>(c);
+    }
+    if (kept < text.size())
+        printable += "...";
+    return printable;
+}
+
 std::string ServerUsage() {
     return "Usage: wintermoot-server [options]\n"
            "Serves the list of hosted Wintermoot games, the caller's public address and the\n"
@@ -101,6 +169,8 @@ std::string ServerUsage() {
            "  --version-text N      the published version number, e.g. 325 for 3.2.5 (default "
            "324)\n"
            "  --url URL             where that version is downloaded\n"
+           "  --head-timeout SECONDS  time a connection has to send a request's head (default "
+           "10)\n"
            "  --help                show this text\n";
 }
 
@@ -114,7 +184,8 @@ TOptionsResult ParseServerOptions(const std::vector<std::string>& args) {
             continue;
         }
         if (option != "--listen" && option != "--port" && option != "--expiry"
-            && option != "--max-games" && option != "--version-text" && option != "--url")
+            && option != "--max-games" && option != "--version-text" && option != "--url"
+            && option != "--head-timeout")
             return fail("unknown option: " + option);
         if (i + 1 >= args.size())
             return fail(option + " needs a value");
@@ -140,6 +211,11 @@ TOptionsResult ParseServerOptions(const std::vector<std::string>& args) {
             if (!count)
                 return fail("--max-games must be a number from 1 to 1000000: " + value);
             options.MaxGames = static_cast<std::size_t>(*count);
+        } else if (option == "--head-timeout") {
+            const auto seconds = ParseNumber(value, 1, 3600);
+            if (!seconds)
+                return fail("--head-timeout must be a number of seconds from 1 to 3600: " + value);
+            options.HeadTimeout = std::chrono::seconds(*seconds);
         } else if (option == "--version-text") {
             if (!ParseNumber(value, 0, std::numeric_limits<int>::max()))
                 return fail("--version-text must be a whole version number, e.g. 325: " + value);

@@ -14,6 +14,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 struct TServerOptions {
@@ -23,6 +24,9 @@ struct TServerOptions {
     std::size_t MaxGames = 500;
     std::string VersionText = "324";
     std::string Url = "https://wintermoot.example.org/download";
+    // A connection must deliver each whole request, head and any body, within this time (from its
+    // opening or from the previous answer), or it is closed.
+    std::chrono::seconds HeadTimeout { 10 };
     bool Help = false;
 };
 
@@ -39,8 +43,10 @@ struct TServerReply {
     std::string Body;
 };
 
-// A name as the list can hold it: invalid UTF-8, "|", control characters (C0, DEL and C1) are
-// dropped, surrounding spaces trimmed, and the result cut to 255 bytes at a character boundary.
+// A name as the list can hold it: invalid UTF-8, "|", control characters (C0, DEL and C1) and
+// the characters that reorder or break the displayed line (direction overrides and marks, line and
+// paragraph separators, byte-order mark) are dropped, surrounding spaces trimmed, and the result
+// cut to 255 bytes at a character boundary.
 std::string CleanGameName(const std::string& name);
 
 class TGameListServer {
@@ -76,3 +82,16 @@ private:
     std::mutex m_Mutex;
     std::vector<TListing> m_Games;
 };
+
+// A request target's part with its %XX escapes decoded (and "+" as a space when plusIsSpace); an
+// escape that is not two hex digits is kept as it stands. Any bytes are accepted.
+std::string DecodeUrl(std::string_view text, bool plusIsSpace);
+
+// The values of a query ("a=1&b=x+y"), keys and values decoded; a pair without "=" has an empty
+// value, one with an empty key is skipped.
+TGameListServer::TParams ParseQuery(std::string_view query);
+
+// Text from a request as the log may show it: at most maxBytes bytes, every byte outside printable
+// ASCII (controls such as the escape that starts a terminal command, and all non-ASCII) given as
+// "?", and "..." where it was cut.
+std::string PrintableForLog(std::string_view text, std::size_t maxBytes);
