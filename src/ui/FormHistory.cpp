@@ -2,6 +2,7 @@
 
 #include "FormMain.h"
 #include "FormMoves.h"
+#include "GridFit.h"
 #include "TextCodec.h"
 #include "UnitHistory.h"
 #include "UnitMessages.h"
@@ -37,8 +38,6 @@ constexpr int PanelHeight = 33;
 constexpr int CloseMargin = 4;
 constexpr int ColumnWidths[] = { 71, 116, 114, 81, 78, 111 };
 constexpr int ColumnCount = 6;
-// Room for a grid line and a pixel of air beside the text of a cell or a header.
-constexpr int ColumnSlack = 2;
 
 const QString TextFilter = QStringLiteral("Text file (*.txt)");
 const QString PgnFilter = QStringLiteral("PGN file (*.pgn)");
@@ -203,39 +202,17 @@ void TfrmHistory::RefreshList() {
 }
 
 void TfrmHistory::FitColumns() {
-    // Measured in the fonts the grid is drawn with, which the style settles when it polishes it.
-    stgHistory->ensurePolished();
-    stgHistory->horizontalHeader()->ensurePolished();
-    const QFontMetrics cells(stgHistory->font());
-    // The header of the current column is drawn in bold.
-    QFont bold = stgHistory->horizontalHeader()->font();
-    bold.setBold(true);
-    const QFontMetrics headers(bold);
-    QStyle* style = stgHistory->style();
-    const int cellPadding
-        = 2 * (style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, stgHistory) + 1)
-        + ColumnSlack;
-    const int headerPadding
-        = 2 * style->pixelMetric(QStyle::PM_HeaderMargin, nullptr, stgHistory) + ColumnSlack;
-    for (int column = 0; column < ColumnCount; ++column) {
-        int width = ColumnWidths[column];
-        if (const QTableWidgetItem* header = stgHistory->horizontalHeaderItem(column))
-            width = std::max(width, headers.horizontalAdvance(header->text()) + headerPadding);
-        for (int row = 0; row < stgHistory->rowCount(); ++row)
-            if (const QTableWidgetItem* item = stgHistory->item(row, column))
-                width = std::max(width, cells.horizontalAdvance(item->text()) + cellPadding);
-        stgHistory->setColumnWidth(column, width);
-    }
+    const TGridFit fit(*stgHistory);
+    for (int column = 0; column < ColumnCount; ++column)
+        stgHistory->setColumnWidth(column, fit.Column(column, ColumnWidths[column]));
 }
 
 int TfrmHistory::FittingWidth() const {
     int columns = 0;
     for (int column = 0; column < ColumnCount; ++column)
         columns += stgHistory->columnWidth(column);
-    const int scrollBar
-        = stgHistory->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, stgHistory);
     const int hosted = m_HostedMoves && !m_HostedMoves->isHidden() ? m_HostedMoves->width() : 0;
-    return std::max(FormWidth, columns + scrollBar + 2 * stgHistory->frameWidth() + hosted);
+    return std::max(FormWidth, columns + TGridFit(*stgHistory).Chrome() + hosted);
 }
 
 void TfrmHistory::RestoreSize(int width, int height) {

@@ -1,5 +1,6 @@
 #include "FormMoves.h"
 
+#include "GridFit.h"
 #include "MoveNotation.h"
 #include "UnitMoveList.h"
 
@@ -23,8 +24,6 @@ constexpr int WhiteColumn = 1;
 constexpr int BlackColumn = 2;
 // The smallest column widths; the columns grow when the font needs more.
 constexpr int ColumnWidths[] = { 18, 55, 55 };
-// Room for a grid line and a pixel of air beside the text of a cell or a header.
-constexpr int ColumnSlack = 2;
 
 // The character of the set that is widest in the font.
 QChar Widest(const QFontMetrics& metrics, const QString& set) {
@@ -93,36 +92,17 @@ TfrmMoves::TfrmMoves(QWidget* parent)
 }
 
 void TfrmMoves::FitColumns() {
-    // Measured in the fonts the grid is drawn with, which the style settles when it polishes it.
-    stgMoves->ensurePolished();
-    stgMoves->horizontalHeader()->ensurePolished();
-    const QFontMetrics cells(stgMoves->font());
-    // The header of the current column is drawn in bold.
-    QFont bold = stgMoves->horizontalHeader()->font();
-    bold.setBold(true);
-    const QFontMetrics headers(bold);
-    QStyle* style = stgMoves->style();
-    const int cellPadding
-        = 2 * (style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, stgMoves) + 1)
-        + ColumnSlack;
-    const int headerPadding
-        = 2 * style->pixelMetric(QStyle::PM_HeaderMargin, nullptr, stgMoves) + ColumnSlack;
-    const auto header = [&](int column) {
-        const QTableWidgetItem* item = stgMoves->horizontalHeaderItem(column);
-        return item ? headers.horizontalAdvance(item->text()) + headerPadding : 0;
-    };
-    const int number = std::max({ ColumnWidths[NumberColumn], header(NumberColumn),
-        cells.horizontalAdvance(QStringLiteral("888")) + cellPadding });
-    const int move = std::max({ ColumnWidths[WhiteColumn], header(WhiteColumn), header(BlackColumn),
-        WidestMove(cells, m_Pieces) + cellPadding });
+    const TGridFit fit(*stgMoves);
+    const int number = std::max(
+        { ColumnWidths[NumberColumn], fit.Header(NumberColumn), fit.Cell(QStringLiteral("888")) });
+    const int move = std::max({ ColumnWidths[WhiteColumn], fit.Header(WhiteColumn),
+        fit.Header(BlackColumn), fit.Cell(WidestMove(fit.Cells(), m_Pieces)) });
     stgMoves->setColumnWidth(NumberColumn, number);
     stgMoves->setColumnWidth(WhiteColumn, move);
     stgMoves->setColumnWidth(BlackColumn, move);
     // The window is as wide as its three columns beside the scroll bar, and at least its width
     // of old.
-    const int scrollBar = style->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, stgMoves);
-    const int needed = number + 2 * move + scrollBar + 2 * stgMoves->frameWidth();
-    setFixedWidth(std::max(FormWidth, needed));
+    setFixedWidth(std::max(FormWidth, number + 2 * move + fit.Chrome()));
 }
 
 void TfrmMoves::SetNotation(int style, const QString& pieces) {
