@@ -460,13 +460,14 @@ void TChessGame::DataArrived(QTcpSocket* socket) {
             return;
     }
     PendingCode = m_Reader.PendingCode();
-    // The time for a message runs from the end of the last complete one.
-    if (m_Reader.Buffered() == 0) {
-        if (!m_DisconnectSent)
-            m_StallTimer.stop();
-    } else if (progressed || !m_StallTimer.isActive()) {
+    // The time for a message runs from the end of the last complete one; after the disconnect
+    // reply it is the time the peer has left to close.
+    if (m_DisconnectSent)
+        return;
+    if (m_Reader.Buffered() == 0)
+        m_StallTimer.stop();
+    else if (progressed || !m_StallTimer.isActive())
         m_StallTimer.start(StallTimeout);
-    }
 }
 
 bool TChessGame::ActOnBufferedMessages(QTcpSocket* socket, bool& progressed) {
