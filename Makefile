@@ -7,7 +7,7 @@ FUZZ_SECONDS ?= 60
 FUZZ_JOBS ?= 1
 PREFIX ?= /usr/local
 
-.PHONY: all deps build run test sanitize fuzz bench format clean install
+.PHONY: all deps build run test sanitize fuzz bench bench-host format clean install
 
 all: build
 
@@ -47,6 +47,11 @@ install: deps
 bench: build
 	$(BUILD)/bin/wintermoot-cli bench
 	$(BUILD)/bin/wintermoot-cli bench-draw
+
+# A network host against misbehaving clients on loopback: time to refuse, peak memory, and the
+# time a real opponent takes to get in past idle connections.
+bench-host: build
+	$(BUILD)/bin/wintermoot-cli bench-host
 
 format:
 	find src tools tests -name '*.cpp' -o -name '*.h' | xargs clang-format -i
