@@ -226,6 +226,7 @@ void TChessGame::AttachConnection(QTcpSocket* socket) {
     m_VersionAccepted = false;
     m_HeldMessages.clear();
     m_UndoRequested = false;
+    m_UndoAskedAt = -1;
     m_DisconnectSent = false;
     m_OutputOverflow = false;
     m_StallTimer.stop();
@@ -245,6 +246,7 @@ void TChessGame::ReleaseConnection(bool graceful) {
     m_Connecting = false;
     m_HeldMessages.clear();
     m_UndoRequested = false;
+    m_UndoAskedAt = -1;
     m_DisconnectSent = false;
     m_OutputOverflow = false;
     m_StallTimer.stop();
@@ -313,8 +315,8 @@ void TChessGame::DropGreeting(QTcpSocket* socket, bool refused) {
     disconnect(socket, nullptr, this, nullptr);
     socket->abort();
     socket->deleteLater();
-    if (refused && OnNetworkError)
-        OnNetworkError();
+    if (refused)
+        ReportNetworkError();
 }
 
 void TChessGame::DropAllGreetings() {
@@ -440,8 +442,17 @@ void TChessGame::ReceiveFailed() {
     StopGame();
     if (GameKind == gkClient)
         NetworkActive = false;
-    if (OnNetworkError)
-        OnNetworkError();
+    ReportNetworkError();
+}
+
+void TChessGame::ReportNetworkError() {
+    // A handler that waits on the user (a message box) runs the event loop, in which more
+    // failures may arrive; the user hears of one at a time.
+    if (!OnNetworkError || m_ReportingError)
+        return;
+    m_ReportingError = true;
+    OnNetworkError();
+    m_ReportingError = false;
 }
 
 void TChessGame::DataArrived(QTcpSocket* socket) {
@@ -517,8 +528,7 @@ bool TChessGame::Send(const std::string& message) {
         return true;
     }
     if (m_Connection->write(message.data(), size) != size) {
-        if (OnNetworkError)
-            OnNetworkError();
+        ReportNetworkError();
         return false;
     }
     m_Connection->flush();
@@ -775,8 +785,13 @@ void TChessGame::ActOnGameMessage(const TNetMessage& message) {
         Promote(static_cast<uint8_t>(message.Payload[0]));
         return;
     case ncUndoRequest:
-        if (GameState == gsPlaying && Moves.Count() > 0 && OnUndoRequested)
+        // The user is asked once about a position: the same request again, while the question
+        // is open or after it was answered, asks nothing.
+        if (GameState == gsPlaying && Moves.Count() > 0 && OnUndoRequested
+            && Moves.Count() != m_UndoAskedAt) {
+            m_UndoAskedAt = Moves.Count();
             OnUndoRequested();
+        }
         return;
     case ncUndo:
         // Taken only as the answer to this side's own request, and only once.

@@ -63,6 +63,7 @@ void TChessGame::StartGame() {
     CancelSearch();
     ++m_GameSerial;
     m_UndoRequested = false;
+    m_UndoAskedAt = -1;
     if (Board.Modified) {
         GameLoaded = false;
         for (TPlayer* p : { &WhitePlayer, &BlackPlayer }) {

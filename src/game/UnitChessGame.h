@@ -242,6 +242,8 @@ private:
     bool HoldGameMessage(const TNetMessage& message);
     void OutputOverflowed();
     void StallTimedOut();
+    // Raises OnNetworkError unless its handler is still running.
+    void ReportNetworkError();
     void ClientGreetingTimedOut();
     void HandleMessage(const TNetMessage& message);
     void HandleCommand(uint8_t command);
@@ -270,6 +272,10 @@ private:
     bool m_DisconnectSent = false;
     // The peer's unread output passed OutputLimit; the connection is being dropped.
     bool m_OutputOverflow = false;
+    // OnNetworkError's handler is running.
+    bool m_ReportingError = false;
+    // The number of moves when the user was last asked about the opponent's undo request.
+    int m_UndoAskedAt = -1;
     // Runs while a message is partly received, and while a disconnect waits for its answer.
     QTimer m_StallTimer;
     // Runs on the client from its connection until the host's name or game state.

@@ -11,6 +11,7 @@
 
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <sstream>
@@ -844,6 +845,45 @@ TEST_F(HostilePeerTest, AfterItsDisconnectReplyTheHostSendsNothingAndClosesInTim
     UsePort(Port);
     ASSERT_TRUE(Client.Connect("127.0.0.1"));
     EXPECT_TRUE(WaitUntil([&] { return HostLog.Count("OpponentJoined") == 2; }, Patience));
+}
+
+// A handler that asks the user runs the event loop until answered; what arrives meanwhile must
+// not open a second question over the first, and a request repeated is not asked again.
+TEST_F(HostilePeerTest, QuestionsAndErrorsThatArriveWhileTheUserIsAskedAreNotStacked) {
+    ASSERT_NO_FATAL_FAILURE(StartGame());
+    ASSERT_NO_FATAL_FAILURE(SendAndSettle(MoveBytes(Sq("e2"), Sq("e4"))));
+    ASSERT_FALSE(Host.PlayMove(Sq("e7"), Sq("e5")) & mrInvalid);
+    int depth = 0;
+    int deepest = 0;
+    int asked = 0;
+    const auto modal = [&] {
+        ++asked;
+        deepest = std::max(deepest, ++depth);
+        RunEventsFor(200);
+        --depth;
+    };
+    Host.OnUndoRequested = modal;
+    // The same request again and again, for a position already asked about, is asked once.
+    Peer.Send(Repeated(RecordBytes(ncUndoRequest), 50));
+    RunEventsFor(500);
+    EXPECT_EQ(deepest, 1);
+    EXPECT_EQ(asked, 1);
+
+    // Connections that send nothing but garbage, each refused while the last refusal is shown.
+    Peer.Socket.abort();
+    ASSERT_TRUE(WaitUntil([&] { return !Host.PeerConnected(); }, Patience));
+    deepest = 0;
+    Host.OnNetworkError = modal;
+    std::vector<std::unique_ptr<TRawPeer>> garbage;
+    for (int i = 0; i < 10; ++i) {
+        garbage.push_back(std::make_unique<TRawPeer>());
+        ASSERT_TRUE(garbage.back()->ConnectTo(Port));
+        garbage.back()->Send(std::string(1, '\0'));
+        RunEventsFor(20);
+    }
+    for (const auto& peer : garbage)
+        EXPECT_TRUE(peer->WaitClosed());
+    EXPECT_EQ(deepest, 1);
 }
 
 TEST_F(NetworkGameTest, IdleAndHalfGreetedConnectionsDoNotKeepARealOpponentOut) {
