@@ -227,6 +227,7 @@ void TChessGame::AttachConnection(QTcpSocket* socket) {
     m_HeldMessages.clear();
     m_UndoRequested = false;
     m_UndoAskedAt = -1;
+    m_Joined = false;
     m_DisconnectSent = false;
     m_OutputOverflow = false;
     m_StallTimer.stop();
@@ -247,6 +248,7 @@ void TChessGame::ReleaseConnection(bool graceful) {
     m_HeldMessages.clear();
     m_UndoRequested = false;
     m_UndoAskedAt = -1;
+    m_Joined = false;
     m_DisconnectSent = false;
     m_OutputOverflow = false;
     m_StallTimer.stop();
@@ -624,6 +626,15 @@ void TChessGame::HandleMessage(const TNetMessage& message) {
         throw EProtocolError("a message this side does not act on");
     const bool host = GameKind == gkHost;
     const std::string& payload = message.Payload;
+    // Until the host's name or game state has arrived, only its greeting may come.
+    if (!host && !m_Joined) {
+        const bool greeting = message.Code == ncHostColour || message.Code == ncName
+            || message.Code == ncGameState
+            || (message.Code == ncCommand
+                && (uint8_t(payload[0]) == cmSendName || uint8_t(payload[0]) == cmDisconnect));
+        if (!greeting)
+            throw EProtocolError("a message before the greeting is complete");
+    }
     switch (message.Code) {
     case ncCommand:
         HandleCommand(static_cast<uint8_t>(payload[0]));
@@ -660,6 +671,7 @@ void TChessGame::HandleMessage(const TNetMessage& message) {
         if (host)
             throw EProtocolError("a second greeting");
         PlayerOf(static_cast<TPieceColour>(HostColour)).Name = DecodeText(payload);
+        m_Joined = true;
         m_GreetingTimer.stop();
         if (OnOpponentJoined)
             OnOpponentJoined();
@@ -760,6 +772,7 @@ void TChessGame::GameStateArrived(const std::string& payload) {
     // The reader measured the body by its layout, so reading it uses every byte.
     std::istringstream in(payload);
     ReadGame(in, GameStateVersion);
+    m_Joined = true;
     m_GreetingTimer.stop();
     if (OnOpponentJoined)
         OnOpponentJoined();

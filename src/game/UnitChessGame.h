@@ -262,6 +262,8 @@ private:
     bool m_VersionAccepted = false;
     // The client's connection has been asked for and is not made yet.
     bool m_Connecting = false;
+    // The client has had the host's name or game state.
+    bool m_Joined = false;
     // Moves, promotions and undo messages that arrived while the game was paused, played once
     // it resumes: the opponent sent them before it learnt of the pause. At most one of each code.
     std::vector<TNetMessage> m_HeldMessages;

@@ -980,6 +980,26 @@ std::string BodyWithMoves(uint32_t count) {
     return out.str();
 }
 
+class EarlyHostMessageTest : public RawHostTest,
+                             public ::testing::WithParamInterface<TFloodRow> { };
+
+// The host has sent its colour but not yet its name: nothing of a game may come before it.
+TEST_P(EarlyHostMessageTest, IsRefusedBeforeTheHostHasGreeted) {
+    Send(GetParam().Bytes);
+    ASSERT_TRUE(WaitUntil([&] { return ClientLog.Count("NetworkError") == 1; }, Patience));
+    EXPECT_EQ(ClientLog.Count("OpponentJoined"), 0u);
+    EXPECT_EQ(ClientLog.Count("ReadyChanged"), 0u);
+    EXPECT_NE(Client.GameState, gsPlaying);
+    EXPECT_FALSE(Client.PeerConnected());
+}
+
+INSTANTIATE_TEST_SUITE_P(Messages, EarlyHostMessageTest,
+    ::testing::Values(TFloodRow { "Ready", EncodeCommand(cmReady) },
+        TFloodRow { "Start", EncodeCommand(cmStart) },
+        TFloodRow { "Move", MoveBytes(Sq("e2"), Sq("e4")) }, TFloodRow { "Time", EncodeTime(3) },
+        TFloodRow { "Chat", EncodeText(ncChat, "early") }),
+    [](const auto& info) { return std::string(info.param.Name); });
+
 TEST_F(RawHostTest, AGameStateWithAFullMoveListIsRefused) {
     Send(EncodeMessage(ncGameState, BodyWithMoves(TChessGame::MaxMoves)));
     ASSERT_TRUE(WaitUntil([&] { return ClientLog.Count("NetworkError") == 1; }, Patience));
