@@ -7,7 +7,7 @@ FUZZ_SECONDS ?= 60
 FUZZ_JOBS ?= 1
 PREFIX ?= /usr/local
 
-.PHONY: all deps build run test sanitize fuzz bench bench-network format clean install
+.PHONY: all deps build run test sanitize fuzz bench bench-network bench-host format clean install
 
 all: build
 
@@ -48,12 +48,17 @@ bench: build
 	$(BUILD)/bin/wintermoot-cli bench
 	$(BUILD)/bin/wintermoot-cli bench-draw
 
-# The game-list server on loopback: idle connections, a header flood, list throughput.
-# BENCH_NETWORK_ARGS="--idle 1000 --flood-mb 20 --requests 20000" makes it shorter.
-bench-network: deps
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
-	cmake --build $(BUILD) -j $(JOBS) --target wintermoot-server wintermoot-bench-network
+# Network play on loopback: the game-list server (idle connections, a header flood, list
+# throughput; BENCH_NETWORK_ARGS="--idle 1000 --flood-mb 20 --requests 20000" makes it shorter),
+# then a game host against misbehaving clients (time to refuse, peak memory, and the time a real
+# opponent takes to get in past idle connections).
+bench-network: build
 	$(BUILD)/bin/wintermoot-bench-network $(BENCH_NETWORK_ARGS)
+	$(BUILD)/bin/wintermoot-cli bench-host
+
+# The game host's part alone.
+bench-host: build
+	$(BUILD)/bin/wintermoot-cli bench-host
 
 format:
 	find src tools tests -name '*.cpp' -o -name '*.h' | xargs clang-format -i

@@ -6,6 +6,12 @@
 // on, or a payload that fails its checks (a square off the board, a colour or piece kind out of
 // range, a game state that would not load as a file) ends the game on this side, closes the
 // connection and raises OnNetworkError; the controller's game is never left half changed.
+//
+// A peer may be hostile, so nothing it sends is kept without a bound: the host greets several
+// connections at once and takes as its opponent the first to complete the greeting, each within
+// GreetingTimeout; a message must complete within StallTimeout of its first byte; a pause holds
+// only what a real opponent could have sent before it learnt of the pause; and a peer that does
+// not read its output is dropped once that passes OutputLimit.
 
 #include "StreamIO.h"
 #include "TextCodec.h"
@@ -15,8 +21,10 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <sstream>
 #include <utility>
 
@@ -146,6 +154,21 @@ void TChessGame::CloseLink() {
         StopGame();
 }
 
+void TChessGame::StallTimedOut() {
+    if (!m_Connection)
+        return;
+    // A peer that was told of the disconnect and did not close is let go as if it had.
+    if (m_DisconnectSent)
+        ConnectionClosed(m_Connection);
+    else
+        ReceiveFailed();
+}
+
+void TChessGame::ClientGreetingTimedOut() {
+    if (GameKind == gkClient && m_Connection && !m_Connecting)
+        ReceiveFailed();
+}
+
 void TChessGame::ConnectFailed() {
     ReleaseConnection(false);
     NetworkActive = false;
@@ -166,6 +189,11 @@ void TChessGame::Disconnect() {
         SendCommand(cmDisconnect);
         NetworkActive = false;
         const bool answerExpected = PeerConnected();
+        if (answerExpected) {
+            // Nothing follows the disconnect, and a peer that never answers it is let go.
+            m_DisconnectSent = true;
+            m_StallTimer.start(StallTimeout);
+        }
         const uint64_t link = m_LinkSerial;
         if (OnDisconnected)
             OnDisconnected();
@@ -182,6 +210,7 @@ void TChessGame::Disconnect() {
 
 void TChessGame::CloseSockets() {
     ReleaseConnection(true);
+    DropAllGreetings();
     if (!m_Server)
         return;
     QTcpServer* server = std::exchange(m_Server, nullptr);
@@ -196,6 +225,13 @@ void TChessGame::AttachConnection(QTcpSocket* socket) {
     PendingCode = 0;
     m_VersionAccepted = false;
     m_HeldMessages.clear();
+    m_UndoRequested = false;
+    m_UndoAskedAt = -1;
+    m_Joined = false;
+    m_DisconnectSent = false;
+    m_OutputOverflow = false;
+    m_StallTimer.stop();
+    m_GreetingTimer.stop();
     socket->setReadBufferSize(ReadChunk);
     connect(socket, &QTcpSocket::readyRead, this, [this, socket] { DataArrived(socket); });
     connect(socket, &QTcpSocket::disconnected, this, [this, socket] { ConnectionClosed(socket); });
@@ -210,8 +246,18 @@ void TChessGame::ReleaseConnection(bool graceful) {
     m_VersionAccepted = false;
     m_Connecting = false;
     m_HeldMessages.clear();
+    m_UndoRequested = false;
+    m_UndoAskedAt = -1;
+    m_Joined = false;
+    m_DisconnectSent = false;
+    m_OutputOverflow = false;
+    m_StallTimer.stop();
+    m_GreetingTimer.stop();
     if (!socket)
         return;
+    // Whatever the peer declared goes with its connection; the next opponent says it again.
+    if (GameState != gsPlaying && GameState != gsPaused)
+        PlayerOf(Opponent(LocalColour())).Ready = false;
     disconnect(socket, nullptr, this, nullptr);
     if (graceful && socket->state() == QAbstractSocket::ConnectedState) {
         // Closing waits until what was written has gone out, so a last command reaches the peer.
@@ -236,17 +282,132 @@ void TChessGame::AcceptConnections() {
             socket->deleteLater();
             continue;
         }
+        // Connections that say nothing must not keep a real opponent out: each greets on its
+        // own, within its time, and the oldest makes room for a new one.
+        if (int(m_Greetings.size()) >= std::max(MaxGreetings, 1))
+            DropGreeting(m_Greetings.front().Socket, false);
         socket->setParent(this);
-        AttachConnection(socket);
+        socket->setReadBufferSize(ReadChunk);
+        TGreeting greeting;
+        greeting.Socket = socket;
+        m_Greetings.push_back(std::move(greeting));
+        connect(
+            socket, &QTcpSocket::readyRead, this, [this, socket] { GreetingDataArrived(socket); });
+        connect(socket, &QTcpSocket::disconnected, this,
+            [this, socket] { DropGreeting(socket, false); });
+        connect(socket, &QTcpSocket::errorOccurred, this,
+            [this, socket] { DropGreeting(socket, false); });
+        QTimer::singleShot(
+            GreetingTimeout, socket, [this, socket] { DropGreeting(socket, false); });
         // A host whose last opponent left is still waiting for the next one.
         NetworkActive = true;
+        // Bytes that came with the connection are not announced again.
+        if (socket->bytesAvailable() > 0)
+            QMetaObject::invokeMethod(
+                this, [this, socket] { GreetingDataArrived(socket); }, Qt::QueuedConnection);
     }
+}
+
+void TChessGame::DropGreeting(QTcpSocket* socket, bool refused) {
+    const auto found = std::find_if(m_Greetings.begin(), m_Greetings.end(),
+        [socket](const TGreeting& greeting) { return greeting.Socket == socket; });
+    if (found == m_Greetings.end())
+        return;
+    m_Greetings.erase(found);
+    disconnect(socket, nullptr, this, nullptr);
+    socket->abort();
+    socket->deleteLater();
+    if (refused)
+        ReportNetworkError();
+}
+
+void TChessGame::DropAllGreetings() {
+    while (!m_Greetings.empty())
+        DropGreeting(m_Greetings.back().Socket, false);
+}
+
+void TChessGame::GreetingDataArrived(QTcpSocket* socket) {
+    const auto find = [this, socket]() -> TGreeting* {
+        for (TGreeting& greeting : m_Greetings) {
+            if (greeting.Socket == socket)
+                return &greeting;
+        }
+        return nullptr;
+    };
+    while (TGreeting* greeting = find()) {
+        if (socket->bytesAvailable() <= 0)
+            return;
+        const QByteArray chunk = socket->read(ReadChunk);
+        if (chunk.isEmpty())
+            return;
+        greeting->Reader.Feed(std::string_view(chunk.constData(), size_t(chunk.size())));
+        TNetMessage message;
+        for (;;) {
+            const TMessageReader::TResult result = greeting->Reader.Next(message);
+            // Only the version and then the name may come before the greeting is complete.
+            const uint8_t expected = greeting->VersionAccepted ? ncName : ncVersion;
+            const uint8_t pending = greeting->Reader.PendingCode();
+            if (result == TMessageReader::NeedMore && (pending == 0 || pending == expected))
+                break;
+            if (result != TMessageReader::Message || message.Code != expected) {
+                DropGreeting(socket, true);
+                return;
+            }
+            if (message.Code == ncName) {
+                GreetingComplete(socket, DecodeText(message.Payload));
+                return;
+            }
+            if (static_cast<int16_t>(DecodeU16(message.Payload)) != ProtocolVersion) {
+                // Only this client is turned away; the host goes on waiting for an opponent.
+                const std::string refusal = EncodeCommand(cmDisconnect);
+                disconnect(socket, nullptr, this, nullptr);
+                m_Greetings.erase(m_Greetings.begin() + (greeting - m_Greetings.data()));
+                socket->write(refusal.data(), qint64(refusal.size()));
+                connect(socket, &QAbstractSocket::disconnected, socket, &QObject::deleteLater);
+                QTimer::singleShot(LingerMilliseconds, socket, [socket] {
+                    socket->abort();
+                    socket->deleteLater();
+                });
+                socket->disconnectFromHost();
+                return;
+            }
+            greeting->VersionAccepted = true;
+            const std::string ask = EncodeCommand(cmSendName);
+            socket->write(ask.data(), qint64(ask.size()));
+            socket->flush();
+        }
+    }
+}
+
+void TChessGame::GreetingComplete(QTcpSocket* socket, const std::string& name) {
+    const auto found = std::find_if(m_Greetings.begin(), m_Greetings.end(),
+        [socket](const TGreeting& greeting) { return greeting.Socket == socket; });
+    TMessageReader reader = std::move(found->Reader);
+    m_Greetings.erase(found);
+    disconnect(socket, nullptr, this, nullptr);
+    // The first to greet is the opponent; the others are turned away as a second client is.
+    DropAllGreetings();
+    AttachConnection(socket);
+    m_Reader = std::move(reader);
+    m_VersionAccepted = true;
+    try {
+        OpponentNameArrived(name);
+    } catch (const std::exception&) {
+        if (socket == m_Connection)
+            ReceiveFailed();
+        return;
+    }
+    // Whatever followed the name in the same read.
+    if (socket == m_Connection)
+        DataArrived(socket);
 }
 
 void TChessGame::ClientConnected(QTcpSocket* socket) {
     if (socket != m_Connection)
         return;
     m_Connecting = false;
+    // A host that says nothing, or not all of its greeting, is given up.
+    m_GreetingTimer.start(GreetingTimeout);
     if (!Send(EncodeVersion(ProtocolVersion)))
         ReleaseConnection(false);
 }
@@ -283,48 +444,93 @@ void TChessGame::ReceiveFailed() {
     StopGame();
     if (GameKind == gkClient)
         NetworkActive = false;
-    if (OnNetworkError)
-        OnNetworkError();
+    ReportNetworkError();
+}
+
+void TChessGame::ReportNetworkError() {
+    // A handler that waits on the user (a message box) runs the event loop, in which more
+    // failures may arrive; the user hears of one at a time.
+    if (!OnNetworkError || m_ReportingError)
+        return;
+    m_ReportingError = true;
+    OnNetworkError();
+    m_ReportingError = false;
 }
 
 void TChessGame::DataArrived(QTcpSocket* socket) {
-    while (socket == m_Connection && socket->bytesAvailable() > 0) {
+    if (socket != m_Connection)
+        return;
+    bool progressed = false;
+    // Messages already gathered come first (the rest of a read that completed the greeting).
+    if (!ActOnBufferedMessages(socket, progressed))
+        return;
+    while (socket->bytesAvailable() > 0) {
         const QByteArray chunk = socket->read(ReadChunk);
         if (chunk.isEmpty())
             break;
         m_Reader.Feed(std::string_view(chunk.constData(), size_t(chunk.size())));
-        TNetMessage message;
-        for (;;) {
-            const TMessageReader::TResult result = m_Reader.Next(message);
-            const uint8_t pending = m_Reader.PendingCode();
-            if (result == TMessageReader::NeedMore && (pending == 0 || ActsOn(GameKind, pending)))
-                break;
-            if (result != TMessageReader::Message) {
+        if (!ActOnBufferedMessages(socket, progressed))
+            return;
+    }
+    PendingCode = m_Reader.PendingCode();
+    // The time for a message runs from the end of the last complete one; after the disconnect
+    // reply it is the time the peer has left to close.
+    if (m_DisconnectSent)
+        return;
+    if (m_Reader.Buffered() == 0)
+        m_StallTimer.stop();
+    else if (progressed || !m_StallTimer.isActive())
+        m_StallTimer.start(StallTimeout);
+}
+
+bool TChessGame::ActOnBufferedMessages(QTcpSocket* socket, bool& progressed) {
+    TNetMessage message;
+    while (socket == m_Connection && !m_OutputOverflow) {
+        const TMessageReader::TResult result = m_Reader.Next(message);
+        const uint8_t pending = m_Reader.PendingCode();
+        if (result == TMessageReader::NeedMore && (pending == 0 || ActsOn(GameKind, pending)))
+            return true;
+        if (result != TMessageReader::Message) {
+            ReceiveFailed();
+            return false;
+        }
+        progressed = true;
+        try {
+            HandleMessage(message);
+        } catch (const std::exception&) {
+            if (socket == m_Connection)
                 ReceiveFailed();
-                return;
-            }
-            try {
-                HandleMessage(message);
-            } catch (const std::exception&) {
-                if (socket == m_Connection)
-                    ReceiveFailed();
-                return;
-            }
-            if (socket != m_Connection)
-                return;
+            return false;
         }
     }
-    if (socket == m_Connection)
-        PendingCode = m_Reader.PendingCode();
+    return false;
+}
+
+void TChessGame::OutputOverflowed() {
+    m_OutputOverflow = true;
+    // Dropped from the event loop: the send that found the overflow may be in the middle of
+    // changing the game's state.
+    QTcpSocket* const socket = m_Connection;
+    QMetaObject::invokeMethod(
+        this,
+        [this, socket] {
+            if (socket == m_Connection && m_OutputOverflow)
+                ReceiveFailed();
+        },
+        Qt::QueuedConnection);
 }
 
 bool TChessGame::Send(const std::string& message) {
-    if (!PeerConnected())
+    if (!PeerConnected() || m_DisconnectSent || m_OutputOverflow)
         return true;
     const auto size = qint64(message.size());
+    // A peer that does not read what it is sent is not written to without end.
+    if (m_Connection->bytesToWrite() + size > OutputLimit) {
+        OutputOverflowed();
+        return true;
+    }
     if (m_Connection->write(message.data(), size) != size) {
-        if (OnNetworkError)
-            OnNetworkError();
+        ReportNetworkError();
         return false;
     }
     m_Connection->flush();
@@ -381,6 +587,7 @@ void TChessGame::SendChat(const std::string& text) {
 void TChessGame::RequestUndo() {
     if (GameKind == gkLocal || GameState != gsPlaying || Moves.Count() == 0)
         return;
+    m_UndoRequested = true;
     Send(EncodeMoveRecord(ncUndoRequest, *Moves.Last()));
 }
 
@@ -419,6 +626,15 @@ void TChessGame::HandleMessage(const TNetMessage& message) {
         throw EProtocolError("a message this side does not act on");
     const bool host = GameKind == gkHost;
     const std::string& payload = message.Payload;
+    // Until the host's name or game state has arrived, only its greeting may come.
+    if (!host && !m_Joined) {
+        const bool greeting = message.Code == ncHostColour || message.Code == ncName
+            || message.Code == ncGameState
+            || (message.Code == ncCommand
+                && (uint8_t(payload[0]) == cmSendName || uint8_t(payload[0]) == cmDisconnect));
+        if (!greeting)
+            throw EProtocolError("a message before the greeting is complete");
+    }
     switch (message.Code) {
     case ncCommand:
         HandleCommand(static_cast<uint8_t>(payload[0]));
@@ -437,33 +653,28 @@ void TChessGame::HandleMessage(const TNetMessage& message) {
             if (kind < pkRook || kind > pkQueen)
                 throw EProtocolError("bad promotion piece");
         }
-        if (GameState == gsPaused || !m_HeldMessages.empty())
-            m_HeldMessages.push_back(message);
-        else
+        if (GameState == gsPaused || !m_HeldMessages.empty()) {
+            if (HoldGameMessage(message))
+                m_HeldMessages.push_back(message);
+        } else {
             ActOnGameMessage(message);
+        }
         return;
     case ncChat:
         if (OnChatReceived)
             OnChatReceived(DecodeText(payload));
         return;
     case ncVersion:
-        if (static_cast<int16_t>(DecodeU16(payload)) == ProtocolVersion) {
-            m_VersionAccepted = true;
-            SendCommand(cmSendName);
-        } else {
-            // Only this client is turned away; the host goes on waiting for an opponent.
-            SendCommand(cmDisconnect);
-            ReleaseConnection(true);
-        }
-        return;
+        // The host's greeting takes the version and the name; they do not come again.
+        throw EProtocolError("a second greeting");
     case ncName:
         if (host)
-            OpponentNameArrived(DecodeText(payload));
-        else {
-            PlayerOf(static_cast<TPieceColour>(HostColour)).Name = DecodeText(payload);
-            if (OnOpponentJoined)
-                OnOpponentJoined();
-        }
+            throw EProtocolError("a second greeting");
+        PlayerOf(static_cast<TPieceColour>(HostColour)).Name = DecodeText(payload);
+        m_Joined = true;
+        m_GreetingTimer.stop();
+        if (OnOpponentJoined)
+            OnOpponentJoined();
         return;
     case ncHostColour:
         HostColourArrived(static_cast<uint8_t>(payload[0]));
@@ -555,9 +766,14 @@ void TChessGame::HostColourArrived(uint8_t colour) {
 void TChessGame::GameStateArrived(const std::string& payload) {
     if (GameState == gsPlaying || GameState == gsPaused)
         throw EProtocolError("a game state during a game");
+    // A game whose move list is full could not be continued by a single move.
+    if (MeasureGameState(payload).Moves >= MaxMoves)
+        throw EProtocolError("a game state with no room for another move");
     // The reader measured the body by its layout, so reading it uses every byte.
     std::istringstream in(payload);
     ReadGame(in, GameStateVersion);
+    m_Joined = true;
+    m_GreetingTimer.stop();
     if (OnOpponentJoined)
         OnOpponentJoined();
 }
@@ -573,14 +789,28 @@ void TChessGame::ActOnGameMessage(const TNetMessage& message) {
         return;
     }
     case ncPromotion:
-        if (!IsLocalMover())
-            Promote(static_cast<uint8_t>(message.Payload[0]));
+        // A promotion follows the opponent's own move to the last rank, never anything else.
+        if (IsLocalMover() || !PromotionPending()) {
+            if (GameState == gsPlaying)
+                throw EProtocolError("a promotion with none pending");
+            return;
+        }
+        Promote(static_cast<uint8_t>(message.Payload[0]));
         return;
     case ncUndoRequest:
-        if (GameState == gsPlaying && Moves.Count() > 0 && OnUndoRequested)
+        // The user is asked once about a position: the same request again, while the question
+        // is open or after it was answered, asks nothing.
+        if (GameState == gsPlaying && Moves.Count() > 0 && OnUndoRequested
+            && Moves.Count() != m_UndoAskedAt) {
+            m_UndoAskedAt = Moves.Count();
             OnUndoRequested();
+        }
         return;
     case ncUndo:
+        // Taken only as the answer to this side's own request, and only once.
+        if (!m_UndoRequested)
+            return;
+        m_UndoRequested = false;
         UndoMove();
         return;
     default:
@@ -594,16 +824,62 @@ void TChessGame::ReplayHeldMessages(uint64_t serial) {
         return;
     }
     QTcpSocket* const connection = m_Connection;
-    while (!m_HeldMessages.empty() && GameState == gsPlaying && serial == m_GameSerial
-        && connection == m_Connection) {
-        const TNetMessage message = m_HeldMessages.front();
-        m_HeldMessages.erase(m_HeldMessages.begin());
+    // Taken out whole, so that a handler that pauses again holds what arrives next afresh.
+    std::vector<TNetMessage> held = std::exchange(m_HeldMessages, {});
+    for (size_t i = 0; i < held.size(); ++i) {
+        if (GameState != gsPlaying || serial != m_GameSerial || connection != m_Connection) {
+            // Paused again: what is left waits, ahead of anything newer.
+            if (serial == m_GameSerial && connection == m_Connection)
+                m_HeldMessages.insert(m_HeldMessages.begin(),
+                    std::make_move_iterator(held.begin() + i), std::make_move_iterator(held.end()));
+            return;
+        }
         try {
-            ActOnGameMessage(message);
+            ActOnGameMessage(held[i]);
         } catch (const std::exception&) {
             if (connection == m_Connection)
                 ReceiveFailed();
             return;
         }
+    }
+}
+
+bool TChessGame::HoldGameMessage(const TNetMessage& message) {
+    const auto heldOf = [this](uint8_t code) -> const TNetMessage* {
+        for (const TNetMessage& held : m_HeldMessages) {
+            if (held.Code == code)
+                return &held;
+        }
+        return nullptr;
+    };
+    switch (message.Code) {
+    case ncMove:
+        // The opponent moves once before its turn passes; while the game waits there can be no
+        // second move. A move out of turn is ignored, as it is during play.
+        if (heldOf(ncMove))
+            throw EProtocolError("a second move during a pause");
+        return !IsLocalMover() && !PromotionPending();
+    case ncPromotion: {
+        if (heldOf(ncPromotion))
+            throw EProtocolError("a second promotion during a pause");
+        if (const TNetMessage* move = heldOf(ncMove)) {
+            // Only a pawn reaching the last rank is promoted.
+            const TMoveRecord record = DecodeMoveRecord(move->Payload);
+            const TPiece* piece = Board.PieceAt(record.From);
+            if (piece && piece->Kind == pkPawn && piece->Colour == Turn
+                && (record.To.Y == 1 || record.To.Y == 8))
+                return true;
+        } else if (!IsLocalMover() && PromotionPending()) {
+            return true;
+        }
+        throw EProtocolError("a promotion with none pending");
+    }
+    case ncUndoRequest:
+        // A request asked again is still one request.
+        return !heldOf(ncUndoRequest);
+    case ncUndo:
+        return m_UndoRequested && !heldOf(ncUndo);
+    default:
+        return false;
     }
 }

@@ -69,7 +69,7 @@ TGameStateLength MeasureGameState(std::string_view bytes) {
     at += 4 + count * MoveSize + BodyTailSize;
     if (at > bytes.size())
         return {};
-    return { TGameStateLength::Complete, at };
+    return { TGameStateLength::Complete, at, count };
 }
 
 void TMessageReader::Feed(std::string_view bytes) {

@@ -54,6 +54,8 @@ std::optional<size_t> FixedPayloadSize(uint8_t code);
 struct TGameStateLength {
     enum TKind { Incomplete, Complete, Malformed } Kind = Incomplete;
     size_t Length = 0;
+    // The number of moves the body holds, once Complete.
+    uint32_t Moves = 0;
 };
 TGameStateLength MeasureGameState(std::string_view bytes);
 

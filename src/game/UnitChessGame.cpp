@@ -24,6 +24,10 @@ TChessGame::TChessGame(QObject* parent)
     , m_Clock(this) {
     m_Clock.setInterval(ClockInterval);
     connect(&m_Clock, &QTimer::timeout, this, &TChessGame::ClockTick);
+    m_StallTimer.setSingleShot(true);
+    connect(&m_StallTimer, &QTimer::timeout, this, [this] { StallTimedOut(); });
+    m_GreetingTimer.setSingleShot(true);
+    connect(&m_GreetingTimer, &QTimer::timeout, this, [this] { ClientGreetingTimedOut(); });
     // A hand-over queued for a controller that has been destroyed is dropped by Qt.
     m_ComputerPlayer = std::make_unique<TChessAI>(SearchBoard, [this](std::function<void()> f) {
         QMetaObject::invokeMethod(this, std::move(f), Qt::QueuedConnection);
@@ -58,6 +62,8 @@ void TChessGame::CancelSearch() {
 void TChessGame::StartGame() {
     CancelSearch();
     ++m_GameSerial;
+    m_UndoRequested = false;
+    m_UndoAskedAt = -1;
     if (Board.Modified) {
         GameLoaded = false;
         for (TPlayer* p : { &WhitePlayer, &BlackPlayer }) {
@@ -196,6 +202,9 @@ TMoveResult TChessGame::ExecuteMove(TPoint from, TPoint to) {
     CheckSquare(to.X, to.Y);
     if (GameState != gsPlaying || !WhitePlayer.Ready || !BlackPlayer.Ready || PromotionPending())
         return 0;
+    // A move the list could not record would leave the board and the list apart.
+    if (Moves.Count() >= MaxMoves)
+        return 0;
 
     const TPiece* piece = Board.PieceAt(from);
     TMoveResult flags = mrInvalid;
@@ -237,7 +246,7 @@ TMoveResult TChessGame::ExecuteMove(TPoint from, TPoint to) {
     // A person's promotion is completed by Promote, which then ends the game or passes the turn.
     if (serial != m_GameSerial || promoting)
         return flags;
-    if (flags & mrGameOver)
+    if ((flags & mrGameOver) || Moves.Count() >= MaxMoves)
         StopGame();
     if (GameState != gsStopped)
         NextTurn();
@@ -274,7 +283,7 @@ void TChessGame::CompletePromotion(uint8_t kind) {
         OnPromoted(square, flags);
     if (serial != m_GameSerial)
         return;
-    if (flags & mrGameOver)
+    if ((flags & mrGameOver) || Moves.Count() >= MaxMoves)
         StopGame();
     else if (GameState != gsStopped)
         NextTurn();

@@ -37,6 +37,8 @@ public:
     static constexpr uint16_t FileVersion = 101;
     static constexpr uint16_t MinFileVersion = 100;
     static constexpr int16_t ProtocolVersion = 320;
+    // The most moves a game can hold; the move that fills the list ends the game.
+    static constexpr uint16_t MaxMoves = UINT16_MAX;
 
     explicit TChessGame(QObject* parent = nullptr);
     ~TChessGame() override;
@@ -97,6 +99,22 @@ public:
     // How long a client's connection may take, host-name lookup included, before it counts as
     // failed.
     static constexpr int ConnectTimeout = 10000;
+    // Limits that keep a single peer from holding the link or filling memory. Fields rather than
+    // constants so that tests can shorten them.
+    // Host: from accepting a connection to its complete version and name; client: from its
+    // connection being made to the host's name or game state. A connection that misses it is
+    // closed (the host closes it quietly; the client reports OnNetworkError).
+    int GreetingTimeout = 10000;
+    // How long a message may take to arrive once its first byte has, and how long the peer may
+    // take to close after this side answered its disconnect.
+    int StallTimeout = 30000;
+    // The unread output beyond which the peer is dropped as one that does not read. Above the
+    // largest game state (65535 moves, about 1.25 MB).
+    qint64 OutputLimit = 2 * 1024 * 1024;
+    // Host: connections whose greeting is under way at once; beyond it the oldest is closed.
+    int MaxGreetings = 64;
+    // Host: the connections whose greeting is under way.
+    int GreetingsUnderWay() const { return int(m_Greetings.size()); }
     // The port the host listens on after Connect, 0 when not listening.
     uint16_t ListeningPort() const;
     // A client is connected to this host, or this client's connection is up.
@@ -169,6 +187,12 @@ public:
 
 private:
     struct TGameBody;
+    // A connection accepted by the host whose version and name have not all arrived yet.
+    struct TGreeting {
+        QTcpSocket* Socket = nullptr;
+        TMessageReader Reader;
+        bool VersionAccepted = false;
+    };
 
     TPlayer& PlayerOf(TPieceColour colour) { return colour == pcWhite ? WhitePlayer : BlackPlayer; }
     TMoveResult ExecuteMove(TPoint from, TPoint to);
@@ -207,6 +231,20 @@ private:
     // Ends the game after a message that could not be read or acted on, or a connection error.
     void ReceiveFailed();
     void DataArrived(QTcpSocket* socket);
+    // Acts on the complete messages the reader holds; false once the connection has been let go.
+    bool ActOnBufferedMessages(QTcpSocket* socket, bool& progressed);
+    void GreetingDataArrived(QTcpSocket* socket);
+    // Closes a connection whose greeting is under way; `refused` reports it as a network error.
+    void DropGreeting(QTcpSocket* socket, bool refused);
+    void DropAllGreetings();
+    void GreetingComplete(QTcpSocket* socket, const std::string& name);
+    // Refuses what cannot be held during a pause; answers whether the message is held.
+    bool HoldGameMessage(const TNetMessage& message);
+    void OutputOverflowed();
+    void StallTimedOut();
+    // Raises OnNetworkError unless its handler is still running.
+    void ReportNetworkError();
+    void ClientGreetingTimedOut();
     void HandleMessage(const TNetMessage& message);
     void HandleCommand(uint8_t command);
     void OpponentNameArrived(const std::string& name);
@@ -224,9 +262,26 @@ private:
     bool m_VersionAccepted = false;
     // The client's connection has been asked for and is not made yet.
     bool m_Connecting = false;
+    // The client has had the host's name or game state.
+    bool m_Joined = false;
     // Moves, promotions and undo messages that arrived while the game was paused, played once
-    // it resumes: the opponent sent them before it learnt of the pause.
+    // it resumes: the opponent sent them before it learnt of the pause. At most one of each code.
     std::vector<TNetMessage> m_HeldMessages;
+    std::vector<TGreeting> m_Greetings;
+    // This side asked for an undo and has not had it yet; an undo is taken only as its answer.
+    bool m_UndoRequested = false;
+    // This side has sent its disconnect over the current connection: nothing more is sent.
+    bool m_DisconnectSent = false;
+    // The peer's unread output passed OutputLimit; the connection is being dropped.
+    bool m_OutputOverflow = false;
+    // OnNetworkError's handler is running.
+    bool m_ReportingError = false;
+    // The number of moves when the user was last asked about the opponent's undo request.
+    int m_UndoAskedAt = -1;
+    // Runs while a message is partly received, and while a disconnect waits for its answer.
+    QTimer m_StallTimer;
+    // Runs on the client from its connection until the host's name or game state.
+    QTimer m_GreetingTimer;
     // Counts the links Connect opened, so that Disconnect notices a handler that opened another.
     uint64_t m_LinkSerial = 0;
 

@@ -94,8 +94,9 @@ QTcpSocket* Link(TChessGame& game, bool host) {
             FuzzFail("the host cannot listen");
         auto* peer = new QTcpSocket;
         peer->connectToHost(QHostAddress::LocalHost, game.ListeningPort());
+        // Taken as a connection whose greeting is under way: the opponent only once it greets.
         if (!peer->waitForConnected(WaitMilliseconds)
-            || !WaitFor([&] { return game.PeerConnected(); }))
+            || !WaitFor([&] { return ControllerSocket(game, *peer) != nullptr; }))
             FuzzFail("the host does not take the connection");
         return peer;
     }

@@ -9,7 +9,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/socket.h>
+
+#include <algorithm>
 #include <cstdlib>
+#include <memory>
 #include <sstream>
 
 namespace {
@@ -559,7 +563,12 @@ INSTANTIATE_TEST_SUITE_P(Inputs, BadClientInputTest,
         TBadInputRow { "NameBeforeVersion", EncodeText(ncName, "x"), false },
         TBadInputRow { "FromOffTheBoard", MoveBytes(MakePoint(0, 7), MakePoint(1, 6)), true },
         TBadInputRow { "ToOffTheBoard", MoveBytes(MakePoint(1, 7), MakePoint(1, 9)), true },
-        TBadInputRow { "PromotionToAKing", Bytes({ 7, 5 }), true }),
+        TBadInputRow { "PromotionToAKing", Bytes({ 7, 5 }), true },
+        TBadInputRow { "PromotionWithNonePending", Bytes({ 7, 4 }), true },
+        TBadInputRow { "ReadyBeforeVersion", EncodeCommand(cmReady), false },
+        TBadInputRow { "ReadyBeforeName", Bytes({ 2, 0x40, 1, 1, 3 }), false },
+        TBadInputRow { "VersionAgain", Bytes({ 2, 0x40, 1 }), true },
+        TBadInputRow { "NameAgain", EncodeText(ncName, "again"), true }),
     [](const auto& info) { return std::string(info.param.Name); });
 
 // A host made of raw bytes, for what a client does with what it receives.
@@ -658,6 +667,366 @@ TEST_F(RawHostTest, AMoveOffTheBoardFromTheHostEndsTheClientsGame) {
     EXPECT_EQ(Client.GameState, gsStopped);
     EXPECT_FALSE(Client.PeerConnected());
     EXPECT_EQ(Client.Moves.Count(), 0);
+}
+
+std::string Repeated(const std::string& bytes, size_t count) {
+    std::string all;
+    all.reserve(bytes.size() * count);
+    for (size_t i = 0; i < count; ++i)
+        all += bytes;
+    return all;
+}
+
+std::string RecordBytes(TNetCode code) {
+    return EncodeMoveRecord(code, TMoveRecord {});
+}
+
+// Peers that send more than a real opponent could, or too little, or never read: each is refused
+// or let go, and the host stays open to a real opponent.
+class HostilePeerTest : public RawClientTest {
+protected:
+    // The peer plays white; the host's player pauses before white's first move.
+    void StartPaused() {
+        ASSERT_NO_FATAL_FAILURE(StartGame());
+        Host.PauseGame();
+        ASSERT_EQ(Host.GameState, gsPaused);
+    }
+
+    // Sends the bytes and a chat line, and waits until the host has read up to the chat line.
+    void SendAndSettle(const std::string& bytes) {
+        const size_t chats = HostLog.Count("ChatReceived");
+        Peer.Send(bytes + EncodeText(ncChat, "settled"));
+        ASSERT_TRUE(
+            WaitUntil([&] { return HostLog.Count("ChatReceived") == chats + 1; }, Patience));
+    }
+
+    // The host's end of the peer's connection.
+    QTcpSocket* HostSocket() {
+        for (QTcpSocket* socket : Host.findChildren<QTcpSocket*>()) {
+            if (socket->state() == QAbstractSocket::ConnectedState
+                && socket->peerPort() == Peer.Socket.localPort())
+                return socket;
+        }
+        return nullptr;
+    }
+
+    // Every message the host has sent so far, in order.
+    std::vector<TNetMessage> Drain() {
+        RunEventsFor(50);
+        const QByteArray data = Peer.Socket.readAll();
+        TMessageReader reader;
+        reader.Feed(Peer.Received);
+        reader.Feed(std::string_view(data.constData(), size_t(data.size())));
+        Peer.Received.clear();
+        std::vector<TNetMessage> messages;
+        TNetMessage message;
+        while (reader.Next(message) == TMessageReader::Message)
+            messages.push_back(message);
+        EXPECT_EQ(reader.Buffered(), 0u);
+        return messages;
+    }
+};
+
+struct TFloodRow {
+    const char* Name;
+    std::string Bytes;
+};
+
+class PausedFloodTest : public HostilePeerTest, public ::testing::WithParamInterface<TFloodRow> { };
+
+TEST_P(PausedFloodTest, MoreThanAnOpponentCouldSendDuringAPauseIsRefused) {
+    ASSERT_NO_FATAL_FAILURE(StartPaused());
+    Peer.Send(GetParam().Bytes);
+    ExpectRefused();
+    EXPECT_EQ(Host.Moves.Count(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Floods, PausedFloodTest,
+    ::testing::Values(
+        TFloodRow { "TwoMoves", MoveBytes(Sq("e2"), Sq("e4")) + MoveBytes(Sq("d2"), Sq("d4")) },
+        TFloodRow { "PromotionAfterAPawnStep", MoveBytes(Sq("e2"), Sq("e4")) + Bytes({ 7, 4 }) },
+        TFloodRow { "HundredThousandPromotions", Repeated(Bytes({ 7, 4 }), 100000) },
+        TFloodRow { "HundredThousandMoves", Repeated(MoveBytes(Sq("e2"), Sq("e4")), 100000) }),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+TEST_F(HostilePeerTest, APauseHoldsOneMoveAndOneRequestHoweverOftenTheyAreSent) {
+    ASSERT_NO_FATAL_FAILURE(StartPaused());
+    ASSERT_NO_FATAL_FAILURE(SendAndSettle(MoveBytes(Sq("e2"), Sq("e4"))
+        + Repeated(RecordBytes(ncUndoRequest), 1000) + Repeated(RecordBytes(ncUndo), 1000)));
+    EXPECT_EQ(Host.Moves.Count(), 0);
+    Host.ResumeGame();
+    ASSERT_TRUE(WaitUntil([&] { return Host.Moves.Count() == 1; }, Patience));
+    RunEventsFor(100);
+    EXPECT_EQ(HostLog.Count("UndoRequested"), 1u);
+    EXPECT_EQ(HostLog.Count("MoveUndone"), 0u);
+    EXPECT_EQ(HostLog.Count("NetworkError"), 0u);
+    EXPECT_EQ(Host.GameState, gsPlaying);
+    EXPECT_TRUE(Host.PeerConnected());
+}
+
+TEST_F(HostilePeerTest, AnUndoIsTakenOnlyAsTheAnswerToThisSidesRequestAndOnlyOnce) {
+    ASSERT_NO_FATAL_FAILURE(StartGame());
+    ASSERT_NO_FATAL_FAILURE(SendAndSettle(MoveBytes(Sq("e2"), Sq("e4"))));
+    ASSERT_FALSE(Host.PlayMove(Sq("e7"), Sq("e5")) & mrInvalid);
+    ASSERT_EQ(Host.Moves.Count(), 2);
+    ASSERT_NO_FATAL_FAILURE(SendAndSettle(Repeated(RecordBytes(ncUndo), 5)));
+    EXPECT_EQ(Host.Moves.Count(), 2);
+    Host.RequestUndo();
+    ASSERT_NO_FATAL_FAILURE(SendAndSettle(Repeated(RecordBytes(ncUndo), 3)));
+    EXPECT_EQ(Host.Moves.Count(), 1);
+    EXPECT_EQ(HostLog.Count("MoveUndone"), 1u);
+    EXPECT_EQ(HostLog.Count("NetworkError"), 0u);
+}
+
+TEST_F(HostilePeerTest, APeerThatDoesNotReadIsDroppedOnceItsOutputPassesTheLimit) {
+    ASSERT_NO_FATAL_FAILURE(StartGame());
+    Host.OutputLimit = 64 * 1024;
+    // Small buffers at both ends, so that the unread output stays with the host.
+    const int small = 4096;
+    QTcpSocket* own = HostSocket();
+    ASSERT_NE(own, nullptr);
+    setsockopt(int(own->socketDescriptor()), SOL_SOCKET, SO_SNDBUF, &small, sizeof small);
+    setsockopt(int(Peer.Socket.socketDescriptor()), SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+    Peer.Socket.setReadBufferSize(1);
+    // Each pause and resume is answered in kind.
+    Peer.Send(Repeated(EncodeCommand(cmPause) + EncodeCommand(cmResume), 100000));
+    ASSERT_TRUE(WaitUntil([&] { return HostLog.Count("NetworkError") == 1; }, Patience));
+    EXPECT_FALSE(Host.PeerConnected());
+    EXPECT_NE(Host.ListeningPort(), 0);
+}
+
+TEST_F(HostilePeerTest, AMessageThatStallsHalfwayEndsTheGame) {
+    ASSERT_NO_FATAL_FAILURE(StartGame());
+    Host.StallTimeout = 300;
+    // A byte of a chat line every 50 ms: always something arriving, the line never complete.
+    const std::string chat = EncodeText(ncChat, "slow");
+    for (size_t i = 0; i < 80 && Host.PeerConnected(); ++i) {
+        Peer.Send(chat.substr(i, 1));
+        RunEventsFor(50);
+    }
+    ExpectRefused();
+}
+
+TEST_F(HostilePeerTest, AReadyGoesWithItsConnection) {
+    ASSERT_NO_FATAL_FAILURE(Greet());
+    Peer.Send(EncodeCommand(cmReady));
+    ASSERT_TRUE(WaitUntil([&] { return Host.WhitePlayer.Ready; }, Patience));
+    Peer.Socket.abort();
+    ASSERT_TRUE(WaitUntil([&] { return !Host.PeerConnected(); }, Patience));
+    EXPECT_FALSE(Host.WhitePlayer.Ready);
+    UsePort(Port);
+    ASSERT_TRUE(Client.Connect("127.0.0.1"));
+    ASSERT_TRUE(WaitUntil([&] { return HostLog.Count("OpponentJoined") == 2; }, Patience));
+    Host.SetReady();
+    RunEventsFor(200);
+    EXPECT_EQ(Host.GameState, gsIdle);
+    EXPECT_EQ(Client.GameState, gsIdle);
+    Client.SetReady();
+    EXPECT_TRUE(WaitUntil(
+        [&] { return Host.GameState == gsPlaying && Client.GameState == gsPlaying; }, Patience));
+}
+
+TEST_F(HostilePeerTest, AfterItsDisconnectReplyTheHostSendsNothingAndClosesInTime) {
+    ASSERT_NO_FATAL_FAILURE(StartGame());
+    Host.StallTimeout = 1500;
+    ASSERT_NO_FATAL_FAILURE(SendAndSettle(MoveBytes(Sq("e2"), Sq("e4"))));
+    Peer.Send(EncodeCommand(cmDisconnect));
+    ASSERT_TRUE(WaitUntil([&] { return HostLog.Count("Disconnected") == 1; }, Patience));
+    // The game goes on at the host until the link closes: its move and its clock stay home.
+    Host.PlayMove(Sq("e7"), Sq("e5"));
+    RunEventsFor(1200);
+    const std::vector<TNetMessage> sent = Drain();
+    ASSERT_FALSE(sent.empty());
+    EXPECT_EQ(sent.back().Code, ncCommand);
+    EXPECT_EQ(sent.back().Payload, std::string(1, char(cmDisconnect)));
+    // The peer never closes: the host lets it go and takes the next opponent.
+    EXPECT_TRUE(Peer.WaitClosed());
+    EXPECT_FALSE(Host.PeerConnected());
+    UsePort(Port);
+    ASSERT_TRUE(Client.Connect("127.0.0.1"));
+    EXPECT_TRUE(WaitUntil([&] { return HostLog.Count("OpponentJoined") == 2; }, Patience));
+}
+
+// A handler that asks the user runs the event loop until answered; what arrives meanwhile must
+// not open a second question over the first, and a request repeated is not asked again.
+TEST_F(HostilePeerTest, QuestionsAndErrorsThatArriveWhileTheUserIsAskedAreNotStacked) {
+    ASSERT_NO_FATAL_FAILURE(StartGame());
+    ASSERT_NO_FATAL_FAILURE(SendAndSettle(MoveBytes(Sq("e2"), Sq("e4"))));
+    ASSERT_FALSE(Host.PlayMove(Sq("e7"), Sq("e5")) & mrInvalid);
+    int depth = 0;
+    int deepest = 0;
+    int asked = 0;
+    const auto modal = [&] {
+        ++asked;
+        deepest = std::max(deepest, ++depth);
+        RunEventsFor(200);
+        --depth;
+    };
+    Host.OnUndoRequested = modal;
+    // The same request again and again, for a position already asked about, is asked once.
+    Peer.Send(Repeated(RecordBytes(ncUndoRequest), 50));
+    RunEventsFor(500);
+    EXPECT_EQ(deepest, 1);
+    EXPECT_EQ(asked, 1);
+
+    // Connections that send nothing but garbage, each refused while the last refusal is shown.
+    Peer.Socket.abort();
+    ASSERT_TRUE(WaitUntil([&] { return !Host.PeerConnected(); }, Patience));
+    deepest = 0;
+    Host.OnNetworkError = modal;
+    std::vector<std::unique_ptr<TRawPeer>> garbage;
+    for (int i = 0; i < 10; ++i) {
+        garbage.push_back(std::make_unique<TRawPeer>());
+        ASSERT_TRUE(garbage.back()->ConnectTo(Port));
+        garbage.back()->Send(std::string(1, '\0'));
+        RunEventsFor(20);
+    }
+    for (const auto& peer : garbage)
+        EXPECT_TRUE(peer->WaitClosed());
+    EXPECT_EQ(deepest, 1);
+}
+
+TEST_F(NetworkGameTest, IdleAndHalfGreetedConnectionsDoNotKeepARealOpponentOut) {
+    Name(pcWhite);
+    Host.MaxGreetings = 16;
+    ASSERT_NO_FATAL_FAILURE(Listen());
+    const std::string halves[]
+        = { "", Bytes({ 2 }), Bytes({ 2, 0x40, 1 }) + EncodeText(ncName, "x").substr(0, 100) };
+    std::vector<std::unique_ptr<TRawPeer>> idle;
+    for (int i = 0; i < 30; ++i) {
+        idle.push_back(std::make_unique<TRawPeer>());
+        ASSERT_TRUE(idle.back()->ConnectTo(Port));
+        idle.back()->Send(halves[i % 3]);
+    }
+    RunEventsFor(100);
+    EXPECT_EQ(Host.GreetingsUnderWay(), 16);
+    ASSERT_TRUE(Client.Connect("127.0.0.1"));
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            return HostLog.Count("OpponentJoined") == 1 && ClientLog.Count("OpponentJoined") == 1;
+        },
+        Patience));
+    // With its opponent found, the host lets the others go.
+    for (const auto& peer : idle)
+        EXPECT_TRUE(peer->WaitClosed());
+    EXPECT_EQ(Host.GreetingsUnderWay(), 0);
+    EXPECT_EQ(HostLog.Count("NetworkError"), 0u);
+}
+
+TEST_F(NetworkGameTest, AGreetingThatIsNotCompleteInTimeIsClosedQuietly) {
+    Name(pcWhite);
+    Host.GreetingTimeout = 300;
+    ASSERT_NO_FATAL_FAILURE(Listen());
+    TRawPeer silent;
+    TRawPeer half;
+    TRawPeer slow;
+    ASSERT_TRUE(silent.ConnectTo(Port));
+    ASSERT_TRUE(half.ConnectTo(Port));
+    ASSERT_TRUE(slow.ConnectTo(Port));
+    half.Send(Bytes({ 2, 0x40 }));
+    slow.Send(Bytes({ 2, 0x40, 1 }));
+    ASSERT_EQ(slow.Take(2), Bytes({ 1, 1 }));
+    // The name a byte at a time, never late by much but late in all.
+    const std::string name = EncodeText(ncName, "slow");
+    for (size_t i = 0; i < 80 && slow.Socket.state() == QAbstractSocket::ConnectedState; ++i) {
+        slow.Send(name.substr(i, 1));
+        RunEventsFor(25);
+    }
+    EXPECT_TRUE(silent.WaitClosed());
+    EXPECT_TRUE(half.WaitClosed());
+    EXPECT_TRUE(slow.WaitClosed());
+    EXPECT_EQ(HostLog.Count("OpponentJoined"), 0u);
+    EXPECT_EQ(HostLog.Count("NetworkError"), 0u);
+    ASSERT_TRUE(Client.Connect("127.0.0.1"));
+    EXPECT_TRUE(WaitUntil([&] { return HostLog.Count("OpponentJoined") == 1; }, Patience));
+}
+
+TEST_F(NetworkGameTest, AClientGivesUpOnAHostThatDoesNotCompleteItsGreeting) {
+    Name(pcWhite);
+    Client.GreetingTimeout = 300;
+    QTcpServer server;
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
+    UsePort(server.serverPort());
+    TChessGame loaded;
+    SetPlayers(loaded, true, true);
+    std::ostringstream body;
+    loaded.WriteGame(body);
+    // A host that says nothing, and one that sends half of a game state.
+    const std::string answers[] = { "",
+        EncodeCommand(cmSendName) + EncodeByteMessage(ncHostColour, pcWhite)
+            + EncodeMessage(ncGameState, body.str().substr(0, 300)) };
+    for (const std::string& answer : answers) {
+        const size_t errors = ClientLog.Count("NetworkError");
+        ASSERT_TRUE(Client.Connect("127.0.0.1"));
+        ASSERT_TRUE(WaitUntil([&] { return server.hasPendingConnections(); }, Patience));
+        std::unique_ptr<QTcpSocket> peer(server.nextPendingConnection());
+        peer->write(answer.data(), qint64(answer.size()));
+        EXPECT_TRUE(
+            WaitUntil([&] { return ClientLog.Count("NetworkError") == errors + 1; }, Patience));
+        EXPECT_FALSE(Client.PeerConnected());
+        EXPECT_FALSE(Client.NetworkActive);
+        EXPECT_EQ(ClientLog.Count("OpponentJoined"), 0u);
+    }
+}
+
+// A body of the initial position whose move list holds `count` placeholder moves.
+std::string BodyWithMoves(uint32_t count) {
+    TChessGame game;
+    SetPlayers(game, true, true);
+    for (uint32_t i = 0; i < count; ++i)
+        game.Moves.Add(pkKnight, Sq("g1"), Sq("f3"), 0, 0);
+    std::ostringstream out;
+    game.WriteGame(out);
+    return out.str();
+}
+
+class EarlyHostMessageTest : public RawHostTest,
+                             public ::testing::WithParamInterface<TFloodRow> { };
+
+// The host has sent its colour but not yet its name: nothing of a game may come before it.
+TEST_P(EarlyHostMessageTest, IsRefusedBeforeTheHostHasGreeted) {
+    Send(GetParam().Bytes);
+    ASSERT_TRUE(WaitUntil([&] { return ClientLog.Count("NetworkError") == 1; }, Patience));
+    EXPECT_EQ(ClientLog.Count("OpponentJoined"), 0u);
+    EXPECT_EQ(ClientLog.Count("ReadyChanged"), 0u);
+    EXPECT_NE(Client.GameState, gsPlaying);
+    EXPECT_FALSE(Client.PeerConnected());
+}
+
+INSTANTIATE_TEST_SUITE_P(Messages, EarlyHostMessageTest,
+    ::testing::Values(TFloodRow { "Ready", EncodeCommand(cmReady) },
+        TFloodRow { "Start", EncodeCommand(cmStart) },
+        TFloodRow { "Move", MoveBytes(Sq("e2"), Sq("e4")) }, TFloodRow { "Time", EncodeTime(3) },
+        TFloodRow { "Chat", EncodeText(ncChat, "early") }),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+TEST_F(RawHostTest, AGameStateWithAFullMoveListIsRefused) {
+    Send(EncodeMessage(ncGameState, BodyWithMoves(TChessGame::MaxMoves)));
+    ASSERT_TRUE(WaitUntil([&] { return ClientLog.Count("NetworkError") == 1; }, Patience));
+    EXPECT_EQ(ClientLog.Count("OpponentJoined"), 0u);
+    EXPECT_EQ(Client.Moves.Count(), 0);
+    EXPECT_FALSE(Client.PeerConnected());
+}
+
+TEST_F(RawHostTest, AGameThatFillsTheMoveListEndsWithTheBoardAndTheListInStep) {
+    Send(EncodeMessage(ncGameState, BodyWithMoves(TChessGame::MaxMoves - 2)));
+    ASSERT_TRUE(WaitUntil([&] { return ClientLog.Count("OpponentJoined") == 1; }, Patience));
+    Client.SetReady();
+    ASSERT_EQ(Take(2), Bytes({ 1, 3 }));
+    Send(EncodeCommand(cmReady) + EncodeCommand(cmStart));
+    ASSERT_TRUE(WaitUntil([&] { return Client.GameState == gsPlaying; }, Patience));
+    Send(MoveBytes(Sq("e2"), Sq("e4")));
+    ASSERT_TRUE(
+        WaitUntil([&] { return Client.Moves.Count() == TChessGame::MaxMoves - 1; }, Patience));
+    ASSERT_FALSE(Client.PlayMove(Sq("e7"), Sq("e5")) & mrInvalid);
+    EXPECT_EQ(Client.Moves.Count(), TChessGame::MaxMoves);
+    EXPECT_EQ(Client.GameState, gsStopped);
+    // Nothing more is played: the list could not record it.
+    Send(MoveBytes(Sq("d2"), Sq("d4")));
+    RunEventsFor(100);
+    EXPECT_EQ(Client.Moves.Count(), TChessGame::MaxMoves);
+    EXPECT_EQ(Position(Client), "rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e6 0 1");
+    EXPECT_EQ(ClientLog.Count("NetworkError"), 0u);
 }
 
 TEST(NetworkPortTest, ThePortComesFromTheEnvironmentOrIs2570) {

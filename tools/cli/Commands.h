@@ -16,6 +16,7 @@ int CmdRenderSets(const TArgs& args);
 int CmdDrawBench(const TArgs& args);
 int CmdHost(const TArgs& args);
 int CmdJoin(const TArgs& args);
+int CmdBenchHost(const TArgs& args);
 int CmdHistory(const TArgs& args);
 int CmdExport(const TArgs& args);
 

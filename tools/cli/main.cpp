@@ -53,6 +53,11 @@ const TCommand Commands[] = {
     { "join", CmdJoin,
         "join ADDRESS [--port N] [--name NAME] [--level L] [--depth D]\n"
         "                            joins a hosted network game and plays it as the computer" },
+    { "bench-host", CmdBenchHost,
+        "bench-host [--messages N] [--megabytes M] [--connections C]\n"
+        "                            a child host against misbehaving clients on loopback: floods\n"
+        "                            during a pause, a client that never reads, C idle "
+        "connections" },
     { "history", CmdHistory,
         "history [FILE]            the games of the history (the user's own by default): number,\n"
         "                            date, white, black, result and moves, tab-separated" },
