@@ -11,8 +11,13 @@
 #include <QTextEdit>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 
+// The newest lines the conversation keeps: an opponent who floods the chat cannot make the
+// window hold more than this.
+constexpr int ChatLinesKept = 2000;
 constexpr int FormMinimumWidth = 336;
 constexpr int FormMinimumHeight = 115;
 constexpr int FormWidth = 510;
@@ -45,6 +50,7 @@ TfrmChat::TfrmChat(QWidget* parent)
     rdtChat->setObjectName(QStringLiteral("rdtChat"));
     rdtChat->setReadOnly(true);
     rdtChat->setAcceptRichText(false);
+    rdtChat->document()->setMaximumBlockCount(ChatLinesKept);
     rdtChat->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
 
     pnlBottom = new QWidget(this);
@@ -100,8 +106,9 @@ void TfrmChat::AddLine(const QString& name, const QString& text) {
     cursor.insertText(OneLine(name), bold);
     cursor.insertText(QStringLiteral(": ") + OneLine(text), plain);
 
+    // The oldest line may have gone to make room, taking the reader's place with it.
     QTextCursor restored(rdtChat->document());
-    restored.setPosition(selectionStart);
+    restored.setPosition(std::min(selectionStart, rdtChat->document()->characterCount() - 1));
     rdtChat->setTextCursor(restored);
     rdtChat->verticalScrollBar()->setValue(rdtChat->verticalScrollBar()->maximum());
 }

@@ -144,6 +144,16 @@ TEST_F(ChatWindowTest, ANewLineScrollsToTheBottomAndKeepsTheReadersPlace) {
     EXPECT_FALSE(Form.rdtChat->textCursor().hasSelection());
 }
 
+TEST_F(ChatWindowTest, AFloodKeepsOnlyTheNewestLines) {
+    for (int i = 1; i <= 2100; ++i)
+        Form.AddLine(QStringLiteral("Mallory"), QString::number(i));
+    const QStringList lines = Shown().split(QLatin1Char('\n'));
+    ASSERT_EQ(lines.size(), 2000);
+    EXPECT_EQ(lines.front(), QStringLiteral("Mallory: 101"));
+    EXPECT_EQ(lines.back(), QStringLiteral("Mallory: 2100"));
+    EXPECT_TRUE(BoldAt(lines.join(QLatin1Char('\n')).lastIndexOf(QStringLiteral("Mallory"))));
+}
+
 TEST_F(ChatWindowTest, ShowingFocusesAnEnabledInputAndEscapeHides) {
     Form.show();
     EXPECT_NE(Form.focusWidget(), Form.edtMessage);
