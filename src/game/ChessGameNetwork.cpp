@@ -219,8 +219,7 @@ void TChessGame::CloseSockets() {
     server->deleteLater();
 }
 
-void TChessGame::AttachConnection(QTcpSocket* socket) {
-    m_Connection = socket;
+void TChessGame::ResetConnectionState() {
     m_Reader.Reset();
     PendingCode = 0;
     m_VersionAccepted = false;
@@ -232,6 +231,11 @@ void TChessGame::AttachConnection(QTcpSocket* socket) {
     m_OutputOverflow = false;
     m_StallTimer.stop();
     m_GreetingTimer.stop();
+}
+
+void TChessGame::AttachConnection(QTcpSocket* socket) {
+    m_Connection = socket;
+    ResetConnectionState();
     socket->setReadBufferSize(ReadChunk);
     connect(socket, &QTcpSocket::readyRead, this, [this, socket] { DataArrived(socket); });
     connect(socket, &QTcpSocket::disconnected, this, [this, socket] { ConnectionClosed(socket); });
@@ -241,18 +245,8 @@ void TChessGame::AttachConnection(QTcpSocket* socket) {
 
 void TChessGame::ReleaseConnection(bool graceful) {
     QTcpSocket* socket = std::exchange(m_Connection, nullptr);
-    m_Reader.Reset();
-    PendingCode = 0;
-    m_VersionAccepted = false;
+    ResetConnectionState();
     m_Connecting = false;
-    m_HeldMessages.clear();
-    m_UndoRequested = false;
-    m_UndoAskedAt = -1;
-    m_Joined = false;
-    m_DisconnectSent = false;
-    m_OutputOverflow = false;
-    m_StallTimer.stop();
-    m_GreetingTimer.stop();
     if (!socket)
         return;
     // Whatever the peer declared goes with its connection; the next opponent says it again.

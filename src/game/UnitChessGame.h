@@ -223,6 +223,9 @@ private:
     void ReleaseConnection(bool graceful);
     void CloseSockets();
     void AcceptConnections();
+    // Forgets everything the last connection said or was waiting for, so that nothing carries
+    // over to the next one.
+    void ResetConnectionState();
     void ClientConnected(QTcpSocket* socket);
     void ConnectionClosed(QTcpSocket* socket);
     void ConnectionFailed(QTcpSocket* socket, int error);
