@@ -152,4 +152,66 @@ TEST_F(MessagesTest, WithoutAPresenterAQuestionIsNotAgreedTo) {
     EXPECT_NE(written.find("Question: A game is in progress"), std::string::npos);
 }
 
+// Each name must stay on the message it says: a constant moved to another number would show
+// the wrong box with no compile error.
+struct TNamedMessage {
+    const char* Name;
+    char Kind;
+    unsigned Number;
+    const char* Fragment;
+};
+
+class MessageNamesTest : public ::testing::TestWithParam<TNamedMessage> { };
+
+TEST_P(MessageNamesTest, TheConstantShowsItsOwnText) {
+    const TNamedMessage& named = GetParam();
+    const std::string key = named.Kind + std::to_string(named.Number);
+    EXPECT_NE(TMessageTable().Text(key).find(named.Fragment), std::string::npos) << key;
+}
+
+INSTANTIATE_TEST_SUITE_P(Messages, MessageNamesTest,
+    ::testing::Values(TNamedMessage { "ConnectFailed", 'E', emConnectFailed, "Cannot connect" },
+        TNamedMessage { "NetworkError", 'E', emNetworkError, "error occured on the network" },
+        TNamedMessage { "GameListUpdateFailed", 'E', emGameListUpdateFailed, "add/remove" },
+        TNamedMessage { "VersionCheckFailed", 'E', emVersionCheckFailed, "version information" },
+        TNamedMessage { "CannotUndoOpponentMove", 'E', emCannotUndoOpponentMove, "cannot undo" },
+        TNamedMessage { "NamesMissing", 'E', emNamesMissing, "enter your name" },
+        TNamedMessage { "HostAddressMissing", 'E', emHostAddressMissing, "IP address" },
+        TNamedMessage { "GameListFetchFailed", 'E', emGameListFetchFailed, "games list" },
+        TNamedMessage { "ComputerInvalidMove", 'E', emComputerInvalidMove, "invalid move" },
+        TNamedMessage { "GameLoadFailed", 'E', emGameLoadFailed, "Could not load the game" },
+        TNamedMessage { "GameSaveFailed", 'E', emGameSaveFailed, "Could not save the game" },
+        TNamedMessage { "HistoryPartlyRead", 'E', emHistoryPartlyRead, "read completely" },
+        TNamedMessage {
+            "HistoryFromNewerVersion", 'E', emHistoryFromNewerVersion, "newer version" },
+        TNamedMessage { "UserFileSaveFailed", 'E', emUserFileSaveFailed, "Check that its folder" },
+        TNamedMessage { "ThemesUnreadable", 'E', emThemesUnreadable, "themes file" },
+        TNamedMessage {
+            "AlreadyLatestVersion", 'M', nmAlreadyLatestVersion, "already have the latest" },
+        TNamedMessage {
+            "OpponentDisconnected", 'M', nmOpponentDisconnected, "opponent disconnected" },
+        TNamedMessage { "ConnectionLost", 'M', nmConnectionLost, "connection to the game" },
+        TNamedMessage { "PlayerForfeited", 'M', nmPlayerForfeited, "; has forfeited" },
+        TNamedMessage { "YouForfeited", 'M', nmYouForfeited, "You have forfeited" },
+        TNamedMessage { "PlayerWon", 'M', nmPlayerWon, "has won" },
+        TNamedMessage { "GameTied", 'M', nmGameTied, "tied" },
+        TNamedMessage { "UnreadableFileKept", 'M', nmUnreadableFileKept, "was kept as" },
+        TNamedMessage { "DownloadNewVersion", 'Q', qmDownloadNewVersion, "download it now" },
+        TNamedMessage { "QuitDuringGame", 'Q', qmQuitDuringGame, "really want to quit" },
+        TNamedMessage { "AcceptOpponentUndo", 'Q', qmAcceptOpponentUndo, "wishes to undo" },
+        TNamedMessage { "ReplaceTheme", 'Q', qmReplaceTheme, "replace it" },
+        TNamedMessage { "DeleteTheme", 'Q', qmDeleteTheme, "delete the theme" },
+        TNamedMessage { "ForfeitGame", 'Q', qmForfeitGame, "forfeit the game?" }),
+    [](const ::testing::TestParamInfo<TNamedMessage>& info) { return info.param.Name; });
+
+TEST(MessageNames, TheLastOfEachKindIsItsHighestName) {
+    EXPECT_EQ(LastError, unsigned(emThemesUnreadable));
+    EXPECT_EQ(LastNotice, unsigned(nmUnreadableFileKept));
+    EXPECT_EQ(LastQuestion, unsigned(qmForfeitGame));
+    EXPECT_TRUE(TMessageTable().Contains("E" + std::to_string(LastError)));
+    EXPECT_FALSE(TMessageTable().Contains("E" + std::to_string(LastError + 1)));
+    EXPECT_FALSE(TMessageTable().Contains("M" + std::to_string(LastNotice + 1)));
+    EXPECT_FALSE(TMessageTable().Contains("Q" + std::to_string(LastQuestion + 1)));
+}
+
 } // namespace
