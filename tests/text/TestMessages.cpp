@@ -1,3 +1,4 @@
+#include "RecordingPresenter.h"
 #include "UnitMessages.h"
 
 #include <gtest/gtest.h>
@@ -5,29 +6,6 @@
 #include <vector>
 
 namespace {
-
-struct TShownBox {
-    std::string Caption;
-    std::string Text;
-    TMessageButtons Buttons;
-};
-
-class TRecordingPresenter : public TMessagePresenter {
-public:
-    TRecordingPresenter(std::vector<TShownBox>& shown, int answer)
-        : m_Shown(shown)
-        , m_Answer(answer) { }
-
-    int Present(
-        const std::string& caption, const std::string& text, TMessageButtons buttons) override {
-        m_Shown.push_back({ caption, text, buttons });
-        return m_Answer;
-    }
-
-private:
-    std::vector<TShownBox>& m_Shown;
-    int m_Answer;
-};
 
 class MessagesTest : public ::testing::Test {
 protected:
@@ -40,10 +18,12 @@ protected:
         Messages().RestoreDefaults();
     }
     void Answer(int answer) {
-        SetMessagePresenter(std::make_unique<TRecordingPresenter>(Shown, answer));
+        m_Answer = answer;
+        SetMessagePresenter(std::make_unique<TRecordingPresenter>(Shown, m_Answer));
     }
 
     std::vector<TShownBox> Shown;
+    int m_Answer = idYes;
 };
 
 TEST_F(MessagesTest, NumbersOutsideEachRangeShowNothing) {
@@ -70,6 +50,9 @@ TEST_F(MessagesTest, EachKindUsesItsCaptionAndButtons) {
     EXPECT_EQ(Shown[2].Caption, "Question");
     EXPECT_EQ(Shown[2].Buttons, mbYesNo);
     EXPECT_EQ(Shown[3].Buttons, mbYesNoCancel);
+    EXPECT_EQ(Shown[0].Kind, mkError);
+    EXPECT_EQ(Shown[1].Kind, mkNotice);
+    EXPECT_EQ(Shown[2].Kind, mkQuestion);
 }
 
 TEST_F(MessagesTest, AQuestionReturnsThePresentersAnswer) {
@@ -154,6 +137,12 @@ TEST_F(MessagesTest, WithoutAPresenterAQuestionIsNotAgreedTo) {
 
 // Each name must stay on the message it says: a constant moved to another number would show
 // the wrong box with no compile error.
+std::string Key(char kind, unsigned number) {
+    std::string key(1, kind);
+    key += std::to_string(number);
+    return key;
+}
+
 struct TNamedMessage {
     const char* Name;
     char Kind;
@@ -165,7 +154,7 @@ class MessageNamesTest : public ::testing::TestWithParam<TNamedMessage> { };
 
 TEST_P(MessageNamesTest, TheConstantShowsItsOwnText) {
     const TNamedMessage& named = GetParam();
-    const std::string key = named.Kind + std::to_string(named.Number);
+    const std::string key = Key(named.Kind, named.Number);
     EXPECT_NE(TMessageTable().Text(key).find(named.Fragment), std::string::npos) << key;
 }
 
@@ -208,10 +197,10 @@ TEST(MessageNames, TheLastOfEachKindIsItsHighestName) {
     EXPECT_EQ(LastError, unsigned(emThemesUnreadable));
     EXPECT_EQ(LastNotice, unsigned(nmUnreadableFileKept));
     EXPECT_EQ(LastQuestion, unsigned(qmForfeitGame));
-    EXPECT_TRUE(TMessageTable().Contains("E" + std::to_string(LastError)));
-    EXPECT_FALSE(TMessageTable().Contains("E" + std::to_string(LastError + 1)));
-    EXPECT_FALSE(TMessageTable().Contains("M" + std::to_string(LastNotice + 1)));
-    EXPECT_FALSE(TMessageTable().Contains("Q" + std::to_string(LastQuestion + 1)));
+    EXPECT_TRUE(TMessageTable().Contains(Key('E', LastError)));
+    EXPECT_FALSE(TMessageTable().Contains(Key('E', LastError + 1)));
+    EXPECT_FALSE(TMessageTable().Contains(Key('M', LastNotice + 1)));
+    EXPECT_FALSE(TMessageTable().Contains(Key('Q', LastQuestion + 1)));
 }
 
 } // namespace
