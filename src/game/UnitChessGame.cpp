@@ -238,11 +238,36 @@ TMoveResult TChessGame::ExecuteMove(TPoint from, TPoint to) {
     // A person's promotion is completed by Promote, which then ends the game or passes the turn.
     if (serial != m_GameSerial || promoting)
         return flags;
-    if ((flags & mrGameOver) || Moves.Count() >= MaxMoves)
-        StopGame();
-    if (GameState != gsStopped)
+    if (!EndAfterMove(flags) && GameState != gsStopped)
         NextTurn();
     return flags;
+}
+
+bool TChessGame::EndAfterMove(TMoveResult flags) {
+    TGameResult result = grUnfinished;
+    TGameEndReason reason = geMoveListFull;
+    if (flags & mrGameOver) {
+        // The turn has not passed: the side to move made the deciding move.
+        if (flags & mrCheck) {
+            result = WonBy(Turn);
+            reason = geCheckmate;
+        } else {
+            result = grTied;
+            const bool bareKings = Board.CapturedCount(pcWhite) == TChessBoard::MaxCaptured
+                && Board.CapturedCount(pcBlack) == TChessBoard::MaxCaptured;
+            reason = bareKings ? geBareKings : geStalemate;
+        }
+    } else if (Moves.Count() < MaxMoves) {
+        return false;
+    }
+    // A game that a handler of the move already stopped has ended without a result.
+    if (GameState != gsPlaying && GameState != gsPaused)
+        return true;
+    const uint64_t serial = m_GameSerial;
+    emit gameEnded(result, reason);
+    if (serial == m_GameSerial)
+        StopGame();
+    return true;
 }
 
 void TChessGame::SetStatusAfterMove(TPieceColour mover, TMoveResult flags) {
@@ -274,9 +299,7 @@ void TChessGame::CompletePromotion(uint8_t kind) {
     emit promoted(square, flags);
     if (serial != m_GameSerial)
         return;
-    if ((flags & mrGameOver) || Moves.Count() >= MaxMoves)
-        StopGame();
-    else if (GameState != gsStopped)
+    if (!EndAfterMove(flags) && GameState != gsStopped)
         NextTurn();
 }
 
@@ -322,6 +345,25 @@ void TChessGame::UndoMove() {
     emit moveUndone(flags);
     if (serial == m_GameSerial && GameState == gsPlaying && !m_ComputerPlayer->IsThinking())
         ThinkIfComputerToMove();
+}
+
+void TChessGame::Forfeit() {
+    if (GameState != gsPlaying && GameState != gsPaused)
+        return;
+    const TPieceColour loser = ForfeitingColour();
+    StopGame();
+    emit gameEnded(ForfeitedBy(loser), geForfeit);
+}
+
+TPieceColour TChessGame::ForfeitingColour() const {
+    if (GameKind != gkLocal)
+        return LocalColour();
+    // Against the computer the person forfeits, whoever is to move; between two persons (or two
+    // computers) the side to move does.
+    const bool whiteHuman = WhitePlayer.Human;
+    if (whiteHuman != BlackPlayer.Human)
+        return whiteHuman ? pcWhite : pcBlack;
+    return Turn;
 }
 
 void TChessGame::ClockTick() {

@@ -5,6 +5,7 @@
 // computer player, the move list, the two player records and the one-second clock, and tells the
 // windows what happened through its events. Main thread only.
 
+#include "GameResult.h"
 #include "NetworkMessages.h"
 #include "Player.h"
 #include "UnitChessAI.h"
@@ -68,6 +69,12 @@ public:
     // Takes back the last move, or the computer's reply and the person's move before it. Only
     // while playing.
     void UndoMove();
+    // Ends a playing or paused game as lost by ForfeitingColour: stops it as StopGame does, then
+    // emits gameEnded. Does nothing in any other state.
+    void Forfeit();
+    // The side that a forfeit now would give up: in a network game the player at this machine;
+    // against the computer the person, whoever is to move; otherwise the side to move.
+    TPieceColour ForfeitingColour() const;
     // A network game's local player declares itself ready; does nothing in a local game or while
     // a game is playing or paused.
     void SetReady();
@@ -178,6 +185,12 @@ signals:
     // A client's connection could not be made; emitted from the event loop, after Connect has
     // returned.
     void connectFailed();
+    // The game has a result: emitted once per game, after the movePlayed or promoted of the
+    // move that mates, stalemates, leaves bare kings or fills the move list, and before its
+    // gameStopped; after a Forfeit, once the game has stopped. A game that ends otherwise (a
+    // stop, the opponent's stop or the loss of the link in a network game, a load, a new game)
+    // has no result and emits nothing.
+    void gameEnded(TGameResult result, TGameEndReason reason);
 
 public slots:
     // One second of the clock: the player to move has used one more second.
@@ -213,6 +226,9 @@ private:
     TMoveResult ExecuteMove(TPoint from, TPoint to);
     void CompletePromotion(uint8_t kind);
     void SetStatusAfterMove(TPieceColour mover, TMoveResult flags);
+    // After the move (or completed promotion) of the side to move with these flags: when it
+    // ends the game, emits gameEnded and stops the game, and answers true.
+    bool EndAfterMove(TMoveResult flags);
     // Takes back the last move of the list on both boards; mrInvalid when the board refused.
     TMoveResult UndoLastMove();
     void ThinkIfComputerToMove();
