@@ -220,18 +220,4 @@ INSTANTIATE_TEST_SUITE_P(Rules, ForfeitTest,
             { "e2e4" }, grWhiteForfeited }),
     [](const auto& info) { return std::string(info.param.Name); });
 
-TEST(GameResultTest, HelpersNameTheWinnerAndTheForfeit) {
-    EXPECT_EQ(WonBy(pcWhite), grWhiteWon);
-    EXPECT_EQ(WonBy(pcBlack), grBlackWon);
-    EXPECT_EQ(ForfeitedBy(pcWhite), grWhiteForfeited);
-    EXPECT_EQ(ForfeitedBy(pcBlack), grBlackForfeited);
-    EXPECT_EQ(WinnerOf(grWhiteForfeited), pcBlack);
-    EXPECT_EQ(WinnerOf(grBlackForfeited), pcWhite);
-    EXPECT_EQ(WinnerOf(grBlackWon), pcBlack);
-    EXPECT_FALSE(WinnerOf(grTied));
-    EXPECT_FALSE(WinnerOf(grUnfinished));
-    EXPECT_FALSE(WinnerOf(static_cast<TGameResult>(9)));
-    EXPECT_STREQ(ResultWords(static_cast<TGameResult>(9)), "unfinished");
-}
-
 } // namespace

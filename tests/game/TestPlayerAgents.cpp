@@ -254,6 +254,20 @@ INSTANTIATE_TEST_SUITE_P(Kinds, DefaultAgentTest,
         TDefaultAgentCase { "HostWhateverTheRecordsSay", gkHost, pcWhite, false, false, 'p', 'n' }),
     [](const auto& info) { return std::string(info.param.Name); });
 
+// A move for the opponent's side made here would never reach the opponent: the boards would part.
+TEST(NetworkAgentsTest, TheOpponentsSideTakesNoMoveFromThisMachine) {
+    TChessGame game;
+    SetPlayers(game, true, true);
+    game.GameKind = gkHost;
+    game.HostColour = pcWhite;
+    game.StartGame();
+    ASSERT_FALSE(game.PlayMove(Sq("e2"), Sq("e4")) & mrInvalid);
+    EXPECT_EQ(game.PlayMove(Sq("e7"), Sq("e5")), 0);
+    EXPECT_EQ(game.Moves.Count(), 1);
+    EXPECT_EQ(game.Turn, pcBlack);
+    game.StopGame();
+}
+
 TEST(LoadedAgentsTest, ALoadedGameGetsTheAgentsOfItsRecords) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
