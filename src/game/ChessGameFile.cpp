@@ -52,7 +52,8 @@ void TChessGame::ParseGameBody(std::istream& in, uint16_t version, TGameBody& bo
 }
 
 void TChessGame::ApplyGameBody(TGameBody& body) {
-    CancelSearch();
+    // The agents are cancelled before the boards change under them, and replaced after.
+    CancelAgents();
     Board.Assign(body.Board);
     SearchBoard.Assign(body.Board);
     Moves.Assign(body.Moves);
@@ -60,6 +61,7 @@ void TChessGame::ApplyGameBody(TGameBody& body) {
     BlackPlayer = body.Black;
     Turn = body.Turn;
     ++m_GameSerial;
+    MakeAgents();
 }
 
 void TChessGame::ReadGame(std::istream& in, uint16_t version) {

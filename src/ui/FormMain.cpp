@@ -189,6 +189,8 @@ void TfrmMain::BindGameEvents() {
     QObject::connect(
         &Game, &TChessGame::moveUndone, this, [this](TMoveResult flags) { GameMoveUndone(flags); });
     QObject::connect(&Game, &TChessGame::connectFailed, this, [this] { GameConnectFailed(); });
+    QObject::connect(&Game, &TChessGame::gameEnded, this,
+        [this](TGameResult result, TGameEndReason) { GameEnded(result); });
 }
 
 void TfrmMain::CreateMenu() {
@@ -540,16 +542,9 @@ void TfrmMain::Menu_Game_UndoClick() {
 void TfrmMain::Menu_Game_ForfeitClick() {
     if (AskQuestion(6) != idYes)
         return;
-    // The game may have ended while the question waited (a checkmate, the opponent leaving).
-    if (Game.GameState != gsPlaying && Game.GameState != gsPaused)
-        return;
-    const TPieceColour loser = ForfeitingColour();
-    Game.StopGame();
-    if (Game.GameKind != gkLocal)
-        ShowNotice(5);
-    else
-        ShowNotice(4, Game.GetPlayer(loser)->Name);
-    AddGameToHistory(loser == pcWhite ? 3 : 4);
+    // A game that ended while the question waited (a checkmate, the opponent leaving) is not
+    // forfeited.
+    Game.Forfeit();
 }
 
 void TfrmMain::Menu_View_ChatClick() {
@@ -609,17 +604,6 @@ void TfrmMain::Menu_Help_AboutClick() {
 void TfrmMain::btnReadyClick() {
     Game.SetReady();
     pnlReady->hide();
-}
-
-TPieceColour TfrmMain::ForfeitingColour() const {
-    if (Game.GameKind != gkLocal)
-        return LocalColour();
-    // Against the computer the person forfeits, whoever is to move; between two persons (or two
-    // computers) the side to move does.
-    const bool whiteHuman = Game.WhitePlayer.Human;
-    if (whiteHuman != Game.BlackPlayer.Human)
-        return whiteHuman ? pcWhite : pcBlack;
-    return Game.Turn;
 }
 
 TPieceColour TfrmMain::LocalColour() const {
@@ -858,19 +842,24 @@ void TfrmMain::ReportMove(TMoveResult flags) {
         slot = ssMoved;
     if (slot >= 0 && PlaySound)
         PlaySound(slot);
-    if (!over)
-        return;
-    uint8_t result = 5;
-    if (check) {
-        ShowNotice(6, Game.GetPlayer(Game.Turn)->Name);
-        result = Game.Turn == pcWhite ? 1 : 2;
-    } else {
+}
+
+void TfrmMain::GameEnded(TGameResult result) {
+    const std::optional<TPieceColour> winner = WinnerOf(result);
+    if (result == grTied)
         ShowNotice(7);
-    }
+    else if (!winner) // a full move list: nothing to announce or record
+        return;
+    else if (!IsForfeit(result))
+        ShowNotice(6, Game.GetPlayer(*winner)->Name);
+    else if (Game.GameKind != gkLocal)
+        ShowNotice(5);
+    else
+        ShowNotice(4, Game.GetPlayer(Opponent(*winner))->Name);
     AddGameToHistory(result);
 }
 
-void TfrmMain::AddGameToHistory(uint8_t result) {
+void TfrmMain::AddGameToHistory(TGameResult result) {
     History.AddGame(Game.WhitePlayer.Name, Game.BlackPlayer.Name,
         EncodeDate(QDateTime::currentDateTime()), Game.WhitePlayer.Time, Game.BlackPlayer.Time,
         result, Game.Moves);

@@ -253,17 +253,17 @@ private:
     void GameUndoRequested();
     void GameMoveUndone(TMoveResult flags);
     void GameConnectFailed();
+    // Announces the result and records the game in the history.
+    void GameEnded(TGameResult result);
 
     void ReportMove(TMoveResult flags);
     // The colour played at this machine: the host's colour on the host, the other on the client.
     TPieceColour LocalColour() const;
-    // The colour that forfeits: the person at this machine.
-    TPieceColour ForfeitingColour() const;
     // Publishes the hosted game under the host player's name when it is listed; keeps it listed.
     void PublishHostedGame();
     void RemoveHostedGame();
     void RepublishTimerTimer();
-    void AddGameToHistory(uint8_t result);
+    void AddGameToHistory(TGameResult result);
     // Lists the game's last move in the moves window.
     void ListLastMove();
     void SetMovesNotation();
