@@ -148,8 +148,8 @@ public:
     void FitMainWindow() {
         const bool chatShown = Holds(ChatDock, m_Main.frmChat) && !m_Main.frmChat->isHidden();
         const bool movesShown = Holds(MovesDock, m_Main.frmMoves) && !m_Main.frmMoves->isHidden();
-        const int width = m_Main.pnlBoard->width() + (movesShown ? MovesWidth : 0);
-        const int height = m_Main.pnlBoard->height() + (chatShown ? ChatHeight : 0);
+        const int width = m_Main.centralWidget()->width() + (movesShown ? MovesWidth : 0);
+        const int height = m_Main.centralWidget()->height() + (chatShown ? ChatHeight : 0);
         int menuHeight = 0;
         if (QWidget* menu = m_Main.menuWidget(); menu && !menu->isHidden())
             menuHeight = menu->hasHeightForWidth() ? menu->heightForWidth(width)

@@ -57,7 +57,7 @@ protected:
     // The client area is the main window below its menu bar.
     int MenuHeight() const { return Main->menuBar()->height(); }
     QSize Client() const { return Main->size() - QSize(0, MenuHeight()); }
-    QPoint Board() const { return Main->pnlBoard->pos() - QPoint(0, MenuHeight()); }
+    QPoint Board() const { return Main->Board().pos() - QPoint(0, MenuHeight()); }
     QDockWidget* Dock(const char* name) const {
         return Main->findChild<QDockWidget*>(QString::fromLatin1(name));
     }
@@ -104,7 +104,7 @@ TEST_P(DockSideTest, TheWindowGrowsByTheDockedWindowAndTheBoardKeepsItsSize) {
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(c.Chat ? Main->ChatDocked : Main->MovesDocked, true);
     EXPECT_EQ(Client(), client);
-    EXPECT_EQ(Main->pnlBoard->size(), QSize(510, 510));
+    EXPECT_EQ(Main->Board().size(), QSize(510, 510));
     EXPECT_EQ(Board(), board);
     // The docked window fills the rest of the client area.
     const QRect docked(

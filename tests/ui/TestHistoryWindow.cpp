@@ -319,7 +319,7 @@ TEST_F(HistoryWindowTest, MovesDockedOnTheLeftAreTakenInAndGivenBackDockedOnTheL
     EXPECT_TRUE(Moves->isVisible());
     EXPECT_EQ(Main->width(), 510 + MovesWidth);
     EXPECT_EQ(Moves->mapTo(Main.get(), QPoint(0, 0)).x(), 0);
-    EXPECT_EQ(Main->pnlBoard->x(), MovesWidth);
+    EXPECT_EQ(Main->Board().x(), MovesWidth);
     // The current game's moves again: none.
     EXPECT_EQ(Moves->Cell(1, 1), QString());
 }

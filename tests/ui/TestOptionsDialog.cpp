@@ -409,7 +409,7 @@ TEST_F(OptionsDialogTest, ApplyDocksAndUndocksTheToolWindows) {
         Click(Dialog->btnApply);
     });
     EXPECT_EQ(Main->MovesAlign, 3);
-    EXPECT_EQ(Main->pnlBoard->x(), Moves->width()) << "the moves window moved to the left";
+    EXPECT_EQ(Main->Board().x(), Moves->width()) << "the moves window moved to the left";
 }
 
 TEST_F(OptionsDialogTest, TheThemesAreReadAtCreationAndWrittenAtDestruction) {
