@@ -5,7 +5,7 @@
 // the stream splits or joins them. A message that cannot be framed, a code this side does not act
 // on, or a payload that fails its checks (a square off the board, a colour or piece kind out of
 // range, a game state that would not load as a file) ends the game on this side, closes the
-// connection and raises OnNetworkError; the controller's game is never left half changed.
+// connection and emits networkError; the controller's game is never left half changed.
 //
 // A peer may be hostile, so nothing it sends is kept without a bound: the host greets several
 // connections at once and takes as its opponent the first to complete the greeting, each within
@@ -178,8 +178,8 @@ void TChessGame::ConnectFailed() {
     QMetaObject::invokeMethod(
         this,
         [this, link] {
-            if (link == m_LinkSerial && OnConnectFailed)
-                OnConnectFailed();
+            if (link == m_LinkSerial)
+                emit connectFailed();
         },
         Qt::QueuedConnection);
 }
@@ -195,8 +195,7 @@ void TChessGame::Disconnect() {
             m_StallTimer.start(StallTimeout);
         }
         const uint64_t link = m_LinkSerial;
-        if (OnDisconnected)
-            OnDisconnected();
+        emit disconnected();
         // The peer's answer closes the sockets; a handler that opened a new link keeps it.
         if (answerExpected || link != m_LinkSerial)
             return;
@@ -414,8 +413,7 @@ void TChessGame::ConnectionClosed(QTcpSocket* socket) {
     // A client whose host went away without a word has lost its game for good.
     if (GameKind == gkClient && NetworkActive) {
         NetworkActive = false;
-        if (OnDisconnected)
-            OnDisconnected();
+        emit disconnected();
     }
 }
 
@@ -444,10 +442,10 @@ void TChessGame::ReceiveFailed() {
 void TChessGame::ReportNetworkError() {
     // A handler that waits on the user (a message box) runs the event loop, in which more
     // failures may arrive; the user hears of one at a time.
-    if (!OnNetworkError || m_ReportingError)
+    if (m_ReportingError)
         return;
     m_ReportingError = true;
-    OnNetworkError();
+    emit networkError();
     m_ReportingError = false;
 }
 
@@ -598,12 +596,10 @@ void TChessGame::SetReady() {
     PlayerOf(LocalColour()).Ready = true;
     if (GameKind == gkHost) {
         SendCommand(cmReady);
-        if (OnReadyChanged)
-            OnReadyChanged();
+        emit readyChanged();
         StartWhenBothReady();
     } else {
-        if (OnReadyChanged)
-            OnReadyChanged();
+        emit readyChanged();
         SendCommand(cmReady);
     }
 }
@@ -655,8 +651,7 @@ void TChessGame::HandleMessage(const TNetMessage& message) {
         }
         return;
     case ncChat:
-        if (OnChatReceived)
-            OnChatReceived(DecodeText(payload));
+        emit chatReceived(DecodeText(payload));
         return;
     case ncVersion:
         // The host's greeting takes the version and the name; they do not come again.
@@ -667,8 +662,7 @@ void TChessGame::HandleMessage(const TNetMessage& message) {
         PlayerOf(static_cast<TPieceColour>(HostColour)).Name = DecodeText(payload);
         m_Joined = true;
         m_GreetingTimer.stop();
-        if (OnOpponentJoined)
-            OnOpponentJoined();
+        emit opponentJoined();
         return;
     case ncHostColour:
         HostColourArrived(static_cast<uint8_t>(payload[0]));
@@ -678,8 +672,7 @@ void TChessGame::HandleMessage(const TNetMessage& message) {
         if (seconds < 0)
             throw EProtocolError("negative time");
         PlayerOf(Turn).Time = seconds;
-        if (OnClockTick)
-            OnClockTick();
+        emit clockTicked();
         return;
     }
     case ncGameState:
@@ -705,8 +698,7 @@ void TChessGame::HandleCommand(uint8_t command) {
             return;
         PlayerOf(host ? Opponent(LocalColour()) : static_cast<TPieceColour>(HostColour)).Ready
             = true;
-        if (OnReadyChanged)
-            OnReadyChanged();
+        emit readyChanged();
         if (host)
             StartWhenBothReady();
         return;
@@ -740,8 +732,7 @@ void TChessGame::OpponentNameArrived(const std::string& name) {
     } else {
         Send(EncodeText(ncName, PlayerOf(LocalColour()).Name));
     }
-    if (OnOpponentJoined)
-        OnOpponentJoined();
+    emit opponentJoined();
 }
 
 void TChessGame::HostColourArrived(uint8_t colour) {
@@ -768,8 +759,7 @@ void TChessGame::GameStateArrived(const std::string& payload) {
     ReadGame(in, GameStateVersion);
     m_Joined = true;
     m_GreetingTimer.stop();
-    if (OnOpponentJoined)
-        OnOpponentJoined();
+    emit opponentJoined();
 }
 
 void TChessGame::ActOnGameMessage(const TNetMessage& message) {
@@ -794,10 +784,9 @@ void TChessGame::ActOnGameMessage(const TNetMessage& message) {
     case ncUndoRequest:
         // The user is asked once about a position: the same request again, while the question
         // is open or after it was answered, asks nothing.
-        if (GameState == gsPlaying && Moves.Count() > 0 && OnUndoRequested
-            && Moves.Count() != m_UndoAskedAt) {
+        if (GameState == gsPlaying && Moves.Count() > 0 && Moves.Count() != m_UndoAskedAt) {
             m_UndoAskedAt = Moves.Count();
-            OnUndoRequested();
+            emit undoRequested();
         }
         return;
     case ncUndo:

@@ -82,8 +82,7 @@ void TChessGame::StartGame() {
         m_Clock.start();
     Board.Modified = true;
     const uint64_t serial = m_GameSerial;
-    if (OnGameStarted)
-        OnGameStarted();
+    emit gameStarted();
     if (serial != m_GameSerial || GameState != gsPlaying)
         return;
     // A loaded game may stop at a promotion still waiting for its piece; the computer chooses at
@@ -102,8 +101,7 @@ void TChessGame::PauseGame() {
     m_Clock.stop();
     SendStateCommand(gsPaused);
     GameState = gsPaused;
-    if (OnGamePaused)
-        OnGamePaused();
+    emit gamePaused();
 }
 
 void TChessGame::ResumeGame() {
@@ -114,8 +112,7 @@ void TChessGame::ResumeGame() {
         m_Clock.start();
     SendStateCommand(gsPlaying);
     const uint64_t serial = m_GameSerial;
-    if (OnGameResumed)
-        OnGameResumed();
+    emit gameResumed();
     if (serial != m_GameSerial || GameState != gsPlaying || !m_HeldComputerMove)
         return;
     const TMoveRecord held = *m_HeldComputerMove;
@@ -132,15 +129,13 @@ void TChessGame::StopGame() {
     BlackPlayer.Ready = false;
     SendStateCommand(gsStopped);
     GameState = gsStopped;
-    if (OnGameStopped)
-        OnGameStopped();
+    emit gameStopped();
 }
 
 void TChessGame::NextTurn() {
     Turn = Opponent(Turn);
     const uint64_t serial = m_GameSerial;
-    if (OnTurnChanged)
-        OnTurnChanged();
+    emit turnChanged();
     if (serial == m_GameSerial)
         ThinkIfComputerToMove();
 }
@@ -194,8 +189,7 @@ TMoveResult TChessGame::ExecuteMove(TPoint from, TPoint to) {
     // A square off the board from the computer can only mean it found no move at all; it is
     // reported like any other move the rules refuse.
     if (byComputer && (!OnBoard(from) || !OnBoard(to))) {
-        if (OnInvalidMove)
-            OnInvalidMove(from, to, mrInvalid);
+        emit invalidMove(from, to, mrInvalid);
         return mrInvalid;
     }
     CheckSquare(from.X, from.Y);
@@ -211,8 +205,8 @@ TMoveResult TChessGame::ExecuteMove(TPoint from, TPoint to) {
     if (!piece || piece->Colour == mover)
         flags = Board.MovePiece(from, to, true);
     if (flags & mrInvalid) {
-        if (byComputer && OnInvalidMove)
-            OnInvalidMove(from, to, flags);
+        if (byComputer)
+            emit invalidMove(from, to, flags);
         return flags;
     }
     SearchBoard.MovePiece(from, to, false);
@@ -231,8 +225,7 @@ TMoveResult TChessGame::ExecuteMove(TPoint from, TPoint to) {
 
     const uint64_t serial = m_GameSerial;
     if (!byComputer) {
-        if (OnMovePlayed)
-            OnMovePlayed(from, to, flags);
+        emit movePlayed(from, to, flags);
     } else {
         // The computer always takes a queen, at once; completing the promotion stops the game or
         // passes the turn.
@@ -240,8 +233,7 @@ TMoveResult TChessGame::ExecuteMove(TPoint from, TPoint to) {
             CompletePromotion(ComputerPromotionKind);
         if (serial != m_GameSerial)
             return flags;
-        if (OnMovePlayed)
-            OnMovePlayed(from, to, flags & ~mrPromotion);
+        emit movePlayed(from, to, flags & ~mrPromotion);
     }
     // A person's promotion is completed by Promote, which then ends the game or passes the turn.
     if (serial != m_GameSerial || promoting)
@@ -279,8 +271,7 @@ void TChessGame::CompletePromotion(uint8_t kind) {
     if (flags & mrGameOver)
         m_Clock.stop();
     const uint64_t serial = m_GameSerial;
-    if (OnPromoted)
-        OnPromoted(square, flags);
+    emit promoted(square, flags);
     if (serial != m_GameSerial)
         return;
     if ((flags & mrGameOver) || Moves.Count() >= MaxMoves)
@@ -328,8 +319,7 @@ void TChessGame::UndoMove() {
     // The marks follow the position that is back on the board.
     PlayerOf(Opponent(Turn)).Status = 0;
     PlayerOf(Turn).Status = (flags & mrCheck) ? 1 : 0;
-    if (OnMoveUndone)
-        OnMoveUndone(flags);
+    emit moveUndone(flags);
     if (serial == m_GameSerial && GameState == gsPlaying && !m_ComputerPlayer->IsThinking())
         ThinkIfComputerToMove();
 }
@@ -340,8 +330,7 @@ void TChessGame::ClockTick() {
     ++PlayerOf(Turn).Time;
     if (GameKind == gkHost)
         SendTime(PlayerOf(Turn).Time);
-    if (OnClockTick)
-        OnClockTick();
+    emit clockTicked();
 }
 
 int TChessGame::SearchDepth() const {

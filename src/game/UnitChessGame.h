@@ -16,7 +16,6 @@
 #include <QTimer>
 
 #include <cstdint>
-#include <functional>
 #include <iosfwd>
 #include <memory>
 #include <optional>
@@ -77,14 +76,14 @@ public:
     // closed first, as CloseLink does. False, with no event, when the host cannot listen or the
     // address is empty; the caller reports it. A client's connection that is refused, names an
     // unknown host or is not made within ConnectTimeout is reported later through
-    // OnConnectFailed. Always false in a local game.
+    // connectFailed. Always false in a local game.
     bool Connect(const std::string& address);
     // Leaves the current link without a word to this side's windows: tells the peer, closes the
-    // sockets and stops a game played over them. Raises no OnDisconnected, since the user is
+    // sockets and stops a game played over them. Emits no disconnected, since the user is
     // the one leaving; used before every new game.
     void CloseLink();
     // Ends network play in two phases. The first tells the peer, clears NetworkActive and raises
-    // OnDisconnected; the peer answers in kind and that answer, or the next call, closes the
+    // disconnected; the peer answers in kind and that answer, or the next call, closes the
     // sockets. With no peer to answer, both phases run at once.
     void Disconnect();
     // Asks the network opponent to take back the last move.
@@ -103,7 +102,7 @@ public:
     // constants so that tests can shorten them.
     // Host: from accepting a connection to its complete version and name; client: from its
     // connection being made to the host's name or game state. A connection that misses it is
-    // closed (the host closes it quietly; the client reports OnNetworkError).
+    // closed (the host closes it quietly; the client emits networkError).
     int GreetingTimeout = 10000;
     // How long a message may take to arrive once its first byte has, and how long the peer may
     // take to close after this side answered its disconnect.
@@ -144,6 +143,43 @@ public:
     // Handler of the computer player's OnMoveFound: plays the move it found.
     void ComputerMoved();
 
+signals:
+    // What happened, for the windows and tools that follow the game. Connections are direct:
+    // each signal is delivered before the call that emitted it returns.
+    // The link failed, a message could not be read or the peer broke the protocol.
+    void networkError();
+    // One second passed on the clock of the player to move.
+    void clockTicked();
+    // The host has a client, or the client has joined its host.
+    void opponentJoined();
+    // The peer left, or this side's disconnect is under way.
+    void disconnected();
+    // A player's ready flag changed.
+    void readyChanged();
+    // A chat line from the opponent, in UTF-8.
+    void chatReceived(const std::string& text);
+    // The colour to move changed.
+    void turnChanged();
+    void gameStarted();
+    void gamePaused();
+    void gameResumed();
+    void gameStopped();
+    // A move was played; mrPromotion in the flags means its piece is still to be chosen.
+    void movePlayed(TPoint from, TPoint to, TMoveResult flags);
+    // The computer player's move was refused by the rules (a person's refused move is only
+    // answered by PlayMove's result).
+    void invalidMove(TPoint from, TPoint to, TMoveResult flags);
+    // The waiting promotion was completed on the square.
+    void promoted(TPoint square, TMoveResult flags);
+    // The network opponent asks to take back the last move.
+    void undoRequested();
+    // A move, or the computer's reply and the move before it, was taken back; the flags tell
+    // whether the side to move is in check again.
+    void moveUndone(TMoveResult flags);
+    // A client's connection could not be made; emitted from the event loop, after Connect has
+    // returned.
+    void connectFailed();
+
 public slots:
     // One second of the clock: the player to move has used one more second.
     void ClockTick();
@@ -162,27 +198,6 @@ public:
     TPlayer WhitePlayer;
     TPlayer BlackPlayer;
     TPieceColour Turn = pcWhite;
-
-    // Events, called only when assigned.
-    std::function<void()> OnNetworkError;
-    std::function<void()> OnClockTick;
-    std::function<void()> OnOpponentJoined;
-    std::function<void()> OnDisconnected;
-    std::function<void()> OnReadyChanged;
-    std::function<void(const std::string& text)> OnChatReceived;
-    std::function<void()> OnTurnChanged;
-    std::function<void()> OnGameStarted;
-    std::function<void()> OnGamePaused;
-    std::function<void()> OnGameResumed;
-    std::function<void()> OnGameStopped;
-    std::function<void(TPoint from, TPoint to, TMoveResult flags)> OnMovePlayed;
-    std::function<void(TPoint from, TPoint to, TMoveResult flags)> OnInvalidMove;
-    std::function<void(TPoint square, TMoveResult flags)> OnPromoted;
-    std::function<void()> OnUndoRequested;
-    std::function<void(TMoveResult flags)> OnMoveUndone;
-    // A client's connection could not be made; raised from the event loop, after Connect has
-    // returned.
-    std::function<void()> OnConnectFailed;
 
     QTimer& Clock() { return m_Clock; }
 
@@ -216,7 +231,7 @@ private:
     void SendTime(int32_t seconds);
 
     // The protocol (ChessGameNetwork.cpp). Send answers false only when a write failed, after
-    // raising OnNetworkError; with no connected peer there is nothing to send.
+    // emitting networkError; with no connected peer there is nothing to send.
     bool Send(const std::string& message);
     void SendCommand(TNetCommand command);
     void AttachConnection(QTcpSocket* socket);
@@ -246,7 +261,7 @@ private:
     bool HoldGameMessage(const TNetMessage& message);
     void OutputOverflowed();
     void StallTimedOut();
-    // Raises OnNetworkError unless its handler is still running.
+    // Emits networkError unless a receiver of the last one is still running.
     void ReportNetworkError();
     void ClientGreetingTimedOut();
     void HandleMessage(const TNetMessage& message);
@@ -278,7 +293,7 @@ private:
     bool m_DisconnectSent = false;
     // The peer's unread output passed OutputLimit; the connection is being dropped.
     bool m_OutputOverflow = false;
-    // OnNetworkError's handler is running.
+    // A receiver of networkError is still running.
     bool m_ReportingError = false;
     // The number of moves when the user was last asked about the opponent's undo request.
     int m_UndoAskedAt = -1;

@@ -90,21 +90,9 @@ TfrmMain::TfrmMain(QWidget* parent)
 }
 
 TfrmMain::~TfrmMain() {
-    // The events of the controller call into this window; nothing may reach it while it goes.
-    Game.OnNetworkError = nullptr;
-    Game.OnOpponentJoined = nullptr;
-    Game.OnDisconnected = nullptr;
-    Game.OnChatReceived = nullptr;
-    Game.OnGameStarted = nullptr;
-    Game.OnGamePaused = nullptr;
-    Game.OnGameResumed = nullptr;
-    Game.OnGameStopped = nullptr;
-    Game.OnMovePlayed = nullptr;
-    Game.OnInvalidMove = nullptr;
-    Game.OnPromoted = nullptr;
-    Game.OnUndoRequested = nullptr;
-    Game.OnMoveUndone = nullptr;
-    Game.OnConnectFailed = nullptr;
+    // The controller's signals call into this window; nothing may reach it while it goes (the
+    // controller, a member, outlives this destructor's body).
+    QObject::disconnect(&Game, nullptr, this, nullptr);
 }
 
 void TfrmMain::SetApplicationTitle() {
@@ -154,21 +142,25 @@ void TfrmMain::SetForms(TfrmAbout* about, TfrmGame* game, TfrmMoves* moves, Tfrm
 }
 
 void TfrmMain::BindGameEvents() {
-    Game.OnNetworkError = [this] { GameNetworkError(); };
-    Game.OnOpponentJoined = [this] { GameOpponentJoined(); };
-    Game.OnDisconnected = [this] { GameDisconnected(); };
-    Game.OnChatReceived = [this](const std::string& text) { GameChatReceived(text); };
-    Game.OnGameStarted = [this] { GameStarted(); };
-    Game.OnGamePaused = [this] { GamePaused(); };
-    Game.OnGameResumed = [this] { GameResumed(); };
-    Game.OnGameStopped = [this] { GameStopped(); };
-    Game.OnMovePlayed
-        = [this](TPoint from, TPoint to, TMoveResult flags) { GameMovePlayed(from, to, flags); };
-    Game.OnInvalidMove = [this](TPoint from, TPoint to, TMoveResult) { GameInvalidMove(from, to); };
-    Game.OnPromoted = [this](TPoint square, TMoveResult flags) { GamePromoted(square, flags); };
-    Game.OnUndoRequested = [this] { GameUndoRequested(); };
-    Game.OnMoveUndone = [this](TMoveResult flags) { GameMoveUndone(flags); };
-    Game.OnConnectFailed = [this] { GameConnectFailed(); };
+    QObject::connect(&Game, &TChessGame::networkError, this, [this] { GameNetworkError(); });
+    QObject::connect(&Game, &TChessGame::opponentJoined, this, [this] { GameOpponentJoined(); });
+    QObject::connect(&Game, &TChessGame::disconnected, this, [this] { GameDisconnected(); });
+    QObject::connect(&Game, &TChessGame::chatReceived, this,
+        [this](const std::string& text) { GameChatReceived(text); });
+    QObject::connect(&Game, &TChessGame::gameStarted, this, [this] { GameStarted(); });
+    QObject::connect(&Game, &TChessGame::gamePaused, this, [this] { GamePaused(); });
+    QObject::connect(&Game, &TChessGame::gameResumed, this, [this] { GameResumed(); });
+    QObject::connect(&Game, &TChessGame::gameStopped, this, [this] { GameStopped(); });
+    QObject::connect(&Game, &TChessGame::movePlayed, this,
+        [this](TPoint from, TPoint to, TMoveResult flags) { GameMovePlayed(from, to, flags); });
+    QObject::connect(&Game, &TChessGame::invalidMove, this,
+        [this](TPoint from, TPoint to, TMoveResult) { GameInvalidMove(from, to); });
+    QObject::connect(&Game, &TChessGame::promoted, this,
+        [this](TPoint square, TMoveResult flags) { GamePromoted(square, flags); });
+    QObject::connect(&Game, &TChessGame::undoRequested, this, [this] { GameUndoRequested(); });
+    QObject::connect(
+        &Game, &TChessGame::moveUndone, this, [this](TMoveResult flags) { GameMoveUndone(flags); });
+    QObject::connect(&Game, &TChessGame::connectFailed, this, [this] { GameConnectFailed(); });
 }
 
 void TfrmMain::CreateMenu() {

@@ -58,33 +58,39 @@ struct TEventLog {
     // Subscribes to every event of the controller; each entry names the event and its flags.
     explicit TEventLog(TChessGame& game) {
         auto note = [this](std::string name) { return [this, name] { Events.push_back(name); }; };
-        game.OnNetworkError = note("NetworkError");
-        game.OnClockTick = note("ClockTick");
-        game.OnOpponentJoined = note("OpponentJoined");
-        game.OnDisconnected = note("Disconnected");
-        game.OnReadyChanged = note("ReadyChanged");
-        game.OnChatReceived = [this](const std::string&) { Events.push_back("ChatReceived"); };
-        game.OnTurnChanged = note("TurnChanged");
-        game.OnGameStarted = note("GameStarted");
-        game.OnGamePaused = note("GamePaused");
-        game.OnGameResumed = note("GameResumed");
-        game.OnGameStopped = note("GameStopped");
-        game.OnMovePlayed = [this](TPoint from, TPoint to, TMoveResult flags) {
-            Events.push_back(
-                "MovePlayed " + SquareName(from) + SquareName(to) + " " + std::to_string(flags));
-        };
-        game.OnInvalidMove = [this](TPoint from, TPoint to, TMoveResult) {
-            Events.push_back("InvalidMove " + SquareName(from) + SquareName(to));
-        };
-        game.OnPromoted = [this](TPoint square, TMoveResult flags) {
-            Events.push_back("Promoted " + SquareName(square) + " " + std::to_string(flags));
-        };
-        game.OnUndoRequested = note("UndoRequested");
-        game.OnMoveUndone = [this](TMoveResult flags) {
-            Events.push_back("MoveUndone " + std::to_string(flags));
-        };
-        game.OnConnectFailed = note("ConnectFailed");
+        QObject::connect(&game, &TChessGame::networkError, &Context, note("NetworkError"));
+        QObject::connect(&game, &TChessGame::clockTicked, &Context, note("ClockTick"));
+        QObject::connect(&game, &TChessGame::opponentJoined, &Context, note("OpponentJoined"));
+        QObject::connect(&game, &TChessGame::disconnected, &Context, note("Disconnected"));
+        QObject::connect(&game, &TChessGame::readyChanged, &Context, note("ReadyChanged"));
+        QObject::connect(&game, &TChessGame::chatReceived, &Context,
+            [this](const std::string&) { Events.push_back("ChatReceived"); });
+        QObject::connect(&game, &TChessGame::turnChanged, &Context, note("TurnChanged"));
+        QObject::connect(&game, &TChessGame::gameStarted, &Context, note("GameStarted"));
+        QObject::connect(&game, &TChessGame::gamePaused, &Context, note("GamePaused"));
+        QObject::connect(&game, &TChessGame::gameResumed, &Context, note("GameResumed"));
+        QObject::connect(&game, &TChessGame::gameStopped, &Context, note("GameStopped"));
+        QObject::connect(&game, &TChessGame::movePlayed, &Context,
+            [this](TPoint from, TPoint to, TMoveResult flags) {
+                Events.push_back("MovePlayed " + SquareName(from) + SquareName(to) + " "
+                    + std::to_string(flags));
+            });
+        QObject::connect(
+            &game, &TChessGame::invalidMove, &Context, [this](TPoint from, TPoint to, TMoveResult) {
+                Events.push_back("InvalidMove " + SquareName(from) + SquareName(to));
+            });
+        QObject::connect(
+            &game, &TChessGame::promoted, &Context, [this](TPoint square, TMoveResult flags) {
+                Events.push_back("Promoted " + SquareName(square) + " " + std::to_string(flags));
+            });
+        QObject::connect(&game, &TChessGame::undoRequested, &Context, note("UndoRequested"));
+        QObject::connect(&game, &TChessGame::moveUndone, &Context,
+            [this](TMoveResult flags) { Events.push_back("MoveUndone " + std::to_string(flags)); });
+        QObject::connect(&game, &TChessGame::connectFailed, &Context, note("ConnectFailed"));
     }
+
+    // Receives the log's connections, so that a log that goes before its game hears no more.
+    QObject Context;
 
     size_t Count(const std::string& prefix) const {
         size_t n = 0;

@@ -155,11 +155,11 @@ TEST(ComputerGameTest, TwoComputersPlayToTheEndWithTheClockRunning) {
     game.ComputerPlayer().Seed(11);
     TEventLog log(game);
     constexpr uint16_t MaxMoves = 150;
-    game.OnMovePlayed = [&](TPoint, TPoint, TMoveResult) {
+    QObject::connect(&game, &TChessGame::movePlayed, [&](TPoint, TPoint, TMoveResult) {
         EXPECT_EQ(SaveFen(game.SearchBoard, game.Turn), Position(game));
         if (game.Moves.Count() >= MaxMoves)
             game.StopGame();
-    };
+    });
     game.StartGame();
     EXPECT_TRUE(game.Clock().isActive());
     ASSERT_TRUE(WaitUntil([&] { return game.GameState == gsStopped; }, 120000));

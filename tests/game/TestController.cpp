@@ -116,7 +116,8 @@ TEST_F(PeopleGameTest, TheClockStopsWithTheDecidingMoveBeforeItIsAnnounced) {
     Play("g2", "g4");
     // The window shows the result in a modal box from this event; the clock must not run on.
     bool clockRan = true;
-    Game.OnMovePlayed = [&](TPoint, TPoint, TMoveResult) { clockRan = Game.Clock().isActive(); };
+    QObject::connect(&Game, &TChessGame::movePlayed,
+        [&](TPoint, TPoint, TMoveResult) { clockRan = Game.Clock().isActive(); });
     Play("d8", "h4");
     EXPECT_FALSE(clockRan);
 }

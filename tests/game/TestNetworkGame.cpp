@@ -288,8 +288,10 @@ TEST_F(NetworkGameTest, ChatTravelsBothWaysCutToAShortString) {
     ASSERT_NO_FATAL_FAILURE(Join());
     std::vector<std::string> atHost;
     std::vector<std::string> atClient;
-    Host.OnChatReceived = [&](const std::string& text) { atHost.push_back(text); };
-    Client.OnChatReceived = [&](const std::string& text) { atClient.push_back(text); };
+    QObject::connect(
+        &Host, &TChessGame::chatReceived, [&](const std::string& text) { atHost.push_back(text); });
+    QObject::connect(&Client, &TChessGame::chatReceived,
+        [&](const std::string& text) { atClient.push_back(text); });
     Host.SendChat("hello Carl");
     std::string longText;
     for (int i = 0; i < 100; ++i)
@@ -500,7 +502,8 @@ TEST_F(RawClientTest, MessagesSplitIntoSingleBytesAreGathered) {
     const std::string stream = Bytes({ 2, 0x40, 1 }) + EncodeText(ncName, "Raw")
         + EncodeCommand(cmReady) + EncodeText(ncChat, "hi");
     std::vector<std::string> chat;
-    Host.OnChatReceived = [&](const std::string& text) { chat.push_back(text); };
+    QObject::connect(
+        &Host, &TChessGame::chatReceived, [&](const std::string& text) { chat.push_back(text); });
     for (char c : stream) {
         Peer.Send(std::string(1, c));
         RunEventsFor(2);
@@ -862,7 +865,7 @@ TEST_F(HostilePeerTest, QuestionsAndErrorsThatArriveWhileTheUserIsAskedAreNotSta
         RunEventsFor(200);
         --depth;
     };
-    Host.OnUndoRequested = modal;
+    QObject::connect(&Host, &TChessGame::undoRequested, modal);
     // The same request again and again, for a position already asked about, is asked once.
     Peer.Send(Repeated(RecordBytes(ncUndoRequest), 50));
     RunEventsFor(500);
@@ -873,7 +876,7 @@ TEST_F(HostilePeerTest, QuestionsAndErrorsThatArriveWhileTheUserIsAskedAreNotSta
     Peer.Socket.abort();
     ASSERT_TRUE(WaitUntil([&] { return !Host.PeerConnected(); }, Patience));
     deepest = 0;
-    Host.OnNetworkError = modal;
+    QObject::connect(&Host, &TChessGame::networkError, modal);
     std::vector<std::unique_ptr<TRawPeer>> garbage;
     for (int i = 0; i < 10; ++i) {
         garbage.push_back(std::make_unique<TRawPeer>());

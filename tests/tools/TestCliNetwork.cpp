@@ -87,8 +87,9 @@ TEST(CliNetworkTest, TheJoiningToolEchoesChatAcceptsUndoAndFollowsAPause) {
     game.BlackPlayer = TPlayer { 0, true, "" };
     std::vector<std::string> chat;
     int undoneCount = 0;
-    game.OnChatReceived = [&](const std::string& text) { chat.push_back(text); };
-    game.OnMoveUndone = [&](TMoveResult) { ++undoneCount; };
+    QObject::connect(
+        &game, &TChessGame::chatReceived, [&](const std::string& text) { chat.push_back(text); });
+    QObject::connect(&game, &TChessGame::moveUndone, [&](TMoveResult) { ++undoneCount; });
     setenv("WINTERMOOT_PORT", "0", 1);
     ASSERT_TRUE(game.Connect(""));
 

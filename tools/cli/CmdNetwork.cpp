@@ -129,24 +129,24 @@ private:
     }
 
     void Subscribe() {
-        m_Game.OnOpponentJoined = [this] {
+        QObject::connect(&m_Game, &TChessGame::opponentJoined, [this] {
             std::cout << "joined " << m_Game.GetPlayer(Opponent(Local()))->Name << std::endl;
             m_Game.SetReady();
-        };
-        m_Game.OnReadyChanged = [this] {
+        });
+        QObject::connect(&m_Game, &TChessGame::readyChanged, [this] {
             for (TPieceColour colour : { pcWhite, pcBlack }) {
                 const bool ready = m_Game.GetPlayer(colour)->Ready;
                 if (ready && !m_Ready[colour])
                     std::cout << "ready " << ColourName(colour) << std::endl;
                 m_Ready[colour] = ready;
             }
-        };
-        m_Game.OnGameStarted = [this] {
+        });
+        QObject::connect(&m_Game, &TChessGame::gameStarted, [this] {
             m_Ready[pcWhite] = m_Ready[pcBlack] = false;
             std::cout << "started" << std::endl;
             Think();
-        };
-        m_Game.OnTurnChanged = [this] {
+        });
+        QObject::connect(&m_Game, &TChessGame::turnChanged, [this] {
             // Stopped only while the opponent waits for this side, so that no move of its crosses
             // the stop command and both sides end with the same moves.
             if (m_Options.MaxMoves && m_Game.Moves.Count() >= m_Options.MaxMoves
@@ -156,48 +156,49 @@ private:
                 return;
             }
             Think();
-        };
-        m_Game.OnMovePlayed = [](TPoint from, TPoint to, TMoveResult) {
+        });
+        QObject::connect(&m_Game, &TChessGame::movePlayed, [](TPoint from, TPoint to, TMoveResult) {
             std::cout << "move " << SquareName(from) << '-' << SquareName(to) << std::endl;
-        };
-        m_Game.OnPromoted = [this](TPoint square, TMoveResult) {
+        });
+        QObject::connect(&m_Game, &TChessGame::promoted, [this](TPoint square, TMoveResult) {
             std::cout << "promoted " << SquareName(square) << ' '
                       << KindName(m_Game.Moves.Last()->PromotionKind) << std::endl;
-        };
-        m_Game.OnChatReceived = [this](const std::string& text) {
+        });
+        QObject::connect(&m_Game, &TChessGame::chatReceived, [this](const std::string& text) {
             std::cout << "chat: " << text << std::endl;
             if (text.rfind("echo: ", 0) != 0)
                 m_Game.SendChat("echo: " + text);
-        };
-        m_Game.OnUndoRequested = [this] {
+        });
+        QObject::connect(&m_Game, &TChessGame::undoRequested, [this] {
             std::cout << "undo requested" << std::endl;
             m_Game.AcceptUndo();
-        };
-        m_Game.OnMoveUndone = [this](TMoveResult) {
+        });
+        QObject::connect(&m_Game, &TChessGame::moveUndone, [this](TMoveResult) {
             std::cout << "undone" << std::endl;
             Think();
-        };
-        m_Game.OnGamePaused = [] { std::cout << "paused" << std::endl; };
-        m_Game.OnGameResumed = [this] {
+        });
+        QObject::connect(
+            &m_Game, &TChessGame::gamePaused, [] { std::cout << "paused" << std::endl; });
+        QObject::connect(&m_Game, &TChessGame::gameResumed, [this] {
             std::cout << "resumed" << std::endl;
             Think();
-        };
-        m_Game.OnGameStopped = [this] { GameStopped(); };
-        m_Game.OnNetworkError = [this] {
+        });
+        QObject::connect(&m_Game, &TChessGame::gameStopped, [this] { GameStopped(); });
+        QObject::connect(&m_Game, &TChessGame::networkError, [this] {
             std::cout << "network error" << std::endl;
             m_Failed = true;
             EndLink();
-        };
+        });
         // A connection that could not be made ends the run as a failure of the network.
-        m_Game.OnConnectFailed = [this] {
+        QObject::connect(&m_Game, &TChessGame::connectFailed, [this] {
             std::cout << "network error" << std::endl;
             m_Failed = true;
             EndLink();
-        };
-        m_Game.OnDisconnected = [this] {
+        });
+        QObject::connect(&m_Game, &TChessGame::disconnected, [this] {
             std::cout << "disconnected" << std::endl;
             EndLink();
-        };
+        });
         m_Thinker.OnMoveFound = [this](TChessAI&) { MoveFound(); };
     }
 

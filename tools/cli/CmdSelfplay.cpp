@@ -95,7 +95,7 @@ int CmdSelfplay(const TArgs& args) {
 
     bool maxReached = false;
     bool failed = false;
-    game.OnMovePlayed = [&](TPoint from, TPoint to, TMoveResult) {
+    QObject::connect(&game, &TChessGame::movePlayed, [&](TPoint from, TPoint to, TMoveResult) {
         // The stored flags include a completed promotion and what it brought.
         const TMoveRecord* last = game.Moves.Last();
         std::cout << MoveText(from, to) << FlagWords(last->Flags) << std::endl;
@@ -104,9 +104,9 @@ int CmdSelfplay(const TArgs& args) {
             maxReached = true;
             game.StopGame();
         }
-    };
+    });
     // Saved once the turn has passed, so that the file holds the side that moves next.
-    game.OnTurnChanged = [&] {
+    QObject::connect(&game, &TChessGame::turnChanged, [&] {
         if (options.SaveAfter && game.Moves.Count() == options.SaveAfter) {
             if (game.SaveGame(QString::fromStdString(options.SaveFile))) {
                 std::cerr << "saved after " << options.SaveAfter << " moves to " << options.SaveFile
@@ -118,14 +118,14 @@ int CmdSelfplay(const TArgs& args) {
                 game.StopGame();
             }
         }
-    };
-    game.OnInvalidMove = [&](TPoint from, TPoint to, TMoveResult) {
+    });
+    QObject::connect(&game, &TChessGame::invalidMove, [&](TPoint from, TPoint to, TMoveResult) {
         std::cerr << "wintermoot-cli selfplay: the computer attempted an invalid move "
                   << SquareName(from) << '-' << SquareName(to) << '\n';
         failed = true;
         game.StopGame();
-    };
-    game.OnGameStopped = [&] { QCoreApplication::exit(0); };
+    });
+    QObject::connect(&game, &TChessGame::gameStopped, [&] { QCoreApplication::exit(0); });
 
     game.StartGame();
     app.exec();
