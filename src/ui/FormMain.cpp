@@ -118,6 +118,7 @@ void TfrmMain::SetForms(TfrmAbout* about, TfrmGame* game, TfrmMoves* moves, Tfrm
     frmGame = game;
     frmMoves = moves;
     frmChat = chat;
+    m_Docking.SetWindows(frmChat, frmMoves);
     frmGame->SettingsPath = AppPaths::SettingsFile();
     frmGame->ShowStatus = [this](int n) { ShowStatus(n); };
     frmGame->Connect = [this](const QString& address) {
@@ -415,9 +416,9 @@ void TfrmMain::Menu_Game_ForfeitClick() {
 
 void TfrmMain::Menu_View_ChatClick() {
     if (frmChat && frmChat->isVisible())
-        HideChat();
+        m_Docking.HideChat();
     else
-        ShowChat();
+        m_Docking.ShowChat();
 }
 
 void TfrmMain::Menu_View_HistoryClick() {
@@ -440,9 +441,9 @@ void TfrmMain::Menu_View_OptionsClick() {
 
 void TfrmMain::Menu_View_MovesClick() {
     if (frmMoves && frmMoves->isVisible())
-        HideMoves();
+        m_Docking.HideMoves();
     else
-        ShowMoves();
+        m_Docking.ShowMoves();
 }
 
 void TfrmMain::Menu_View_SwitchClick() {
@@ -566,7 +567,7 @@ void TfrmMain::GameChatReceived(const std::string& text) {
         QString::fromStdString(Game.GetPlayer(opponent)->Name), QString::fromStdString(text));
     if (Settings.SoundOn[ssMessage] && PlaySound)
         PlaySound(ssMessage);
-    ShowChat();
+    m_Docking.ShowChat();
 }
 
 void TfrmMain::GameStarted() {

@@ -5,6 +5,7 @@
 // the controller raises.
 
 #include "BoardWidget.h"
+#include "Docking.h"
 #include "GameList.h"
 #include "Settings.h"
 #include "UnitChessGame.h"
@@ -50,22 +51,8 @@ public:
 
     // Operations that other windows call.
     void ShowStatus(int n);
-    void ShowChat();
-    void HideChat();
-    void ShowMoves();
-    void HideMoves();
-    // Docking of the chat window (top or bottom) and the moves window (left or right) inside the
-    // main window, which grows by a docked window while it is shown.
-    void DockChat();
-    void UndockChat();
-    void DockMoves();
-    void UndockMoves();
-    // 1 top, 2 bottom.
-    uint8_t ChatAlign = 2;
-    // 3 left, 4 right.
-    uint8_t MovesAlign = 4;
-    bool ChatDocked = false;
-    bool MovesDocked = false;
+    // Showing, hiding and docking of the chat and moves windows.
+    TDocking& Docking() { return m_Docking; }
     bool LoadChessSet(int n);
     bool SaveSettings();
     // Applies a language file (a bare name is looked up in the language folders) to every window,
@@ -195,6 +182,7 @@ private:
     void SaveLayout();
 
     TBoardWidget* m_Board = nullptr;
+    TDocking m_Docking { *this };
     bool m_FirstShow = true;
     // Moves listed in the moves window, so that a take-back removes exactly what went.
     int m_ListedMoves = 0;

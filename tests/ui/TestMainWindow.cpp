@@ -639,8 +639,8 @@ TEST(LayoutDockingTest, TheStoredLayoutDocksAndShowsTheToolWindows) {
     auto* moves = new TfrmMoves(&main);
     main.SetForms(new TfrmAbout(&main), new TfrmGame(main.Game, &main), moves, chat);
     main.show();
-    EXPECT_TRUE(main.ChatDocked);
-    EXPECT_TRUE(main.MovesDocked);
+    EXPECT_TRUE(main.Docking().ChatDocked());
+    EXPECT_TRUE(main.Docking().MovesDocked());
     EXPECT_TRUE(chat->isVisible());
     EXPECT_TRUE(moves->isVisible());
     // The board sits below the chat at the top and right of the moves window at the left.
