@@ -119,6 +119,7 @@ void TfrmMain::SetForms(TfrmAbout* about, TfrmGame* game, TfrmMoves* moves, Tfrm
     frmMoves = moves;
     frmChat = chat;
     m_Docking.SetWindows(frmChat, frmMoves);
+    m_Layout.SetWindows(frmChat, frmMoves, frmHistory);
     frmGame->SettingsPath = AppPaths::SettingsFile();
     frmGame->ShowStatus = [this](int n) { ShowStatus(n); };
     frmGame->Connect = [this](const QString& address) {
@@ -264,7 +265,7 @@ void TfrmMain::showEvent(QShowEvent* event) {
     m_FirstShow = false;
     // Files found unreadable at start are told of once the window is up, in its language.
     QTimer::singleShot(0, this, [] { UserFiles().TellPending(); });
-    LoadLayout();
+    m_Layout.Load();
     if (Settings.AutoUpdate)
         Updater.Check(QStringLiteral("Wintermoot"), UpdateAddress, false);
     LoadChessSet(Settings.ChessSet);
@@ -300,7 +301,7 @@ bool TfrmMain::FormCloseQuery() {
 
 void TfrmMain::FormClose() {
     SaveHistoryFile(History, AppPaths::HistoryFile());
-    SaveLayout();
+    m_Layout.Save();
     if (frmMoves)
         frmMoves->hide();
     if (frmChat)

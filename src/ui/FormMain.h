@@ -7,6 +7,7 @@
 #include "BoardWidget.h"
 #include "Docking.h"
 #include "GameList.h"
+#include "LayoutStore.h"
 #include "Settings.h"
 #include "UnitChessGame.h"
 #include "UnitHistory.h"
@@ -178,21 +179,10 @@ private:
     bool FormCloseQuery();
     void FormClose();
 
-    void LoadLayout();
-    void SaveLayout();
-
     TBoardWidget* m_Board = nullptr;
     TDocking m_Docking { *this };
+    TLayoutStore m_Layout { *this, m_Docking };
     bool m_FirstShow = true;
     // Moves listed in the moves window, so that a take-back removes exactly what went.
     int m_ListedMoves = 0;
-
-    // Geometry of the chat and history windows as the layout store held it, so that a save
-    // writes back what was read when the window itself is missing. Known: all four were read.
-    struct TStoredGeometry {
-        int Left = 0, Top = 0, Height = 0, Width = 0;
-        bool Known = false;
-    };
-    TStoredGeometry m_Chat { 0, 0, 200, 510 };
-    TStoredGeometry m_History;
 };
