@@ -105,6 +105,11 @@ bool TLayoutStore::LoadValues() {
                 m_Docking.ShowMoves();
         }))
         return false;
+    // A history window that never had a place stores none (see Save); the layout is whole
+    // without it, and the history window keeps the place of its form.
+    if (std::none_of(std::begin(HistoryValues), std::end(HistoryValues),
+            [&](const char* name) { return store->contains(QString::fromLatin1(name)); }))
+        return true;
     // The history window's frame position and its client size.
     if (!read("HistoryLeft", [this](int v) {
             m_HistoryGeometry.Left = v;

@@ -19,7 +19,8 @@ public:
 
     // Applies the stored values one at a time, in order; the first missing one ends the reading,
     // and the main window and the moves window then take their first-run places. A value that is
-    // not a 32-bit number counts as missing.
+    // not a 32-bit number counts as missing; the history window's four values may be missing
+    // together (it never had a place).
     void Load();
     // Writes the layout; a failed write is reported once through the user-files report.
     void Save();
