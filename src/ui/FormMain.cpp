@@ -23,7 +23,6 @@
 #include <QMenuBar>
 #include <QUrl>
 
-#include <algorithm>
 
 namespace {
 
