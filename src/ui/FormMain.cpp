@@ -23,7 +23,6 @@
 #include <QMenuBar>
 #include <QUrl>
 
-
 namespace {
 
 constexpr int RepublishInterval = 30 * 60 * 1000;
