@@ -108,7 +108,3 @@ private:
     TGameInfo* m_Last = nullptr;
     int32_t m_Count = 0;
 };
-
-// Writes the bytes through a QSaveFile; false when the file cannot be created, written or
-// renamed into place, in which case an existing file of that name is unchanged.
-bool WriteFileAtomically(const QString& fileName, const std::string& bytes);
