@@ -119,7 +119,7 @@ void TfrmMain::SetForms(TfrmAbout* about, TfrmGame* game, TfrmMoves* moves, Tfrm
     m_Docking.SetWindows(frmChat, frmMoves);
     m_Layout.SetWindows(frmChat, frmMoves, frmHistory);
     frmGame->SettingsPath = AppPaths::SettingsFile();
-    frmGame->ShowStatus = [this](int n) { ShowStatus(n); };
+    frmGame->ShowStatus = [this](TStatusText text) { ShowStatus(text); };
     frmGame->Connect = [this](const QString& address) {
         // The panels of a link left behind go with it; the new one shows its own status.
         m_Board->HideReady();
@@ -306,8 +306,8 @@ void TfrmMain::FormClose() {
         frmChat->hide();
 }
 
-void TfrmMain::ShowStatus(int n) {
-    m_Board->ShowStatus(n);
+void TfrmMain::ShowStatus(TStatusText text) {
+    m_Board->ShowStatus(text);
 }
 
 bool TfrmMain::LoadChessSet(int n) {
@@ -395,7 +395,7 @@ void TfrmMain::Menu_Game_UndoClick() {
         return;
     }
     Game.RequestUndo();
-    ShowStatus(2);
+    ShowStatus(stWaitingForOpponentAnswer);
 }
 
 void TfrmMain::Menu_Game_ForfeitClick() {
@@ -512,7 +512,7 @@ void TfrmMain::GameNetworkError() {
         frmChat->DisableInput();
     if (Game.GameKind == gkHost) {
         PublishHostedGame();
-        ShowStatus(3);
+        ShowStatus(stWaitingForPlayer);
     }
 }
 
@@ -552,7 +552,7 @@ void TfrmMain::GameDisconnected() {
     if (Game.GameKind == gkHost) {
         ShowNotice(2);
         PublishHostedGame();
-        ShowStatus(3);
+        ShowStatus(stWaitingForPlayer);
     } else {
         ShowNotice(3);
     }

@@ -51,7 +51,7 @@ public:
         TfrmHistory* history = nullptr, TfrmOptions* options = nullptr);
 
     // Operations that other windows call.
-    void ShowStatus(int n);
+    void ShowStatus(TStatusText text);
     // Showing, hiding and docking of the chat and moves windows.
     TDocking& Docking() { return m_Docking; }
     bool LoadChessSet(int n);
