@@ -61,6 +61,10 @@ TChessAI& TChessGame::ComputerPlayer() {
     return m_Search->Engine();
 }
 
+const TChessAI& TChessGame::ComputerPlayer() const {
+    return m_Search->Engine();
+}
+
 void TChessGame::SetAgentFactory(TAgentFactory factory) {
     m_AgentFactory = std::move(factory);
 }

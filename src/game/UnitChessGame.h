@@ -151,6 +151,7 @@ public:
     int SearchDepth() const;
     void SetSearchDepth(int depth);
     TChessAI& ComputerPlayer();
+    const TChessAI& ComputerPlayer() const;
 
     // Makes the agent of a side. The controller calls it for both sides when a game starts or is
     // loaded; the agent it returns belongs to the controller.

@@ -377,10 +377,10 @@ void TfrmHistory::HostMoves() {
     if (!moves)
         return;
     if (!MovesHosted) {
-        MovesWereDocked = m_Main.MovesDocked;
+        MovesWereDocked = m_Main.Docking().MovesDocked();
         if (MovesWereDocked) {
-            m_Main.HideMoves();
-            m_Main.UndockMoves();
+            m_Main.Docking().HideMoves();
+            m_Main.Docking().UndockMoves();
         }
         m_MovesHeight = moves->height();
         moves->hide();
@@ -408,9 +408,9 @@ void TfrmHistory::ReleaseMoves() {
     moves->hide();
     moves->setParent(&m_Main, Qt::Tool);
     if (MovesWereDocked) {
-        m_Main.DockMoves();
+        m_Main.Docking().DockMoves();
         if (shown)
-            m_Main.ShowMoves();
+            m_Main.Docking().ShowMoves();
         return;
     }
     // Floating just left of the main window with its own height, or just right of it with the
@@ -418,7 +418,7 @@ void TfrmHistory::ReleaseMoves() {
     const QRect main = m_Main.frameGeometry();
     const QSize extra = main.size() - m_Main.size();
     const int width = moves->width() + extra.width();
-    const QRect outer = m_Main.MovesAlign == 3
+    const QRect outer = m_Main.Docking().MovesAlign == 3
         ? QRect(main.left() - width, main.top(), width, m_MovesHeight + extra.height())
         : QRect(main.left() + main.width(), main.top(), width, main.height());
     moves->move(outer.topLeft());

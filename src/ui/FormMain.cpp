@@ -1,7 +1,6 @@
 #include "FormMain.h"
 
 #include "AppPaths.h"
-#include "BoardGeometry.h"
 #include "FormAbout.h"
 #include "FormChat.h"
 #include "FormGame.h"
@@ -22,34 +21,12 @@
 #include <QFileDialog>
 #include <QLocale>
 #include <QMenuBar>
-#include <QPushButton>
 #include <QUrl>
-#include <QVBoxLayout>
-
-#include <algorithm>
 
 namespace {
 
-constexpr int TimerInterval = 30;
 constexpr int RepublishInterval = 30 * 60 * 1000;
 const QString SavedGameFilter = QStringLiteral("Wintermoot Game (*.wtg)");
-
-QFrame* MakePanel(QWidget* parent, const char* name, QRect geometry) {
-    auto* panel = new QFrame(parent);
-    panel->setObjectName(QString::fromLatin1(name));
-    panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    panel->setLineWidth(2);
-    panel->setAutoFillBackground(true);
-    panel->setGeometry(geometry);
-    panel->hide();
-    return panel;
-}
-
-QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text) {
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(QString::fromLatin1(name));
-    return label;
-}
 
 } // namespace
 
@@ -62,14 +39,8 @@ TfrmMain::TfrmMain(QWidget* parent)
     setWindowTitle(QString::fromLatin1(Caption));
     BindGameEvents();
     CreateMenu();
-    CreatePanels();
+    CreateBoard();
     frmHelp = new TfrmHelp(this);
-
-    Timer = new QTimer(this);
-    Timer->setObjectName(QStringLiteral("Timer"));
-    Timer->setInterval(TimerInterval);
-    connect(Timer, &QTimer::timeout, this, &TfrmMain::TimerTimer);
-    Timer->start();
 
     RepublishTimer = new QTimer(this);
     RepublishTimer->setObjectName(QStringLiteral("RepublishTimer"));
@@ -117,7 +88,6 @@ TfrmMain::TfrmMain(QWidget* parent)
 }
 
 TfrmMain::~TfrmMain() {
-    Timer->stop();
     // The controller's signals call into this window; nothing may reach it while it goes (the
     // controller, a member, outlives this destructor's body).
     QObject::disconnect(&Game, nullptr, this, nullptr);
@@ -146,12 +116,14 @@ void TfrmMain::SetForms(TfrmAbout* about, TfrmGame* game, TfrmMoves* moves, Tfrm
     frmGame = game;
     frmMoves = moves;
     frmChat = chat;
+    m_Docking.SetWindows(frmChat, frmMoves);
+    m_Layout.SetWindows(frmChat, frmMoves, frmHistory);
     frmGame->SettingsPath = AppPaths::SettingsFile();
-    frmGame->ShowStatus = [this](int n) { ShowStatus(n); };
+    frmGame->ShowStatus = [this](TStatusText text) { ShowStatus(text); };
     frmGame->Connect = [this](const QString& address) {
         // The panels of a link left behind go with it; the new one shows its own status.
-        pnlReady->hide();
-        pnlStatus->hide();
+        m_Board->HideReady();
+        m_Board->HideStatus();
         if (frmChat)
             frmChat->DisableInput();
         return Game.Connect(address.toStdString());
@@ -272,124 +244,16 @@ void TfrmMain::CreateMenu() {
         &TfrmMain::Menu_Help_AboutClick);
 }
 
-void TfrmMain::CreatePanels() {
-    pnlBoard = new QFrame(this);
-    pnlBoard->setObjectName(QStringLiteral("pnlBoard"));
-    static_cast<QFrame*>(pnlBoard)->setFrameStyle(QFrame::Box | QFrame::Plain);
-    static_cast<QFrame*>(pnlBoard)->setLineWidth(2);
-    pnlBoard->setFixedSize(510, 510);
-    setCentralWidget(pnlBoard);
-    pbBoard = new TBoardPaintBox(*this, pnlBoard);
-    pbBoard->setObjectName(QStringLiteral("pbBoard"));
-    pbBoard->setGeometry(2, 2, BoardGeometry::ViewSize, BoardGeometry::ViewSize);
-
-    pnlPromotion = MakePanel(pnlBoard, "pnlPromotion", QRect(74, 220, 324, 108));
-    lblPromote = MakeLabel(pnlPromotion, "lblPromote", QStringLiteral("Your pawn is promoted!"));
-    lblPromote2
-        = MakeLabel(pnlPromotion, "lblPromote2", QStringLiteral("Please choose a new piece :"));
-    lblPromote->setGeometry(0, 8, 324, 16);
-    lblPromote2->setGeometry(0, 26, 324, 16);
-    lblPromote->setAlignment(Qt::AlignHCenter);
-    lblPromote2->setAlignment(Qt::AlignHCenter);
-    const std::pair<TPromotionImage**, std::pair<const char*, int>> images[] = {
-        { &imgPromoteRook, { "imgPromoteRook", 38 } },
-        { &imgPromoteKnight, { "imgPromoteKnight", 102 } },
-        { &imgPromoteBishop, { "imgPromoteBishop", 166 } },
-        { &imgPromoteQueen, { "imgPromoteQueen", 230 } },
-    };
-    uint8_t kind = pkRook;
-    for (const auto& [image, place] : images) {
-        *image = new TPromotionImage(kind++, pnlPromotion);
-        (*image)->setObjectName(QString::fromLatin1(place.first));
-        (*image)->setGeometry(place.second, 48, 50, 50);
-        TPromotionImage* sender = *image;
-        connect(
-            sender, &TPromotionImage::clicked, this, [this, sender] { imgPromotesClick(sender); });
-    }
-
-    pnlStatus = MakePanel(pnlBoard, "pnlStatus", QRect(20, 248, 432, 52));
-    lblStatus = MakeLabel(pnlStatus, "lblStatus", QString());
-    lblStatus->setGeometry(2, 2, 428, 48);
-    lblStatus->setAlignment(Qt::AlignCenter);
-    lblStatus->setWordWrap(true);
-
-    pnlReady = MakePanel(pnlBoard, "pnlReady", QRect(74, 239, 324, 70));
-    lblReady = MakeLabel(pnlReady, "lblReady",
-        QStringLiteral("Click on the button below when you are ready to start."));
-    lblReady->setGeometry(0, 8, 324, 16);
-    lblReady->setAlignment(Qt::AlignHCenter);
-    btnReady = new QPushButton(QStringLiteral("I'm ready!"), pnlReady);
-    btnReady->setObjectName(QStringLiteral("btnReady"));
-    btnReady->setGeometry(94, 32, 137, 25);
-    QFont bold = btnReady->font();
-    bold.setBold(true);
-    btnReady->setFont(bold);
-    connect(btnReady, &QPushButton::clicked, this, &TfrmMain::btnReadyClick);
-
-    pnlPaused = MakePanel(pnlBoard, "pnlPaused", QRect(182, 255, 108, 38));
-    lblPaused = MakeLabel(pnlPaused, "lblPaused", QStringLiteral("Paused"));
-    lblPaused->setGeometry(2, 2, 104, 34);
-    lblPaused->setAlignment(Qt::AlignCenter);
-    QFont pausedFont = lblPaused->font();
-    pausedFont.setBold(true);
-    pausedFont.setPixelSize(13);
-    lblPaused->setFont(pausedFont);
-
-    FitPanels();
+void TfrmMain::CreateBoard() {
+    m_Board = new TBoardWidget(Game, View, Settings, Values, this);
+    setCentralWidget(m_Board);
+    connect(m_Board, &TBoardWidget::moveRequested, this,
+        [this](TPoint from, TPoint to) { Game.PlayMove(from, to); });
+    connect(m_Board, &TBoardWidget::promotionChosen, this,
+        [this](uint8_t kind) { Game.Promote(kind); });
+    connect(m_Board, &TBoardWidget::readyClicked, this, [this] { Game.SetReady(); });
     adjustSize();
     setFixedSize(sizeHint());
-}
-
-void TfrmMain::FitPanels() {
-    // Each panel keeps its place of old as its centre and its size as its smallest size; it grows
-    // for longer texts up to the board's width, beyond which a text wraps.
-    const QPoint centre(236, 274);
-    const int widest = pnlBoard->width() - 8;
-    // Measured in the fonts they are drawn with, which the style settles when it polishes them.
-    for (QWidget* widget : std::initializer_list<QWidget*> {
-             pnlPromotion, lblPromote, lblPromote2, pnlReady, lblReady, btnReady, lblPaused })
-        widget->ensurePolished();
-    const auto textWidth
-        = [](const QLabel* label) { return label->fontMetrics().horizontalAdvance(label->text()); };
-    const auto place = [&](QFrame* panel, int width, int height) {
-        const int left = std::clamp(centre.x() - width / 2, 4, pnlBoard->width() - 4 - width);
-        const int top = std::clamp(centre.y() - height / 2, 4, pnlBoard->height() - 4 - height);
-        panel->setGeometry(left, top, width, height);
-    };
-    // Lays a centred label out at the top, wrapped when it is wider than the panel; answers the
-    // label's bottom.
-    const auto layLabel = [](QLabel* label, int top, int width) {
-        label->setWordWrap(label->fontMetrics().horizontalAdvance(label->text()) > width);
-        const int height = label->wordWrap() ? label->heightForWidth(width)
-                                             : std::max(16, label->sizeHint().height());
-        label->setGeometry(0, top, width, height);
-        return top + height;
-    };
-    const int frame = 2 * pnlPromotion->frameWidth() + 4;
-
-    int width = std::clamp(
-        std::max({ 324, textWidth(lblPromote) + frame, textWidth(lblPromote2) + frame }), 324,
-        widest);
-    int bottom = layLabel(lblPromote, 8, width);
-    bottom = layLabel(lblPromote2, bottom + 2, width) + 6;
-    const int shift = (width - 324) / 2;
-    const std::pair<TPromotionImage*, int> images[] = { { imgPromoteRook, 38 },
-        { imgPromoteKnight, 102 }, { imgPromoteBishop, 166 }, { imgPromoteQueen, 230 } };
-    for (const auto& [image, left] : images)
-        image->setGeometry(left + shift, bottom, 50, 50);
-    place(pnlPromotion, width, bottom + 50 + 10);
-
-    const int buttonWidth = std::max(137, btnReady->sizeHint().width());
-    width = std::clamp(
-        std::max({ 324, textWidth(lblReady) + frame, buttonWidth + frame }), 324, widest);
-    bottom = layLabel(lblReady, 8, width) + 8;
-    btnReady->setGeometry((width - buttonWidth + 1) / 2, bottom, buttonWidth, 25);
-    place(pnlReady, width, bottom + 25 + 13);
-
-    width = std::clamp(textWidth(lblPaused) + frame + 4, 108, widest);
-    const int height = std::max(38, lblPaused->sizeHint().height() + 4);
-    lblPaused->setGeometry(2, 2, width - 4, height - 4);
-    place(pnlPaused, width, height);
 }
 
 void TfrmMain::showEvent(QShowEvent* event) {
@@ -401,7 +265,7 @@ void TfrmMain::showEvent(QShowEvent* event) {
     m_FirstShow = false;
     // Files found unreadable at start are told of once the window is up, in its language.
     QTimer::singleShot(0, this, [] { UserFiles().TellPending(); });
-    LoadLayout();
+    m_Layout.Load();
     if (Settings.AutoUpdate)
         Updater.Check(QStringLiteral("Wintermoot"), UpdateAddress, false);
     LoadChessSet(Settings.ChessSet);
@@ -437,18 +301,15 @@ bool TfrmMain::FormCloseQuery() {
 
 void TfrmMain::FormClose() {
     SaveHistoryFile(History, AppPaths::HistoryFile());
-    SaveLayout();
+    m_Layout.Save();
     if (frmMoves)
         frmMoves->hide();
     if (frmChat)
         frmChat->hide();
 }
 
-void TfrmMain::ShowStatus(int n) {
-    lblStatus->setText(Values.Value(QStringLiteral("Stat0") + QString::number(n)));
-    pnlReady->hide();
-    pnlStatus->show();
-    pnlStatus->raise();
+void TfrmMain::ShowStatus(TStatusText text) {
+    m_Board->ShowStatus(text);
 }
 
 bool TfrmMain::LoadChessSet(int n) {
@@ -456,7 +317,7 @@ bool TfrmMain::LoadChessSet(int n) {
         n, Settings.PieceStyle, Settings.WhiteColor, Settings.BlackColor, Settings.Theme.Board);
     if (loaded)
         Settings.ChessSet = n;
-    m_HasDrawn = false;
+    m_Board->Redraw();
     return loaded;
 }
 
@@ -471,11 +332,11 @@ bool TfrmMain::LoadLanguage(const QString& file) {
             TranslateForm(pack, form);
     TranslateList(pack, "values", Values);
     TranslateMessages(pack, Messages());
-    FitPanels();
+    m_Board->FitPanels();
     // The texts the window caches: the piece letters of the moves window and its moves.
     SetMovesNotation();
     ReloadMoves();
-    m_HasDrawn = false;
+    m_Board->Redraw();
     return true;
 }
 
@@ -536,7 +397,7 @@ void TfrmMain::Menu_Game_UndoClick() {
         return;
     }
     Game.RequestUndo();
-    ShowStatus(2);
+    ShowStatus(stWaitingForOpponentAnswer);
 }
 
 void TfrmMain::Menu_Game_ForfeitClick() {
@@ -549,9 +410,9 @@ void TfrmMain::Menu_Game_ForfeitClick() {
 
 void TfrmMain::Menu_View_ChatClick() {
     if (frmChat && frmChat->isVisible())
-        HideChat();
+        m_Docking.HideChat();
     else
-        ShowChat();
+        m_Docking.ShowChat();
 }
 
 void TfrmMain::Menu_View_HistoryClick() {
@@ -574,13 +435,13 @@ void TfrmMain::Menu_View_OptionsClick() {
 
 void TfrmMain::Menu_View_MovesClick() {
     if (frmMoves && frmMoves->isVisible())
-        HideMoves();
+        m_Docking.HideMoves();
     else
-        ShowMoves();
+        m_Docking.ShowMoves();
 }
 
 void TfrmMain::Menu_View_SwitchClick() {
-    Switched = Menu_View_Switch->isChecked();
+    m_Board->Switched = Menu_View_Switch->isChecked();
 }
 
 void TfrmMain::Menu_View_LastMoveClick() {
@@ -599,11 +460,6 @@ void TfrmMain::Menu_Help_UpdateClick() {
 void TfrmMain::Menu_Help_AboutClick() {
     if (frmAbout)
         frmAbout->Execute(QString::fromLatin1(Version));
-}
-
-void TfrmMain::btnReadyClick() {
-    Game.SetReady();
-    pnlReady->hide();
 }
 
 TPieceColour TfrmMain::LocalColour() const {
@@ -634,43 +490,42 @@ void TfrmMain::RepublishTimerTimer() {
 
 void TfrmMain::GameNetworkError() {
     ShowError(2);
-    pnlReady->hide();
-    pnlStatus->hide();
+    m_Board->HideReady();
+    m_Board->HideStatus();
     if (frmChat)
         frmChat->DisableInput();
     if (Game.GameKind == gkHost) {
         PublishHostedGame();
-        ShowStatus(3);
+        ShowStatus(stWaitingForPlayer);
     }
 }
 
 void TfrmMain::GameOpponentJoined() {
     const bool hostBlack = Game.HostColour == pcBlack;
     if (Game.GameKind == gkHost) {
-        if (hostBlack != Switched)
+        if (hostBlack != m_Board->Switched)
             Menu_View_Switch->trigger();
         RemoveHostedGame();
-    } else if (hostBlack == Switched) {
+    } else if (hostBlack == m_Board->Switched) {
         Menu_View_Switch->trigger();
     }
-    pnlReady->show();
-    pnlReady->raise();
-    pnlStatus->hide();
+    m_Board->ShowReady();
+    m_Board->HideStatus();
     if (frmChat)
         frmChat->EnableInput();
 }
 
 void TfrmMain::GameConnectFailed() {
-    pnlReady->hide();
-    pnlStatus->hide();
+    m_Board->HideReady();
+    m_Board->HideStatus();
     if (frmChat)
         frmChat->DisableInput();
     ShowError(1);
 }
 
 void TfrmMain::GameDisconnected() {
-    pnlReady->hide();
-    pnlStatus->hide();
+    m_Board->HideReady();
+    m_Board->HideStatus();
     if (frmChat)
         frmChat->DisableInput();
     if (Closing) {
@@ -681,7 +536,7 @@ void TfrmMain::GameDisconnected() {
     if (Game.GameKind == gkHost) {
         ShowNotice(2);
         PublishHostedGame();
-        ShowStatus(3);
+        ShowStatus(stWaitingForPlayer);
     } else {
         ShowNotice(3);
     }
@@ -695,11 +550,11 @@ void TfrmMain::GameChatReceived(const std::string& text) {
         QString::fromStdString(Game.GetPlayer(opponent)->Name), QString::fromStdString(text));
     if (Settings.SoundOn[ssMessage] && PlaySound)
         PlaySound(ssMessage);
-    ShowChat();
+    m_Docking.ShowChat();
 }
 
 void TfrmMain::GameStarted() {
-    ClearHeldSquare();
+    m_Board->ClearHeldSquare();
     Menu_Game_New->setEnabled(false);
     Menu_Game_Load->setEnabled(false);
     Menu_Game_Save->setEnabled(true);
@@ -708,9 +563,9 @@ void TfrmMain::GameStarted() {
     Menu_Game_Forfeit->setEnabled(true);
     Menu_Game_Pause->setVisible(true);
     Menu_Game_Resume->setVisible(false);
-    pnlReady->hide();
-    pnlStatus->hide();
-    pnlPaused->hide();
+    m_Board->HideReady();
+    m_Board->HideStatus();
+    m_Board->HidePaused();
     if (Game.GameKind == gkLocal && frmChat)
         frmChat->DisableInput();
     // A continued game lists the moves it was saved with; a new game starts from an empty list.
@@ -718,18 +573,17 @@ void TfrmMain::GameStarted() {
     ReloadMoves();
     // A game saved while a person's promotion waited goes on with the choice of the piece.
     if (Game.PromotionPending())
-        ShowPromotion();
+        m_Board->ShowPromotion();
 }
 
 void TfrmMain::GamePaused() {
     // A held piece goes back to its square: no move can be made until the game resumes.
-    ClearHeldSquare();
+    m_Board->ClearHeldSquare();
     Menu_Game_Undo->setEnabled(false);
     Menu_Game_Forfeit->setEnabled(false);
     Menu_Game_Pause->setVisible(false);
     Menu_Game_Resume->setVisible(true);
-    pnlPaused->show();
-    pnlPaused->raise();
+    m_Board->ShowPaused();
 }
 
 void TfrmMain::GameResumed() {
@@ -737,12 +591,12 @@ void TfrmMain::GameResumed() {
     Menu_Game_Forfeit->setEnabled(true);
     Menu_Game_Pause->setVisible(true);
     Menu_Game_Resume->setVisible(false);
-    pnlPaused->hide();
+    m_Board->HidePaused();
 }
 
 void TfrmMain::GameStopped() {
     // However the game ended, a piece picked up for it is put back and the cursor restored.
-    ClearHeldSquare();
+    m_Board->ClearHeldSquare();
     Menu_Game_New->setEnabled(true);
     Menu_Game_Load->setEnabled(true);
     Menu_Game_Save->setEnabled(false);
@@ -751,19 +605,18 @@ void TfrmMain::GameStopped() {
     Menu_Game_Forfeit->setEnabled(false);
     Menu_Game_Pause->setVisible(true);
     Menu_Game_Resume->setVisible(false);
-    pnlPaused->hide();
-    pnlPromotion->hide();
+    m_Board->HidePaused();
+    m_Board->HidePromotion();
     if (Game.GameKind != gkLocal && Game.NetworkActive) {
-        pnlReady->show();
-        pnlReady->raise();
+        m_Board->ShowReady();
     }
 }
 
 void TfrmMain::GameMovePlayed(TPoint, TPoint, TMoveResult flags) {
-    ClearHeldSquare();
+    m_Board->ClearHeldSquare();
     ReportMove(flags);
     if (flags & mrPromotion) {
-        ShowPromotion();
+        m_Board->ShowPromotion();
         return;
     }
     // The computer's promotion was completed, and listed, before this event.
@@ -777,9 +630,9 @@ void TfrmMain::GameInvalidMove(TPoint from, TPoint to) {
 }
 
 void TfrmMain::GamePromoted(TPoint, TMoveResult flags) {
-    ClearHeldSquare();
-    pnlPromotion->hide();
-    pnlStatus->hide();
+    m_Board->ClearHeldSquare();
+    m_Board->HidePromotion();
+    m_Board->HideStatus();
     ReportMove(flags);
     ListLastMove();
 }
@@ -790,8 +643,8 @@ void TfrmMain::GameUndoRequested() {
 }
 
 void TfrmMain::GameMoveUndone(TMoveResult flags) {
-    ClearHeldSquare();
-    pnlPromotion->hide();
+    m_Board->ClearHeldSquare();
+    m_Board->HidePromotion();
     const int remaining = Game.Moves.Count();
     while (m_ListedMoves > remaining) {
         --m_ListedMoves;
@@ -826,7 +679,7 @@ void TfrmMain::ListLastMove() {
 }
 
 void TfrmMain::ReportMove(TMoveResult flags) {
-    pnlStatus->hide();
+    m_Board->HideStatus();
     const bool check = flags & mrCheck;
     const bool over = flags & mrGameOver;
     int slot = -1;

@@ -1,11 +1,13 @@
 #pragma once
 
-// The main window: the hub of the program. It owns the game controller, hosts the board view and
-// its mouse input, holds the settings, carries the menu from which every command starts, and
-// reacts to every event the controller raises.
+// The main window: the hub of the program. It owns the game controller, hosts the board widget,
+// holds the settings, carries the menu from which every command starts, and reacts to every event
+// the controller raises.
 
-#include "BoardView.h"
+#include "BoardWidget.h"
+#include "Docking.h"
 #include "GameList.h"
+#include "LayoutStore.h"
 #include "Settings.h"
 #include "UnitChessGame.h"
 #include "UnitHistory.h"
@@ -13,9 +15,6 @@
 #include "ValueList.h"
 
 #include <QDateTime>
-#include <QFrame>
-#include <QImage>
-#include <QLabel>
 #include <QMainWindow>
 #include <QTimer>
 
@@ -23,9 +22,7 @@
 #include <memory>
 
 class QAction;
-class QLabel;
 class QMenu;
-class QPushButton;
 class TfrmAbout;
 class TfrmChat;
 class TfrmGame;
@@ -35,42 +32,6 @@ class TfrmMoves;
 class TfrmOptions;
 class TfrmMain;
 class TSoundPlayer;
-
-// The paint box of the board view: shows the main window's buffer and passes the mouse on.
-class TBoardPaintBox : public QWidget {
-    Q_OBJECT
-
-public:
-    explicit TBoardPaintBox(TfrmMain& owner, QWidget* parent);
-
-protected:
-    void paintEvent(QPaintEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
-    void leaveEvent(QEvent* event) override;
-
-private:
-    TfrmMain& m_Owner;
-};
-
-// One of the four promotion images; a click chooses its piece.
-class TPromotionImage : public QLabel {
-    Q_OBJECT
-
-public:
-    TPromotionImage(uint8_t kind, QWidget* parent);
-    uint8_t Kind() const { return m_Kind; }
-
-signals:
-    void clicked();
-
-protected:
-    void mousePressEvent(QMouseEvent* event) override;
-
-private:
-    uint8_t m_Kind;
-};
 
 class TfrmMain : public QMainWindow {
     Q_OBJECT
@@ -90,47 +51,21 @@ public:
         TfrmHistory* history = nullptr, TfrmOptions* options = nullptr);
 
     // Operations that other windows call.
-    void ShowStatus(int n);
-    void ShowChat();
-    void HideChat();
-    void ShowMoves();
-    void HideMoves();
-    // Docking of the chat window (top or bottom) and the moves window (left or right) inside the
-    // main window, which grows by a docked window while it is shown.
-    void DockChat();
-    void UndockChat();
-    void DockMoves();
-    void UndockMoves();
-    // 1 top, 2 bottom.
-    uint8_t ChatAlign = 2;
-    // 3 left, 4 right.
-    uint8_t MovesAlign = 4;
-    bool ChatDocked = false;
-    bool MovesDocked = false;
+    void ShowStatus(TStatusText text);
+    // Showing, hiding and docking of the chat and moves windows.
+    TDocking& Docking() { return m_Docking; }
     bool LoadChessSet(int n);
     bool SaveSettings();
     // Applies a language file (a bare name is looked up in the language folders) to every window,
     // the display texts and the messages; answers false and changes nothing when it cannot be read.
     bool LoadLanguage(const QString& file);
 
-    // Board input.
-    void pbBoardMouseDown(Qt::MouseButton button, int x, int y);
-    void pbBoardMouseMove(int x, int y);
-    void pbBoardMouseUp(Qt::MouseButton button, int x, int y);
-    void imgPromotesClick(TPromotionImage* sender);
-    void ShowPromotion();
-    // The input rule: the side to move is played by a person at this machine.
-    bool InputAllowed() const;
+    // The board area with its panels.
+    TBoardWidget& Board() { return *m_Board; }
     // Lists the current game's moves in the moves window again (after its notation changed or
     // another game was shown in it); a promotion still waiting for its piece is left out until
     // the piece is chosen.
     void ReloadMoves();
-
-    // Draws the view into the buffer when anything it shows changed; answers whether it drew.
-    bool DrawBoard();
-    const QImage& Buffer() const { return m_Buffer; }
-    // What the view shows now.
-    TBoardSnapshot MakeSnapshot();
 
     TChessGame Game;
     // Every finished game; loaded at start, saved after each game and at close.
@@ -147,12 +82,6 @@ public:
     TBoardView View;
     bool Closing = false;
     bool GameListed = false;
-    bool Switched = false;
-
-    TPoint HoverSquare { -1, -1 };
-    TPoint HeldSquare;
-    TPoint MousePos;
-    TPoint GrabOffset;
 
     // Seams the window uses for what comes from outside, replaceable by tests: the file dialogs
     // and the sounds.
@@ -160,23 +89,6 @@ public:
     std::function<QString(const QString& proposedName)> ChooseSaveFile;
     std::function<void(int slot)> PlaySound;
 
-    QWidget* pnlBoard = nullptr;
-    TBoardPaintBox* pbBoard = nullptr;
-    QFrame* pnlPromotion = nullptr;
-    QLabel* lblPromote = nullptr;
-    QLabel* lblPromote2 = nullptr;
-    TPromotionImage* imgPromoteRook = nullptr;
-    TPromotionImage* imgPromoteKnight = nullptr;
-    TPromotionImage* imgPromoteBishop = nullptr;
-    TPromotionImage* imgPromoteQueen = nullptr;
-    QFrame* pnlStatus = nullptr;
-    QLabel* lblStatus = nullptr;
-    QFrame* pnlReady = nullptr;
-    QLabel* lblReady = nullptr;
-    QPushButton* btnReady = nullptr;
-    QFrame* pnlPaused = nullptr;
-    QLabel* lblPaused = nullptr;
-    QTimer* Timer = nullptr;
     // While a listed game waits for its opponent, it is published again now and then so that the
     // server's listing never expires under it.
     QTimer* RepublishTimer = nullptr;
@@ -217,9 +129,7 @@ protected:
 
 private:
     void CreateMenu();
-    void CreatePanels();
-    // Sizes the promotion, ready and paused panels over the board to their texts.
-    void FitPanels();
+    void CreateBoard();
     void BindGameEvents();
 
     void Menu_Game_NewClick();
@@ -236,8 +146,6 @@ private:
     void Menu_Help_HelpClick();
     void Menu_Help_AboutClick();
     void Menu_Help_UpdateClick();
-    void TimerTimer();
-    void btnReadyClick();
 
     void GameNetworkError();
     void GameOpponentJoined();
@@ -267,30 +175,14 @@ private:
     // Lists the game's last move in the moves window.
     void ListLastMove();
     void SetMovesNotation();
-    void ClearHeldSquare();
-    void SetGrabCursor(bool grab);
     // Whether a close may go ahead now (the close query).
     bool FormCloseQuery();
     void FormClose();
 
-    void LoadLayout();
-    void SaveLayout();
-
-    TChessBoard m_Scratch;
-    QImage m_Buffer;
-    TBoardSnapshot m_Drawn;
-    bool m_HasDrawn = false;
-    bool m_GrabCursor = false;
+    TBoardWidget* m_Board = nullptr;
+    TDocking m_Docking { *this };
+    TLayoutStore m_Layout { *this, m_Docking };
     bool m_FirstShow = true;
     // Moves listed in the moves window, so that a take-back removes exactly what went.
     int m_ListedMoves = 0;
-
-    // Geometry of the chat and history windows as the layout store held it, so that a save
-    // writes back what was read when the window itself is missing. Known: all four were read.
-    struct TStoredGeometry {
-        int Left = 0, Top = 0, Height = 0, Width = 0;
-        bool Known = false;
-    };
-    TStoredGeometry m_Chat { 0, 0, 200, 510 };
-    TStoredGeometry m_History;
 };

@@ -369,10 +369,11 @@ void TfrmOptions::FormShow() {
     TickSounds();
     clsSoundsClick();
 
-    chkDockChat->setChecked(m_Main.ChatDocked);
-    cmbChatAlign->setCurrentIndex(m_Main.ChatAlign == AlignTop ? 1 : 0);
-    chkDockMoves->setChecked(m_Main.MovesDocked);
-    cmbMovesAlign->setCurrentIndex(m_Main.MovesAlign == AlignRight ? 1 : 0);
+    const TDocking& docking = m_Main.Docking();
+    chkDockChat->setChecked(docking.ChatDocked());
+    cmbChatAlign->setCurrentIndex(docking.ChatAlign == AlignTop ? 1 : 0);
+    chkDockMoves->setChecked(docking.MovesDocked());
+    cmbMovesAlign->setCurrentIndex(docking.MovesAlign == AlignRight ? 1 : 0);
     DrawPreview();
 }
 
@@ -428,16 +429,17 @@ bool TfrmOptions::btnApplyClick() {
     m_Main.LoadChessSet(settings.ChessSet);
     m_Main.SaveSettings();
 
-    m_Main.ChatAlign = cmbChatAlign->currentIndex() == 1 ? AlignTop : AlignBottom;
+    TDocking& docking = m_Main.Docking();
+    docking.ChatAlign = cmbChatAlign->currentIndex() == 1 ? AlignTop : AlignBottom;
     if (chkDockChat->isChecked())
-        m_Main.DockChat();
+        docking.DockChat();
     else
-        m_Main.UndockChat();
-    m_Main.MovesAlign = cmbMovesAlign->currentIndex() == 1 ? AlignRight : AlignLeft;
+        docking.UndockChat();
+    docking.MovesAlign = cmbMovesAlign->currentIndex() == 1 ? AlignRight : AlignLeft;
     if (chkDockMoves->isChecked())
-        m_Main.DockMoves();
+        docking.DockMoves();
     else
-        m_Main.UndockMoves();
+        docking.UndockMoves();
 
     if (isVisible()) {
         activateWindow();

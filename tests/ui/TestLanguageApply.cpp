@@ -184,8 +184,8 @@ TEST_F(LanguageApplyTest, CaptionsMenusTabsAndListsOfTheWindowsAreTranslated) {
     EXPECT_EQ(main.windowTitle(), QStringLiteral("Wintermoot (fr)"));
     EXPECT_EQ(main.Menu_Game->title(), QStringLiteral("&Partie"));
     EXPECT_EQ(main.Menu_Game_New->text(), QStringLiteral("&Jouer..."));
-    EXPECT_EQ(main.btnReady->text(), QStringLiteral("I'm ready!"));
-    EXPECT_EQ(main.lblPaused->text(), QStringLiteral("Paused"));
+    EXPECT_EQ(main.Board().btnReady->text(), QStringLiteral("I'm ready!"));
+    EXPECT_EQ(main.Board().lblPaused->text(), QStringLiteral("Paused"));
 
     EXPECT_EQ(game.windowTitle(), QStringLiteral("Partie"));
     EXPECT_EQ(

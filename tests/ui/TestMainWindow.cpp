@@ -72,14 +72,14 @@ protected:
     }
 
     QPoint Centre(TPoint square) const {
-        const TPoint o = BoardGeometry::SquareOrigin(square, Main->Switched);
+        const TPoint o = BoardGeometry::SquareOrigin(square, Main->Board().Switched);
         return { o.X + 27, o.Y + 27 };
     }
     void Press(TPoint square) {
-        QTest::mousePress(Main->pbBoard, Qt::LeftButton, {}, Centre(square));
+        QTest::mousePress(Main->Board().pbBoard, Qt::LeftButton, {}, Centre(square));
     }
     void Release(TPoint square) {
-        QTest::mouseRelease(Main->pbBoard, Qt::LeftButton, {}, Centre(square));
+        QTest::mouseRelease(Main->Board().pbBoard, Qt::LeftButton, {}, Centre(square));
     }
     void Drag(const char* from, const char* to) {
         Press(Sq(from));
@@ -115,8 +115,8 @@ TEST(ApplicationTitle, CaptionsCarryNoDisplayName) {
 
 TEST_F(MainWindowTest, FixedClientAreaCaptionAndInitialMenuState) {
     EXPECT_EQ(Main->windowTitle(), QStringLiteral("Wintermoot 3"));
-    EXPECT_EQ(Main->pnlBoard->size(), QSize(510, 510));
-    EXPECT_EQ(Main->pbBoard->geometry(), QRect(2, 2, 506, 506));
+    EXPECT_EQ(Main->Board().size(), QSize(510, 510));
+    EXPECT_EQ(Main->Board().pbBoard->geometry(), QRect(2, 2, 506, 506));
     EXPECT_EQ(Main->Values.Count(), 31);
     EXPECT_EQ(Main->Values.Strings().first(), QStringLiteral("Pieces=PNRBQK"));
     EXPECT_TRUE(Main->Menu_Game_New->isEnabled());
@@ -148,13 +148,13 @@ TEST_F(MainWindowTest, MenuAndPanelsFollowPlayingPausedAndStopped) {
     EXPECT_FALSE(Main->Menu_Game_Undo->isEnabled());
     EXPECT_FALSE(Main->Menu_Game_Forfeit->isEnabled());
     EXPECT_TRUE(Main->Menu_Game_Save->isEnabled());
-    EXPECT_TRUE(Main->pnlPaused->isVisible());
+    EXPECT_TRUE(Main->Board().pnlPaused->isVisible());
 
     Main->Menu_Game_Resume->trigger();
     EXPECT_EQ(Main->Game.GameState, gsPlaying);
     EXPECT_TRUE(Main->Menu_Game_Pause->isVisible());
     EXPECT_FALSE(Main->Menu_Game_Resume->isVisible());
-    EXPECT_FALSE(Main->pnlPaused->isVisible());
+    EXPECT_FALSE(Main->Board().pnlPaused->isVisible());
 
     Answer = idYes;
     Main->Menu_Game_Forfeit->trigger();
@@ -162,7 +162,7 @@ TEST_F(MainWindowTest, MenuAndPanelsFollowPlayingPausedAndStopped) {
     EXPECT_TRUE(Main->Menu_Game_New->isEnabled());
     EXPECT_FALSE(Main->Menu_Game_Save->isEnabled());
     EXPECT_FALSE(Main->Menu_Game_Pause->isEnabled());
-    EXPECT_FALSE(Main->pnlReady->isVisible());
+    EXPECT_FALSE(Main->Board().pnlReady->isVisible());
 }
 
 TEST_F(MainWindowTest, ForfeitWithWhiteToMoveRecordsWhiteForfeited) {
@@ -216,7 +216,7 @@ TEST_F(MainWindowTest, GamePlayedByDragAndClickClickToCheckmate) {
     EXPECT_EQ(onDisk.Count(), 1);
     EXPECT_EQ(Moves->RowCount(), 2);
     EXPECT_EQ(Moves->Cell(2, 2), QStringLiteral("d8-h4"));
-    EXPECT_EQ(Main->HeldSquare, TPoint {});
+    EXPECT_EQ(Main->Board().HeldSquare, TPoint {});
 }
 
 // The shortest known stalemate: the tie is announced once and recorded as tied.
@@ -270,32 +270,32 @@ TEST_F(MainWindowTest, EachMovePlaysOneSoundWithSwitchedOffSoundsFallingThrough)
 TEST_F(MainWindowTest, RefusedMoveKeepsThePieceHeldUntilPutBack) {
     StartLocal(true, true);
     Press(Sq("e2"));
-    EXPECT_EQ(Main->HeldSquare, Sq("e2"));
+    EXPECT_EQ(Main->Board().HeldSquare, Sq("e2"));
     Release(Sq("e5"));
-    EXPECT_EQ(Main->HeldSquare, Sq("e2"));
+    EXPECT_EQ(Main->Board().HeldSquare, Sq("e2"));
     EXPECT_EQ(Main->Game.Moves.Count(), 0);
     Press(Sq("e2"));
-    EXPECT_EQ(Main->HeldSquare, TPoint {});
+    EXPECT_EQ(Main->Board().HeldSquare, TPoint {});
     // The opponent's pieces and empty squares cannot be picked up.
     Press(Sq("e7"));
-    EXPECT_EQ(Main->HeldSquare, TPoint {});
+    EXPECT_EQ(Main->Board().HeldSquare, TPoint {});
     Press(Sq("e4"));
-    EXPECT_EQ(Main->HeldSquare, TPoint {});
+    EXPECT_EQ(Main->Board().HeldSquare, TPoint {});
     // Every mouse button picks up alike.
-    QTest::mousePress(Main->pbBoard, Qt::RightButton, {}, Centre(Sq("g1")));
-    EXPECT_EQ(Main->HeldSquare, Sq("g1"));
+    QTest::mousePress(Main->Board().pbBoard, Qt::RightButton, {}, Centre(Sq("g1")));
+    EXPECT_EQ(Main->Board().HeldSquare, Sq("g1"));
 }
 
 TEST_F(MainWindowTest, AHeldPieceIsPutBackWhenTheGameStopsOrPauses) {
     const auto expectDropped = [this] {
-        EXPECT_EQ(Main->HeldSquare, TPoint {});
-        EXPECT_EQ(Main->MakeSnapshot().HeldSquare, TPoint {});
+        EXPECT_EQ(Main->Board().HeldSquare, TPoint {});
+        EXPECT_EQ(Main->Board().MakeSnapshot().HeldSquare, TPoint {});
         EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     };
     Answer = idYes;
     StartLocal(true, true);
     Press(Sq("e2"));
-    ASSERT_EQ(Main->HeldSquare, Sq("e2"));
+    ASSERT_EQ(Main->Board().HeldSquare, Sq("e2"));
     ASSERT_NE(QApplication::overrideCursor(), nullptr);
     Main->Menu_Game_Forfeit->trigger();
     expectDropped();
@@ -307,7 +307,7 @@ TEST_F(MainWindowTest, AHeldPieceIsPutBackWhenTheGameStopsOrPauses) {
     Main->Menu_Game_Resume->trigger();
     // The piece can be picked up again once the game goes on.
     Press(Sq("g1"));
-    EXPECT_EQ(Main->HeldSquare, Sq("g1"));
+    EXPECT_EQ(Main->Board().HeldSquare, Sq("g1"));
 
     // A stop from elsewhere (a network game's end, the opponent leaving) does the same.
     Main->Game.StopGame();
@@ -318,55 +318,56 @@ TEST_F(MainWindowTest, PressesDuringTheComputersTurnAreIgnored) {
     StartLocal(false, true);
     // The computer's move arrives through the event loop, which has not run yet.
     Press(Sq("e2"));
-    EXPECT_EQ(Main->HeldSquare, TPoint {});
+    EXPECT_EQ(Main->Board().HeldSquare, TPoint {});
     Press(Sq("e7"));
-    EXPECT_EQ(Main->HeldSquare, TPoint {});
+    EXPECT_EQ(Main->Board().HeldSquare, TPoint {});
     ASSERT_TRUE(WaitFor([&] { return Main->Game.Moves.Count() == 1; }));
     Press(Sq("e7"));
-    EXPECT_EQ(Main->HeldSquare, Sq("e7"));
+    EXPECT_EQ(Main->Board().HeldSquare, Sq("e7"));
 }
 
 TEST_F(MainWindowTest, TheComputersHeaderShowsItsSearchWhileItThinks) {
     Main->Game.SetSearchDepth(6);
     StartLocal(false, true);
-    const TBoardSnapshot snapshot = Main->MakeSnapshot();
+    const TBoardSnapshot snapshot = Main->Board().MakeSnapshot();
     EXPECT_TRUE(snapshot.Players[pcWhite].Activity.startsWith(QStringLiteral("Thinking... ")))
         << snapshot.Players[pcWhite].Activity.toStdString();
     EXPECT_TRUE(snapshot.Players[pcBlack].Activity.isEmpty());
     // The word comes from the display texts, which a language pack translates.
     Main->Values.SetValue(QStringLiteral("Val12"), QStringLiteral("Réflexion..."));
-    EXPECT_TRUE(
-        Main->MakeSnapshot().Players[pcWhite].Activity.startsWith(QStringLiteral("Réflexion... ")));
+    EXPECT_TRUE(Main->Board().MakeSnapshot().Players[pcWhite].Activity.startsWith(
+        QStringLiteral("Réflexion... ")));
     Main->Game.StopGame();
-    EXPECT_TRUE(Main->MakeSnapshot().Players[pcWhite].Activity.isEmpty());
+    EXPECT_TRUE(Main->Board().MakeSnapshot().Players[pcWhite].Activity.isEmpty());
 }
 
 TEST_F(MainWindowTest, HitTestingAtTheEdges) {
-    Main->pbBoardMouseMove(450, 300);
-    EXPECT_EQ(Main->HoverSquare.X, 8);
-    Main->pbBoardMouseMove(18, 488);
-    EXPECT_EQ(Main->HoverSquare, (TPoint { 1, 0 }));
-    Main->pbBoardMouseMove(17, 300);
-    EXPECT_EQ(Main->HoverSquare, (TPoint { -1, -1 }));
-    Main->Switched = true;
-    Main->pbBoardMouseMove(20, 60);
-    EXPECT_EQ(Main->HoverSquare, Sq("h1"));
+    Main->Board().pbBoardMouseMove(450, 300);
+    EXPECT_EQ(Main->Board().HoverSquare.X, 8);
+    Main->Board().pbBoardMouseMove(18, 488);
+    EXPECT_EQ(Main->Board().HoverSquare, (TPoint { 1, 0 }));
+    Main->Board().pbBoardMouseMove(17, 300);
+    EXPECT_EQ(Main->Board().HoverSquare, (TPoint { -1, -1 }));
+    Main->Board().Switched = true;
+    Main->Board().pbBoardMouseMove(20, 60);
+    EXPECT_EQ(Main->Board().HoverSquare, Sq("h1"));
 
     StartLocal(true, true);
-    Main->Switched = false;
-    QTest::mousePress(Main->pbBoard, Qt::LeftButton, {}, QPoint(30, 488));
-    EXPECT_EQ(Main->HeldSquare, TPoint {});
+    Main->Board().Switched = false;
+    QTest::mousePress(Main->Board().pbBoard, Qt::LeftButton, {}, QPoint(30, 488));
+    EXPECT_EQ(Main->Board().HeldSquare, TPoint {});
 }
 
 TEST_F(MainWindowTest, GrabOffsetAndSwitchedPickUp) {
     StartLocal(true, true);
     Main->Menu_View_Switch->trigger();
-    EXPECT_TRUE(Main->Switched);
+    EXPECT_TRUE(Main->Board().Switched);
     // Seen from black's side, e2 is the fourth column from the left in the second row from the
     // top.
-    QTest::mousePress(Main->pbBoard, Qt::LeftButton, {}, QPoint(18 + 3 * 54 + 10, 56 + 54 + 20));
-    EXPECT_EQ(Main->HeldSquare, Sq("e2"));
-    EXPECT_EQ(Main->GrabOffset, (TPoint { 10, 20 }));
+    QTest::mousePress(
+        Main->Board().pbBoard, Qt::LeftButton, {}, QPoint(18 + 3 * 54 + 10, 56 + 54 + 20));
+    EXPECT_EQ(Main->Board().HeldSquare, Sq("e2"));
+    EXPECT_EQ(Main->Board().GrabOffset, (TPoint { 10, 20 }));
 }
 
 TEST_F(MainWindowTest, PromotionThroughThePanel) {
@@ -376,12 +377,12 @@ TEST_F(MainWindowTest, PromotionThroughThePanel) {
         Drag(from, to);
     ASSERT_EQ(Main->Game.Moves.Count(), 8);
     Drag("h7", "g8");
-    ASSERT_TRUE(Main->pnlPromotion->isVisible());
+    ASSERT_TRUE(Main->Board().pnlPromotion->isVisible());
     EXPECT_TRUE(Main->Game.PromotionPending());
     // The move is listed once its piece is chosen.
     EXPECT_EQ(Moves->Cell(5, 1), QString());
-    QTest::mouseClick(Main->imgPromoteKnight, Qt::LeftButton);
-    EXPECT_FALSE(Main->pnlPromotion->isVisible());
+    QTest::mouseClick(Main->Board().imgPromoteKnight, Qt::LeftButton);
+    EXPECT_FALSE(Main->Board().pnlPromotion->isVisible());
     const TPiece* piece = Main->Game.Board.PieceAt(Sq("g8"));
     ASSERT_NE(piece, nullptr);
     EXPECT_EQ(piece->Kind, pkKnight);
@@ -404,7 +405,7 @@ TEST_F(MainWindowTest, AWaitingPromotionIsListedOnceWhateverReloadsTheMovesWindo
              { "h7", "h6" }, { "g5", "h6" }, { "b8", "c6" }, { "h6", "h7" }, { "c6", "b8" } })
         Drag(from, to);
     Drag("h7", "g8");
-    ASSERT_TRUE(Main->pnlPromotion->isVisible());
+    ASSERT_TRUE(Main->Board().pnlPromotion->isVisible());
 
     // Closing the history window, the options dialog's Ok and a language change each list the
     // game's moves again.
@@ -417,7 +418,7 @@ TEST_F(MainWindowTest, AWaitingPromotionIsListedOnceWhateverReloadsTheMovesWindo
     EXPECT_EQ(Moves->RowCount(), 4);
     EXPECT_EQ(Moves->Cell(4, 2), QStringLiteral("c6-b8"));
 
-    QTest::mouseClick(Main->imgPromoteQueen, Qt::LeftButton);
+    QTest::mouseClick(Main->Board().imgPromoteQueen, Qt::LeftButton);
     EXPECT_EQ(Moves->RowCount(), 5);
     EXPECT_EQ(Moves->Cell(5, 0), QStringLiteral("5"));
     EXPECT_EQ(Moves->Cell(5, 1), QStringLiteral("h7-g8"));
@@ -430,10 +431,10 @@ TEST_F(MainWindowTest, TheNetworkOpponentsPromotionShowsAWaitingNotice) {
     StartLocal(true, true);
     Main->Game.GameKind = gkHost;
     Main->Game.HostColour = pcBlack;
-    Main->ShowPromotion();
-    EXPECT_FALSE(Main->pnlPromotion->isVisible());
-    ASSERT_TRUE(Main->pnlStatus->isVisible());
-    EXPECT_EQ(Main->lblStatus->text(), Main->Values.Value(QStringLiteral("Stat04")));
+    Main->Board().ShowPromotion();
+    EXPECT_FALSE(Main->Board().pnlPromotion->isVisible());
+    ASSERT_TRUE(Main->Board().pnlStatus->isVisible());
+    EXPECT_EQ(Main->Board().lblStatus->text(), Main->Values.Value(QStringLiteral("Stat04")));
     Main->Game.GameKind = gkLocal;
 }
 
@@ -456,10 +457,10 @@ TEST_F(MainWindowTest, LoadedGameWithAWaitingPromotionOpensTheChoice) {
     QTimer::singleShot(0, Dialog, [&] { Dialog->btnOk->click(); });
     Main->Menu_Game_Load->trigger();
     ASSERT_EQ(Main->Game.GameState, gsPlaying);
-    EXPECT_TRUE(Main->pnlPromotion->isVisible());
+    EXPECT_TRUE(Main->Board().pnlPromotion->isVisible());
     EXPECT_EQ(Moves->Cell(4, 2), QStringLiteral("c6-b8"));
     EXPECT_EQ(Moves->Cell(5, 1), QString());
-    QTest::mouseClick(Main->imgPromoteQueen, Qt::LeftButton);
+    QTest::mouseClick(Main->Board().imgPromoteQueen, Qt::LeftButton);
     EXPECT_EQ(Main->Game.Board.PieceAt(Sq("g8"))->Kind, pkQueen);
     EXPECT_EQ(Moves->Cell(5, 1), QStringLiteral("h7-g8"));
 }
@@ -553,15 +554,15 @@ TEST_F(MainWindowTest, LayoutReadingStopsAtTheFirstMissingValue) {
 }
 
 TEST_F(MainWindowTest, TheViewIsDrawnOnlyWhenSomethingChanged) {
-    Main->DrawBoard();
-    EXPECT_FALSE(Main->DrawBoard());
-    Main->pbBoardMouseMove(100, 100);
-    EXPECT_TRUE(Main->DrawBoard());
-    EXPECT_FALSE(Main->DrawBoard());
+    Main->Board().DrawBoard();
+    EXPECT_FALSE(Main->Board().DrawBoard());
+    Main->Board().pbBoardMouseMove(100, 100);
+    EXPECT_TRUE(Main->Board().DrawBoard());
+    EXPECT_FALSE(Main->Board().DrawBoard());
     StartLocal(true, true);
-    EXPECT_TRUE(Main->DrawBoard());
+    EXPECT_TRUE(Main->Board().DrawBoard());
     Main->Game.ClockTick();
-    EXPECT_TRUE(Main->DrawBoard());
+    EXPECT_TRUE(Main->Board().DrawBoard());
 }
 
 TEST_F(MainWindowTest, LearnModeHoverNeverResetsALoadedGame) {
@@ -574,11 +575,11 @@ TEST_F(MainWindowTest, LearnModeHoverNeverResetsALoadedGame) {
         source.StopGame();
     }
     ASSERT_TRUE(Main->Game.LoadGame(file));
-    Main->HeldSquare = Sq("e7");
-    Main->pbBoardMouseMove(Centre(Sq("e5")).x(), Centre(Sq("e5")).y());
-    Main->DrawBoard();
+    Main->Board().HeldSquare = Sq("e7");
+    Main->Board().pbBoardMouseMove(Centre(Sq("e5")).x(), Centre(Sq("e5")).y());
+    Main->Board().DrawBoard();
     EXPECT_FALSE(Main->Game.Board.Modified);
-    Main->HeldSquare = {};
+    Main->Board().HeldSquare = {};
     Main->Game.StartGame();
     EXPECT_EQ(Main->Game.Moves.Count(), 1);
 }
@@ -662,14 +663,14 @@ TEST(LayoutDockingTest, TheStoredLayoutDocksAndShowsTheToolWindows) {
     auto* moves = new TfrmMoves(&main);
     main.SetForms(new TfrmAbout(&main), new TfrmGame(main.Game, &main), moves, chat);
     main.show();
-    EXPECT_TRUE(main.ChatDocked);
-    EXPECT_TRUE(main.MovesDocked);
+    EXPECT_TRUE(main.Docking().ChatDocked());
+    EXPECT_TRUE(main.Docking().MovesDocked());
     EXPECT_TRUE(chat->isVisible());
     EXPECT_TRUE(moves->isVisible());
     // The board sits below the chat at the top and right of the moves window at the left.
-    EXPECT_EQ(main.pnlBoard->geometry().topLeft() - QPoint(0, main.menuBar()->height()),
+    EXPECT_EQ(main.Board().geometry().topLeft() - QPoint(0, main.menuBar()->height()),
         QPoint(moves->width(), chat->height()));
-    EXPECT_EQ(main.pnlBoard->size(), QSize(510, 510));
+    EXPECT_EQ(main.Board().size(), QSize(510, 510));
     EXPECT_EQ(main.pos(), QPoint(10, 20));
     ASSERT_TRUE(main.close());
     auto store = AppPaths::LayoutStore();

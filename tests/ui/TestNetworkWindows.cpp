@@ -58,13 +58,13 @@ struct TCopy {
         Main->show();
     }
     QPoint Centre(const char* square) const {
-        const TPoint o
-            = BoardGeometry::SquareOrigin({ square[0] - 'a' + 1, square[1] - '0' }, Main->Switched);
+        const TPoint o = BoardGeometry::SquareOrigin(
+            { square[0] - 'a' + 1, square[1] - '0' }, Main->Board().Switched);
         return { o.X + 27, o.Y + 27 };
     }
     void Drag(const char* from, const char* to) {
-        QTest::mousePress(Main->pbBoard, Qt::LeftButton, {}, Centre(from));
-        QTest::mouseRelease(Main->pbBoard, Qt::LeftButton, {}, Centre(to));
+        QTest::mousePress(Main->Board().pbBoard, Qt::LeftButton, {}, Centre(from));
+        QTest::mouseRelease(Main->Board().pbBoard, Qt::LeftButton, {}, Centre(to));
     }
     // Opens the new-game dialog from the menu and runs the actions inside it; a dialog still
     // open after them is cancelled.
@@ -115,7 +115,8 @@ protected:
         ASSERT_TRUE(client.Connect("127.0.0.1"));
         unsetenv("WINTERMOOT_PORT");
         ASSERT_TRUE(WaitFor([&] {
-            return Host->Main->pnlReady->isVisible() && Client->Main->pnlReady->isVisible();
+            return Host->Main->Board().pnlReady->isVisible()
+                && Client->Main->Board().pnlReady->isVisible();
         }));
     }
 
@@ -126,8 +127,8 @@ protected:
     }
 
     void StartGame() {
-        Host->Main->btnReady->click();
-        Client->Main->btnReady->click();
+        Host->Main->Board().btnReady->click();
+        Client->Main->Board().btnReady->click();
         ASSERT_TRUE(WaitFor([&] {
             return Host->Main->Game.GameState == gsPlaying
                 && Client->Main->Game.GameState == gsPlaying;
@@ -150,8 +151,8 @@ const char* const OpponentLeft = "You opponent disconnected from the game.";
 const char* const ConnectionLost = "The connection to the game has been lost.";
 
 TEST_F(NetworkWindowsTest, JoiningTurnsTheClientsBoardAndSwapsTheNames) {
-    EXPECT_FALSE(Host->Main->Switched);
-    EXPECT_TRUE(Client->Main->Switched);
+    EXPECT_FALSE(Host->Main->Board().Switched);
+    EXPECT_TRUE(Client->Main->Board().Switched);
     EXPECT_EQ(Client->Main->Game.WhitePlayer.Name, "Hanna");
     EXPECT_EQ(Host->Main->Game.BlackPlayer.Name, "Carl");
     EXPECT_TRUE(Host->Chat->edtMessage->isEnabled());
@@ -187,7 +188,7 @@ TEST_F(NetworkWindowsTest, AnAcceptedUndoRequestTakesTheMoveBackOnBothSides) {
     Client->Main->Menu_Game_Undo->trigger();
     EXPECT_TRUE(Shown("You cannot undo one of your opponent's move!"));
     Host->Main->Menu_Game_Undo->trigger();
-    EXPECT_TRUE(Host->Main->pnlStatus->isVisible());
+    EXPECT_TRUE(Host->Main->Board().pnlStatus->isVisible());
     ASSERT_TRUE(WaitFor([&] {
         return Host->Main->Game.Moves.Count() == 0 && Client->Main->Game.Moves.Count() == 0;
     }));
@@ -203,16 +204,16 @@ TEST_F(NetworkWindowsTest, ForfeitDuringTheOpponentsTurnRecordsTheLocalPlayer) {
     EXPECT_EQ(Client->Main->History.Last()->Result, grBlackForfeited);
     ASSERT_TRUE(WaitFor([&] { return Host->Main->Game.GameState == gsStopped; }));
     // The link stays open: both sides offer the next game.
-    EXPECT_TRUE(Host->Main->pnlReady->isVisible());
+    EXPECT_TRUE(Host->Main->Board().pnlReady->isVisible());
 }
 
 TEST_F(NetworkWindowsTest, TheOpponentLeavingPutsBackTheHeldPiece) {
     StartGame();
-    QTest::mousePress(Host->Main->pbBoard, Qt::LeftButton, {}, Host->Centre("e2"));
-    ASSERT_EQ(Host->Main->HeldSquare, (TPoint { 5, 2 }));
+    QTest::mousePress(Host->Main->Board().pbBoard, Qt::LeftButton, {}, Host->Centre("e2"));
+    ASSERT_EQ(Host->Main->Board().HeldSquare, (TPoint { 5, 2 }));
     Client->Main->Game.Disconnect();
     ASSERT_TRUE(WaitFor([&] { return Host->Main->Game.GameState == gsStopped; }));
-    EXPECT_EQ(Host->Main->HeldSquare, TPoint {});
+    EXPECT_EQ(Host->Main->Board().HeldSquare, TPoint {});
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
@@ -233,11 +234,11 @@ TEST_F(NetworkWindowsTest, TheOpponentsWaitingPromotionIsListedOnce) {
                 && Client->Main->Game.Moves.Count() == count;
         }));
     }
-    ASSERT_TRUE(Client->Main->pnlStatus->isVisible());
+    ASSERT_TRUE(Client->Main->Board().pnlStatus->isVisible());
     // A language change on the waiting side lists the game's moves again.
     ASSERT_TRUE(Client->Main->LoadLanguage(language));
     EXPECT_EQ(Client->Moves->RowCount(), 4);
-    QTest::mouseClick(Host->Main->imgPromoteQueen, Qt::LeftButton);
+    QTest::mouseClick(Host->Main->Board().imgPromoteQueen, Qt::LeftButton);
     ASSERT_TRUE(WaitFor([&] { return Client->Main->Game.Turn == pcBlack; }));
     EXPECT_EQ(Client->Moves->RowCount(), 5);
     EXPECT_EQ(Client->Moves->Cell(5, 1), QStringLiteral("h7-g8"));
@@ -262,7 +263,8 @@ TEST_F(NetworkWindowsTest, HostingAgainLeavesTheOldLinkQuietlyAndListsOnlyWhatWa
     EXPECT_TRUE(host.NetworkActive);
     EXPECT_NE(host.ListeningPort(), 0);
     EXPECT_FALSE(host.PeerConnected());
-    EXPECT_EQ(Host->Main->lblStatus->text(), Host->Main->Values.Value(QStringLiteral("Stat03")));
+    EXPECT_EQ(
+        Host->Main->Board().lblStatus->text(), Host->Main->Values.Value(QStringLiteral("Stat03")));
     // The old opponent is told and loses its link; the host's user, who left, is not told.
     ASSERT_TRUE(WaitFor([&] { return Shown(ConnectionLost); }));
     RunFor(200);
@@ -332,8 +334,9 @@ TEST(NetworkErrorWindowTest, AMalformedMessageEndsTheLinkWithE2AndTheHostWaitsAg
         raw.flush();
         EXPECT_TRUE(
             WaitFor([&] { return Shown(boxes, "An error occured on the network!"); }, 10000));
-        EXPECT_TRUE(host.Main->pnlStatus->isVisible());
-        EXPECT_EQ(host.Main->lblStatus->text(), host.Main->Values.Value(QStringLiteral("Stat03")));
+        EXPECT_TRUE(host.Main->Board().pnlStatus->isVisible());
+        EXPECT_EQ(host.Main->Board().lblStatus->text(),
+            host.Main->Values.Value(QStringLiteral("Stat03")));
         EXPECT_FALSE(host.Chat->edtMessage->isEnabled());
     }
     SetMessagePresenter(nullptr);
@@ -382,7 +385,7 @@ TEST_F(NetworkStartTest, AHostThatCannotListenSaysSoOnceAndWaitsForNobody) {
     });
     RunFor(100);
     EXPECT_EQ(Count(NetworkError), 1);
-    EXPECT_FALSE(Copy->Main->pnlStatus->isVisible());
+    EXPECT_FALSE(Copy->Main->Board().pnlStatus->isVisible());
     EXPECT_FALSE(Copy->Main->Game.NetworkActive);
     EXPECT_EQ(Copy->Main->Game.ListeningPort(), 0);
     EXPECT_FALSE(Copy->Main->GameListed);
@@ -420,7 +423,7 @@ TEST_P(JoinFailureTest, ShowsE1AndLeavesNoConnectionBehind) {
     EXPECT_EQ(Count(CannotConnect), 1);
     EXPECT_EQ(Count(NetworkError), 0);
     EXPECT_EQ(Boxes.size(), 1u);
-    EXPECT_FALSE(Copy->Main->pnlStatus->isVisible());
+    EXPECT_FALSE(Copy->Main->Board().pnlStatus->isVisible());
     EXPECT_FALSE(Copy->Main->Game.NetworkActive);
     EXPECT_FALSE(Copy->Main->Game.PeerConnected());
 }

@@ -67,8 +67,8 @@ protected:
         Main = std::make_unique<TfrmMain>();
         Moves = new TfrmMoves(Main.get());
         Chat = new TfrmChat(Main.get());
-        Main->SetForms(new TfrmAbout(Main.get()), new TfrmGame(Main->Game, Main.get()), Moves);
-        Main->frmChat = Chat;
+        Main->SetForms(
+            new TfrmAbout(Main.get()), new TfrmGame(Main->Game, Main.get()), Moves, Chat);
         auto player = std::make_unique<RecordingPlayer>();
         Player = player.get();
         Main->Sounds = std::move(player);
@@ -148,8 +148,8 @@ TEST_F(OptionsDialogTest, ShowingFillsTheControlsFromTheSettings) {
     s.SoundFile[0] = QStringLiteral("first.wav");
     s.LanguageFile = QStringLiteral("NoSuchLanguage.lang");
     Main->Game.SetSearchDepth(5);
-    Main->ChatAlign = 1;
-    Main->MovesAlign = 3;
+    Main->Docking().ChatAlign = 1;
+    Main->Docking().MovesAlign = 3;
     Run([&] {
         EXPECT_FALSE(Dialog->chkAutoUpdate->isChecked());
         EXPECT_TRUE(Dialog->chkLearnMode->isChecked());
@@ -374,10 +374,10 @@ TEST_F(OptionsDialogTest, ATranslationOfTheSoundListKeepsTheTicks) {
 
 TEST_F(OptionsDialogTest, ApplyDocksAndUndocksTheToolWindows) {
     Main->show();
-    Main->ShowChat();
-    Main->ShowMoves();
-    Main->DockChat();
-    ASSERT_TRUE(Main->ChatDocked);
+    Main->Docking().ShowChat();
+    Main->Docking().ShowMoves();
+    Main->Docking().DockChat();
+    ASSERT_TRUE(Main->Docking().ChatDocked());
     Run([&] {
         EXPECT_TRUE(Dialog->chkDockChat->isChecked());
         Dialog->chkDockChat->setChecked(false);
@@ -386,18 +386,18 @@ TEST_F(OptionsDialogTest, ApplyDocksAndUndocksTheToolWindows) {
         Dialog->cmbMovesAlign->setCurrentIndex(1);
         Click(Dialog->btnOk);
     });
-    EXPECT_FALSE(Main->ChatDocked);
+    EXPECT_FALSE(Main->Docking().ChatDocked());
     EXPECT_TRUE(Chat->isWindow()) << "the chat floats";
-    EXPECT_EQ(Main->ChatAlign, 1);
-    EXPECT_TRUE(Main->MovesDocked);
+    EXPECT_EQ(Main->Docking().ChatAlign, 1);
+    EXPECT_TRUE(Main->Docking().MovesDocked());
     EXPECT_FALSE(Moves->isWindow());
-    EXPECT_EQ(Main->MovesAlign, 4);
+    EXPECT_EQ(Main->Docking().MovesAlign, 4);
     Run([&] {
         Dialog->cmbMovesAlign->setCurrentIndex(0);
         Click(Dialog->btnApply);
     });
-    EXPECT_EQ(Main->MovesAlign, 3);
-    EXPECT_EQ(Main->pnlBoard->x(), Moves->width()) << "the moves window moved to the left";
+    EXPECT_EQ(Main->Docking().MovesAlign, 3);
+    EXPECT_EQ(Main->Board().x(), Moves->width()) << "the moves window moved to the left";
 }
 
 TEST_F(OptionsDialogTest, TheThemesAreReadAtCreationAndWrittenAtDestruction) {

@@ -267,7 +267,7 @@ protected:
 
         // The main window with each of its panels shown.
         for (QWidget* panel : std::initializer_list<QWidget*> {
-                 Main->pnlPromotion, Main->pnlReady, Main->pnlPaused }) {
+                 Main->Board().pnlPromotion, Main->Board().pnlReady, Main->Board().pnlPaused }) {
             panel->show();
             Settle(Main.get());
             finder.Check(Main.get());
