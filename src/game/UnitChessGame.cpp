@@ -24,10 +24,7 @@ TChessGame::TChessGame(QObject* parent)
     , m_Clock(this) {
     m_Clock.setInterval(ClockInterval);
     connect(&m_Clock, &QTimer::timeout, this, &TChessGame::ClockTick);
-    m_StallTimer.setSingleShot(true);
-    connect(&m_StallTimer, &QTimer::timeout, this, [this] { StallTimedOut(); });
-    m_GreetingTimer.setSingleShot(true);
-    connect(&m_GreetingTimer, &QTimer::timeout, this, [this] { ClientGreetingTimedOut(); });
+    ConnectLink();
     // A hand-over queued for a controller that has been destroyed is dropped by Qt.
     m_ComputerPlayer = std::make_unique<TChessAI>(SearchBoard, [this](std::function<void()> f) {
         QMetaObject::invokeMethod(this, std::move(f), Qt::QueuedConnection);
@@ -36,8 +33,7 @@ TChessGame::TChessGame(QObject* parent)
 }
 
 TChessGame::~TChessGame() {
-    ReleaseConnection(false);
-    CloseSockets();
+    m_Link.Abort();
     m_Clock.stop();
     m_ComputerPlayer.reset();
 }
