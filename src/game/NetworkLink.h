@@ -181,6 +181,8 @@ private:
     void Fail();
     void ReportError();
     void DataArrived(QTcpSocket* socket);
+
+    // The messages (NetworkLinkMessages.cpp).
     // Acts on the complete messages the reader holds; false once the connection has been let go.
     bool ActOnBufferedMessages(QTcpSocket* socket, bool& progressed);
     // Checks a message against the protocol and emits it; throws for one that breaks it.
