@@ -1,93 +1,83 @@
-// Network play of the game controller: one TCP connection between a host and a client, over which
-// each side sends its player's actions and executes the opponent's as they arrive.
+// Network play of the game controller: the game's side of the link (TNetworkLink). The
+// controller sends each of its player's actions through the link and acts on the opponent's as
+// the link delivers them, decoded and checked against the protocol.
 //
-// Bytes from the peer go through TMessageReader, which gathers them into whole messages however
-// the stream splits or joins them. A message that cannot be framed, a code this side does not act
-// on, or a payload that fails its checks (a square off the board, a colour or piece kind out of
-// range, a game state that would not load as a file) ends the game on this side, closes the
-// connection and emits networkError; the controller's game is never left half changed.
-//
-// A peer may be hostile, so nothing it sends is kept without a bound: the host greets several
-// connections at once and takes as its opponent the first to complete the greeting, each within
-// GreetingTimeout; a message must complete within StallTimeout of its first byte; a pause holds
-// only what a real opponent could have sent before it learnt of the pause; and a peer that does
-// not read its output is dropped once that passes OutputLimit.
+// What the link cannot judge without the game is checked here: a promotion with none pending, a
+// host colour or a game state in the middle of a game, a game state that would not load as a
+// file or has no room for another move, more than a real opponent could have sent during a
+// pause. Such a message is refused through the link, which closes the connection; the game ends
+// and networkError follows. The controller's game is never left half changed.
 
 #include "NetworkOpponent.h"
-#include "StreamIO.h"
 #include "TextCodec.h"
 #include "UnitChessGame.h"
 
-#include <QHostAddress>
-#include <QTcpServer>
-#include <QTcpSocket>
-
-#include <algorithm>
-#include <cstdlib>
-#include <cstring>
 #include <iterator>
 #include <sstream>
+#include <stdexcept>
 #include <utility>
 
 namespace {
-
-constexpr uint16_t DefaultPort = 2570;
-// The most a connection buffers, and reads at a time, before the controller has acted on it.
-constexpr qint64 ReadChunk = 64 * 1024;
-// How long a closing connection may take to hand over what was written before it is dropped.
-constexpr int LingerMilliseconds = 5000;
 
 class EProtocolError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
 
-// The codes a side acts on; any other is refused as soon as its code byte arrives.
-bool ActsOn(TGameKind kind, uint8_t code) {
-    switch (code) {
-    case ncCommand:
-    case ncName:
-    case ncMove:
-    case ncPromotion:
-    case ncUndoRequest:
-    case ncUndo:
-    case ncChat:
-        return true;
-    case ncVersion:
-        return kind == gkHost;
-    case ncHostColour:
-    case ncTime:
-    case ncGameState:
-        return kind == gkClient;
-    default:
-        return false;
-    }
-}
-
 } // namespace
 
-uint16_t TChessGame::NetworkPort() {
-    const char* text = std::getenv("WINTERMOOT_PORT");
-    if (!text)
-        return DefaultPort;
-    const size_t length = std::strlen(text);
-    if (length == 0 || length > 5)
-        return DefaultPort;
-    unsigned value = 0;
-    for (size_t i = 0; i < length; ++i) {
-        if (text[i] < '0' || text[i] > '9')
-            return DefaultPort;
-        value = value * 10 + unsigned(text[i] - '0');
+template <typename TAction> void TChessGame::ActOnArrival(TAction&& action) {
+    const uint64_t connection = m_Link.ConnectionId();
+    try {
+        action();
+    } catch (const std::exception&) {
+        m_Link.Refuse(connection);
     }
-    return value > 65535 ? DefaultPort : static_cast<uint16_t>(value);
 }
 
-uint16_t TChessGame::ListeningPort() const {
-    return m_Server && m_Server->isListening() ? m_Server->serverPort() : 0;
-}
-
-bool TChessGame::PeerConnected() const {
-    return m_Connection && m_Connection->state() == QAbstractSocket::ConnectedState;
+void TChessGame::ConnectLink() {
+    connect(&m_Link, &TNetworkLink::greetingStarted, this, [this] {
+        // A host whose last opponent left is still waiting for the next one.
+        NetworkActive = true;
+    });
+    connect(&m_Link, &TNetworkLink::peerJoined, this,
+        [this](const std::string& name) { ActOnArrival([&] { PeerJoined(name); }); });
+    connect(&m_Link, &TNetworkLink::nameArrived, this, [this](const std::string& name) {
+        ActOnArrival([&] {
+            PlayerOf(static_cast<TPieceColour>(HostColour)).Name = name;
+            emit opponentJoined();
+        });
+    });
+    connect(&m_Link, &TNetworkLink::hostColourArrived, this,
+        [this](uint8_t colour) { ActOnArrival([&] { HostColourArrived(colour); }); });
+    connect(&m_Link, &TNetworkLink::gameStateArrived, this,
+        [this](const std::string& body) { ActOnArrival([&] { GameStateArrived(body); }); });
+    connect(&m_Link, &TNetworkLink::timeArrived, this, [this](int32_t seconds) {
+        ActOnArrival([&] {
+            PlayerOf(Turn).Time = seconds;
+            emit clockTicked();
+        });
+    });
+    connect(&m_Link, &TNetworkLink::moveArrived, this, [this](TPoint from, TPoint to) {
+        GameMessageArrived(TGameMessage { ncMove, from, to, 0 });
+    });
+    connect(&m_Link, &TNetworkLink::promotionArrived, this, [this](uint8_t kind) {
+        GameMessageArrived(TGameMessage { ncPromotion, {}, {}, kind });
+    });
+    connect(&m_Link, &TNetworkLink::undoRequestArrived, this, [this] {
+        GameMessageArrived(TGameMessage { ncUndoRequest, {}, {}, 0 });
+    });
+    connect(&m_Link, &TNetworkLink::undoArrived, this, [this] {
+        GameMessageArrived(TGameMessage { ncUndo, {}, {}, 0 });
+    });
+    connect(&m_Link, &TNetworkLink::commandArrived, this,
+        [this](TNetCommand command) { ActOnArrival([&] { HandleCommand(command); }); });
+    connect(&m_Link, &TNetworkLink::chatArrived, this,
+        [this](const std::string& text) { ActOnArrival([&] { emit chatReceived(text); }); });
+    connect(&m_Link, &TNetworkLink::connectFailed, this, [this] { LinkConnectFailed(); });
+    connect(&m_Link, &TNetworkLink::peerLeft, this, [this] { PeerLeft(); });
+    connect(&m_Link, &TNetworkLink::failed, this, [this] { LinkFailed(); });
+    connect(&m_Link, &TNetworkLink::networkError, this, &TChessGame::networkError);
 }
 
 TPieceColour TChessGame::LocalColour() const {
@@ -111,67 +101,69 @@ bool TChessGame::Connect(const std::string& address) {
     HostAddress = CutUtf8(address, ShortStringMax);
     if (GameKind == gkLocal)
         return false;
-
     const uint16_t port = NetworkPort();
-    if (GameKind == gkHost) {
-        m_Server = new QTcpServer(this);
-        connect(m_Server, &QTcpServer::newConnection, this, [this] { AcceptConnections(); });
-        if (!m_Server->listen(QHostAddress::Any, port)) {
-            delete m_Server;
-            m_Server = nullptr;
-            return false;
-        }
-    } else {
-        const QString host = QString::fromStdString(HostAddress).trimmed();
-        if (host.isEmpty())
-            return false;
-        auto* socket = new QTcpSocket(this);
-        AttachConnection(socket);
-        m_Connecting = true;
-        connect(socket, &QTcpSocket::connected, this, [this, socket] { ClientConnected(socket); });
-        // A lookup that hangs without an answer counts as failed; the timer goes with the socket.
-        QTimer::singleShot(ConnectTimeout, socket, [this, socket] {
-            if (socket == m_Connection && m_Connecting)
-                ConnectFailed();
-        });
-        NetworkActive = true;
-        socket->connectToHost(host, port ? port : DefaultPort);
-        return true;
-    }
+    if (GameKind == gkHost && !m_Link.Listen(port))
+        return false;
+    // Set before the client's connection is asked for: a failure found at once clears it.
     NetworkActive = true;
+    if (GameKind == gkClient && !m_Link.ConnectTo(HostAddress, port)) {
+        NetworkActive = false;
+        return false;
+    }
     return true;
 }
 
 void TChessGame::CloseLink() {
     ++m_LinkSerial;
     if (NetworkActive) {
-        SendCommand(cmDisconnect);
+        m_Link.SendCommand(cmDisconnect);
         NetworkActive = false;
     }
-    const bool linked = m_Server || m_Connection;
+    const bool linked = m_Link.IsOpen();
     CloseSockets();
     // A game over a link that is gone cannot go on.
     if (linked)
         StopGame();
 }
 
-void TChessGame::StallTimedOut() {
-    if (!m_Connection)
-        return;
-    // A peer that was told of the disconnect and did not close is let go as if it had.
-    if (m_DisconnectSent)
-        ConnectionClosed(m_Connection);
-    else
-        ReceiveFailed();
+void TChessGame::Disconnect() {
+    if (NetworkActive) {
+        const bool answerExpected = m_Link.SendDisconnect();
+        NetworkActive = false;
+        const uint64_t link = m_LinkSerial;
+        emit disconnected();
+        // The peer's answer closes the sockets; a handler that opened a new link keeps it.
+        if (answerExpected || link != m_LinkSerial)
+            return;
+    }
+    const bool linked = m_Link.IsOpen();
+    CloseSockets();
+    // A game over a link that is gone cannot go on.
+    if (linked)
+        StopGame();
 }
 
-void TChessGame::ClientGreetingTimedOut() {
-    if (GameKind == gkClient && m_Connection && !m_Connecting)
-        ReceiveFailed();
+void TChessGame::CloseSockets() {
+    const bool hadConnection = m_Link.HasConnection();
+    m_Link.Close();
+    ConnectionGone(hadConnection);
 }
 
-void TChessGame::ConnectFailed() {
-    ReleaseConnection(false);
+void TChessGame::ResetConnectionState() {
+    m_HeldMessages.clear();
+    m_UndoRequested = false;
+    m_UndoAskedAt = -1;
+}
+
+void TChessGame::ConnectionGone(bool hadConnection) {
+    ResetConnectionState();
+    // Whatever the peer declared goes with its connection; the next opponent says it again.
+    if (hadConnection && GameState != gsPlaying && GameState != gsPaused)
+        PlayerOf(Opponent(LocalColour())).Ready = false;
+}
+
+void TChessGame::LinkConnectFailed() {
+    ConnectionGone(true);
     NetworkActive = false;
     // Reported from the event loop, so that a failure found while Connect runs still comes after
     // Connect has answered; a newer link drops it.
@@ -185,231 +177,8 @@ void TChessGame::ConnectFailed() {
         Qt::QueuedConnection);
 }
 
-void TChessGame::Disconnect() {
-    if (NetworkActive) {
-        SendCommand(cmDisconnect);
-        NetworkActive = false;
-        const bool answerExpected = PeerConnected();
-        if (answerExpected) {
-            // Nothing follows the disconnect, and a peer that never answers it is let go.
-            m_DisconnectSent = true;
-            m_StallTimer.start(StallTimeout);
-        }
-        const uint64_t link = m_LinkSerial;
-        emit disconnected();
-        // The peer's answer closes the sockets; a handler that opened a new link keeps it.
-        if (answerExpected || link != m_LinkSerial)
-            return;
-    }
-    const bool linked = m_Server || m_Connection;
-    CloseSockets();
-    // A game over a link that is gone cannot go on.
-    if (linked)
-        StopGame();
-}
-
-void TChessGame::CloseSockets() {
-    ReleaseConnection(true);
-    DropAllGreetings();
-    if (!m_Server)
-        return;
-    QTcpServer* server = std::exchange(m_Server, nullptr);
-    disconnect(server, nullptr, this, nullptr);
-    server->close();
-    server->deleteLater();
-}
-
-void TChessGame::ResetConnectionState() {
-    m_Reader.Reset();
-    PendingCode = 0;
-    m_VersionAccepted = false;
-    m_HeldMessages.clear();
-    m_UndoRequested = false;
-    m_UndoAskedAt = -1;
-    m_Joined = false;
-    m_DisconnectSent = false;
-    m_OutputOverflow = false;
-    m_StallTimer.stop();
-    m_GreetingTimer.stop();
-}
-
-void TChessGame::AttachConnection(QTcpSocket* socket) {
-    m_Connection = socket;
-    ResetConnectionState();
-    socket->setReadBufferSize(ReadChunk);
-    connect(socket, &QTcpSocket::readyRead, this, [this, socket] { DataArrived(socket); });
-    connect(socket, &QTcpSocket::disconnected, this, [this, socket] { ConnectionClosed(socket); });
-    connect(socket, &QTcpSocket::errorOccurred, this,
-        [this, socket](QAbstractSocket::SocketError error) { ConnectionFailed(socket, error); });
-}
-
-void TChessGame::ReleaseConnection(bool graceful) {
-    QTcpSocket* socket = std::exchange(m_Connection, nullptr);
-    ResetConnectionState();
-    m_Connecting = false;
-    if (!socket)
-        return;
-    // Whatever the peer declared goes with its connection; the next opponent says it again.
-    if (GameState != gsPlaying && GameState != gsPaused)
-        PlayerOf(Opponent(LocalColour())).Ready = false;
-    disconnect(socket, nullptr, this, nullptr);
-    if (graceful && socket->state() == QAbstractSocket::ConnectedState) {
-        // Closing waits until what was written has gone out, so a last command reaches the peer.
-        connect(socket, &QAbstractSocket::disconnected, socket, &QObject::deleteLater);
-        QTimer::singleShot(LingerMilliseconds, socket, [socket] {
-            socket->abort();
-            socket->deleteLater();
-        });
-        socket->disconnectFromHost();
-        return;
-    }
-    socket->abort();
-    socket->deleteLater();
-}
-
-void TChessGame::AcceptConnections() {
-    while (m_Server && m_Server->hasPendingConnections()) {
-        QTcpSocket* socket = m_Server->nextPendingConnection();
-        // One opponent at a time: the game with the first goes on.
-        if (m_Connection) {
-            socket->abort();
-            socket->deleteLater();
-            continue;
-        }
-        // Connections that say nothing must not keep a real opponent out: each greets on its
-        // own, within its time, and the oldest makes room for a new one.
-        if (int(m_Greetings.size()) >= std::max(MaxGreetings, 1))
-            DropGreeting(m_Greetings.front().Socket, false);
-        socket->setParent(this);
-        socket->setReadBufferSize(ReadChunk);
-        TGreeting greeting;
-        greeting.Socket = socket;
-        m_Greetings.push_back(std::move(greeting));
-        connect(
-            socket, &QTcpSocket::readyRead, this, [this, socket] { GreetingDataArrived(socket); });
-        connect(socket, &QTcpSocket::disconnected, this,
-            [this, socket] { DropGreeting(socket, false); });
-        connect(socket, &QTcpSocket::errorOccurred, this,
-            [this, socket] { DropGreeting(socket, false); });
-        QTimer::singleShot(
-            GreetingTimeout, socket, [this, socket] { DropGreeting(socket, false); });
-        // A host whose last opponent left is still waiting for the next one.
-        NetworkActive = true;
-        // Bytes that came with the connection are not announced again.
-        if (socket->bytesAvailable() > 0)
-            QMetaObject::invokeMethod(
-                this, [this, socket] { GreetingDataArrived(socket); }, Qt::QueuedConnection);
-    }
-}
-
-void TChessGame::DropGreeting(QTcpSocket* socket, bool refused) {
-    const auto found = std::find_if(m_Greetings.begin(), m_Greetings.end(),
-        [socket](const TGreeting& greeting) { return greeting.Socket == socket; });
-    if (found == m_Greetings.end())
-        return;
-    m_Greetings.erase(found);
-    disconnect(socket, nullptr, this, nullptr);
-    socket->abort();
-    socket->deleteLater();
-    if (refused)
-        ReportNetworkError();
-}
-
-void TChessGame::DropAllGreetings() {
-    while (!m_Greetings.empty())
-        DropGreeting(m_Greetings.back().Socket, false);
-}
-
-void TChessGame::GreetingDataArrived(QTcpSocket* socket) {
-    const auto find = [this, socket]() -> TGreeting* {
-        for (TGreeting& greeting : m_Greetings) {
-            if (greeting.Socket == socket)
-                return &greeting;
-        }
-        return nullptr;
-    };
-    while (TGreeting* greeting = find()) {
-        if (socket->bytesAvailable() <= 0)
-            return;
-        const QByteArray chunk = socket->read(ReadChunk);
-        if (chunk.isEmpty())
-            return;
-        greeting->Reader.Feed(std::string_view(chunk.constData(), size_t(chunk.size())));
-        TNetMessage message;
-        for (;;) {
-            const TMessageReader::TResult result = greeting->Reader.Next(message);
-            // Only the version and then the name may come before the greeting is complete.
-            const uint8_t expected = greeting->VersionAccepted ? ncName : ncVersion;
-            const uint8_t pending = greeting->Reader.PendingCode();
-            if (result == TMessageReader::NeedMore && (pending == 0 || pending == expected))
-                break;
-            if (result != TMessageReader::Message || message.Code != expected) {
-                DropGreeting(socket, true);
-                return;
-            }
-            if (message.Code == ncName) {
-                GreetingComplete(socket, DecodeText(message.Payload));
-                return;
-            }
-            if (static_cast<int16_t>(DecodeU16(message.Payload)) != ProtocolVersion) {
-                // Only this client is turned away; the host goes on waiting for an opponent.
-                const std::string refusal = EncodeCommand(cmDisconnect);
-                disconnect(socket, nullptr, this, nullptr);
-                m_Greetings.erase(m_Greetings.begin() + (greeting - m_Greetings.data()));
-                socket->write(refusal.data(), qint64(refusal.size()));
-                connect(socket, &QAbstractSocket::disconnected, socket, &QObject::deleteLater);
-                QTimer::singleShot(LingerMilliseconds, socket, [socket] {
-                    socket->abort();
-                    socket->deleteLater();
-                });
-                socket->disconnectFromHost();
-                return;
-            }
-            greeting->VersionAccepted = true;
-            const std::string ask = EncodeCommand(cmSendName);
-            socket->write(ask.data(), qint64(ask.size()));
-            socket->flush();
-        }
-    }
-}
-
-void TChessGame::GreetingComplete(QTcpSocket* socket, const std::string& name) {
-    const auto found = std::find_if(m_Greetings.begin(), m_Greetings.end(),
-        [socket](const TGreeting& greeting) { return greeting.Socket == socket; });
-    TMessageReader reader = std::move(found->Reader);
-    m_Greetings.erase(found);
-    disconnect(socket, nullptr, this, nullptr);
-    // The first to greet is the opponent; the others are turned away as a second client is.
-    DropAllGreetings();
-    AttachConnection(socket);
-    m_Reader = std::move(reader);
-    m_VersionAccepted = true;
-    try {
-        OpponentNameArrived(name);
-    } catch (const std::exception&) {
-        if (socket == m_Connection)
-            ReceiveFailed();
-        return;
-    }
-    // Whatever followed the name in the same read.
-    if (socket == m_Connection)
-        DataArrived(socket);
-}
-
-void TChessGame::ClientConnected(QTcpSocket* socket) {
-    if (socket != m_Connection)
-        return;
-    m_Connecting = false;
-    // A host that says nothing, or not all of its greeting, is given up.
-    m_GreetingTimer.start(GreetingTimeout);
-    if (!Send(EncodeVersion(ProtocolVersion)))
-        ReleaseConnection(false);
-}
-
-void TChessGame::ConnectionClosed(QTcpSocket* socket) {
-    if (socket != m_Connection)
-        return;
-    ReleaseConnection(false);
+void TChessGame::PeerLeft() {
+    ConnectionGone(true);
     StopGame();
     // A client whose host went away without a word has lost its game for good.
     if (GameKind == gkClient && NetworkActive) {
@@ -418,140 +187,28 @@ void TChessGame::ConnectionClosed(QTcpSocket* socket) {
     }
 }
 
-void TChessGame::ConnectionFailed(QTcpSocket* socket, int error) {
-    if (socket != m_Connection)
-        return;
-    if (m_Connecting) {
-        ConnectFailed();
-        return;
-    }
-    if (error == QAbstractSocket::RemoteHostClosedError) {
-        ConnectionClosed(socket);
-        return;
-    }
-    ReceiveFailed();
-}
-
-void TChessGame::ReceiveFailed() {
-    ReleaseConnection(false);
+void TChessGame::LinkFailed() {
+    ConnectionGone(true);
     StopGame();
     if (GameKind == gkClient)
         NetworkActive = false;
-    ReportNetworkError();
-}
-
-void TChessGame::ReportNetworkError() {
-    // A handler that waits on the user (a message box) runs the event loop, in which more
-    // failures may arrive; the user hears of one at a time.
-    if (m_ReportingError)
-        return;
-    m_ReportingError = true;
-    emit networkError();
-    m_ReportingError = false;
-}
-
-void TChessGame::DataArrived(QTcpSocket* socket) {
-    if (socket != m_Connection)
-        return;
-    bool progressed = false;
-    // Messages already gathered come first (the rest of a read that completed the greeting).
-    if (!ActOnBufferedMessages(socket, progressed))
-        return;
-    while (socket->bytesAvailable() > 0) {
-        const QByteArray chunk = socket->read(ReadChunk);
-        if (chunk.isEmpty())
-            break;
-        m_Reader.Feed(std::string_view(chunk.constData(), size_t(chunk.size())));
-        if (!ActOnBufferedMessages(socket, progressed))
-            return;
-    }
-    PendingCode = m_Reader.PendingCode();
-    // The time for a message runs from the end of the last complete one; after the disconnect
-    // reply it is the time the peer has left to close.
-    if (m_DisconnectSent)
-        return;
-    if (m_Reader.Buffered() == 0)
-        m_StallTimer.stop();
-    else if (progressed || !m_StallTimer.isActive())
-        m_StallTimer.start(StallTimeout);
-}
-
-bool TChessGame::ActOnBufferedMessages(QTcpSocket* socket, bool& progressed) {
-    TNetMessage message;
-    while (socket == m_Connection && !m_OutputOverflow) {
-        const TMessageReader::TResult result = m_Reader.Next(message);
-        const uint8_t pending = m_Reader.PendingCode();
-        if (result == TMessageReader::NeedMore && (pending == 0 || ActsOn(GameKind, pending)))
-            return true;
-        if (result != TMessageReader::Message) {
-            ReceiveFailed();
-            return false;
-        }
-        progressed = true;
-        try {
-            HandleMessage(message);
-        } catch (const std::exception&) {
-            if (socket == m_Connection)
-                ReceiveFailed();
-            return false;
-        }
-    }
-    return false;
-}
-
-void TChessGame::OutputOverflowed() {
-    m_OutputOverflow = true;
-    // Dropped from the event loop: the send that found the overflow may be in the middle of
-    // changing the game's state.
-    QTcpSocket* const socket = m_Connection;
-    QMetaObject::invokeMethod(
-        this,
-        [this, socket] {
-            if (socket == m_Connection && m_OutputOverflow)
-                ReceiveFailed();
-        },
-        Qt::QueuedConnection);
-}
-
-bool TChessGame::Send(const std::string& message) {
-    if (!PeerConnected() || m_DisconnectSent || m_OutputOverflow)
-        return true;
-    const auto size = qint64(message.size());
-    // A peer that does not read what it is sent is not written to without end.
-    if (m_Connection->bytesToWrite() + size > OutputLimit) {
-        OutputOverflowed();
-        return true;
-    }
-    if (m_Connection->write(message.data(), size) != size) {
-        ReportNetworkError();
-        return false;
-    }
-    m_Connection->flush();
-    return true;
-}
-
-void TChessGame::SendCommand(TNetCommand command) {
-    Send(EncodeCommand(command));
 }
 
 void TChessGame::SendMove(TPoint from, TPoint to) {
-    TMoveRecord record;
-    record.From = from;
-    record.To = to;
-    Send(EncodeMoveRecord(ncMove, record));
+    m_Link.SendMove(from, to);
 }
 
 void TChessGame::SendPromotion(uint8_t kind) {
-    Send(EncodeByteMessage(ncPromotion, kind));
+    m_Link.SendPromotion(kind);
 }
 
 void TChessGame::SendStateCommand(TGameState state) {
     switch (state) {
     case gsPaused:
-        SendCommand(cmPause);
+        m_Link.SendCommand(cmPause);
         break;
     case gsPlaying:
-        SendCommand(cmResume);
+        m_Link.SendCommand(cmResume);
         if (!m_HeldMessages.empty()) {
             const uint64_t serial = m_GameSerial;
             QMetaObject::invokeMethod(
@@ -560,7 +217,7 @@ void TChessGame::SendStateCommand(TGameState state) {
         break;
     case gsStopped:
         m_HeldMessages.clear();
-        SendCommand(cmStop);
+        m_Link.SendCommand(cmStop);
         break;
     case gsIdle:
         break;
@@ -568,26 +225,26 @@ void TChessGame::SendStateCommand(TGameState state) {
 }
 
 void TChessGame::SendTime(int32_t seconds) {
-    Send(EncodeTime(seconds));
+    m_Link.SendTime(seconds);
 }
 
 void TChessGame::SendChat(const std::string& text) {
     if (GameKind == gkLocal)
         return;
-    Send(EncodeText(ncChat, text));
+    m_Link.SendChat(text);
 }
 
 void TChessGame::RequestUndo() {
     if (GameKind == gkLocal || GameState != gsPlaying || Moves.Count() == 0)
         return;
     m_UndoRequested = true;
-    Send(EncodeMoveRecord(ncUndoRequest, *Moves.Last()));
+    m_Link.SendUndoRequest(*Moves.Last());
 }
 
 void TChessGame::AcceptUndo() {
     if (GameState != gsPlaying || Moves.Count() == 0)
         return;
-    Send(EncodeMoveRecord(ncUndo, *Moves.Last()));
+    m_Link.SendUndo(*Moves.Last());
     UndoMove();
 }
 
@@ -596,100 +253,42 @@ void TChessGame::SetReady() {
         return;
     PlayerOf(LocalColour()).Ready = true;
     if (GameKind == gkHost) {
-        SendCommand(cmReady);
+        m_Link.SendCommand(cmReady);
         emit readyChanged();
         StartWhenBothReady();
     } else {
         emit readyChanged();
-        SendCommand(cmReady);
+        m_Link.SendCommand(cmReady);
     }
 }
 
 void TChessGame::StartWhenBothReady() {
     if (GameState == gsPlaying || GameState == gsPaused || !WhitePlayer.Ready || !BlackPlayer.Ready)
         return;
-    SendCommand(cmStart);
+    m_Link.SendCommand(cmStart);
     StartGame();
 }
 
-void TChessGame::HandleMessage(const TNetMessage& message) {
-    if (!ActsOn(GameKind, message.Code))
-        throw EProtocolError("a message this side does not act on");
-    const bool host = GameKind == gkHost;
-    const std::string& payload = message.Payload;
-    // Until the host's name or game state has arrived, only its greeting may come.
-    if (!host && !m_Joined) {
-        const bool greeting = message.Code == ncHostColour || message.Code == ncName
-            || message.Code == ncGameState
-            || (message.Code == ncCommand
-                && (uint8_t(payload[0]) == cmSendName || uint8_t(payload[0]) == cmDisconnect));
-        if (!greeting)
-            throw EProtocolError("a message before the greeting is complete");
+void TChessGame::PeerJoined(const std::string& name) {
+    ResetConnectionState();
+    PlayerOf(Opponent(LocalColour())).Name = name;
+    m_Link.SendHostColour(HostColour);
+    if (GameLoaded) {
+        std::ostringstream body;
+        WriteGame(body);
+        m_Link.SendGameState(body.str());
+    } else {
+        m_Link.SendName(PlayerOf(LocalColour()).Name);
     }
-    switch (message.Code) {
-    case ncCommand:
-        HandleCommand(static_cast<uint8_t>(payload[0]));
-        return;
-    case ncMove:
-    case ncPromotion:
-    case ncUndoRequest:
-    case ncUndo:
-        // Checked on arrival even when held, so that a bad one is refused at once.
-        if (message.Code == ncMove) {
-            const TMoveRecord move = DecodeMoveRecord(payload);
-            CheckSquare(move.From.X, move.From.Y);
-            CheckSquare(move.To.X, move.To.Y);
-        } else if (message.Code == ncPromotion) {
-            const auto kind = static_cast<uint8_t>(payload[0]);
-            if (kind < pkRook || kind > pkQueen)
-                throw EProtocolError("bad promotion piece");
-        }
-        if (GameState == gsPaused || !m_HeldMessages.empty()) {
-            if (HoldGameMessage(message))
-                m_HeldMessages.push_back(message);
-        } else {
-            ActOnGameMessage(message);
-        }
-        return;
-    case ncChat:
-        emit chatReceived(DecodeText(payload));
-        return;
-    case ncVersion:
-        // The host's greeting takes the version and the name; they do not come again.
-        throw EProtocolError("a second greeting");
-    case ncName:
-        if (host)
-            throw EProtocolError("a second greeting");
-        PlayerOf(static_cast<TPieceColour>(HostColour)).Name = DecodeText(payload);
-        m_Joined = true;
-        m_GreetingTimer.stop();
-        emit opponentJoined();
-        return;
-    case ncHostColour:
-        HostColourArrived(static_cast<uint8_t>(payload[0]));
-        return;
-    case ncTime: {
-        const int32_t seconds = DecodeI32(payload);
-        if (seconds < 0)
-            throw EProtocolError("negative time");
-        PlayerOf(Turn).Time = seconds;
-        emit clockTicked();
-        return;
-    }
-    case ncGameState:
-        GameStateArrived(payload);
-        return;
-    default:
-        return;
-    }
+    emit opponentJoined();
 }
 
-void TChessGame::HandleCommand(uint8_t command) {
+void TChessGame::HandleCommand(TNetCommand command) {
     const bool host = GameKind == gkHost;
     switch (command) {
     case cmSendName:
         if (!host)
-            Send(EncodeText(ncName, BlackPlayer.Name));
+            m_Link.SendName(BlackPlayer.Name);
         return;
     case cmDisconnect:
         Disconnect();
@@ -716,29 +315,10 @@ void TChessGame::HandleCommand(uint8_t command) {
     case cmStop:
         StopGame();
         return;
-    default:
-        throw EProtocolError("unknown command");
     }
-}
-
-void TChessGame::OpponentNameArrived(const std::string& name) {
-    if (!m_VersionAccepted)
-        throw EProtocolError("a name before the version");
-    PlayerOf(Opponent(LocalColour())).Name = name;
-    Send(EncodeByteMessage(ncHostColour, HostColour));
-    if (GameLoaded) {
-        std::ostringstream body;
-        WriteGame(body);
-        Send(EncodeMessage(ncGameState, body.str()));
-    } else {
-        Send(EncodeText(ncName, PlayerOf(LocalColour()).Name));
-    }
-    emit opponentJoined();
 }
 
 void TChessGame::HostColourArrived(uint8_t colour) {
-    if (colour > pcBlack)
-        throw EProtocolError("bad host colour");
     if (GameState == gsPlaying || GameState == gsPaused)
         throw EProtocolError("the host's colour changed during a game");
     HostColour = colour;
@@ -758,24 +338,29 @@ void TChessGame::GameStateArrived(const std::string& payload) {
     // The reader measured the body by its layout, so reading it uses every byte.
     std::istringstream in(payload);
     ReadGame(in, GameStateVersion);
-    m_Joined = true;
-    m_GreetingTimer.stop();
     emit opponentJoined();
 }
 
-void TChessGame::ActOnGameMessage(const TNetMessage& message) {
+void TChessGame::GameMessageArrived(const TGameMessage& message) {
+    ActOnArrival([&] {
+        if (GameState == gsPaused || !m_HeldMessages.empty()) {
+            if (HoldGameMessage(message))
+                m_HeldMessages.push_back(message);
+        } else {
+            ActOnGameMessage(message);
+        }
+    });
+}
+
+void TChessGame::ActOnGameMessage(const TGameMessage& message) {
     switch (message.Code) {
-    case ncMove: {
+    case ncMove:
         // The opponent moves only its own pieces.
         if (IsLocalMover())
             return;
-        const TMoveRecord move = DecodeMoveRecord(message.Payload);
-        CheckSquare(move.From.X, move.From.Y);
-        CheckSquare(move.To.X, move.To.Y);
         if (TNetworkOpponent* opponent = NetworkOpponent())
-            opponent->MoveArrived(move.From, move.To);
+            opponent->MoveArrived(message.From, message.To);
         return;
-    }
     case ncPromotion:
         // A promotion follows the opponent's own move to the last rank, never anything else.
         if (IsLocalMover() || !PromotionPending()) {
@@ -783,7 +368,7 @@ void TChessGame::ActOnGameMessage(const TNetMessage& message) {
                 throw EProtocolError("a promotion with none pending");
             return;
         }
-        Promote(static_cast<uint8_t>(message.Payload[0]));
+        Promote(message.Kind);
         return;
     case ncUndoRequest:
         // The user is asked once about a position: the same request again, while the question
@@ -810,13 +395,14 @@ void TChessGame::ReplayHeldMessages(uint64_t serial) {
         m_HeldMessages.clear();
         return;
     }
-    QTcpSocket* const connection = m_Connection;
+    const uint64_t connection = m_Link.ConnectionId();
     // Taken out whole, so that a handler that pauses again holds what arrives next afresh.
-    std::vector<TNetMessage> held = std::exchange(m_HeldMessages, {});
+    std::vector<TGameMessage> held = std::exchange(m_HeldMessages, {});
     for (size_t i = 0; i < held.size(); ++i) {
-        if (GameState != gsPlaying || serial != m_GameSerial || connection != m_Connection) {
+        const bool sameLink = serial == m_GameSerial && connection == m_Link.ConnectionId();
+        if (GameState != gsPlaying || !sameLink) {
             // Paused again: what is left waits, ahead of anything newer.
-            if (serial == m_GameSerial && connection == m_Connection)
+            if (sameLink)
                 m_HeldMessages.insert(m_HeldMessages.begin(),
                     std::make_move_iterator(held.begin() + i), std::make_move_iterator(held.end()));
             return;
@@ -824,16 +410,15 @@ void TChessGame::ReplayHeldMessages(uint64_t serial) {
         try {
             ActOnGameMessage(held[i]);
         } catch (const std::exception&) {
-            if (connection == m_Connection)
-                ReceiveFailed();
+            m_Link.Refuse(connection);
             return;
         }
     }
 }
 
-bool TChessGame::HoldGameMessage(const TNetMessage& message) {
-    const auto heldOf = [this](uint8_t code) -> const TNetMessage* {
-        for (const TNetMessage& held : m_HeldMessages) {
+bool TChessGame::HoldGameMessage(const TGameMessage& message) {
+    const auto heldOf = [this](uint8_t code) -> const TGameMessage* {
+        for (const TGameMessage& held : m_HeldMessages) {
             if (held.Code == code)
                 return &held;
         }
@@ -849,12 +434,11 @@ bool TChessGame::HoldGameMessage(const TNetMessage& message) {
     case ncPromotion: {
         if (heldOf(ncPromotion))
             throw EProtocolError("a second promotion during a pause");
-        if (const TNetMessage* move = heldOf(ncMove)) {
+        if (const TGameMessage* move = heldOf(ncMove)) {
             // Only a pawn reaching the last rank is promoted.
-            const TMoveRecord record = DecodeMoveRecord(move->Payload);
-            const TPiece* piece = Board.PieceAt(record.From);
+            const TPiece* piece = Board.PieceAt(move->From);
             if (piece && piece->Kind == pkPawn && piece->Colour == Turn
-                && (record.To.Y == 1 || record.To.Y == 8))
+                && (move->To.Y == 1 || move->To.Y == 8))
                 return true;
         } else if (!IsLocalMover() && PromotionPending()) {
             return true;

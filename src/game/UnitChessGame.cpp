@@ -27,16 +27,12 @@ TChessGame::TChessGame(QObject* parent)
     , m_Clock(this) {
     m_Clock.setInterval(ClockInterval);
     connect(&m_Clock, &QTimer::timeout, this, &TChessGame::ClockTick);
-    m_StallTimer.setSingleShot(true);
-    connect(&m_StallTimer, &QTimer::timeout, this, [this] { StallTimedOut(); });
-    m_GreetingTimer.setSingleShot(true);
-    connect(&m_GreetingTimer, &QTimer::timeout, this, [this] { ClientGreetingTimedOut(); });
+    ConnectLink();
     m_Search = std::make_unique<TComputerSearch>(SearchBoard);
 }
 
 TChessGame::~TChessGame() {
-    ReleaseConnection(false);
-    CloseSockets();
+    m_Link.Abort();
     m_Clock.stop();
     // The agents go before the search that the computer's agents use.
     CancelAgents();

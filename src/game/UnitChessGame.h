@@ -3,10 +3,11 @@
 // The game controller: the one place through which every move and every change of a game's state
 // passes. It owns the game board, a second board kept in step for the computer player, the
 // computer player's search, the move list, the two player records, the agents that choose each
-// side's moves and the one-second clock, and tells the windows what happened through its events.
-// Main thread only.
+// side's moves, the one-second clock and the network link, and tells the windows what happened
+// through its events. Main thread only.
 
 #include "GameResult.h"
+#include "NetworkLink.h"
 #include "NetworkMessages.h"
 #include "Player.h"
 #include "PlayerAgent.h"
@@ -26,8 +27,6 @@
 #include <string>
 #include <vector>
 
-class QTcpServer;
-class QTcpSocket;
 class TComputerSearch;
 class TNetworkOpponent;
 
@@ -41,7 +40,7 @@ public:
     static constexpr const char* Magic = "WintermootGame";
     static constexpr uint16_t FileVersion = 101;
     static constexpr uint16_t MinFileVersion = 100;
-    static constexpr int16_t ProtocolVersion = 320;
+    static constexpr int16_t ProtocolVersion = TNetworkLink::ProtocolVersion;
     // The most moves a game can hold; the move that fills the list ends the game.
     static constexpr uint16_t MaxMoves = UINT16_MAX;
 
@@ -80,6 +79,8 @@ public:
     // The side that a forfeit now would give up: in a network game the player at this machine;
     // against the computer the person, whoever is to move; otherwise the side to move.
     TPieceColour ForfeitingColour() const;
+
+    // Network play (ChessGameNetwork.cpp); the connection itself is the link's (Link()).
     // A network game's local player declares itself ready; does nothing in a local game or while
     // a game is playing or paused.
     void SetReady();
@@ -106,30 +107,17 @@ public:
     void SendChat(const std::string& text);
     // The port of network play: 2570, or WINTERMOOT_PORT when it holds 1..65535, or 0 (a host
     // then listens on any free port; a client takes 2570). Other values give 2570.
-    static uint16_t NetworkPort();
-    // How long a client's connection may take, host-name lookup included, before it counts as
-    // failed.
-    static constexpr int ConnectTimeout = 10000;
-    // Limits that keep a single peer from holding the link or filling memory. Fields rather than
-    // constants so that tests can shorten them.
-    // Host: from accepting a connection to its complete version and name; client: from its
-    // connection being made to the host's name or game state. A connection that misses it is
-    // closed (the host closes it quietly; the client emits networkError).
-    int GreetingTimeout = 10000;
-    // How long a message may take to arrive once its first byte has, and how long the peer may
-    // take to close after this side answered its disconnect.
-    int StallTimeout = 30000;
-    // The unread output beyond which the peer is dropped as one that does not read. Above the
-    // largest game state (65535 moves, about 1.25 MB).
-    qint64 OutputLimit = 2 * 1024 * 1024;
-    // Host: connections whose greeting is under way at once; beyond it the oldest is closed.
-    int MaxGreetings = 64;
+    static uint16_t NetworkPort() { return TNetworkLink::NetworkPort(); }
+    static constexpr int ConnectTimeout = TNetworkLink::ConnectTimeout;
     // Host: the connections whose greeting is under way.
-    int GreetingsUnderWay() const { return int(m_Greetings.size()); }
+    int GreetingsUnderWay() const { return m_Link.GreetingsUnderWay(); }
     // The port the host listens on after Connect, 0 when not listening.
-    uint16_t ListeningPort() const;
+    uint16_t ListeningPort() const { return m_Link.ListeningPort(); }
     // A client is connected to this host, or this client's connection is up.
-    bool PeerConnected() const;
+    bool PeerConnected() const { return m_Link.PeerConnected(); }
+    // The link, for its limits (GreetingTimeout, StallTimeout, OutputLimit, MaxGreetings).
+    TNetworkLink& Link() { return m_Link; }
+    const TNetworkLink& Link() const { return m_Link; }
     // The last move is a pawn's arrival on the last rank whose piece has not been chosen yet.
     bool PromotionPending() const;
 
@@ -217,7 +205,6 @@ public:
     TGameState GameState = gsIdle;
     std::string HostAddress;
     uint8_t HostColour = pcWhite;
-    uint8_t PendingCode = 0;
     bool NetworkActive = false;
     bool GameLoaded = false;
     TChessBoard Board;
@@ -231,12 +218,6 @@ public:
 
 private:
     struct TGameBody;
-    // A connection accepted by the host whose version and name have not all arrived yet.
-    struct TGreeting {
-        QTcpSocket* Socket = nullptr;
-        TMessageReader Reader;
-        bool VersionAccepted = false;
-    };
 
     TPlayer& PlayerOf(TPieceColour colour) { return colour == pcWhite ? WhitePlayer : BlackPlayer; }
     // A move of the side to move: typed in through PlayMove (no agent), or chosen by its agent
@@ -263,84 +244,53 @@ private:
 
     // The mover of the current turn is the player at this machine (always so in a local game).
     bool IsLocalMover() const;
-    // Hand-offs to the network connection, called where a network game tells its opponent; a
-    // local game has no connection and they send nothing.
+
+    // Network play (ChessGameNetwork.cpp): the game's side of the link.
+    // A move, promotion, undo request or undo of the opponent, as the link delivered it.
+    struct TGameMessage {
+        uint8_t Code = 0;
+        TPoint From;
+        TPoint To;
+        uint8_t Kind = 0;
+    };
+    // Hand-offs to the link, called where a network game tells its opponent; with no connected
+    // peer they send nothing.
     void SendMove(TPoint from, TPoint to);
     void SendPromotion(uint8_t kind);
     void SendStateCommand(TGameState state);
     void SendTime(int32_t seconds);
-
-    // The protocol (ChessGameNetwork.cpp). Send answers false only when a write failed, after
-    // emitting networkError; with no connected peer there is nothing to send.
-    bool Send(const std::string& message);
-    void SendCommand(TNetCommand command);
-    void AttachConnection(QTcpSocket* socket);
-    // Lets go of the connection: gracefully once what was written has gone out, or at once.
-    void ReleaseConnection(bool graceful);
-    void CloseSockets();
-    void AcceptConnections();
+    void ConnectLink();
+    // Runs a receiver of what arrived; one that throws refuses the message and ends the link.
+    template <typename TAction> void ActOnArrival(TAction&& action);
     // Forgets everything the last connection said or was waiting for, so that nothing carries
     // over to the next one.
     void ResetConnectionState();
-    void ClientConnected(QTcpSocket* socket);
-    void ConnectionClosed(QTcpSocket* socket);
-    void ConnectionFailed(QTcpSocket* socket, int error);
-    // The client's connection was refused, its host was not found, or it took too long.
-    void ConnectFailed();
-    // Ends the game after a message that could not be read or acted on, or a connection error.
-    void ReceiveFailed();
-    void DataArrived(QTcpSocket* socket);
-    // Acts on the complete messages the reader holds; false once the connection has been let go.
-    bool ActOnBufferedMessages(QTcpSocket* socket, bool& progressed);
-    void GreetingDataArrived(QTcpSocket* socket);
-    // Closes a connection whose greeting is under way; `refused` reports it as a network error.
-    void DropGreeting(QTcpSocket* socket, bool refused);
-    void DropAllGreetings();
-    void GreetingComplete(QTcpSocket* socket, const std::string& name);
-    // Refuses what cannot be held during a pause; answers whether the message is held.
-    bool HoldGameMessage(const TNetMessage& message);
-    void OutputOverflowed();
-    void StallTimedOut();
-    // Emits networkError unless a receiver of the last one is still running.
-    void ReportNetworkError();
-    void ClientGreetingTimedOut();
-    void HandleMessage(const TNetMessage& message);
-    void HandleCommand(uint8_t command);
-    void OpponentNameArrived(const std::string& name);
+    // After the connection went: the opponent's ready goes with it, unless a game is on.
+    void ConnectionGone(bool hadConnection);
+    void CloseSockets();
+    void LinkConnectFailed();
+    void PeerLeft();
+    void LinkFailed();
+    void PeerJoined(const std::string& name);
     void HostColourArrived(uint8_t colour);
     void GameStateArrived(const std::string& payload);
-    void ActOnGameMessage(const TNetMessage& message);
+    void HandleCommand(TNetCommand command);
+    void GameMessageArrived(const TGameMessage& message);
+    // Refuses what cannot be held during a pause; answers whether the message is held.
+    bool HoldGameMessage(const TGameMessage& message);
+    void ActOnGameMessage(const TGameMessage& message);
     void ReplayHeldMessages(uint64_t serial);
     void StartWhenBothReady();
     TPieceColour LocalColour() const;
 
-    QTcpServer* m_Server = nullptr;
-    QTcpSocket* m_Connection = nullptr;
-    TMessageReader m_Reader;
-    // The host has had a matching version from the connected client.
-    bool m_VersionAccepted = false;
-    // The client's connection has been asked for and is not made yet.
-    bool m_Connecting = false;
-    // The client has had the host's name or game state.
-    bool m_Joined = false;
+    TNetworkLink m_Link { this };
     // Moves, promotions and undo messages that arrived while the game was paused, played once
     // it resumes: the opponent sent them before it learnt of the pause. At most one of each code.
-    std::vector<TNetMessage> m_HeldMessages;
-    std::vector<TGreeting> m_Greetings;
+    std::vector<TGameMessage> m_HeldMessages;
     // This side asked for an undo and has not had it yet; an undo is taken only as its answer.
     bool m_UndoRequested = false;
-    // This side has sent its disconnect over the current connection: nothing more is sent.
-    bool m_DisconnectSent = false;
-    // The peer's unread output passed OutputLimit; the connection is being dropped.
-    bool m_OutputOverflow = false;
-    // A receiver of networkError is still running.
-    bool m_ReportingError = false;
     // The number of moves when the user was last asked about the opponent's undo request.
     int m_UndoAskedAt = -1;
-    // Runs while a message is partly received, and while a disconnect waits for its answer.
-    QTimer m_StallTimer;
-    // Runs on the client from its connection until the host's name or game state.
-    QTimer m_GreetingTimer;
     // Counts the links Connect opened, so that Disconnect notices a handler that opened another.
     uint64_t m_LinkSerial = 0;
 

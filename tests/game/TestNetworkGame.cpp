@@ -518,11 +518,11 @@ TEST_F(RawClientTest, MessagesSplitIntoSingleBytesAreGathered) {
         Peer.Send(std::string(1, c));
         RunEventsFor(2);
         if (Host.Moves.Count() == 0) {
-            EXPECT_TRUE(Host.PendingCode == ncMove || Host.PendingCode == 0);
+            EXPECT_TRUE(Host.Link().PendingCode() == ncMove || Host.Link().PendingCode() == 0);
         }
     }
     ASSERT_TRUE(WaitUntil([&] { return Host.Moves.Count() == 1; }, Patience));
-    EXPECT_EQ(Host.PendingCode, 0);
+    EXPECT_EQ(Host.Link().PendingCode(), 0);
     EXPECT_EQ(HostLog.Count("NetworkError"), 0u);
 }
 
@@ -624,7 +624,7 @@ TEST_F(RawHostTest, ATruncatedGameStateFollowedByACloseChangesNothing) {
     const std::string before = Position(Client);
     const std::string body = LoadedBody();
     Send(EncodeMessage(ncGameState, body.substr(0, body.size() / 2)));
-    EXPECT_TRUE(WaitUntil([&] { return Client.PendingCode == ncGameState; }, Patience));
+    EXPECT_TRUE(WaitUntil([&] { return Client.Link().PendingCode() == ncGameState; }, Patience));
     Peer->close();
     ASSERT_TRUE(WaitUntil([&] { return !Client.PeerConnected(); }, Patience));
     RunEventsFor(50);
@@ -783,7 +783,7 @@ TEST_F(HostilePeerTest, AnUndoIsTakenOnlyAsTheAnswerToThisSidesRequestAndOnlyOnc
 
 TEST_F(HostilePeerTest, APeerThatDoesNotReadIsDroppedOnceItsOutputPassesTheLimit) {
     ASSERT_NO_FATAL_FAILURE(StartGame());
-    Host.OutputLimit = 64 * 1024;
+    Host.Link().OutputLimit = 64 * 1024;
     // Small buffers at both ends, so that the unread output stays with the host.
     const int small = 4096;
     QTcpSocket* own = HostSocket();
@@ -800,7 +800,7 @@ TEST_F(HostilePeerTest, APeerThatDoesNotReadIsDroppedOnceItsOutputPassesTheLimit
 
 TEST_F(HostilePeerTest, AMessageThatStallsHalfwayEndsTheGame) {
     ASSERT_NO_FATAL_FAILURE(StartGame());
-    Host.StallTimeout = 300;
+    Host.Link().StallTimeout = 300;
     // A byte of a chat line every 50 ms: always something arriving, the line never complete.
     const std::string chat = EncodeText(ncChat, "slow");
     for (size_t i = 0; i < 80 && Host.PeerConnected(); ++i) {
@@ -831,7 +831,7 @@ TEST_F(HostilePeerTest, AReadyGoesWithItsConnection) {
 
 TEST_F(HostilePeerTest, AfterItsDisconnectReplyTheHostSendsNothingAndClosesInTime) {
     ASSERT_NO_FATAL_FAILURE(StartGame());
-    Host.StallTimeout = 1500;
+    Host.Link().StallTimeout = 1500;
     ASSERT_NO_FATAL_FAILURE(SendAndSettle(MoveBytes(Sq("e2"), Sq("e4"))));
     Peer.Send(EncodeCommand(cmDisconnect));
     ASSERT_TRUE(WaitUntil([&] { return HostLog.Count("Disconnected") == 1; }, Patience));
@@ -891,7 +891,7 @@ TEST_F(HostilePeerTest, QuestionsAndErrorsThatArriveWhileTheUserIsAskedAreNotSta
 
 TEST_F(NetworkGameTest, IdleAndHalfGreetedConnectionsDoNotKeepARealOpponentOut) {
     Name(pcWhite);
-    Host.MaxGreetings = 16;
+    Host.Link().MaxGreetings = 16;
     ASSERT_NO_FATAL_FAILURE(Listen());
     const std::string halves[]
         = { "", Bytes({ 2 }), Bytes({ 2, 0x40, 1 }) + EncodeText(ncName, "x").substr(0, 100) };
@@ -918,7 +918,7 @@ TEST_F(NetworkGameTest, IdleAndHalfGreetedConnectionsDoNotKeepARealOpponentOut) 
 
 TEST_F(NetworkGameTest, AGreetingThatIsNotCompleteInTimeIsClosedQuietly) {
     Name(pcWhite);
-    Host.GreetingTimeout = 300;
+    Host.Link().GreetingTimeout = 300;
     ASSERT_NO_FATAL_FAILURE(Listen());
     TRawPeer silent;
     TRawPeer half;
@@ -946,7 +946,7 @@ TEST_F(NetworkGameTest, AGreetingThatIsNotCompleteInTimeIsClosedQuietly) {
 
 TEST_F(NetworkGameTest, AClientGivesUpOnAHostThatDoesNotCompleteItsGreeting) {
     Name(pcWhite);
-    Client.GreetingTimeout = 300;
+    Client.Link().GreetingTimeout = 300;
     QTcpServer server;
     ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
     UsePort(server.serverPort());
