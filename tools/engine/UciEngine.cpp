@@ -251,6 +251,10 @@ bool TUciEngine::Searching() const {
     return m_Searching;
 }
 
+std::string TUciEngine::PositionFen() const {
+    return SaveFen(*m_Board, m_Side);
+}
+
 void TUciEngine::RefuseLongLine() {
     Info("line longer than " + std::to_string(MaxLineBytes) + " bytes ignored");
 }

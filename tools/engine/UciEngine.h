@@ -72,6 +72,8 @@ public:
     // Stops a running search, which then writes its bestmove, and waits until it has.
     void StopSearch();
     bool Searching() const;
+    // The position of the last good "position" command, as FEN; only while no search runs.
+    std::string PositionFen() const;
 
     // Makes the random choice of the novice and skilled levels repeatable.
     void Seed(uint32_t seed);
