@@ -62,7 +62,7 @@ const TCommand Commands[] = {
         "uci                       the computer player as a UCI engine on standard input and\n"
         "                            output, as wintermoot-engine" },
     { "bench-engine", CmdBenchEngine,
-        "bench-engine [--threads N] [--max-depth D] [--stop-max-depth D]\n"
+        "bench-engine [--threads N] [--max-depth D] [--stop-max-depth D] [--repeat N]\n"
         "                            times the UCI engine's go depth against one search of that\n"
         "                            depth, and its answer to stop while searching" },
     { "history", CmdHistory,

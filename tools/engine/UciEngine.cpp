@@ -1,7 +1,6 @@
 #include "UciEngine.h"
 
 #include "Fen.h"
-#include "Perft.h"
 #include "ReplySearch.h"
 #include "TranspositionTable.h"
 #include "UnitChessAI.h"
@@ -540,9 +539,10 @@ void TUciEngine::Search(std::unique_ptr<TJob> job) {
     const TGoLimits& limits = job->Limits;
     TChessBoard& board = job->Board;
     const TPieceColour side = job->Side;
-    const size_t legalCount = LegalMoves(board, side).size();
+    // Stays so when the side to move has no legal move.
     std::string best = "0000";
-    if (legalCount > 0) {
+    size_t legalCount = 0;
+    {
         const bool clock = limits.MoveTime < 0 && limits.Time[side] >= 0;
         long long budget = -1;
         if (limits.MoveTime >= 0)
@@ -563,7 +563,13 @@ void TUciEngine::Search(std::unique_ptr<TJob> job) {
         long long totalNodes = 0;
         double lastMs = 0, previousMs = 0;
         long long lastNodes = 0, previousNodes = 0;
-        for (int depth = 1; depth <= maxDepth; ++depth) {
+        // A search to a fixed depth only (go depth, or a plain go) goes from the first depth
+        // straight to the last: the depths between could share no work with it and would cost
+        // as much as the last one again. Timed, counted and infinite searches deepen one level at
+        // a time.
+        const bool fixedDepth = !limits.Infinite && budget < 0 && limits.Nodes == 0;
+        for (int depth = 1; depth <= maxDepth;
+             depth = fixedDepth && depth == 1 ? std::max(2, maxDepth) : depth + 1) {
             if (depth > 1 && !limits.Infinite) {
                 if (m_Cancel)
                     break;
@@ -597,6 +603,11 @@ void TUciEngine::Search(std::unique_ptr<TJob> job) {
                 = ScoreCandidates(board, side, depth, job->LastFrom, candidates, control);
             totalNodes += stats.Nodes;
             if (!complete)
+                break;
+            // Every legal move is a candidate.
+            if (depth == 1)
+                legalCount = candidates.Count();
+            if (legalCount == 0)
                 break;
             previousMs = lastMs;
             lastMs = FractionalMillisecondsSince(depthStart);
