@@ -290,7 +290,8 @@ TEST(UciEngine, TimedAndCountedSearchesAnswerWithALegalMove) {
     h.Send(std::string("position fen ") + fen);
     for (const char* go : { "go movetime 100", "go wtime 2000 btime 2000 winc 10 binc 10",
              "go wtime 5 btime 5", "go btime 100 wtime 300 movestogo 1", "go nodes 2000",
-             "go depth 2 searchmoves a2a3 h2h3", "go ponder movetime 50", "go mate 2 depth 1" }) {
+             "go depth 2 searchmoves a2a3 h2h3", "go ponder movetime 50", "go mate 2 depth 1",
+             "go depth 99", "go movetime fast", "go depth nodes 500" }) {
         h.Send(go);
         const std::string best = BestMoveOf(h.WaitFor("bestmove"));
         EXPECT_TRUE(IsLegalIn(fen, best)) << go << ": " << best;

@@ -134,6 +134,15 @@ std::string MoveName(const TChessBoard& board, TPoint from, TPoint to) {
     return SquareName(from) + SquareName(to) + (IsPromotion(board, from, to) ? "q" : "");
 }
 
+bool IsGoParameter(const std::string& word) {
+    for (const char* name : { "searchmoves", "ponder", "wtime", "btime", "winc", "binc",
+             "movestogo", "depth", "nodes", "mate", "movetime", "infinite" }) {
+        if (word == name)
+            return true;
+    }
+    return false;
+}
+
 std::string VersionText() {
     std::string version;
     for (const char digit : std::to_string(CurrentVersion)) {
@@ -398,8 +407,7 @@ void TUciEngine::CommandPosition(const std::vector<std::string>& words, size_t a
     if (i < words.size()) {
         if (words[i] != "moves") {
             Info("position: " + Shown(words[i])
-                + " where 'moves' belongs; the position is "
-                  "unchanged");
+                + " where 'moves' belongs; the position is unchanged");
             return;
         }
         for (++i; i < words.size(); ++i) {
@@ -414,8 +422,7 @@ void TUciEngine::CommandPosition(const std::vector<std::string>& words, size_t a
                 const TMoveResult flags = board->MovePiece(from, to, false);
                 if (flags & mrInvalid) {
                     Info("position: illegal move " + Shown(words[i])
-                        + "; the position is "
-                          "unchanged");
+                        + "; the position is unchanged");
                     return;
                 }
                 if (flags & mrPromotion)
@@ -445,7 +452,8 @@ void TUciEngine::CommandGo(const std::vector<std::string>& words, size_t at) {
         if (i + 1 >= words.size() || !ParseNumber(words[i + 1], low, high, value)) {
             Info("go: " + name + " needs a whole number from " + std::to_string(low) + " to "
                 + std::to_string(high) + "; ignored");
-            if (i + 1 < words.size() && words[i + 1] != "searchmoves")
+            // A bad value is skipped with its name; a parameter in its place is read as one.
+            if (i + 1 < words.size() && !IsGoParameter(words[i + 1]))
                 ++i;
             return false;
         }
