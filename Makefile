@@ -7,7 +7,7 @@ FUZZ_SECONDS ?= 60
 FUZZ_JOBS ?= 1
 PREFIX ?= /usr/local
 
-.PHONY: all deps build run test sanitize fuzz bench bench-network bench-host format clean install
+.PHONY: all deps build run test sanitize fuzz bench bench-engine bench-network bench-host format clean install
 
 all: build
 
@@ -47,6 +47,10 @@ install: deps
 bench: build
 	$(BUILD)/bin/wintermoot-cli bench
 	$(BUILD)/bin/wintermoot-cli bench-draw
+
+# The UCI engine: go depth against one search of that depth, and stop -> bestmove latency.
+bench-engine: build
+	$(BUILD)/bin/wintermoot-cli bench-engine $(BENCH_ENGINE_ARGS)
 
 # Network play on loopback: the game-list server (idle connections, a header flood, list
 # throughput; BENCH_NETWORK_ARGS="--idle 1000 --flood-mb 20 --requests 20000" makes it shorter),

@@ -54,7 +54,7 @@ endforeach()
 target_compile_definitions(wm_settings PRIVATE
     WINTERMOOT_DATADIR="${CMAKE_INSTALL_FULL_DATADIR}/wintermoot")
 
-install(TARGETS wintermoot wintermoot-cli wintermoot-server RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS wintermoot wintermoot-cli wintermoot-engine wintermoot-server RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${WM_RESOURCES}/Help.html DESTINATION ${WM_SHARE_DIR})
 install(FILES ${WM_RESOURCES}/Themes.ini DESTINATION ${WM_SHARE_DIR})
 install(FILES ${WM_RESOURCES}/pieces/SOURCES.md DESTINATION ${WM_SHARE_DIR}/pieces OPTIONAL)

@@ -14,23 +14,21 @@
 #include <sys/resource.h>
 #include <thread>
 
+const std::vector<TBenchPosition>& BenchPositions() {
+    static const std::vector<TBenchPosition> positions = {
+        { "opening", "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1" },
+        { "italian", "r1bqk1nr/pppp1ppp/2n5/2b1p3/2B1P3/5N2/PPPP1PPP/RNBQK2R w KQkq - 4 4" },
+        { "kiwipete-w", "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1" },
+        { "kiwipete-b", "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R b KQkq - 0 1" },
+        { "middlegame", "r3k2r/Pppp1ppp/1b3nbN/nP6/BBP1P3/q4N2/Pp1P2PP/R2Q1RK1 w kq - 0 1" },
+        { "promotion", "rnbq1k1r/pp1Pbppp/2p5/8/2B5/8/PPP1NnPP/RNBQK2R w KQ - 1 8" },
+        { "rook-ending", "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1" },
+        { "pawn-ending", "8/5k2/3p4/1p1Pp2p/pP2Pp1P/P4P1K/8/8 b - - 0 1" },
+    };
+    return positions;
+}
+
 namespace {
-
-struct TBenchPosition {
-    const char* Name;
-    const char* Fen;
-};
-
-const TBenchPosition BenchPositions[] = {
-    { "opening", "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1" },
-    { "italian", "r1bqk1nr/pppp1ppp/2n5/2b1p3/2B1P3/5N2/PPPP1PPP/RNBQK2R w KQkq - 4 4" },
-    { "kiwipete-w", "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1" },
-    { "kiwipete-b", "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R b KQkq - 0 1" },
-    { "middlegame", "r3k2r/Pppp1ppp/1b3nbN/nP6/BBP1P3/q4N2/Pp1P2PP/R2Q1RK1 w kq - 0 1" },
-    { "promotion", "rnbq1k1r/pp1Pbppp/2p5/8/2B5/8/PPP1NnPP/RNBQK2R w KQ - 1 8" },
-    { "rook-ending", "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1" },
-    { "pawn-ending", "8/5k2/3p4/1p1Pp2p/pP2Pp1P/P4P1K/8/8 b - - 0 1" },
-};
 
 double Seconds(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -39,7 +37,7 @@ double Seconds(std::chrono::steady_clock::time_point start) {
 // How long Cancel and destruction take while the worker is deep in a depth-8 search.
 void MeasureStopping() {
     std::printf("\nstopping a depth-8 search after 300 ms:\n");
-    for (const TBenchPosition& position : BenchPositions) {
+    for (const TBenchPosition& position : BenchPositions()) {
         TChessBoard board;
         const TPieceColour side = LoadFen(board, position.Fen);
         double cancelMs = -1;
@@ -201,7 +199,7 @@ int CmdBench(const TArgs& args) {
         "plain", "untabled", "1 thread", manyThreads.c_str(), "x plain", "x untab", "x thr",
         "nodes", "hits", "same");
     bool allSame = true;
-    for (const TBenchPosition& position : BenchPositions) {
+    for (const TBenchPosition& position : BenchPositions()) {
         for (int depth = minDepth; depth <= maxDepth; ++depth) {
             TChessBoard board;
             const TPieceColour side = LoadFen(board, position.Fen);

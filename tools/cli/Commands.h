@@ -3,6 +3,7 @@
 #include "CliSupport.h"
 
 #include <functional>
+#include <vector>
 
 // Each subcommand takes the arguments after its name and returns the exit status.
 int CmdLegal(const TArgs& args);
@@ -19,6 +20,15 @@ int CmdJoin(const TArgs& args);
 int CmdBenchHost(const TArgs& args);
 int CmdHistory(const TArgs& args);
 int CmdExport(const TArgs& args);
+int CmdUci(const TArgs& args);
+int CmdBenchEngine(const TArgs& args);
+
+// The fixed positions of the search benchmarks.
+struct TBenchPosition {
+    const char* Name;
+    const char* Fen;
+};
+const std::vector<TBenchPosition>& BenchPositions();
 
 // Runs `body` inside a QGuiApplication, on the offscreen platform unless QT_QPA_PLATFORM names
 // another, and returns its status. The board view needs one for its fonts.

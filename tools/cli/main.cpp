@@ -58,6 +58,13 @@ const TCommand Commands[] = {
         "                            a child host against misbehaving clients on loopback: floods\n"
         "                            during a pause, a client that never reads, C idle "
         "connections" },
+    { "uci", CmdUci,
+        "uci                       the computer player as a UCI engine on standard input and\n"
+        "                            output, as wintermoot-engine" },
+    { "bench-engine", CmdBenchEngine,
+        "bench-engine [--threads N] [--max-depth D] [--stop-max-depth D] [--repeat N]\n"
+        "                            times the UCI engine's go depth against one search of that\n"
+        "                            depth, and its answer to stop while searching" },
     { "history", CmdHistory,
         "history [FILE]            the games of the history (the user's own by default): number,\n"
         "                            date, white, black, result and moves, tab-separated" },
