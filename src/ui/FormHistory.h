@@ -16,15 +16,35 @@ class QHBoxLayout;
 class QPushButton;
 class QTableWidget;
 class QWidget;
-class TfrmMain;
 class TfrmMoves;
 class THistory;
+class TValueList;
+
+// The window the moves window belongs to when the history window does not hold it: it lends the
+// moves window out of its dock and takes it back afterwards.
+class TMovesHost {
+public:
+    // Takes the moves window out of the dock, hidden, when it is docked; answers whether it was.
+    virtual bool LendMoves() = 0;
+    // Takes the moves window back: into the dock when it was docked, else floating beside the
+    // host at the moves window's side, with the given height when at the left. Shown when
+    // `shown`.
+    virtual void ReturnMoves(bool docked, bool shown, int height) = 0;
+
+protected:
+    ~TMovesHost() = default;
+};
 
 class TfrmHistory : public QDialog {
     Q_OBJECT
 
 public:
-    TfrmHistory(THistory& history, TfrmMain& main, QWidget* parent = nullptr);
+    // Shows the history's games with the result texts of the display texts, and their moves in
+    // the moves window, which it borrows from its host while it is open. The history, the texts,
+    // the moves window and the host outlive the window; without a moves window no moves are
+    // shown.
+    TfrmHistory(THistory& history, const TValueList& values, TfrmMoves* moves = nullptr,
+        TMovesHost* host = nullptr, QWidget* parent = nullptr);
 
     // Shows the window modally; true when closed with Ok.
     bool ShowHistory();
@@ -92,7 +112,9 @@ private:
     uint16_t SelectedGamePosition() const;
 
     THistory& m_History;
-    TfrmMain& m_Main;
+    const TValueList& m_Values;
+    QPointer<TfrmMoves> m_Moves;
+    TMovesHost* m_Host = nullptr;
     QHBoxLayout* m_MovesLayout = nullptr;
     QPointer<TfrmMoves> m_HostedMoves;
     // The moves window's height before it was taken in, which it keeps when it floats again.

@@ -11,6 +11,7 @@
 #include "FormOptions.h"
 #include "LanguageApply.h"
 #include "LanguagePack.h"
+#include "MainMenu.h"
 #include "Sounds.h"
 #include "UnitMessages.h"
 #include "UserFiles.h"
@@ -60,6 +61,12 @@ TfrmMain::TfrmMain(QWidget* parent)
             | Qt::MSWindowsFixedSizeDialogHint) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QString::fromLatin1(Caption));
+    // A network error is told before the chat window closes its input; a chat line is in the
+    // chat window before this window sounds it and shows the window, and its input is closed
+    // before a failed connection or a disconnection is told.
+    QObject::connect(&Game, &TChessGame::networkError, this, [this] { GameNetworkError(); });
+    frmChat = new TfrmChat(this);
+    frmChat->SetGame(Game);
     BindGameEvents();
     CreateMenu();
     CreatePanels();
@@ -106,7 +113,7 @@ TfrmMain::TfrmMain(QWidget* parent)
     LoadHistoryFile(History, AppPaths::HistoryFile());
     Settings = ::LoadSettings(AppPaths::SettingsFile());
     Game.SetSearchDepth(Settings.SearchDepth);
-    Menu_View_LastMove->setChecked(Settings.ShowLastMove);
+    Menu->Menu_View_LastMove->setChecked(Settings.ShowLastMove);
     GameList.SetBaseUrl(Settings.GameServer);
     GameList.OnBusy = [](bool busy) {
         if (busy)
@@ -114,6 +121,7 @@ TfrmMain::TfrmMain(QWidget* parent)
         else
             QApplication::restoreOverrideCursor();
     };
+    CreateForms();
 }
 
 TfrmMain::~TfrmMain() {
@@ -130,51 +138,43 @@ void TfrmMain::SetApplicationTitle() {
     QApplication::setDesktopFileName(QStringLiteral("wintermoot"));
 }
 
-void TfrmMain::SetForms(TfrmAbout* about, TfrmGame* game, TfrmMoves* moves, TfrmChat* chat,
-    TfrmHistory* history, TfrmOptions* options) {
-    frmAbout = about;
-    frmOptions = options;
-    if (frmOptions) {
-        frmOptions->LoadLanguage = [this](const QString& file) { LoadLanguage(file); };
-        Menu_View_Options->setEnabled(true);
-    }
-    frmHistory = history;
-    if (frmHistory) {
-        frmHistory->HistoryFile = AppPaths::HistoryFile();
-        Menu_View_History->setEnabled(true);
-    }
-    frmGame = game;
-    frmMoves = moves;
-    frmChat = chat;
+void TfrmMain::CreateForms() {
+    frmAbout = new TfrmAbout(this);
+    frmGame = new TfrmGame(Game, this);
+    // The moves window lists a move after this window has reported it.
+    frmMoves = new TfrmMoves(this);
+    frmMoves->SetGame(Game, Settings, Values);
+    frmHistory = new TfrmHistory(History, Values, frmMoves, this, this);
+    frmHistory->HistoryFile = AppPaths::HistoryFile();
+    frmOptions = new TfrmOptions(Settings, Game, Values, this);
+    frmOptions->Docking = [this] {
+        return TWindowDocking { ChatDocked, ChatAlign, MovesDocked, MovesAlign };
+    };
+    frmOptions->PlaySoundFile = [this](const QString& file) {
+        if (Sounds)
+            Sounds->Play(file);
+    };
+    connect(frmOptions, &TfrmOptions::settingsApplied, this, &TfrmMain::OptionsApplied);
+
     frmGame->SettingsPath = AppPaths::SettingsFile();
     frmGame->ShowStatus = [this](int n) { ShowStatus(n); };
     frmGame->Connect = [this](const QString& address) {
         // The panels of a link left behind go with it; the new one shows its own status.
         pnlReady->hide();
         pnlStatus->hide();
-        if (frmChat)
-            frmChat->DisableInput();
+        frmChat->DisableInput();
         return Game.Connect(address.toStdString());
     };
     frmGame->FetchHostedGames = [this] { return GameList.HostedGames(); };
     frmGame->FetchPublicAddress = [this] { return GameList.PublicAddress(); };
     frmGame->PublishGame = [this](const QString& name) { GameList.Publish(name); };
     frmGame->RemoveGame = [this] { RemoveHostedGame(); };
-    if (frmChat) {
-        frmChat->SendChat = [this](const std::string& text) { Game.SendChat(text); };
-        frmChat->LocalName
-            = [this] { return QString::fromStdString(Game.GetPlayer(LocalColour())->Name); };
-        Menu_View_Chat->setEnabled(true);
-    }
-    SetMovesNotation();
 }
 
 void TfrmMain::BindGameEvents() {
-    QObject::connect(&Game, &TChessGame::networkError, this, [this] { GameNetworkError(); });
     QObject::connect(&Game, &TChessGame::opponentJoined, this, [this] { GameOpponentJoined(); });
     QObject::connect(&Game, &TChessGame::disconnected, this, [this] { GameDisconnected(); });
-    QObject::connect(&Game, &TChessGame::chatReceived, this,
-        [this](const std::string& text) { GameChatReceived(text); });
+    QObject::connect(&Game, &TChessGame::chatReceived, this, [this] { GameChatReceived(); });
     QObject::connect(&Game, &TChessGame::gameStarted, this, [this] { GameStarted(); });
     QObject::connect(&Game, &TChessGame::gamePaused, this, [this] { GamePaused(); });
     QObject::connect(&Game, &TChessGame::gameResumed, this, [this] { GameResumed(); });
@@ -192,82 +192,49 @@ void TfrmMain::BindGameEvents() {
 }
 
 void TfrmMain::CreateMenu() {
-    auto add = [this](QMenu* menu, const char* name, const QString& caption,
-                   const QKeySequence& shortcut, void (TfrmMain::*slot)()) {
-        QAction* action = menu->addAction(caption);
-        action->setObjectName(QString::fromLatin1(name));
-        action->setShortcut(shortcut);
-        if (slot)
-            connect(action, &QAction::triggered, this, slot);
-        return action;
+    Menu = new TMainMenu(*menuBar(), Game, this);
+    const std::pair<QAction*, void (TfrmMain::*)()> commands[] = {
+        { Menu->Menu_Game_New, &TfrmMain::Menu_Game_NewClick },
+        { Menu->Menu_Game_Load, &TfrmMain::Menu_Game_LoadClick },
+        { Menu->Menu_Game_Save, &TfrmMain::Menu_Game_SaveClick },
+        { Menu->Menu_Game_Undo, &TfrmMain::Menu_Game_UndoClick },
+        { Menu->Menu_Game_Forfeit, &TfrmMain::Menu_Game_ForfeitClick },
+        { Menu->Menu_View_Chat, &TfrmMain::Menu_View_ChatClick },
+        { Menu->Menu_View_Moves, &TfrmMain::Menu_View_MovesClick },
+        { Menu->Menu_View_History, &TfrmMain::Menu_View_HistoryClick },
+        { Menu->Menu_View_Options, &TfrmMain::Menu_View_OptionsClick },
+        { Menu->Menu_View_Switch, &TfrmMain::Menu_View_SwitchClick },
+        { Menu->Menu_View_LastMove, &TfrmMain::Menu_View_LastMoveClick },
+        { Menu->Menu_Help_Help, &TfrmMain::Menu_Help_HelpClick },
+        { Menu->Menu_Help_Update, &TfrmMain::Menu_Help_UpdateClick },
+        { Menu->Menu_Help_About, &TfrmMain::Menu_Help_AboutClick },
     };
-    Menu_Game = menuBar()->addMenu(QStringLiteral("&Game"));
-    Menu_Game->setObjectName(QStringLiteral("Menu_Game"));
-    Menu_Game_New = add(Menu_Game, "Menu_Game_New", QStringLiteral("&Play..."),
-        QKeySequence(Qt::CTRL | Qt::Key_A), &TfrmMain::Menu_Game_NewClick);
-    Menu_Game_Load = add(Menu_Game, "Menu_Game_Load", QStringLiteral("&Load..."),
-        QKeySequence(Qt::CTRL | Qt::Key_L), &TfrmMain::Menu_Game_LoadClick);
-    Menu_Game_Save = add(Menu_Game, "Menu_Game_Save", QStringLiteral("&Save as..."),
-        QKeySequence(Qt::CTRL | Qt::Key_S), &TfrmMain::Menu_Game_SaveClick);
-    Menu_Game->addSeparator()->setObjectName(QStringLiteral("Menu_Game_N1"));
-    Menu_Game_Undo = add(Menu_Game, "Menu_Game_Undo", QStringLiteral("&Undo last move"),
-        QKeySequence(Qt::CTRL | Qt::Key_U), &TfrmMain::Menu_Game_UndoClick);
-    Menu_Game_Pause = add(Menu_Game, "Menu_Game_Pause", QStringLiteral("&Pause game"),
-        QKeySequence(Qt::CTRL | Qt::Key_P), nullptr);
-    connect(Menu_Game_Pause, &QAction::triggered, this, [this] { Game.PauseGame(); });
-    Menu_Game_Resume = add(Menu_Game, "Menu_Game_Resume", QStringLiteral("&Resume game"),
-        QKeySequence(Qt::CTRL | Qt::Key_R), nullptr);
-    connect(Menu_Game_Resume, &QAction::triggered, this, [this] { Game.ResumeGame(); });
-    Menu_Game_Forfeit = add(Menu_Game, "Menu_Game_Forfeit", QStringLiteral("&Forfeit game"),
-        QKeySequence(Qt::CTRL | Qt::Key_F), &TfrmMain::Menu_Game_ForfeitClick);
-    Menu_Game->addSeparator()->setObjectName(QStringLiteral("Menu_Game_N2"));
-    Menu_Game_Exit = add(Menu_Game, "Menu_Game_Exit", QStringLiteral("E&xit"),
-        QKeySequence(Qt::ALT | Qt::Key_F4), nullptr);
-    connect(Menu_Game_Exit, &QAction::triggered, this, &QWidget::close);
-    Menu_Game_Save->setEnabled(false);
-    Menu_Game_Undo->setEnabled(false);
-    Menu_Game_Pause->setEnabled(false);
-    Menu_Game_Resume->setVisible(false);
-    Menu_Game_Forfeit->setEnabled(false);
-
-    Menu_View = menuBar()->addMenu(QStringLiteral("&View"));
-    Menu_View->setObjectName(QStringLiteral("Menu_View"));
-    Menu_View_Chat = add(Menu_View, "Menu_View_Chat", QStringLiteral("&Chat window"),
-        QKeySequence(Qt::Key_F5), &TfrmMain::Menu_View_ChatClick);
-    Menu_View_Moves = add(Menu_View, "Menu_View_Moves", QStringLiteral("&Moves list"),
-        QKeySequence(Qt::Key_F6), &TfrmMain::Menu_View_MovesClick);
-    Menu_View->addSeparator()->setObjectName(QStringLiteral("Menu_View_N1"));
-    Menu_View_History = add(Menu_View, "Menu_View_History", QStringLiteral("Games &history..."),
-        QKeySequence(Qt::Key_F7), &TfrmMain::Menu_View_HistoryClick);
-    Menu_View_Options = add(Menu_View, "Menu_View_Options", QStringLiteral("&Options..."),
-        QKeySequence(Qt::Key_F8), &TfrmMain::Menu_View_OptionsClick);
-    Menu_View->addSeparator()->setObjectName(QStringLiteral("Menu_View_N2"));
-    Menu_View_Switch = add(Menu_View, "Menu_View_Switch", QStringLiteral("S&witch board view"),
-        QKeySequence(Qt::Key_F9), &TfrmMain::Menu_View_SwitchClick);
-    Menu_View_LastMove
-        = add(Menu_View, "Menu_View_LastMove", QStringLiteral("&Show last piece moved"),
-            QKeySequence(Qt::Key_F10), &TfrmMain::Menu_View_LastMoveClick);
-    for (QAction* a : { Menu_View_Chat, Menu_View_Moves, Menu_View_Switch, Menu_View_LastMove })
-        a->setCheckable(true);
-    // The chat, history and options items are enabled once their windows are known.
-    Menu_View_Chat->setEnabled(false);
-    Menu_View_History->setEnabled(false);
-    Menu_View_Options->setEnabled(false);
-    connect(Menu_View, &QMenu::aboutToShow, this, [this] {
-        Menu_View_Chat->setChecked(frmChat && frmChat->isVisible());
-        Menu_View_Moves->setChecked(frmMoves && frmMoves->isVisible());
-        Menu_View_LastMove->setChecked(Settings.ShowLastMove);
+    for (const auto& [action, command] : commands)
+        connect(action, &QAction::triggered, this, command);
+    connect(Menu->Menu_Game_Pause, &QAction::triggered, this, [this] { Game.PauseGame(); });
+    connect(Menu->Menu_Game_Resume, &QAction::triggered, this, [this] { Game.ResumeGame(); });
+    connect(Menu->Menu_Game_Exit, &QAction::triggered, this, &QWidget::close);
+    connect(Menu->Menu_View, &QMenu::aboutToShow, this, [this] {
+        Menu->Menu_View_Chat->setChecked(frmChat->isVisible());
+        Menu->Menu_View_Moves->setChecked(frmMoves->isVisible());
+        Menu->Menu_View_LastMove->setChecked(Settings.ShowLastMove);
     });
-
-    Menu_Help = menuBar()->addMenu(QStringLiteral("&Help"));
-    Menu_Help->setObjectName(QStringLiteral("Menu_Help"));
-    Menu_Help_Help = add(Menu_Help, "Menu_Help_Help", QStringLiteral("&Help..."), {},
-        &TfrmMain::Menu_Help_HelpClick);
-    Menu_Help_Update = add(Menu_Help, "Menu_Help_Update", QStringLiteral("Check for &updates"), {},
-        &TfrmMain::Menu_Help_UpdateClick);
-    Menu_Help->addSeparator()->setObjectName(QStringLiteral("Menu_Help_N1"));
-    Menu_Help_About = add(Menu_Help, "Menu_Help_About", QStringLiteral("&About..."), {},
-        &TfrmMain::Menu_Help_AboutClick);
+    Menu_Game = Menu->Menu_Game;
+    Menu_Game_New = Menu->Menu_Game_New;
+    Menu_Game_Load = Menu->Menu_Game_Load;
+    Menu_Game_Save = Menu->Menu_Game_Save;
+    Menu_Game_Undo = Menu->Menu_Game_Undo;
+    Menu_Game_Pause = Menu->Menu_Game_Pause;
+    Menu_Game_Resume = Menu->Menu_Game_Resume;
+    Menu_Game_Forfeit = Menu->Menu_Game_Forfeit;
+    Menu_View_Chat = Menu->Menu_View_Chat;
+    Menu_View_Moves = Menu->Menu_View_Moves;
+    Menu_View_History = Menu->Menu_View_History;
+    Menu_View_Options = Menu->Menu_View_Options;
+    Menu_View_Switch = Menu->Menu_View_Switch;
+    Menu_View_LastMove = Menu->Menu_View_LastMove;
+    Menu_Help_Help = Menu->Menu_Help_Help;
+    Menu_Help_Update = Menu->Menu_Help_Update;
 }
 
 void TfrmMain::CreatePanels() {
@@ -436,10 +403,8 @@ bool TfrmMain::FormCloseQuery() {
 void TfrmMain::FormClose() {
     SaveHistoryFile(History, AppPaths::HistoryFile());
     SaveLayout();
-    if (frmMoves)
-        frmMoves->hide();
-    if (frmChat)
-        frmChat->hide();
+    frmMoves->hide();
+    frmChat->hide();
 }
 
 void TfrmMain::ShowStatus(int n) {
@@ -465,14 +430,13 @@ bool TfrmMain::LoadLanguage(const QString& file) {
         return false;
     for (QWidget* form : std::initializer_list<QWidget*> {
              frmAbout, frmChat, frmHistory, frmGame, this, frmMoves, frmOptions, frmHelp })
-        if (form)
-            TranslateForm(pack, form);
+        TranslateForm(pack, form);
     TranslateList(pack, "values", Values);
     TranslateMessages(pack, Messages());
     FitPanels();
     // The texts the window caches: the piece letters of the moves window and its moves.
     SetMovesNotation();
-    ReloadMoves();
+    frmMoves->ReloadMoves();
     m_HasDrawn = false;
     return true;
 }
@@ -483,12 +447,62 @@ bool TfrmMain::SaveSettings() {
 }
 
 void TfrmMain::SetMovesNotation() {
-    if (frmMoves)
-        frmMoves->SetNotation(Settings.Notation, Values.Value(QStringLiteral("Pieces")));
+    frmMoves->ApplyNotation();
+}
+
+void TfrmMain::OptionsApplied(const TWindowDocking& docking) {
+    LoadLanguage(Settings.LanguageFile);
+    SetMovesNotation();
+    frmMoves->ReloadMoves();
+    LoadChessSet(Settings.ChessSet);
+    SaveSettings();
+
+    ChatAlign = docking.ChatAlign;
+    if (docking.ChatDocked)
+        DockChat();
+    else
+        UndockChat();
+    MovesAlign = docking.MovesAlign;
+    if (docking.MovesDocked)
+        DockMoves();
+    else
+        UndockMoves();
+}
+
+bool TfrmMain::LendMoves() {
+    if (!MovesDocked)
+        return false;
+    HideMoves();
+    UndockMoves();
+    return true;
+}
+
+void TfrmMain::ReturnMoves(bool docked, bool shown, int height) {
+    frmMoves->setParent(this, Qt::Tool);
+    if (docked) {
+        DockMoves();
+        if (shown)
+            ShowMoves();
+        return;
+    }
+    // Floating just left of this window with its own height, or just right of it with this
+    // window's height.
+    const QRect main = frameGeometry();
+    const QSize extra = main.size() - size();
+    const int width = frmMoves->width() + extra.width();
+    const QRect outer = MovesAlign == 3
+        ? QRect(main.left() - width, main.top(), width, height + extra.height())
+        : QRect(main.left() + main.width(), main.top(), width, main.height());
+    frmMoves->move(outer.topLeft());
+    frmMoves->resize(outer.size() - extra);
+    if (shown) {
+        frmMoves->show();
+        frmMoves->raise();
+    }
 }
 
 void TfrmMain::Menu_Game_NewClick() {
-    if (!frmGame || !frmGame->Execute(false))
+    if (!frmGame->Execute(false))
         return;
     GameListed = frmGame->GameListed;
     if (Game.GameKind == gkHost && Game.NetworkActive && GameListed)
@@ -503,7 +517,7 @@ void TfrmMain::Menu_Game_LoadClick() {
         ShowError(10, fileName.toStdString());
         return;
     }
-    if (!frmGame || !frmGame->Execute(true))
+    if (!frmGame->Execute(true))
         return;
     GameListed = frmGame->GameListed;
     if (Game.GameKind == gkHost && Game.NetworkActive && GameListed)
@@ -553,15 +567,13 @@ void TfrmMain::Menu_Game_ForfeitClick() {
 }
 
 void TfrmMain::Menu_View_ChatClick() {
-    if (frmChat && frmChat->isVisible())
+    if (frmChat->isVisible())
         HideChat();
     else
         ShowChat();
 }
 
 void TfrmMain::Menu_View_HistoryClick() {
-    if (!frmHistory)
-        return;
     // The clock stands still while the history is open; the game goes on when it closes.
     Game.PauseGame();
     frmHistory->ShowHistory();
@@ -569,8 +581,6 @@ void TfrmMain::Menu_View_HistoryClick() {
 }
 
 void TfrmMain::Menu_View_OptionsClick() {
-    if (!frmOptions)
-        return;
     Game.PauseGame();
     frmOptions->ShowOptions();
     GameList.SetBaseUrl(Settings.GameServer);
@@ -578,18 +588,18 @@ void TfrmMain::Menu_View_OptionsClick() {
 }
 
 void TfrmMain::Menu_View_MovesClick() {
-    if (frmMoves && frmMoves->isVisible())
+    if (frmMoves->isVisible())
         HideMoves();
     else
         ShowMoves();
 }
 
 void TfrmMain::Menu_View_SwitchClick() {
-    Switched = Menu_View_Switch->isChecked();
+    Switched = Menu->Menu_View_Switch->isChecked();
 }
 
 void TfrmMain::Menu_View_LastMoveClick() {
-    Settings.ShowLastMove = Menu_View_LastMove->isChecked();
+    Settings.ShowLastMove = Menu->Menu_View_LastMove->isChecked();
 }
 
 void TfrmMain::Menu_Help_HelpClick() {
@@ -602,8 +612,7 @@ void TfrmMain::Menu_Help_UpdateClick() {
 }
 
 void TfrmMain::Menu_Help_AboutClick() {
-    if (frmAbout)
-        frmAbout->Execute(QString::fromLatin1(Version));
+    frmAbout->Execute(QString::fromLatin1(Version));
 }
 
 void TfrmMain::btnReadyClick() {
@@ -652,8 +661,6 @@ void TfrmMain::GameNetworkError() {
     ShowError(2);
     pnlReady->hide();
     pnlStatus->hide();
-    if (frmChat)
-        frmChat->DisableInput();
     if (Game.GameKind == gkHost) {
         PublishHostedGame();
         ShowStatus(3);
@@ -664,31 +671,25 @@ void TfrmMain::GameOpponentJoined() {
     const bool hostBlack = Game.HostColour == pcBlack;
     if (Game.GameKind == gkHost) {
         if (hostBlack != Switched)
-            Menu_View_Switch->trigger();
+            Menu->Menu_View_Switch->trigger();
         RemoveHostedGame();
     } else if (hostBlack == Switched) {
-        Menu_View_Switch->trigger();
+        Menu->Menu_View_Switch->trigger();
     }
     pnlReady->show();
     pnlReady->raise();
     pnlStatus->hide();
-    if (frmChat)
-        frmChat->EnableInput();
 }
 
 void TfrmMain::GameConnectFailed() {
     pnlReady->hide();
     pnlStatus->hide();
-    if (frmChat)
-        frmChat->DisableInput();
     ShowError(1);
 }
 
 void TfrmMain::GameDisconnected() {
     pnlReady->hide();
     pnlStatus->hide();
-    if (frmChat)
-        frmChat->DisableInput();
     if (Closing) {
         // The close that asked for the disconnect is still running; close once it has returned.
         QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
@@ -703,12 +704,8 @@ void TfrmMain::GameDisconnected() {
     }
 }
 
-void TfrmMain::GameChatReceived(const std::string& text) {
-    if (!frmChat)
-        return;
-    const TPieceColour opponent = Opponent(LocalColour());
-    frmChat->AddLine(
-        QString::fromStdString(Game.GetPlayer(opponent)->Name), QString::fromStdString(text));
+void TfrmMain::GameChatReceived() {
+    // The chat window has added the line.
     if (Settings.SoundOn[ssMessage] && PlaySound)
         PlaySound(ssMessage);
     ShowChat();
@@ -716,22 +713,9 @@ void TfrmMain::GameChatReceived(const std::string& text) {
 
 void TfrmMain::GameStarted() {
     ClearHeldSquare();
-    Menu_Game_New->setEnabled(false);
-    Menu_Game_Load->setEnabled(false);
-    Menu_Game_Save->setEnabled(true);
-    Menu_Game_Undo->setEnabled(true);
-    Menu_Game_Pause->setEnabled(true);
-    Menu_Game_Forfeit->setEnabled(true);
-    Menu_Game_Pause->setVisible(true);
-    Menu_Game_Resume->setVisible(false);
     pnlReady->hide();
     pnlStatus->hide();
     pnlPaused->hide();
-    if (Game.GameKind == gkLocal && frmChat)
-        frmChat->DisableInput();
-    // A continued game lists the moves it was saved with; a new game starts from an empty list.
-    SetMovesNotation();
-    ReloadMoves();
     // A game saved while a person's promotion waited goes on with the choice of the piece.
     if (Game.PromotionPending())
         ShowPromotion();
@@ -740,33 +724,17 @@ void TfrmMain::GameStarted() {
 void TfrmMain::GamePaused() {
     // A held piece goes back to its square: no move can be made until the game resumes.
     ClearHeldSquare();
-    Menu_Game_Undo->setEnabled(false);
-    Menu_Game_Forfeit->setEnabled(false);
-    Menu_Game_Pause->setVisible(false);
-    Menu_Game_Resume->setVisible(true);
     pnlPaused->show();
     pnlPaused->raise();
 }
 
 void TfrmMain::GameResumed() {
-    Menu_Game_Undo->setEnabled(true);
-    Menu_Game_Forfeit->setEnabled(true);
-    Menu_Game_Pause->setVisible(true);
-    Menu_Game_Resume->setVisible(false);
     pnlPaused->hide();
 }
 
 void TfrmMain::GameStopped() {
     // However the game ended, a piece picked up for it is put back and the cursor restored.
     ClearHeldSquare();
-    Menu_Game_New->setEnabled(true);
-    Menu_Game_Load->setEnabled(true);
-    Menu_Game_Save->setEnabled(false);
-    Menu_Game_Undo->setEnabled(false);
-    Menu_Game_Pause->setEnabled(false);
-    Menu_Game_Forfeit->setEnabled(false);
-    Menu_Game_Pause->setVisible(true);
-    Menu_Game_Resume->setVisible(false);
     pnlPaused->hide();
     pnlPromotion->hide();
     if (Game.GameKind != gkLocal && Game.NetworkActive) {
@@ -778,14 +746,8 @@ void TfrmMain::GameStopped() {
 void TfrmMain::GameMovePlayed(TPoint, TPoint, TMoveResult flags) {
     ClearHeldSquare();
     ReportMove(flags);
-    if (flags & mrPromotion) {
+    if (flags & mrPromotion)
         ShowPromotion();
-        return;
-    }
-    // The computer's promotion was completed, and listed, before this event.
-    const TMoveRecord* last = Game.Moves.Last();
-    if (last && !(last->Flags & mrPromotion))
-        ListLastMove();
 }
 
 void TfrmMain::GameInvalidMove(TPoint from, TPoint to) {
@@ -797,7 +759,6 @@ void TfrmMain::GamePromoted(TPoint, TMoveResult flags) {
     pnlPromotion->hide();
     pnlStatus->hide();
     ReportMove(flags);
-    ListLastMove();
 }
 
 void TfrmMain::GameUndoRequested() {
@@ -808,37 +769,7 @@ void TfrmMain::GameUndoRequested() {
 void TfrmMain::GameMoveUndone(TMoveResult flags) {
     ClearHeldSquare();
     pnlPromotion->hide();
-    const int remaining = Game.Moves.Count();
-    while (m_ListedMoves > remaining) {
-        --m_ListedMoves;
-        if (frmMoves)
-            frmMoves->UndoLastMove(m_ListedMoves % 2 == 0);
-    }
     ReportMove(flags);
-}
-
-void TfrmMain::ReloadMoves() {
-    m_ListedMoves = Game.Moves.Count();
-    // A move whose promotion piece is still to be chosen is listed once the piece is known.
-    if (Game.PromotionPending())
-        --m_ListedMoves;
-    if (!frmMoves)
-        return;
-    frmMoves->LoadMoves(Game.Moves);
-    if (m_ListedMoves < Game.Moves.Count())
-        frmMoves->UndoLastMove(m_ListedMoves % 2 == 0);
-}
-
-void TfrmMain::ListLastMove() {
-    const TMoveRecord* last = Game.Moves.Last();
-    if (!last)
-        return;
-    const int count = Game.Moves.Count();
-    if (m_ListedMoves >= count)
-        return;
-    if (frmMoves)
-        frmMoves->AddMove(*last, count % 2 == 1);
-    m_ListedMoves = count;
 }
 
 void TfrmMain::ReportMove(TMoveResult flags) {

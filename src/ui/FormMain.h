@@ -1,10 +1,11 @@
 #pragma once
 
-// The main window: the hub of the program. It owns the game controller, hosts the board view and
-// its mouse input, holds the settings, carries the menu from which every command starts, and
-// reacts to every event the controller raises.
+// The main window: it owns the game controller, the settings and the other windows, hosts the
+// board view and its mouse input, and carries the menu from which every command starts. Each
+// other window follows the controller on its own; the main window reacts to what is its own.
 
 #include "BoardView.h"
+#include "FormHistory.h"
 #include "GameList.h"
 #include "Settings.h"
 #include "UnitChessGame.h"
@@ -34,7 +35,9 @@ class TfrmHistory;
 class TfrmMoves;
 class TfrmOptions;
 class TfrmMain;
+class TMainMenu;
 class TSoundPlayer;
+struct TWindowDocking;
 
 // The paint box of the board view: shows the main window's buffer and passes the mouse on.
 class TBoardPaintBox : public QWidget {
@@ -72,7 +75,7 @@ private:
     uint8_t m_Kind;
 };
 
-class TfrmMain : public QMainWindow {
+class TfrmMain : public QMainWindow, public TMovesHost {
     Q_OBJECT
 
 public:
@@ -84,10 +87,6 @@ public:
     // shown exactly as each window sets them.
     static void SetApplicationTitle();
     ~TfrmMain() override;
-
-    // The other windows, created after this one (they reach it and it reaches them).
-    void SetForms(TfrmAbout* about, TfrmGame* game, TfrmMoves* moves, TfrmChat* chat = nullptr,
-        TfrmHistory* history = nullptr, TfrmOptions* options = nullptr);
 
     // Operations that other windows call.
     void ShowStatus(int n);
@@ -121,11 +120,6 @@ public:
     void ShowPromotion();
     // The input rule: the side to move is played by a person at this machine.
     bool InputAllowed() const;
-    // Lists the current game's moves in the moves window again (after its notation changed or
-    // another game was shown in it); a promotion still waiting for its piece is left out until
-    // the piece is chosen.
-    void ReloadMoves();
-
     // Draws the view into the buffer when anything it shows changed; answers whether it drew.
     bool DrawBoard();
     const QImage& Buffer() const { return m_Buffer; }
@@ -181,6 +175,8 @@ public:
     // server's listing never expires under it.
     QTimer* RepublishTimer = nullptr;
 
+    // The menu bar's actions, which follow the game's state.
+    TMainMenu* Menu = nullptr;
     QMenu* Menu_Game = nullptr;
     QAction* Menu_Game_New = nullptr;
     QAction* Menu_Game_Load = nullptr;
@@ -189,19 +185,16 @@ public:
     QAction* Menu_Game_Pause = nullptr;
     QAction* Menu_Game_Resume = nullptr;
     QAction* Menu_Game_Forfeit = nullptr;
-    QAction* Menu_Game_Exit = nullptr;
-    QMenu* Menu_View = nullptr;
     QAction* Menu_View_Chat = nullptr;
     QAction* Menu_View_Moves = nullptr;
     QAction* Menu_View_History = nullptr;
     QAction* Menu_View_Options = nullptr;
     QAction* Menu_View_Switch = nullptr;
     QAction* Menu_View_LastMove = nullptr;
-    QMenu* Menu_Help = nullptr;
     QAction* Menu_Help_Help = nullptr;
     QAction* Menu_Help_Update = nullptr;
-    QAction* Menu_Help_About = nullptr;
 
+    // The other windows, made with this one as their parent.
     TfrmAbout* frmAbout = nullptr;
     TfrmGame* frmGame = nullptr;
     TfrmMoves* frmMoves = nullptr;
@@ -218,9 +211,15 @@ protected:
 private:
     void CreateMenu();
     void CreatePanels();
+    // Makes the other windows and connects them to this one.
+    void CreateForms();
     // Sizes the promotion, ready and paused panels over the board to their texts.
     void FitPanels();
     void BindGameEvents();
+    // Applies what the options dialog wrote to the settings, and saves them.
+    void OptionsApplied(const TWindowDocking& docking);
+    bool LendMoves() override;
+    void ReturnMoves(bool docked, bool shown, int height) override;
 
     void Menu_Game_NewClick();
     void Menu_Game_LoadClick();
@@ -242,7 +241,7 @@ private:
     void GameNetworkError();
     void GameOpponentJoined();
     void GameDisconnected();
-    void GameChatReceived(const std::string& text);
+    void GameChatReceived();
     void GameStarted();
     void GamePaused();
     void GameResumed();
@@ -264,8 +263,6 @@ private:
     void RemoveHostedGame();
     void RepublishTimerTimer();
     void AddGameToHistory(uint8_t result);
-    // Lists the game's last move in the moves window.
-    void ListLastMove();
     void SetMovesNotation();
     void ClearHeldSquare();
     void SetGrabCursor(bool grab);
@@ -282,8 +279,6 @@ private:
     bool m_HasDrawn = false;
     bool m_GrabCursor = false;
     bool m_FirstShow = true;
-    // Moves listed in the moves window, so that a take-back removes exactly what went.
-    int m_ListedMoves = 0;
 
     // Geometry of the chat and history windows as the layout store held it, so that a save
     // writes back what was read when the window itself is missing. Known: all four were read.

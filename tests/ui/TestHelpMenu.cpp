@@ -48,12 +48,10 @@ protected:
         qputenv("WINTERMOOT_HOME", m_Home.path().toLocal8Bit());
         SetMessagePresenter(std::make_unique<TRecordingPresenter>(Boxes, Answer));
         Main = std::make_unique<TfrmMain>();
-        Main->SetForms(new TfrmAbout(Main.get()), new TfrmGame(Main->Game, Main.get()),
-            new TfrmMoves(Main.get()));
         Main->PlaySound = nullptr;
         Main->UpdateAddress = QStringLiteral("http://127.0.0.1:%1/versions.inf").arg(ClosedPort());
         Main->Updater.OnRetry = [this](std::chrono::milliseconds) { ++Retries; };
-        Help = Main->frmHelp;
+        Help = Main->findChild<TfrmHelp*>("frmHelp");
         ASSERT_NE(Help, nullptr);
         Help->OpenExternal = [this](const QUrl& url) { Opened.push_back(url); };
     }

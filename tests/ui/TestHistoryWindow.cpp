@@ -55,13 +55,12 @@ protected:
         qputenv("WINTERMOOT_HOME", m_Home.path().toLocal8Bit());
         SetMessagePresenter(std::make_unique<TRecordingPresenter>(Boxes));
         Main = std::make_unique<TfrmMain>();
-        Moves = new TfrmMoves(Main.get());
-        Main->SetForms(new TfrmAbout(Main.get()), new TfrmGame(Main->Game, Main.get()), Moves);
+        Moves = Main->findChild<TfrmMoves*>("frmMoves");
         Main->show();
         Main->move(300, 300);
         Moves->resize(MovesMinimumWidth, MovesHeight);
         MovesWidth = Moves->width();
-        Window = new TfrmHistory(History, *Main, Main.get());
+        Window = new TfrmHistory(History, Main->Values, Moves, Main.get(), Main.get());
         Window->HistoryFile = m_Home.filePath(QStringLiteral("history.dat"));
         Window->ChooseSaveFile = [this](const QString& proposed, QString* filter) {
             Proposed.push_back(proposed);
@@ -420,9 +419,7 @@ TEST(HistoryLayoutTest, TheStoredPlaceAndSizeAreRestoredAndSaved) {
     {
         THistory history;
         TfrmMain main;
-        auto* window = new TfrmHistory(history, main, &main);
-        main.SetForms(new TfrmAbout(&main), new TfrmGame(main.Game, &main), new TfrmMoves(&main),
-            nullptr, window);
+        auto* window = main.findChild<TfrmHistory*>("frmHistory");
         main.show();
         EXPECT_EQ(window->pos(), QPoint(40, 50));
         EXPECT_EQ(window->size(), QSize(777, 333));
@@ -449,9 +446,7 @@ TEST(HistoryLayoutTest, AWindowNeverShownStoresNoPlace) {
     {
         THistory history;
         TfrmMain main;
-        auto* window = new TfrmHistory(history, main, &main);
-        main.SetForms(new TfrmAbout(&main), new TfrmGame(main.Game, &main), new TfrmMoves(&main),
-            nullptr, window);
+        auto* window = main.findChild<TfrmHistory*>("frmHistory");
         main.show();
         ASSERT_TRUE(main.close());
     }

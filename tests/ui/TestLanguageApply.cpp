@@ -44,14 +44,14 @@ class TProgramForms {
 public:
     TProgramForms() {
         Main = std::make_unique<TfrmMain>();
-        About = new TfrmAbout(Main.get());
-        Chat = new TfrmChat(Main.get());
-        History = new TfrmHistory(Main->History, *Main, Main.get());
-        Game = new TfrmGame(Main->Game, Main.get());
-        Moves = new TfrmMoves(Main.get());
-        Options = new TfrmOptions(*Main, Main.get());
-        Main->SetForms(About, Game, Moves, Chat, History, Options);
-        Forms = { About, Chat, History, Game, Main.get(), Moves, Options, Main->frmHelp };
+        About = Main->findChild<TfrmAbout*>("frmAbout");
+        Chat = Main->findChild<TfrmChat*>("frmChat");
+        History = Main->findChild<TfrmHistory*>("frmHistory");
+        Game = Main->findChild<TfrmGame*>("frmGame");
+        Moves = Main->findChild<TfrmMoves*>("frmMoves");
+        Options = Main->findChild<TfrmOptions*>("frmOptions");
+        Forms = { About, Chat, History, Game, Main.get(), Moves, Options,
+            Main->findChild<TfrmHelp*>("frmHelp") };
     }
 
     std::unique_ptr<TfrmMain> Main;

@@ -47,10 +47,9 @@ protected:
         qputenv("WINTERMOOT_HOME", m_Home.path().toLocal8Bit());
         SetMessagePresenter(std::make_unique<TRecordingPresenter>(Boxes, Answer));
         Main = std::make_unique<TfrmMain>();
-        About = new TfrmAbout(Main.get());
-        Dialog = new TfrmGame(Main->Game, Main.get());
-        Moves = new TfrmMoves(Main.get());
-        Main->SetForms(About, Dialog, Moves);
+        About = Main->findChild<TfrmAbout*>("frmAbout");
+        Dialog = Main->findChild<TfrmGame*>("frmGame");
+        Moves = Main->findChild<TfrmMoves*>("frmMoves");
         // Tests that want the sounds record them; no sound is loaded for real.
         Main->PlaySound = nullptr;
         Main->Game.SetSearchDepth(2);
@@ -366,9 +365,8 @@ TEST_F(MainWindowTest, PromotionThroughThePanel) {
 }
 
 TEST_F(MainWindowTest, AWaitingPromotionIsListedOnceWhateverReloadsTheMovesWindow) {
-    auto* history = new TfrmHistory(Main->History, *Main, Main.get());
-    auto* options = new TfrmOptions(*Main, Main.get());
-    Main->SetForms(About, Dialog, Moves, nullptr, history, options);
+    auto* history = Main->findChild<TfrmHistory*>("frmHistory");
+    auto* options = Main->findChild<TfrmOptions*>("frmOptions");
     TLangPack pack;
     pack.LanguageName = "Test";
     pack.AddText("values", "Stat01", "Connecting...");
@@ -519,10 +517,9 @@ TEST_F(MainWindowTest, LayoutReadingStopsAtTheFirstMissingValue) {
         store->setValue(QStringLiteral("FormLeft"), 40);
     }
     Main = std::make_unique<TfrmMain>();
-    Moves = new TfrmMoves(Main.get());
-    Dialog = new TfrmGame(Main->Game, Main.get());
-    About = new TfrmAbout(Main.get());
-    Main->SetForms(About, Dialog, Moves);
+    Moves = Main->findChild<TfrmMoves*>("frmMoves");
+    Dialog = Main->findChild<TfrmGame*>("frmGame");
+    About = Main->findChild<TfrmAbout*>("frmAbout");
     Main->show();
     EXPECT_EQ(Main->pos(), QPoint(0, 0));
     EXPECT_EQ(Moves->pos(), QPoint(560, 0));
@@ -634,9 +631,8 @@ TEST(LayoutDockingTest, TheStoredLayoutDocksAndShowsTheToolWindows) {
             store->setValue(QString::fromLatin1(name), value);
     }
     TfrmMain main;
-    auto* chat = new TfrmChat(&main);
-    auto* moves = new TfrmMoves(&main);
-    main.SetForms(new TfrmAbout(&main), new TfrmGame(main.Game, &main), moves, chat);
+    auto* chat = main.findChild<TfrmChat*>("frmChat");
+    auto* moves = main.findChild<TfrmMoves*>("frmMoves");
     main.show();
     EXPECT_TRUE(main.ChatDocked);
     EXPECT_TRUE(main.MovesDocked);

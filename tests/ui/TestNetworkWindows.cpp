@@ -48,11 +48,8 @@ const int Yes = idYes;
 struct TCopy {
     TCopy() {
         Main = std::make_unique<TfrmMain>();
-        auto* about = new TfrmAbout(Main.get());
-        Chat = new TfrmChat(Main.get());
-        auto* dialog = new TfrmGame(Main->Game, Main.get());
-        Moves = new TfrmMoves(Main.get());
-        Main->SetForms(about, dialog, Moves, Chat);
+        Chat = Main->findChild<TfrmChat*>("frmChat");
+        Moves = Main->findChild<TfrmMoves*>("frmMoves");
         Main->PlaySound = nullptr;
         Main->show();
     }
@@ -68,7 +65,7 @@ struct TCopy {
     // Opens the new-game dialog from the menu and runs the actions inside it; a dialog still
     // open after them is cancelled.
     void NewGame(const std::function<void(TfrmGame&)>& actions) {
-        TfrmGame& dialog = *Main->frmGame;
+        TfrmGame& dialog = *Main->findChild<TfrmGame*>("frmGame");
         QTimer::singleShot(0, &dialog, [&dialog, actions] {
             actions(dialog);
             if (dialog.isVisible())

@@ -77,20 +77,19 @@ protected:
         qputenv("WINTERMOOT_HOME", m_Home.path().toLocal8Bit());
         m_Previous = SetMessagePresenter(std::make_unique<RecordingPresenter>(Shown));
         Main = std::make_unique<TfrmMain>();
-        Moves = new TfrmMoves(Main.get());
-        Chat = new TfrmChat(Main.get());
-        Main->SetForms(new TfrmAbout(Main.get()), new TfrmGame(Main->Game, Main.get()), Moves);
-        Main->frmChat = Chat;
+        Moves = Main->findChild<TfrmMoves*>("frmMoves");
+        Chat = Main->findChild<TfrmChat*>("frmChat");
         auto player = std::make_unique<RecordingPlayer>();
         Player = player.get();
         Main->Sounds = std::move(player);
-        Dialog = std::make_unique<TfrmOptions>(*Main);
-        Dialog->LoadLanguage = [this](const QString& file) { Languages << file; };
+        Dialog = Main->findChild<TfrmOptions*>("frmOptions");
+        // The main window applies the language file of the settings once they are written.
+        QObject::connect(Dialog, &TfrmOptions::settingsApplied, Dialog,
+            [this] { Languages << Main->Settings.LanguageFile; });
         Dialog->ChooseSoundFile = [this](const QString&) { return Chosen; };
     }
 
     void TearDown() override {
-        Dialog.reset();
         Main.reset();
         SetMessagePresenter(std::move(m_Previous));
     }
@@ -98,7 +97,7 @@ protected:
     // Runs the dialog with the actions inside its modal loop; a dialog still open after them is
     // cancelled, so that a test never hangs. Answers ShowOptions' result.
     bool Run(const std::function<void()>& actions) {
-        QTimer::singleShot(0, Dialog.get(), [this, actions] {
+        QTimer::singleShot(0, Dialog, [this, actions] {
             actions();
             if (Dialog->isVisible())
                 Dialog->reject();
@@ -116,7 +115,7 @@ protected:
     TfrmMoves* Moves = nullptr;
     TfrmChat* Chat = nullptr;
     RecordingPlayer* Player = nullptr;
-    std::unique_ptr<TfrmOptions> Dialog;
+    TfrmOptions* Dialog = nullptr;
     QStringList Languages;
     QString Chosen;
 };
@@ -368,12 +367,13 @@ TEST_F(OptionsDialogTest, SoundFilesAreKeptPerSlotUntilCancel) {
 
 TEST_F(OptionsDialogTest, ATranslationOfTheSoundListKeepsTheTicks) {
     Main->Settings.SoundOn = { false, true, false, true, true, false };
-    Dialog->LoadLanguage = [this](const QString&) {
+    // A translation that renames the sounds and, as a list's translation may, loses the ticks.
+    QObject::connect(Dialog, &TfrmOptions::settingsApplied, Dialog, [this] {
         for (int i = 0; i < Dialog->clsSounds->count(); ++i) {
             Dialog->clsSounds->item(i)->setText(QStringLiteral("Klang %1").arg(i));
             Dialog->clsSounds->item(i)->setCheckState(Qt::Unchecked);
         }
-    };
+    });
     Run([&] {
         Dialog->clsSounds->item(0)->setCheckState(Qt::Checked);
         Click(Dialog->btnApply);
@@ -413,7 +413,6 @@ TEST_F(OptionsDialogTest, ApplyDocksAndUndocksTheToolWindows) {
 }
 
 TEST_F(OptionsDialogTest, TheThemesAreReadAtCreationAndWrittenAtDestruction) {
-    Dialog.reset();
     const QString file = ThemesFile();
     {
         QSettings ini(file, QSettings::IniFormat);
@@ -421,11 +420,11 @@ TEST_F(OptionsDialogTest, TheThemesAreReadAtCreationAndWrittenAtDestruction) {
         ini.setValue(QStringLiteral("Theme0/Name"), QStringLiteral("Dusk"));
         ini.setValue(QStringLiteral("Theme0/Board"), 1234);
     }
-    Dialog = std::make_unique<TfrmOptions>(*Main);
-    ASSERT_EQ(Dialog->Themes->cmbThemes->count(), 1);
-    EXPECT_EQ(Dialog->Themes->cmbThemes->itemText(0), "Dusk");
+    auto dialog = std::make_unique<TfrmOptions>(Main->Settings, Main->Game, Main->Values);
+    ASSERT_EQ(dialog->Themes->cmbThemes->count(), 1);
+    EXPECT_EQ(dialog->Themes->cmbThemes->itemText(0), "Dusk");
     QFile::remove(file);
-    Dialog.reset();
+    dialog.reset();
     QSettings ini(file, QSettings::IniFormat);
     EXPECT_EQ(ini.value(QStringLiteral("Theme0/Name")).toString(), "Dusk");
     EXPECT_EQ(ini.value(QStringLiteral("Theme0/Board")).toInt(), 1234);

@@ -46,8 +46,6 @@ protected:
     // A main window made as at program start, with its options dialog.
     std::unique_ptr<TfrmMain> Start() {
         auto main = std::make_unique<TfrmMain>();
-        main->SetForms(new TfrmAbout(main.get()), new TfrmGame(main->Game, main.get()),
-            new TfrmMoves(main.get()), nullptr, nullptr, new TfrmOptions(*main, main.get()));
         main->PlaySound = nullptr;
         return main;
     }
@@ -96,7 +94,7 @@ TEST_F(SearchDepthSettingTest, TheDepthChosenInTheOptionsIsTheDepthOfTheNextStar
     {
         auto main = Start();
         EXPECT_EQ(main->Game.SearchDepth(), 3) << "first run";
-        TfrmOptions* options = main->frmOptions;
+        auto* options = main->findChild<TfrmOptions*>("frmOptions");
         QTimer::singleShot(0, options, [options] {
             options->cmbSearchDepth->setCurrentIndex(4); // "6"
             QTest::mouseClick(options->btnOk, Qt::LeftButton);
@@ -111,7 +109,7 @@ TEST_F(SearchDepthSettingTest, TheDepthChosenInTheOptionsIsTheDepthOfTheNextStar
     EXPECT_EQ(next->Game.SearchDepth(), 6);
     EXPECT_EQ(next->Settings.SearchDepth, 6);
 
-    TfrmOptions* options = next->frmOptions;
+    auto* options = next->findChild<TfrmOptions*>("frmOptions");
     QTimer::singleShot(0, options, [options] {
         EXPECT_EQ(options->cmbSearchDepth->currentText(), "6");
         options->reject();

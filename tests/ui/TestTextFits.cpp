@@ -214,13 +214,12 @@ protected:
         qputenv("WINTERMOOT_HOME", m_Home.path().toLocal8Bit());
         SetMessagePresenter(nullptr);
         Main = std::make_unique<TfrmMain>();
-        About = new TfrmAbout(Main.get());
-        Chat = new TfrmChat(Main.get());
-        History = new TfrmHistory(Main->History, *Main, Main.get());
-        Game = new TfrmGame(Main->Game, Main.get());
-        Moves = new TfrmMoves(Main.get());
-        Options = new TfrmOptions(*Main, Main.get());
-        Main->SetForms(About, Game, Moves, Chat, History, Options);
+        About = Main->findChild<TfrmAbout*>("frmAbout");
+        Chat = Main->findChild<TfrmChat*>("frmChat");
+        History = Main->findChild<TfrmHistory*>("frmHistory");
+        Game = Main->findChild<TfrmGame*>("frmGame");
+        Moves = Main->findChild<TfrmMoves*>("frmMoves");
+        Options = Main->findChild<TfrmOptions*>("frmOptions");
         Main->show();
         // A game of every result, with long names, for the history's cells.
         TMoveList moves;

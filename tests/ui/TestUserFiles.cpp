@@ -74,7 +74,6 @@ protected:
     }
 
     void TearDown() override {
-        Options.reset();
         Main.reset();
         SetMessagePresenter(nullptr);
         UserFiles().Clear();
@@ -85,11 +84,9 @@ protected:
     void Start() {
         qputenv("WINTERMOOT_HOME", Home.toLocal8Bit());
         Main = std::make_unique<TfrmMain>();
-        Moves = new TfrmMoves(Main.get());
-        History = new TfrmHistory(Main->History, *Main, Main.get());
-        Options = std::make_unique<TfrmOptions>(*Main);
-        Main->SetForms(new TfrmAbout(Main.get()), new TfrmGame(Main->Game, Main.get()), Moves,
-            nullptr, History, Options.get());
+        Moves = Main->findChild<TfrmMoves*>("frmMoves");
+        History = Main->findChild<TfrmHistory*>("frmHistory");
+        Options = Main->findChild<TfrmOptions*>("frmOptions");
         Main->PlaySound = nullptr;
         Main->show();
     }
@@ -141,7 +138,8 @@ protected:
     std::vector<std::string> Boxes;
     std::vector<bool> WatchedThere;
     std::unique_ptr<TfrmMain> Main;
-    std::unique_ptr<TfrmOptions> Options;
+    // The main window's own; it goes, and writes the themes, with the main window.
+    TfrmOptions* Options = nullptr;
     TfrmMoves* Moves = nullptr;
     TfrmHistory* History = nullptr;
 };
@@ -218,7 +216,6 @@ TEST_F(UserFilesTest, AFileThatIsNoHistoryIsKeptAsideButAnEmptyOneIsSimplyReplac
     EXPECT_EQ(ReadAll(Home + QLatin1Char('/') + aside[0]), png);
     EXPECT_EQ(Count(ReadInPart), 1);
 
-    Options.reset();
     Main.reset();
     Boxes.clear();
     WriteAll(HistoryPath(), QByteArray());
@@ -271,7 +268,7 @@ TEST_F(UserFilesTest, AnUnwritableHomeReportsEachFailedSaveOnceAndTheProgramGoes
 
     // Apply saves the settings; a second Apply fails for the same cause and says nothing.
     for (int i = 0; i < 2; ++i) {
-        QTimer::singleShot(0, Options.get(), [this] {
+        QTimer::singleShot(0, Options, [this] {
             Options->btnApply->click();
             Options->reject();
         });
@@ -281,7 +278,7 @@ TEST_F(UserFilesTest, AnUnwritableHomeReportsEachFailedSaveOnceAndTheProgramGoes
 
     EXPECT_TRUE(Main->close());
     EXPECT_EQ(Count("layout.ini"), 1);
-    Options.reset();
+    Main.reset();
     EXPECT_EQ(Count("Themes.ini"), 1);
     EXPECT_EQ(Count(CannotSave), 4);
     EXPECT_EQ(Count(history.c_str()), 1);
@@ -330,7 +327,7 @@ TEST_F(UserFilesTest, AnUnreadableThemesFileOffersTheShippedThemesAndIsKeptAside
 
     Main->close();
     EXPECT_EQ(ReadAll(themes), huge);
-    Options.reset();
+    Main.reset();
     const QStringList aside = Aside(QStringLiteral("Themes.ini"));
     ASSERT_EQ(aside.size(), 1);
     EXPECT_EQ(ReadAll(Home + QLatin1Char('/') + aside[0]), huge);
