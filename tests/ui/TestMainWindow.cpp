@@ -11,6 +11,7 @@
 #include "FormMoves.h"
 #include "FormOptions.h"
 #include "LanguagePack.h"
+#include "MainMenu.h"
 #include "SingleInstance.h"
 #include "UnitMessages.h"
 #include "WindowTestSupport.h"
@@ -648,6 +649,42 @@ TEST(LayoutDockingTest, TheStoredLayoutDocksAndShowsTheToolWindows) {
     EXPECT_EQ(store->value(QStringLiteral("ChatDocked")).toInt(), 1);
     EXPECT_EQ(store->value(QStringLiteral("MovesAlign")).toInt(), 3);
     EXPECT_EQ(store->value(QStringLiteral("ChatVisible")).toInt(), 1);
+}
+
+} // namespace
+
+namespace {
+
+// The menu bar's actions follow the controller's state on their own.
+TEST(MainMenuTest, TheActionsFollowTheGamesState) {
+    TChessGame game;
+    QMenuBar bar;
+    TMainMenu menu(bar, game);
+    ASSERT_EQ(bar.actions().size(), 3);
+    EXPECT_EQ(bar.actions()[0]->menu(), menu.Menu_Game);
+    EXPECT_EQ(bar.findChild<QAction*>("Menu_Game_Forfeit"), menu.Menu_Game_Forfeit);
+    EXPECT_EQ(menu.Menu_View_Options->shortcut(), QKeySequence(Qt::Key_F8));
+    const auto expect = [&](bool idle, bool playing, bool paused) {
+        EXPECT_EQ(menu.Menu_Game_New->isEnabled(), idle);
+        EXPECT_EQ(menu.Menu_Game_Load->isEnabled(), idle);
+        EXPECT_EQ(menu.Menu_Game_Save->isEnabled(), !idle);
+        EXPECT_EQ(menu.Menu_Game_Undo->isEnabled(), playing);
+        EXPECT_EQ(menu.Menu_Game_Forfeit->isEnabled(), playing);
+        // A hidden action also counts as disabled.
+        EXPECT_EQ(menu.Menu_Game_Pause->isEnabled(), !idle && !paused);
+        EXPECT_EQ(menu.Menu_Game_Pause->isVisible(), !paused);
+        EXPECT_EQ(menu.Menu_Game_Resume->isVisible(), paused);
+    };
+    expect(true, false, false);
+    game.StartGame();
+    expect(false, true, false);
+    game.PauseGame();
+    expect(false, false, true);
+    game.ResumeGame();
+    expect(false, true, false);
+    game.PauseGame();
+    game.StopGame();
+    expect(true, false, false);
 }
 
 } // namespace
