@@ -138,6 +138,7 @@ public:
     int SearchDepth() const;
     void SetSearchDepth(int depth);
     TChessAI& ComputerPlayer() { return *m_ComputerPlayer; }
+    const TChessAI& ComputerPlayer() const { return *m_ComputerPlayer; }
 
     // Handler of the computer player's OnMoveFound: plays the move it found.
     void ComputerMoved();

@@ -1,7 +1,6 @@
 #include "FormMain.h"
 
 #include "AppPaths.h"
-#include "BoardGeometry.h"
 #include "FormAbout.h"
 #include "FormChat.h"
 #include "FormGame.h"
@@ -23,34 +22,14 @@
 #include <QFileDialog>
 #include <QLocale>
 #include <QMenuBar>
-#include <QPushButton>
 #include <QUrl>
-#include <QVBoxLayout>
 
 #include <algorithm>
 
 namespace {
 
-constexpr int TimerInterval = 30;
 constexpr int RepublishInterval = 30 * 60 * 1000;
 const QString SavedGameFilter = QStringLiteral("Wintermoot Game (*.wtg)");
-
-QFrame* MakePanel(QWidget* parent, const char* name, QRect geometry) {
-    auto* panel = new QFrame(parent);
-    panel->setObjectName(QString::fromLatin1(name));
-    panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    panel->setLineWidth(2);
-    panel->setAutoFillBackground(true);
-    panel->setGeometry(geometry);
-    panel->hide();
-    return panel;
-}
-
-QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text) {
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(QString::fromLatin1(name));
-    return label;
-}
 
 } // namespace
 
@@ -64,42 +43,36 @@ TfrmMain::TfrmMain(QWidget* parent)
     // A network error is told before the chat window closes its input; a chat line is in the
     // chat window before this window sounds it and shows the window, and its input is closed
     // before a failed connection or a disconnection is told.
-    QObject::connect(&Game, &TChessGame::networkError, this, [this] { GameNetworkError(); });
+    QObject::connect(&m_Game, &TChessGame::networkError, this, [this] { GameNetworkError(); });
     frmChat = new TfrmChat(this);
-    frmChat->SetGame(Game);
+    frmChat->SetGame(m_Game);
     BindGameEvents();
     CreateMenu();
-    CreatePanels();
+    CreateBoard();
     frmHelp = new TfrmHelp(this);
 
-    Timer = new QTimer(this);
-    Timer->setObjectName(QStringLiteral("Timer"));
-    Timer->setInterval(TimerInterval);
-    connect(Timer, &QTimer::timeout, this, &TfrmMain::TimerTimer);
-    Timer->start();
+    m_RepublishTimer = new QTimer(this);
+    m_RepublishTimer->setObjectName(QStringLiteral("RepublishTimer"));
+    m_RepublishTimer->setInterval(RepublishInterval);
+    connect(m_RepublishTimer, &QTimer::timeout, this, &TfrmMain::RepublishTimerTimer);
 
-    RepublishTimer = new QTimer(this);
-    RepublishTimer->setObjectName(QStringLiteral("RepublishTimer"));
-    RepublishTimer->setInterval(RepublishInterval);
-    connect(RepublishTimer, &QTimer::timeout, this, &TfrmMain::RepublishTimerTimer);
-
-    Updater.OnChecked = [this](bool manual) {
-        UpdateChecked(Updater, manual, [](const QUrl& url) { QDesktopServices::openUrl(url); });
+    m_Updater.OnChecked = [this](bool manual) {
+        UpdateChecked(m_Updater, manual, [](const QUrl& url) { QDesktopServices::openUrl(url); });
     };
     // Only a check the user asked for reports that the server could not be read.
-    Updater.OnFailed = [] { ShowError(4); };
+    m_Updater.OnFailed = [] { ShowError(4); };
 
-    Sounds = std::make_unique<TEffectPlayer>();
-    PlaySound = [this](int slot) {
+    m_Sounds = std::make_unique<TEffectPlayer>();
+    m_Seams.PlaySound = [this](int slot) {
         if (slot >= 0 && slot < SoundSlots)
-            Sounds->Play(Settings.SoundFile[slot]);
+            m_Sounds->Play(m_Settings.SoundFile[slot]);
     };
 
-    ChooseOpenFile = [this] {
+    m_Seams.ChooseOpenFile = [this] {
         return QFileDialog::getOpenFileName(
             this, QString(), QString(), SavedGameFilter, nullptr, QFileDialog::DontUseNativeDialog);
     };
-    ChooseSaveFile = [this](const QString& proposed) {
+    m_Seams.ChooseSaveFile = [this](const QString& proposed) {
         QFileDialog dialog(this);
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setNameFilter(SavedGameFilter);
@@ -110,12 +83,12 @@ TfrmMain::TfrmMain(QWidget* parent)
 
     // A missing history leaves it empty; a damaged one keeps its complete games, and the file
     // is kept aside before it is saved over.
-    LoadHistoryFile(History, AppPaths::HistoryFile());
-    Settings = ::LoadSettings(AppPaths::SettingsFile());
-    Game.SetSearchDepth(Settings.SearchDepth);
-    Menu->Menu_View_LastMove->setChecked(Settings.ShowLastMove);
-    GameList.SetBaseUrl(Settings.GameServer);
-    GameList.OnBusy = [](bool busy) {
+    LoadHistoryFile(m_Games, AppPaths::HistoryFile());
+    m_Settings = ::LoadSettings(AppPaths::SettingsFile());
+    m_Game.SetSearchDepth(m_Settings.SearchDepth);
+    m_Menu->Menu_View_LastMove->setChecked(m_Settings.ShowLastMove);
+    m_GameList.SetBaseUrl(m_Settings.GameServer);
+    m_GameList.OnBusy = [](bool busy) {
         if (busy)
             QApplication::setOverrideCursor(Qt::WaitCursor);
         else
@@ -125,10 +98,14 @@ TfrmMain::TfrmMain(QWidget* parent)
 }
 
 TfrmMain::~TfrmMain() {
-    Timer->stop();
     // The controller's signals call into this window; nothing may reach it while it goes (the
     // controller, a member, outlives this destructor's body).
-    QObject::disconnect(&Game, nullptr, this, nullptr);
+    // The same for the other windows, which go after the controller.
+    QObject::disconnect(&m_Game, nullptr, nullptr, nullptr);
+}
+
+void TfrmMain::SetSoundPlayer(std::unique_ptr<TSoundPlayer> player) {
+    m_Sounds = std::move(player);
 }
 
 void TfrmMain::SetApplicationTitle() {
@@ -140,19 +117,17 @@ void TfrmMain::SetApplicationTitle() {
 
 void TfrmMain::CreateForms() {
     frmAbout = new TfrmAbout(this);
-    frmGame = new TfrmGame(Game, this);
+    frmGame = new TfrmGame(m_Game, this);
     // The moves window lists a move after this window has reported it.
     frmMoves = new TfrmMoves(this);
-    frmMoves->SetGame(Game, Settings, Values);
-    frmHistory = new TfrmHistory(History, Values, frmMoves, this, this);
+    frmMoves->SetGame(m_Game, m_Settings, m_Values);
+    m_Docking.SetWindows(frmChat, frmMoves);
+    frmHistory = new TfrmHistory(m_Games, m_Values, frmMoves, this, this);
     frmHistory->HistoryFile = AppPaths::HistoryFile();
-    frmOptions = new TfrmOptions(Settings, Game, Values, this);
-    frmOptions->Docking = [this] {
-        return TWindowDocking { ChatDocked, ChatAlign, MovesDocked, MovesAlign };
-    };
+    frmOptions = new TfrmOptions(m_Settings, m_Game, m_Values, m_Docking, this);
     frmOptions->PlaySoundFile = [this](const QString& file) {
-        if (Sounds)
-            Sounds->Play(file);
+        if (m_Sounds)
+            m_Sounds->Play(file);
     };
     connect(frmOptions, &TfrmOptions::settingsApplied, this, &TfrmMain::OptionsApplied);
 
@@ -160,206 +135,82 @@ void TfrmMain::CreateForms() {
     frmGame->ShowStatus = [this](int n) { ShowStatus(n); };
     frmGame->Connect = [this](const QString& address) {
         // The panels of a link left behind go with it; the new one shows its own status.
-        pnlReady->hide();
-        pnlStatus->hide();
+        m_Board->HideReady();
+        m_Board->HideStatus();
         frmChat->DisableInput();
-        return Game.Connect(address.toStdString());
+        return m_Game.Connect(address.toStdString());
     };
-    frmGame->FetchHostedGames = [this] { return GameList.HostedGames(); };
-    frmGame->FetchPublicAddress = [this] { return GameList.PublicAddress(); };
-    frmGame->PublishGame = [this](const QString& name) { GameList.Publish(name); };
+    frmGame->FetchHostedGames = [this] { return m_GameList.HostedGames(); };
+    frmGame->FetchPublicAddress = [this] { return m_GameList.PublicAddress(); };
+    frmGame->PublishGame = [this](const QString& name) { m_GameList.Publish(name); };
     frmGame->RemoveGame = [this] { RemoveHostedGame(); };
 }
 
 void TfrmMain::BindGameEvents() {
-    QObject::connect(&Game, &TChessGame::opponentJoined, this, [this] { GameOpponentJoined(); });
-    QObject::connect(&Game, &TChessGame::disconnected, this, [this] { GameDisconnected(); });
-    QObject::connect(&Game, &TChessGame::chatReceived, this, [this] { GameChatReceived(); });
-    QObject::connect(&Game, &TChessGame::gameStarted, this, [this] { GameStarted(); });
-    QObject::connect(&Game, &TChessGame::gamePaused, this, [this] { GamePaused(); });
-    QObject::connect(&Game, &TChessGame::gameResumed, this, [this] { GameResumed(); });
-    QObject::connect(&Game, &TChessGame::gameStopped, this, [this] { GameStopped(); });
-    QObject::connect(&Game, &TChessGame::movePlayed, this,
+    QObject::connect(&m_Game, &TChessGame::opponentJoined, this, [this] { GameOpponentJoined(); });
+    QObject::connect(&m_Game, &TChessGame::disconnected, this, [this] { GameDisconnected(); });
+    QObject::connect(&m_Game, &TChessGame::chatReceived, this, [this] { GameChatReceived(); });
+    QObject::connect(&m_Game, &TChessGame::gameStarted, this, [this] { GameStarted(); });
+    QObject::connect(&m_Game, &TChessGame::gamePaused, this, [this] { GamePaused(); });
+    QObject::connect(&m_Game, &TChessGame::gameResumed, this, [this] { GameResumed(); });
+    QObject::connect(&m_Game, &TChessGame::gameStopped, this, [this] { GameStopped(); });
+    QObject::connect(&m_Game, &TChessGame::movePlayed, this,
         [this](TPoint from, TPoint to, TMoveResult flags) { GameMovePlayed(from, to, flags); });
-    QObject::connect(&Game, &TChessGame::invalidMove, this,
+    QObject::connect(&m_Game, &TChessGame::invalidMove, this,
         [this](TPoint from, TPoint to, TMoveResult) { GameInvalidMove(from, to); });
-    QObject::connect(&Game, &TChessGame::promoted, this,
+    QObject::connect(&m_Game, &TChessGame::promoted, this,
         [this](TPoint square, TMoveResult flags) { GamePromoted(square, flags); });
-    QObject::connect(&Game, &TChessGame::undoRequested, this, [this] { GameUndoRequested(); });
-    QObject::connect(
-        &Game, &TChessGame::moveUndone, this, [this](TMoveResult flags) { GameMoveUndone(flags); });
-    QObject::connect(&Game, &TChessGame::connectFailed, this, [this] { GameConnectFailed(); });
+    QObject::connect(&m_Game, &TChessGame::undoRequested, this, [this] { GameUndoRequested(); });
+    QObject::connect(&m_Game, &TChessGame::moveUndone, this,
+        [this](TMoveResult flags) { GameMoveUndone(flags); });
+    QObject::connect(&m_Game, &TChessGame::connectFailed, this, [this] { GameConnectFailed(); });
 }
 
 void TfrmMain::CreateMenu() {
-    Menu = new TMainMenu(*menuBar(), Game, this);
+    m_Menu = new TMainMenu(*menuBar(), m_Game, this);
     const std::pair<QAction*, void (TfrmMain::*)()> commands[] = {
-        { Menu->Menu_Game_New, &TfrmMain::Menu_Game_NewClick },
-        { Menu->Menu_Game_Load, &TfrmMain::Menu_Game_LoadClick },
-        { Menu->Menu_Game_Save, &TfrmMain::Menu_Game_SaveClick },
-        { Menu->Menu_Game_Undo, &TfrmMain::Menu_Game_UndoClick },
-        { Menu->Menu_Game_Forfeit, &TfrmMain::Menu_Game_ForfeitClick },
-        { Menu->Menu_View_Chat, &TfrmMain::Menu_View_ChatClick },
-        { Menu->Menu_View_Moves, &TfrmMain::Menu_View_MovesClick },
-        { Menu->Menu_View_History, &TfrmMain::Menu_View_HistoryClick },
-        { Menu->Menu_View_Options, &TfrmMain::Menu_View_OptionsClick },
-        { Menu->Menu_View_Switch, &TfrmMain::Menu_View_SwitchClick },
-        { Menu->Menu_View_LastMove, &TfrmMain::Menu_View_LastMoveClick },
-        { Menu->Menu_Help_Help, &TfrmMain::Menu_Help_HelpClick },
-        { Menu->Menu_Help_Update, &TfrmMain::Menu_Help_UpdateClick },
-        { Menu->Menu_Help_About, &TfrmMain::Menu_Help_AboutClick },
+        { m_Menu->Menu_Game_New, &TfrmMain::Menu_Game_NewClick },
+        { m_Menu->Menu_Game_Load, &TfrmMain::Menu_Game_LoadClick },
+        { m_Menu->Menu_Game_Save, &TfrmMain::Menu_Game_SaveClick },
+        { m_Menu->Menu_Game_Undo, &TfrmMain::Menu_Game_UndoClick },
+        { m_Menu->Menu_Game_Forfeit, &TfrmMain::Menu_Game_ForfeitClick },
+        { m_Menu->Menu_View_Chat, &TfrmMain::Menu_View_ChatClick },
+        { m_Menu->Menu_View_Moves, &TfrmMain::Menu_View_MovesClick },
+        { m_Menu->Menu_View_History, &TfrmMain::Menu_View_HistoryClick },
+        { m_Menu->Menu_View_Options, &TfrmMain::Menu_View_OptionsClick },
+        { m_Menu->Menu_View_Switch, &TfrmMain::Menu_View_SwitchClick },
+        { m_Menu->Menu_View_LastMove, &TfrmMain::Menu_View_LastMoveClick },
+        { m_Menu->Menu_Help_Help, &TfrmMain::Menu_Help_HelpClick },
+        { m_Menu->Menu_Help_Update, &TfrmMain::Menu_Help_UpdateClick },
+        { m_Menu->Menu_Help_About, &TfrmMain::Menu_Help_AboutClick },
     };
     for (const auto& [action, command] : commands)
         connect(action, &QAction::triggered, this, command);
-    connect(Menu->Menu_Game_Pause, &QAction::triggered, this, [this] { Game.PauseGame(); });
-    connect(Menu->Menu_Game_Resume, &QAction::triggered, this, [this] { Game.ResumeGame(); });
-    connect(Menu->Menu_Game_Exit, &QAction::triggered, this, &QWidget::close);
-    connect(Menu->Menu_View, &QMenu::aboutToShow, this, [this] {
-        Menu->Menu_View_Chat->setChecked(frmChat->isVisible());
-        Menu->Menu_View_Moves->setChecked(frmMoves->isVisible());
-        Menu->Menu_View_LastMove->setChecked(Settings.ShowLastMove);
+    connect(m_Menu->Menu_Game_Pause, &QAction::triggered, this, [this] { m_Game.PauseGame(); });
+    connect(m_Menu->Menu_Game_Resume, &QAction::triggered, this, [this] { m_Game.ResumeGame(); });
+    connect(m_Menu->Menu_Game_Exit, &QAction::triggered, this, &QWidget::close);
+    connect(m_Menu->Menu_View, &QMenu::aboutToShow, this, [this] {
+        m_Menu->Menu_View_Chat->setChecked(frmChat->isVisible());
+        m_Menu->Menu_View_Moves->setChecked(frmMoves->isVisible());
+        m_Menu->Menu_View_LastMove->setChecked(m_Settings.ShowLastMove);
     });
-    Menu_Game = Menu->Menu_Game;
-    Menu_Game_New = Menu->Menu_Game_New;
-    Menu_Game_Load = Menu->Menu_Game_Load;
-    Menu_Game_Save = Menu->Menu_Game_Save;
-    Menu_Game_Undo = Menu->Menu_Game_Undo;
-    Menu_Game_Pause = Menu->Menu_Game_Pause;
-    Menu_Game_Resume = Menu->Menu_Game_Resume;
-    Menu_Game_Forfeit = Menu->Menu_Game_Forfeit;
-    Menu_View_Chat = Menu->Menu_View_Chat;
-    Menu_View_Moves = Menu->Menu_View_Moves;
-    Menu_View_History = Menu->Menu_View_History;
-    Menu_View_Options = Menu->Menu_View_Options;
-    Menu_View_Switch = Menu->Menu_View_Switch;
-    Menu_View_LastMove = Menu->Menu_View_LastMove;
-    Menu_Help_Help = Menu->Menu_Help_Help;
-    Menu_Help_Update = Menu->Menu_Help_Update;
 }
 
-void TfrmMain::CreatePanels() {
-    pnlBoard = new QFrame(this);
-    pnlBoard->setObjectName(QStringLiteral("pnlBoard"));
-    static_cast<QFrame*>(pnlBoard)->setFrameStyle(QFrame::Box | QFrame::Plain);
-    static_cast<QFrame*>(pnlBoard)->setLineWidth(2);
-    pnlBoard->setFixedSize(510, 510);
-    setCentralWidget(pnlBoard);
-    pbBoard = new TBoardPaintBox(*this, pnlBoard);
-    pbBoard->setObjectName(QStringLiteral("pbBoard"));
-    pbBoard->setGeometry(2, 2, BoardGeometry::ViewSize, BoardGeometry::ViewSize);
-
-    pnlPromotion = MakePanel(pnlBoard, "pnlPromotion", QRect(74, 220, 324, 108));
-    lblPromote = MakeLabel(pnlPromotion, "lblPromote", QStringLiteral("Your pawn is promoted!"));
-    lblPromote2
-        = MakeLabel(pnlPromotion, "lblPromote2", QStringLiteral("Please choose a new piece :"));
-    lblPromote->setGeometry(0, 8, 324, 16);
-    lblPromote2->setGeometry(0, 26, 324, 16);
-    lblPromote->setAlignment(Qt::AlignHCenter);
-    lblPromote2->setAlignment(Qt::AlignHCenter);
-    const std::pair<TPromotionImage**, std::pair<const char*, int>> images[] = {
-        { &imgPromoteRook, { "imgPromoteRook", 38 } },
-        { &imgPromoteKnight, { "imgPromoteKnight", 102 } },
-        { &imgPromoteBishop, { "imgPromoteBishop", 166 } },
-        { &imgPromoteQueen, { "imgPromoteQueen", 230 } },
-    };
-    uint8_t kind = pkRook;
-    for (const auto& [image, place] : images) {
-        *image = new TPromotionImage(kind++, pnlPromotion);
-        (*image)->setObjectName(QString::fromLatin1(place.first));
-        (*image)->setGeometry(place.second, 48, 50, 50);
-        TPromotionImage* sender = *image;
-        connect(
-            sender, &TPromotionImage::clicked, this, [this, sender] { imgPromotesClick(sender); });
-    }
-
-    pnlStatus = MakePanel(pnlBoard, "pnlStatus", QRect(20, 248, 432, 52));
-    lblStatus = MakeLabel(pnlStatus, "lblStatus", QString());
-    lblStatus->setGeometry(2, 2, 428, 48);
-    lblStatus->setAlignment(Qt::AlignCenter);
-    lblStatus->setWordWrap(true);
-
-    pnlReady = MakePanel(pnlBoard, "pnlReady", QRect(74, 239, 324, 70));
-    lblReady = MakeLabel(pnlReady, "lblReady",
-        QStringLiteral("Click on the button below when you are ready to start."));
-    lblReady->setGeometry(0, 8, 324, 16);
-    lblReady->setAlignment(Qt::AlignHCenter);
-    btnReady = new QPushButton(QStringLiteral("I'm ready!"), pnlReady);
-    btnReady->setObjectName(QStringLiteral("btnReady"));
-    btnReady->setGeometry(94, 32, 137, 25);
-    QFont bold = btnReady->font();
-    bold.setBold(true);
-    btnReady->setFont(bold);
-    connect(btnReady, &QPushButton::clicked, this, &TfrmMain::btnReadyClick);
-
-    pnlPaused = MakePanel(pnlBoard, "pnlPaused", QRect(182, 255, 108, 38));
-    lblPaused = MakeLabel(pnlPaused, "lblPaused", QStringLiteral("Paused"));
-    lblPaused->setGeometry(2, 2, 104, 34);
-    lblPaused->setAlignment(Qt::AlignCenter);
-    QFont pausedFont = lblPaused->font();
-    pausedFont.setBold(true);
-    pausedFont.setPixelSize(13);
-    lblPaused->setFont(pausedFont);
-
-    FitPanels();
+void TfrmMain::CreateBoard() {
+    m_Board = new TBoardWidget(m_Game, m_View, m_Settings, m_Values, this);
+    setCentralWidget(m_Board);
+    connect(m_Board, &TBoardWidget::moveRequested, this,
+        [this](TPoint from, TPoint to) { m_Game.PlayMove(from, to); });
+    connect(m_Board, &TBoardWidget::promotionChosen, this,
+        [this](uint8_t kind) { m_Game.Promote(kind); });
+    connect(m_Board, &TBoardWidget::readyClicked, this, [this] { m_Game.SetReady(); });
     adjustSize();
     setFixedSize(sizeHint());
 }
 
-void TfrmMain::FitPanels() {
-    // Each panel keeps its place of old as its centre and its size as its smallest size; it grows
-    // for longer texts up to the board's width, beyond which a text wraps.
-    const QPoint centre(236, 274);
-    const int widest = pnlBoard->width() - 8;
-    // Measured in the fonts they are drawn with, which the style settles when it polishes them.
-    for (QWidget* widget : std::initializer_list<QWidget*> {
-             pnlPromotion, lblPromote, lblPromote2, pnlReady, lblReady, btnReady, lblPaused })
-        widget->ensurePolished();
-    const auto textWidth
-        = [](const QLabel* label) { return label->fontMetrics().horizontalAdvance(label->text()); };
-    const auto place = [&](QFrame* panel, int width, int height) {
-        const int left = std::clamp(centre.x() - width / 2, 4, pnlBoard->width() - 4 - width);
-        const int top = std::clamp(centre.y() - height / 2, 4, pnlBoard->height() - 4 - height);
-        panel->setGeometry(left, top, width, height);
-    };
-    // Lays a centred label out at the top, wrapped when it is wider than the panel; answers the
-    // label's bottom.
-    const auto layLabel = [](QLabel* label, int top, int width) {
-        label->setWordWrap(label->fontMetrics().horizontalAdvance(label->text()) > width);
-        const int height = label->wordWrap() ? label->heightForWidth(width)
-                                             : std::max(16, label->sizeHint().height());
-        label->setGeometry(0, top, width, height);
-        return top + height;
-    };
-    const int frame = 2 * pnlPromotion->frameWidth() + 4;
-
-    int width = std::clamp(
-        std::max({ 324, textWidth(lblPromote) + frame, textWidth(lblPromote2) + frame }), 324,
-        widest);
-    int bottom = layLabel(lblPromote, 8, width);
-    bottom = layLabel(lblPromote2, bottom + 2, width) + 6;
-    const int shift = (width - 324) / 2;
-    const std::pair<TPromotionImage*, int> images[] = { { imgPromoteRook, 38 },
-        { imgPromoteKnight, 102 }, { imgPromoteBishop, 166 }, { imgPromoteQueen, 230 } };
-    for (const auto& [image, left] : images)
-        image->setGeometry(left + shift, bottom, 50, 50);
-    place(pnlPromotion, width, bottom + 50 + 10);
-
-    const int buttonWidth = std::max(137, btnReady->sizeHint().width());
-    width = std::clamp(
-        std::max({ 324, textWidth(lblReady) + frame, buttonWidth + frame }), 324, widest);
-    bottom = layLabel(lblReady, 8, width) + 8;
-    btnReady->setGeometry((width - buttonWidth + 1) / 2, bottom, buttonWidth, 25);
-    place(pnlReady, width, bottom + 25 + 13);
-
-    width = std::clamp(textWidth(lblPaused) + frame + 4, 108, widest);
-    const int height = std::max(38, lblPaused->sizeHint().height() + 4);
-    lblPaused->setGeometry(2, 2, width - 4, height - 4);
-    place(pnlPaused, width, height);
-}
-
 void TfrmMain::showEvent(QShowEvent* event) {
     if (m_FirstShow)
-        LoadLanguage(Settings.LanguageFile);
+        LoadLanguage(m_Settings.LanguageFile);
     QMainWindow::showEvent(event);
     if (!m_FirstShow)
         return;
@@ -367,9 +218,9 @@ void TfrmMain::showEvent(QShowEvent* event) {
     // Files found unreadable at start are told of once the window is up, in its language.
     QTimer::singleShot(0, this, [] { UserFiles().TellPending(); });
     LoadLayout();
-    if (Settings.AutoUpdate)
-        Updater.Check(QStringLiteral("Wintermoot"), UpdateAddress, false);
-    LoadChessSet(Settings.ChessSet);
+    if (m_Settings.AutoUpdate)
+        m_Updater.Check(QStringLiteral("Wintermoot"), m_Seams.UpdateAddress, false);
+    LoadChessSet(m_Settings.ChessSet);
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {
@@ -382,44 +233,41 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
 }
 
 bool TfrmMain::FormCloseQuery() {
-    if (Closing)
+    if (m_Closing)
         return true;
-    if (Game.GameState == gsPlaying || Game.GameState == gsPaused) {
+    if (m_Game.GameState == gsPlaying || m_Game.GameState == gsPaused) {
         if (AskQuestion(2) != idYes)
             return false;
-        Game.StopGame();
+        m_Game.StopGame();
     }
     // With an open link, this request only disconnects; the disconnect's event closes the window.
-    if ((Game.GameKind == gkHost || Game.GameKind == gkClient) && Game.NetworkActive) {
-        Closing = true;
-        if (Game.GameKind == gkHost)
+    if ((m_Game.GameKind == gkHost || m_Game.GameKind == gkClient) && m_Game.NetworkActive) {
+        m_Closing = true;
+        if (m_Game.GameKind == gkHost)
             RemoveHostedGame();
-        Game.Disconnect();
+        m_Game.Disconnect();
         return false;
     }
     return true;
 }
 
 void TfrmMain::FormClose() {
-    SaveHistoryFile(History, AppPaths::HistoryFile());
+    SaveHistoryFile(m_Games, AppPaths::HistoryFile());
     SaveLayout();
     frmMoves->hide();
     frmChat->hide();
 }
 
 void TfrmMain::ShowStatus(int n) {
-    lblStatus->setText(Values.Value(QStringLiteral("Stat0") + QString::number(n)));
-    pnlReady->hide();
-    pnlStatus->show();
-    pnlStatus->raise();
+    m_Board->ShowStatus(n);
 }
 
 bool TfrmMain::LoadChessSet(int n) {
-    const bool loaded = View.Pieces.LoadChessSet(
-        n, Settings.PieceStyle, Settings.WhiteColor, Settings.BlackColor, Settings.Theme.Board);
+    const bool loaded = m_View.Pieces.LoadChessSet(n, m_Settings.PieceStyle, m_Settings.WhiteColor,
+        m_Settings.BlackColor, m_Settings.Theme.Board);
     if (loaded)
-        Settings.ChessSet = n;
-    m_HasDrawn = false;
+        m_Settings.ChessSet = n;
+    m_Board->Redraw();
     return loaded;
 }
 
@@ -431,58 +279,47 @@ bool TfrmMain::LoadLanguage(const QString& file) {
     for (QWidget* form : std::initializer_list<QWidget*> {
              frmAbout, frmChat, frmHistory, frmGame, this, frmMoves, frmOptions, frmHelp })
         TranslateForm(pack, form);
-    TranslateList(pack, "values", Values);
+    TranslateList(pack, "values", m_Values);
     TranslateMessages(pack, Messages());
-    FitPanels();
+    m_Board->FitPanels();
     // The texts the window caches: the piece letters of the moves window and its moves.
     SetMovesNotation();
     frmMoves->ReloadMoves();
-    m_HasDrawn = false;
+    m_Board->Redraw();
     return true;
 }
 
 bool TfrmMain::SaveSettings() {
     const QString path = AppPaths::SettingsFile();
-    return SaveUserFile(path, [&] { return ::SaveSettings(Settings, path); });
+    return SaveUserFile(path, [&] { return ::SaveSettings(m_Settings, path); });
 }
 
 void TfrmMain::SetMovesNotation() {
     frmMoves->ApplyNotation();
 }
 
-void TfrmMain::OptionsApplied(const TWindowDocking& docking) {
-    LoadLanguage(Settings.LanguageFile);
+void TfrmMain::OptionsApplied() {
+    LoadLanguage(m_Settings.LanguageFile);
     SetMovesNotation();
     frmMoves->ReloadMoves();
-    LoadChessSet(Settings.ChessSet);
+    LoadChessSet(m_Settings.ChessSet);
     SaveSettings();
-
-    ChatAlign = docking.ChatAlign;
-    if (docking.ChatDocked)
-        DockChat();
-    else
-        UndockChat();
-    MovesAlign = docking.MovesAlign;
-    if (docking.MovesDocked)
-        DockMoves();
-    else
-        UndockMoves();
 }
 
 bool TfrmMain::LendMoves() {
-    if (!MovesDocked)
+    if (!m_Docking.MovesDocked())
         return false;
-    HideMoves();
-    UndockMoves();
+    m_Docking.HideMoves();
+    m_Docking.UndockMoves();
     return true;
 }
 
 void TfrmMain::ReturnMoves(bool docked, bool shown, int height) {
     frmMoves->setParent(this, Qt::Tool);
     if (docked) {
-        DockMoves();
+        m_Docking.DockMoves();
         if (shown)
-            ShowMoves();
+            m_Docking.ShowMoves();
         return;
     }
     // Floating just left of this window with its own height, or just right of it with this
@@ -490,7 +327,7 @@ void TfrmMain::ReturnMoves(bool docked, bool shown, int height) {
     const QRect main = frameGeometry();
     const QSize extra = main.size() - size();
     const int width = frmMoves->width() + extra.width();
-    const QRect outer = MovesAlign == 3
+    const QRect outer = m_Docking.MovesAlign == 3
         ? QRect(main.left() - width, main.top(), width, height + extra.height())
         : QRect(main.left() + main.width(), main.top(), width, main.height());
     frmMoves->move(outer.topLeft());
@@ -504,50 +341,50 @@ void TfrmMain::ReturnMoves(bool docked, bool shown, int height) {
 void TfrmMain::Menu_Game_NewClick() {
     if (!frmGame->Execute(false))
         return;
-    GameListed = frmGame->GameListed;
-    if (Game.GameKind == gkHost && Game.NetworkActive && GameListed)
-        RepublishTimer->start();
+    m_GameListed = frmGame->GameListed;
+    if (m_Game.GameKind == gkHost && m_Game.NetworkActive && m_GameListed)
+        m_RepublishTimer->start();
 }
 
 void TfrmMain::Menu_Game_LoadClick() {
-    const QString fileName = ChooseOpenFile ? ChooseOpenFile() : QString();
+    const QString fileName = m_Seams.ChooseOpenFile ? m_Seams.ChooseOpenFile() : QString();
     if (fileName.isEmpty())
         return;
-    if (!Game.LoadGame(fileName)) {
+    if (!m_Game.LoadGame(fileName)) {
         ShowError(10, fileName.toStdString());
         return;
     }
     if (!frmGame->Execute(true))
         return;
-    GameListed = frmGame->GameListed;
-    if (Game.GameKind == gkHost && Game.NetworkActive && GameListed)
-        RepublishTimer->start();
+    m_GameListed = frmGame->GameListed;
+    if (m_Game.GameKind == gkHost && m_Game.NetworkActive && m_GameListed)
+        m_RepublishTimer->start();
 }
 
 void TfrmMain::Menu_Game_SaveClick() {
     const QString proposed = QStringLiteral("Chess game - ")
         + QLocale::system().toString(QDate::currentDate(), QLocale::LongFormat)
         + QStringLiteral(".wtg");
-    const QString fileName = ChooseSaveFile ? ChooseSaveFile(proposed) : QString();
+    const QString fileName = m_Seams.ChooseSaveFile ? m_Seams.ChooseSaveFile(proposed) : QString();
     if (fileName.isEmpty())
         return;
-    if (!Game.SaveGame(fileName))
+    if (!m_Game.SaveGame(fileName))
         ShowError(11, fileName.toStdString());
 }
 
 void TfrmMain::Menu_Game_UndoClick() {
-    if ((Game.GameKind == gkHost && Game.Turn == Game.HostColour)
-        || (Game.GameKind == gkClient && Game.Turn != Game.HostColour)) {
+    if ((m_Game.GameKind == gkHost && m_Game.Turn == m_Game.HostColour)
+        || (m_Game.GameKind == gkClient && m_Game.Turn != m_Game.HostColour)) {
         ShowError(5);
         return;
     }
-    if (Game.Moves.Count() == 0)
+    if (m_Game.Moves.Count() == 0)
         return;
-    if (Game.GameKind == gkLocal) {
-        Game.UndoMove();
+    if (m_Game.GameKind == gkLocal) {
+        m_Game.UndoMove();
         return;
     }
-    Game.RequestUndo();
+    m_Game.RequestUndo();
     ShowStatus(2);
 }
 
@@ -555,51 +392,51 @@ void TfrmMain::Menu_Game_ForfeitClick() {
     if (AskQuestion(6) != idYes)
         return;
     // The game may have ended while the question waited (a checkmate, the opponent leaving).
-    if (Game.GameState != gsPlaying && Game.GameState != gsPaused)
+    if (m_Game.GameState != gsPlaying && m_Game.GameState != gsPaused)
         return;
     const TPieceColour loser = ForfeitingColour();
-    Game.StopGame();
-    if (Game.GameKind != gkLocal)
+    m_Game.StopGame();
+    if (m_Game.GameKind != gkLocal)
         ShowNotice(5);
     else
-        ShowNotice(4, Game.GetPlayer(loser)->Name);
+        ShowNotice(4, m_Game.GetPlayer(loser)->Name);
     AddGameToHistory(loser == pcWhite ? 3 : 4);
 }
 
 void TfrmMain::Menu_View_ChatClick() {
     if (frmChat->isVisible())
-        HideChat();
+        m_Docking.HideChat();
     else
-        ShowChat();
+        m_Docking.ShowChat();
 }
 
 void TfrmMain::Menu_View_HistoryClick() {
     // The clock stands still while the history is open; the game goes on when it closes.
-    Game.PauseGame();
+    m_Game.PauseGame();
     frmHistory->ShowHistory();
-    Game.ResumeGame();
+    m_Game.ResumeGame();
 }
 
 void TfrmMain::Menu_View_OptionsClick() {
-    Game.PauseGame();
+    m_Game.PauseGame();
     frmOptions->ShowOptions();
-    GameList.SetBaseUrl(Settings.GameServer);
-    Game.ResumeGame();
+    m_GameList.SetBaseUrl(m_Settings.GameServer);
+    m_Game.ResumeGame();
 }
 
 void TfrmMain::Menu_View_MovesClick() {
     if (frmMoves->isVisible())
-        HideMoves();
+        m_Docking.HideMoves();
     else
-        ShowMoves();
+        m_Docking.ShowMoves();
 }
 
 void TfrmMain::Menu_View_SwitchClick() {
-    Switched = Menu->Menu_View_Switch->isChecked();
+    m_Board->Switched = m_Menu->Menu_View_Switch->isChecked();
 }
 
 void TfrmMain::Menu_View_LastMoveClick() {
-    Settings.ShowLastMove = Menu->Menu_View_LastMove->isChecked();
+    m_Settings.ShowLastMove = m_Menu->Menu_View_LastMove->isChecked();
 }
 
 void TfrmMain::Menu_Help_HelpClick() {
@@ -607,95 +444,90 @@ void TfrmMain::Menu_Help_HelpClick() {
 }
 
 void TfrmMain::Menu_Help_UpdateClick() {
-    if (Settings.AutoUpdate)
-        Updater.Check(QStringLiteral("Wintermoot"), UpdateAddress, true);
+    if (m_Settings.AutoUpdate)
+        m_Updater.Check(QStringLiteral("Wintermoot"), m_Seams.UpdateAddress, true);
 }
 
 void TfrmMain::Menu_Help_AboutClick() {
     frmAbout->Execute(QString::fromLatin1(Version));
 }
 
-void TfrmMain::btnReadyClick() {
-    Game.SetReady();
-    pnlReady->hide();
-}
-
 TPieceColour TfrmMain::ForfeitingColour() const {
-    if (Game.GameKind != gkLocal)
+    if (m_Game.GameKind != gkLocal)
         return LocalColour();
     // Against the computer the person forfeits, whoever is to move; between two persons (or two
     // computers) the side to move does.
-    const bool whiteHuman = Game.WhitePlayer.Human;
-    if (whiteHuman != Game.BlackPlayer.Human)
+    const bool whiteHuman = m_Game.WhitePlayer.Human;
+    if (whiteHuman != m_Game.BlackPlayer.Human)
         return whiteHuman ? pcWhite : pcBlack;
-    return Game.Turn;
+    return m_Game.Turn;
 }
 
 TPieceColour TfrmMain::LocalColour() const {
-    const auto host = static_cast<TPieceColour>(Game.HostColour);
-    return Game.GameKind == gkClient ? Opponent(host) : host;
+    const auto host = static_cast<TPieceColour>(m_Game.HostColour);
+    return m_Game.GameKind == gkClient ? Opponent(host) : host;
 }
 
 void TfrmMain::PublishHostedGame() {
-    if (Game.GameKind != gkHost || !GameListed)
+    if (m_Game.GameKind != gkHost || !m_GameListed)
         return;
-    GameList.Publish(QString::fromStdString(Game.GetPlayer(Game.HostColour)->Name));
-    RepublishTimer->start();
+    m_GameList.Publish(QString::fromStdString(m_Game.GetPlayer(m_Game.HostColour)->Name));
+    m_RepublishTimer->start();
 }
 
 void TfrmMain::RemoveHostedGame() {
-    RepublishTimer->stop();
+    m_RepublishTimer->stop();
     // A game that was never listed is not asked off the list.
-    if (GameListed)
-        GameList.Remove();
+    if (m_GameListed)
+        m_GameList.Remove();
 }
 
 void TfrmMain::RepublishTimerTimer() {
-    if (Game.GameKind == gkHost && Game.NetworkActive && GameListed && !Game.PeerConnected())
-        GameList.Publish(QString::fromStdString(Game.GetPlayer(Game.HostColour)->Name));
+    if (m_Game.GameKind == gkHost && m_Game.NetworkActive && m_GameListed
+        && !m_Game.PeerConnected())
+        m_GameList.Publish(QString::fromStdString(m_Game.GetPlayer(m_Game.HostColour)->Name));
     else
-        RepublishTimer->stop();
+        m_RepublishTimer->stop();
 }
 
 void TfrmMain::GameNetworkError() {
     ShowError(2);
-    pnlReady->hide();
-    pnlStatus->hide();
-    if (Game.GameKind == gkHost) {
+    m_Board->HideReady();
+    m_Board->HideStatus();
+    if (m_Game.GameKind == gkHost) {
         PublishHostedGame();
         ShowStatus(3);
     }
 }
 
 void TfrmMain::GameOpponentJoined() {
-    const bool hostBlack = Game.HostColour == pcBlack;
-    if (Game.GameKind == gkHost) {
-        if (hostBlack != Switched)
-            Menu->Menu_View_Switch->trigger();
+    const bool hostBlack = m_Game.HostColour == pcBlack;
+    if (m_Game.GameKind == gkHost) {
+        if (hostBlack != m_Board->Switched)
+            m_Menu->Menu_View_Switch->trigger();
         RemoveHostedGame();
-    } else if (hostBlack == Switched) {
-        Menu->Menu_View_Switch->trigger();
+    } else if (hostBlack == m_Board->Switched) {
+        m_Menu->Menu_View_Switch->trigger();
     }
-    pnlReady->show();
-    pnlReady->raise();
-    pnlStatus->hide();
+    m_Board->ShowReady();
+    m_Board->HideStatus();
 }
 
 void TfrmMain::GameConnectFailed() {
-    pnlReady->hide();
-    pnlStatus->hide();
+    m_Board->HideReady();
+    m_Board->HideStatus();
     ShowError(1);
 }
 
 void TfrmMain::GameDisconnected() {
-    pnlReady->hide();
-    pnlStatus->hide();
-    if (Closing) {
+    m_Board->HideReady();
+    m_Board->HideStatus();
+    if (m_Closing) {
         // The close that asked for the disconnect is still running; close once it has returned.
         QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
         return;
     }
-    if (Game.GameKind == gkHost) {
+    if (m_Game.GameKind == gkHost) {
         ShowNotice(2);
         PublishHostedGame();
         ShowStatus(3);
@@ -706,48 +538,46 @@ void TfrmMain::GameDisconnected() {
 
 void TfrmMain::GameChatReceived() {
     // The chat window has added the line.
-    if (Settings.SoundOn[ssMessage] && PlaySound)
-        PlaySound(ssMessage);
-    ShowChat();
+    if (m_Settings.SoundOn[ssMessage] && m_Seams.PlaySound)
+        m_Seams.PlaySound(ssMessage);
+    m_Docking.ShowChat();
 }
 
 void TfrmMain::GameStarted() {
-    ClearHeldSquare();
-    pnlReady->hide();
-    pnlStatus->hide();
-    pnlPaused->hide();
+    m_Board->ClearHeldSquare();
+    m_Board->HideReady();
+    m_Board->HideStatus();
+    m_Board->HidePaused();
     // A game saved while a person's promotion waited goes on with the choice of the piece.
-    if (Game.PromotionPending())
-        ShowPromotion();
+    if (m_Game.PromotionPending())
+        m_Board->ShowPromotion();
 }
 
 void TfrmMain::GamePaused() {
     // A held piece goes back to its square: no move can be made until the game resumes.
-    ClearHeldSquare();
-    pnlPaused->show();
-    pnlPaused->raise();
+    m_Board->ClearHeldSquare();
+    m_Board->ShowPaused();
 }
 
 void TfrmMain::GameResumed() {
-    pnlPaused->hide();
+    m_Board->HidePaused();
 }
 
 void TfrmMain::GameStopped() {
     // However the game ended, a piece picked up for it is put back and the cursor restored.
-    ClearHeldSquare();
-    pnlPaused->hide();
-    pnlPromotion->hide();
-    if (Game.GameKind != gkLocal && Game.NetworkActive) {
-        pnlReady->show();
-        pnlReady->raise();
+    m_Board->ClearHeldSquare();
+    m_Board->HidePaused();
+    m_Board->HidePromotion();
+    if (m_Game.GameKind != gkLocal && m_Game.NetworkActive) {
+        m_Board->ShowReady();
     }
 }
 
 void TfrmMain::GameMovePlayed(TPoint, TPoint, TMoveResult flags) {
-    ClearHeldSquare();
+    m_Board->ClearHeldSquare();
     ReportMove(flags);
     if (flags & mrPromotion)
-        ShowPromotion();
+        m_Board->ShowPromotion();
 }
 
 void TfrmMain::GameInvalidMove(TPoint from, TPoint to) {
@@ -755,46 +585,46 @@ void TfrmMain::GameInvalidMove(TPoint from, TPoint to) {
 }
 
 void TfrmMain::GamePromoted(TPoint, TMoveResult flags) {
-    ClearHeldSquare();
-    pnlPromotion->hide();
-    pnlStatus->hide();
+    m_Board->ClearHeldSquare();
+    m_Board->HidePromotion();
+    m_Board->HideStatus();
     ReportMove(flags);
 }
 
 void TfrmMain::GameUndoRequested() {
     if (AskQuestion(3) == idYes)
-        Game.AcceptUndo();
+        m_Game.AcceptUndo();
 }
 
 void TfrmMain::GameMoveUndone(TMoveResult flags) {
-    ClearHeldSquare();
-    pnlPromotion->hide();
+    m_Board->ClearHeldSquare();
+    m_Board->HidePromotion();
     ReportMove(flags);
 }
 
 void TfrmMain::ReportMove(TMoveResult flags) {
-    pnlStatus->hide();
+    m_Board->HideStatus();
     const bool check = flags & mrCheck;
     const bool over = flags & mrGameOver;
     int slot = -1;
-    if (check && over && Settings.SoundOn[ssCheckmate])
+    if (check && over && m_Settings.SoundOn[ssCheckmate])
         slot = ssCheckmate;
-    else if (check && Settings.SoundOn[ssCheck])
+    else if (check && m_Settings.SoundOn[ssCheck])
         slot = ssCheck;
-    else if (over && Settings.SoundOn[ssStalemate])
+    else if (over && m_Settings.SoundOn[ssStalemate])
         slot = ssStalemate;
-    else if ((flags & mrCapture) && Settings.SoundOn[ssCaptured])
+    else if ((flags & mrCapture) && m_Settings.SoundOn[ssCaptured])
         slot = ssCaptured;
-    else if (Settings.SoundOn[ssMoved])
+    else if (m_Settings.SoundOn[ssMoved])
         slot = ssMoved;
-    if (slot >= 0 && PlaySound)
-        PlaySound(slot);
+    if (slot >= 0 && m_Seams.PlaySound)
+        m_Seams.PlaySound(slot);
     if (!over)
         return;
     uint8_t result = 5;
     if (check) {
-        ShowNotice(6, Game.GetPlayer(Game.Turn)->Name);
-        result = Game.Turn == pcWhite ? 1 : 2;
+        ShowNotice(6, m_Game.GetPlayer(m_Game.Turn)->Name);
+        result = m_Game.Turn == pcWhite ? 1 : 2;
     } else {
         ShowNotice(7);
     }
@@ -802,9 +632,9 @@ void TfrmMain::ReportMove(TMoveResult flags) {
 }
 
 void TfrmMain::AddGameToHistory(uint8_t result) {
-    History.AddGame(Game.WhitePlayer.Name, Game.BlackPlayer.Name,
-        EncodeDate(QDateTime::currentDateTime()), Game.WhitePlayer.Time, Game.BlackPlayer.Time,
-        result, Game.Moves);
+    m_Games.AddGame(m_Game.WhitePlayer.Name, m_Game.BlackPlayer.Name,
+        EncodeDate(QDateTime::currentDateTime()), m_Game.WhitePlayer.Time, m_Game.BlackPlayer.Time,
+        result, m_Game.Moves);
     // Saved at once, so that a crash or a kill never loses a finished game.
-    SaveHistoryFile(History, AppPaths::HistoryFile());
+    SaveHistoryFile(m_Games, AppPaths::HistoryFile());
 }

@@ -1,10 +1,12 @@
 #pragma once
 
-// The main window: it owns the game controller, the settings and the other windows, hosts the
-// board view and its mouse input, and carries the menu from which every command starts. Each
-// other window follows the controller on its own; the main window reacts to what is its own.
+// The main window: it owns the game controller, the settings, the history and the other windows,
+// hosts the board widget and carries the menu from which every command starts. Each other window
+// follows the controller on its own; the main window reacts to what is its own (the panels over
+// the board, the sounds, the boxes, the game list).
 
-#include "BoardView.h"
+#include "BoardWidget.h"
+#include "Docking.h"
 #include "FormHistory.h"
 #include "GameList.h"
 #include "Settings.h"
@@ -14,65 +16,28 @@
 #include "ValueList.h"
 
 #include <QDateTime>
-#include <QFrame>
-#include <QImage>
-#include <QLabel>
 #include <QMainWindow>
 #include <QTimer>
 
 #include <functional>
 #include <memory>
 
-class QAction;
-class QLabel;
-class QMenu;
-class QPushButton;
 class TfrmAbout;
 class TfrmChat;
 class TfrmGame;
 class TfrmHelp;
-class TfrmHistory;
 class TfrmMoves;
 class TfrmOptions;
-class TfrmMain;
 class TMainMenu;
 class TSoundPlayer;
-struct TWindowDocking;
 
-// The paint box of the board view: shows the main window's buffer and passes the mouse on.
-class TBoardPaintBox : public QWidget {
-    Q_OBJECT
-
-public:
-    explicit TBoardPaintBox(TfrmMain& owner, QWidget* parent);
-
-protected:
-    void paintEvent(QPaintEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
-    void leaveEvent(QEvent* event) override;
-
-private:
-    TfrmMain& m_Owner;
-};
-
-// One of the four promotion images; a click chooses its piece.
-class TPromotionImage : public QLabel {
-    Q_OBJECT
-
-public:
-    TPromotionImage(uint8_t kind, QWidget* parent);
-    uint8_t Kind() const { return m_Kind; }
-
-signals:
-    void clicked();
-
-protected:
-    void mousePressEvent(QMouseEvent* event) override;
-
-private:
-    uint8_t m_Kind;
+// What the main window takes from outside, replaceable by tests: the file dialogs of the saved
+// games, the sounds and the address of the version file.
+struct TMainSeams {
+    std::function<QString()> ChooseOpenFile;
+    std::function<QString(const QString& proposedName)> ChooseSaveFile;
+    std::function<void(int slot)> PlaySound;
+    QString UpdateAddress = VersionFileAddress();
 };
 
 class TfrmMain : public QMainWindow, public TMovesHost {
@@ -82,127 +47,41 @@ public:
     static constexpr const char* Caption = "Wintermoot 3";
     static constexpr const char* Version = "v3.2.4";
 
+    // Makes the other windows as its own, reads the history and the settings.
     explicit TfrmMain(QWidget* parent = nullptr);
     // The application's title, "Wintermoot", set before any window is made; window captions are
     // shown exactly as each window sets them.
     static void SetApplicationTitle();
     ~TfrmMain() override;
 
-    // Operations that other windows call.
-    void ShowStatus(int n);
-    void ShowChat();
-    void HideChat();
-    void ShowMoves();
-    void HideMoves();
-    // Docking of the chat window (top or bottom) and the moves window (left or right) inside the
-    // main window, which grows by a docked window while it is shown.
-    void DockChat();
-    void UndockChat();
-    void DockMoves();
-    void UndockMoves();
-    // 1 top, 2 bottom.
-    uint8_t ChatAlign = 2;
-    // 3 left, 4 right.
-    uint8_t MovesAlign = 4;
-    bool ChatDocked = false;
-    bool MovesDocked = false;
-    bool LoadChessSet(int n);
-    bool SaveSettings();
+    // The controller, the settings, every finished game (loaded at start, saved after each game
+    // and at close) and the display texts, which the windows share.
+    TChessGame& Game() { return m_Game; }
+    TSettings& Settings() { return m_Settings; }
+    THistory& History() { return m_Games; }
+    TValueList& Values() { return m_Values; }
+    // The piece images and the drawing of the board.
+    TBoardView& View() { return m_View; }
+    // The board area with its panels.
+    TBoardWidget& Board() { return *m_Board; }
+    // Showing, hiding and docking of the chat and moves windows.
+    TDocking& Docking() { return m_Docking; }
+    // The check for a newer version, on a thread of its own.
+    TUpdater& Updater() { return m_Updater; }
+    // The requests to the game-list server at the GameServer setting, and whether the hosted game
+    // is to be listed there.
+    TGameList& GameList() { return m_GameList; }
+    bool GameListed() const { return m_GameListed; }
+    void SetGameListed(bool listed) { m_GameListed = listed; }
+    // Set while a close waits for the network link to close.
+    bool Closing() const { return m_Closing; }
+    TMainSeams& Seams() { return m_Seams; }
+    // Replaces what plays the sound files (tests record them).
+    void SetSoundPlayer(std::unique_ptr<TSoundPlayer> player);
+
     // Applies a language file (a bare name is looked up in the language folders) to every window,
     // the display texts and the messages; answers false and changes nothing when it cannot be read.
     bool LoadLanguage(const QString& file);
-
-    // Board input.
-    void pbBoardMouseDown(Qt::MouseButton button, int x, int y);
-    void pbBoardMouseMove(int x, int y);
-    void pbBoardMouseUp(Qt::MouseButton button, int x, int y);
-    void imgPromotesClick(TPromotionImage* sender);
-    void ShowPromotion();
-    // The input rule: the side to move is played by a person at this machine.
-    bool InputAllowed() const;
-    // Draws the view into the buffer when anything it shows changed; answers whether it drew.
-    bool DrawBoard();
-    const QImage& Buffer() const { return m_Buffer; }
-    // What the view shows now.
-    TBoardSnapshot MakeSnapshot();
-
-    TChessGame Game;
-    // Every finished game; loaded at start, saved after each game and at close.
-    THistory History;
-    // Plays the sound files of the settings.
-    std::unique_ptr<TSoundPlayer> Sounds;
-    // The check for a newer version, on a thread of its own, and the version file it reads.
-    TUpdater Updater;
-    QString UpdateAddress = VersionFileAddress();
-    // The requests to the game-list server at the GameServer setting.
-    TGameList GameList;
-    TValueList Values;
-    TSettings Settings;
-    TBoardView View;
-    bool Closing = false;
-    bool GameListed = false;
-    bool Switched = false;
-
-    TPoint HoverSquare { -1, -1 };
-    TPoint HeldSquare;
-    TPoint MousePos;
-    TPoint GrabOffset;
-
-    // Seams the window uses for what comes from outside, replaceable by tests: the file dialogs
-    // and the sounds.
-    std::function<QString()> ChooseOpenFile;
-    std::function<QString(const QString& proposedName)> ChooseSaveFile;
-    std::function<void(int slot)> PlaySound;
-
-    QWidget* pnlBoard = nullptr;
-    TBoardPaintBox* pbBoard = nullptr;
-    QFrame* pnlPromotion = nullptr;
-    QLabel* lblPromote = nullptr;
-    QLabel* lblPromote2 = nullptr;
-    TPromotionImage* imgPromoteRook = nullptr;
-    TPromotionImage* imgPromoteKnight = nullptr;
-    TPromotionImage* imgPromoteBishop = nullptr;
-    TPromotionImage* imgPromoteQueen = nullptr;
-    QFrame* pnlStatus = nullptr;
-    QLabel* lblStatus = nullptr;
-    QFrame* pnlReady = nullptr;
-    QLabel* lblReady = nullptr;
-    QPushButton* btnReady = nullptr;
-    QFrame* pnlPaused = nullptr;
-    QLabel* lblPaused = nullptr;
-    QTimer* Timer = nullptr;
-    // While a listed game waits for its opponent, it is published again now and then so that the
-    // server's listing never expires under it.
-    QTimer* RepublishTimer = nullptr;
-
-    // The menu bar's actions, which follow the game's state.
-    TMainMenu* Menu = nullptr;
-    QMenu* Menu_Game = nullptr;
-    QAction* Menu_Game_New = nullptr;
-    QAction* Menu_Game_Load = nullptr;
-    QAction* Menu_Game_Save = nullptr;
-    QAction* Menu_Game_Undo = nullptr;
-    QAction* Menu_Game_Pause = nullptr;
-    QAction* Menu_Game_Resume = nullptr;
-    QAction* Menu_Game_Forfeit = nullptr;
-    QAction* Menu_View_Chat = nullptr;
-    QAction* Menu_View_Moves = nullptr;
-    QAction* Menu_View_History = nullptr;
-    QAction* Menu_View_Options = nullptr;
-    QAction* Menu_View_Switch = nullptr;
-    QAction* Menu_View_LastMove = nullptr;
-    QAction* Menu_Help_Help = nullptr;
-    QAction* Menu_Help_Update = nullptr;
-
-    // The other windows, made with this one as their parent.
-    TfrmAbout* frmAbout = nullptr;
-    TfrmGame* frmGame = nullptr;
-    TfrmMoves* frmMoves = nullptr;
-    TfrmChat* frmChat = nullptr;
-    TfrmHistory* frmHistory = nullptr;
-    TfrmOptions* frmOptions = nullptr;
-    // The help page, in a window of the program's own; made with this window.
-    TfrmHelp* frmHelp = nullptr;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -210,16 +89,18 @@ protected:
 
 private:
     void CreateMenu();
-    void CreatePanels();
+    void CreateBoard();
     // Makes the other windows and connects them to this one.
     void CreateForms();
-    // Sizes the promotion, ready and paused panels over the board to their texts.
-    void FitPanels();
     void BindGameEvents();
     // Applies what the options dialog wrote to the settings, and saves them.
-    void OptionsApplied(const TWindowDocking& docking);
+    void OptionsApplied();
     bool LendMoves() override;
     void ReturnMoves(bool docked, bool shown, int height) override;
+
+    void ShowStatus(int n);
+    bool LoadChessSet(int n);
+    bool SaveSettings();
 
     void Menu_Game_NewClick();
     void Menu_Game_LoadClick();
@@ -235,8 +116,6 @@ private:
     void Menu_Help_HelpClick();
     void Menu_Help_AboutClick();
     void Menu_Help_UpdateClick();
-    void TimerTimer();
-    void btnReadyClick();
 
     void GameNetworkError();
     void GameOpponentJoined();
@@ -264,8 +143,6 @@ private:
     void RepublishTimerTimer();
     void AddGameToHistory(uint8_t result);
     void SetMovesNotation();
-    void ClearHeldSquare();
-    void SetGrabCursor(bool grab);
     // Whether a close may go ahead now (the close query).
     bool FormCloseQuery();
     void FormClose();
@@ -273,15 +150,38 @@ private:
     void LoadLayout();
     void SaveLayout();
 
-    TChessBoard m_Scratch;
-    QImage m_Buffer;
-    TBoardSnapshot m_Drawn;
-    bool m_HasDrawn = false;
-    bool m_GrabCursor = false;
+    TChessGame m_Game;
+    THistory m_Games;
+    std::unique_ptr<TSoundPlayer> m_Sounds;
+    TUpdater m_Updater;
+    TGameList m_GameList;
+    TValueList m_Values;
+    TSettings m_Settings;
+    TBoardView m_View;
+    TMainSeams m_Seams;
+    bool m_Closing = false;
+    bool m_GameListed = false;
+    // While a listed game waits for its opponent, it is published again now and then so that the
+    // server's listing never expires under it.
+    QTimer* m_RepublishTimer = nullptr;
+
+    TBoardWidget* m_Board = nullptr;
+    TDocking m_Docking { *this };
+    // The menu bar's actions, which follow the game's state.
+    TMainMenu* m_Menu = nullptr;
+    // The other windows, made with this one as their parent.
+    TfrmAbout* frmAbout = nullptr;
+    TfrmGame* frmGame = nullptr;
+    TfrmMoves* frmMoves = nullptr;
+    TfrmChat* frmChat = nullptr;
+    TfrmHistory* frmHistory = nullptr;
+    TfrmOptions* frmOptions = nullptr;
+    TfrmHelp* frmHelp = nullptr;
     bool m_FirstShow = true;
 
     // Geometry of the chat and history windows as the layout store held it, so that a save
-    // writes back what was read when the window itself is missing. Known: all four were read.
+    // writes back what was read when the window has no place of its own. Known: all four were
+    // read.
     struct TStoredGeometry {
         int Left = 0, Top = 0, Height = 0, Width = 0;
         bool Known = false;

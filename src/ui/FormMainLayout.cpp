@@ -5,6 +5,7 @@
 #include "FormHistory.h"
 #include "FormMain.h"
 #include "FormMoves.h"
+#include "MainMenu.h"
 #include "UserFiles.h"
 
 #include <QSettings>
@@ -55,16 +56,16 @@ void TfrmMain::LoadLayout() {
             frmChat->move(m_Chat.Left, m_Chat.Top);
             frmChat->resize(m_Chat.Width, m_Chat.Height);
         }
-        if (!read("ChatAlign", [this](int v) { ChatAlign = static_cast<uint8_t>(v); }))
+        if (!read("ChatAlign", [this](int v) { m_Docking.ChatAlign = static_cast<uint8_t>(v); }))
             return false;
         if (!read("ChatDocked", [this](int v) {
                 if (v && frmChat)
-                    DockChat();
+                    m_Docking.DockChat();
             }))
             return false;
         if (!read("ChatVisible", [this](int v) {
                 if (v && frmChat)
-                    Menu_View_Chat->trigger();
+                    m_Menu->Menu_View_Chat->trigger();
             }))
             return false;
         if (!read("MovesLeft", [this](int v) { frmMoves->move(v, frmMoves->y()); }))
@@ -73,16 +74,16 @@ void TfrmMain::LoadLayout() {
             return false;
         if (!read("MovesHeight", [this](int v) { frmMoves->resize(frmMoves->width(), v); }))
             return false;
-        if (!read("MovesAlign", [this](int v) { MovesAlign = static_cast<uint8_t>(v); }))
+        if (!read("MovesAlign", [this](int v) { m_Docking.MovesAlign = static_cast<uint8_t>(v); }))
             return false;
         if (!read("MovesDocked", [this](int v) {
                 if (v)
-                    DockMoves();
+                    m_Docking.DockMoves();
             }))
             return false;
         if (!read("MovesVisible", [this](int v) {
                 if (v)
-                    Menu_View_Moves->trigger();
+                    m_Menu->Menu_View_Moves->trigger();
             }))
             return false;
         // The history window's frame position and its client size.
@@ -134,15 +135,15 @@ void TfrmMain::SaveLayout() {
     write("ChatTop", m_Chat.Top);
     write("ChatHeight", m_Chat.Height);
     write("ChatWidth", m_Chat.Width);
-    write("ChatDocked", ChatDocked);
-    write("ChatAlign", ChatAlign);
+    write("ChatDocked", m_Docking.ChatDocked());
+    write("ChatAlign", m_Docking.ChatAlign);
     write("ChatVisible", frmChat && frmChat->isVisible());
     if (frmMoves) {
         write("MovesLeft", frmMoves->x());
         write("MovesTop", frmMoves->y());
         write("MovesHeight", frmMoves->height());
-        write("MovesDocked", MovesDocked);
-        write("MovesAlign", MovesAlign);
+        write("MovesDocked", m_Docking.MovesDocked());
+        write("MovesAlign", m_Docking.MovesAlign);
         write("MovesVisible", frmMoves->isVisible());
     }
     if (frmHistory && frmHistory->GeometryKnown()) {

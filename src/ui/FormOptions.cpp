@@ -2,6 +2,7 @@
 
 #include "BoardView.h"
 #include "ColorPicker.h"
+#include "Docking.h"
 #include "LanguageApply.h"
 #include "Sounds.h"
 #include "ThemeEditor.h"
@@ -68,10 +69,12 @@ void SelectIndex(QComboBox* combo, int index) {
 
 } // namespace
 
-TfrmOptions::TfrmOptions(TSettings& settings, TChessGame& game, TValueList& values, QWidget* parent)
+TfrmOptions::TfrmOptions(
+    TSettings& settings, TChessGame& game, TValueList& values, TDocking& docking, QWidget* parent)
     : QDialog(parent)
     , m_Settings(settings)
-    , m_Game(game) {
+    , m_Game(game)
+    , m_Docking(docking) {
     setObjectName(QStringLiteral("frmOptions"));
     setWindowTitle(QStringLiteral("Options"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint
@@ -364,11 +367,10 @@ void TfrmOptions::FormShow() {
     TickSounds();
     clsSoundsClick();
 
-    const TWindowDocking docking = Docking ? Docking() : TWindowDocking();
-    chkDockChat->setChecked(docking.ChatDocked);
-    cmbChatAlign->setCurrentIndex(docking.ChatAlign == AlignTop ? 1 : 0);
-    chkDockMoves->setChecked(docking.MovesDocked);
-    cmbMovesAlign->setCurrentIndex(docking.MovesAlign == AlignRight ? 1 : 0);
+    chkDockChat->setChecked(m_Docking.ChatDocked());
+    cmbChatAlign->setCurrentIndex(m_Docking.ChatAlign == AlignTop ? 1 : 0);
+    chkDockMoves->setChecked(m_Docking.MovesDocked());
+    cmbMovesAlign->setCurrentIndex(m_Docking.MovesAlign == AlignRight ? 1 : 0);
     DrawPreview();
 }
 
@@ -413,12 +415,18 @@ bool TfrmOptions::btnApplyClick() {
     if (lstChessSet->currentRow() >= 0)
         settings.ChessSet = lstChessSet->currentRow() + 1;
 
-    TWindowDocking docking;
-    docking.ChatDocked = chkDockChat->isChecked();
-    docking.ChatAlign = cmbChatAlign->currentIndex() == 1 ? AlignTop : AlignBottom;
-    docking.MovesDocked = chkDockMoves->isChecked();
-    docking.MovesAlign = cmbMovesAlign->currentIndex() == 1 ? AlignRight : AlignLeft;
-    emit settingsApplied(docking);
+    emit settingsApplied();
+
+    m_Docking.ChatAlign = cmbChatAlign->currentIndex() == 1 ? AlignTop : AlignBottom;
+    if (chkDockChat->isChecked())
+        m_Docking.DockChat();
+    else
+        m_Docking.UndockChat();
+    m_Docking.MovesAlign = cmbMovesAlign->currentIndex() == 1 ? AlignRight : AlignLeft;
+    if (chkDockMoves->isChecked())
+        m_Docking.DockMoves();
+    else
+        m_Docking.UndockMoves();
     // The theme names and the sound names may have changed language.
     Themes->RefillAfterLanguage(settings.Theme);
     TickSounds();

@@ -14,7 +14,6 @@
 #include <QStringList>
 
 #include <array>
-#include <cstdint>
 #include <functional>
 
 class QCheckBox;
@@ -30,33 +29,23 @@ class QWidget;
 class TColorPicker;
 class TThemeEditor;
 class TChessGame;
+class TDocking;
 class TValueList;
-
-// Where the chat and moves windows sit: docked in the main window or floating, and on which side
-// (the chat 1 top or 2 bottom, the moves 3 left or 4 right).
-struct TWindowDocking {
-    bool ChatDocked = false;
-    uint8_t ChatAlign = 2;
-    bool MovesDocked = false;
-    uint8_t MovesAlign = 4;
-};
 
 class TfrmOptions : public QDialog {
     Q_OBJECT
 
 public:
-    // Edits the settings, the controller's search depth and, with the display texts, the saved
-    // themes, which it reads here; all three outlive the dialog.
-    TfrmOptions(
-        TSettings& settings, TChessGame& game, TValueList& values, QWidget* parent = nullptr);
+    // Edits the settings, the controller's search depth, the docking of the tool windows and,
+    // with the display texts, the saved themes, which it reads here; all four outlive the dialog.
+    TfrmOptions(TSettings& settings, TChessGame& game, TValueList& values, TDocking& docking,
+        QWidget* parent = nullptr);
     // Writes the saved themes.
     ~TfrmOptions() override;
 
     // Shows the dialog modally, filled from the settings; true when it was closed with Ok.
     bool ShowOptions();
 
-    // The docking the Windows page shows; set by the main window.
-    std::function<TWindowDocking()> Docking;
     // Plays a sound file for the preview; set by the main window.
     std::function<void(const QString& file)> PlaySoundFile;
     // Asks for a sound file, starting from the current name; empty when cancelled. Tests
@@ -129,9 +118,9 @@ public:
     QComboBox* cmbMovesAlign = nullptr;
 
 signals:
-    // The settings were written from the controls: the language, the notation, the piece set and
-    // the docking chosen are to be applied now, and the settings saved.
-    void settingsApplied(const TWindowDocking& docking);
+    // The settings were written from the controls: the language, the notation and the piece set
+    // are to be applied now, and the settings saved. The docking follows.
+    void settingsApplied();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -156,5 +145,6 @@ private:
 
     TSettings& m_Settings;
     TChessGame& m_Game;
+    TDocking& m_Docking;
     QImage m_Preview;
 };

@@ -1,6 +1,7 @@
 // The chat and moves windows docked in the main window and floating beside it: the main window's
 // size, the board's place, the rectangles an undocked window floats at, and the short-screen rule.
 
+#include "Docking.h"
 #include "FormAbout.h"
 #include "FormChat.h"
 #include "FormGame.h"
@@ -10,6 +11,7 @@
 
 #include <QDockWidget>
 #include <QLineEdit>
+#include <QMainWindow>
 #include <QMenuBar>
 #include <QScreen>
 #include <QTemporaryDir>
@@ -55,7 +57,7 @@ protected:
     // The client area is the main window below its menu bar.
     int MenuHeight() const { return Main->menuBar()->height(); }
     QSize Client() const { return Main->size() - QSize(0, MenuHeight()); }
-    QPoint Board() const { return Main->pnlBoard->pos() - QPoint(0, MenuHeight()); }
+    QPoint Board() const { return Main->Board().pos() - QPoint(0, MenuHeight()); }
     QDockWidget* Dock(const char* name) const {
         return Main->findChild<QDockWidget*>(QString::fromLatin1(name));
     }
@@ -90,19 +92,19 @@ TEST_P(DockSideTest, TheWindowGrowsByTheDockedWindowAndTheBoardKeepsItsSize) {
                                           : QPoint(MovesWidth, 0);
     QWidget* window = c.Chat ? static_cast<QWidget*>(Chat) : Moves;
     if (c.Chat) {
-        Main->ChatAlign = c.Align;
-        Main->ShowChat();
-        Main->DockChat();
+        Main->Docking().ChatAlign = c.Align;
+        Main->Docking().ShowChat();
+        Main->Docking().DockChat();
     } else {
-        Main->MovesAlign = c.Align;
-        Main->ShowMoves();
-        Main->DockMoves();
+        Main->Docking().MovesAlign = c.Align;
+        Main->Docking().ShowMoves();
+        Main->Docking().DockMoves();
     }
     EXPECT_FALSE(window->isWindow());
     EXPECT_TRUE(window->isVisible());
-    EXPECT_EQ(c.Chat ? Main->ChatDocked : Main->MovesDocked, true);
+    EXPECT_EQ(c.Chat ? Main->Docking().ChatDocked() : Main->Docking().MovesDocked(), true);
     EXPECT_EQ(Client(), client);
-    EXPECT_EQ(Main->pnlBoard->size(), QSize(510, 510));
+    EXPECT_EQ(Main->Board().size(), QSize(510, 510));
     EXPECT_EQ(Board(), board);
     // The docked window fills the rest of the client area.
     const QRect docked(
@@ -121,33 +123,33 @@ INSTANTIATE_TEST_SUITE_P(Sides, DockSideTest,
     [](const testing::TestParamInfo<TDockCase>& info) { return std::string(info.param.Name); });
 
 TEST_F(DockingTest, ChatSpansTheWidthAndMovesTheHeightBelowIt) {
-    Main->ChatAlign = 1;
-    Main->MovesAlign = 3;
-    Main->DockChat();
-    Main->DockMoves();
-    Main->ShowChat();
-    Main->ShowMoves();
+    Main->Docking().ChatAlign = 1;
+    Main->Docking().MovesAlign = 3;
+    Main->Docking().DockChat();
+    Main->Docking().DockMoves();
+    Main->Docking().ShowChat();
+    Main->Docking().ShowMoves();
     EXPECT_EQ(Client(), QSize(510 + MovesWidth, 510 + ChatHeight));
     EXPECT_EQ(Board(), QPoint(MovesWidth, ChatHeight));
     EXPECT_EQ(Chat->size(), QSize(510 + MovesWidth, ChatHeight));
     EXPECT_EQ(Moves->size(), QSize(MovesWidth, 510));
 
-    Main->HideChat();
+    Main->Docking().HideChat();
     EXPECT_EQ(Client(), QSize(510 + MovesWidth, 510));
     EXPECT_EQ(Board(), QPoint(MovesWidth, 0));
-    Main->HideMoves();
+    Main->Docking().HideMoves();
     EXPECT_EQ(Client(), QSize(510, 510));
     EXPECT_EQ(Board(), QPoint(0, 0));
     EXPECT_FALSE(Dock("dckChat")->isVisible());
-    Main->ShowChat();
+    Main->Docking().ShowChat();
     EXPECT_EQ(Client(), QSize(510, 510 + ChatHeight));
     EXPECT_EQ(Board(), QPoint(0, ChatHeight));
 }
 
 TEST_F(DockingTest, EscapeInTheDockedChatHidesItAndGivesTheRoomBack) {
-    Main->ChatAlign = 1;
-    Main->DockChat();
-    Main->ShowChat();
+    Main->Docking().ChatAlign = 1;
+    Main->Docking().DockChat();
+    Main->Docking().ShowChat();
     Chat->EnableInput();
     QTest::keyClick(Chat->edtMessage, Qt::Key_Escape);
     EXPECT_TRUE(Chat->isHidden());
@@ -161,28 +163,28 @@ TEST_F(DockingTest, EscapeInTheDockedChatHidesItAndGivesTheRoomBack) {
 }
 
 TEST_F(DockingTest, DockingAHiddenWindowChangesNothingUntilItIsShown) {
-    Main->ChatAlign = 1;
-    Main->MovesAlign = 3;
-    Main->DockChat();
-    Main->DockMoves();
-    EXPECT_TRUE(Main->ChatDocked);
-    EXPECT_TRUE(Main->MovesDocked);
+    Main->Docking().ChatAlign = 1;
+    Main->Docking().MovesAlign = 3;
+    Main->Docking().DockChat();
+    Main->Docking().DockMoves();
+    EXPECT_TRUE(Main->Docking().ChatDocked());
+    EXPECT_TRUE(Main->Docking().MovesDocked());
     EXPECT_TRUE(Chat->isHidden());
     EXPECT_TRUE(Moves->isHidden());
     EXPECT_EQ(Client(), QSize(510, 510));
     EXPECT_EQ(Board(), QPoint(0, 0));
-    Main->ShowMoves();
+    Main->Docking().ShowMoves();
     EXPECT_EQ(Client(), QSize(510 + MovesWidth, 510));
     EXPECT_EQ(Board(), QPoint(MovesWidth, 0));
 }
 
 TEST_F(DockingTest, AChangeOfSideTakesEffectThroughTheNextDock) {
-    Main->ChatAlign = 1;
-    Main->DockChat();
-    Main->ShowChat();
-    Main->ChatAlign = 2;
+    Main->Docking().ChatAlign = 1;
+    Main->Docking().DockChat();
+    Main->Docking().ShowChat();
+    Main->Docking().ChatAlign = 2;
     EXPECT_EQ(Board(), QPoint(0, ChatHeight));
-    Main->DockChat();
+    Main->Docking().DockChat();
     EXPECT_EQ(Board(), QPoint(0, 0));
     EXPECT_EQ(Chat->mapTo(Main.get(), QPoint(0, 0)).y(), MenuHeight() + 510);
     EXPECT_EQ(Client(), QSize(510, 510 + ChatHeight));
@@ -190,14 +192,14 @@ TEST_F(DockingTest, AChangeOfSideTakesEffectThroughTheNextDock) {
 
 TEST_F(DockingTest, UndockingTheChatFloatsItAboveOrBelowTheMainWindow) {
     for (uint8_t align : { 1, 2 }) {
-        Main->ChatAlign = align;
-        Main->DockChat();
-        Main->ShowChat();
+        Main->Docking().ChatAlign = align;
+        Main->Docking().DockChat();
+        Main->Docking().ShowChat();
         const QRect main = Main->frameGeometry();
         const QSize extra = FrameExtra();
-        Main->UndockChat();
+        Main->Docking().UndockChat();
         SCOPED_TRACE(align);
-        EXPECT_FALSE(Main->ChatDocked);
+        EXPECT_FALSE(Main->Docking().ChatDocked());
         EXPECT_TRUE(Chat->isWindow());
         EXPECT_TRUE(Chat->isVisible());
         EXPECT_EQ(Client(), QSize(510, 510));
@@ -216,15 +218,15 @@ TEST_F(DockingTest, UndockingTheChatFloatsItAboveOrBelowTheMainWindow) {
 
 TEST_F(DockingTest, UndockingTheMovesFloatsThemLeftOfOrOverTheRightOfTheMainWindow) {
     for (uint8_t align : { 3, 4 }) {
-        Main->MovesAlign = align;
-        Main->DockMoves();
-        Main->ShowMoves();
+        Main->Docking().MovesAlign = align;
+        Main->Docking().DockMoves();
+        Main->Docking().ShowMoves();
         const QRect main = Main->frameGeometry();
         const QSize extra = FrameExtra();
         const int dockedHeight = Moves->height();
-        Main->UndockMoves();
+        Main->Docking().UndockMoves();
         SCOPED_TRACE(align);
-        EXPECT_FALSE(Main->MovesDocked);
+        EXPECT_FALSE(Main->Docking().MovesDocked());
         EXPECT_TRUE(Moves->isWindow());
         EXPECT_TRUE(Moves->isVisible());
         EXPECT_EQ(Client(), QSize(510, 510));
@@ -242,17 +244,17 @@ TEST_F(DockingTest, UndockingTheMovesFloatsThemLeftOfOrOverTheRightOfTheMainWind
 }
 
 TEST_F(DockingTest, UndockingAHiddenWindowKeepsItHiddenAndUndockingTwiceDoesNothing) {
-    Main->DockMoves();
-    Main->UndockMoves();
+    Main->Docking().DockMoves();
+    Main->Docking().UndockMoves();
     EXPECT_TRUE(Moves->isWindow());
     EXPECT_TRUE(Moves->isHidden());
     const QPoint floating = Moves->pos();
-    Main->UndockMoves();
-    Main->UndockChat();
+    Main->Docking().UndockMoves();
+    Main->Docking().UndockChat();
     EXPECT_EQ(Moves->pos(), floating);
     EXPECT_TRUE(Chat->isWindow());
     EXPECT_EQ(Client(), QSize(510, 510));
-    Main->ShowMoves();
+    Main->Docking().ShowMoves();
     EXPECT_TRUE(Moves->isVisible());
     EXPECT_EQ(Client(), QSize(510, 510));
 }
@@ -263,18 +265,76 @@ TEST_F(DockingTest, AChatTooTallForTheScreenShrinksToFitBelowTheMainWindow) {
     // The offscreen screen leaves room for more than the chat's minimum below the main window.
     ASSERT_GT(screen - main, Chat->minimumHeight() + 10);
     Chat->resize(510, screen - main + 60);
-    Main->DockChat();
-    Main->ShowChat();
+    Main->Docking().DockChat();
+    Main->Docking().ShowChat();
     EXPECT_EQ(Chat->height(), screen - main);
     EXPECT_EQ(Client(), QSize(510, 510 + screen - main));
 
     // Never below its minimum, however short the screen.
-    Main->UndockChat();
+    Main->Docking().UndockChat();
     Main->move(300, 300);
     Chat->resize(510, 2 * screen);
     Main->setFixedHeight(screen);
-    Main->DockChat();
+    Main->Docking().DockChat();
     EXPECT_EQ(Chat->height(), Chat->minimumHeight());
+}
+
+// The docking object on a plain main window, without the program's other windows.
+TEST(DockingAloneTest, DockUndockAndDockAgainAtTheOtherSides) {
+    QMainWindow main;
+    auto* board = new QWidget;
+    board->setFixedSize(510, 510);
+    main.setCentralWidget(board);
+    auto* chat = new QWidget(&main, Qt::Tool);
+    chat->resize(510, 100);
+    auto* moves = new QWidget(&main, Qt::Tool);
+    moves->setFixedSize(170, 400);
+    TDocking docking(main);
+    docking.SetWindows(chat, moves);
+    main.show();
+    docking.ShowChat();
+    docking.ShowMoves();
+
+    docking.ChatAlign = 1;
+    docking.MovesAlign = 3;
+    docking.DockChat();
+    docking.DockMoves();
+    EXPECT_TRUE(docking.ChatDocked());
+    EXPECT_TRUE(docking.MovesDocked());
+    EXPECT_EQ(main.size(), QSize(510 + 170, 510 + 100));
+    EXPECT_EQ(board->pos(), QPoint(170, 100));
+
+    docking.UndockChat();
+    docking.UndockMoves();
+    EXPECT_FALSE(docking.ChatDocked());
+    EXPECT_FALSE(docking.MovesDocked());
+    EXPECT_TRUE(chat->isWindow() && chat->isVisible());
+    EXPECT_TRUE(moves->isWindow() && moves->isVisible());
+    EXPECT_EQ(main.size(), QSize(510, 510));
+
+    docking.ChatAlign = 2;
+    docking.MovesAlign = 4;
+    docking.DockChat();
+    docking.DockMoves();
+    EXPECT_EQ(main.size(), QSize(510 + 170, 510 + 100));
+    EXPECT_EQ(board->pos(), QPoint(0, 0));
+    docking.HideChat();
+    docking.HideMoves();
+    EXPECT_EQ(main.size(), QSize(510, 510));
+    EXPECT_TRUE(docking.ChatDocked() && docking.MovesDocked());
+}
+
+TEST(DockingAloneTest, WithoutItsWindowsEveryCallDoesNothing) {
+    QMainWindow main;
+    main.setCentralWidget(new QWidget);
+    TDocking docking(main);
+    docking.DockChat();
+    docking.DockMoves();
+    docking.ShowChat();
+    docking.HideMoves();
+    EXPECT_FALSE(docking.ChatDocked());
+    EXPECT_FALSE(docking.MovesDocked());
+    EXPECT_EQ(main.findChild<QDockWidget*>(), nullptr);
 }
 
 } // namespace

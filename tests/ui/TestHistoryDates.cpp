@@ -79,7 +79,7 @@ TEST(HistoryDatesTest, TheHistoryWindowShowsTheDayOfSuchAGame) {
         TfrmMain main;
         THistory history;
         ASSERT_TRUE(history.AddGame("Ann", "Bob", SkippedReading(), 60, 60, grTied, TMoveList()));
-        TfrmHistory window(history, main.Values, nullptr, nullptr, &main);
+        TfrmHistory window(history, main.Values(), nullptr, nullptr, &main);
         window.HistoryFile = home.filePath(QStringLiteral("history.dat"));
         window.open();
         const QTableWidgetItem* cell = window.stgHistory->item(0, 0);

@@ -60,7 +60,7 @@ protected:
         Main->move(300, 300);
         Moves->resize(MovesMinimumWidth, MovesHeight);
         MovesWidth = Moves->width();
-        Window = new TfrmHistory(History, Main->Values, Moves, Main.get(), Main.get());
+        Window = new TfrmHistory(History, Main->Values(), Moves, Main.get(), Main.get());
         Window->HistoryFile = m_Home.filePath(QStringLiteral("history.dat"));
         Window->ChooseSaveFile = [this](const QString& proposed, QString* filter) {
             Proposed.push_back(proposed);
@@ -133,7 +133,7 @@ TEST_F(HistoryWindowTest, TheCloseButtonKeepsToThePanelsRightAndTheGridFillsTheR
 TEST_F(HistoryWindowTest, EachGameIsOneRowOldestFirst) {
     AddGame("Alice", Date(2005, 3, 9), grWhiteWon, 75, 9);
     AddGame("Carol", Date(2011, 12, 24), grTied, 3600, 0);
-    ASSERT_TRUE(Main->Values.SetValue(QStringLiteral("Res11"), QStringLiteral("Nulle")));
+    ASSERT_TRUE(Main->Values().SetValue(QStringLiteral("Res11"), QStringLiteral("Nulle")));
     Open();
     ASSERT_EQ(Window->stgHistory->rowCount(), 2);
     const QLocale locale = QLocale::system();
@@ -299,12 +299,12 @@ TEST_F(HistoryWindowTest, AFailedSaveIsReported) {
 TEST_F(HistoryWindowTest, MovesDockedOnTheLeftAreTakenInAndGivenBackDockedOnTheLeft) {
     AddGame("Alice", Date(2005, 3, 9));
     AddGame("Carol", Date(2005, 3, 10), grTied, 1, 2, true);
-    Main->MovesAlign = 3;
-    Main->DockMoves();
-    Main->ShowMoves();
+    Main->Docking().MovesAlign = 3;
+    Main->Docking().DockMoves();
+    Main->Docking().ShowMoves();
     Open();
     EXPECT_TRUE(Window->chkShowMoves->isChecked());
-    EXPECT_FALSE(Main->MovesDocked);
+    EXPECT_FALSE(Main->Docking().MovesDocked());
     EXPECT_EQ(Main->width(), 510);
     ExpectHosted();
     EXPECT_EQ(Moves->Cell(1, 2), QStringLiteral("e7-e5"));
@@ -313,24 +313,24 @@ TEST_F(HistoryWindowTest, MovesDockedOnTheLeftAreTakenInAndGivenBackDockedOnTheL
     QTest::mouseClick(Window->stgHistory->viewport(), Qt::LeftButton, {}, second.center());
     EXPECT_EQ(Moves->Cell(1, 1), QStringLiteral("g1-f3"));
     Close();
-    EXPECT_TRUE(Main->MovesDocked);
+    EXPECT_TRUE(Main->Docking().MovesDocked());
     EXPECT_FALSE(Moves->isWindow());
     EXPECT_TRUE(Moves->isVisible());
     EXPECT_EQ(Main->width(), 510 + MovesWidth);
     EXPECT_EQ(Moves->mapTo(Main.get(), QPoint(0, 0)).x(), 0);
-    EXPECT_EQ(Main->pnlBoard->x(), MovesWidth);
+    EXPECT_EQ(Main->Board().x(), MovesWidth);
     // The current game's moves again: none.
     EXPECT_EQ(Moves->Cell(1, 1), QString());
 }
 
 TEST_F(HistoryWindowTest, HiddenMovesStayHiddenUnlessTickedAndUntickedMovesHide) {
     AddGame("Alice", Date(2005, 3, 9));
-    Main->DockMoves();
+    Main->Docking().DockMoves();
     Open();
     EXPECT_FALSE(Window->chkShowMoves->isChecked());
     EXPECT_TRUE(Moves->isHidden());
     Close();
-    EXPECT_TRUE(Main->MovesDocked);
+    EXPECT_TRUE(Main->Docking().MovesDocked());
     EXPECT_TRUE(Moves->isHidden());
     EXPECT_EQ(Main->width(), 510);
     // Ticked while the window is open, the moves window stays shown.
@@ -353,15 +353,15 @@ TEST_F(HistoryWindowTest, FloatingMovesAreGivenBackBesideTheMainWindow) {
     AddGame("Alice", Date(2005, 3, 9));
     for (uint8_t align : { 3, 4 }) {
         SCOPED_TRACE(align);
-        Main->MovesAlign = align;
+        Main->Docking().MovesAlign = align;
         Moves->resize(MovesMinimumWidth, MovesHeight);
-        Main->ShowMoves();
+        Main->Docking().ShowMoves();
         Open();
         ExpectHosted();
         Close();
         const QRect main = Main->frameGeometry();
         const QSize extra = main.size() - Main->size();
-        EXPECT_FALSE(Main->MovesDocked);
+        EXPECT_FALSE(Main->Docking().MovesDocked());
         EXPECT_TRUE(Moves->isWindow());
         EXPECT_TRUE(Moves->isVisible());
         if (align == 3) {

@@ -224,7 +224,7 @@ protected:
         // A game of every result, with long names, for the history's cells.
         TMoveList moves;
         for (uint8_t result = grUnfinished; result <= grTied; ++result)
-            ASSERT_TRUE(Main->History.AddGame(
+            ASSERT_TRUE(Main->History().AddGame(
                 "Alexandra", "Bartholomew", 38000.5, 3599, 61, result, moves));
     }
     void TearDown() override {
@@ -266,7 +266,7 @@ protected:
 
         // The main window with each of its panels shown.
         for (QWidget* panel : std::initializer_list<QWidget*> {
-                 Main->pnlPromotion, Main->pnlReady, Main->pnlPaused }) {
+                 Main->Board().pnlPromotion, Main->Board().pnlReady, Main->Board().pnlPaused }) {
             panel->show();
             Settle(Main.get());
             finder.Check(Main.get());
@@ -276,7 +276,7 @@ protected:
         // The moves window in each notation, with the widest moves.
         Moves->show();
         for (int style = nsAlgebraic; style <= nsSimplified; ++style) {
-            Moves->SetNotation(style, Main->Values.Value(QStringLiteral("Pieces")));
+            Moves->SetNotation(style, Main->Values().Value(QStringLiteral("Pieces")));
             Moves->ClearMoves();
             for (int i = 0; i < 120; ++i)
                 Moves->AddMove(LongMove(i % 2 == 0), i % 2 == 0);

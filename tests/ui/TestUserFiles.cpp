@@ -87,17 +87,17 @@ protected:
         Moves = Main->findChild<TfrmMoves*>("frmMoves");
         History = Main->findChild<TfrmHistory*>("frmHistory");
         Options = Main->findChild<TfrmOptions*>("frmOptions");
-        Main->PlaySound = nullptr;
+        Main->Seams().PlaySound = nullptr;
         Main->show();
     }
 
     // A local game of two people that white forfeits at once: it ends in the history.
     void PlayAGame() {
-        Main->Game.WhitePlayer = TPlayer { 2, true, "Alice", false, 0, 0 };
-        Main->Game.BlackPlayer = TPlayer { 2, true, "Bob", false, 0, 0 };
-        Main->Game.GameKind = gkLocal;
-        Main->Game.StartGame();
-        Main->Menu_Game_Forfeit->trigger();
+        Main->Game().WhitePlayer = TPlayer { 2, true, "Alice", false, 0, 0 };
+        Main->Game().BlackPlayer = TPlayer { 2, true, "Bob", false, 0, 0 };
+        Main->Game().GameKind = gkLocal;
+        Main->Game().StartGame();
+        Main->findChild<QAction*>("Menu_Game_Forfeit")->trigger();
     }
 
     QString HistoryPath() const { return Home + QStringLiteral("/history.dat"); }
@@ -156,7 +156,7 @@ TEST_F(UserFilesTest, AHistoryCutShortIsToldOfOnceAndKeptAsideBeforeTheNextGameI
     ASSERT_TRUE(WaitFor([&] { return Count(ReadInPart) == 1; }));
     EXPECT_NE(
         Boxes[size_t(Index(ReadInPart))].find(HistoryPath().toStdString()), std::string::npos);
-    EXPECT_EQ(Main->History.Count(), 1);
+    EXPECT_EQ(Main->History().Count(), 1);
     EXPECT_EQ(ReadAll(HistoryPath()), cut) << "untouched until something is saved";
 
     PlayAGame();
@@ -191,7 +191,7 @@ TEST_F(UserFilesTest, AHistoryWithoutAReadableGameIsKeptAsideWhenTheProgramClose
     WriteAll(HistoryPath(), damaged);
     Watched = HistoryPath();
     Start();
-    EXPECT_EQ(Main->History.Count(), 0);
+    EXPECT_EQ(Main->History().Count(), 0);
     EXPECT_TRUE(Main->close());
 
     const QStringList aside = Aside(QStringLiteral("history.dat"));
@@ -238,7 +238,7 @@ TEST_F(UserFilesTest, ANewerVersionsHistoryIsNeverWritten) {
     PlayAGame();
     History->open();
     History->btnClose->click();
-    EXPECT_EQ(Main->History.Count(), 1) << "the game is shown for this run";
+    EXPECT_EQ(Main->History().Count(), 1) << "the game is shown for this run";
     EXPECT_TRUE(Main->close());
     EXPECT_EQ(ReadAll(HistoryPath()), newer);
     EXPECT_TRUE(Aside(QStringLiteral("history.dat")).isEmpty());
@@ -258,7 +258,7 @@ TEST_F(UserFilesTest, AnUnwritableHomeReportsEachFailedSaveOnceAndTheProgramGoes
 
     PlayAGame();
     PlayAGame();
-    EXPECT_EQ(Main->History.Count(), 2);
+    EXPECT_EQ(Main->History().Count(), 2);
     History->open();
     History->btnClose->click();
     const std::string history = HistoryPath().toStdString();

@@ -1,0 +1,388 @@
+// The board area: its panels, the mouse input, the promotion choice and the drawing of the view.
+
+#include "BoardWidget.h"
+
+#include "BoardGeometry.h"
+#include "Settings.h"
+#include "UnitChessGame.h"
+#include "ValueList.h"
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QTimer>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int TimerInterval = 30;
+
+bool IsSquare(TPoint p) {
+    return p.X >= 1 && p.X <= 8 && p.Y >= 1 && p.Y <= 8;
+}
+
+QFrame* MakePanel(QWidget* parent, const char* name, QRect geometry) {
+    auto* panel = new QFrame(parent);
+    panel->setObjectName(QString::fromLatin1(name));
+    panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    panel->setLineWidth(2);
+    panel->setAutoFillBackground(true);
+    panel->setGeometry(geometry);
+    panel->hide();
+    return panel;
+}
+
+QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QString::fromLatin1(name));
+    return label;
+}
+
+// Shows a panel above the others on the board.
+void ShowOnTop(QWidget* panel) {
+    panel->show();
+    panel->raise();
+}
+
+} // namespace
+
+TBoardPaintBox::TBoardPaintBox(TBoardWidget& owner, QWidget* parent)
+    : QWidget(parent)
+    , m_Owner(owner) {
+    setMouseTracking(true);
+    setCursor(Qt::OpenHandCursor);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void TBoardPaintBox::paintEvent(QPaintEvent* event) {
+    // A paint of part of the view (under a panel that was hidden) may bring a new frame; the rest
+    // of the view must follow, since the timer will find nothing new to show.
+    if (m_Owner.DrawBoard() && event->rect() != rect())
+        update();
+    QPainter painter(this);
+    painter.drawImage(QPoint(0, 0), m_Owner.Buffer());
+}
+
+void TBoardPaintBox::mousePressEvent(QMouseEvent* event) {
+    const QPoint p = event->position().toPoint();
+    m_Owner.pbBoardMouseMove(p.x(), p.y());
+    m_Owner.pbBoardMouseDown(event->button(), p.x(), p.y());
+}
+
+void TBoardPaintBox::mouseMoveEvent(QMouseEvent* event) {
+    const QPoint p = event->position().toPoint();
+    m_Owner.pbBoardMouseMove(p.x(), p.y());
+}
+
+void TBoardPaintBox::mouseReleaseEvent(QMouseEvent* event) {
+    const QPoint p = event->position().toPoint();
+    m_Owner.pbBoardMouseMove(p.x(), p.y());
+    m_Owner.pbBoardMouseUp(event->button(), p.x(), p.y());
+}
+
+void TBoardPaintBox::leaveEvent(QEvent*) {
+    // A mouse that left the view is over no square.
+    m_Owner.HoverSquare = { -1, -1 };
+}
+
+TPromotionImage::TPromotionImage(uint8_t kind, QWidget* parent)
+    : QLabel(parent)
+    , m_Kind(kind) {
+    setCursor(Qt::PointingHandCursor);
+}
+
+void TPromotionImage::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton)
+        emit clicked();
+}
+
+TBoardWidget::TBoardWidget(const TChessGame& game, TBoardView& view, const TSettings& settings,
+    const TValueList& values, QWidget* parent)
+    : QFrame(parent)
+    , m_Game(game)
+    , m_View(view)
+    , m_Settings(settings)
+    , m_Values(values) {
+    setObjectName(QStringLiteral("pnlBoard"));
+    setFrameStyle(QFrame::Box | QFrame::Plain);
+    setLineWidth(2);
+    setFixedSize(510, 510);
+    pbBoard = new TBoardPaintBox(*this, this);
+    pbBoard->setObjectName(QStringLiteral("pbBoard"));
+    pbBoard->setGeometry(2, 2, BoardGeometry::ViewSize, BoardGeometry::ViewSize);
+    CreatePanels();
+    FitPanels();
+
+    Timer = new QTimer(this);
+    Timer->setObjectName(QStringLiteral("Timer"));
+    Timer->setInterval(TimerInterval);
+    connect(Timer, &QTimer::timeout, this, &TBoardWidget::TimerTimer);
+    Timer->start();
+}
+
+void TBoardWidget::CreatePanels() {
+    pnlPromotion = MakePanel(this, "pnlPromotion", QRect(74, 220, 324, 108));
+    lblPromote = MakeLabel(pnlPromotion, "lblPromote", QStringLiteral("Your pawn is promoted!"));
+    lblPromote2
+        = MakeLabel(pnlPromotion, "lblPromote2", QStringLiteral("Please choose a new piece :"));
+    lblPromote->setGeometry(0, 8, 324, 16);
+    lblPromote2->setGeometry(0, 26, 324, 16);
+    lblPromote->setAlignment(Qt::AlignHCenter);
+    lblPromote2->setAlignment(Qt::AlignHCenter);
+    const std::pair<TPromotionImage**, std::pair<const char*, int>> images[] = {
+        { &imgPromoteRook, { "imgPromoteRook", 38 } },
+        { &imgPromoteKnight, { "imgPromoteKnight", 102 } },
+        { &imgPromoteBishop, { "imgPromoteBishop", 166 } },
+        { &imgPromoteQueen, { "imgPromoteQueen", 230 } },
+    };
+    uint8_t kind = pkRook;
+    for (const auto& [image, place] : images) {
+        *image = new TPromotionImage(kind++, pnlPromotion);
+        (*image)->setObjectName(QString::fromLatin1(place.first));
+        (*image)->setGeometry(place.second, 48, 50, 50);
+        TPromotionImage* sender = *image;
+        connect(
+            sender, &TPromotionImage::clicked, this, [this, sender] { imgPromotesClick(sender); });
+    }
+
+    pnlStatus = MakePanel(this, "pnlStatus", QRect(20, 248, 432, 52));
+    lblStatus = MakeLabel(pnlStatus, "lblStatus", QString());
+    lblStatus->setGeometry(2, 2, 428, 48);
+    lblStatus->setAlignment(Qt::AlignCenter);
+    lblStatus->setWordWrap(true);
+
+    pnlReady = MakePanel(this, "pnlReady", QRect(74, 239, 324, 70));
+    lblReady = MakeLabel(pnlReady, "lblReady",
+        QStringLiteral("Click on the button below when you are ready to start."));
+    lblReady->setGeometry(0, 8, 324, 16);
+    lblReady->setAlignment(Qt::AlignHCenter);
+    btnReady = new QPushButton(QStringLiteral("I'm ready!"), pnlReady);
+    btnReady->setObjectName(QStringLiteral("btnReady"));
+    btnReady->setGeometry(94, 32, 137, 25);
+    QFont bold = btnReady->font();
+    bold.setBold(true);
+    btnReady->setFont(bold);
+    connect(btnReady, &QPushButton::clicked, this, [this] {
+        emit readyClicked();
+        pnlReady->hide();
+    });
+
+    pnlPaused = MakePanel(this, "pnlPaused", QRect(182, 255, 108, 38));
+    lblPaused = MakeLabel(pnlPaused, "lblPaused", QStringLiteral("Paused"));
+    lblPaused->setGeometry(2, 2, 104, 34);
+    lblPaused->setAlignment(Qt::AlignCenter);
+    QFont pausedFont = lblPaused->font();
+    pausedFont.setBold(true);
+    pausedFont.setPixelSize(13);
+    lblPaused->setFont(pausedFont);
+}
+
+void TBoardWidget::FitPanels() {
+    // Each panel keeps its place of old as its centre and its size as its smallest size; it grows
+    // for longer texts up to the board's width, beyond which a text wraps.
+    const QPoint centre(236, 274);
+    const int widest = width() - 8;
+    // Measured in the fonts they are drawn with, which the style settles when it polishes them.
+    for (QWidget* widget : std::initializer_list<QWidget*> {
+             pnlPromotion, lblPromote, lblPromote2, pnlReady, lblReady, btnReady, lblPaused })
+        widget->ensurePolished();
+    const auto textWidth
+        = [](const QLabel* label) { return label->fontMetrics().horizontalAdvance(label->text()); };
+    const auto place = [&](QFrame* panel, int panelWidth, int panelHeight) {
+        const int left = std::clamp(centre.x() - panelWidth / 2, 4, width() - 4 - panelWidth);
+        const int top = std::clamp(centre.y() - panelHeight / 2, 4, height() - 4 - panelHeight);
+        panel->setGeometry(left, top, panelWidth, panelHeight);
+    };
+    // Lays a centred label out at the top, wrapped when it is wider than the panel; answers the
+    // label's bottom.
+    const auto layLabel = [](QLabel* label, int top, int labelWidth) {
+        label->setWordWrap(label->fontMetrics().horizontalAdvance(label->text()) > labelWidth);
+        const int labelHeight = label->wordWrap() ? label->heightForWidth(labelWidth)
+                                                  : std::max(16, label->sizeHint().height());
+        label->setGeometry(0, top, labelWidth, labelHeight);
+        return top + labelHeight;
+    };
+    const int frame = 2 * pnlPromotion->frameWidth() + 4;
+
+    int panelWidth = std::clamp(
+        std::max({ 324, textWidth(lblPromote) + frame, textWidth(lblPromote2) + frame }), 324,
+        widest);
+    int bottom = layLabel(lblPromote, 8, panelWidth);
+    bottom = layLabel(lblPromote2, bottom + 2, panelWidth) + 6;
+    const int shift = (panelWidth - 324) / 2;
+    const std::pair<TPromotionImage*, int> images[] = { { imgPromoteRook, 38 },
+        { imgPromoteKnight, 102 }, { imgPromoteBishop, 166 }, { imgPromoteQueen, 230 } };
+    for (const auto& [image, left] : images)
+        image->setGeometry(left + shift, bottom, 50, 50);
+    place(pnlPromotion, panelWidth, bottom + 50 + 10);
+
+    const int buttonWidth = std::max(137, btnReady->sizeHint().width());
+    panelWidth = std::clamp(
+        std::max({ 324, textWidth(lblReady) + frame, buttonWidth + frame }), 324, widest);
+    bottom = layLabel(lblReady, 8, panelWidth) + 8;
+    btnReady->setGeometry((panelWidth - buttonWidth + 1) / 2, bottom, buttonWidth, 25);
+    place(pnlReady, panelWidth, bottom + 25 + 13);
+
+    panelWidth = std::clamp(textWidth(lblPaused) + frame + 4, 108, widest);
+    const int pausedHeight = std::max(38, lblPaused->sizeHint().height() + 4);
+    lblPaused->setGeometry(2, 2, panelWidth - 4, pausedHeight - 4);
+    place(pnlPaused, panelWidth, pausedHeight);
+}
+
+void TBoardWidget::ShowStatus(int n) {
+    lblStatus->setText(m_Values.Value(QStringLiteral("Stat0") + QString::number(n)));
+    pnlReady->hide();
+    ShowOnTop(pnlStatus);
+}
+
+void TBoardWidget::HideStatus() {
+    pnlStatus->hide();
+}
+
+void TBoardWidget::ShowReady() {
+    ShowOnTop(pnlReady);
+}
+
+void TBoardWidget::HideReady() {
+    pnlReady->hide();
+}
+
+void TBoardWidget::ShowPaused() {
+    ShowOnTop(pnlPaused);
+}
+
+void TBoardWidget::HidePaused() {
+    pnlPaused->hide();
+}
+
+bool TBoardWidget::InputAllowed() const {
+    if (m_Game.GameState != gsPlaying)
+        return false;
+    switch (m_Game.GameKind) {
+    case gkLocal:
+        return m_Game.GetPlayer(m_Game.Turn)->Human;
+    case gkHost:
+        return m_Game.Turn == m_Game.HostColour;
+    case gkClient:
+        return m_Game.Turn != m_Game.HostColour;
+    }
+    return false;
+}
+
+void TBoardWidget::pbBoardMouseMove(int x, int y) {
+    HoverSquare = BoardGeometry::SquareAt(x, y, Switched);
+    MousePos = { x, y };
+}
+
+void TBoardWidget::pbBoardMouseDown(Qt::MouseButton, int x, int y) {
+    if (!IsSquare(HoverSquare) || !InputAllowed())
+        return;
+    if (HeldSquare == HoverSquare) {
+        ClearHeldSquare();
+        return;
+    }
+    if (IsSquare(HeldSquare))
+        return;
+    const TPiece* piece = m_Game.Board.PieceAt(HoverSquare);
+    if (!piece || piece->Colour != m_Game.Turn)
+        return;
+    HeldSquare = HoverSquare;
+    const TPoint origin = BoardGeometry::SquareOrigin(HeldSquare, Switched);
+    GrabOffset = { x - origin.X, y - origin.Y };
+    SetGrabCursor(true);
+}
+
+void TBoardWidget::pbBoardMouseUp(Qt::MouseButton, int, int) {
+    if (!IsSquare(HoverSquare) || !IsSquare(HeldSquare) || HoverSquare == HeldSquare)
+        return;
+    // A refused move keeps the piece held; a played one clears it through the move's event.
+    emit moveRequested(HeldSquare, HoverSquare);
+    SetGrabCursor(false);
+}
+
+void TBoardWidget::ClearHeldSquare() {
+    HeldSquare = {};
+    SetGrabCursor(false);
+}
+
+void TBoardWidget::SetGrabCursor(bool grab) {
+    if (grab == m_GrabCursor)
+        return;
+    m_GrabCursor = grab;
+    if (grab)
+        QApplication::setOverrideCursor(Qt::ClosedHandCursor);
+    else
+        QApplication::restoreOverrideCursor();
+}
+
+void TBoardWidget::ShowPromotion() {
+    if (!InputAllowed()) {
+        ShowStatus(4);
+        return;
+    }
+    const uint8_t colour = m_Game.Turn;
+    for (TPromotionImage* image :
+        { imgPromoteRook, imgPromoteKnight, imgPromoteBishop, imgPromoteQueen }) {
+        QImage canvas(BoardGeometry::PieceSize, BoardGeometry::PieceSize, QImage::Format_RGB32);
+        canvas.fill(palette().color(QPalette::Button));
+        QPainter painter(&canvas);
+        m_View.Pieces.DrawPiece(painter, 0, 0, colour, image->Kind());
+        painter.end();
+        image->setPixmap(QPixmap::fromImage(canvas));
+    }
+    ShowOnTop(pnlPromotion);
+}
+
+void TBoardWidget::HidePromotion() {
+    pnlPromotion->hide();
+}
+
+void TBoardWidget::imgPromotesClick(TPromotionImage* sender) {
+    emit promotionChosen(sender->Kind());
+    pnlPromotion->hide();
+}
+
+TBoardSnapshot TBoardWidget::MakeSnapshot() {
+    TBoardSnapshot snapshot;
+    snapshot.HoverSquare = HoverSquare;
+    snapshot.HeldSquare = HeldSquare;
+    snapshot.MousePos = MousePos;
+    snapshot.GrabOffset = GrabOffset;
+    snapshot.Theme = m_Settings.Theme;
+    snapshot.Enhanced = m_Settings.Enhanced;
+    snapshot.LearnMode = m_Settings.LearnMode;
+    snapshot.ShowLastMove = m_Settings.ShowLastMove;
+    snapshot.Switched = Switched;
+    for (int i = 0; i < 5; ++i)
+        snapshot.Words[i] = m_Values.Value(QStringLiteral("Res0") + QString::number(i + 1));
+    SnapshotGame(m_Game, m_Scratch, snapshot);
+    // The side the computer plays shows how far its search has come.
+    const TChessAI& ai = m_Game.ComputerPlayer();
+    if (m_Game.GameState == gsPlaying && !m_Game.GetPlayer(m_Game.Turn)->Human && ai.IsThinking()) {
+        snapshot.Players[m_Game.Turn].Activity = QStringLiteral("%1 %2/%3")
+                                                     .arg(m_Values.Value(QStringLiteral("Val12")))
+                                                     .arg(ai.ProgressDone())
+                                                     .arg(ai.ProgressTotal());
+    }
+    return snapshot;
+}
+
+bool TBoardWidget::DrawBoard() {
+    const qreal ratio = pbBoard->devicePixelRatioF();
+    TBoardSnapshot snapshot = MakeSnapshot();
+    if (m_HasDrawn && snapshot == m_Drawn && m_Buffer.devicePixelRatio() == ratio)
+        return false;
+    m_View.DrawBoard(snapshot, m_Buffer, ratio);
+    m_Drawn = std::move(snapshot);
+    m_HasDrawn = true;
+    return true;
+}
+
+void TBoardWidget::TimerTimer() {
+    // The view is drawn from the current state at every tick; the screen is only touched when
+    // something it shows has changed.
+    if (DrawBoard())
+        pbBoard->update();
+}

@@ -1,0 +1,142 @@
+#pragma once
+
+// The board area of the main window: the board view with its mouse input, the promotion choice
+// and the panels shown over the board (status, ready, paused). It reads the game and never calls
+// it: what the user asks for leaves as a signal, which the main window passes to the game.
+
+#include "BoardView.h"
+
+#include <QFrame>
+#include <QImage>
+#include <QLabel>
+
+class QPushButton;
+class QTimer;
+class TBoardWidget;
+class TChessGame;
+class TValueList;
+struct TSettings;
+
+// The paint box of the board view: shows the board widget's buffer and passes the mouse on.
+class TBoardPaintBox : public QWidget {
+    Q_OBJECT
+
+public:
+    TBoardPaintBox(TBoardWidget& owner, QWidget* parent);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+
+private:
+    TBoardWidget& m_Owner;
+};
+
+// One of the four promotion images; a click chooses its piece.
+class TPromotionImage : public QLabel {
+    Q_OBJECT
+
+public:
+    TPromotionImage(uint8_t kind, QWidget* parent);
+    uint8_t Kind() const { return m_Kind; }
+
+signals:
+    void clicked();
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+
+private:
+    uint8_t m_Kind;
+};
+
+class TBoardWidget : public QFrame {
+    Q_OBJECT
+
+public:
+    // The game, the view, the settings and the display texts are read for every frame; all must
+    // outlive the widget.
+    TBoardWidget(const TChessGame& game, TBoardView& view, const TSettings& settings,
+        const TValueList& values, QWidget* parent);
+
+    // Board input.
+    void pbBoardMouseDown(Qt::MouseButton button, int x, int y);
+    void pbBoardMouseMove(int x, int y);
+    void pbBoardMouseUp(Qt::MouseButton button, int x, int y);
+    void imgPromotesClick(TPromotionImage* sender);
+    // Offers the choice of the promotion piece to the person who moved, or tells that the
+    // opponent chooses.
+    void ShowPromotion();
+    void HidePromotion();
+    // Puts a picked-up piece back and gives the mouse its cursor again.
+    void ClearHeldSquare();
+    // The input rule: the side to move is played by a person at this machine.
+    bool InputAllowed() const;
+
+    // Shows the status text "Stat0<n>" of the display texts.
+    void ShowStatus(int n);
+    void HideStatus();
+    void ShowReady();
+    void HideReady();
+    void ShowPaused();
+    void HidePaused();
+    // Sizes the promotion, ready and paused panels over the board to their texts.
+    void FitPanels();
+
+    // Draws the view into the buffer when anything it shows changed; answers whether it drew.
+    bool DrawBoard();
+    // Makes the next frame draw the view again (its pieces or texts changed).
+    void Redraw() { m_HasDrawn = false; }
+    const QImage& Buffer() const { return m_Buffer; }
+    // What the view shows now.
+    TBoardSnapshot MakeSnapshot();
+
+    // The board seen from black's side.
+    bool Switched = false;
+    TPoint HoverSquare { -1, -1 };
+    TPoint HeldSquare;
+    TPoint MousePos;
+    TPoint GrabOffset;
+
+    TBoardPaintBox* pbBoard = nullptr;
+    QFrame* pnlPromotion = nullptr;
+    QLabel* lblPromote = nullptr;
+    QLabel* lblPromote2 = nullptr;
+    TPromotionImage* imgPromoteRook = nullptr;
+    TPromotionImage* imgPromoteKnight = nullptr;
+    TPromotionImage* imgPromoteBishop = nullptr;
+    TPromotionImage* imgPromoteQueen = nullptr;
+    QFrame* pnlStatus = nullptr;
+    QLabel* lblStatus = nullptr;
+    QFrame* pnlReady = nullptr;
+    QLabel* lblReady = nullptr;
+    QPushButton* btnReady = nullptr;
+    QFrame* pnlPaused = nullptr;
+    QLabel* lblPaused = nullptr;
+    // Copies the state into a snapshot every 30 ms and redraws when it changed.
+    QTimer* Timer = nullptr;
+
+signals:
+    // A held piece was put down on another square.
+    void moveRequested(TPoint from, TPoint to);
+    void promotionChosen(uint8_t kind);
+    void readyClicked();
+
+private:
+    void CreatePanels();
+    void SetGrabCursor(bool grab);
+    void TimerTimer();
+
+    const TChessGame& m_Game;
+    TBoardView& m_View;
+    const TSettings& m_Settings;
+    const TValueList& m_Values;
+    TChessBoard m_Scratch;
+    QImage m_Buffer;
+    TBoardSnapshot m_Drawn;
+    bool m_HasDrawn = false;
+    bool m_GrabCursor = false;
+};

@@ -1,0 +1,75 @@
+#pragma once
+
+// Showing, hiding and docking the chat and moves windows inside the main window.
+//
+// A floating window is a tool window of its own. A docked one is the content of a dock widget of
+// the main window: the chat at the top or bottom, spanning the width, and the moves window at the
+// left or right, spanning the height below or above a docked chat. The main window has a fixed
+// size, recomputed after every change so that its central widget (the board) keeps its size and
+// the window grows by the docked windows that are shown. Whether a window is shown is its own
+// state (isHidden); the dock that holds it follows it, whoever shows or hides it.
+
+#include <QObject>
+#include <QPointer>
+
+#include <cstdint>
+
+class QDockWidget;
+class QMainWindow;
+class QRect;
+class QWidget;
+
+class TDocking : public QObject {
+    Q_OBJECT
+
+public:
+    // The docks and the main window's docking style are made on first use.
+    explicit TDocking(QMainWindow& main);
+
+    // The windows it shows and docks; the calls for a missing one do nothing.
+    void SetWindows(QWidget* chat, QWidget* moves);
+
+    void ShowChat();
+    void HideChat();
+    void ShowMoves();
+    void HideMoves();
+    // Docks the window at the side of ChatAlign or MovesAlign, or moves it there when docked.
+    void DockChat();
+    void UndockChat();
+    void DockMoves();
+    void UndockMoves();
+    bool ChatDocked() const { return m_ChatDocked; }
+    bool MovesDocked() const { return m_MovesDocked; }
+
+    // The sides the next dock takes. Chat: 1 top, anything else the bottom (2). Moves: 3 left,
+    // anything else the right (4).
+    uint8_t ChatAlign = 2;
+    uint8_t MovesAlign = 4;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void Prepare();
+    bool Holds(const QDockWidget* dock, const QWidget* window) const;
+    void Dock(QDockWidget* dock, QWidget* window, Qt::DockWidgetArea area);
+    void PlaceDock(QDockWidget* dock, Qt::DockWidgetArea area);
+    void Undock(QDockWidget* dock, QWidget* window, const QRect& outer);
+    void SetShown(QDockWidget* dock, QWidget* window, bool shown);
+    // Sizes the main window to the board plus the docked windows that are shown, and lays it out
+    // at once so that the board's place is right when this returns.
+    void FitMainWindow();
+
+    QMainWindow& m_Main;
+    QPointer<QWidget> m_Chat;
+    QPointer<QWidget> m_Moves;
+    QDockWidget* m_ChatDock = nullptr;
+    QDockWidget* m_MovesDock = nullptr;
+    // The height of the docked chat window and the width of the docked moves window.
+    int m_ChatHeight = 0;
+    int m_MovesWidth = 0;
+    bool m_ChatDocked = false;
+    bool m_MovesDocked = false;
+    // Set while this object shows or hides a docked window itself.
+    bool m_Changing = false;
+};
