@@ -24,8 +24,6 @@
 #include <QMenuBar>
 #include <QUrl>
 
-#include <algorithm>
-
 namespace {
 
 constexpr int RepublishInterval = 30 * 60 * 1000;
@@ -124,6 +122,7 @@ void TfrmMain::CreateForms() {
     m_Docking.SetWindows(frmChat, frmMoves);
     frmHistory = new TfrmHistory(m_Games, m_Values, frmMoves, this, this);
     frmHistory->HistoryFile = AppPaths::HistoryFile();
+    m_Layout.SetWindows(frmChat, frmMoves, frmHistory);
     frmOptions = new TfrmOptions(m_Settings, m_Game, m_Values, m_Docking, this);
     frmOptions->PlaySoundFile = [this](const QString& file) {
         if (m_Sounds)
@@ -217,7 +216,7 @@ void TfrmMain::showEvent(QShowEvent* event) {
     m_FirstShow = false;
     // Files found unreadable at start are told of once the window is up, in its language.
     QTimer::singleShot(0, this, [] { UserFiles().TellPending(); });
-    LoadLayout();
+    m_Layout.Load();
     if (m_Settings.AutoUpdate)
         m_Updater.Check(QStringLiteral("Wintermoot"), m_Seams.UpdateAddress, false);
     LoadChessSet(m_Settings.ChessSet);
@@ -253,7 +252,7 @@ bool TfrmMain::FormCloseQuery() {
 
 void TfrmMain::FormClose() {
     SaveHistoryFile(m_Games, AppPaths::HistoryFile());
-    SaveLayout();
+    m_Layout.Save();
     frmMoves->hide();
     frmChat->hide();
 }

@@ -9,6 +9,7 @@
 #include "Docking.h"
 #include "FormHistory.h"
 #include "GameList.h"
+#include "LayoutStore.h"
 #include "Settings.h"
 #include "UnitChessGame.h"
 #include "UnitHistory.h"
@@ -147,9 +148,6 @@ private:
     bool FormCloseQuery();
     void FormClose();
 
-    void LoadLayout();
-    void SaveLayout();
-
     TChessGame m_Game;
     THistory m_Games;
     std::unique_ptr<TSoundPlayer> m_Sounds;
@@ -167,6 +165,7 @@ private:
 
     TBoardWidget* m_Board = nullptr;
     TDocking m_Docking { *this };
+    TLayoutStore m_Layout { *this, m_Docking };
     // The menu bar's actions, which follow the game's state.
     TMainMenu* m_Menu = nullptr;
     // The other windows, made with this one as their parent.
@@ -178,14 +177,4 @@ private:
     TfrmOptions* frmOptions = nullptr;
     TfrmHelp* frmHelp = nullptr;
     bool m_FirstShow = true;
-
-    // Geometry of the chat and history windows as the layout store held it, so that a save
-    // writes back what was read when the window has no place of its own. Known: all four were
-    // read.
-    struct TStoredGeometry {
-        int Left = 0, Top = 0, Height = 0, Width = 0;
-        bool Known = false;
-    };
-    TStoredGeometry m_Chat { 0, 0, 200, 510 };
-    TStoredGeometry m_History;
 };
