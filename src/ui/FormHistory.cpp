@@ -2,6 +2,7 @@
 
 #include "FormMoves.h"
 #include "GridFit.h"
+#include "MovesHost.h"
 #include "TextCodec.h"
 #include "UnitHistory.h"
 #include "UnitMessages.h"

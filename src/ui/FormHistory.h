@@ -18,22 +18,8 @@ class QTableWidget;
 class QWidget;
 class TfrmMoves;
 class THistory;
+class TMovesHost;
 class TValueList;
-
-// The window the moves window belongs to when the history window does not hold it: it lends the
-// moves window out of its dock and takes it back afterwards.
-class TMovesHost {
-public:
-    // Takes the moves window out of the dock, hidden, when it is docked; answers whether it was.
-    virtual bool LendMoves() = 0;
-    // Takes the moves window back: into the dock when it was docked, else floating beside the
-    // host at the moves window's side, with the given height when at the left. Shown when
-    // `shown`.
-    virtual void ReturnMoves(bool docked, bool shown, int height) = 0;
-
-protected:
-    ~TMovesHost() = default;
-};
 
 class TfrmHistory : public QDialog {
     Q_OBJECT

@@ -120,7 +120,7 @@ void TfrmMain::CreateForms() {
     frmMoves = new TfrmMoves(this);
     frmMoves->SetGame(m_Game, m_Settings, m_Values);
     m_Docking.SetWindows(frmChat, frmMoves);
-    frmHistory = new TfrmHistory(m_Games, m_Values, frmMoves, this, this);
+    frmHistory = new TfrmHistory(m_Games, m_Values, frmMoves, &m_Docking, this);
     frmHistory->HistoryFile = AppPaths::HistoryFile();
     m_Layout.SetWindows(frmChat, frmMoves, frmHistory);
     frmOptions = new TfrmOptions(m_Settings, m_Game, m_Values, m_Docking, this);
@@ -303,38 +303,6 @@ void TfrmMain::OptionsApplied() {
     frmMoves->ReloadMoves();
     LoadChessSet(m_Settings.ChessSet);
     SaveSettings();
-}
-
-bool TfrmMain::LendMoves() {
-    if (!m_Docking.MovesDocked())
-        return false;
-    m_Docking.HideMoves();
-    m_Docking.UndockMoves();
-    return true;
-}
-
-void TfrmMain::ReturnMoves(bool docked, bool shown, int height) {
-    frmMoves->setParent(this, Qt::Tool);
-    if (docked) {
-        m_Docking.DockMoves();
-        if (shown)
-            m_Docking.ShowMoves();
-        return;
-    }
-    // Floating just left of this window with its own height, or just right of it with this
-    // window's height.
-    const QRect main = frameGeometry();
-    const QSize extra = main.size() - size();
-    const int width = frmMoves->width() + extra.width();
-    const QRect outer = m_Docking.MovesAlign == 3
-        ? QRect(main.left() - width, main.top(), width, height + extra.height())
-        : QRect(main.left() + main.width(), main.top(), width, main.height());
-    frmMoves->move(outer.topLeft());
-    frmMoves->resize(outer.size() - extra);
-    if (shown) {
-        frmMoves->show();
-        frmMoves->raise();
-    }
 }
 
 void TfrmMain::Menu_Game_NewClick() {

@@ -7,7 +7,6 @@
 
 #include "BoardWidget.h"
 #include "Docking.h"
-#include "FormHistory.h"
 #include "GameList.h"
 #include "LayoutStore.h"
 #include "Settings.h"
@@ -27,6 +26,7 @@ class TfrmAbout;
 class TfrmChat;
 class TfrmGame;
 class TfrmHelp;
+class TfrmHistory;
 class TfrmMoves;
 class TfrmOptions;
 class TMainMenu;
@@ -41,7 +41,7 @@ struct TMainSeams {
     QString UpdateAddress = VersionFileAddress();
 };
 
-class TfrmMain : public QMainWindow, public TMovesHost {
+class TfrmMain : public QMainWindow {
     Q_OBJECT
 
 public:
@@ -96,8 +96,6 @@ private:
     void BindGameEvents();
     // Applies what the options dialog wrote to the settings, and saves them.
     void OptionsApplied();
-    bool LendMoves() override;
-    void ReturnMoves(bool docked, bool shown, int height) override;
 
     void ShowStatus(int n);
     bool LoadChessSet(int n);

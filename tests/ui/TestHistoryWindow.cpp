@@ -60,7 +60,7 @@ protected:
         Main->move(300, 300);
         Moves->resize(MovesMinimumWidth, MovesHeight);
         MovesWidth = Moves->width();
-        Window = new TfrmHistory(History, Main->Values(), Moves, Main.get(), Main.get());
+        Window = new TfrmHistory(History, Main->Values(), Moves, &Main->Docking(), Main.get());
         Window->HistoryFile = m_Home.filePath(QStringLiteral("history.dat"));
         Window->ChooseSaveFile = [this](const QString& proposed, QString* filter) {
             Proposed.push_back(proposed);
