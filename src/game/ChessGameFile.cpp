@@ -1,8 +1,8 @@
+#include "AtomicFile.h"
 #include "StreamIO.h"
 #include "UnitChessGame.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 #include <cstring>
 #include <sstream>
@@ -52,7 +52,8 @@ void TChessGame::ParseGameBody(std::istream& in, uint16_t version, TGameBody& bo
 }
 
 void TChessGame::ApplyGameBody(TGameBody& body) {
-    CancelSearch();
+    // The agents are cancelled before the boards change under them, and replaced after.
+    CancelAgents();
     Board.Assign(body.Board);
     SearchBoard.Assign(body.Board);
     Moves.Assign(body.Moves);
@@ -60,6 +61,7 @@ void TChessGame::ApplyGameBody(TGameBody& body) {
     BlackPlayer = body.Black;
     Turn = body.Turn;
     ++m_GameSerial;
+    MakeAgents();
 }
 
 void TChessGame::ReadGame(std::istream& in, uint16_t version) {
@@ -75,18 +77,7 @@ bool TChessGame::SaveGame(const QString& fileName) {
     WriteText(out, Magic);
     WriteU16(out, FileVersion);
     WriteGame(out);
-    const std::string bytes = out.str();
-
-    QSaveFile file(fileName);
-    // Unbuffered, so that a write the disk cannot take fails here; a buffered save file can
-    // commit a file cut short and report success.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return false;
-    if (file.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size())) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return WriteFileAtomically(fileName, out.str());
 }
 
 bool TChessGame::LoadGame(const QString& fileName) {

@@ -13,6 +13,7 @@
 // only what a real opponent could have sent before it learnt of the pause; and a peer that does
 // not read its output is dropped once that passes OutputLimit.
 
+#include "NetworkOpponent.h"
 #include "StreamIO.h"
 #include "TextCodec.h"
 #include "UnitChessGame.h"
@@ -769,7 +770,10 @@ void TChessGame::ActOnGameMessage(const TNetMessage& message) {
         if (IsLocalMover())
             return;
         const TMoveRecord move = DecodeMoveRecord(message.Payload);
-        PlayMove(move.From, move.To);
+        CheckSquare(move.From.X, move.From.Y);
+        CheckSquare(move.To.X, move.To.Y);
+        if (TNetworkOpponent* opponent = NetworkOpponent())
+            opponent->MoveArrived(move.From, move.To);
         return;
     }
     case ncPromotion:

@@ -23,7 +23,6 @@ namespace {
 // Answers larger than this are refused rather than held in memory.
 constexpr qsizetype AnswerMax = 1024 * 1024;
 constexpr qint64 ReadBufferSize = 64 * 1024;
-constexpr unsigned ListError = 3;
 
 QString DecodeAnswer(const QByteArray& bytes) {
     return QString::fromStdString(
@@ -132,14 +131,14 @@ bool TGameList::Publish(const QString& name) {
         + QString::fromLatin1(QUrl::toPercentEncoding(name));
     if (Get(query))
         return true;
-    ShowError(ListError);
+    ShowError(emGameListUpdateFailed);
     return false;
 }
 
 bool TGameList::Remove() {
     if (Get(QStringLiteral("/wintermoot.php?action=remove")))
         return true;
-    ShowError(ListError);
+    ShowError(emGameListUpdateFailed);
     return false;
 }
 

@@ -1,11 +1,14 @@
 #include "UnitChessGame.h"
 
+#include "ComputerAgent.h"
+#include "LocalPerson.h"
+#include "NetworkOpponent.h"
+
 #include <QMetaObject>
 
 namespace {
 
 constexpr int ClockInterval = 1000;
-constexpr uint8_t ComputerPromotionKind = pkQueen;
 
 uint8_t StatusFor(TMoveResult flags, uint8_t current) {
     if ((flags & mrCheck) && (flags & mrGameOver))
@@ -28,18 +31,18 @@ TChessGame::TChessGame(QObject* parent)
     connect(&m_StallTimer, &QTimer::timeout, this, [this] { StallTimedOut(); });
     m_GreetingTimer.setSingleShot(true);
     connect(&m_GreetingTimer, &QTimer::timeout, this, [this] { ClientGreetingTimedOut(); });
-    // A hand-over queued for a controller that has been destroyed is dropped by Qt.
-    m_ComputerPlayer = std::make_unique<TChessAI>(SearchBoard, [this](std::function<void()> f) {
-        QMetaObject::invokeMethod(this, std::move(f), Qt::QueuedConnection);
-    });
-    m_ComputerPlayer->OnMoveFound = [this](TChessAI&) { ComputerMoved(); };
+    m_Search = std::make_unique<TComputerSearch>(SearchBoard);
 }
 
 TChessGame::~TChessGame() {
     ReleaseConnection(false);
     CloseSockets();
     m_Clock.stop();
-    m_ComputerPlayer.reset();
+    // The agents go before the search that the computer's agents use.
+    CancelAgents();
+    for (TPlayerAgent*& agent : m_Agents)
+        delete std::exchange(agent, nullptr);
+    m_Search.reset();
 }
 
 TPlayer* TChessGame::GetPlayer(uint8_t colour) {
@@ -54,13 +57,105 @@ const TPlayer* TChessGame::GetPlayer(uint8_t colour) const {
     return const_cast<TChessGame*>(this)->GetPlayer(colour);
 }
 
-void TChessGame::CancelSearch() {
-    m_ComputerPlayer->Cancel();
-    m_HeldComputerMove.reset();
+TChessAI& TChessGame::ComputerPlayer() {
+    return m_Search->Engine();
+}
+
+const TChessAI& TChessGame::ComputerPlayer() const {
+    return m_Search->Engine();
+}
+
+void TChessGame::SetAgentFactory(TAgentFactory factory) {
+    m_AgentFactory = std::move(factory);
+}
+
+std::unique_ptr<TPlayerAgent> TChessGame::MakeDefaultAgent(TPieceColour colour) {
+    if (GameKind != gkLocal) {
+        const auto host = static_cast<TPieceColour>(HostColour);
+        const TPieceColour local = GameKind == gkHost ? host : Opponent(host);
+        if (colour == local)
+            return std::make_unique<TLocalPerson>(colour);
+        return std::make_unique<TNetworkOpponent>(colour);
+    }
+    if (PlayerOf(colour).Human)
+        return std::make_unique<TLocalPerson>(colour);
+    return std::make_unique<TComputerAgent>(colour, *m_Search);
+}
+
+TPlayerAgent* TChessGame::Agent(TPieceColour colour) const {
+    return colour == pcWhite || colour == pcBlack ? m_Agents[colour] : nullptr;
+}
+
+TNetworkOpponent* TChessGame::NetworkOpponent() const {
+    for (TPlayerAgent* agent : m_Agents) {
+        if (auto* opponent = qobject_cast<TNetworkOpponent*>(agent))
+            return opponent;
+    }
+    return nullptr;
+}
+
+void TChessGame::MakeAgents() {
+    CancelAgents();
+    for (TPieceColour colour : { pcWhite, pcBlack }) {
+        // An agent may be replaced from inside its own signal (a handler of the move it chose
+        // starts a new game), so it goes once that has returned.
+        if (TPlayerAgent* old = std::exchange(m_Agents[colour], nullptr)) {
+            disconnect(old, nullptr, this, nullptr);
+            old->deleteLater();
+        }
+        std::unique_ptr<TPlayerAgent> agent
+            = m_AgentFactory ? m_AgentFactory(colour) : MakeDefaultAgent(colour);
+        if (!agent)
+            agent = MakeDefaultAgent(colour);
+        TPlayerAgent* made = agent.release();
+        made->setParent(this);
+        connect(made, &TPlayerAgent::moveChosen, this,
+            [this, made](TPoint from, TPoint to, uint8_t promotion) {
+                AgentMoved(made, from, to, promotion);
+            });
+        m_Agents[colour] = made;
+    }
+}
+
+void TChessGame::CancelAgents() {
+    for (TPlayerAgent* agent : m_Agents) {
+        if (agent)
+            agent->Cancel();
+    }
+    m_TurnAsked = false;
+    m_HeldMove.reset();
+}
+
+void TChessGame::AskAgentToMove() {
+    // An agent may think while the game is paused; its move is held until the game resumes.
+    if (GameState != gsPlaying && GameState != gsPaused)
+        return;
+    TPlayerAgent* agent = m_Agents[Turn];
+    if (!agent || m_TurnAsked)
+        return;
+    m_TurnAsked = true;
+    agent->StartTurn(*this);
+}
+
+void TChessGame::AgentMoved(const TPlayerAgent* agent, TPoint from, TPoint to, uint8_t promotion) {
+    if (GameState != gsPlaying && GameState != gsPaused)
+        return;
+    // Only the side to move moves; an answer for a turn that has passed is dropped.
+    if (agent != m_Agents[Turn])
+        return;
+    if (GameState == gsPaused) {
+        TMoveRecord held;
+        held.From = from;
+        held.To = to;
+        held.PromotionKind = promotion;
+        m_HeldMove = held;
+        return;
+    }
+    ExecuteMove(from, to, agent, promotion);
 }
 
 void TChessGame::StartGame() {
-    CancelSearch();
+    MakeAgents();
     ++m_GameSerial;
     m_UndoRequested = false;
     m_UndoAskedAt = -1;
@@ -85,14 +180,14 @@ void TChessGame::StartGame() {
     emit gameStarted();
     if (serial != m_GameSerial || GameState != gsPlaying)
         return;
-    // A loaded game may stop at a promotion still waiting for its piece; the computer chooses at
-    // once, a person through the promotion choice.
+    // A loaded game may stop at a promotion still waiting for its piece; a program takes a queen
+    // at once, a person chooses through the promotion choice.
     if (PromotionPending()) {
-        if (!PlayerOf(Turn).Human)
-            CompletePromotion(ComputerPromotionKind);
+        if (m_Agents[Turn]->IsComputer())
+            CompletePromotion(pkQueen);
         return;
     }
-    ThinkIfComputerToMove();
+    AskAgentToMove();
 }
 
 void TChessGame::PauseGame() {
@@ -113,17 +208,17 @@ void TChessGame::ResumeGame() {
     SendStateCommand(gsPlaying);
     const uint64_t serial = m_GameSerial;
     emit gameResumed();
-    if (serial != m_GameSerial || GameState != gsPlaying || !m_HeldComputerMove)
+    if (serial != m_GameSerial || GameState != gsPlaying || !m_HeldMove)
         return;
-    const TMoveRecord held = *m_HeldComputerMove;
-    m_HeldComputerMove.reset();
-    ExecuteMove(held.From, held.To);
+    const TMoveRecord held = *m_HeldMove;
+    m_HeldMove.reset();
+    ExecuteMove(held.From, held.To, m_Agents[Turn], held.PromotionKind);
 }
 
 void TChessGame::StopGame() {
     if (GameState != gsPlaying && GameState != gsPaused)
         return;
-    CancelSearch();
+    CancelAgents();
     m_Clock.stop();
     WhitePlayer.Ready = false;
     BlackPlayer.Ready = false;
@@ -134,19 +229,11 @@ void TChessGame::StopGame() {
 
 void TChessGame::NextTurn() {
     Turn = Opponent(Turn);
+    m_TurnAsked = false;
     const uint64_t serial = m_GameSerial;
     emit turnChanged();
     if (serial == m_GameSerial)
-        ThinkIfComputerToMove();
-}
-
-void TChessGame::ThinkIfComputerToMove() {
-    // A search may run while the game is paused; its move is held until the game resumes.
-    if (GameState != gsPlaying && GameState != gsPaused)
-        return;
-    const TPlayer& player = PlayerOf(Turn);
-    if (!player.Human)
-        m_ComputerPlayer->Think(Turn, player.Level);
+        AskAgentToMove();
 }
 
 bool TChessGame::PromotionPending() const {
@@ -160,36 +247,26 @@ bool TChessGame::PromotionPending() const {
 }
 
 TMoveResult TChessGame::PlayMove(TPoint from, TPoint to) {
-    // The computer's moves come only from its own search (ComputerMoved); a move for its side
-    // from elsewhere would change the board it is searching.
-    if (!PlayerOf(Turn).Human) {
+    // The other sides' moves come only from their agents; a move for the computer's side from
+    // elsewhere would change the board it is searching.
+    const TPlayerAgent* agent = m_Agents[Turn];
+    if (!agent || !agent->TakesInput()) {
         CheckSquare(from.X, from.Y);
         CheckSquare(to.X, to.Y);
         return 0;
     }
-    return ExecuteMove(from, to);
+    return ExecuteMove(from, to, nullptr, 0);
 }
 
-void TChessGame::ComputerMoved() {
-    if (GameState != gsPlaying && GameState != gsPaused)
-        return;
-    if (PlayerOf(Turn).Human)
-        return;
-    const TMoveRecord move = m_ComputerPlayer->BestMove();
-    if (GameState == gsPaused) {
-        m_HeldComputerMove = move;
-        return;
-    }
-    ExecuteMove(move.From, move.To);
-}
-
-TMoveResult TChessGame::ExecuteMove(TPoint from, TPoint to) {
+TMoveResult TChessGame::ExecuteMove(
+    TPoint from, TPoint to, const TPlayerAgent* agent, uint8_t promotion) {
     const TPieceColour mover = Turn;
-    const bool byComputer = !PlayerOf(mover).Human;
-    // A square off the board from the computer can only mean it found no move at all; it is
-    // reported like any other move the rules refuse.
-    if (byComputer && (!OnBoard(from) || !OnBoard(to))) {
-        emit invalidMove(from, to, mrInvalid);
+    const bool reportRefusal = agent && agent->IsComputer();
+    // A square off the board from an agent can only mean it found no move at all; it is
+    // refused like any other move the rules refuse.
+    if (agent && (!OnBoard(from) || !OnBoard(to))) {
+        if (reportRefusal)
+            emit invalidMove(from, to, mrInvalid);
         return mrInvalid;
     }
     CheckSquare(from.X, from.Y);
@@ -205,7 +282,7 @@ TMoveResult TChessGame::ExecuteMove(TPoint from, TPoint to) {
     if (!piece || piece->Colour == mover)
         flags = Board.MovePiece(from, to, true);
     if (flags & mrInvalid) {
-        if (byComputer)
+        if (reportRefusal)
             emit invalidMove(from, to, flags);
         return flags;
     }
@@ -224,25 +301,54 @@ TMoveResult TChessGame::ExecuteMove(TPoint from, TPoint to) {
         m_Clock.stop();
 
     const uint64_t serial = m_GameSerial;
-    if (!byComputer) {
+    // The turn's answer is in; the next is asked for once the turn has passed.
+    m_TurnAsked = false;
+    const bool promoteNow = promotion >= pkRook && promotion <= pkQueen;
+    if (!promoteNow) {
         emit movePlayed(from, to, flags);
     } else {
-        // The computer always takes a queen, at once; completing the promotion stops the game or
-        // passes the turn.
+        // A piece chosen with the move is put in at once; completing the promotion stops the
+        // game or passes the turn.
         if (promoting)
-            CompletePromotion(ComputerPromotionKind);
+            CompletePromotion(promotion);
         if (serial != m_GameSerial)
             return flags;
         emit movePlayed(from, to, flags & ~mrPromotion);
     }
-    // A person's promotion is completed by Promote, which then ends the game or passes the turn.
+    // A promotion left waiting is completed by Promote, which then ends the game or passes the
+    // turn.
     if (serial != m_GameSerial || promoting)
         return flags;
-    if ((flags & mrGameOver) || Moves.Count() >= MaxMoves)
-        StopGame();
-    if (GameState != gsStopped)
+    if (!EndAfterMove(flags) && GameState != gsStopped)
         NextTurn();
     return flags;
+}
+
+bool TChessGame::EndAfterMove(TMoveResult flags) {
+    TGameResult result = grUnfinished;
+    TGameEndReason reason = geMoveListFull;
+    if (flags & mrGameOver) {
+        // The turn has not passed: the side to move made the deciding move.
+        if (flags & mrCheck) {
+            result = WonBy(Turn);
+            reason = geCheckmate;
+        } else {
+            result = grTied;
+            const bool bareKings = Board.CapturedCount(pcWhite) == TChessBoard::MaxCaptured
+                && Board.CapturedCount(pcBlack) == TChessBoard::MaxCaptured;
+            reason = bareKings ? geBareKings : geStalemate;
+        }
+    } else if (Moves.Count() < MaxMoves) {
+        return false;
+    }
+    // A game that a handler of the move already stopped has ended without a result.
+    if (GameState != gsPlaying && GameState != gsPaused)
+        return true;
+    const uint64_t serial = m_GameSerial;
+    emit gameEnded(result, reason);
+    if (serial == m_GameSerial)
+        StopGame();
+    return true;
 }
 
 void TChessGame::SetStatusAfterMove(TPieceColour mover, TMoveResult flags) {
@@ -274,9 +380,7 @@ void TChessGame::CompletePromotion(uint8_t kind) {
     emit promoted(square, flags);
     if (serial != m_GameSerial)
         return;
-    if ((flags & mrGameOver) || Moves.Count() >= MaxMoves)
-        StopGame();
-    else if (GameState != gsStopped)
+    if (!EndAfterMove(flags) && GameState != gsStopped)
         NextTurn();
 }
 
@@ -295,21 +399,21 @@ TMoveResult TChessGame::UndoLastMove() {
 void TChessGame::UndoMove() {
     if (GameState != gsPlaying || Moves.Count() == 0)
         return;
-    CancelSearch();
+    CancelAgents();
     const bool promotionPending = PromotionPending();
     TMoveResult flags = UndoLastMove();
     // A list that does not fit the position (possible only in a damaged file) is not undone.
     if (flags & mrInvalid) {
-        ThinkIfComputerToMove();
+        AskAgentToMove();
         return;
     }
     const uint64_t serial = m_GameSerial;
     if (promotionPending) {
         // The turn had not passed yet: the same player moves again.
-    } else if (PlayerOf(Opponent(Turn)).Human) {
+    } else if (!m_Agents[Opponent(Turn)]->IsComputer()) {
         NextTurn();
     } else if (Moves.Count() > 0) {
-        // The computer's reply goes, and the person's move before it; the person moves again.
+        // A program's reply goes, and the person's move before it; the person moves again.
         const TMoveResult earlier = UndoLastMove();
         if (!(earlier & mrInvalid))
             flags = earlier;
@@ -320,8 +424,26 @@ void TChessGame::UndoMove() {
     PlayerOf(Opponent(Turn)).Status = 0;
     PlayerOf(Turn).Status = (flags & mrCheck) ? 1 : 0;
     emit moveUndone(flags);
-    if (serial == m_GameSerial && GameState == gsPlaying && !m_ComputerPlayer->IsThinking())
-        ThinkIfComputerToMove();
+    if (serial == m_GameSerial && GameState == gsPlaying)
+        AskAgentToMove();
+}
+
+void TChessGame::Forfeit() {
+    if (GameState != gsPlaying && GameState != gsPaused)
+        return;
+    const TPieceColour loser = ForfeitingColour();
+    StopGame();
+    emit gameEnded(ForfeitedBy(loser), geForfeit);
+}
+
+TPieceColour TChessGame::ForfeitingColour() const {
+    // Against the computer or a network opponent the person here forfeits, whoever is to move;
+    // between two persons at this machine (or two programs) the side to move does.
+    const bool white = m_Agents[pcWhite] && m_Agents[pcWhite]->TakesInput();
+    const bool black = m_Agents[pcBlack] && m_Agents[pcBlack]->TakesInput();
+    if (white != black)
+        return white ? pcWhite : pcBlack;
+    return Turn;
 }
 
 void TChessGame::ClockTick() {
@@ -334,11 +456,11 @@ void TChessGame::ClockTick() {
 }
 
 int TChessGame::SearchDepth() const {
-    return m_ComputerPlayer->Depth();
+    return m_Search->Engine().Depth();
 }
 
 void TChessGame::SetSearchDepth(int depth) {
-    m_ComputerPlayer->SetDepth(depth);
+    m_Search->Engine().SetDepth(depth);
 }
 
 bool TChessGame::IsLocalMover() const {

@@ -2,11 +2,14 @@
 
 // The game controller: the one place through which every move and every change of a game's state
 // passes. It owns the game board, a second board kept in step for the computer player, the
-// computer player, the move list, the two player records and the one-second clock, and tells the
-// windows what happened through its events. Main thread only.
+// computer player's search, the move list, the two player records, the agents that choose each
+// side's moves and the one-second clock, and tells the windows what happened through its events.
+// Main thread only.
 
+#include "GameResult.h"
 #include "NetworkMessages.h"
 #include "Player.h"
+#include "PlayerAgent.h"
 #include "UnitChessAI.h"
 #include "UnitChessBoard.h"
 #include "UnitMoveList.h"
@@ -16,6 +19,7 @@
 #include <QTimer>
 
 #include <cstdint>
+#include <functional>
 #include <iosfwd>
 #include <memory>
 #include <optional>
@@ -24,6 +28,8 @@
 
 class QTcpServer;
 class QTcpSocket;
+class TComputerSearch;
+class TNetworkOpponent;
 
 enum TGameKind : uint8_t { gkLocal = 0, gkHost = 1, gkClient = 2 };
 enum TGameState : uint8_t { gsIdle = 0, gsStopped = 1, gsPlaying = 2, gsPaused = 3 };
@@ -55,12 +61,12 @@ public:
     void PauseGame();
     void ResumeGame();
     void StopGame();
-    // Passes the move to the other colour and wakes the computer player when it is to move.
+    // Passes the move to the other colour and asks the agent of the side now to move for a move.
     void NextTurn();
-    // A move of a person (at this machine or across the network). Ignored unless a game is
-    // playing, both players are ready, no promotion waits for its piece and the side to move is a
-    // person. Squares off the board throw ERangeError and change nothing. Returns the move's
-    // flags, mrInvalid for a refused move, or 0 when the call was ignored.
+    // A move of the person at this machine. Ignored unless a game is playing, both players are
+    // ready, no promotion waits for its piece and the agent of the side to move takes input.
+    // Squares off the board throw ERangeError and change nothing. Returns the move's flags,
+    // mrInvalid for a refused move, or 0 when the call was ignored.
     TMoveResult PlayMove(TPoint from, TPoint to);
     // Completes the promotion that the last move left waiting, with kind 1 rook .. 4 queen. Any
     // other kind, or no waiting promotion, is ignored.
@@ -68,6 +74,12 @@ public:
     // Takes back the last move, or the computer's reply and the person's move before it. Only
     // while playing.
     void UndoMove();
+    // Ends a playing or paused game as lost by ForfeitingColour: stops it as StopGame does, then
+    // emits gameEnded. Does nothing in any other state.
+    void Forfeit();
+    // The side that a forfeit now would give up: in a network game the player at this machine;
+    // against the computer the person, whoever is to move; otherwise the side to move.
+    TPieceColour ForfeitingColour() const;
     // A network game's local player declares itself ready; does nothing in a local game or while
     // a game is playing or paused.
     void SetReady();
@@ -135,13 +147,23 @@ public:
     // value, leaving the controller unchanged.
     void ReadGame(std::istream& in, uint16_t version);
 
+    // The built-in computer player's search, shared by every side the computer plays.
     int SearchDepth() const;
     void SetSearchDepth(int depth);
-    TChessAI& ComputerPlayer() { return *m_ComputerPlayer; }
-    const TChessAI& ComputerPlayer() const { return *m_ComputerPlayer; }
+    TChessAI& ComputerPlayer();
+    const TChessAI& ComputerPlayer() const;
 
-    // Handler of the computer player's OnMoveFound: plays the move it found.
-    void ComputerMoved();
+    // Makes the agent of a side. The controller calls it for both sides when a game starts or is
+    // loaded; the agent it returns belongs to the controller.
+    using TAgentFactory = std::function<std::unique_ptr<TPlayerAgent>(TPieceColour colour)>;
+    // Replaces MakeDefaultAgent from the next game on; an empty factory restores it.
+    void SetAgentFactory(TAgentFactory factory);
+    // In a network game the person at this machine plays the local colour and the network
+    // opponent the other; in a local game a player record marked Human is the person at this
+    // machine and any other the built-in computer at the record's Level.
+    std::unique_ptr<TPlayerAgent> MakeDefaultAgent(TPieceColour colour);
+    // The agent of a side; none before the first game is started or loaded.
+    TPlayerAgent* Agent(TPieceColour colour) const;
 
 signals:
     // What happened, for the windows and tools that follow the game. Connections are direct:
@@ -179,6 +201,12 @@ signals:
     // A client's connection could not be made; emitted from the event loop, after Connect has
     // returned.
     void connectFailed();
+    // The game has a result: emitted once per game, after the movePlayed or promoted of the
+    // move that mates, stalemates, leaves bare kings or fills the move list, and before its
+    // gameStopped; after a Forfeit, once the game has stopped. A game that ends otherwise (a
+    // stop, the opponent's stop or the loss of the link in a network game, a load, a new game)
+    // has no result and emits nothing.
+    void gameEnded(TGameResult result, TGameEndReason reason);
 
 public slots:
     // One second of the clock: the player to move has used one more second.
@@ -211,13 +239,25 @@ private:
     };
 
     TPlayer& PlayerOf(TPieceColour colour) { return colour == pcWhite ? WhitePlayer : BlackPlayer; }
-    TMoveResult ExecuteMove(TPoint from, TPoint to);
+    // A move of the side to move: typed in through PlayMove (no agent), or chosen by its agent
+    // with the promotion piece it takes (0 for one chosen later).
+    TMoveResult ExecuteMove(TPoint from, TPoint to, const TPlayerAgent* agent, uint8_t promotion);
     void CompletePromotion(uint8_t kind);
     void SetStatusAfterMove(TPieceColour mover, TMoveResult flags);
+    // After the move (or completed promotion) of the side to move with these flags: when it
+    // ends the game, emits gameEnded and stops the game, and answers true.
+    bool EndAfterMove(TMoveResult flags);
     // Takes back the last move of the list on both boards; mrInvalid when the board refused.
     TMoveResult UndoLastMove();
-    void ThinkIfComputerToMove();
-    void CancelSearch();
+    // Replaces both agents by the factory's.
+    void MakeAgents();
+    // Asks the agent of the side to move for its move, once a turn, while a game is on.
+    void AskAgentToMove();
+    // Cancels both agents and forgets a move held during a pause.
+    void CancelAgents();
+    void AgentMoved(const TPlayerAgent* agent, TPoint from, TPoint to, uint8_t promotion);
+    // The agent of the opponent across the network; none in a local game.
+    TNetworkOpponent* NetworkOpponent() const;
     static void ParseGameBody(std::istream& in, uint16_t version, TGameBody& body);
     void ApplyGameBody(TGameBody& body);
 
@@ -305,9 +345,15 @@ private:
     uint64_t m_LinkSerial = 0;
 
     QTimer m_Clock;
-    std::unique_ptr<TChessAI> m_ComputerPlayer;
-    // A computer's move that arrived while the game was paused; played on resume.
-    std::optional<TMoveRecord> m_HeldComputerMove;
+    std::unique_ptr<TComputerSearch> m_Search;
+    TAgentFactory m_AgentFactory;
+    // Children of the controller, replaced for each game.
+    TPlayerAgent* m_Agents[2] = { nullptr, nullptr };
+    // The agent of the side to move has been asked for this turn's move.
+    bool m_TurnAsked = false;
+    // An agent's move that arrived while the game was paused, with its promotion piece; played
+    // on resume.
+    std::optional<TMoveRecord> m_HeldMove;
     // Counts started and loaded games, so that an operation notices when an event handler
     // replaced the game under it.
     uint64_t m_GameSerial = 0;

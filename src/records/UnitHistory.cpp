@@ -1,5 +1,6 @@
 #include "UnitHistory.h"
 
+#include "AtomicFile.h"
 #include "GameExport.h"
 #include "Pgn.h"
 #include "StreamIO.h"
@@ -7,7 +8,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <cmath>
 #include <cstring>
@@ -135,19 +135,6 @@ QDateTime DecodeDate(double days) {
     const QDateTime dayBefore(date.addDays(-1), time, Qt::LocalTime);
     return QDateTime(
         date, time, Qt::OffsetFromUTC, dayBefore.isValid() ? dayBefore.offsetFromUtc() : 0);
-}
-
-bool WriteFileAtomically(const QString& fileName, const std::string& bytes) {
-    // Unbuffered, so that a short write (a full disk) shows in the count written: a buffered
-    // QSaveFile can commit a file cut short by a flush that wrote only part of the buffer.
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return false;
-    if (file.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size())) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
 }
 
 THistory::THistory() = default;

@@ -5,6 +5,7 @@
 // text length or move count larger than the bytes left, a square off the board or a bad piece
 // kind ends the read at that game, and only the games read completely before it are kept.
 
+#include "GameResult.h"
 #include "UnitMoveList.h"
 
 #include <QDateTime>
@@ -12,15 +13,6 @@
 
 #include <cstdint>
 #include <string>
-
-enum TGameResult : uint8_t {
-    grUnfinished = 0,
-    grWhiteWon = 1,
-    grBlackWon = 2,
-    grWhiteForfeited = 3,
-    grBlackForfeited = 4,
-    grTied = 5
-};
 
 struct TGameInfo {
     double Date = 0; // days since 30 December 1899, time of day as the fraction
@@ -108,7 +100,3 @@ private:
     TGameInfo* m_Last = nullptr;
     int32_t m_Count = 0;
 };
-
-// Writes the bytes through a QSaveFile; false when the file cannot be created, written or
-// renamed into place, in which case an existing file of that name is unchanged.
-bool WriteFileAtomically(const QString& fileName, const std::string& bytes);

@@ -1,8 +1,10 @@
 #include "LanguagePack.h"
 
+#include "AtomicFile.h"
 #include "TextCodec.h"
 
-#include <cstdio>
+#include <QFile>
+
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -215,27 +217,13 @@ bool TLangPack::SaveToFile(const std::string& fileName) const {
     if (!ok)
         return false;
 
-    // Written beside the target and renamed over it, so that a failed write leaves no half file.
-    const std::string temporary = fileName + ".tmp";
-    {
-        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-        if (!file)
-            return false;
-        file.write(out.data(), static_cast<std::streamsize>(out.size()));
-        file.flush();
-        if (!file) {
-            file.close();
-            std::remove(temporary.c_str());
-            return false;
-        }
-    }
-    std::error_code error;
-    std::filesystem::rename(temporary, fileName, error);
-    if (error) {
-        std::remove(temporary.c_str());
+    // A name whose bytes do not survive the round trip through a QString (not UTF-8) is refused,
+    // so that nothing is written under another name.
+    const QByteArray encoded = QByteArray::fromStdString(fileName);
+    const QString name = QFile::decodeName(encoded);
+    if (QFile::encodeName(name) != encoded)
         return false;
-    }
-    return true;
+    return WriteFileAtomically(name, out);
 }
 
 void TLangPack::AddText(

@@ -49,8 +49,9 @@ public:
     const TLangText* FindText(const std::string& section, const std::string& key) const;
     const std::vector<TLangSect>& Sections() const { return m_Sections; }
 
-    // Writes the pack with the opening text and version 200. Fails, leaving any existing file as
-    // it was, when it cannot be written or a count does not fit its u16.
+    // Writes the pack with the opening text and version 200, through WriteFileAtomically. Fails,
+    // leaving any existing file as it was, when it cannot be written, a count does not fit its
+    // u16 or the name's bytes are not UTF-8 (they could not be kept exactly).
     bool SaveToFile(const std::string& fileName) const;
     // Appends a pair to the last section of that name, appending the section when missing.
     void AddText(const std::string& section, const std::string& key, const std::string& text);

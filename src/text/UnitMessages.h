@@ -10,10 +10,52 @@
 #include <utility>
 #include <vector>
 
+// The errors by name; each value is the number of its key ("E<number>"), which language files
+// rely on, so a value never changes and a new message takes the next free number.
+enum TErrorMessage : unsigned {
+    emConnectFailed = 1,
+    emNetworkError = 2,
+    emGameListUpdateFailed = 3,
+    emVersionCheckFailed = 4,
+    emCannotUndoOpponentMove = 5,
+    emNamesMissing = 6,
+    emHostAddressMissing = 7,
+    emGameListFetchFailed = 8,
+    emComputerInvalidMove = 9,
+    emGameLoadFailed = 10,
+    emGameSaveFailed = 11,
+    emHistoryPartlyRead = 12,
+    emHistoryFromNewerVersion = 13,
+    emUserFileSaveFailed = 14,
+    emThemesUnreadable = 15,
+};
+
+// The notices by name; each value is the number of its key ("M<number>").
+enum TNoticeMessage : unsigned {
+    nmAlreadyLatestVersion = 1,
+    nmOpponentDisconnected = 2,
+    nmConnectionLost = 3,
+    nmPlayerForfeited = 4,
+    nmYouForfeited = 5,
+    nmPlayerWon = 6,
+    nmGameTied = 7,
+    nmUnreadableFileKept = 8,
+};
+
+// The questions by name; each value is the number of its key ("Q<number>").
+enum TQuestionMessage : unsigned {
+    qmDownloadNewVersion = 1,
+    qmQuitDuringGame = 2,
+    qmAcceptOpponentUndo = 3,
+    qmReplaceTheme = 4,
+    qmDeleteTheme = 5,
+    qmForfeitGame = 6,
+};
+
 // Highest message number of each kind that the operations show.
-constexpr unsigned LastError = 15;
-constexpr unsigned LastNotice = 8;
-constexpr unsigned LastQuestion = 6;
+constexpr unsigned LastError = emThemesUnreadable;
+constexpr unsigned LastNotice = nmUnreadableFileKept;
+constexpr unsigned LastQuestion = qmForfeitGame;
 
 // Answers of a box, as the program has always numbered them.
 constexpr int idOk = 1;
@@ -72,6 +114,9 @@ std::unique_ptr<TMessagePresenter> SetMessagePresenter(
 
 // Replaces each ";" of the text with the argument once; a ";" inside the argument stays.
 std::string FillPlaceholders(const std::string& text, const std::string& argument);
+
+// The show operations take the number as such, so that a number read from elsewhere (a file's
+// fault, a kept file's message) passes without a cast; callers name it with the enums above.
 
 // Error E<number> with the caption E0 and an OK button; numbers outside 1..LastError show
 // nothing.

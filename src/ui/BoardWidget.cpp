@@ -5,7 +5,6 @@
 #include "BoardGeometry.h"
 #include "Settings.h"
 #include "UnitChessGame.h"
-#include "ValueList.h"
 
 #include <QApplication>
 #include <QMouseEvent>
@@ -231,8 +230,8 @@ void TBoardWidget::FitPanels() {
     place(pnlPaused, panelWidth, pausedHeight);
 }
 
-void TBoardWidget::ShowStatus(int n) {
-    lblStatus->setText(m_Values.Value(QStringLiteral("Stat0") + QString::number(n)));
+void TBoardWidget::ShowStatus(TStatusText text) {
+    lblStatus->setText(m_Values.Value(QStringLiteral("Stat0") + QString::number(text)));
     pnlReady->hide();
     ShowOnTop(pnlStatus);
 }
@@ -319,7 +318,7 @@ void TBoardWidget::SetGrabCursor(bool grab) {
 
 void TBoardWidget::ShowPromotion() {
     if (!InputAllowed()) {
-        ShowStatus(4);
+        ShowStatus(stOpponentPromoting);
         return;
     }
     const uint8_t colour = m_Game.Turn;

@@ -5,6 +5,7 @@
 // it: what the user asks for leaves as a signal, which the main window passes to the game.
 
 #include "BoardView.h"
+#include "ValueList.h"
 
 #include <QFrame>
 #include <QImage>
@@ -14,7 +15,6 @@ class QPushButton;
 class QTimer;
 class TBoardWidget;
 class TChessGame;
-class TValueList;
 struct TSettings;
 
 // The paint box of the board view: shows the board widget's buffer and passes the mouse on.
@@ -76,8 +76,8 @@ public:
     // The input rule: the side to move is played by a person at this machine.
     bool InputAllowed() const;
 
-    // Shows the status text "Stat0<n>" of the display texts.
-    void ShowStatus(int n);
+    // Shows one of the status texts of the display texts.
+    void ShowStatus(TStatusText text);
     void HideStatus();
     void ShowReady();
     void HideReady();

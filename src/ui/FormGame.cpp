@@ -381,7 +381,7 @@ void TfrmGame::RefreshHosts(bool asked) {
         // Opening the page says it in the page only; a box would stop the user at every opening
         // while no server answers.
         if (asked)
-            ShowError(8);
+            ShowError(emGameListFetchFailed);
         return;
     }
     stgHosts->clearContents();
@@ -449,7 +449,7 @@ void TfrmGame::btnOkClick() {
 
 void TfrmGame::OkLocal() {
     if (edtWhitePlayerName->text().isEmpty() || edtBlackPlayerName->text().isEmpty()) {
-        ShowError(6);
+        ShowError(emNamesMissing);
         return;
     }
     GameListed = chkListGame->isChecked();
@@ -471,7 +471,7 @@ void TfrmGame::OkLocal() {
 void TfrmGame::OkHost() {
     const QString name = edtHostName->text();
     if (name.isEmpty()) {
-        ShowError(6);
+        ShowError(emNamesMissing);
         return;
     }
     GameListed = chkListGame->isChecked();
@@ -485,13 +485,13 @@ void TfrmGame::OkHost() {
     m_Game.HostColour = static_cast<uint8_t>(colour);
     if (Connect && Connect(QString())) {
         if (ShowStatus)
-            ShowStatus(3);
+            ShowStatus(stWaitingForPlayer);
         if (chkListGame->isChecked() && PublishGame)
             PublishGame(name);
     } else {
         // Nothing listens, so nothing was listed that a later game would have to take off.
         GameListed = false;
-        ShowError(2);
+        ShowError(emNetworkError);
     }
     accept();
 }
@@ -499,14 +499,14 @@ void TfrmGame::OkHost() {
 void TfrmGame::OkClient() {
     const QString name = edtClientName->text();
     if (name.isEmpty()) {
-        ShowError(6);
+        ShowError(emNamesMissing);
         return;
     }
     QString address;
     if (chkHostIp->isChecked()) {
         address = edtHostIp->text().trimmed();
         if (address.isEmpty()) {
-            ShowError(7);
+            ShowError(emHostAddressMissing);
             return;
         }
     } else if (const QTableWidgetItem* item = stgHosts->item(stgHosts->currentRow(), 1)) {
@@ -522,9 +522,9 @@ void TfrmGame::OkClient() {
     // An empty address (no game chosen) is handed on; the connection refuses it.
     if (Connect && Connect(address)) {
         if (ShowStatus)
-            ShowStatus(1);
+            ShowStatus(stConnecting);
     } else {
-        ShowError(1);
+        ShowError(emConnectFailed);
     }
     accept();
 }

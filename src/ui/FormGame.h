@@ -4,6 +4,8 @@
 // or joining one. It writes the players and the game kind into the controller, starts a local
 // game, and remembers its entries in section "Game" of the settings file.
 
+#include "ValueList.h"
+
 #include <QDialog>
 
 #include <QString>
@@ -41,7 +43,7 @@ public:
     // Set by Ok to the state of chkListGame.
     bool GameListed = false;
     // The main window's status panel (ShowStatus n).
-    std::function<void(int)> ShowStatus;
+    std::function<void(TStatusText)> ShowStatus;
 
     // Network play. Connect opens the game through the controller: an empty address hosts, any
     // other joins that host; it answers whether the connection could be opened.

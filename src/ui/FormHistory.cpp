@@ -351,7 +351,7 @@ void TfrmHistory::btnSaveToFileClick() {
     const bool written
         = pgn ? m_History.ExportPgn(position, fileName) : m_History.ExportGame(position, fileName);
     if (!written)
-        ShowError(11, fileName.toStdString());
+        ShowError(emGameSaveFailed, fileName.toStdString());
 }
 
 void TfrmHistory::btnDeleteClick() {

@@ -131,7 +131,7 @@ void TfrmMain::CreateForms() {
     connect(frmOptions, &TfrmOptions::settingsApplied, this, &TfrmMain::OptionsApplied);
 
     frmGame->SettingsPath = AppPaths::SettingsFile();
-    frmGame->ShowStatus = [this](int n) { ShowStatus(n); };
+    frmGame->ShowStatus = [this](TStatusText text) { ShowStatus(text); };
     frmGame->Connect = [this](const QString& address) {
         // The panels of a link left behind go with it; the new one shows its own status.
         m_Board->HideReady();
@@ -163,6 +163,8 @@ void TfrmMain::BindGameEvents() {
     QObject::connect(&m_Game, &TChessGame::moveUndone, this,
         [this](TMoveResult flags) { GameMoveUndone(flags); });
     QObject::connect(&m_Game, &TChessGame::connectFailed, this, [this] { GameConnectFailed(); });
+    QObject::connect(&m_Game, &TChessGame::gameEnded, this,
+        [this](TGameResult result, TGameEndReason) { GameEnded(result); });
 }
 
 void TfrmMain::CreateMenu() {
@@ -257,8 +259,8 @@ void TfrmMain::FormClose() {
     frmChat->hide();
 }
 
-void TfrmMain::ShowStatus(int n) {
-    m_Board->ShowStatus(n);
+void TfrmMain::ShowStatus(TStatusText text) {
+    m_Board->ShowStatus(text);
 }
 
 bool TfrmMain::LoadChessSet(int n) {
@@ -352,22 +354,15 @@ void TfrmMain::Menu_Game_UndoClick() {
         return;
     }
     m_Game.RequestUndo();
-    ShowStatus(2);
+    ShowStatus(stWaitingForOpponentAnswer);
 }
 
 void TfrmMain::Menu_Game_ForfeitClick() {
     if (AskQuestion(6) != idYes)
         return;
-    // The game may have ended while the question waited (a checkmate, the opponent leaving).
-    if (m_Game.GameState != gsPlaying && m_Game.GameState != gsPaused)
-        return;
-    const TPieceColour loser = ForfeitingColour();
-    m_Game.StopGame();
-    if (m_Game.GameKind != gkLocal)
-        ShowNotice(5);
-    else
-        ShowNotice(4, m_Game.GetPlayer(loser)->Name);
-    AddGameToHistory(loser == pcWhite ? 3 : 4);
+    // A game that ended while the question waited (a checkmate, the opponent leaving) is not
+    // forfeited.
+    m_Game.Forfeit();
 }
 
 void TfrmMain::Menu_View_ChatClick() {
@@ -419,22 +414,6 @@ void TfrmMain::Menu_Help_AboutClick() {
     frmAbout->Execute(QString::fromLatin1(Version));
 }
 
-TPieceColour TfrmMain::ForfeitingColour() const {
-    if (m_Game.GameKind != gkLocal)
-        return LocalColour();
-    // Against the computer the person forfeits, whoever is to move; between two persons (or two
-    // computers) the side to move does.
-    const bool whiteHuman = m_Game.WhitePlayer.Human;
-    if (whiteHuman != m_Game.BlackPlayer.Human)
-        return whiteHuman ? pcWhite : pcBlack;
-    return m_Game.Turn;
-}
-
-TPieceColour TfrmMain::LocalColour() const {
-    const auto host = static_cast<TPieceColour>(m_Game.HostColour);
-    return m_Game.GameKind == gkClient ? Opponent(host) : host;
-}
-
 void TfrmMain::PublishHostedGame() {
     if (m_Game.GameKind != gkHost || !m_GameListed)
         return;
@@ -463,7 +442,7 @@ void TfrmMain::GameNetworkError() {
     m_Board->HideStatus();
     if (m_Game.GameKind == gkHost) {
         PublishHostedGame();
-        ShowStatus(3);
+        ShowStatus(stWaitingForPlayer);
     }
 }
 
@@ -497,7 +476,7 @@ void TfrmMain::GameDisconnected() {
     if (m_Game.GameKind == gkHost) {
         ShowNotice(2);
         PublishHostedGame();
-        ShowStatus(3);
+        ShowStatus(stWaitingForPlayer);
     } else {
         ShowNotice(3);
     }
@@ -586,19 +565,24 @@ void TfrmMain::ReportMove(TMoveResult flags) {
         slot = ssMoved;
     if (slot >= 0 && m_Seams.PlaySound)
         m_Seams.PlaySound(slot);
-    if (!over)
-        return;
-    uint8_t result = 5;
-    if (check) {
-        ShowNotice(6, m_Game.GetPlayer(m_Game.Turn)->Name);
-        result = m_Game.Turn == pcWhite ? 1 : 2;
-    } else {
+}
+
+void TfrmMain::GameEnded(TGameResult result) {
+    const std::optional<TPieceColour> winner = WinnerOf(result);
+    if (result == grTied)
         ShowNotice(7);
-    }
+    else if (!winner) // a full move list: nothing to announce or record
+        return;
+    else if (!IsForfeit(result))
+        ShowNotice(6, m_Game.GetPlayer(*winner)->Name);
+    else if (m_Game.GameKind != gkLocal)
+        ShowNotice(5);
+    else
+        ShowNotice(4, m_Game.GetPlayer(Opponent(*winner))->Name);
     AddGameToHistory(result);
 }
 
-void TfrmMain::AddGameToHistory(uint8_t result) {
+void TfrmMain::AddGameToHistory(TGameResult result) {
     m_Games.AddGame(m_Game.WhitePlayer.Name, m_Game.BlackPlayer.Name,
         EncodeDate(QDateTime::currentDateTime()), m_Game.WhitePlayer.Time, m_Game.BlackPlayer.Time,
         result, m_Game.Moves);

@@ -97,7 +97,7 @@ private:
     // Applies what the options dialog wrote to the settings, and saves them.
     void OptionsApplied();
 
-    void ShowStatus(int n);
+    void ShowStatus(TStatusText text);
     bool LoadChessSet(int n);
     bool SaveSettings();
 
@@ -130,17 +130,15 @@ private:
     void GameUndoRequested();
     void GameMoveUndone(TMoveResult flags);
     void GameConnectFailed();
+    // Announces the result and records the game in the history.
+    void GameEnded(TGameResult result);
 
     void ReportMove(TMoveResult flags);
-    // The colour played at this machine: the host's colour on the host, the other on the client.
-    TPieceColour LocalColour() const;
-    // The colour that forfeits: the person at this machine.
-    TPieceColour ForfeitingColour() const;
     // Publishes the hosted game under the host player's name when it is listed; keeps it listed.
     void PublishHostedGame();
     void RemoveHostedGame();
     void RepublishTimerTimer();
-    void AddGameToHistory(uint8_t result);
+    void AddGameToHistory(TGameResult result);
     void SetMovesNotation();
     // Whether a close may go ahead now (the close query).
     bool FormCloseQuery();

@@ -241,7 +241,7 @@ void TThemeEditor::LoadThemes(const QString& fileName) {
         shipped.LoadThemes(AppPaths::FindShared(QStringLiteral("Themes.ini")));
         ThemeList.Themes = shipped.Themes;
         if (!missing)
-            UserFiles().KeepUnreadable(fileName, 15);
+            UserFiles().KeepUnreadable(fileName, emThemesUnreadable);
     }
     cmbThemes->clear();
     for (const TTheme& theme : ThemeList.Themes)
@@ -352,7 +352,7 @@ void TThemeEditor::btnSaveThemeClick() {
             break;
         }
     if (found >= 0 && size_t(found) < ThemeList.Themes.size()) {
-        if (AskQuestion(4, name.toStdString()) != idYes)
+        if (AskQuestion(qmReplaceTheme, name.toStdString()) != idYes)
             return;
     } else {
         cmbThemes->addItem(name);
@@ -371,7 +371,7 @@ void TThemeEditor::btnDelThemeClick() {
     if (index < 0 || size_t(index) >= ThemeList.Themes.size())
         return;
     // The question names the theme that is deleted, even when other text was typed meanwhile.
-    if (AskQuestion(5, cmbThemes->itemText(index).toStdString()) != idYes)
+    if (AskQuestion(qmDeleteTheme, cmbThemes->itemText(index).toStdString()) != idYes)
         return;
     ThemeList.Themes.erase(ThemeList.Themes.begin() + index);
     cmbThemes->removeItem(index);

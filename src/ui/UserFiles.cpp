@@ -8,9 +8,6 @@
 
 namespace {
 
-constexpr unsigned CannotSave = 14;
-constexpr unsigned KeptAs = 8;
-
 QString Key(const QString& path) {
     return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
 }
@@ -57,12 +54,12 @@ TUserFiles::TKept* TUserFiles::Find(const QString& path) {
     return nullptr;
 }
 
-void TUserFiles::KeepUnreadable(const QString& path, unsigned message) {
+void TUserFiles::KeepUnreadable(const QString& path, TErrorMessage message) {
     if (!Find(path))
         m_Kept.push_back(TKept { Key(path), message, false, false });
 }
 
-void TUserFiles::KeepUntouched(const QString& path, unsigned message) {
+void TUserFiles::KeepUntouched(const QString& path, TErrorMessage message) {
     if (TKept* kept = Find(path))
         kept->Untouched = true;
     else
@@ -104,7 +101,7 @@ bool TUserFiles::MayWrite(const QString& path) {
     // Forgotten before the notice, whose box may run the event loop.
     m_Kept.erase(m_Kept.begin() + (kept - m_Kept.data()));
     if (!aside.isEmpty())
-        ShowNotice(KeptAs, Shown(aside));
+        ShowNotice(nmUnreadableFileKept, Shown(aside));
     return true;
 }
 
@@ -119,7 +116,7 @@ bool TUserFiles::Saved(const QString& path, bool saved) {
     if (it != m_Failed.end() && it->second == cause)
         return false;
     m_Failed[key] = cause;
-    ShowError(CannotSave, Shown(key));
+    ShowError(emUserFileSaveFailed, Shown(key));
     return false;
 }
 
@@ -145,14 +142,14 @@ THistoryLoad LoadHistoryFile(THistory& history, const QString& path) {
     case hlMissing:
         break;
     case hlNewerVersion:
-        UserFiles().KeepUntouched(path, 13);
+        UserFiles().KeepUntouched(path, emHistoryFromNewerVersion);
         break;
     case hlNotHistory:
         if (QFileInfo(path).size() == 0 && QFileInfo(path).isFile())
             break;
         [[fallthrough]];
     default:
-        UserFiles().KeepUnreadable(path, 12);
+        UserFiles().KeepUnreadable(path, emHistoryPartlyRead);
         break;
     }
     return status;

@@ -7,6 +7,7 @@
 // aside; a history of a newer version is never written at all. Main thread only.
 
 #include "UnitHistory.h"
+#include "UnitMessages.h"
 
 #include <QString>
 
@@ -18,10 +19,10 @@ class TUserFiles {
 public:
     // A file that could not be read completely: error `message` (with the path) tells the user
     // once, at the latest before the first save of that path, which first moves the file aside.
-    void KeepUnreadable(const QString& path, unsigned message);
+    void KeepUnreadable(const QString& path, TErrorMessage message);
     // A file this program must not replace (a newer version's history): error `message` tells
     // the user once, and every later save of that path is refused without another word.
-    void KeepUntouched(const QString& path, unsigned message);
+    void KeepUntouched(const QString& path, TErrorMessage message);
     // Shows the messages of the files above that the user has not been told of yet.
     void TellPending();
     // Whether a save may write the path now. A file kept as unreadable is told of if need be,
@@ -38,7 +39,7 @@ public:
 private:
     struct TKept {
         QString Path;
-        unsigned Message = 0;
+        TErrorMessage Message {};
         bool Untouched = false;
         bool Told = false;
     };

@@ -9,6 +9,14 @@
 #include <utility>
 #include <vector>
 
+// The status panel's texts by name; each value is the number of its entry ("Stat0<number>").
+enum TStatusText : int {
+    stConnecting = 1,
+    stWaitingForOpponentAnswer = 2,
+    stWaitingForPlayer = 3,
+    stOpponentPromoting = 4,
+};
+
 class TValueList {
 public:
     // The default entries, in their fixed order.

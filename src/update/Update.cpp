@@ -267,10 +267,10 @@ void UpdateChecked(
     const TUpdater& updater, bool manual, const std::function<void(const QUrl&)>& openUrl) {
     if (updater.Version <= CurrentVersion) {
         if (manual)
-            ShowNotice(1);
+            ShowNotice(nmAlreadyLatestVersion);
         return;
     }
-    if (updater.Url.isEmpty() || AskQuestion(1) != idYes)
+    if (updater.Url.isEmpty() || AskQuestion(qmDownloadNewVersion) != idYes)
         return;
     const QUrl url(updater.Url, QUrl::StrictMode);
     if (openUrl)

@@ -1,14 +1,14 @@
 // The game-list client: the key-and-value search, and the four requests against a wintermoot-server
 // the test starts on a free port, or against small fake servers that misbehave.
 
+#include "FakeHttpServer.h"
 #include "GameList.h"
+#include "RecordingPresenter.h"
 #include "UnitMessages.h"
 
 #include <QCoreApplication>
 #include <QHostAddress>
 #include <QProcess>
-#include <QTcpServer>
-#include <QTcpSocket>
 
 #include <gtest/gtest.h>
 
@@ -65,19 +65,6 @@ TEST(LocalAddressTest, IsANonLoopbackIpv4AddressOrTheUnknownOne) {
     EXPECT_TRUE(local == "0.0.0.0" || !address.isLoopback()) << local.toStdString();
 }
 
-class TRecordingPresenter : public TMessagePresenter {
-public:
-    explicit TRecordingPresenter(std::vector<std::string>& texts)
-        : m_Texts(texts) { }
-    int Present(const std::string&, const std::string& text, TMessageButtons) override {
-        m_Texts.push_back(text);
-        return idOk;
-    }
-
-private:
-    std::vector<std::string>& m_Texts;
-};
-
 const std::string E3Text = "Could not add/remove the game in the list on the server!";
 
 class GameListClientTest : public testing::Test {
@@ -105,15 +92,6 @@ protected:
         if (!line.startsWith("listening on "))
             return {};
         return "http://127.0.0.1:" + QString::fromLatin1(line.mid(13));
-    }
-
-    // A port nothing listens on: taken from the system, then given back.
-    static quint16 ClosedPort() {
-        QTcpServer probe;
-        probe.listen(QHostAddress::LocalHost, 0);
-        const quint16 port = probe.serverPort();
-        probe.close();
-        return port;
     }
 
     QProcess Server;
@@ -176,7 +154,7 @@ TEST_F(GameListClientTest, ARefusedListingIsAFailure) {
 }
 
 TEST_F(GameListClientTest, NoServerFailsEachRequestItsOwnWay) {
-    TGameList list("http://127.0.0.1:" + QString::number(ClosedPort()));
+    TGameList list("http://127.0.0.1:" + QString::number(ClosedLocalPort()));
     EXPECT_FALSE(list.HostedGames());
     EXPECT_EQ(list.PublicAddress(), "0.0.0.0");
     EXPECT_TRUE(Shown.empty()) << "the list and the address report nothing themselves";
@@ -194,39 +172,9 @@ TEST_F(GameListClientTest, UnusableBaseAddressesFailWithoutARequest) {
     }
 }
 
-// Answers every connection with a fixed reply, or with nothing at all when it is empty.
-class TFakeServer {
-public:
-    explicit TFakeServer(QByteArray reply)
-        : m_Reply(std::move(reply)) {
-        m_Server.listen(QHostAddress::LocalHost, 0);
-        QObject::connect(&m_Server, &QTcpServer::newConnection, [this] {
-            while (QTcpSocket* socket = m_Server.nextPendingConnection()) {
-                if (m_Reply.isEmpty())
-                    continue;
-                QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
-                    socket->readAll();
-                    socket->write(m_Reply);
-                    socket->disconnectFromHost();
-                });
-            }
-        });
-    }
-    QString Base() const { return "http://127.0.0.1:" + QString::number(m_Server.serverPort()); }
-
-private:
-    QTcpServer m_Server;
-    QByteArray m_Reply;
-};
-
-QByteArray HttpReply(const QByteArray& body) {
-    return "HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(body.size())
-        + "\r\nConnection: close\r\n\r\n" + body;
-}
-
 TEST_F(GameListClientTest, ListLinesAreSplitOnLineFeedsAndOldBytesDecoded) {
-    TFakeServer fake(HttpReply("Ann|10.0.0.1\r\n\r\nRen\xE9|10.0.0.2\nnobar\n\n"));
-    TGameList list(fake.Base());
+    TFakeHttpServer fake("Ann|10.0.0.1\r\n\r\nRen\xE9|10.0.0.2\nnobar\n\n");
+    TGameList list(fake.Url());
     const std::optional<QStringList> games = list.HostedGames();
     ASSERT_TRUE(games);
     EXPECT_EQ(*games,
@@ -234,20 +182,36 @@ TEST_F(GameListClientTest, ListLinesAreSplitOnLineFeedsAndOldBytesDecoded) {
 }
 
 TEST_F(GameListClientTest, AnAnswerWithoutTheKeyGivesAnEmptyAddress) {
-    TFakeServer fake(HttpReply("<html>Hello</html>"));
-    TGameList list(fake.Base());
+    TFakeHttpServer fake("<html>Hello</html>");
+    TGameList list(fake.Url());
     EXPECT_EQ(list.PublicAddress(), "");
 }
 
 TEST_F(GameListClientTest, AnOversizedAnswerIsRefused) {
-    TFakeServer fake(HttpReply(QByteArray(2 * 1024 * 1024, 'x')));
-    TGameList list(fake.Base());
+    TFakeHttpServer fake(QByteArray(2 * 1024 * 1024, 'x'));
+    TGameList list(fake.Url());
     EXPECT_FALSE(list.HostedGames());
 }
 
+TEST_F(GameListClientTest, AnErrorStatusFailsTheRequestWhateverItsBody) {
+    TFakeHttpServer fake;
+    fake.Answer("/wintermoot.inf", "Ann|10.0.0.1\n");
+    fake.Answer("/wintermoot.php", "Ann|10.0.0.1\n", 503);
+    TGameList list(fake.Url());
+    const std::optional<QStringList> games = list.HostedGames();
+    ASSERT_TRUE(games);
+    EXPECT_EQ(*games, QStringList { "Ann|10.0.0.1" });
+    EXPECT_FALSE(list.Publish("Ann"));
+    EXPECT_EQ(Shown, std::vector<std::string> { E3Text });
+    EXPECT_EQ(fake.Requests,
+        (QStringList {
+            "GET /wintermoot.inf HTTP/1.1", "GET /wintermoot.php?action=add&name=Ann HTTP/1.1" }));
+}
+
 TEST_F(GameListClientTest, AServerThatNeverAnswersIsGivenUp) {
-    TFakeServer silent({});
-    TGameList list(silent.Base());
+    TFakeHttpServer silent;
+    silent.SetSilent(true);
+    TGameList list(silent.Url());
     list.SetTimeout(200);
     EXPECT_FALSE(list.HostedGames());
     EXPECT_EQ(list.PublicAddress(), "0.0.0.0");

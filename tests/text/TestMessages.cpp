@@ -1,3 +1,4 @@
+#include "RecordingPresenter.h"
 #include "UnitMessages.h"
 
 #include <gtest/gtest.h>
@@ -5,29 +6,6 @@
 #include <vector>
 
 namespace {
-
-struct TShownBox {
-    std::string Caption;
-    std::string Text;
-    TMessageButtons Buttons;
-};
-
-class TRecordingPresenter : public TMessagePresenter {
-public:
-    TRecordingPresenter(std::vector<TShownBox>& shown, int answer)
-        : m_Shown(shown)
-        , m_Answer(answer) { }
-
-    int Present(
-        const std::string& caption, const std::string& text, TMessageButtons buttons) override {
-        m_Shown.push_back({ caption, text, buttons });
-        return m_Answer;
-    }
-
-private:
-    std::vector<TShownBox>& m_Shown;
-    int m_Answer;
-};
 
 class MessagesTest : public ::testing::Test {
 protected:
@@ -40,10 +18,12 @@ protected:
         Messages().RestoreDefaults();
     }
     void Answer(int answer) {
-        SetMessagePresenter(std::make_unique<TRecordingPresenter>(Shown, answer));
+        m_Answer = answer;
+        SetMessagePresenter(std::make_unique<TRecordingPresenter>(Shown, m_Answer));
     }
 
     std::vector<TShownBox> Shown;
+    int m_Answer = idYes;
 };
 
 TEST_F(MessagesTest, NumbersOutsideEachRangeShowNothing) {
@@ -70,6 +50,9 @@ TEST_F(MessagesTest, EachKindUsesItsCaptionAndButtons) {
     EXPECT_EQ(Shown[2].Caption, "Question");
     EXPECT_EQ(Shown[2].Buttons, mbYesNo);
     EXPECT_EQ(Shown[3].Buttons, mbYesNoCancel);
+    EXPECT_EQ(Shown[0].Kind, mkError);
+    EXPECT_EQ(Shown[1].Kind, mkNotice);
+    EXPECT_EQ(Shown[2].Kind, mkQuestion);
 }
 
 TEST_F(MessagesTest, AQuestionReturnsThePresentersAnswer) {
@@ -150,6 +133,74 @@ TEST_F(MessagesTest, WithoutAPresenterAQuestionIsNotAgreedTo) {
     EXPECT_EQ(AskQuestion(2, "", true), idCancel);
     const std::string written = testing::internal::GetCapturedStderr();
     EXPECT_NE(written.find("Question: A game is in progress"), std::string::npos);
+}
+
+// Each name must stay on the message it says: a constant moved to another number would show
+// the wrong box with no compile error.
+std::string Key(char kind, unsigned number) {
+    std::string key(1, kind);
+    key += std::to_string(number);
+    return key;
+}
+
+struct TNamedMessage {
+    const char* Name;
+    char Kind;
+    unsigned Number;
+    const char* Fragment;
+};
+
+class MessageNamesTest : public ::testing::TestWithParam<TNamedMessage> { };
+
+TEST_P(MessageNamesTest, TheConstantShowsItsOwnText) {
+    const TNamedMessage& named = GetParam();
+    const std::string key = Key(named.Kind, named.Number);
+    EXPECT_NE(TMessageTable().Text(key).find(named.Fragment), std::string::npos) << key;
+}
+
+INSTANTIATE_TEST_SUITE_P(Messages, MessageNamesTest,
+    ::testing::Values(TNamedMessage { "ConnectFailed", 'E', emConnectFailed, "Cannot connect" },
+        TNamedMessage { "NetworkError", 'E', emNetworkError, "error occured on the network" },
+        TNamedMessage { "GameListUpdateFailed", 'E', emGameListUpdateFailed, "add/remove" },
+        TNamedMessage { "VersionCheckFailed", 'E', emVersionCheckFailed, "version information" },
+        TNamedMessage { "CannotUndoOpponentMove", 'E', emCannotUndoOpponentMove, "cannot undo" },
+        TNamedMessage { "NamesMissing", 'E', emNamesMissing, "enter your name" },
+        TNamedMessage { "HostAddressMissing", 'E', emHostAddressMissing, "IP address" },
+        TNamedMessage { "GameListFetchFailed", 'E', emGameListFetchFailed, "games list" },
+        TNamedMessage { "ComputerInvalidMove", 'E', emComputerInvalidMove, "invalid move" },
+        TNamedMessage { "GameLoadFailed", 'E', emGameLoadFailed, "Could not load the game" },
+        TNamedMessage { "GameSaveFailed", 'E', emGameSaveFailed, "Could not save the game" },
+        TNamedMessage { "HistoryPartlyRead", 'E', emHistoryPartlyRead, "read completely" },
+        TNamedMessage {
+            "HistoryFromNewerVersion", 'E', emHistoryFromNewerVersion, "newer version" },
+        TNamedMessage { "UserFileSaveFailed", 'E', emUserFileSaveFailed, "Check that its folder" },
+        TNamedMessage { "ThemesUnreadable", 'E', emThemesUnreadable, "themes file" },
+        TNamedMessage {
+            "AlreadyLatestVersion", 'M', nmAlreadyLatestVersion, "already have the latest" },
+        TNamedMessage {
+            "OpponentDisconnected", 'M', nmOpponentDisconnected, "opponent disconnected" },
+        TNamedMessage { "ConnectionLost", 'M', nmConnectionLost, "connection to the game" },
+        TNamedMessage { "PlayerForfeited", 'M', nmPlayerForfeited, "; has forfeited" },
+        TNamedMessage { "YouForfeited", 'M', nmYouForfeited, "You have forfeited" },
+        TNamedMessage { "PlayerWon", 'M', nmPlayerWon, "has won" },
+        TNamedMessage { "GameTied", 'M', nmGameTied, "tied" },
+        TNamedMessage { "UnreadableFileKept", 'M', nmUnreadableFileKept, "was kept as" },
+        TNamedMessage { "DownloadNewVersion", 'Q', qmDownloadNewVersion, "download it now" },
+        TNamedMessage { "QuitDuringGame", 'Q', qmQuitDuringGame, "really want to quit" },
+        TNamedMessage { "AcceptOpponentUndo", 'Q', qmAcceptOpponentUndo, "wishes to undo" },
+        TNamedMessage { "ReplaceTheme", 'Q', qmReplaceTheme, "replace it" },
+        TNamedMessage { "DeleteTheme", 'Q', qmDeleteTheme, "delete the theme" },
+        TNamedMessage { "ForfeitGame", 'Q', qmForfeitGame, "forfeit the game?" }),
+    [](const ::testing::TestParamInfo<TNamedMessage>& info) { return info.param.Name; });
+
+TEST(MessageNames, TheLastOfEachKindIsItsHighestName) {
+    EXPECT_EQ(LastError, unsigned(emThemesUnreadable));
+    EXPECT_EQ(LastNotice, unsigned(nmUnreadableFileKept));
+    EXPECT_EQ(LastQuestion, unsigned(qmForfeitGame));
+    EXPECT_TRUE(TMessageTable().Contains(Key('E', LastError)));
+    EXPECT_FALSE(TMessageTable().Contains(Key('E', LastError + 1)));
+    EXPECT_FALSE(TMessageTable().Contains(Key('M', LastNotice + 1)));
+    EXPECT_FALSE(TMessageTable().Contains(Key('Q', LastQuestion + 1)));
 }
 
 } // namespace

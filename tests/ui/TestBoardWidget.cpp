@@ -108,7 +108,7 @@ TEST_F(BoardWidgetTest, ThePanelsAnswerWithTheirSignalsAndCloseThemselves) {
 
     // A status hides the ready panel it replaces.
     Board.ShowReady();
-    Board.ShowStatus(3);
+    Board.ShowStatus(stWaitingForPlayer);
     EXPECT_FALSE(Board.pnlReady->isVisible());
     EXPECT_TRUE(Board.pnlStatus->isVisible());
     EXPECT_EQ(Board.lblStatus->text(), Values.Value(QStringLiteral("Stat03")));

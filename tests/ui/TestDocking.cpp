@@ -7,6 +7,7 @@
 #include "FormGame.h"
 #include "FormMain.h"
 #include "FormMoves.h"
+#include "RecordingPresenter.h"
 #include "UnitMessages.h"
 
 #include <QDockWidget>
@@ -27,17 +28,12 @@ constexpr int ChatHeight = 150;
 // The moves window's width of old; it is wider when the font needs it.
 constexpr int MovesMinimumWidth = 170;
 
-class TSilentPresenter : public TMessagePresenter {
-public:
-    int Present(const std::string&, const std::string&, TMessageButtons) override { return idOk; }
-};
-
 class DockingTest : public testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(m_Home.isValid());
         qputenv("WINTERMOOT_HOME", m_Home.path().toLocal8Bit());
-        SetMessagePresenter(std::make_unique<TSilentPresenter>());
+        SetMessagePresenter(std::make_unique<TRecordingPresenter>());
         Main = std::make_unique<TfrmMain>();
         Moves = Main->findChild<TfrmMoves*>("frmMoves");
         Chat = Main->findChild<TfrmChat*>("frmChat");

@@ -4,6 +4,7 @@
 #include "FormAbout.h"
 #include "FormGame.h"
 #include "MessageBoxPresenter.h"
+#include "RecordingPresenter.h"
 #include "UnitChessGame.h"
 #include "UnitMessages.h"
 
@@ -32,23 +33,10 @@
 
 namespace {
 
-class RecordingPresenter : public TMessagePresenter {
-public:
-    explicit RecordingPresenter(std::vector<std::string>& shown)
-        : m_Shown(shown) { }
-    int Present(const std::string&, const std::string& text, TMessageButtons) override {
-        m_Shown.push_back(text);
-        return idOk;
-    }
-
-private:
-    std::vector<std::string>& m_Shown;
-};
-
 class GameDialogTest : public testing::Test {
 protected:
     void SetUp() override {
-        m_Previous = SetMessagePresenter(std::make_unique<RecordingPresenter>(Shown));
+        m_Previous = SetMessagePresenter(std::make_unique<TRecordingPresenter>(Shown));
         Dialog.SettingsPath = Dir.filePath(QStringLiteral("Wintermoot.ini"));
     }
     void TearDown() override { SetMessagePresenter(std::move(m_Previous)); }

@@ -2,6 +2,7 @@
 // links, and the update check asked for by the user when the server cannot be reached.
 
 #include "AppPaths.h"
+#include "FakeHttpServer.h"
 #include "FormAbout.h"
 #include "FormGame.h"
 #include "FormHelp.h"
@@ -12,11 +13,9 @@
 
 #include <QAction>
 #include <QFile>
-#include <QHostAddress>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBrowser>
@@ -31,15 +30,6 @@ namespace {
 
 const char* const E4 = "Could not access the game's version information on the server!";
 
-// A port nothing listens on: taken from the system, then given back.
-quint16 ClosedPort() {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    const quint16 port = probe.serverPort();
-    probe.close();
-    return port;
-}
-
 // The main window as the program makes it, on a fresh home folder, not yet shown.
 class HelpMenuTest : public testing::Test {
 protected:
@@ -50,7 +40,7 @@ protected:
         Main = std::make_unique<TfrmMain>();
         Main->Seams().PlaySound = nullptr;
         Main->Seams().UpdateAddress
-            = QStringLiteral("http://127.0.0.1:%1/versions.inf").arg(ClosedPort());
+            = QStringLiteral("http://127.0.0.1:%1/versions.inf").arg(ClosedLocalPort());
         Main->Updater().OnRetry = [this](std::chrono::milliseconds) { ++Retries; };
         Help = Main->findChild<TfrmHelp*>("frmHelp");
         ASSERT_NE(Help, nullptr);

@@ -7,6 +7,7 @@
 #include "FormHistory.h"
 #include "FormMain.h"
 #include "FormMoves.h"
+#include "RecordingPresenter.h"
 #include "UnitHistory.h"
 #include "UnitMessages.h"
 
@@ -30,19 +31,6 @@ namespace {
 // The moves window's width of old; it is wider when the font needs it.
 constexpr int MovesMinimumWidth = 170;
 constexpr int MovesHeight = 400;
-
-class TRecordingPresenter : public TMessagePresenter {
-public:
-    explicit TRecordingPresenter(std::vector<std::string>& texts)
-        : m_Texts(texts) { }
-    int Present(const std::string&, const std::string& text, TMessageButtons) override {
-        m_Texts.push_back(text);
-        return idOk;
-    }
-
-private:
-    std::vector<std::string>& m_Texts;
-};
 
 double Date(int year, int month, int day) {
     return EncodeDate(QDateTime(QDate(year, month, day), QTime(14, 30)));

@@ -32,6 +32,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -217,6 +218,30 @@ TEST_F(MainWindowTest, GamePlayedByDragAndClickClickToCheckmate) {
     EXPECT_EQ(Moves->RowCount(), 2);
     EXPECT_EQ(Moves->Cell(2, 2), QStringLiteral("d8-h4"));
     EXPECT_EQ(Main->Board().HeldSquare, TPoint {});
+}
+
+// The shortest known stalemate: the tie is announced once and recorded as tied.
+TEST_F(MainWindowTest, AStalemateShowsTheTieAndRecordsATiedGame) {
+    StartLocal(true, true);
+    const char* const moves[] = { "e2e3", "a7a5", "d1h5", "a8a6", "h5a5", "h7h5", "h2h4", "a6h6",
+        "a5c7", "f7f6", "c7d7", "e8f7", "d7b7", "d8d3", "b7b8", "d3h7", "b8c8", "f7g6", "c8e6" };
+    for (const char* move : moves) {
+        const std::string text = move;
+        ASSERT_FALSE(
+            Main->Game().PlayMove(Sq(text.substr(0, 2).c_str()), Sq(text.substr(2).c_str()))
+            & mrInvalid)
+            << text;
+    }
+    EXPECT_EQ(Main->Game().GameState, gsStopped);
+    EXPECT_EQ(std::count_if(Boxes.begin(), Boxes.end(),
+                  [](const std::string& box) {
+                      return box.find("The game is tied!") != std::string::npos;
+                  }),
+        1);
+    EXPECT_FALSE(Shown("has won the game!"));
+    ASSERT_EQ(Main->History().Count(), 1);
+    EXPECT_EQ(Main->History().Last()->Result, grTied);
+    EXPECT_EQ(Main->History().Last()->Moves.Count(), 19);
 }
 
 TEST_F(MainWindowTest, EachMovePlaysOneSoundWithSwitchedOffSoundsFallingThrough) {

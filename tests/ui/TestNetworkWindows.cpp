@@ -2,6 +2,7 @@
 // by the mouse, chat, an undo request, forfeit and closing with the link open.
 
 #include "BoardGeometry.h"
+#include "FakeHttpServer.h"
 #include "FormAbout.h"
 #include "FormChat.h"
 #include "FormGame.h"
@@ -89,38 +90,6 @@ uint16_t FreePort() {
 void RunFor(int milliseconds) {
     WaitFor([] { return false; }, milliseconds);
 }
-
-// A game-list server on loopback that answers every request with an empty page and keeps the
-// request lines.
-class TListServer {
-public:
-    TListServer() {
-        m_Server.listen(QHostAddress::LocalHost, 0);
-        QObject::connect(&m_Server, &QTcpServer::newConnection, [this] {
-            while (QTcpSocket* socket = m_Server.nextPendingConnection()) {
-                QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
-                    m_Pending[socket] += socket->readAll();
-                    const QByteArray& request = m_Pending[socket];
-                    if (!request.contains("\r\n\r\n"))
-                        return;
-                    Requests << QString::fromLatin1(request.left(request.indexOf("\r\n")));
-                    socket->write("HTTP/1.1 200 OK\r\nContent-Length: 0\r\nConnection: "
-                                  "close\r\n\r\n");
-                    socket->disconnectFromHost();
-                });
-            }
-        });
-    }
-    QString Url() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_Server.serverPort()); }
-    int Count(const char* fragment) const {
-        return int(Requests.filter(QLatin1String(fragment)).size());
-    }
-    QStringList Requests;
-
-private:
-    QTcpServer m_Server;
-    std::map<QTcpSocket*, QByteArray> m_Pending;
-};
 
 class NetworkWindowsTest : public testing::Test {
 protected:
@@ -274,7 +243,8 @@ TEST_F(NetworkWindowsTest, TheOpponentsWaitingPromotionIsListedOnce) {
 }
 
 TEST_F(NetworkWindowsTest, HostingAgainLeavesTheOldLinkQuietlyAndListsOnlyWhatWasAsked) {
-    TListServer server;
+    // A game-list server that answers every request with an empty page.
+    TFakeHttpServer server;
     Host->Main->GameList().SetBaseUrl(server.Url());
     // The game hosted before was listed; the new one is not to be.
     Host->Main->SetGameListed(true);

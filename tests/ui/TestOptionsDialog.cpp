@@ -10,6 +10,7 @@
 #include "FormMain.h"
 #include "FormMoves.h"
 #include "FormOptions.h"
+#include "RecordingPresenter.h"
 #include "Sounds.h"
 #include "ThemeEditor.h"
 #include "UnitMessages.h"
@@ -39,19 +40,6 @@
 
 namespace {
 
-class RecordingPresenter : public TMessagePresenter {
-public:
-    explicit RecordingPresenter(std::vector<std::string>& shown)
-        : m_Shown(shown) { }
-    int Present(const std::string&, const std::string& text, TMessageButtons) override {
-        m_Shown.push_back(text);
-        return idOk;
-    }
-
-private:
-    std::vector<std::string>& m_Shown;
-};
-
 class RecordingPlayer : public TSoundPlayer {
 public:
     void Play(const QString& file) override { Played << file; }
@@ -75,7 +63,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(m_Home.isValid());
         qputenv("WINTERMOOT_HOME", m_Home.path().toLocal8Bit());
-        m_Previous = SetMessagePresenter(std::make_unique<RecordingPresenter>(Shown));
+        m_Previous = SetMessagePresenter(std::make_unique<TRecordingPresenter>(Shown));
         Main = std::make_unique<TfrmMain>();
         Moves = Main->findChild<TfrmMoves*>("frmMoves");
         Chat = Main->findChild<TfrmChat*>("frmChat");

@@ -3,6 +3,7 @@
 
 #include "AppPaths.h"
 #include "ColorPicker.h"
+#include "RecordingPresenter.h"
 #include "ThemeEditor.h"
 #include "UnitMessages.h"
 #include "UnitThemes.h"
@@ -41,22 +42,6 @@ QStringList Sections(const QString& path) {
     return QSettings(path, QSettings::IniFormat).childGroups();
 }
 
-// Answers every question with a set answer and keeps what was asked.
-class TRecordingPresenter : public TMessagePresenter {
-public:
-    explicit TRecordingPresenter(int answer, std::vector<std::string>* asked)
-        : m_Answer(answer)
-        , m_Asked(asked) { }
-    int Present(const std::string&, const std::string& text, TMessageButtons) override {
-        m_Asked->push_back(text);
-        return m_Answer;
-    }
-
-private:
-    int m_Answer;
-    std::vector<std::string>* m_Asked;
-};
-
 class ThemeEditorTest : public testing::Test {
 protected:
     void SetUp() override {
@@ -68,8 +53,10 @@ protected:
     }
     void TearDown() override { SetMessagePresenter(nullptr); }
 
+    // Answers every question with a set answer and keeps what was asked.
     void Answer(int answer) {
-        SetMessagePresenter(std::make_unique<TRecordingPresenter>(answer, &m_Asked));
+        m_Answer = answer;
+        SetMessagePresenter(std::make_unique<TRecordingPresenter>(m_Asked, m_Answer));
     }
     void TypeName(const QString& name) { m_Editor.cmbThemes->setEditText(name); }
     void SetCell(int row, const QString& text) { m_Editor.vlsColors->item(row, 1)->setText(text); }
@@ -80,6 +67,7 @@ protected:
     TValueList m_Values;
     TThemeEditor m_Editor { m_Values };
     std::vector<std::string> m_Asked;
+    int m_Answer = idNo;
 };
 
 } // namespace

@@ -33,27 +33,6 @@
 
 namespace {
 
-// Records each box and whether the watched file was still in its place when the box came up.
-class TWatchingPresenter : public TMessagePresenter {
-public:
-    TWatchingPresenter(
-        std::vector<std::string>& texts, std::vector<bool>& watchedThere, const QString& watched)
-        : m_Texts(texts)
-        , m_There(watchedThere)
-        , m_Watched(watched) { }
-    int Present(const std::string&, const std::string& text, TMessageButtons buttons) override {
-        m_Texts.push_back(text);
-        m_There.push_back(!m_Watched.isEmpty() && QFileInfo::exists(m_Watched));
-        // Questions (the forfeit's confirmation) are answered Yes.
-        return buttons == mbOk ? idOk : idYes;
-    }
-
-private:
-    std::vector<std::string>& m_Texts;
-    std::vector<bool>& m_There;
-    const QString& m_Watched;
-};
-
 QByteArray ReadAll(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
@@ -70,7 +49,13 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(m_Folder.isValid());
         Home = m_Folder.path();
-        SetMessagePresenter(std::make_unique<TWatchingPresenter>(Boxes, WatchedThere, Watched));
+        // Records each box and whether the watched file was still in its place when the box
+        // came up; questions (the forfeit's confirmation) are answered Yes.
+        auto presenter = std::make_unique<TRecordingPresenter>(Boxes, idYes);
+        presenter->OnShown = [this](const TShownBox&) {
+            WatchedThere.push_back(!Watched.isEmpty() && QFileInfo::exists(Watched));
+        };
+        SetMessagePresenter(std::move(presenter));
     }
 
     void TearDown() override {

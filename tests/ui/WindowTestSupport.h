@@ -1,9 +1,9 @@
 #pragma once
 
-// Helpers of the tests that drive whole windows: a message presenter that records the boxes, and
-// waiting on the event loop.
+// Helpers of the tests that drive whole windows: the recording message presenter, looking for a
+// box's text, and waiting on the event loop.
 
-#include "UnitMessages.h"
+#include "RecordingPresenter.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -11,22 +11,6 @@
 
 #include <string>
 #include <vector>
-
-// Records the text of every box and answers questions with a preset answer.
-class TRecordingPresenter : public TMessagePresenter {
-public:
-    TRecordingPresenter(std::vector<std::string>& texts, const int& answer)
-        : m_Texts(texts)
-        , m_Answer(answer) { }
-    int Present(const std::string&, const std::string& text, TMessageButtons buttons) override {
-        m_Texts.push_back(text);
-        return buttons == mbOk ? idOk : m_Answer;
-    }
-
-private:
-    std::vector<std::string>& m_Texts;
-    const int& m_Answer;
-};
 
 // Whether a box holding the fragment was shown.
 inline bool Shown(const std::vector<std::string>& texts, const char* fragment) {

@@ -1,16 +1,15 @@
 // The update check against a wintermoot-server the test starts on a free port, against small fake
 // servers that misbehave and against a closed port; and the main window's completion.
 
+#include "FakeHttpServer.h"
+#include "RecordingPresenter.h"
 #include "UnitMessages.h"
 #include "Update.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
-#include <QHostAddress>
 #include <QProcess>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QThread>
 #include <QUrl>
 
@@ -81,46 +80,13 @@ template <typename Condition> bool WaitFor(Condition condition, int milliseconds
     return true;
 }
 
-// A port nothing listens on: taken from the system, then given back.
-quint16 ClosedPort() {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    const quint16 port = probe.serverPort();
-    probe.close();
-    return port;
-}
+// The same address on every fake server, as on the real one.
+const QString VersionFile = QStringLiteral("/versions.inf");
 
-// Answers every connection with a fixed reply, or never answers when it is empty.
-class TFakeServer {
-public:
-    explicit TFakeServer(QByteArray reply)
-        : m_Reply(std::move(reply)) {
-        m_Server.listen(QHostAddress::LocalHost, 0);
-        QObject::connect(&m_Server, &QTcpServer::newConnection, [this] {
-            while (QTcpSocket* socket = m_Server.nextPendingConnection()) {
-                if (m_Reply.isEmpty())
-                    continue;
-                QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
-                    socket->readAll();
-                    socket->write(m_Reply);
-                    socket->disconnectFromHost();
-                });
-            }
-        });
-    }
-    QString Address() const {
-        return "http://127.0.0.1:" + QString::number(m_Server.serverPort()) + "/versions.inf";
-    }
-
-private:
-    QTcpServer m_Server;
-    QByteArray m_Reply;
+// A fake server that never answers.
+struct TSilentServer : TFakeHttpServer {
+    TSilentServer() { SetSilent(true); }
 };
-
-QByteArray HttpReply(const QByteArray& body) {
-    return "HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(body.size())
-        + "\r\nConnection: close\r\n\r\n" + body;
-}
 
 class UpdaterTest : public testing::Test {
 protected:
@@ -190,7 +156,7 @@ TEST_F(UpdaterTest, ReadsThePublishedVersionAndHandsItToTheMainThread) {
 TEST_F(UpdaterTest, AClosedPortIsRetriedWithAGrowingPause) {
     Updater->RetryFirst = 5ms;
     Updater->RetryMax = 40ms;
-    Updater->Check("Wintermoot", "http://127.0.0.1:" + QString::number(ClosedPort()), true);
+    Updater->Check("Wintermoot", "http://127.0.0.1:" + QString::number(ClosedLocalPort()), true);
     ASSERT_TRUE(WaitFor([&] { return Pauses.size() >= 6; }));
     EXPECT_EQ(std::vector(Pauses.begin(), Pauses.begin() + 6),
         (std::vector<std::chrono::milliseconds> { 5ms, 10ms, 20ms, 40ms, 40ms, 40ms }));
@@ -199,7 +165,7 @@ TEST_F(UpdaterTest, AClosedPortIsRetriedWithAGrowingPause) {
 }
 
 TEST_F(UpdaterTest, AFailedCheckWaitsInsteadOfTryingAgainAtOnce) {
-    Updater->Check("Wintermoot", "http://127.0.0.1:" + QString::number(ClosedPort()), true);
+    Updater->Check("Wintermoot", "http://127.0.0.1:" + QString::number(ClosedLocalPort()), true);
     ASSERT_TRUE(WaitFor([&] { return !Pauses.empty(); }));
     EXPECT_EQ(Pauses.front(), 60000ms);
     WaitFor([] { return false; }, 300);
@@ -209,19 +175,19 @@ TEST_F(UpdaterTest, AFailedCheckWaitsInsteadOfTryingAgainAtOnce) {
 TEST_F(UpdaterTest, UnusableAnswersFailTheCheck) {
     const QString server = StartServer("325", "https://example.org/get");
     ASSERT_FALSE(server.isEmpty());
-    TFakeServer dotted(HttpReply("WintermootVersion=3.2.5\r\nWintermootURL=http://h/\r\n"));
-    TFakeServer empty(HttpReply(""));
-    TFakeServer oversized(HttpReply("WintermootVersion=325\r\n" + QByteArray(100 * 1024, 'x')));
-    TFakeServer silent({});
+    TFakeHttpServer dotted("WintermootVersion=3.2.5\r\nWintermootURL=http://h/\r\n");
+    TFakeHttpServer empty("");
+    TFakeHttpServer oversized("WintermootVersion=325\r\n" + QByteArray(100 * 1024, 'x'));
+    TSilentServer silent;
     Updater->RetryFirst = Updater->RetryMax = 1h;
     Updater->RequestTimeout = 300ms;
     const std::vector<std::pair<QString, QString>> checks {
         { "Nothing", server },
         { "Wintermoot", server.chopped(QStringLiteral("versions.inf").size()) + "missing" },
-        { "Wintermoot", dotted.Address() },
-        { "Wintermoot", empty.Address() },
-        { "Wintermoot", oversized.Address() },
-        { "Wintermoot", silent.Address() },
+        { "Wintermoot", dotted.Url(VersionFile) },
+        { "Wintermoot", empty.Url(VersionFile) },
+        { "Wintermoot", oversized.Url(VersionFile) },
+        { "Wintermoot", silent.Url(VersionFile) },
         { "Wintermoot", "file:///etc/passwd" },
         { "Wintermoot", "" },
     };
@@ -241,7 +207,7 @@ TEST_F(UpdaterTest, ANewCheckReplacesAPendingOne) {
     ASSERT_FALSE(same.isEmpty());
     Updater->RetryFirst = Updater->RetryMax = 1h;
 
-    Updater->Check("Wintermoot", "http://127.0.0.1:" + QString::number(ClosedPort()), false);
+    Updater->Check("Wintermoot", "http://127.0.0.1:" + QString::number(ClosedLocalPort()), false);
     ASSERT_TRUE(WaitFor([&] { return Pauses.size() == 1; }));
     Updater->Check("Wintermoot", newer, true);
     ASSERT_TRUE(WaitFor([&] { return Checked.size() == 1; })) << "the hour's pause was dropped";
@@ -258,7 +224,7 @@ TEST_F(UpdaterTest, ANewCheckReplacesAPendingOne) {
 }
 
 TEST_F(UpdaterTest, DestroyingDoesNotWaitForAPendingRetry) {
-    Updater->Check("Wintermoot", "http://127.0.0.1:" + QString::number(ClosedPort()), true);
+    Updater->Check("Wintermoot", "http://127.0.0.1:" + QString::number(ClosedLocalPort()), true);
     ASSERT_TRUE(WaitFor([&] { return !Pauses.empty(); }));
     QElapsedTimer clock;
     clock.start();
@@ -267,8 +233,8 @@ TEST_F(UpdaterTest, DestroyingDoesNotWaitForAPendingRetry) {
 }
 
 TEST_F(UpdaterTest, DestroyingAbortsAHangingRequest) {
-    TFakeServer silent({});
-    Updater->Check("Wintermoot", silent.Address(), true);
+    TSilentServer silent;
+    Updater->Check("Wintermoot", silent.Url(VersionFile), true);
     ASSERT_TRUE(WaitFor([&] { return Updater->Attempts() == 1; }));
     WaitFor([] { return false; }, 200);
     QElapsedTimer clock;
@@ -282,7 +248,7 @@ TEST_F(UpdaterTest, OnlyAManualCheckReportsAFailureAndOnlyItsFirst) {
     int failures = 0;
     Updater->OnFailed = [&] { ++failures; };
     Updater->RetryFirst = Updater->RetryMax = 5ms;
-    const QString closed = "http://127.0.0.1:" + QString::number(ClosedPort());
+    const QString closed = "http://127.0.0.1:" + QString::number(ClosedLocalPort());
     Updater->Check("Wintermoot", closed, false);
     ASSERT_TRUE(WaitFor([&] { return Pauses.size() >= 3; }));
     EXPECT_EQ(failures, 0);
@@ -296,33 +262,17 @@ TEST_F(UpdaterTest, OnlyAManualCheckReportsAFailureAndOnlyItsFirst) {
 }
 
 TEST_F(UpdaterTest, AManualCheckOfAServerThatNeverAnswersIsReportedAtItsTimeLimit) {
-    TFakeServer silent({});
+    TSilentServer silent;
     int failures = 0;
     Updater->OnFailed = [&] { ++failures; };
     Updater->RetryFirst = Updater->RetryMax = 1h;
     Updater->RequestTimeout = 300ms;
     QElapsedTimer clock;
     clock.start();
-    Updater->Check("Wintermoot", silent.Address(), true);
+    Updater->Check("Wintermoot", silent.Url(VersionFile), true);
     ASSERT_TRUE(WaitFor([&] { return failures == 1; }));
     EXPECT_GE(clock.elapsed(), 250);
 }
-
-// Records each box and answers questions with a fixed answer.
-class TRecordingPresenter : public TMessagePresenter {
-public:
-    TRecordingPresenter(std::vector<std::string>& texts, int answer)
-        : m_Texts(texts)
-        , m_Answer(answer) { }
-    int Present(const std::string&, const std::string& text, TMessageButtons buttons) override {
-        m_Texts.push_back(text);
-        return buttons == mbOk ? idOk : m_Answer;
-    }
-
-private:
-    std::vector<std::string>& m_Texts;
-    int m_Answer;
-};
 
 const std::string M1 = "You already have the latest version of Wintermoot, no update is necessary.";
 const std::string Q1 = "A new version of Wintermoot is availlable! Do you want to download it now?";

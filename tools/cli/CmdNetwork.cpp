@@ -143,6 +143,7 @@ private:
         });
         QObject::connect(&m_Game, &TChessGame::gameStarted, [this] {
             m_Ready[pcWhite] = m_Ready[pcBlack] = false;
+            m_Result = grUnfinished;
             std::cout << "started" << std::endl;
             Think();
         });
@@ -183,6 +184,8 @@ private:
             std::cout << "resumed" << std::endl;
             Think();
         });
+        QObject::connect(&m_Game, &TChessGame::gameEnded,
+            [this](TGameResult result, TGameEndReason) { m_Result = result; });
         QObject::connect(&m_Game, &TChessGame::gameStopped, [this] { GameStopped(); });
         QObject::connect(&m_Game, &TChessGame::networkError, [this] {
             std::cout << "network error" << std::endl;
@@ -237,16 +240,9 @@ private:
         // A game that ends while the link is up has a result both sides agree on; one whose
         // link went away has not.
         const bool ended = m_Game.PeerConnected();
-        const TMoveRecord* last = m_Game.Moves.Last();
-        std::string result = "unfinished";
-        if (last && (last->Flags & mrGameOver)) {
-            if (last->Flags & mrCheck)
-                result = m_Game.Turn == pcWhite ? "white won" : "black won";
-            else
-                result = "tied";
-        } else if (ended) {
+        std::string result = ResultWords(m_Result);
+        if (m_Result == grUnfinished && ended)
             result = "stopped after " + std::to_string(m_Game.Moves.Count()) + " moves";
-        }
         std::cout << "result: " << result << std::endl;
         m_Finished = ended;
         // The host ends the link once the game is over; the client waits for it to.
@@ -269,6 +265,8 @@ private:
     TChessBoard m_ThinkBoard;
     TChessAI m_Thinker;
     uint16_t m_ThinkingAt = 0;
+    // The result of the game under way, from the controller once it has one.
+    TGameResult m_Result = grUnfinished;
     bool m_Ready[2] = { false, false };
     bool m_Finished = false;
     bool m_Failed = false;

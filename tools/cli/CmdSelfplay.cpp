@@ -93,15 +93,16 @@ int CmdSelfplay(const TArgs& args) {
     if (options.Seeded)
         game.ComputerPlayer().Seed(options.Seed);
 
-    bool maxReached = false;
     bool failed = false;
+    TGameResult result = grUnfinished;
+    QObject::connect(
+        &game, &TChessGame::gameEnded, [&](TGameResult ended, TGameEndReason) { result = ended; });
     QObject::connect(&game, &TChessGame::movePlayed, [&](TPoint from, TPoint to, TMoveResult) {
         // The stored flags include a completed promotion and what it brought.
         const TMoveRecord* last = game.Moves.Last();
         std::cout << MoveText(from, to) << FlagWords(last->Flags) << std::endl;
         if (game.Moves.Count() >= options.MaxMoves && game.GameState == gsPlaying
             && !(last->Flags & mrGameOver)) {
-            maxReached = true;
             game.StopGame();
         }
     });
@@ -132,14 +133,6 @@ int CmdSelfplay(const TArgs& args) {
 
     std::cerr << "time: white " << game.WhitePlayer.Time << " s, black " << game.BlackPlayer.Time
               << " s\n";
-    const TMoveRecord* last = game.Moves.Last();
-    std::string result = "unfinished";
-    if (!maxReached && !failed && last && (last->Flags & mrGameOver)) {
-        if (last->Flags & mrCheck)
-            result = game.Turn == pcWhite ? "white won" : "black won";
-        else
-            result = "tied";
-    }
-    std::cout << "result: " << result << std::endl;
+    std::cout << "result: " << ResultWords(result) << std::endl;
     return failed ? 1 : 0;
 }

@@ -1,0 +1,3 @@
+#include "LocalPerson.h"
+
+void TLocalPerson::StartTurn(const TChessGame&) { }
