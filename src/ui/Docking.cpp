@@ -285,3 +285,37 @@ void TDocking::UndockMoves() {
     m_MovesDocked = false;
     FitMainWindow();
 }
+
+bool TDocking::LendMoves() {
+    if (!m_MovesDocked)
+        return false;
+    HideMoves();
+    UndockMoves();
+    return true;
+}
+
+void TDocking::ReturnMoves(bool docked, bool shown, int height) {
+    if (!m_Moves)
+        return;
+    m_Moves->setParent(&m_Main, Qt::Tool);
+    if (docked) {
+        DockMoves();
+        if (shown)
+            ShowMoves();
+        return;
+    }
+    // Floating just left of the main window with its own height, or just right of it with the
+    // main window's height.
+    const QRect main = m_Main.frameGeometry();
+    const QSize extra = main.size() - m_Main.size();
+    const int width = m_Moves->width() + extra.width();
+    const QRect outer = MovesAlign == 3
+        ? QRect(main.left() - width, main.top(), width, height + extra.height())
+        : QRect(main.left() + main.width(), main.top(), width, main.height());
+    m_Moves->move(outer.topLeft());
+    m_Moves->resize(outer.size() - extra);
+    if (shown) {
+        m_Moves->show();
+        m_Moves->raise();
+    }
+}

@@ -9,6 +9,8 @@
 // the window grows by the docked windows that are shown. Whether a window is shown is its own
 // state (isHidden); the dock that holds it follows it, whoever shows or hides it.
 
+#include "MovesHost.h"
+
 #include <QObject>
 #include <QPointer>
 
@@ -19,7 +21,8 @@ class QMainWindow;
 class QRect;
 class QWidget;
 
-class TDocking : public QObject {
+// It also lends the moves window to the history window and takes it back.
+class TDocking : public QObject, public TMovesHost {
     Q_OBJECT
 
 public:
@@ -40,6 +43,8 @@ public:
     void UndockMoves();
     bool ChatDocked() const { return m_ChatDocked; }
     bool MovesDocked() const { return m_MovesDocked; }
+    bool LendMoves() override;
+    void ReturnMoves(bool docked, bool shown, int height) override;
 
     // The sides the next dock takes. Chat: 1 top, anything else the bottom (2). Moves: 3 left,
     // anything else the right (4).

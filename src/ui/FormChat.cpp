@@ -1,6 +1,7 @@
 #include "FormChat.h"
 
 #include "TextCodec.h"
+#include "UnitChessGame.h"
 
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -79,6 +80,35 @@ TfrmChat::TfrmChat(QWidget* parent)
 
     connect(btnSend, &QPushButton::clicked, this, &TfrmChat::btnSendClick);
     connect(edtMessage, &QLineEdit::returnPressed, this, &TfrmChat::btnSendClick);
+}
+
+void TfrmChat::SetGame(TChessGame& game) {
+    m_Game = &game;
+    SendChat = [this](const std::string& text) {
+        if (m_Game)
+            m_Game->SendChat(text);
+    };
+    LocalName = [this] { return PlayerName(true); };
+    connect(&game, &TChessGame::chatReceived, this, [this](const std::string& text) {
+        AddLine(PlayerName(false), QString::fromStdString(text));
+    });
+    connect(&game, &TChessGame::opponentJoined, this, &TfrmChat::EnableInput);
+    for (auto signal :
+        { &TChessGame::networkError, &TChessGame::connectFailed, &TChessGame::disconnected })
+        connect(&game, signal, this, &TfrmChat::DisableInput);
+    connect(&game, &TChessGame::gameStarted, this, [this] {
+        if (m_Game->GameKind == gkLocal)
+            DisableInput();
+    });
+}
+
+QString TfrmChat::PlayerName(bool local) const {
+    if (!m_Game)
+        return {};
+    // The host plays the host's colour; the client the other.
+    const auto host = static_cast<TPieceColour>(m_Game->HostColour);
+    const TPieceColour here = m_Game->GameKind == gkClient ? Opponent(host) : host;
+    return QString::fromStdString(m_Game->GetPlayer(local ? here : Opponent(here))->Name);
 }
 
 void TfrmChat::EnableInput() {

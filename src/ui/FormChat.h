@@ -1,8 +1,10 @@
 #pragma once
 
 // The chat window: the conversation of the two players of a network game and an input line with
-// a "Send" button. It floats as a tool window or sits inside the main window when docked.
+// a "Send" button. It floats as a tool window or sits inside the main window when docked. Given
+// the controller, it shows the opponent's lines and opens its input while an opponent is there.
 
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 
@@ -12,6 +14,7 @@
 class QLineEdit;
 class QPushButton;
 class QTextEdit;
+class TChessGame;
 
 class TfrmChat : public QWidget {
     Q_OBJECT
@@ -21,6 +24,12 @@ public:
     static constexpr int MaxLineBytes = 255;
 
     explicit TfrmChat(QWidget* parent = nullptr);
+
+    // Follows the controller from now on: its received lines are added under the opponent's
+    // name, lines typed here are sent through it under the local player's name, and the input is
+    // enabled when an opponent joins and disabled when the link fails or closes or a local game
+    // starts. The controller outlives this window.
+    void SetGame(TChessGame& game);
 
     // The input is enabled while an opponent is connected; disabling it also empties it and
     // keeps the conversation.
@@ -47,4 +56,8 @@ protected:
 
 private:
     void btnSendClick();
+    // The name of the player at this machine, or of the one across the link.
+    QString PlayerName(bool local) const;
+
+    QPointer<TChessGame> m_Game;
 };

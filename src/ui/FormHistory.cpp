@@ -1,12 +1,13 @@
 #include "FormHistory.h"
 
-#include "FormMain.h"
 #include "FormMoves.h"
 #include "GridFit.h"
+#include "MovesHost.h"
 #include "TextCodec.h"
 #include "UnitHistory.h"
 #include "UnitMessages.h"
 #include "UserFiles.h"
+#include "ValueList.h"
 
 #include <QCheckBox>
 #include <QEvent>
@@ -82,10 +83,13 @@ QString StoredName(const std::string& name) {
 
 } // namespace
 
-TfrmHistory::TfrmHistory(THistory& history, TfrmMain& main, QWidget* parent)
+TfrmHistory::TfrmHistory(THistory& history, const TValueList& values, TfrmMoves* moves,
+    TMovesHost* host, QWidget* parent)
     : QDialog(parent)
     , m_History(history)
-    , m_Main(main) {
+    , m_Values(values)
+    , m_Moves(moves)
+    , m_Host(host) {
     setObjectName(QStringLiteral("frmHistory"));
     setWindowTitle(QStringLiteral("Games history"));
     setMinimumSize(FormWidth, FormMinimumHeight);
@@ -182,7 +186,7 @@ void TfrmHistory::RefreshList() {
             stgHistory->insertRow(row);
         const QDateTime date = DecodeDate(game->Date);
         const QString result = game->Result < std::size(ResultKeys)
-            ? m_Main.Values.Value(QLatin1String(ResultKeys[game->Result]))
+            ? m_Values.Value(QLatin1String(ResultKeys[game->Result]))
             : QString();
         const QString cells[ColumnCount] = {
             date.isValid() ? locale.toString(date.date(), QLocale::ShortFormat) : QString(),
@@ -301,7 +305,7 @@ void TfrmHistory::FormShow() {
     RefreshList();
     {
         const QSignalBlocker blocker(chkShowMoves);
-        chkShowMoves->setChecked(m_Main.frmMoves && !m_Main.frmMoves->isHidden());
+        chkShowMoves->setChecked(m_Moves && !m_Moves->isHidden());
     }
     HostMoves();
     stgHistoryClick();
@@ -321,14 +325,16 @@ void TfrmHistory::FormClose() {
     if (!HistoryFile.isEmpty())
         SaveHistoryFile(m_History, HistoryFile);
     ReleaseMoves();
-    m_Main.ReloadMoves();
+    // The moves window shows the current game again.
+    if (m_Moves)
+        m_Moves->ReloadMoves();
 }
 
 void TfrmHistory::stgHistoryClick() {
-    if (!chkShowMoves->isChecked() || !m_Main.frmMoves)
+    if (!chkShowMoves->isChecked() || !m_Moves)
         return;
     if (const TGameInfo* game = m_History.GetGame(SelectedGamePosition()))
-        m_Main.frmMoves->LoadMoves(game->Moves);
+        m_Moves->LoadMoves(game->Moves);
 }
 
 void TfrmHistory::btnSaveToFileClick() {
@@ -373,15 +379,11 @@ void TfrmHistory::pnlBottomResize() {
 }
 
 void TfrmHistory::HostMoves() {
-    TfrmMoves* moves = m_Main.frmMoves;
-    if (!moves)
+    TfrmMoves* moves = m_Moves;
+    if (!moves || !m_Host)
         return;
     if (!MovesHosted) {
-        MovesWereDocked = m_Main.Docking().MovesDocked();
-        if (MovesWereDocked) {
-            m_Main.Docking().HideMoves();
-            m_Main.Docking().UndockMoves();
-        }
+        MovesWereDocked = m_Host && m_Host->LendMoves();
         m_MovesHeight = moves->height();
         moves->hide();
         moves->setParent(this, Qt::Widget);
@@ -406,27 +408,7 @@ void TfrmHistory::ReleaseMoves() {
     const bool shown = !moves->isHidden();
     m_MovesLayout->removeWidget(moves);
     moves->hide();
-    moves->setParent(&m_Main, Qt::Tool);
-    if (MovesWereDocked) {
-        m_Main.Docking().DockMoves();
-        if (shown)
-            m_Main.Docking().ShowMoves();
-        return;
-    }
-    // Floating just left of the main window with its own height, or just right of it with the
-    // main window's height.
-    const QRect main = m_Main.frameGeometry();
-    const QSize extra = main.size() - m_Main.size();
-    const int width = moves->width() + extra.width();
-    const QRect outer = m_Main.Docking().MovesAlign == 3
-        ? QRect(main.left() - width, main.top(), width, m_MovesHeight + extra.height())
-        : QRect(main.left() + main.width(), main.top(), width, main.height());
-    moves->move(outer.topLeft());
-    moves->resize(outer.size() - extra);
-    if (shown) {
-        moves->show();
-        moves->raise();
-    }
+    m_Host->ReturnMoves(MovesWereDocked, shown, m_MovesHeight);
 }
 
 void TfrmHistory::SelectRow(int row) {

@@ -16,15 +16,21 @@ class QHBoxLayout;
 class QPushButton;
 class QTableWidget;
 class QWidget;
-class TfrmMain;
 class TfrmMoves;
 class THistory;
+class TMovesHost;
+class TValueList;
 
 class TfrmHistory : public QDialog {
     Q_OBJECT
 
 public:
-    TfrmHistory(THistory& history, TfrmMain& main, QWidget* parent = nullptr);
+    // Shows the history's games with the result texts of the display texts, and their moves in
+    // the moves window, which it borrows from its host while it is open. The history, the texts,
+    // the moves window and the host outlive the window; without a moves window no moves are
+    // shown.
+    TfrmHistory(THistory& history, const TValueList& values, TfrmMoves* moves = nullptr,
+        TMovesHost* host = nullptr, QWidget* parent = nullptr);
 
     // Shows the window modally; true when closed with Ok.
     bool ShowHistory();
@@ -92,7 +98,9 @@ private:
     uint16_t SelectedGamePosition() const;
 
     THistory& m_History;
-    TfrmMain& m_Main;
+    const TValueList& m_Values;
+    QPointer<TfrmMoves> m_Moves;
+    TMovesHost* m_Host = nullptr;
     QHBoxLayout* m_MovesLayout = nullptr;
     QPointer<TfrmMoves> m_HostedMoves;
     // The moves window's height before it was taken in, which it keeps when it floats again.

@@ -1,8 +1,9 @@
 #pragma once
 
-// The main window: the hub of the program. It owns the game controller, hosts the board widget,
-// holds the settings, carries the menu from which every command starts, and reacts to every event
-// the controller raises.
+// The main window: it owns the game controller, the settings, the history and the other windows,
+// hosts the board widget and carries the menu from which every command starts. Each other window
+// follows the controller on its own; the main window reacts to what is its own (the panels over
+// the board, the sounds, the boxes, the game list).
 
 #include "BoardWidget.h"
 #include "Docking.h"
@@ -21,8 +22,6 @@
 #include <functional>
 #include <memory>
 
-class QAction;
-class QMenu;
 class TfrmAbout;
 class TfrmChat;
 class TfrmGame;
@@ -30,8 +29,17 @@ class TfrmHelp;
 class TfrmHistory;
 class TfrmMoves;
 class TfrmOptions;
-class TfrmMain;
+class TMainMenu;
 class TSoundPlayer;
+
+// What the main window takes from outside, replaceable by tests: the file dialogs of the saved
+// games, the sounds and the address of the version file.
+struct TMainSeams {
+    std::function<QString()> ChooseOpenFile;
+    std::function<QString(const QString& proposedName)> ChooseSaveFile;
+    std::function<void(int slot)> PlaySound;
+    QString UpdateAddress = VersionFileAddress();
+};
 
 class TfrmMain : public QMainWindow {
     Q_OBJECT
@@ -40,88 +48,41 @@ public:
     static constexpr const char* Caption = "Wintermoot 3";
     static constexpr const char* Version = "v3.2.4";
 
+    // Makes the other windows as its own, reads the history and the settings.
     explicit TfrmMain(QWidget* parent = nullptr);
     // The application's title, "Wintermoot", set before any window is made; window captions are
     // shown exactly as each window sets them.
     static void SetApplicationTitle();
     ~TfrmMain() override;
 
-    // The other windows, created after this one (they reach it and it reaches them).
-    void SetForms(TfrmAbout* about, TfrmGame* game, TfrmMoves* moves, TfrmChat* chat = nullptr,
-        TfrmHistory* history = nullptr, TfrmOptions* options = nullptr);
-
-    // Operations that other windows call.
-    void ShowStatus(TStatusText text);
+    // The controller, the settings, every finished game (loaded at start, saved after each game
+    // and at close) and the display texts, which the windows share.
+    TChessGame& Game() { return m_Game; }
+    TSettings& Settings() { return m_Settings; }
+    THistory& History() { return m_Games; }
+    TValueList& Values() { return m_Values; }
+    // The piece images and the drawing of the board.
+    TBoardView& View() { return m_View; }
+    // The board area with its panels.
+    TBoardWidget& Board() { return *m_Board; }
     // Showing, hiding and docking of the chat and moves windows.
     TDocking& Docking() { return m_Docking; }
-    bool LoadChessSet(int n);
-    bool SaveSettings();
+    // The check for a newer version, on a thread of its own.
+    TUpdater& Updater() { return m_Updater; }
+    // The requests to the game-list server at the GameServer setting, and whether the hosted game
+    // is to be listed there.
+    TGameList& GameList() { return m_GameList; }
+    bool GameListed() const { return m_GameListed; }
+    void SetGameListed(bool listed) { m_GameListed = listed; }
+    // Set while a close waits for the network link to close.
+    bool Closing() const { return m_Closing; }
+    TMainSeams& Seams() { return m_Seams; }
+    // Replaces what plays the sound files (tests record them).
+    void SetSoundPlayer(std::unique_ptr<TSoundPlayer> player);
+
     // Applies a language file (a bare name is looked up in the language folders) to every window,
     // the display texts and the messages; answers false and changes nothing when it cannot be read.
     bool LoadLanguage(const QString& file);
-
-    // The board area with its panels.
-    TBoardWidget& Board() { return *m_Board; }
-    // Lists the current game's moves in the moves window again (after its notation changed or
-    // another game was shown in it); a promotion still waiting for its piece is left out until
-    // the piece is chosen.
-    void ReloadMoves();
-
-    TChessGame Game;
-    // Every finished game; loaded at start, saved after each game and at close.
-    THistory History;
-    // Plays the sound files of the settings.
-    std::unique_ptr<TSoundPlayer> Sounds;
-    // The check for a newer version, on a thread of its own, and the version file it reads.
-    TUpdater Updater;
-    QString UpdateAddress = VersionFileAddress();
-    // The requests to the game-list server at the GameServer setting.
-    TGameList GameList;
-    TValueList Values;
-    TSettings Settings;
-    TBoardView View;
-    bool Closing = false;
-    bool GameListed = false;
-
-    // Seams the window uses for what comes from outside, replaceable by tests: the file dialogs
-    // and the sounds.
-    std::function<QString()> ChooseOpenFile;
-    std::function<QString(const QString& proposedName)> ChooseSaveFile;
-    std::function<void(int slot)> PlaySound;
-
-    // While a listed game waits for its opponent, it is published again now and then so that the
-    // server's listing never expires under it.
-    QTimer* RepublishTimer = nullptr;
-
-    QMenu* Menu_Game = nullptr;
-    QAction* Menu_Game_New = nullptr;
-    QAction* Menu_Game_Load = nullptr;
-    QAction* Menu_Game_Save = nullptr;
-    QAction* Menu_Game_Undo = nullptr;
-    QAction* Menu_Game_Pause = nullptr;
-    QAction* Menu_Game_Resume = nullptr;
-    QAction* Menu_Game_Forfeit = nullptr;
-    QAction* Menu_Game_Exit = nullptr;
-    QMenu* Menu_View = nullptr;
-    QAction* Menu_View_Chat = nullptr;
-    QAction* Menu_View_Moves = nullptr;
-    QAction* Menu_View_History = nullptr;
-    QAction* Menu_View_Options = nullptr;
-    QAction* Menu_View_Switch = nullptr;
-    QAction* Menu_View_LastMove = nullptr;
-    QMenu* Menu_Help = nullptr;
-    QAction* Menu_Help_Help = nullptr;
-    QAction* Menu_Help_Update = nullptr;
-    QAction* Menu_Help_About = nullptr;
-
-    TfrmAbout* frmAbout = nullptr;
-    TfrmGame* frmGame = nullptr;
-    TfrmMoves* frmMoves = nullptr;
-    TfrmChat* frmChat = nullptr;
-    TfrmHistory* frmHistory = nullptr;
-    TfrmOptions* frmOptions = nullptr;
-    // The help page, in a window of the program's own; made with this window.
-    TfrmHelp* frmHelp = nullptr;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -130,7 +91,15 @@ protected:
 private:
     void CreateMenu();
     void CreateBoard();
+    // Makes the other windows and connects them to this one.
+    void CreateForms();
     void BindGameEvents();
+    // Applies what the options dialog wrote to the settings, and saves them.
+    void OptionsApplied();
+
+    void ShowStatus(TStatusText text);
+    bool LoadChessSet(int n);
+    bool SaveSettings();
 
     void Menu_Game_NewClick();
     void Menu_Game_LoadClick();
@@ -150,7 +119,7 @@ private:
     void GameNetworkError();
     void GameOpponentJoined();
     void GameDisconnected();
-    void GameChatReceived(const std::string& text);
+    void GameChatReceived();
     void GameStarted();
     void GamePaused();
     void GameResumed();
@@ -165,24 +134,43 @@ private:
     void GameEnded(TGameResult result);
 
     void ReportMove(TMoveResult flags);
-    // The colour played at this machine: the host's colour on the host, the other on the client.
-    TPieceColour LocalColour() const;
     // Publishes the hosted game under the host player's name when it is listed; keeps it listed.
     void PublishHostedGame();
     void RemoveHostedGame();
     void RepublishTimerTimer();
     void AddGameToHistory(TGameResult result);
-    // Lists the game's last move in the moves window.
-    void ListLastMove();
     void SetMovesNotation();
     // Whether a close may go ahead now (the close query).
     bool FormCloseQuery();
     void FormClose();
 
+    TChessGame m_Game;
+    THistory m_Games;
+    std::unique_ptr<TSoundPlayer> m_Sounds;
+    TUpdater m_Updater;
+    TGameList m_GameList;
+    TValueList m_Values;
+    TSettings m_Settings;
+    TBoardView m_View;
+    TMainSeams m_Seams;
+    bool m_Closing = false;
+    bool m_GameListed = false;
+    // While a listed game waits for its opponent, it is published again now and then so that the
+    // server's listing never expires under it.
+    QTimer* m_RepublishTimer = nullptr;
+
     TBoardWidget* m_Board = nullptr;
     TDocking m_Docking { *this };
     TLayoutStore m_Layout { *this, m_Docking };
+    // The menu bar's actions, which follow the game's state.
+    TMainMenu* m_Menu = nullptr;
+    // The other windows, made with this one as their parent.
+    TfrmAbout* frmAbout = nullptr;
+    TfrmGame* frmGame = nullptr;
+    TfrmMoves* frmMoves = nullptr;
+    TfrmChat* frmChat = nullptr;
+    TfrmHistory* frmHistory = nullptr;
+    TfrmOptions* frmOptions = nullptr;
+    TfrmHelp* frmHelp = nullptr;
     bool m_FirstShow = true;
-    // Moves listed in the moves window, so that a take-back removes exactly what went.
-    int m_ListedMoves = 0;
 };

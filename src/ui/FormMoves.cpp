@@ -2,7 +2,10 @@
 
 #include "GridFit.h"
 #include "MoveNotation.h"
+#include "Settings.h"
+#include "UnitChessGame.h"
 #include "UnitMoveList.h"
+#include "ValueList.h"
 
 #include <QFontMetrics>
 #include <QHeaderView>
@@ -109,6 +112,70 @@ void TfrmMoves::SetNotation(int style, const QString& pieces) {
     m_Notation = style;
     m_Pieces = pieces;
     FitColumns();
+}
+
+void TfrmMoves::SetGame(TChessGame& game, const TSettings& settings, const TValueList& values) {
+    m_Game = &game;
+    m_Settings = &settings;
+    m_Values = &values;
+    connect(&game, &TChessGame::gameStarted, this, [this] {
+        // A continued game lists the moves it was saved with; a new game starts from an empty
+        // list.
+        ApplyNotation();
+        ReloadMoves();
+    });
+    connect(&game, &TChessGame::movePlayed, this,
+        [this](TPoint, TPoint, TMoveResult flags) { GameMovePlayed(flags); });
+    connect(&game, &TChessGame::promoted, this, [this] { ListLastMove(); });
+    connect(&game, &TChessGame::moveUndone, this, [this] { GameMoveUndone(); });
+    ApplyNotation();
+}
+
+void TfrmMoves::ApplyNotation() {
+    if (m_Settings && m_Values)
+        SetNotation(m_Settings->Notation, m_Values->Value(QStringLiteral("Pieces")));
+}
+
+void TfrmMoves::ReloadMoves() {
+    if (!m_Game)
+        return;
+    const TMoveList& moves = m_Game->Moves;
+    m_ListedMoves = moves.Count();
+    // A move whose promotion piece is still to be chosen is listed once the piece is known.
+    if (m_Game->PromotionPending())
+        --m_ListedMoves;
+    LoadMoves(moves);
+    if (m_ListedMoves < moves.Count())
+        UndoLastMove(m_ListedMoves % 2 == 0);
+}
+
+void TfrmMoves::ListLastMove() {
+    const TMoveRecord* last = m_Game ? m_Game->Moves.Last() : nullptr;
+    if (!last)
+        return;
+    const int count = m_Game->Moves.Count();
+    if (m_ListedMoves >= count)
+        return;
+    AddMove(*last, count % 2 == 1);
+    m_ListedMoves = count;
+}
+
+void TfrmMoves::GameMovePlayed(uint8_t flags) {
+    // A person's promotion is listed once its piece is chosen; the computer's was completed, and
+    // listed, before this event.
+    if (flags & mrPromotion)
+        return;
+    const TMoveRecord* last = m_Game->Moves.Last();
+    if (last && !(last->Flags & mrPromotion))
+        ListLastMove();
+}
+
+void TfrmMoves::GameMoveUndone() {
+    const int remaining = m_Game->Moves.Count();
+    while (m_ListedMoves > remaining) {
+        --m_ListedMoves;
+        UndoLastMove(m_ListedMoves % 2 == 0);
+    }
 }
 
 void TfrmMoves::AddMove(const TMoveRecord& move, bool white) {

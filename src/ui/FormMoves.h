@@ -1,20 +1,38 @@
 #pragma once
 
 // The moves window: the moves of a game in a three-column grid, one row per move number, White's
-// and Black's moves side by side, each in the chosen notation style.
+// and Black's moves side by side, each in the chosen notation style. Given the controller, it
+// follows the game on its own: every move played, promoted or taken back is listed or removed as
+// it happens.
 
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 
+#include <cstdint>
+
 class QTableWidget;
+class TChessGame;
 struct TMoveRecord;
 class TMoveList;
+struct TSettings;
+class TValueList;
 
 class TfrmMoves : public QWidget {
     Q_OBJECT
 
 public:
     explicit TfrmMoves(QWidget* parent = nullptr);
+
+    // Follows the controller's game from now on, in the notation of the settings with the piece
+    // letters of the display texts; the three outlive this window.
+    void SetGame(TChessGame& game, const TSettings& settings, const TValueList& values);
+    // Takes the notation style and the piece letters from the settings and the display texts
+    // again (after they changed).
+    void ApplyNotation();
+    // Lists the current game's moves again (after its notation changed or another game was shown
+    // here); a promotion still waiting for its piece is left out until the piece is chosen.
+    void ReloadMoves();
 
     // The style (0 Algebraic, 1 Mixed, 2 Simplified) and the six piece letters (pawn, knight,
     // rook, bishop, queen, king) used for the moves added from now on.
@@ -43,6 +61,16 @@ private:
     void SetCellText(int tableRow, int column, const QString& text);
     // Makes the given column of the last row current and scrolls it into view.
     void SelectLastRow(int column);
+    // Lists the game's last move, unless it is listed already.
+    void ListLastMove();
+    void GameMovePlayed(uint8_t flags);
+    void GameMoveUndone();
+
+    QPointer<TChessGame> m_Game;
+    const TSettings* m_Settings = nullptr;
+    const TValueList* m_Values = nullptr;
+    // The game's moves listed here, so that a take-back removes exactly what went.
+    int m_ListedMoves = 0;
 
     int m_Notation = 2;
     QString m_Pieces = QStringLiteral("PNRBQK");

@@ -2,12 +2,13 @@
 
 #include "BoardView.h"
 #include "ColorPicker.h"
-#include "FormMain.h"
-#include "FormMoves.h"
+#include "Docking.h"
 #include "LanguageApply.h"
 #include "Sounds.h"
 #include "ThemeEditor.h"
+#include "UnitChessGame.h"
 #include "UnitThemes.h"
+#include "ValueList.h"
 
 #include <QCheckBox>
 #include <QColorDialog>
@@ -68,9 +69,12 @@ void SelectIndex(QComboBox* combo, int index) {
 
 } // namespace
 
-TfrmOptions::TfrmOptions(TfrmMain& main, QWidget* parent)
+TfrmOptions::TfrmOptions(
+    TSettings& settings, TChessGame& game, TValueList& values, TDocking& docking, QWidget* parent)
     : QDialog(parent)
-    , m_Main(main) {
+    , m_Settings(settings)
+    , m_Game(game)
+    , m_Docking(docking) {
     setObjectName(QStringLiteral("frmOptions"));
     setWindowTitle(QStringLiteral("Options"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint
@@ -79,7 +83,7 @@ TfrmOptions::TfrmOptions(TfrmMain& main, QWidget* parent)
     pgcOptions = Named(new QTabWidget(this), "pgcOptions");
     pgcOptions->setUsesScrollButtons(false);
     CreateGamePage();
-    CreateBoardPage();
+    CreateBoardPage(values);
     CreatePiecesPage();
     CreateSoundsPage();
     CreateWindowsPage();
@@ -178,9 +182,9 @@ void TfrmOptions::CreateGamePage() {
     pgcOptions->addTab(tbsGame, QStringLiteral("Game"));
 }
 
-void TfrmOptions::CreateBoardPage() {
+void TfrmOptions::CreateBoardPage(TValueList& values) {
     tbsBoard = Named(new QWidget, "tbsBoard");
-    Themes = Named(new TThemeEditor(m_Main.Values), "Themes");
+    Themes = Named(new TThemeEditor(values), "Themes");
     lblTheme = NamedLabel("lblTheme", QStringLiteral("Theme:"), Themes->cmbThemes);
     // Tall enough for all eleven colours without scrolling.
     QTableWidget* colours = Themes->vlsColors;
@@ -316,14 +320,8 @@ bool TfrmOptions::ShowOptions() {
 }
 
 void TfrmOptions::showEvent(QShowEvent* event) {
-    if (!event->spontaneous()) {
+    if (!event->spontaneous())
         FormShow();
-        if (!parentWidget()) {
-            QRect frame = frameGeometry();
-            frame.moveCenter(m_Main.frameGeometry().center());
-            move(frame.topLeft());
-        }
-    }
     QDialog::showEvent(event);
 }
 
@@ -337,7 +335,7 @@ void TfrmOptions::ListLanguages() {
 }
 
 void TfrmOptions::FormShow() {
-    const TSettings& settings = m_Main.Settings;
+    const TSettings& settings = m_Settings;
     ListLanguages();
     chkAutoUpdate->setChecked(settings.AutoUpdate);
     chkLearnMode->setChecked(settings.LearnMode);
@@ -351,7 +349,7 @@ void TfrmOptions::FormShow() {
     }
     cmbLanguages->setCurrentIndex(language);
     SelectIndex(cmbNotation, settings.Notation);
-    SelectIndex(cmbSearchDepth, m_Main.Game.SearchDepth() - MinSearchDepth);
+    SelectIndex(cmbSearchDepth, m_Game.SearchDepth() - MinSearchDepth);
 
     Themes->SelectCurrent(settings.Theme);
     cmbBoardStyle->setCurrentIndex(settings.Enhanced ? 1 : 0);
@@ -369,16 +367,15 @@ void TfrmOptions::FormShow() {
     TickSounds();
     clsSoundsClick();
 
-    const TDocking& docking = m_Main.Docking();
-    chkDockChat->setChecked(docking.ChatDocked());
-    cmbChatAlign->setCurrentIndex(docking.ChatAlign == AlignTop ? 1 : 0);
-    chkDockMoves->setChecked(docking.MovesDocked());
-    cmbMovesAlign->setCurrentIndex(docking.MovesAlign == AlignRight ? 1 : 0);
+    chkDockChat->setChecked(m_Docking.ChatDocked());
+    cmbChatAlign->setCurrentIndex(m_Docking.ChatAlign == AlignTop ? 1 : 0);
+    chkDockMoves->setChecked(m_Docking.MovesDocked());
+    cmbMovesAlign->setCurrentIndex(m_Docking.MovesAlign == AlignRight ? 1 : 0);
     DrawPreview();
 }
 
 void TfrmOptions::TickSounds() {
-    const TSettings& settings = m_Main.Settings;
+    const TSettings& settings = m_Settings;
     for (int i = 0; i < SoundSlots && i < clsSounds->count(); ++i)
         clsSounds->item(i)->setCheckState(settings.SoundOn[i] ? Qt::Checked : Qt::Unchecked);
 }
@@ -386,7 +383,7 @@ void TfrmOptions::TickSounds() {
 // The colour texts are checked first, so that a refused one leaves every setting as it was
 // and the dialog open for the correction. A control with nothing selected keeps its setting.
 bool TfrmOptions::btnApplyClick() {
-    TSettings& settings = m_Main.Settings;
+    TSettings& settings = m_Settings;
     std::optional<TTheme> theme = Themes->ReadTheme(settings.Theme);
     if (!theme)
         return false;
@@ -401,7 +398,7 @@ bool TfrmOptions::btnApplyClick() {
         settings.Notation = static_cast<uint8_t>(cmbNotation->currentIndex());
     if (cmbSearchDepth->currentIndex() >= 0) {
         settings.SearchDepth = cmbSearchDepth->currentIndex() + MinSearchDepth;
-        m_Main.Game.SetSearchDepth(settings.SearchDepth);
+        m_Game.SetSearchDepth(settings.SearchDepth);
     }
     settings.Enhanced = cmbBoardStyle->currentIndex() == 1;
     theme->Name = Themes->ThemeName();
@@ -415,31 +412,24 @@ bool TfrmOptions::btnApplyClick() {
         settings.SoundFile[i] = SoundFiles[i];
     }
 
-    if (LoadLanguage)
-        LoadLanguage(settings.LanguageFile);
-    Themes->RefillAfterLanguage(settings.Theme);
-    if (m_Main.frmMoves) {
-        m_Main.frmMoves->SetNotation(
-            settings.Notation, m_Main.Values.Value(QStringLiteral("Pieces")));
-        m_Main.ReloadMoves();
-    }
-    TickSounds();
     if (lstChessSet->currentRow() >= 0)
         settings.ChessSet = lstChessSet->currentRow() + 1;
-    m_Main.LoadChessSet(settings.ChessSet);
-    m_Main.SaveSettings();
 
-    TDocking& docking = m_Main.Docking();
-    docking.ChatAlign = cmbChatAlign->currentIndex() == 1 ? AlignTop : AlignBottom;
+    emit settingsApplied();
+
+    m_Docking.ChatAlign = cmbChatAlign->currentIndex() == 1 ? AlignTop : AlignBottom;
     if (chkDockChat->isChecked())
-        docking.DockChat();
+        m_Docking.DockChat();
     else
-        docking.UndockChat();
-    docking.MovesAlign = cmbMovesAlign->currentIndex() == 1 ? AlignRight : AlignLeft;
+        m_Docking.UndockChat();
+    m_Docking.MovesAlign = cmbMovesAlign->currentIndex() == 1 ? AlignRight : AlignLeft;
     if (chkDockMoves->isChecked())
-        docking.DockMoves();
+        m_Docking.DockMoves();
     else
-        docking.UndockMoves();
+        m_Docking.UndockMoves();
+    // The theme names and the sound names may have changed language.
+    Themes->RefillAfterLanguage(settings.Theme);
+    TickSounds();
 
     if (isVisible()) {
         activateWindow();
@@ -483,15 +473,15 @@ void TfrmOptions::btnBrowseClick() {
 }
 
 void TfrmOptions::btnPreviewClick() {
-    if (m_Main.Sounds)
-        m_Main.Sounds->Play(edtSoundFile->text());
+    if (PlaySoundFile)
+        PlaySoundFile(edtSoundFile->text());
 }
 
 // The six pieces of each army with their masks (AND) and drawings (XOR), White's on the top row
 // and Black's below, each on alternating light and dark squares of the board's colours, so that
 // the preview shows the pieces as the board will.
 void TfrmOptions::DrawPreview() {
-    const TTheme& theme = m_Main.Settings.Theme;
+    const TTheme& theme = m_Settings.Theme;
     m_Preview = QImage(PreviewWidth, PreviewHeight, QImage::Format_RGB32);
     constexpr int Cell = PreviewHeight / 2;
     {

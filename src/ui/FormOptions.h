@@ -2,8 +2,9 @@
 
 // The options dialog: every setting of the main window but the game server, on five pages
 // (game, board colours and themes, piece set, sounds, docking of the tool windows). It reads the
-// settings each time it is shown and writes them back only on Apply or Ok. It also owns the list
-// of saved themes, read when it is created and written when it goes.
+// settings each time it is shown and writes them back only on Apply or Ok, then tells the main
+// window, which applies them. It also owns the list of saved themes, read when it is created and
+// written when it goes.
 
 #include "Settings.h"
 
@@ -27,28 +28,32 @@ class QTabWidget;
 class QWidget;
 class TColorPicker;
 class TThemeEditor;
-class TfrmMain;
+class TChessGame;
+class TDocking;
+class TValueList;
 
 class TfrmOptions : public QDialog {
     Q_OBJECT
 
 public:
-    // Reads the saved themes.
-    TfrmOptions(TfrmMain& main, QWidget* parent = nullptr);
+    // Edits the settings, the controller's search depth, the docking of the tool windows and,
+    // with the display texts, the saved themes, which it reads here; all four outlive the dialog.
+    TfrmOptions(TSettings& settings, TChessGame& game, TValueList& values, TDocking& docking,
+        QWidget* parent = nullptr);
     // Writes the saved themes.
     ~TfrmOptions() override;
 
     // Shows the dialog modally, filled from the settings; true when it was closed with Ok.
     bool ShowOptions();
 
-    // Applies a language file to every window (this one included); set by the main window.
-    std::function<void(const QString& file)> LoadLanguage;
+    // Plays a sound file for the preview; set by the main window.
+    std::function<void(const QString& file)> PlaySoundFile;
     // Asks for a sound file, starting from the current name; empty when cancelled. Tests
     // replace it.
     std::function<QString(const QString& current)> ChooseSoundFile;
 
-    // Writes the controls to the settings and applies them. A colour text of the theme grid that
-    // is not a colour stops it before anything changes (its message is shown by the grid);
+    // Writes the controls to the settings and has them applied. A colour text of the theme grid
+    // that is not a colour stops it before anything changes (its message is shown by the grid);
     // answers whether the settings were applied.
     bool btnApplyClick();
 
@@ -112,12 +117,17 @@ public:
     QLabel* lblMovesPosition = nullptr;
     QComboBox* cmbMovesAlign = nullptr;
 
+signals:
+    // The settings were written from the controls: the language, the notation and the piece set
+    // are to be applied now, and the settings saved. The docking follows.
+    void settingsApplied();
+
 protected:
     void showEvent(QShowEvent* event) override;
 
 private:
     void CreateGamePage();
-    void CreateBoardPage();
+    void CreateBoardPage(TValueList& values);
     void CreatePiecesPage();
     void CreateSoundsPage();
     void CreateWindowsPage();
@@ -133,6 +143,8 @@ private:
     void DrawPreview();
     void TickSounds();
 
-    TfrmMain& m_Main;
+    TSettings& m_Settings;
+    TChessGame& m_Game;
+    TDocking& m_Docking;
     QImage m_Preview;
 };

@@ -1,14 +1,8 @@
-// The program's entry: one running copy at a time, the windows in their fixed order, the message
-// loop until the main window closes.
+// The program's entry: one running copy at a time, the main window (which makes the others), the
+// message loop until the main window closes.
 
 #include "AppPaths.h"
-#include "FormAbout.h"
-#include "FormChat.h"
-#include "FormGame.h"
-#include "FormHistory.h"
 #include "FormMain.h"
-#include "FormMoves.h"
-#include "FormOptions.h"
 #include "MessageBoxPresenter.h"
 #include "SingleInstance.h"
 
@@ -26,13 +20,6 @@ int main(int argc, char** argv) {
         return 0;
 
     TfrmMain frmMain;
-    TfrmAbout frmAbout(&frmMain);
-    TfrmChat frmChat(&frmMain);
-    TfrmHistory frmHistory(frmMain.History, frmMain, &frmMain);
-    TfrmGame frmGame(frmMain.Game, &frmMain);
-    TfrmMoves frmMoves(&frmMain);
-    TfrmOptions frmOptions(frmMain, &frmMain);
-    frmMain.SetForms(&frmAbout, &frmGame, &frmMoves, &frmChat, &frmHistory, &frmOptions);
     SetMessagePresenter(std::make_unique<TMessageBoxPresenter>(&frmMain));
 
     frmMain.show();

@@ -3,6 +3,7 @@
 
 #include "FormChat.h"
 #include "TextCodec.h"
+#include "UnitChessGame.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -163,6 +164,41 @@ TEST_F(ChatWindowTest, ShowingFocusesAnEnabledInputAndEscapeHides) {
     EXPECT_EQ(Form.focusWidget(), Form.edtMessage);
     QTest::keyClick(Form.edtMessage, Qt::Key_Escape);
     EXPECT_TRUE(Form.isHidden());
+}
+
+// The chat window given the controller: the opponent's lines under the opponent's name, and the
+// input open exactly while an opponent is there.
+TEST(FollowingChatWindowTest, ShowsTheOpponentsLinesAndOpensItsInputWhileAnOpponentIsThere) {
+    TChessGame game;
+    game.WhitePlayer.Name = "Hal";
+    game.BlackPlayer.Name = "Cleo";
+    game.HostColour = pcWhite;
+    game.GameKind = gkClient;
+    TfrmChat form;
+    form.SetGame(game);
+    emit game.chatReceived("hello");
+    EXPECT_EQ(form.rdtChat->toPlainText(), QStringLiteral("Hal: hello"));
+    EXPECT_EQ(form.LocalName(), QStringLiteral("Cleo"));
+
+    for (auto closing :
+        { &TChessGame::networkError, &TChessGame::connectFailed, &TChessGame::disconnected }) {
+        emit game.opponentJoined();
+        EXPECT_TRUE(form.edtMessage->isEnabled());
+        EXPECT_TRUE(form.btnSend->isEnabled());
+        form.edtMessage->setText(QStringLiteral("half a line"));
+        emit(game.*closing)();
+        EXPECT_FALSE(form.edtMessage->isEnabled());
+        EXPECT_FALSE(form.btnSend->isEnabled());
+        EXPECT_TRUE(form.edtMessage->text().isEmpty());
+    }
+    // A network game starting keeps the input; a local one closes it.
+    emit game.opponentJoined();
+    emit game.gameStarted();
+    EXPECT_TRUE(form.edtMessage->isEnabled());
+    game.GameKind = gkLocal;
+    emit game.gameStarted();
+    EXPECT_FALSE(form.edtMessage->isEnabled());
+    EXPECT_EQ(form.rdtChat->toPlainText(), QStringLiteral("Hal: hello"));
 }
 
 } // namespace

@@ -35,10 +35,8 @@ protected:
         qputenv("WINTERMOOT_HOME", m_Home.path().toLocal8Bit());
         SetMessagePresenter(std::make_unique<TRecordingPresenter>());
         Main = std::make_unique<TfrmMain>();
-        Moves = new TfrmMoves(Main.get());
-        Chat = new TfrmChat(Main.get());
-        Main->SetForms(
-            new TfrmAbout(Main.get()), new TfrmGame(Main->Game, Main.get()), Moves, Chat);
+        Moves = Main->findChild<TfrmMoves*>("frmMoves");
+        Chat = Main->findChild<TfrmChat*>("frmChat");
         Main->show();
         Main->move(300, 300);
         Chat->resize(510, ChatHeight);

@@ -38,13 +38,11 @@ protected:
         qputenv("WINTERMOOT_HOME", m_Home.path().toLocal8Bit());
         SetMessagePresenter(std::make_unique<TRecordingPresenter>(Boxes, Answer));
         Main = std::make_unique<TfrmMain>();
-        Main->SetForms(new TfrmAbout(Main.get()), new TfrmGame(Main->Game, Main.get()),
-            new TfrmMoves(Main.get()));
-        Main->PlaySound = nullptr;
-        Main->UpdateAddress
+        Main->Seams().PlaySound = nullptr;
+        Main->Seams().UpdateAddress
             = QStringLiteral("http://127.0.0.1:%1/versions.inf").arg(ClosedLocalPort());
-        Main->Updater.OnRetry = [this](std::chrono::milliseconds) { ++Retries; };
-        Help = Main->frmHelp;
+        Main->Updater().OnRetry = [this](std::chrono::milliseconds) { ++Retries; };
+        Help = Main->findChild<TfrmHelp*>("frmHelp");
         ASSERT_NE(Help, nullptr);
         Help->OpenExternal = [this](const QUrl& url) { Opened.push_back(url); };
     }
@@ -93,7 +91,7 @@ protected:
 
 TEST_F(HelpMenuTest, HelpShowsTheShippedPageInsideTheProgram) {
     ASSERT_FALSE(AppPaths::FindShared(QStringLiteral("Help.html")).isEmpty());
-    Main->Menu_Help_Help->trigger();
+    Main->findChild<QAction*>("Menu_Help_Help")->trigger();
     EXPECT_TRUE(Help->isVisible());
     EXPECT_EQ(Help->objectName(), "frmHelp");
     EXPECT_EQ(Help->windowTitle(), "Help");
@@ -104,7 +102,7 @@ TEST_F(HelpMenuTest, HelpShowsTheShippedPageInsideTheProgram) {
 }
 
 TEST_F(HelpMenuTest, ALinkInsideThePageIsFollowedInPlaceAndBackReturns) {
-    Main->Menu_Help_Help->trigger();
+    Main->findChild<QAction*>("Menu_Help_Help")->trigger();
     const QUrl page = Help->memHelp->source();
     QScrollBar* scroll = Help->memHelp->verticalScrollBar();
     ASSERT_EQ(scroll->value(), 0);
@@ -162,16 +160,16 @@ TEST_F(HelpMenuTest, AMissingPageIsSaidInTheWindow) {
 }
 
 TEST_F(HelpMenuTest, AManualUpdateCheckReportsAnUnreachableServerOnceTheStartUpCheckNever) {
-    Main->Updater.RetryFirst = Main->Updater.RetryMax = 5ms;
-    ASSERT_TRUE(Main->Settings.AutoUpdate);
+    Main->Updater().RetryFirst = Main->Updater().RetryMax = 5ms;
+    ASSERT_TRUE(Main->Settings().AutoUpdate);
     Main->show();
     ASSERT_TRUE(WaitFor([this] { return Retries >= 3; }, 10000)) << "the start-up check ran";
     EXPECT_EQ(Count(E4), 0) << "the start-up check stays quiet";
 
     // A manual check gives up within the request's time limit and says so once; it then keeps
     // trying quietly.
-    Main->Updater.RequestTimeout = 3s;
-    Main->Menu_Help_Update->trigger();
+    Main->Updater().RequestTimeout = 3s;
+    Main->findChild<QAction*>("Menu_Help_Update")->trigger();
     ASSERT_TRUE(WaitFor([this] { return Count(E4) == 1; }, 3000 + 2000));
     const int seen = Retries;
     ASSERT_TRUE(WaitFor([&] { return Retries >= seen + 3; }, 10000));

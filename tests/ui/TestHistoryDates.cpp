@@ -77,10 +77,9 @@ TEST(HistoryDatesTest, TheHistoryWindowShowsTheDayOfSuchAGame) {
     const TScopedTimeZone berlin;
     {
         TfrmMain main;
-        main.SetForms(new TfrmAbout(&main), new TfrmGame(main.Game, &main), new TfrmMoves(&main));
         THistory history;
         ASSERT_TRUE(history.AddGame("Ann", "Bob", SkippedReading(), 60, 60, grTied, TMoveList()));
-        TfrmHistory window(history, main, &main);
+        TfrmHistory window(history, main.Values(), nullptr, nullptr, &main);
         window.HistoryFile = home.filePath(QStringLiteral("history.dat"));
         window.open();
         const QTableWidgetItem* cell = window.stgHistory->item(0, 0);

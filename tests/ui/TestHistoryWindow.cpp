@@ -43,13 +43,12 @@ protected:
         qputenv("WINTERMOOT_HOME", m_Home.path().toLocal8Bit());
         SetMessagePresenter(std::make_unique<TRecordingPresenter>(Boxes));
         Main = std::make_unique<TfrmMain>();
-        Moves = new TfrmMoves(Main.get());
-        Main->SetForms(new TfrmAbout(Main.get()), new TfrmGame(Main->Game, Main.get()), Moves);
+        Moves = Main->findChild<TfrmMoves*>("frmMoves");
         Main->show();
         Main->move(300, 300);
         Moves->resize(MovesMinimumWidth, MovesHeight);
         MovesWidth = Moves->width();
-        Window = new TfrmHistory(History, *Main, Main.get());
+        Window = new TfrmHistory(History, Main->Values(), Moves, &Main->Docking(), Main.get());
         Window->HistoryFile = m_Home.filePath(QStringLiteral("history.dat"));
         Window->ChooseSaveFile = [this](const QString& proposed, QString* filter) {
             Proposed.push_back(proposed);
@@ -122,7 +121,7 @@ TEST_F(HistoryWindowTest, TheCloseButtonKeepsToThePanelsRightAndTheGridFillsTheR
 TEST_F(HistoryWindowTest, EachGameIsOneRowOldestFirst) {
     AddGame("Alice", Date(2005, 3, 9), grWhiteWon, 75, 9);
     AddGame("Carol", Date(2011, 12, 24), grTied, 3600, 0);
-    ASSERT_TRUE(Main->Values.SetValue(QStringLiteral("Res11"), QStringLiteral("Nulle")));
+    ASSERT_TRUE(Main->Values().SetValue(QStringLiteral("Res11"), QStringLiteral("Nulle")));
     Open();
     ASSERT_EQ(Window->stgHistory->rowCount(), 2);
     const QLocale locale = QLocale::system();
@@ -408,9 +407,7 @@ TEST(HistoryLayoutTest, TheStoredPlaceAndSizeAreRestoredAndSaved) {
     {
         THistory history;
         TfrmMain main;
-        auto* window = new TfrmHistory(history, main, &main);
-        main.SetForms(new TfrmAbout(&main), new TfrmGame(main.Game, &main), new TfrmMoves(&main),
-            nullptr, window);
+        auto* window = main.findChild<TfrmHistory*>("frmHistory");
         main.show();
         EXPECT_EQ(window->pos(), QPoint(40, 50));
         EXPECT_EQ(window->size(), QSize(777, 333));
@@ -437,9 +434,7 @@ TEST(HistoryLayoutTest, AWindowNeverShownStoresNoPlace) {
     {
         THistory history;
         TfrmMain main;
-        auto* window = new TfrmHistory(history, main, &main);
-        main.SetForms(new TfrmAbout(&main), new TfrmGame(main.Game, &main), new TfrmMoves(&main),
-            nullptr, window);
+        auto* window = main.findChild<TfrmHistory*>("frmHistory");
         main.show();
         ASSERT_TRUE(main.close());
     }

@@ -44,14 +44,14 @@ class TProgramForms {
 public:
     TProgramForms() {
         Main = std::make_unique<TfrmMain>();
-        About = new TfrmAbout(Main.get());
-        Chat = new TfrmChat(Main.get());
-        History = new TfrmHistory(Main->History, *Main, Main.get());
-        Game = new TfrmGame(Main->Game, Main.get());
-        Moves = new TfrmMoves(Main.get());
-        Options = new TfrmOptions(*Main, Main.get());
-        Main->SetForms(About, Game, Moves, Chat, History, Options);
-        Forms = { About, Chat, History, Game, Main.get(), Moves, Options, Main->frmHelp };
+        About = Main->findChild<TfrmAbout*>("frmAbout");
+        Chat = Main->findChild<TfrmChat*>("frmChat");
+        History = Main->findChild<TfrmHistory*>("frmHistory");
+        Game = Main->findChild<TfrmGame*>("frmGame");
+        Moves = Main->findChild<TfrmMoves*>("frmMoves");
+        Options = Main->findChild<TfrmOptions*>("frmOptions");
+        Forms = { About, Chat, History, Game, Main.get(), Moves, Options,
+            Main->findChild<TfrmHelp*>("frmHelp") };
     }
 
     std::unique_ptr<TfrmMain> Main;
@@ -68,7 +68,7 @@ public:
 void ApplyEverywhere(const TLangPack& pack, TProgramForms& forms, TMessageTable& messages) {
     for (QWidget* form : forms.Forms)
         TranslateForm(pack, form);
-    TranslateList(pack, "values", forms.Main->Values);
+    TranslateList(pack, "values", forms.Main->Values());
     TranslateMessages(pack, messages);
 }
 
@@ -182,8 +182,8 @@ TEST_F(LanguageApplyTest, CaptionsMenusTabsAndListsOfTheWindowsAreTranslated) {
 
     TfrmMain& main = *Forms->Main;
     EXPECT_EQ(main.windowTitle(), QStringLiteral("Wintermoot (fr)"));
-    EXPECT_EQ(main.Menu_Game->title(), QStringLiteral("&Partie"));
-    EXPECT_EQ(main.Menu_Game_New->text(), QStringLiteral("&Jouer..."));
+    EXPECT_EQ(main.findChild<QMenu*>("Menu_Game")->title(), QStringLiteral("&Partie"));
+    EXPECT_EQ(main.findChild<QAction*>("Menu_Game_New")->text(), QStringLiteral("&Jouer..."));
     EXPECT_EQ(main.Board().btnReady->text(), QStringLiteral("I'm ready!"));
     EXPECT_EQ(main.Board().lblPaused->text(), QStringLiteral("Paused"));
 
@@ -263,7 +263,7 @@ TEST_F(LanguageApplyTest, ValuesAndMessagesAreReplacedByKeyWithoutAddingEntries)
     pack.AddText("messages", "E1", "Connexion impossible !");
     pack.AddText("messages", "M0", "");
     pack.AddText("messages", "E99", "Invented");
-    TValueList& values = Forms->Main->Values;
+    TValueList& values = Forms->Main->Values();
     TMessageTable messages;
     const int count = values.Count();
     const size_t entries = messages.Entries().size();
@@ -283,8 +283,8 @@ TEST_F(LanguageApplyTest, ShippedFrenchPackTranslatesTheProgram) {
     EXPECT_EQ(pack.LanguageName, "Français");
     TMessageTable messages;
     ApplyEverywhere(pack, *Forms, messages);
-    EXPECT_EQ(Forms->Main->Menu_Game->title(), QStringLiteral("&Partie"));
-    EXPECT_EQ(Forms->Main->Values.Value(QStringLiteral("Pieces")), QStringLiteral("PCTFDR"));
+    EXPECT_EQ(Forms->Main->findChild<QMenu*>("Menu_Game")->title(), QStringLiteral("&Partie"));
+    EXPECT_EQ(Forms->Main->Values().Value(QStringLiteral("Pieces")), QStringLiteral("PCTFDR"));
     EXPECT_EQ(
         Forms->History->stgHistory->horizontalHeaderItem(5)->text(), QStringLiteral("Résultat"));
     EXPECT_EQ(messages.Text("E0"), "Erreur");

@@ -11,6 +11,7 @@
 #include "FormMoves.h"
 #include "FormOptions.h"
 #include "LanguagePack.h"
+#include "MainMenu.h"
 #include "SingleInstance.h"
 #include "UnitMessages.h"
 #include "WindowTestSupport.h"
@@ -48,27 +49,26 @@ protected:
         qputenv("WINTERMOOT_HOME", m_Home.path().toLocal8Bit());
         SetMessagePresenter(std::make_unique<TRecordingPresenter>(Boxes, Answer));
         Main = std::make_unique<TfrmMain>();
-        About = new TfrmAbout(Main.get());
-        Dialog = new TfrmGame(Main->Game, Main.get());
-        Moves = new TfrmMoves(Main.get());
-        Main->SetForms(About, Dialog, Moves);
+        About = Main->findChild<TfrmAbout*>("frmAbout");
+        Dialog = Main->findChild<TfrmGame*>("frmGame");
+        Moves = Main->findChild<TfrmMoves*>("frmMoves");
         // Tests that want the sounds record them; no sound is loaded for real.
-        Main->PlaySound = nullptr;
-        Main->Game.SetSearchDepth(2);
+        Main->Seams().PlaySound = nullptr;
+        Main->Game().SetSearchDepth(2);
         Main->show();
     }
 
     void TearDown() override {
-        Main->Game.StopGame();
+        Main->Game().StopGame();
         Main.reset();
         SetMessagePresenter(nullptr);
     }
 
     void StartLocal(bool whiteHuman, bool blackHuman) {
-        Main->Game.WhitePlayer = TPlayer { 2, whiteHuman, "Alice", false, 0, 0 };
-        Main->Game.BlackPlayer = TPlayer { 2, blackHuman, "Bob", false, 0, 0 };
-        Main->Game.GameKind = gkLocal;
-        Main->Game.StartGame();
+        Main->Game().WhitePlayer = TPlayer { 2, whiteHuman, "Alice", false, 0, 0 };
+        Main->Game().BlackPlayer = TPlayer { 2, blackHuman, "Bob", false, 0, 0 };
+        Main->Game().GameKind = gkLocal;
+        Main->Game().StartGame();
     }
 
     QPoint Centre(TPoint square) const {
@@ -117,85 +117,86 @@ TEST_F(MainWindowTest, FixedClientAreaCaptionAndInitialMenuState) {
     EXPECT_EQ(Main->windowTitle(), QStringLiteral("Wintermoot 3"));
     EXPECT_EQ(Main->Board().size(), QSize(510, 510));
     EXPECT_EQ(Main->Board().pbBoard->geometry(), QRect(2, 2, 506, 506));
-    EXPECT_EQ(Main->Values.Count(), 31);
-    EXPECT_EQ(Main->Values.Strings().first(), QStringLiteral("Pieces=PNRBQK"));
-    EXPECT_TRUE(Main->Menu_Game_New->isEnabled());
-    EXPECT_TRUE(Main->Menu_Game_Load->isEnabled());
-    EXPECT_FALSE(Main->Menu_Game_Save->isEnabled());
-    EXPECT_FALSE(Main->Menu_Game_Undo->isEnabled());
-    EXPECT_FALSE(Main->Menu_Game_Pause->isEnabled());
-    EXPECT_TRUE(Main->Menu_Game_Pause->isVisible());
-    EXPECT_FALSE(Main->Menu_Game_Resume->isVisible());
-    EXPECT_FALSE(Main->Menu_Game_Forfeit->isEnabled());
-    EXPECT_EQ(Main->Menu_Game_New->shortcut(), QKeySequence(QStringLiteral("Ctrl+A")));
-    EXPECT_EQ(Main->Menu_View_Switch->shortcut(), QKeySequence(Qt::Key_F9));
-    EXPECT_TRUE(Main->Menu_View_LastMove->isChecked());
+    EXPECT_EQ(Main->Values().Count(), 31);
+    EXPECT_EQ(Main->Values().Strings().first(), QStringLiteral("Pieces=PNRBQK"));
+    EXPECT_TRUE(Main->findChild<QAction*>("Menu_Game_New")->isEnabled());
+    EXPECT_TRUE(Main->findChild<QAction*>("Menu_Game_Load")->isEnabled());
+    EXPECT_FALSE(Main->findChild<QAction*>("Menu_Game_Save")->isEnabled());
+    EXPECT_FALSE(Main->findChild<QAction*>("Menu_Game_Undo")->isEnabled());
+    EXPECT_FALSE(Main->findChild<QAction*>("Menu_Game_Pause")->isEnabled());
+    EXPECT_TRUE(Main->findChild<QAction*>("Menu_Game_Pause")->isVisible());
+    EXPECT_FALSE(Main->findChild<QAction*>("Menu_Game_Resume")->isVisible());
+    EXPECT_FALSE(Main->findChild<QAction*>("Menu_Game_Forfeit")->isEnabled());
+    EXPECT_EQ(Main->findChild<QAction*>("Menu_Game_New")->shortcut(),
+        QKeySequence(QStringLiteral("Ctrl+A")));
+    EXPECT_EQ(Main->findChild<QAction*>("Menu_View_Switch")->shortcut(), QKeySequence(Qt::Key_F9));
+    EXPECT_TRUE(Main->findChild<QAction*>("Menu_View_LastMove")->isChecked());
 }
 
 TEST_F(MainWindowTest, MenuAndPanelsFollowPlayingPausedAndStopped) {
     StartLocal(true, true);
-    EXPECT_FALSE(Main->Menu_Game_New->isEnabled());
-    EXPECT_FALSE(Main->Menu_Game_Load->isEnabled());
-    EXPECT_TRUE(Main->Menu_Game_Save->isEnabled());
-    EXPECT_TRUE(Main->Menu_Game_Undo->isEnabled());
-    EXPECT_TRUE(Main->Menu_Game_Pause->isEnabled());
-    EXPECT_TRUE(Main->Menu_Game_Forfeit->isEnabled());
+    EXPECT_FALSE(Main->findChild<QAction*>("Menu_Game_New")->isEnabled());
+    EXPECT_FALSE(Main->findChild<QAction*>("Menu_Game_Load")->isEnabled());
+    EXPECT_TRUE(Main->findChild<QAction*>("Menu_Game_Save")->isEnabled());
+    EXPECT_TRUE(Main->findChild<QAction*>("Menu_Game_Undo")->isEnabled());
+    EXPECT_TRUE(Main->findChild<QAction*>("Menu_Game_Pause")->isEnabled());
+    EXPECT_TRUE(Main->findChild<QAction*>("Menu_Game_Forfeit")->isEnabled());
 
-    Main->Menu_Game_Pause->trigger();
-    EXPECT_EQ(Main->Game.GameState, gsPaused);
-    EXPECT_FALSE(Main->Menu_Game_Pause->isVisible());
-    EXPECT_TRUE(Main->Menu_Game_Resume->isVisible());
-    EXPECT_FALSE(Main->Menu_Game_Undo->isEnabled());
-    EXPECT_FALSE(Main->Menu_Game_Forfeit->isEnabled());
-    EXPECT_TRUE(Main->Menu_Game_Save->isEnabled());
+    Main->findChild<QAction*>("Menu_Game_Pause")->trigger();
+    EXPECT_EQ(Main->Game().GameState, gsPaused);
+    EXPECT_FALSE(Main->findChild<QAction*>("Menu_Game_Pause")->isVisible());
+    EXPECT_TRUE(Main->findChild<QAction*>("Menu_Game_Resume")->isVisible());
+    EXPECT_FALSE(Main->findChild<QAction*>("Menu_Game_Undo")->isEnabled());
+    EXPECT_FALSE(Main->findChild<QAction*>("Menu_Game_Forfeit")->isEnabled());
+    EXPECT_TRUE(Main->findChild<QAction*>("Menu_Game_Save")->isEnabled());
     EXPECT_TRUE(Main->Board().pnlPaused->isVisible());
 
-    Main->Menu_Game_Resume->trigger();
-    EXPECT_EQ(Main->Game.GameState, gsPlaying);
-    EXPECT_TRUE(Main->Menu_Game_Pause->isVisible());
-    EXPECT_FALSE(Main->Menu_Game_Resume->isVisible());
+    Main->findChild<QAction*>("Menu_Game_Resume")->trigger();
+    EXPECT_EQ(Main->Game().GameState, gsPlaying);
+    EXPECT_TRUE(Main->findChild<QAction*>("Menu_Game_Pause")->isVisible());
+    EXPECT_FALSE(Main->findChild<QAction*>("Menu_Game_Resume")->isVisible());
     EXPECT_FALSE(Main->Board().pnlPaused->isVisible());
 
     Answer = idYes;
-    Main->Menu_Game_Forfeit->trigger();
-    EXPECT_EQ(Main->Game.GameState, gsStopped);
-    EXPECT_TRUE(Main->Menu_Game_New->isEnabled());
-    EXPECT_FALSE(Main->Menu_Game_Save->isEnabled());
-    EXPECT_FALSE(Main->Menu_Game_Pause->isEnabled());
+    Main->findChild<QAction*>("Menu_Game_Forfeit")->trigger();
+    EXPECT_EQ(Main->Game().GameState, gsStopped);
+    EXPECT_TRUE(Main->findChild<QAction*>("Menu_Game_New")->isEnabled());
+    EXPECT_FALSE(Main->findChild<QAction*>("Menu_Game_Save")->isEnabled());
+    EXPECT_FALSE(Main->findChild<QAction*>("Menu_Game_Pause")->isEnabled());
     EXPECT_FALSE(Main->Board().pnlReady->isVisible());
 }
 
 TEST_F(MainWindowTest, ForfeitWithWhiteToMoveRecordsWhiteForfeited) {
     StartLocal(true, true);
     Answer = idYes;
-    Main->Menu_Game_Forfeit->trigger();
+    Main->findChild<QAction*>("Menu_Game_Forfeit")->trigger();
     EXPECT_TRUE(Shown("Alice has forfeited the game."));
-    ASSERT_EQ(Main->History.Count(), 1);
-    EXPECT_EQ(Main->History.Last()->Result, grWhiteForfeited);
-    EXPECT_EQ(Main->History.Last()->White, "Alice");
+    ASSERT_EQ(Main->History().Count(), 1);
+    EXPECT_EQ(Main->History().Last()->Result, grWhiteForfeited);
+    EXPECT_EQ(Main->History().Last()->White, "Alice");
 }
 
 TEST_F(MainWindowTest, ForfeitAsksFirstAndNoKeepsTheGame) {
     StartLocal(true, true);
     Answer = idNo;
-    Main->Menu_Game_Forfeit->trigger();
+    Main->findChild<QAction*>("Menu_Game_Forfeit")->trigger();
     EXPECT_TRUE(Shown("Do you really want to forfeit the game?"));
     EXPECT_FALSE(Shown("has forfeited the game."));
-    EXPECT_EQ(Main->Game.GameState, gsPlaying);
-    EXPECT_EQ(Main->History.Count(), 0);
+    EXPECT_EQ(Main->Game().GameState, gsPlaying);
+    EXPECT_EQ(Main->History().Count(), 0);
 }
 
 TEST_F(MainWindowTest, AgainstTheComputerThePersonForfeitsWhileTheComputerIsToMove) {
     StartLocal(true, false);
     Drag("e2", "e4");
     // The computer's reply comes through the event loop, which has not run yet.
-    ASSERT_EQ(Main->Game.Turn, pcBlack);
+    ASSERT_EQ(Main->Game().Turn, pcBlack);
     Answer = idYes;
-    Main->Menu_Game_Forfeit->trigger();
+    Main->findChild<QAction*>("Menu_Game_Forfeit")->trigger();
     EXPECT_TRUE(Shown("Alice has forfeited the game."));
     EXPECT_FALSE(Shown("Bob has forfeited the game."));
-    ASSERT_EQ(Main->History.Count(), 1);
-    EXPECT_EQ(Main->History.Last()->Result, grWhiteForfeited);
+    ASSERT_EQ(Main->History().Count(), 1);
+    EXPECT_EQ(Main->History().Last()->Result, grWhiteForfeited);
 }
 
 TEST_F(MainWindowTest, GamePlayedByDragAndClickClickToCheckmate) {
@@ -204,12 +205,12 @@ TEST_F(MainWindowTest, GamePlayedByDragAndClickClickToCheckmate) {
     ClickClick("e7", "e5");
     Drag("g2", "g4");
     ClickClick("d8", "h4");
-    EXPECT_EQ(Main->Game.GameState, gsStopped);
-    EXPECT_EQ(Main->Game.Moves.Count(), 4);
+    EXPECT_EQ(Main->Game().GameState, gsStopped);
+    EXPECT_EQ(Main->Game().Moves.Count(), 4);
     EXPECT_TRUE(Shown("Bob has won the game!"));
-    ASSERT_EQ(Main->History.Count(), 1);
-    EXPECT_EQ(Main->History.Last()->Result, grBlackWon);
-    EXPECT_EQ(Main->History.Last()->Moves.Count(), 4);
+    ASSERT_EQ(Main->History().Count(), 1);
+    EXPECT_EQ(Main->History().Last()->Result, grBlackWon);
+    EXPECT_EQ(Main->History().Last()->Moves.Count(), 4);
     // The finished game is on disk at once, not only when the window closes.
     THistory onDisk;
     ASSERT_TRUE(onDisk.LoadFromFile(AppPaths::HistoryFile()));
@@ -226,25 +227,26 @@ TEST_F(MainWindowTest, AStalemateShowsTheTieAndRecordsATiedGame) {
         "a5c7", "f7f6", "c7d7", "e8f7", "d7b7", "d8d3", "b7b8", "d3h7", "b8c8", "f7g6", "c8e6" };
     for (const char* move : moves) {
         const std::string text = move;
-        ASSERT_FALSE(Main->Game.PlayMove(Sq(text.substr(0, 2).c_str()), Sq(text.substr(2).c_str()))
+        ASSERT_FALSE(
+            Main->Game().PlayMove(Sq(text.substr(0, 2).c_str()), Sq(text.substr(2).c_str()))
             & mrInvalid)
             << text;
     }
-    EXPECT_EQ(Main->Game.GameState, gsStopped);
+    EXPECT_EQ(Main->Game().GameState, gsStopped);
     EXPECT_EQ(std::count_if(Boxes.begin(), Boxes.end(),
                   [](const std::string& box) {
                       return box.find("The game is tied!") != std::string::npos;
                   }),
         1);
     EXPECT_FALSE(Shown("has won the game!"));
-    ASSERT_EQ(Main->History.Count(), 1);
-    EXPECT_EQ(Main->History.Last()->Result, grTied);
-    EXPECT_EQ(Main->History.Last()->Moves.Count(), 19);
+    ASSERT_EQ(Main->History().Count(), 1);
+    EXPECT_EQ(Main->History().Last()->Result, grTied);
+    EXPECT_EQ(Main->History().Last()->Moves.Count(), 19);
 }
 
 TEST_F(MainWindowTest, EachMovePlaysOneSoundWithSwitchedOffSoundsFallingThrough) {
     std::vector<int> played;
-    Main->PlaySound = [&](int slot) { played.push_back(slot); };
+    Main->Seams().PlaySound = [&](int slot) { played.push_back(slot); };
     StartLocal(true, true);
     Drag("e2", "e4");
     Drag("d7", "d5");
@@ -253,16 +255,16 @@ TEST_F(MainWindowTest, EachMovePlaysOneSoundWithSwitchedOffSoundsFallingThrough)
     Drag("d8", "d5");
     Drag("f1", "e2");
     played.clear();
-    Main->Settings.SoundOn[ssCheck] = false;
-    Main->Settings.SoundOn[ssCaptured] = false;
+    Main->Settings().SoundOn[ssCheck] = false;
+    Main->Settings().SoundOn[ssCaptured] = false;
     // The queen takes on g2 and then on g1 with check; with the capture and check sounds off,
     // both fall through to the move sound.
     Drag("d5", "g2");
     Drag("a2", "a3");
     Drag("g2", "g1");
     EXPECT_EQ(played, (std::vector<int> { ssMoved, ssMoved, ssMoved }));
-    ASSERT_EQ(Main->Game.WhitePlayer.Status, 1);
-    Main->Settings.SoundOn[ssMoved] = false;
+    ASSERT_EQ(Main->Game().WhitePlayer.Status, 1);
+    Main->Settings().SoundOn[ssMoved] = false;
     Drag("e2", "f1");
     EXPECT_EQ(played.size(), 3u);
 }
@@ -273,7 +275,7 @@ TEST_F(MainWindowTest, RefusedMoveKeepsThePieceHeldUntilPutBack) {
     EXPECT_EQ(Main->Board().HeldSquare, Sq("e2"));
     Release(Sq("e5"));
     EXPECT_EQ(Main->Board().HeldSquare, Sq("e2"));
-    EXPECT_EQ(Main->Game.Moves.Count(), 0);
+    EXPECT_EQ(Main->Game().Moves.Count(), 0);
     Press(Sq("e2"));
     EXPECT_EQ(Main->Board().HeldSquare, TPoint {});
     // The opponent's pieces and empty squares cannot be picked up.
@@ -297,20 +299,20 @@ TEST_F(MainWindowTest, AHeldPieceIsPutBackWhenTheGameStopsOrPauses) {
     Press(Sq("e2"));
     ASSERT_EQ(Main->Board().HeldSquare, Sq("e2"));
     ASSERT_NE(QApplication::overrideCursor(), nullptr);
-    Main->Menu_Game_Forfeit->trigger();
+    Main->findChild<QAction*>("Menu_Game_Forfeit")->trigger();
     expectDropped();
 
     StartLocal(true, true);
     Press(Sq("g1"));
-    Main->Menu_Game_Pause->trigger();
+    Main->findChild<QAction*>("Menu_Game_Pause")->trigger();
     expectDropped();
-    Main->Menu_Game_Resume->trigger();
+    Main->findChild<QAction*>("Menu_Game_Resume")->trigger();
     // The piece can be picked up again once the game goes on.
     Press(Sq("g1"));
     EXPECT_EQ(Main->Board().HeldSquare, Sq("g1"));
 
     // A stop from elsewhere (a network game's end, the opponent leaving) does the same.
-    Main->Game.StopGame();
+    Main->Game().StopGame();
     expectDropped();
 }
 
@@ -321,23 +323,23 @@ TEST_F(MainWindowTest, PressesDuringTheComputersTurnAreIgnored) {
     EXPECT_EQ(Main->Board().HeldSquare, TPoint {});
     Press(Sq("e7"));
     EXPECT_EQ(Main->Board().HeldSquare, TPoint {});
-    ASSERT_TRUE(WaitFor([&] { return Main->Game.Moves.Count() == 1; }));
+    ASSERT_TRUE(WaitFor([&] { return Main->Game().Moves.Count() == 1; }));
     Press(Sq("e7"));
     EXPECT_EQ(Main->Board().HeldSquare, Sq("e7"));
 }
 
 TEST_F(MainWindowTest, TheComputersHeaderShowsItsSearchWhileItThinks) {
-    Main->Game.SetSearchDepth(6);
+    Main->Game().SetSearchDepth(6);
     StartLocal(false, true);
     const TBoardSnapshot snapshot = Main->Board().MakeSnapshot();
     EXPECT_TRUE(snapshot.Players[pcWhite].Activity.startsWith(QStringLiteral("Thinking... ")))
         << snapshot.Players[pcWhite].Activity.toStdString();
     EXPECT_TRUE(snapshot.Players[pcBlack].Activity.isEmpty());
     // The word comes from the display texts, which a language pack translates.
-    Main->Values.SetValue(QStringLiteral("Val12"), QStringLiteral("Réflexion..."));
+    Main->Values().SetValue(QStringLiteral("Val12"), QStringLiteral("Réflexion..."));
     EXPECT_TRUE(Main->Board().MakeSnapshot().Players[pcWhite].Activity.startsWith(
         QStringLiteral("Réflexion... ")));
-    Main->Game.StopGame();
+    Main->Game().StopGame();
     EXPECT_TRUE(Main->Board().MakeSnapshot().Players[pcWhite].Activity.isEmpty());
 }
 
@@ -360,7 +362,7 @@ TEST_F(MainWindowTest, HitTestingAtTheEdges) {
 
 TEST_F(MainWindowTest, GrabOffsetAndSwitchedPickUp) {
     StartLocal(true, true);
-    Main->Menu_View_Switch->trigger();
+    Main->findChild<QAction*>("Menu_View_Switch")->trigger();
     EXPECT_TRUE(Main->Board().Switched);
     // Seen from black's side, e2 is the fourth column from the left in the second row from the
     // top.
@@ -375,25 +377,24 @@ TEST_F(MainWindowTest, PromotionThroughThePanel) {
     for (auto [from, to] : { std::pair { "h2", "h4" }, { "g7", "g5" }, { "h4", "g5" },
              { "h7", "h6" }, { "g5", "h6" }, { "b8", "c6" }, { "h6", "h7" }, { "c6", "b8" } })
         Drag(from, to);
-    ASSERT_EQ(Main->Game.Moves.Count(), 8);
+    ASSERT_EQ(Main->Game().Moves.Count(), 8);
     Drag("h7", "g8");
     ASSERT_TRUE(Main->Board().pnlPromotion->isVisible());
-    EXPECT_TRUE(Main->Game.PromotionPending());
+    EXPECT_TRUE(Main->Game().PromotionPending());
     // The move is listed once its piece is chosen.
     EXPECT_EQ(Moves->Cell(5, 1), QString());
     QTest::mouseClick(Main->Board().imgPromoteKnight, Qt::LeftButton);
     EXPECT_FALSE(Main->Board().pnlPromotion->isVisible());
-    const TPiece* piece = Main->Game.Board.PieceAt(Sq("g8"));
+    const TPiece* piece = Main->Game().Board.PieceAt(Sq("g8"));
     ASSERT_NE(piece, nullptr);
     EXPECT_EQ(piece->Kind, pkKnight);
     EXPECT_EQ(Moves->Cell(5, 1), QStringLiteral("h7-g8"));
-    EXPECT_EQ(Main->Game.Turn, pcBlack);
+    EXPECT_EQ(Main->Game().Turn, pcBlack);
 }
 
 TEST_F(MainWindowTest, AWaitingPromotionIsListedOnceWhateverReloadsTheMovesWindow) {
-    auto* history = new TfrmHistory(Main->History, *Main, Main.get());
-    auto* options = new TfrmOptions(*Main, Main.get());
-    Main->SetForms(About, Dialog, Moves, nullptr, history, options);
+    auto* history = Main->findChild<TfrmHistory*>("frmHistory");
+    auto* options = Main->findChild<TfrmOptions*>("frmOptions");
     TLangPack pack;
     pack.LanguageName = "Test";
     pack.AddText("values", "Stat01", "Connecting...");
@@ -410,11 +411,11 @@ TEST_F(MainWindowTest, AWaitingPromotionIsListedOnceWhateverReloadsTheMovesWindo
     // Closing the history window, the options dialog's Ok and a language change each list the
     // game's moves again.
     QTimer::singleShot(0, history, [history] { history->btnClose->click(); });
-    Main->Menu_View_History->trigger();
+    Main->findChild<QAction*>("Menu_View_History")->trigger();
     QTimer::singleShot(0, options, [options] { options->btnOk->click(); });
-    Main->Menu_View_Options->trigger();
+    Main->findChild<QAction*>("Menu_View_Options")->trigger();
     ASSERT_TRUE(Main->LoadLanguage(language));
-    ASSERT_EQ(Main->Game.GameState, gsPlaying);
+    ASSERT_EQ(Main->Game().GameState, gsPlaying);
     EXPECT_EQ(Moves->RowCount(), 4);
     EXPECT_EQ(Moves->Cell(4, 2), QStringLiteral("c6-b8"));
 
@@ -429,13 +430,13 @@ TEST_F(MainWindowTest, AWaitingPromotionIsListedOnceWhateverReloadsTheMovesWindo
 
 TEST_F(MainWindowTest, TheNetworkOpponentsPromotionShowsAWaitingNotice) {
     StartLocal(true, true);
-    Main->Game.GameKind = gkHost;
-    Main->Game.HostColour = pcBlack;
+    Main->Game().GameKind = gkHost;
+    Main->Game().HostColour = pcBlack;
     Main->Board().ShowPromotion();
     EXPECT_FALSE(Main->Board().pnlPromotion->isVisible());
     ASSERT_TRUE(Main->Board().pnlStatus->isVisible());
-    EXPECT_EQ(Main->Board().lblStatus->text(), Main->Values.Value(QStringLiteral("Stat04")));
-    Main->Game.GameKind = gkLocal;
+    EXPECT_EQ(Main->Board().lblStatus->text(), Main->Values().Value(QStringLiteral("Stat04")));
+    Main->Game().GameKind = gkLocal;
 }
 
 TEST_F(MainWindowTest, LoadedGameWithAWaitingPromotionOpensTheChoice) {
@@ -453,15 +454,15 @@ TEST_F(MainWindowTest, LoadedGameWithAWaitingPromotionOpensTheChoice) {
         ASSERT_TRUE(source.SaveGame(file));
         source.StopGame();
     }
-    Main->ChooseOpenFile = [&] { return file; };
+    Main->Seams().ChooseOpenFile = [&] { return file; };
     QTimer::singleShot(0, Dialog, [&] { Dialog->btnOk->click(); });
-    Main->Menu_Game_Load->trigger();
-    ASSERT_EQ(Main->Game.GameState, gsPlaying);
+    Main->findChild<QAction*>("Menu_Game_Load")->trigger();
+    ASSERT_EQ(Main->Game().GameState, gsPlaying);
     EXPECT_TRUE(Main->Board().pnlPromotion->isVisible());
     EXPECT_EQ(Moves->Cell(4, 2), QStringLiteral("c6-b8"));
     EXPECT_EQ(Moves->Cell(5, 1), QString());
     QTest::mouseClick(Main->Board().imgPromoteQueen, Qt::LeftButton);
-    EXPECT_EQ(Main->Game.Board.PieceAt(Sq("g8"))->Kind, pkQueen);
+    EXPECT_EQ(Main->Game().Board.PieceAt(Sq("g8"))->Kind, pkQueen);
     EXPECT_EQ(Moves->Cell(5, 1), QStringLiteral("h7-g8"));
 }
 
@@ -473,23 +474,23 @@ TEST_F(MainWindowTest, FailedLoadShowsE10AndChangesNothing) {
     out.close();
     StartLocal(true, true);
     Drag("e2", "e4");
-    Main->Game.StopGame();
-    Main->ChooseOpenFile = [&] { return file; };
-    Main->Menu_Game_Load->trigger();
+    Main->Game().StopGame();
+    Main->Seams().ChooseOpenFile = [&] { return file; };
+    Main->findChild<QAction*>("Menu_Game_Load")->trigger();
     EXPECT_TRUE(Shown("broken.wtg"));
-    EXPECT_EQ(Main->Game.Moves.Count(), 1);
-    EXPECT_EQ(Main->Game.GameState, gsStopped);
+    EXPECT_EQ(Main->Game().Moves.Count(), 1);
+    EXPECT_EQ(Main->Game().GameState, gsStopped);
     EXPECT_FALSE(Dialog->isVisible());
 }
 
 TEST_F(MainWindowTest, FailedSaveShowsE11) {
     StartLocal(true, true);
     QString proposed;
-    Main->ChooseSaveFile = [&](const QString& name) {
+    Main->Seams().ChooseSaveFile = [&](const QString& name) {
         proposed = name;
         return m_Home.filePath(QStringLiteral("no/such/folder/game.wtg"));
     };
-    Main->Menu_Game_Save->trigger();
+    Main->findChild<QAction*>("Menu_Game_Save")->trigger();
     EXPECT_TRUE(proposed.startsWith(QStringLiteral("Chess game - ")));
     EXPECT_TRUE(proposed.endsWith(QStringLiteral(".wtg")));
     EXPECT_TRUE(Shown("game.wtg"));
@@ -498,17 +499,17 @@ TEST_F(MainWindowTest, FailedSaveShowsE11) {
 TEST_F(MainWindowTest, UndoAgainstTheComputerTakesBackTwoMovesAndTheListFollows) {
     StartLocal(true, false);
     Drag("e2", "e4");
-    ASSERT_TRUE(WaitFor([&] { return Main->Game.Moves.Count() == 2; }));
+    ASSERT_TRUE(WaitFor([&] { return Main->Game().Moves.Count() == 2; }));
     EXPECT_NE(Moves->Cell(1, 2), QString());
-    Main->Menu_Game_Undo->trigger();
-    EXPECT_EQ(Main->Game.Moves.Count(), 0);
+    Main->findChild<QAction*>("Menu_Game_Undo")->trigger();
+    EXPECT_EQ(Main->Game().Moves.Count(), 0);
     EXPECT_EQ(Moves->RowCount(), 1);
     EXPECT_EQ(Moves->Cell(1, 1), QString());
     EXPECT_EQ(Moves->Cell(1, 2), QString());
-    EXPECT_EQ(Main->Game.Turn, pcWhite);
+    EXPECT_EQ(Main->Game().Turn, pcWhite);
     // Undo with an empty list does nothing.
-    Main->Menu_Game_Undo->trigger();
-    EXPECT_EQ(Main->Game.GameState, gsPlaying);
+    Main->findChild<QAction*>("Menu_Game_Undo")->trigger();
+    EXPECT_EQ(Main->Game().GameState, gsPlaying);
 }
 
 TEST_F(MainWindowTest, CloseDuringAGameAsksAndNoKeepsTheGame) {
@@ -516,11 +517,11 @@ TEST_F(MainWindowTest, CloseDuringAGameAsksAndNoKeepsTheGame) {
     Answer = idNo;
     EXPECT_FALSE(Main->close());
     EXPECT_TRUE(Main->isVisible());
-    EXPECT_EQ(Main->Game.GameState, gsPlaying);
+    EXPECT_EQ(Main->Game().GameState, gsPlaying);
     EXPECT_TRUE(Shown("A game is in progress"));
     Answer = idYes;
     EXPECT_TRUE(Main->close());
-    EXPECT_EQ(Main->Game.GameState, gsStopped);
+    EXPECT_EQ(Main->Game().GameState, gsStopped);
 }
 
 TEST_F(MainWindowTest, FirstRunPlacesTheWindowsAndALayoutRoundTrips) {
@@ -544,10 +545,9 @@ TEST_F(MainWindowTest, LayoutReadingStopsAtTheFirstMissingValue) {
         store->setValue(QStringLiteral("FormLeft"), 40);
     }
     Main = std::make_unique<TfrmMain>();
-    Moves = new TfrmMoves(Main.get());
-    Dialog = new TfrmGame(Main->Game, Main.get());
-    About = new TfrmAbout(Main.get());
-    Main->SetForms(About, Dialog, Moves);
+    Moves = Main->findChild<TfrmMoves*>("frmMoves");
+    Dialog = Main->findChild<TfrmGame*>("frmGame");
+    About = Main->findChild<TfrmAbout*>("frmAbout");
     Main->show();
     EXPECT_EQ(Main->pos(), QPoint(0, 0));
     EXPECT_EQ(Moves->pos(), QPoint(560, 0));
@@ -561,7 +561,7 @@ TEST_F(MainWindowTest, TheViewIsDrawnOnlyWhenSomethingChanged) {
     EXPECT_FALSE(Main->Board().DrawBoard());
     StartLocal(true, true);
     EXPECT_TRUE(Main->Board().DrawBoard());
-    Main->Game.ClockTick();
+    Main->Game().ClockTick();
     EXPECT_TRUE(Main->Board().DrawBoard());
 }
 
@@ -574,14 +574,14 @@ TEST_F(MainWindowTest, LearnModeHoverNeverResetsALoadedGame) {
         ASSERT_TRUE(source.SaveGame(file));
         source.StopGame();
     }
-    ASSERT_TRUE(Main->Game.LoadGame(file));
+    ASSERT_TRUE(Main->Game().LoadGame(file));
     Main->Board().HeldSquare = Sq("e7");
     Main->Board().pbBoardMouseMove(Centre(Sq("e5")).x(), Centre(Sq("e5")).y());
     Main->Board().DrawBoard();
-    EXPECT_FALSE(Main->Game.Board.Modified);
+    EXPECT_FALSE(Main->Game().Board.Modified);
     Main->Board().HeldSquare = {};
-    Main->Game.StartGame();
-    EXPECT_EQ(Main->Game.Moves.Count(), 1);
+    Main->Game().StartGame();
+    EXPECT_EQ(Main->Game().Moves.Count(), 1);
 }
 
 } // namespace
@@ -659,9 +659,8 @@ TEST(LayoutDockingTest, TheStoredLayoutDocksAndShowsTheToolWindows) {
             store->setValue(QString::fromLatin1(name), value);
     }
     TfrmMain main;
-    auto* chat = new TfrmChat(&main);
-    auto* moves = new TfrmMoves(&main);
-    main.SetForms(new TfrmAbout(&main), new TfrmGame(main.Game, &main), moves, chat);
+    auto* chat = main.findChild<TfrmChat*>("frmChat");
+    auto* moves = main.findChild<TfrmMoves*>("frmMoves");
     main.show();
     EXPECT_TRUE(main.Docking().ChatDocked());
     EXPECT_TRUE(main.Docking().MovesDocked());
@@ -677,6 +676,42 @@ TEST(LayoutDockingTest, TheStoredLayoutDocksAndShowsTheToolWindows) {
     EXPECT_EQ(store->value(QStringLiteral("ChatDocked")).toInt(), 1);
     EXPECT_EQ(store->value(QStringLiteral("MovesAlign")).toInt(), 3);
     EXPECT_EQ(store->value(QStringLiteral("ChatVisible")).toInt(), 1);
+}
+
+} // namespace
+
+namespace {
+
+// The menu bar's actions follow the controller's state on their own.
+TEST(MainMenuTest, TheActionsFollowTheGamesState) {
+    TChessGame game;
+    QMenuBar bar;
+    TMainMenu menu(bar, game);
+    ASSERT_EQ(bar.actions().size(), 3);
+    EXPECT_EQ(bar.actions()[0]->menu(), menu.Menu_Game);
+    EXPECT_EQ(bar.findChild<QAction*>("Menu_Game_Forfeit"), menu.Menu_Game_Forfeit);
+    EXPECT_EQ(menu.Menu_View_Options->shortcut(), QKeySequence(Qt::Key_F8));
+    const auto expect = [&](bool idle, bool playing, bool paused) {
+        EXPECT_EQ(menu.Menu_Game_New->isEnabled(), idle);
+        EXPECT_EQ(menu.Menu_Game_Load->isEnabled(), idle);
+        EXPECT_EQ(menu.Menu_Game_Save->isEnabled(), !idle);
+        EXPECT_EQ(menu.Menu_Game_Undo->isEnabled(), playing);
+        EXPECT_EQ(menu.Menu_Game_Forfeit->isEnabled(), playing);
+        // A hidden action also counts as disabled.
+        EXPECT_EQ(menu.Menu_Game_Pause->isEnabled(), !idle && !paused);
+        EXPECT_EQ(menu.Menu_Game_Pause->isVisible(), !paused);
+        EXPECT_EQ(menu.Menu_Game_Resume->isVisible(), paused);
+    };
+    expect(true, false, false);
+    game.StartGame();
+    expect(false, true, false);
+    game.PauseGame();
+    expect(false, false, true);
+    game.ResumeGame();
+    expect(false, true, false);
+    game.PauseGame();
+    game.StopGame();
+    expect(true, false, false);
 }
 
 } // namespace

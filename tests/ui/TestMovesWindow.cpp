@@ -1,6 +1,9 @@
 #include "FormMoves.h"
 #include "MoveNotation.h"
+#include "Settings.h"
+#include "UnitChessGame.h"
 #include "UnitMoveList.h"
+#include "ValueList.h"
 
 #include <QHeaderView>
 #include <QStyle>
@@ -166,6 +169,70 @@ TEST_F(MovesWindowTest, SetNotationAppliesToLaterMovesOnly) {
     Form.SetNotation(nsAlgebraic, QStringLiteral("ПКЛСФК"));
     Form.AddMove(Move(pkKnight, "g8", "f6"), false);
     EXPECT_EQ(Rows(Form), (Lines { "1|g1-f3|Кf6" }));
+}
+
+// The moves window given the controller: it lists the game as it is played, on its own.
+class FollowingMovesWindowTest : public testing::Test {
+protected:
+    void SetUp() override {
+        Game.WhitePlayer = TPlayer { 2, true, "Ann", false, 0, 0 };
+        Game.BlackPlayer = TPlayer { 2, true, "Bob", false, 0, 0 };
+        Game.GameKind = gkLocal;
+        Form.SetGame(Game, Settings, Values);
+        Game.StartGame();
+    }
+    void TearDown() override { Game.StopGame(); }
+
+    void Play(std::initializer_list<std::pair<const char*, const char*>> moves) {
+        for (const auto& [from, to] : moves)
+            ASSERT_FALSE(Game.PlayMove(At(from), At(to)) & mrInvalid) << from << to;
+    }
+
+    TChessGame Game;
+    TSettings Settings;
+    TValueList Values;
+    TfrmMoves Form;
+};
+
+TEST_F(FollowingMovesWindowTest, PlayedMovesAreListedAndATakeBackRemovesExactlyWhatWent) {
+    Play({ { "e2", "e4" }, { "e7", "e5" }, { "g1", "f3" } });
+    EXPECT_EQ(Rows(Form), (Lines { "1|e2-e4|e7-e5", "2|g1-f3|" }));
+    Game.UndoMove();
+    EXPECT_EQ(Rows(Form), (Lines { "1|e2-e4|e7-e5" }));
+    Game.UndoMove();
+    EXPECT_EQ(Rows(Form), (Lines { "1|e2-e4|" }));
+    Play({ { "d7", "d5" } });
+    EXPECT_EQ(Rows(Form), (Lines { "1|e2-e4|d7-d5" }));
+}
+
+TEST_F(FollowingMovesWindowTest, AWaitingPromotionIsListedOnceItsPieceIsChosen) {
+    Play({ { "h2", "h4" }, { "g7", "g5" }, { "h4", "g5" }, { "h7", "h6" }, { "g5", "h6" },
+        { "b8", "c6" }, { "h6", "h7" }, { "c6", "b8" }, { "h7", "g8" } });
+    ASSERT_TRUE(Game.PromotionPending());
+    EXPECT_EQ(Form.RowCount(), 4);
+    // Another game shown in the window meanwhile, then the current one again.
+    TMoveList other;
+    other.Add(pkPawn, At("a2"), At("a3"), 0, 0);
+    Form.LoadMoves(other);
+    Form.ReloadMoves();
+    EXPECT_EQ(Form.RowCount(), 4);
+    EXPECT_EQ(Form.Cell(4, 2), QStringLiteral("c6-b8"));
+    Game.Promote(pkQueen);
+    Form.ReloadMoves();
+    ASSERT_EQ(Form.RowCount(), 5);
+    EXPECT_EQ(Rows(Form).back(), "5|h7-g8|");
+    Play({ { "e7", "e6" } });
+    EXPECT_EQ(Rows(Form).back(), "5|h7-g8|e7-e6");
+}
+
+TEST_F(FollowingMovesWindowTest, ANewGameStartsEmptyInTheNotationOfTheSettings) {
+    Play({ { "g1", "f3" } });
+    Game.StopGame();
+    Settings.Notation = nsAlgebraic;
+    Game.StartGame();
+    EXPECT_EQ(Rows(Form), (Lines { "||" }));
+    Play({ { "g1", "f3" } });
+    EXPECT_EQ(Rows(Form), (Lines { "1|Nf3|" }));
 }
 
 } // namespace

@@ -49,12 +49,9 @@ const int Yes = idYes;
 struct TCopy {
     TCopy() {
         Main = std::make_unique<TfrmMain>();
-        auto* about = new TfrmAbout(Main.get());
-        Chat = new TfrmChat(Main.get());
-        auto* dialog = new TfrmGame(Main->Game, Main.get());
-        Moves = new TfrmMoves(Main.get());
-        Main->SetForms(about, dialog, Moves, Chat);
-        Main->PlaySound = nullptr;
+        Chat = Main->findChild<TfrmChat*>("frmChat");
+        Moves = Main->findChild<TfrmMoves*>("frmMoves");
+        Main->Seams().PlaySound = nullptr;
         Main->show();
     }
     QPoint Centre(const char* square) const {
@@ -69,13 +66,13 @@ struct TCopy {
     // Opens the new-game dialog from the menu and runs the actions inside it; a dialog still
     // open after them is cancelled.
     void NewGame(const std::function<void(TfrmGame&)>& actions) {
-        TfrmGame& dialog = *Main->frmGame;
+        TfrmGame& dialog = *Main->findChild<TfrmGame*>("frmGame");
         QTimer::singleShot(0, &dialog, [&dialog, actions] {
             actions(dialog);
             if (dialog.isVisible())
                 dialog.reject();
         });
-        Main->Menu_Game_New->trigger();
+        Main->findChild<QAction*>("Menu_Game_New")->trigger();
     }
     std::unique_ptr<TfrmMain> Main;
     TfrmChat* Chat = nullptr;
@@ -102,14 +99,14 @@ protected:
         Host = std::make_unique<TCopy>();
         Client = std::make_unique<TCopy>();
 
-        TChessGame& host = Host->Main->Game;
+        TChessGame& host = Host->Main->Game();
         host.GameKind = gkHost;
         host.HostColour = pcWhite;
         host.WhitePlayer.Name = "Hanna";
         setenv("WINTERMOOT_PORT", "0", 1);
         ASSERT_TRUE(host.Connect(""));
         setenv("WINTERMOOT_PORT", std::to_string(host.ListeningPort()).c_str(), 1);
-        TChessGame& client = Client->Main->Game;
+        TChessGame& client = Client->Main->Game();
         client.GameKind = gkClient;
         client.BlackPlayer.Name = "Carl";
         ASSERT_TRUE(client.Connect("127.0.0.1"));
@@ -130,8 +127,8 @@ protected:
         Host->Main->Board().btnReady->click();
         Client->Main->Board().btnReady->click();
         ASSERT_TRUE(WaitFor([&] {
-            return Host->Main->Game.GameState == gsPlaying
-                && Client->Main->Game.GameState == gsPlaying;
+            return Host->Main->Game().GameState == gsPlaying
+                && Client->Main->Game().GameState == gsPlaying;
         }));
     }
 
@@ -153,8 +150,8 @@ const char* const ConnectionLost = "The connection to the game has been lost.";
 TEST_F(NetworkWindowsTest, JoiningTurnsTheClientsBoardAndSwapsTheNames) {
     EXPECT_FALSE(Host->Main->Board().Switched);
     EXPECT_TRUE(Client->Main->Board().Switched);
-    EXPECT_EQ(Client->Main->Game.WhitePlayer.Name, "Hanna");
-    EXPECT_EQ(Host->Main->Game.BlackPlayer.Name, "Carl");
+    EXPECT_EQ(Client->Main->Game().WhitePlayer.Name, "Hanna");
+    EXPECT_EQ(Host->Main->Game().BlackPlayer.Name, "Carl");
     EXPECT_TRUE(Host->Chat->edtMessage->isEnabled());
     EXPECT_TRUE(Client->Chat->edtMessage->isEnabled());
 }
@@ -163,11 +160,11 @@ TEST_F(NetworkWindowsTest, MovesByTheMouseReachTheOtherSideAndItsMovesWindow) {
     StartGame();
     // The client may not touch the host's pieces, nor move out of turn.
     Client->Drag("e7", "e5");
-    EXPECT_EQ(Client->Main->Game.Moves.Count(), 0);
+    EXPECT_EQ(Client->Main->Game().Moves.Count(), 0);
     Host->Drag("e2", "e4");
-    ASSERT_TRUE(WaitFor([&] { return Client->Main->Game.Moves.Count() == 1; }));
+    ASSERT_TRUE(WaitFor([&] { return Client->Main->Game().Moves.Count() == 1; }));
     Client->Drag("e7", "e5");
-    ASSERT_TRUE(WaitFor([&] { return Host->Main->Game.Moves.Count() == 2; }));
+    ASSERT_TRUE(WaitFor([&] { return Host->Main->Game().Moves.Count() == 2; }));
     EXPECT_EQ(Host->Moves->Cell(1, 2), QStringLiteral("e7-e5"));
     EXPECT_EQ(Client->Moves->Cell(1, 1), QStringLiteral("e2-e4"));
 }
@@ -183,14 +180,14 @@ TEST_F(NetworkWindowsTest, ChatLinesReachTheOtherSideUnderTheSendersName) {
 TEST_F(NetworkWindowsTest, AnAcceptedUndoRequestTakesTheMoveBackOnBothSides) {
     StartGame();
     Host->Drag("e2", "e4");
-    ASSERT_TRUE(WaitFor([&] { return Client->Main->Game.Moves.Count() == 1; }));
+    ASSERT_TRUE(WaitFor([&] { return Client->Main->Game().Moves.Count() == 1; }));
     // The client cannot take back the host's move.
-    Client->Main->Menu_Game_Undo->trigger();
+    Client->Main->findChild<QAction*>("Menu_Game_Undo")->trigger();
     EXPECT_TRUE(Shown("You cannot undo one of your opponent's move!"));
-    Host->Main->Menu_Game_Undo->trigger();
+    Host->Main->findChild<QAction*>("Menu_Game_Undo")->trigger();
     EXPECT_TRUE(Host->Main->Board().pnlStatus->isVisible());
     ASSERT_TRUE(WaitFor([&] {
-        return Host->Main->Game.Moves.Count() == 0 && Client->Main->Game.Moves.Count() == 0;
+        return Host->Main->Game().Moves.Count() == 0 && Client->Main->Game().Moves.Count() == 0;
     }));
     EXPECT_EQ(Client->Moves->Cell(1, 1), QString());
 }
@@ -198,11 +195,11 @@ TEST_F(NetworkWindowsTest, AnAcceptedUndoRequestTakesTheMoveBackOnBothSides) {
 TEST_F(NetworkWindowsTest, ForfeitDuringTheOpponentsTurnRecordsTheLocalPlayer) {
     StartGame();
     // White (the host) is to move; the client, playing black, forfeits.
-    Client->Main->Menu_Game_Forfeit->trigger();
+    Client->Main->findChild<QAction*>("Menu_Game_Forfeit")->trigger();
     EXPECT_TRUE(Shown("You have forfeited the game."));
-    ASSERT_EQ(Client->Main->History.Count(), 1);
-    EXPECT_EQ(Client->Main->History.Last()->Result, grBlackForfeited);
-    ASSERT_TRUE(WaitFor([&] { return Host->Main->Game.GameState == gsStopped; }));
+    ASSERT_EQ(Client->Main->History().Count(), 1);
+    EXPECT_EQ(Client->Main->History().Last()->Result, grBlackForfeited);
+    ASSERT_TRUE(WaitFor([&] { return Host->Main->Game().GameState == gsStopped; }));
     // The link stays open: both sides offer the next game.
     EXPECT_TRUE(Host->Main->Board().pnlReady->isVisible());
 }
@@ -211,8 +208,8 @@ TEST_F(NetworkWindowsTest, TheOpponentLeavingPutsBackTheHeldPiece) {
     StartGame();
     QTest::mousePress(Host->Main->Board().pbBoard, Qt::LeftButton, {}, Host->Centre("e2"));
     ASSERT_EQ(Host->Main->Board().HeldSquare, (TPoint { 5, 2 }));
-    Client->Main->Game.Disconnect();
-    ASSERT_TRUE(WaitFor([&] { return Host->Main->Game.GameState == gsStopped; }));
+    Client->Main->Game().Disconnect();
+    ASSERT_TRUE(WaitFor([&] { return Host->Main->Game().GameState == gsStopped; }));
     EXPECT_EQ(Host->Main->Board().HeldSquare, TPoint {});
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
@@ -230,8 +227,8 @@ TEST_F(NetworkWindowsTest, TheOpponentsWaitingPromotionIsListedOnce) {
             { "b8", "c6" }, { "h6", "h7" }, { "c6", "b8" }, { "h7", "g8" } }) {
         (++count % 2 ? Host : Client)->Drag(from, to);
         ASSERT_TRUE(WaitFor([&] {
-            return Host->Main->Game.Moves.Count() == count
-                && Client->Main->Game.Moves.Count() == count;
+            return Host->Main->Game().Moves.Count() == count
+                && Client->Main->Game().Moves.Count() == count;
         }));
     }
     ASSERT_TRUE(Client->Main->Board().pnlStatus->isVisible());
@@ -239,7 +236,7 @@ TEST_F(NetworkWindowsTest, TheOpponentsWaitingPromotionIsListedOnce) {
     ASSERT_TRUE(Client->Main->LoadLanguage(language));
     EXPECT_EQ(Client->Moves->RowCount(), 4);
     QTest::mouseClick(Host->Main->Board().imgPromoteQueen, Qt::LeftButton);
-    ASSERT_TRUE(WaitFor([&] { return Client->Main->Game.Turn == pcBlack; }));
+    ASSERT_TRUE(WaitFor([&] { return Client->Main->Game().Turn == pcBlack; }));
     EXPECT_EQ(Client->Moves->RowCount(), 5);
     EXPECT_EQ(Client->Moves->Cell(5, 1), QStringLiteral("h7-g8"));
     EXPECT_EQ(Host->Moves->RowCount(), 5);
@@ -248,9 +245,9 @@ TEST_F(NetworkWindowsTest, TheOpponentsWaitingPromotionIsListedOnce) {
 TEST_F(NetworkWindowsTest, HostingAgainLeavesTheOldLinkQuietlyAndListsOnlyWhatWasAsked) {
     // A game-list server that answers every request with an empty page.
     TFakeHttpServer server;
-    Host->Main->GameList.SetBaseUrl(server.Url());
+    Host->Main->GameList().SetBaseUrl(server.Url());
     // The game hosted before was listed; the new one is not to be.
-    Host->Main->GameListed = true;
+    Host->Main->SetGameListed(true);
     setenv("WINTERMOOT_PORT", "0", 1);
     Host->NewGame([](TfrmGame& dialog) {
         dialog.pgcGame->setCurrentWidget(dialog.tbsHost);
@@ -259,12 +256,12 @@ TEST_F(NetworkWindowsTest, HostingAgainLeavesTheOldLinkQuietlyAndListsOnlyWhatWa
         dialog.btnOk->click();
     });
     unsetenv("WINTERMOOT_PORT");
-    TChessGame& host = Host->Main->Game;
+    TChessGame& host = Host->Main->Game();
     EXPECT_TRUE(host.NetworkActive);
     EXPECT_NE(host.ListeningPort(), 0);
     EXPECT_FALSE(host.PeerConnected());
-    EXPECT_EQ(
-        Host->Main->Board().lblStatus->text(), Host->Main->Values.Value(QStringLiteral("Stat03")));
+    EXPECT_EQ(Host->Main->Board().lblStatus->text(),
+        Host->Main->Values().Value(QStringLiteral("Stat03")));
     // The old opponent is told and loses its link; the host's user, who left, is not told.
     ASSERT_TRUE(WaitFor([&] { return Shown(ConnectionLost); }));
     RunFor(200);
@@ -272,8 +269,8 @@ TEST_F(NetworkWindowsTest, HostingAgainLeavesTheOldLinkQuietlyAndListsOnlyWhatWa
     // The old listing is taken off, and the new game is never listed.
     EXPECT_EQ(server.Count("action=remove"), 1);
     EXPECT_EQ(server.Count("action=add"), 0);
-    EXPECT_FALSE(Host->Main->GameListed);
-    EXPECT_FALSE(Host->Main->RepublishTimer->isActive());
+    EXPECT_FALSE(Host->Main->GameListed());
+    EXPECT_FALSE(Host->Main->findChild<QTimer*>("RepublishTimer")->isActive());
 }
 
 TEST_F(NetworkWindowsTest, ALocalGameFromTheDialogClosesTheOldLink) {
@@ -285,7 +282,7 @@ TEST_F(NetworkWindowsTest, ALocalGameFromTheDialogClosesTheOldLink) {
         dialog.edtBlackPlayerName->setText(QStringLiteral("Ben"));
         dialog.btnOk->click();
     });
-    TChessGame& client = Client->Main->Game;
+    TChessGame& client = Client->Main->Game();
     ASSERT_EQ(client.GameState, gsPlaying);
     EXPECT_FALSE(client.NetworkActive);
     EXPECT_FALSE(client.PeerConnected());
@@ -301,7 +298,7 @@ TEST_F(NetworkWindowsTest, ALocalGameFromTheDialogClosesTheOldLink) {
 
 TEST_F(NetworkWindowsTest, ClosingWithTheLinkOpenDisconnectsFirstThenCloses) {
     EXPECT_FALSE(Host->Main->close());
-    EXPECT_TRUE(Host->Main->Closing);
+    EXPECT_TRUE(Host->Main->Closing());
     ASSERT_TRUE(WaitFor([&] { return !Host->Main->isVisible(); }));
     ASSERT_TRUE(WaitFor([&] { return Shown("The connection to the game has been lost."); }));
     EXPECT_FALSE(Client->Chat->edtMessage->isEnabled());
@@ -319,7 +316,7 @@ TEST(NetworkErrorWindowTest, AMalformedMessageEndsTheLinkWithE2AndTheHostWaitsAg
     SetMessagePresenter(std::make_unique<TRecordingPresenter>(boxes, Yes));
     {
         TCopy host;
-        TChessGame& game = host.Main->Game;
+        TChessGame& game = host.Main->Game();
         game.GameKind = gkHost;
         game.WhitePlayer.Name = "Hanna";
         setenv("WINTERMOOT_PORT", "0", 1);
@@ -336,7 +333,7 @@ TEST(NetworkErrorWindowTest, AMalformedMessageEndsTheLinkWithE2AndTheHostWaitsAg
             WaitFor([&] { return Shown(boxes, "An error occured on the network!"); }, 10000));
         EXPECT_TRUE(host.Main->Board().pnlStatus->isVisible());
         EXPECT_EQ(host.Main->Board().lblStatus->text(),
-            host.Main->Values.Value(QStringLiteral("Stat03")));
+            host.Main->Values().Value(QStringLiteral("Stat03")));
         EXPECT_FALSE(host.Chat->edtMessage->isEnabled());
     }
     SetMessagePresenter(nullptr);
@@ -354,7 +351,7 @@ protected:
         SetMessagePresenter(std::make_unique<TRecordingPresenter>(Boxes, Yes));
         Copy = std::make_unique<TCopy>();
         // No game-list server answers: the dialog's pages get nothing from it.
-        Copy->Main->GameList.SetBaseUrl(QStringLiteral("http://127.0.0.1:%1").arg(FreePort()));
+        Copy->Main->GameList().SetBaseUrl(QStringLiteral("http://127.0.0.1:%1").arg(FreePort()));
     }
     void TearDown() override {
         unsetenv("WINTERMOOT_PORT");
@@ -386,9 +383,9 @@ TEST_F(NetworkStartTest, AHostThatCannotListenSaysSoOnceAndWaitsForNobody) {
     RunFor(100);
     EXPECT_EQ(Count(NetworkError), 1);
     EXPECT_FALSE(Copy->Main->Board().pnlStatus->isVisible());
-    EXPECT_FALSE(Copy->Main->Game.NetworkActive);
-    EXPECT_EQ(Copy->Main->Game.ListeningPort(), 0);
-    EXPECT_FALSE(Copy->Main->GameListed);
+    EXPECT_FALSE(Copy->Main->Game().NetworkActive);
+    EXPECT_EQ(Copy->Main->Game().ListeningPort(), 0);
+    EXPECT_FALSE(Copy->Main->GameListed());
 }
 
 struct TJoinCase {
@@ -424,8 +421,8 @@ TEST_P(JoinFailureTest, ShowsE1AndLeavesNoConnectionBehind) {
     EXPECT_EQ(Count(NetworkError), 0);
     EXPECT_EQ(Boxes.size(), 1u);
     EXPECT_FALSE(Copy->Main->Board().pnlStatus->isVisible());
-    EXPECT_FALSE(Copy->Main->Game.NetworkActive);
-    EXPECT_FALSE(Copy->Main->Game.PeerConnected());
+    EXPECT_FALSE(Copy->Main->Game().NetworkActive);
+    EXPECT_FALSE(Copy->Main->Game().PeerConnected());
 }
 
 INSTANTIATE_TEST_SUITE_P(Addresses, JoinFailureTest,

@@ -65,20 +65,19 @@ protected:
         qputenv("WINTERMOOT_HOME", m_Home.path().toLocal8Bit());
         m_Previous = SetMessagePresenter(std::make_unique<TRecordingPresenter>(Shown));
         Main = std::make_unique<TfrmMain>();
-        Moves = new TfrmMoves(Main.get());
-        Chat = new TfrmChat(Main.get());
-        Main->SetForms(
-            new TfrmAbout(Main.get()), new TfrmGame(Main->Game, Main.get()), Moves, Chat);
+        Moves = Main->findChild<TfrmMoves*>("frmMoves");
+        Chat = Main->findChild<TfrmChat*>("frmChat");
         auto player = std::make_unique<RecordingPlayer>();
         Player = player.get();
-        Main->Sounds = std::move(player);
-        Dialog = std::make_unique<TfrmOptions>(*Main);
-        Dialog->LoadLanguage = [this](const QString& file) { Languages << file; };
+        Main->SetSoundPlayer(std::move(player));
+        Dialog = Main->findChild<TfrmOptions*>("frmOptions");
+        // The main window applies the language file of the settings once they are written.
+        QObject::connect(Dialog, &TfrmOptions::settingsApplied, Dialog,
+            [this] { Languages << Main->Settings().LanguageFile; });
         Dialog->ChooseSoundFile = [this](const QString&) { return Chosen; };
     }
 
     void TearDown() override {
-        Dialog.reset();
         Main.reset();
         SetMessagePresenter(std::move(m_Previous));
     }
@@ -86,7 +85,7 @@ protected:
     // Runs the dialog with the actions inside its modal loop; a dialog still open after them is
     // cancelled, so that a test never hangs. Answers ShowOptions' result.
     bool Run(const std::function<void()>& actions) {
-        QTimer::singleShot(0, Dialog.get(), [this, actions] {
+        QTimer::singleShot(0, Dialog, [this, actions] {
             actions();
             if (Dialog->isVisible())
                 Dialog->reject();
@@ -104,7 +103,7 @@ protected:
     TfrmMoves* Moves = nullptr;
     TfrmChat* Chat = nullptr;
     RecordingPlayer* Player = nullptr;
-    std::unique_ptr<TfrmOptions> Dialog;
+    TfrmOptions* Dialog = nullptr;
     QStringList Languages;
     QString Chosen;
 };
@@ -134,7 +133,7 @@ TEST_F(OptionsDialogTest, FormPagesAndControls) {
 }
 
 TEST_F(OptionsDialogTest, ShowingFillsTheControlsFromTheSettings) {
-    TSettings& s = Main->Settings;
+    TSettings& s = Main->Settings();
     s.AutoUpdate = false;
     s.LearnMode = true;
     s.ShowLastMove = false;
@@ -147,7 +146,7 @@ TEST_F(OptionsDialogTest, ShowingFillsTheControlsFromTheSettings) {
     s.SoundOn = { true, false, true, false, true, false };
     s.SoundFile[0] = QStringLiteral("first.wav");
     s.LanguageFile = QStringLiteral("NoSuchLanguage.lang");
-    Main->Game.SetSearchDepth(5);
+    Main->Game().SetSearchDepth(5);
     Main->Docking().ChatAlign = 1;
     Main->Docking().MovesAlign = 3;
     Run([&] {
@@ -177,7 +176,7 @@ TEST_F(OptionsDialogTest, ShowingFillsTheControlsFromTheSettings) {
 
 TEST_F(OptionsDialogTest, ApplyWritesTheSettingsAndSavesTheFile) {
     const QString unlisted = QStringLiteral("NoSuchLanguage.lang");
-    Main->Settings.LanguageFile = unlisted;
+    Main->Settings().LanguageFile = unlisted;
     Run([&] {
         Dialog->chkAutoUpdate->setChecked(false);
         Dialog->chkLearnMode->setChecked(false);
@@ -192,16 +191,16 @@ TEST_F(OptionsDialogTest, ApplyWritesTheSettingsAndSavesTheFile) {
         Click(Dialog->btnApply);
         EXPECT_TRUE(Dialog->isVisible()) << "Apply leaves the dialog open";
     });
-    const TSettings& s = Main->Settings;
+    const TSettings& s = Main->Settings();
     EXPECT_FALSE(s.AutoUpdate);
     EXPECT_FALSE(s.LearnMode);
     EXPECT_TRUE(s.ShowLastMove);
     EXPECT_EQ(s.LanguageFile, unlisted) << "no language selected keeps the file";
     EXPECT_EQ(s.Notation, 0);
-    EXPECT_EQ(Main->Game.SearchDepth(), 8);
+    EXPECT_EQ(Main->Game().SearchDepth(), 8);
     EXPECT_TRUE(s.Enhanced);
     EXPECT_EQ(s.ChessSet, 12);
-    EXPECT_EQ(Main->View.Pieces.ChessSet(), 12);
+    EXPECT_EQ(Main->View().Pieces.ChessSet(), 12);
     EXPECT_EQ(s.PieceStyle, 1);
     EXPECT_EQ(s.WhiteColor, 0x123456u);
     EXPECT_EQ(s.BlackColor, 0x654321u);
@@ -216,7 +215,7 @@ TEST_F(OptionsDialogTest, TheLanguageIsFoundByFileNameIgnoringCase) {
     QFile file(QDir(AppPaths::DataDir()).filePath(QStringLiteral("Zzlingo.lang")));
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.close();
-    Main->Settings.LanguageFile = QStringLiteral("ZZLINGO.lang");
+    Main->Settings().LanguageFile = QStringLiteral("ZZLINGO.lang");
     Run([&] {
         const int index = Dialog->LanguageFiles.indexOf(QStringLiteral("Zzlingo.lang"));
         ASSERT_GE(index, 0);
@@ -225,7 +224,7 @@ TEST_F(OptionsDialogTest, TheLanguageIsFoundByFileNameIgnoringCase) {
         EXPECT_EQ(Dialog->cmbLanguages->currentText(), "Zzlingo");
         Click(Dialog->btnApply);
     });
-    EXPECT_EQ(Main->Settings.LanguageFile, "Zzlingo.lang");
+    EXPECT_EQ(Main->Settings().LanguageFile, "Zzlingo.lang");
     EXPECT_EQ(Languages, QStringList { "Zzlingo.lang" });
 }
 
@@ -234,20 +233,20 @@ TEST_F(OptionsDialogTest, OkAppliesAndCancelForgets) {
         Dialog->chkLastMove->setChecked(false);
         Dialog->reject();
     }));
-    EXPECT_TRUE(Main->Settings.ShowLastMove);
+    EXPECT_TRUE(Main->Settings().ShowLastMove);
     EXPECT_FALSE(QFile::exists(AppPaths::SettingsFile())) << "nothing saved";
     EXPECT_TRUE(Run([&] {
         EXPECT_TRUE(Dialog->chkLastMove->isChecked()) << "showing again reloads the settings";
         Dialog->chkLastMove->setChecked(false);
         Click(Dialog->btnOk);
     }));
-    EXPECT_FALSE(Main->Settings.ShowLastMove);
+    EXPECT_FALSE(Main->Settings().ShowLastMove);
     EXPECT_FALSE(LoadSettings(AppPaths::SettingsFile()).ShowLastMove);
 }
 
 TEST_F(OptionsDialogTest, ARefusedColourTextStoresNothing) {
-    const TSettings before = Main->Settings;
-    const int depth = Main->Game.SearchDepth();
+    const TSettings before = Main->Settings();
+    const int depth = Main->Game().SearchDepth();
     Run([&] {
         Dialog->chkAutoUpdate->setChecked(false);
         Dialog->cmbSearchDepth->setCurrentIndex(6);
@@ -257,8 +256,8 @@ TEST_F(OptionsDialogTest, ARefusedColourTextStoresNothing) {
         EXPECT_TRUE(Dialog->isVisible()) << "Ok stays open";
         EXPECT_TRUE(Languages.isEmpty());
     });
-    EXPECT_EQ(Main->Settings, before);
-    EXPECT_EQ(Main->Game.SearchDepth(), depth);
+    EXPECT_EQ(Main->Settings(), before);
+    EXPECT_EQ(Main->Game().SearchDepth(), depth);
     EXPECT_FALSE(QFile::exists(AppPaths::SettingsFile()));
 }
 
@@ -268,15 +267,15 @@ TEST_F(OptionsDialogTest, ApplyTakesTheThemeNameAndColoursOfTheBoardPage) {
         Dialog->Themes->cmbThemes->setEditText(QStringLiteral("Mine"));
         Click(Dialog->btnApply);
     });
-    EXPECT_EQ(Main->Settings.Theme.Name, "Mine");
-    EXPECT_EQ(Main->Settings.Theme.Whites, 0x030201u);
-    EXPECT_EQ(LoadSettings(AppPaths::SettingsFile()).Theme, Main->Settings.Theme);
+    EXPECT_EQ(Main->Settings().Theme.Name, "Mine");
+    EXPECT_EQ(Main->Settings().Theme.Whites, 0x030201u);
+    EXPECT_EQ(LoadSettings(AppPaths::SettingsFile()).Theme, Main->Settings().Theme);
 }
 
 TEST_F(OptionsDialogTest, ApplyRewritesTheMovesWindowInTheNewNotation) {
-    Main->Game.Moves.Add(pkPawn, At("e2"), At("e4"), 0, 0);
-    Main->Game.Moves.Add(pkKnight, At("g8"), At("f6"), 0, 0);
-    Main->Settings.Notation = 2;
+    Main->Game().Moves.Add(pkPawn, At("e2"), At("e4"), 0, 0);
+    Main->Game().Moves.Add(pkKnight, At("g8"), At("f6"), 0, 0);
+    Main->Settings().Notation = 2;
     Run([&] {
         Dialog->cmbNotation->setCurrentIndex(0);
         Click(Dialog->btnApply);
@@ -289,8 +288,8 @@ TEST_F(OptionsDialogTest, ApplyRewritesTheMovesWindowInTheNewNotation) {
 TEST_F(OptionsDialogTest, ColoredStyleEnablesThePickersAndTintsThePreview) {
     const QRect top(0, 0, 300, 50);
     const QRect bottom(0, 50, 300, 50);
-    Main->Settings.WhiteColor = 0x0000FF;
-    Main->Settings.BlackColor = 0x00FF00;
+    Main->Settings().WhiteColor = 0x0000FF;
+    Main->Settings().BlackColor = 0x00FF00;
     const QRgb red = qRgb(255, 0, 0);
     const QRgb green = qRgb(0, 255, 0);
     Run([&] {
@@ -342,7 +341,7 @@ TEST_F(OptionsDialogTest, SoundFilesAreKeptPerSlotUntilCancel) {
         Click(Dialog->btnPreview);
         EXPECT_EQ(Player->Played, QStringList { "/tmp/chosen.wav" });
     });
-    EXPECT_EQ(Main->Settings.SoundFile[2], "chord.wav") << "Cancel discards the change";
+    EXPECT_EQ(Main->Settings().SoundFile[2], "chord.wav") << "Cancel discards the change";
     Run([&] {
         SelectSound(2);
         EXPECT_EQ(Dialog->edtSoundFile->text(), "chord.wav");
@@ -350,18 +349,19 @@ TEST_F(OptionsDialogTest, SoundFilesAreKeptPerSlotUntilCancel) {
         Dialog->edtSoundFile->setText(QStringLiteral("other.wav"));
         Click(Dialog->btnOk);
     });
-    EXPECT_EQ(Main->Settings.SoundFile[5], "other.wav");
-    EXPECT_EQ(Main->Settings.SoundFile[2], "chord.wav");
+    EXPECT_EQ(Main->Settings().SoundFile[5], "other.wav");
+    EXPECT_EQ(Main->Settings().SoundFile[2], "chord.wav");
 }
 
 TEST_F(OptionsDialogTest, ATranslationOfTheSoundListKeepsTheTicks) {
-    Main->Settings.SoundOn = { false, true, false, true, true, false };
-    Dialog->LoadLanguage = [this](const QString&) {
+    Main->Settings().SoundOn = { false, true, false, true, true, false };
+    // A translation that renames the sounds and, as a list's translation may, loses the ticks.
+    QObject::connect(Dialog, &TfrmOptions::settingsApplied, Dialog, [this] {
         for (int i = 0; i < Dialog->clsSounds->count(); ++i) {
             Dialog->clsSounds->item(i)->setText(QStringLiteral("Klang %1").arg(i));
             Dialog->clsSounds->item(i)->setCheckState(Qt::Unchecked);
         }
-    };
+    });
     Run([&] {
         Dialog->clsSounds->item(0)->setCheckState(Qt::Checked);
         Click(Dialog->btnApply);
@@ -401,7 +401,6 @@ TEST_F(OptionsDialogTest, ApplyDocksAndUndocksTheToolWindows) {
 }
 
 TEST_F(OptionsDialogTest, TheThemesAreReadAtCreationAndWrittenAtDestruction) {
-    Dialog.reset();
     const QString file = ThemesFile();
     {
         QSettings ini(file, QSettings::IniFormat);
@@ -409,11 +408,12 @@ TEST_F(OptionsDialogTest, TheThemesAreReadAtCreationAndWrittenAtDestruction) {
         ini.setValue(QStringLiteral("Theme0/Name"), QStringLiteral("Dusk"));
         ini.setValue(QStringLiteral("Theme0/Board"), 1234);
     }
-    Dialog = std::make_unique<TfrmOptions>(*Main);
-    ASSERT_EQ(Dialog->Themes->cmbThemes->count(), 1);
-    EXPECT_EQ(Dialog->Themes->cmbThemes->itemText(0), "Dusk");
+    auto dialog = std::make_unique<TfrmOptions>(
+        Main->Settings(), Main->Game(), Main->Values(), Main->Docking());
+    ASSERT_EQ(dialog->Themes->cmbThemes->count(), 1);
+    EXPECT_EQ(dialog->Themes->cmbThemes->itemText(0), "Dusk");
     QFile::remove(file);
-    Dialog.reset();
+    dialog.reset();
     QSettings ini(file, QSettings::IniFormat);
     EXPECT_EQ(ini.value(QStringLiteral("Theme0/Name")).toString(), "Dusk");
     EXPECT_EQ(ini.value(QStringLiteral("Theme0/Board")).toInt(), 1234);

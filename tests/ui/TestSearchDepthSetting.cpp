@@ -46,9 +46,7 @@ protected:
     // A main window made as at program start, with its options dialog.
     std::unique_ptr<TfrmMain> Start() {
         auto main = std::make_unique<TfrmMain>();
-        main->SetForms(new TfrmAbout(main.get()), new TfrmGame(main->Game, main.get()),
-            new TfrmMoves(main.get()), nullptr, nullptr, new TfrmOptions(*main, main.get()));
-        main->PlaySound = nullptr;
+        main->Seams().PlaySound = nullptr;
         return main;
     }
 
@@ -95,8 +93,8 @@ TEST_F(SearchDepthSettingTest, SavedBesideTheNewGameDialogsEntries) {
 TEST_F(SearchDepthSettingTest, TheDepthChosenInTheOptionsIsTheDepthOfTheNextStart) {
     {
         auto main = Start();
-        EXPECT_EQ(main->Game.SearchDepth(), 3) << "first run";
-        TfrmOptions* options = main->frmOptions;
+        EXPECT_EQ(main->Game().SearchDepth(), 3) << "first run";
+        auto* options = main->findChild<TfrmOptions*>("frmOptions");
         QTimer::singleShot(0, options, [options] {
             options->cmbSearchDepth->setCurrentIndex(4); // "6"
             QTest::mouseClick(options->btnOk, Qt::LeftButton);
@@ -104,14 +102,14 @@ TEST_F(SearchDepthSettingTest, TheDepthChosenInTheOptionsIsTheDepthOfTheNextStar
                 options->reject();
         });
         EXPECT_TRUE(options->ShowOptions());
-        EXPECT_EQ(main->Game.SearchDepth(), 6);
-        EXPECT_EQ(main->Settings.SearchDepth, 6);
+        EXPECT_EQ(main->Game().SearchDepth(), 6);
+        EXPECT_EQ(main->Settings().SearchDepth, 6);
     }
     auto next = Start();
-    EXPECT_EQ(next->Game.SearchDepth(), 6);
-    EXPECT_EQ(next->Settings.SearchDepth, 6);
+    EXPECT_EQ(next->Game().SearchDepth(), 6);
+    EXPECT_EQ(next->Settings().SearchDepth, 6);
 
-    TfrmOptions* options = next->frmOptions;
+    auto* options = next->findChild<TfrmOptions*>("frmOptions");
     QTimer::singleShot(0, options, [options] {
         EXPECT_EQ(options->cmbSearchDepth->currentText(), "6");
         options->reject();
@@ -121,7 +119,7 @@ TEST_F(SearchDepthSettingTest, TheDepthChosenInTheOptionsIsTheDepthOfTheNextStar
 
 TEST_F(SearchDepthSettingTest, ABadStoredDepthStartsAtThree) {
     WriteIni("[Game]\nSearchDepth=12\n");
-    EXPECT_EQ(Start()->Game.SearchDepth(), 3);
+    EXPECT_EQ(Start()->Game().SearchDepth(), 3);
 }
 
 } // namespace

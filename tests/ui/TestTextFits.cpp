@@ -214,18 +214,17 @@ protected:
         qputenv("WINTERMOOT_HOME", m_Home.path().toLocal8Bit());
         SetMessagePresenter(nullptr);
         Main = std::make_unique<TfrmMain>();
-        About = new TfrmAbout(Main.get());
-        Chat = new TfrmChat(Main.get());
-        History = new TfrmHistory(Main->History, *Main, Main.get());
-        Game = new TfrmGame(Main->Game, Main.get());
-        Moves = new TfrmMoves(Main.get());
-        Options = new TfrmOptions(*Main, Main.get());
-        Main->SetForms(About, Game, Moves, Chat, History, Options);
+        About = Main->findChild<TfrmAbout*>("frmAbout");
+        Chat = Main->findChild<TfrmChat*>("frmChat");
+        History = Main->findChild<TfrmHistory*>("frmHistory");
+        Game = Main->findChild<TfrmGame*>("frmGame");
+        Moves = Main->findChild<TfrmMoves*>("frmMoves");
+        Options = Main->findChild<TfrmOptions*>("frmOptions");
         Main->show();
         // A game of every result, with long names, for the history's cells.
         TMoveList moves;
         for (uint8_t result = grUnfinished; result <= grTied; ++result)
-            ASSERT_TRUE(Main->History.AddGame(
+            ASSERT_TRUE(Main->History().AddGame(
                 "Alexandra", "Bartholomew", 38000.5, 3599, 61, result, moves));
     }
     void TearDown() override {
@@ -277,7 +276,7 @@ protected:
         // The moves window in each notation, with the widest moves.
         Moves->show();
         for (int style = nsAlgebraic; style <= nsSimplified; ++style) {
-            Moves->SetNotation(style, Main->Values.Value(QStringLiteral("Pieces")));
+            Moves->SetNotation(style, Main->Values().Value(QStringLiteral("Pieces")));
             Moves->ClearMoves();
             for (int i = 0; i < 120; ++i)
                 Moves->AddMove(LongMove(i % 2 == 0), i % 2 == 0);

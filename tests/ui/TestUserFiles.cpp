@@ -59,7 +59,6 @@ protected:
     }
 
     void TearDown() override {
-        Options.reset();
         Main.reset();
         SetMessagePresenter(nullptr);
         UserFiles().Clear();
@@ -70,22 +69,20 @@ protected:
     void Start() {
         qputenv("WINTERMOOT_HOME", Home.toLocal8Bit());
         Main = std::make_unique<TfrmMain>();
-        Moves = new TfrmMoves(Main.get());
-        History = new TfrmHistory(Main->History, *Main, Main.get());
-        Options = std::make_unique<TfrmOptions>(*Main);
-        Main->SetForms(new TfrmAbout(Main.get()), new TfrmGame(Main->Game, Main.get()), Moves,
-            nullptr, History, Options.get());
-        Main->PlaySound = nullptr;
+        Moves = Main->findChild<TfrmMoves*>("frmMoves");
+        History = Main->findChild<TfrmHistory*>("frmHistory");
+        Options = Main->findChild<TfrmOptions*>("frmOptions");
+        Main->Seams().PlaySound = nullptr;
         Main->show();
     }
 
     // A local game of two people that white forfeits at once: it ends in the history.
     void PlayAGame() {
-        Main->Game.WhitePlayer = TPlayer { 2, true, "Alice", false, 0, 0 };
-        Main->Game.BlackPlayer = TPlayer { 2, true, "Bob", false, 0, 0 };
-        Main->Game.GameKind = gkLocal;
-        Main->Game.StartGame();
-        Main->Menu_Game_Forfeit->trigger();
+        Main->Game().WhitePlayer = TPlayer { 2, true, "Alice", false, 0, 0 };
+        Main->Game().BlackPlayer = TPlayer { 2, true, "Bob", false, 0, 0 };
+        Main->Game().GameKind = gkLocal;
+        Main->Game().StartGame();
+        Main->findChild<QAction*>("Menu_Game_Forfeit")->trigger();
     }
 
     QString HistoryPath() const { return Home + QStringLiteral("/history.dat"); }
@@ -126,7 +123,8 @@ protected:
     std::vector<std::string> Boxes;
     std::vector<bool> WatchedThere;
     std::unique_ptr<TfrmMain> Main;
-    std::unique_ptr<TfrmOptions> Options;
+    // The main window's own; it goes, and writes the themes, with the main window.
+    TfrmOptions* Options = nullptr;
     TfrmMoves* Moves = nullptr;
     TfrmHistory* History = nullptr;
 };
@@ -143,7 +141,7 @@ TEST_F(UserFilesTest, AHistoryCutShortIsToldOfOnceAndKeptAsideBeforeTheNextGameI
     ASSERT_TRUE(WaitFor([&] { return Count(ReadInPart) == 1; }));
     EXPECT_NE(
         Boxes[size_t(Index(ReadInPart))].find(HistoryPath().toStdString()), std::string::npos);
-    EXPECT_EQ(Main->History.Count(), 1);
+    EXPECT_EQ(Main->History().Count(), 1);
     EXPECT_EQ(ReadAll(HistoryPath()), cut) << "untouched until something is saved";
 
     PlayAGame();
@@ -178,7 +176,7 @@ TEST_F(UserFilesTest, AHistoryWithoutAReadableGameIsKeptAsideWhenTheProgramClose
     WriteAll(HistoryPath(), damaged);
     Watched = HistoryPath();
     Start();
-    EXPECT_EQ(Main->History.Count(), 0);
+    EXPECT_EQ(Main->History().Count(), 0);
     EXPECT_TRUE(Main->close());
 
     const QStringList aside = Aside(QStringLiteral("history.dat"));
@@ -203,7 +201,6 @@ TEST_F(UserFilesTest, AFileThatIsNoHistoryIsKeptAsideButAnEmptyOneIsSimplyReplac
     EXPECT_EQ(ReadAll(Home + QLatin1Char('/') + aside[0]), png);
     EXPECT_EQ(Count(ReadInPart), 1);
 
-    Options.reset();
     Main.reset();
     Boxes.clear();
     WriteAll(HistoryPath(), QByteArray());
@@ -226,7 +223,7 @@ TEST_F(UserFilesTest, ANewerVersionsHistoryIsNeverWritten) {
     PlayAGame();
     History->open();
     History->btnClose->click();
-    EXPECT_EQ(Main->History.Count(), 1) << "the game is shown for this run";
+    EXPECT_EQ(Main->History().Count(), 1) << "the game is shown for this run";
     EXPECT_TRUE(Main->close());
     EXPECT_EQ(ReadAll(HistoryPath()), newer);
     EXPECT_TRUE(Aside(QStringLiteral("history.dat")).isEmpty());
@@ -246,7 +243,7 @@ TEST_F(UserFilesTest, AnUnwritableHomeReportsEachFailedSaveOnceAndTheProgramGoes
 
     PlayAGame();
     PlayAGame();
-    EXPECT_EQ(Main->History.Count(), 2);
+    EXPECT_EQ(Main->History().Count(), 2);
     History->open();
     History->btnClose->click();
     const std::string history = HistoryPath().toStdString();
@@ -256,7 +253,7 @@ TEST_F(UserFilesTest, AnUnwritableHomeReportsEachFailedSaveOnceAndTheProgramGoes
 
     // Apply saves the settings; a second Apply fails for the same cause and says nothing.
     for (int i = 0; i < 2; ++i) {
-        QTimer::singleShot(0, Options.get(), [this] {
+        QTimer::singleShot(0, Options, [this] {
             Options->btnApply->click();
             Options->reject();
         });
@@ -266,7 +263,7 @@ TEST_F(UserFilesTest, AnUnwritableHomeReportsEachFailedSaveOnceAndTheProgramGoes
 
     EXPECT_TRUE(Main->close());
     EXPECT_EQ(Count("layout.ini"), 1);
-    Options.reset();
+    Main.reset();
     EXPECT_EQ(Count("Themes.ini"), 1);
     EXPECT_EQ(Count(CannotSave), 4);
     EXPECT_EQ(Count(history.c_str()), 1);
@@ -315,7 +312,7 @@ TEST_F(UserFilesTest, AnUnreadableThemesFileOffersTheShippedThemesAndIsKeptAside
 
     Main->close();
     EXPECT_EQ(ReadAll(themes), huge);
-    Options.reset();
+    Main.reset();
     const QStringList aside = Aside(QStringLiteral("Themes.ini"));
     ASSERT_EQ(aside.size(), 1);
     EXPECT_EQ(ReadAll(Home + QLatin1Char('/') + aside[0]), huge);
