@@ -58,7 +58,7 @@ TfrmMain::TfrmMain(QWidget* parent)
         UpdateChecked(m_Updater, manual, [](const QUrl& url) { QDesktopServices::openUrl(url); });
     };
     // Only a check the user asked for reports that the server could not be read.
-    m_Updater.OnFailed = [] { ShowError(4); };
+    m_Updater.OnFailed = [] { ShowError(emVersionCheckFailed); };
 
     m_Sounds = std::make_unique<TEffectPlayer>();
     m_Seams.PlaySound = [this](int slot) {
@@ -237,7 +237,7 @@ bool TfrmMain::FormCloseQuery() {
     if (m_Closing)
         return true;
     if (m_Game.GameState == gsPlaying || m_Game.GameState == gsPaused) {
-        if (AskQuestion(2) != idYes)
+        if (AskQuestion(qmQuitDuringGame) != idYes)
             return false;
         m_Game.StopGame();
     }
@@ -320,7 +320,7 @@ void TfrmMain::Menu_Game_LoadClick() {
     if (fileName.isEmpty())
         return;
     if (!m_Game.LoadGame(fileName)) {
-        ShowError(10, fileName.toStdString());
+        ShowError(emGameLoadFailed, fileName.toStdString());
         return;
     }
     if (!frmGame->Execute(true))
@@ -338,13 +338,13 @@ void TfrmMain::Menu_Game_SaveClick() {
     if (fileName.isEmpty())
         return;
     if (!m_Game.SaveGame(fileName))
-        ShowError(11, fileName.toStdString());
+        ShowError(emGameSaveFailed, fileName.toStdString());
 }
 
 void TfrmMain::Menu_Game_UndoClick() {
     if ((m_Game.GameKind == gkHost && m_Game.Turn == m_Game.HostColour)
         || (m_Game.GameKind == gkClient && m_Game.Turn != m_Game.HostColour)) {
-        ShowError(5);
+        ShowError(emCannotUndoOpponentMove);
         return;
     }
     if (m_Game.Moves.Count() == 0)
@@ -358,7 +358,7 @@ void TfrmMain::Menu_Game_UndoClick() {
 }
 
 void TfrmMain::Menu_Game_ForfeitClick() {
-    if (AskQuestion(6) != idYes)
+    if (AskQuestion(qmForfeitGame) != idYes)
         return;
     // A game that ended while the question waited (a checkmate, the opponent leaving) is not
     // forfeited.
@@ -437,7 +437,7 @@ void TfrmMain::RepublishTimerTimer() {
 }
 
 void TfrmMain::GameNetworkError() {
-    ShowError(2);
+    ShowError(emNetworkError);
     m_Board->HideReady();
     m_Board->HideStatus();
     if (m_Game.GameKind == gkHost) {
@@ -462,7 +462,7 @@ void TfrmMain::GameOpponentJoined() {
 void TfrmMain::GameConnectFailed() {
     m_Board->HideReady();
     m_Board->HideStatus();
-    ShowError(1);
+    ShowError(emConnectFailed);
 }
 
 void TfrmMain::GameDisconnected() {
@@ -474,11 +474,11 @@ void TfrmMain::GameDisconnected() {
         return;
     }
     if (m_Game.GameKind == gkHost) {
-        ShowNotice(2);
+        ShowNotice(nmOpponentDisconnected);
         PublishHostedGame();
         ShowStatus(stWaitingForPlayer);
     } else {
-        ShowNotice(3);
+        ShowNotice(nmConnectionLost);
     }
 }
 
@@ -527,7 +527,7 @@ void TfrmMain::GameMovePlayed(TPoint, TPoint, TMoveResult flags) {
 }
 
 void TfrmMain::GameInvalidMove(TPoint from, TPoint to) {
-    ShowError(9, SquareName(from) + "-" + SquareName(to));
+    ShowError(emComputerInvalidMove, SquareName(from) + "-" + SquareName(to));
 }
 
 void TfrmMain::GamePromoted(TPoint, TMoveResult flags) {
@@ -538,7 +538,7 @@ void TfrmMain::GamePromoted(TPoint, TMoveResult flags) {
 }
 
 void TfrmMain::GameUndoRequested() {
-    if (AskQuestion(3) == idYes)
+    if (AskQuestion(qmAcceptOpponentUndo) == idYes)
         m_Game.AcceptUndo();
 }
 
@@ -570,15 +570,15 @@ void TfrmMain::ReportMove(TMoveResult flags) {
 void TfrmMain::GameEnded(TGameResult result) {
     const std::optional<TPieceColour> winner = WinnerOf(result);
     if (result == grTied)
-        ShowNotice(7);
+        ShowNotice(nmGameTied);
     else if (!winner) // a full move list: nothing to announce or record
         return;
     else if (!IsForfeit(result))
-        ShowNotice(6, m_Game.GetPlayer(*winner)->Name);
+        ShowNotice(nmPlayerWon, m_Game.GetPlayer(*winner)->Name);
     else if (m_Game.GameKind != gkLocal)
-        ShowNotice(5);
+        ShowNotice(nmYouForfeited);
     else
-        ShowNotice(4, m_Game.GetPlayer(Opponent(*winner))->Name);
+        ShowNotice(nmPlayerForfeited, m_Game.GetPlayer(Opponent(*winner))->Name);
     AddGameToHistory(result);
 }
 
