@@ -1,6 +1,7 @@
 // A UCI engine that misbehaves on purpose, for the tests of the engine agent. It plays White's
 // first moves from a fixed list (e2e4, g1f3, f1c4) and misbehaves as its argument says, at once
-// or on its third search:
+// or on its third search (the mode comes from the environment variable WM_BAD_ENGINE_MODE when
+// no argument gives it):
 //   no-uciok   never answers uci
 //   crash      aborts on the third go
 //   hang       never answers the third go
@@ -16,7 +17,8 @@
 #include <string>
 
 int main(int argc, char** argv) {
-    const std::string mode = argc > 1 ? argv[1] : "good";
+    const char* const fromEnvironment = std::getenv("WM_BAD_ENGINE_MODE");
+    const std::string mode = argc > 1 ? argv[1] : fromEnvironment ? fromEnvironment : "good";
     const char* const moves[] = { "e2e4", "g1f3" };
     int searches = 0;
     std::string line;
