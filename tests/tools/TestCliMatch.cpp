@@ -44,10 +44,11 @@ TEST(CliMatch, BuiltinAgainstTheEnginePlaysTwoGamesAndWritesThem) {
 }
 
 TEST(CliMatch, GamesPastTheMoveLimitAreDraws) {
+    // No game can end within two half-moves.
     const TProgramRun r = RunProgram(WINTERMOOT_CLI,
-        { "match", "builtin:expert:1", "builtin:skilled:1", "--games", "2", "--max-moves", "6" });
+        { "match", "builtin:expert:1", "builtin:skilled:1", "--games", "2", "--max-moves", "2" });
     EXPECT_EQ(r.Status, 0) << r.Err;
-    EXPECT_EQ(Occurrences(r.Out, "1/2-1/2 (adjudicated at the move limit, 6 half-moves)"), 2u)
+    EXPECT_EQ(Occurrences(r.Out, "1/2-1/2 (adjudicated at the move limit, 2 half-moves)"), 2u)
         << r.Out;
     EXPECT_NE(r.Out.find("0 wins, 2 draws, 0 losses (50.0% of 2 games)"), std::string::npos)
         << r.Out;
@@ -98,4 +99,11 @@ TEST(CliMatch, BadCommandLinesExitWithStatus2) {
         EXPECT_NE(r.Err.find("wintermoot-cli match: "), std::string::npos) << shown << r.Err;
         EXPECT_EQ(r.Out, "") << shown;
     }
+}
+
+TEST(CliMatch, HelpDescribesTheCommandAndItsDefaults) {
+    const TProgramRun r = RunProgram(WINTERMOOT_CLI, { "--help" });
+    EXPECT_EQ(r.Status, 0);
+    EXPECT_NE(r.Out.find("match PLAYER1 PLAYER2"), std::string::npos) << r.Out;
+    EXPECT_NE(r.Out.find("(--max-moves, 200)"), std::string::npos) << r.Out;
 }
