@@ -1,5 +1,6 @@
 #include "UciEngineAgent.h"
 
+#include "Fen.h"
 #include "Perft.h"
 #include "UnitChessGame.h"
 
@@ -95,6 +96,31 @@ QByteArray TUciEngineAgent::MovesText(const TMoveList& moves) {
     return text;
 }
 
+QByteArray TUciEngineAgent::PositionCommand(const TChessGame& game) const {
+    // The moves from the initial position, unless they do not lead to the board (a position
+    // set up without its moves): then the board itself.
+    TChessBoard replay;
+    bool same = true;
+    try {
+        for (const TMoveRecord* move = game.Moves.First(); move && same; move = move->Next) {
+            same = !(replay.MovePiece(move->From, move->To, true) & mrInvalid);
+            if (same && (move->Flags & mrPromotion) && move->PromotionKind >= pkRook
+                && move->PromotionKind <= pkQueen)
+                replay.Promote(move->To, move->PromotionKind);
+        }
+    } catch (const ERangeError&) {
+        same = false;
+    }
+    const std::string fen = SaveFen(game.Board, Colour());
+    if (!same || SaveFen(replay, Colour()) != fen)
+        return "position fen " + QByteArray::fromStdString(fen);
+    QByteArray position = "position startpos";
+    const QByteArray moves = MovesText(game.Moves);
+    if (!moves.isEmpty())
+        position += " moves " + moves;
+    return position;
+}
+
 void TUciEngineAgent::Launch() {
     if (m_Failed)
         return;
@@ -107,11 +133,7 @@ void TUciEngineAgent::StartTurn(const TChessGame& game) {
         return;
     m_Board = std::make_unique<TChessBoard>();
     m_Board->Assign(game.Board);
-    QByteArray position = "position startpos";
-    const QByteArray moves = MovesText(game.Moves);
-    if (!moves.isEmpty())
-        position += " moves " + moves;
-    m_PendingPosition = position;
+    m_PendingPosition = PositionCommand(game);
     if (m_Stage == stReady)
         SendTurn();
 }

@@ -73,6 +73,7 @@ signals:
 private:
     enum TStage { stStarting, stWaitingUciOk, stWaitingReadyOk, stReady, stThinking, stStopping };
 
+    QByteArray PositionCommand(const TChessGame& game) const;
     void Launch();
     void ReadOutput();
     void HandleLine(const QByteArray& line);

@@ -131,6 +131,19 @@ TEST_F(UciEngineAgentTest, CancelledSearchsMoveIsDropped) {
     EXPECT_FALSE(Engine()->HasFailed());
 }
 
+TEST_F(UciEngineAgentTest, PositionSetUpWithoutItsMovesIsSentAsItsBoard) {
+    TUciEngineSpec spec;
+    spec.Command = WINTERMOOT_ENGINE;
+    spec.Depth = 2;
+    Use(spec, { "e8d8" });
+    SetUpPosition(Game, "4k3/8/8/8/8/8/8/Q3K3 w - - 0 1");
+    Game.StartGame();
+    ASSERT_TRUE(WaitUntil([&] { return Game.Moves.Count() >= 1 || !Failures.empty(); }));
+    EXPECT_TRUE(Failures.empty()) << Failures.front().Reason.toStdString();
+    EXPECT_EQ(Game.Moves.Count(), 1);
+    Game.StopGame();
+}
+
 struct TBadCase {
     const char* Mode;
     const char* Cause;
