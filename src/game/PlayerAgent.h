@@ -9,6 +9,7 @@
 #include "UnitChessPiece.h"
 
 #include <QObject>
+#include <QString>
 
 #include <cstdint>
 
@@ -44,6 +45,10 @@ signals:
     // for a pawn that reaches the last rank, completed at once; 0 leaves a promotion waiting for
     // Promote, as a person's does.
     void moveChosen(TPoint from, TPoint to, uint8_t promotion);
+    // The agent can no longer play (a program that is missing, crashed, hangs or answers
+    // nonsense); `reason` names it and the cause. No moveChosen follows. The built-in agents
+    // never fail.
+    void failed(const QString& reason);
 
 private:
     TPieceColour m_Colour;

@@ -109,6 +109,8 @@ void TChessGame::MakeAgents() {
             [this, made](TPoint from, TPoint to, uint8_t promotion) {
                 AgentMoved(made, from, to, promotion);
             });
+        connect(made, &TPlayerAgent::failed, this,
+            [this, made](const QString& reason) { AgentFailed(made, reason); });
         m_Agents[colour] = made;
     }
 }
@@ -148,6 +150,15 @@ void TChessGame::AgentMoved(const TPlayerAgent* agent, TPoint from, TPoint to, u
         return;
     }
     ExecuteMove(from, to, agent, promotion);
+}
+
+void TChessGame::AgentFailed(const TPlayerAgent* agent, const QString& reason) {
+    if (agent != m_Agents[pcWhite] && agent != m_Agents[pcBlack])
+        return;
+    // The game stops without a result; what was played stays, so it can still be saved.
+    const TPieceColour colour = agent->Colour();
+    StopGame();
+    emit playerFailed(colour, reason);
 }
 
 void TChessGame::StartGame() {

@@ -195,6 +195,9 @@ signals:
     // stop, the opponent's stop or the loss of the link in a network game, a load, a new game)
     // has no result and emits nothing.
     void gameEnded(TGameResult result, TGameEndReason reason);
+    // The agent of `colour` failed: the game was stopped without a result (its moves are kept),
+    // and `reason` says what went wrong.
+    void playerFailed(TPieceColour colour, const QString& reason);
 
 public slots:
     // One second of the clock: the player to move has used one more second.
@@ -237,6 +240,7 @@ private:
     // Cancels both agents and forgets a move held during a pause.
     void CancelAgents();
     void AgentMoved(const TPlayerAgent* agent, TPoint from, TPoint to, uint8_t promotion);
+    void AgentFailed(const TPlayerAgent* agent, const QString& reason);
     // The agent of the opponent across the network; none in a local game.
     TNetworkOpponent* NetworkOpponent() const;
     static void ParseGameBody(std::istream& in, uint16_t version, TGameBody& body);

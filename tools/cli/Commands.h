@@ -12,6 +12,7 @@ int CmdSearch(const TArgs& args);
 int CmdBench(const TArgs& args);
 int CmdVerify(const TArgs& args);
 int CmdSelfplay(const TArgs& args);
+int CmdMatch(const TArgs& args);
 int CmdRender(const TArgs& args);
 int CmdRenderSets(const TArgs& args);
 int CmdDrawBench(const TArgs& args);

@@ -24,6 +24,17 @@ const TCommand Commands[] = {
     { "selfplay", CmdSelfplay,
         "selfplay [--depth D] [--white-level L] [--black-level L] [--max-moves N] [--seed S]\n"
         "         [--save-after K FILE]  a computer-against-computer game through the controller" },
+    { "match", CmdMatch,
+        "match PLAYER1 PLAYER2 [--games N] [--movetime MS | --depth D] [--max-moves N]\n"
+        "      [--pgn FILE]          games between two players through the controller, colours\n"
+        "                            alternating (2 games); PLAYER is\n"
+        "                            builtin:novice|skilled|expert[:DEPTH] or\n"
+        "                            uci:COMMAND[,Option=Value...]; engines search\n"
+        "                            --movetime MS (1000) or --depth D, which also sets the depth\n"
+        "                            of a builtin player without its own; a game still going\n"
+        "                            after N half-moves (--max-moves, 200) is a draw; prints\n"
+        "                            each game, the first player's score and the Elo\n"
+        "                            difference with its 95% margin (+inf/-inf at 100%/0%)" },
     { "search", CmdSearch,
         "search FEN DEPTH [LASTFROM] [--threads N] [--table-mb M] [--stats]\n"
         "                            the computer player's scored moves, best first" },

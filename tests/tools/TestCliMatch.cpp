@@ -1,0 +1,109 @@
+// wintermoot-cli match: games between the built-in computer and UCI engines through the
+// controller, their score, their PGN, and its refusal of bad command lines.
+
+#include "RunProgram.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+size_t Occurrences(const std::string& text, const std::string& what) {
+    size_t count = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++count;
+    return count;
+}
+
+std::string TempPgn(const char* name) {
+    const std::string path = testing::TempDir() + name;
+    std::remove(path.c_str());
+    return path;
+}
+
+} // namespace
+
+TEST(CliMatch, BuiltinAgainstTheEnginePlaysTwoGamesAndWritesThem) {
+    const std::string pgn = TempPgn("wm-match.pgn");
+    const TProgramRun r = RunProgram(WINTERMOOT_CLI,
+        { "match", "builtin:novice:1", std::string("uci:") + WINTERMOOT_ENGINE + ",Depth=1",
+            "--games", "2", "--depth", "1", "--pgn", pgn });
+    EXPECT_EQ(r.Status, 0) << r.Err;
+    EXPECT_EQ(Occurrences(r.Out, "game "), 2u) << r.Out;
+    EXPECT_NE(r.Out.find("game 2/2: uci:"), std::string::npos) << r.Out;
+    EXPECT_NE(r.Out.find("score of builtin:novice:1 vs uci:"), std::string::npos) << r.Out;
+    EXPECT_NE(r.Out.find("of 2 games)\nElo difference: "), std::string::npos) << r.Out;
+    const std::string games = ReadFile(pgn);
+    EXPECT_EQ(Occurrences(games, "[Event "), 2u) << games;
+    EXPECT_EQ(Occurrences(games, "[White \"builtin:novice:1\"]"), 1u) << games;
+    std::remove(pgn.c_str());
+}
+
+TEST(CliMatch, GamesPastTheMoveLimitAreDraws) {
+    // No game can end within two half-moves.
+    const TProgramRun r = RunProgram(WINTERMOOT_CLI,
+        { "match", "builtin:expert:1", "builtin:skilled:1", "--games", "2", "--max-moves", "2" });
+    EXPECT_EQ(r.Status, 0) << r.Err;
+    EXPECT_EQ(Occurrences(r.Out, "1/2-1/2 (adjudicated at the move limit, 2 half-moves)"), 2u)
+        << r.Out;
+    EXPECT_NE(r.Out.find("0 wins, 2 draws, 0 losses (50.0% of 2 games)"), std::string::npos)
+        << r.Out;
+    EXPECT_NE(r.Out.find("Elo difference: +0.0 +/- 0.0 (95%)"), std::string::npos) << r.Out;
+}
+
+TEST(CliMatch, AnEngineThatCrashesEndsTheMatchWithItsGameKept) {
+    const std::string pgn = TempPgn("wm-match-crash.pgn");
+    setenv("WM_BAD_ENGINE_MODE", "crash", 1);
+    const TProgramRun r = RunProgram(WINTERMOOT_CLI,
+        { "match", std::string("uci:") + BAD_ENGINE, "builtin:novice:1", "--movetime", "50",
+            "--pgn", pgn });
+    unsetenv("WM_BAD_ENGINE_MODE");
+    EXPECT_EQ(r.Status, 1) << r.Err;
+    EXPECT_NE(r.Err.find("BadEngine crash: crashed"), std::string::npos) << r.Err;
+    EXPECT_NE(r.Out.find("game 1/2:"), std::string::npos) << r.Out;
+    const std::string games = ReadFile(pgn);
+    EXPECT_EQ(Occurrences(games, "[Event "), 1u) << games;
+    EXPECT_NE(games.find("[PlyCount \"4\"]"), std::string::npos) << games;
+    std::remove(pgn.c_str());
+}
+
+TEST(CliMatch, BadCommandLinesExitWithStatus2) {
+    const std::string engine = std::string("uci:") + WINTERMOOT_ENGINE;
+    const std::vector<std::vector<std::string>> bad = {
+        { "match" },
+        { "match", "builtin:novice" },
+        { "match", "builtin:novice", "human" },
+        { "match", "builtin:grandmaster", engine },
+        { "match", "builtin:novice:x", engine },
+        { "match", "builtin:novice:1:2", engine },
+        { "match", "builtin:novice", "uci:/nonexistent/engine" },
+        { "match", "builtin:novice", "uci:" },
+        { "match", "builtin:novice", engine + ",Depth" },
+        { "match", "builtin:novice", engine, "--games", "0" },
+        { "match", "builtin:novice", engine, "--games", "two" },
+        { "match", "builtin:novice", engine, "--movetime", "-5" },
+        { "match", "builtin:novice", engine, "--movetime", "100", "--depth", "2" },
+        { "match", "builtin:novice", engine, "--max-moves" },
+        { "match", "builtin:novice", engine, "--colour", "white" },
+    };
+    for (const std::vector<std::string>& args : bad) {
+        const TProgramRun r = RunProgram(WINTERMOOT_CLI, args);
+        std::string shown;
+        for (const std::string& a : args)
+            shown += a + ' ';
+        EXPECT_EQ(r.Status, 2) << shown << r.Err;
+        EXPECT_NE(r.Err.find("wintermoot-cli match: "), std::string::npos) << shown << r.Err;
+        EXPECT_EQ(r.Out, "") << shown;
+    }
+}
+
+TEST(CliMatch, HelpDescribesTheCommandAndItsDefaults) {
+    const TProgramRun r = RunProgram(WINTERMOOT_CLI, { "--help" });
+    EXPECT_EQ(r.Status, 0);
+    EXPECT_NE(r.Out.find("match PLAYER1 PLAYER2"), std::string::npos) << r.Out;
+    EXPECT_NE(r.Out.find("(--max-moves, 200)"), std::string::npos) << r.Out;
+}
