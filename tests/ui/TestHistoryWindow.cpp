@@ -405,9 +405,8 @@ TEST(HistoryLayoutTest, TheStoredPlaceAndSizeAreRestoredAndSaved) {
             store->setValue(QString::fromLatin1(name), value);
     }
     {
-        THistory history;
+        // The main window makes its history window, which stays unshown.
         TfrmMain main;
-        auto* window = main.findChild<TfrmHistory*>("frmHistory");
         main.show();
         EXPECT_EQ(window->pos(), QPoint(40, 50));
         EXPECT_EQ(window->size(), QSize(777, 333));
@@ -432,9 +431,8 @@ TEST(HistoryLayoutTest, AWindowNeverShownStoresNoPlace) {
     QTemporaryDir home;
     qputenv("WINTERMOOT_HOME", home.path().toLocal8Bit());
     {
-        THistory history;
+        // The main window makes its history window, which stays unshown.
         TfrmMain main;
-        auto* window = main.findChild<TfrmHistory*>("frmHistory");
         main.show();
         ASSERT_TRUE(main.close());
     }
