@@ -405,8 +405,9 @@ TEST(HistoryLayoutTest, TheStoredPlaceAndSizeAreRestoredAndSaved) {
             store->setValue(QString::fromLatin1(name), value);
     }
     {
-        // The main window makes its history window, which stays unshown.
+        THistory history;
         TfrmMain main;
+        auto* window = main.findChild<TfrmHistory*>("frmHistory");
         main.show();
         EXPECT_EQ(window->pos(), QPoint(40, 50));
         EXPECT_EQ(window->size(), QSize(777, 333));
