@@ -46,9 +46,9 @@ QString Seconds(int milliseconds) {
 
 } // namespace
 
-TUciEngineAgent::TUciEngineAgent(TPieceColour colour, TUciEngineSpec spec, QObject* parent)
+TUciEngineAgent::TUciEngineAgent(TPieceColour colour, TUciEngineSetup setup, QObject* parent)
     : TPlayerAgent(colour, parent)
-    , m_Spec(std::move(spec))
+    , m_Setup(std::move(setup))
     , m_Process(this) {
     m_Timer.setSingleShot(true);
     connect(&m_Timer, &QTimer::timeout, this, &TUciEngineAgent::TimedOut);
@@ -78,9 +78,9 @@ TUciEngineAgent::~TUciEngineAgent() {
 QString TUciEngineAgent::EngineName() const {
     if (!m_IdName.isEmpty())
         return m_IdName;
-    if (!m_Spec.Name.isEmpty())
-        return m_Spec.Name;
-    return QFileInfo(m_Spec.Command).fileName();
+    if (!m_Setup.Name.isEmpty())
+        return m_Setup.Name;
+    return QFileInfo(m_Setup.Command).fileName();
 }
 
 QByteArray TUciEngineAgent::MovesText(const TMoveList& moves) {
@@ -124,8 +124,8 @@ QByteArray TUciEngineAgent::PositionCommand(const TChessGame& game) const {
 void TUciEngineAgent::Launch() {
     if (m_Failed)
         return;
-    m_Timer.start(m_Spec.ReadyTimeoutMs);
-    m_Process.start(m_Spec.Command, m_Spec.Arguments);
+    m_Timer.start(m_Setup.ReadyTimeoutMs);
+    m_Process.start(m_Setup.Command, m_Setup.Arguments);
 }
 
 void TUciEngineAgent::StartTurn(const TChessGame& game) {
@@ -145,7 +145,7 @@ void TUciEngineAgent::Cancel() {
     // The move that answers stop is dropped; the next search waits for it.
     Send("stop");
     m_Stage = stStopping;
-    m_Timer.start(m_Spec.MoveMarginMs);
+    m_Timer.start(m_Setup.MoveMarginMs);
 }
 
 void TUciEngineAgent::SendTurn() {
@@ -157,12 +157,12 @@ void TUciEngineAgent::SendTurn() {
     m_PendingPosition.reset();
     m_LastDepth = 0;
     m_LastScore.reset();
-    if (m_Spec.MoveTimeMs > 0) {
-        Send("go movetime " + QByteArray::number(m_Spec.MoveTimeMs));
-        m_Timer.start(m_Spec.MoveTimeMs + m_Spec.MoveMarginMs);
+    if (m_Setup.MoveTimeMs > 0) {
+        Send("go movetime " + QByteArray::number(m_Setup.MoveTimeMs));
+        m_Timer.start(m_Setup.MoveTimeMs + m_Setup.MoveMarginMs);
     } else {
-        Send("go depth " + QByteArray::number(std::max(1, m_Spec.Depth)));
-        m_Timer.start(m_Spec.DepthTimeoutMs);
+        Send("go depth " + QByteArray::number(std::max(1, m_Setup.Depth)));
+        m_Timer.start(m_Setup.DepthTimeoutMs);
     }
     m_Stage = stThinking;
     emit thinkingChanged();
@@ -212,11 +212,11 @@ void TUciEngineAgent::HandleLine(const QByteArray& line) {
     if (command == "id" && words.size() > 2 && words[1] == "name") {
         m_IdName = QString::fromUtf8(line.simplified().mid(8)).left(80);
     } else if (command == "uciok" && m_Stage == stWaitingUciOk) {
-        for (const auto& [name, value] : m_Spec.Options)
+        for (const auto& [name, value] : m_Setup.Options)
             Send("setoption name " + name.toUtf8() + " value " + value.toUtf8());
         Send("isready");
         m_Stage = stWaitingReadyOk;
-        m_Timer.start(m_Spec.ReadyTimeoutMs);
+        m_Timer.start(m_Setup.ReadyTimeoutMs);
     } else if (command == "readyok" && m_Stage == stWaitingReadyOk) {
         m_Timer.stop();
         m_Stage = stReady;
@@ -298,18 +298,18 @@ void TUciEngineAgent::TimedOut() {
     switch (m_Stage) {
     case stStarting:
     case stWaitingUciOk:
-        Fail("did not answer uci within " + Seconds(m_Spec.ReadyTimeoutMs));
+        Fail("did not answer uci within " + Seconds(m_Setup.ReadyTimeoutMs));
         break;
     case stWaitingReadyOk:
-        Fail("did not answer isready within " + Seconds(m_Spec.ReadyTimeoutMs));
+        Fail("did not answer isready within " + Seconds(m_Setup.ReadyTimeoutMs));
         break;
     case stThinking:
         Fail("did not answer go within "
-            + Seconds(m_Spec.MoveTimeMs > 0 ? m_Spec.MoveTimeMs + m_Spec.MoveMarginMs
-                                            : m_Spec.DepthTimeoutMs));
+            + Seconds(m_Setup.MoveTimeMs > 0 ? m_Setup.MoveTimeMs + m_Setup.MoveMarginMs
+                                             : m_Setup.DepthTimeoutMs));
         break;
     case stStopping:
-        Fail("did not answer stop within " + Seconds(m_Spec.MoveMarginMs));
+        Fail("did not answer stop within " + Seconds(m_Setup.MoveMarginMs));
         break;
     case stReady:
         break;

@@ -21,7 +21,7 @@
 #include <memory>
 #include <optional>
 
-struct TUciEngineSpec {
+struct TUciEngineSetup {
     // Shown in failure reasons until the engine names itself; the command when empty.
     QString Name;
     QString Command;
@@ -49,14 +49,14 @@ public:
     static constexpr qint64 MaxBytesPerSecond = 4 * 1024 * 1024;
 
     // Starts the engine from the event loop, once the agent has been handed over.
-    TUciEngineAgent(TPieceColour colour, TUciEngineSpec spec, QObject* parent = nullptr);
+    TUciEngineAgent(TPieceColour colour, TUciEngineSetup setup, QObject* parent = nullptr);
     ~TUciEngineAgent() override;
 
     void StartTurn(const TChessGame& game) override;
     void Cancel() override;
     bool IsComputer() const override { return true; }
 
-    // The engine's own name once it has given one, else the spec's.
+    // The engine's own name once it has given one, else the name it was set up with.
     QString EngineName() const;
     // The last search report of the current or last search: its depth and score in centipawns
     // from the engine's side (mate scores as none). Zero and none before any report.
@@ -86,7 +86,7 @@ private:
     void ProcessError(QProcess::ProcessError error);
     void ProcessFinished(int exitCode, QProcess::ExitStatus status);
 
-    TUciEngineSpec m_Spec;
+    TUciEngineSetup m_Setup;
     QString m_IdName;
     QProcess m_Process;
     QTimer m_Timer;

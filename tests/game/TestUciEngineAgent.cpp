@@ -52,10 +52,10 @@ protected:
     }
 
     // White is the engine; Black is the built-in computer, or a fixed list of moves.
-    void Use(TUciEngineSpec spec, std::vector<std::string> blackMoves = {}) {
-        Game.SetAgentFactory([this, spec, blackMoves](TPieceColour colour) {
+    void Use(TUciEngineSetup setup, std::vector<std::string> blackMoves = {}) {
+        Game.SetAgentFactory([this, setup, blackMoves](TPieceColour colour) {
             if (colour == pcWhite)
-                return std::unique_ptr<TPlayerAgent>(new TUciEngineAgent(colour, spec));
+                return std::unique_ptr<TPlayerAgent>(new TUciEngineAgent(colour, setup));
             if (blackMoves.empty())
                 return Game.MakeDefaultAgent(colour);
             return std::unique_ptr<TPlayerAgent>(new TListAgent(colour, blackMoves));
@@ -69,23 +69,23 @@ protected:
     std::vector<TFailure> Failures;
 };
 
-TUciEngineSpec BadEngine(const char* mode) {
-    TUciEngineSpec spec;
-    spec.Name = "bad";
-    spec.Command = BAD_ENGINE;
-    spec.Arguments = { mode };
-    spec.MoveTimeMs = 50;
-    spec.ReadyTimeoutMs = 3000;
-    spec.MoveMarginMs = 1500;
-    return spec;
+TUciEngineSetup BadEngine(const char* mode) {
+    TUciEngineSetup setup;
+    setup.Name = "bad";
+    setup.Command = BAD_ENGINE;
+    setup.Arguments = { mode };
+    setup.MoveTimeMs = 50;
+    setup.ReadyTimeoutMs = 3000;
+    setup.MoveMarginMs = 1500;
+    return setup;
 }
 
 TEST_F(UciEngineAgentTest, OwnEnginePlaysAGameThroughTheController) {
-    TUciEngineSpec spec;
-    spec.Command = WINTERMOOT_ENGINE;
-    spec.Options = { { "Depth", "1" } };
-    spec.Depth = 1;
-    Use(spec);
+    TUciEngineSetup setup;
+    setup.Command = WINTERMOOT_ENGINE;
+    setup.Options = { { "Depth", "1" } };
+    setup.Depth = 1;
+    Use(setup);
     Game.SetSearchDepth(1);
     int reports = 0;
     bool ended = false;
@@ -118,10 +118,10 @@ TEST_F(UciEngineAgentTest, PositionTextGivesCastlingAsTheKingsMoveAndThePromotio
 }
 
 TEST_F(UciEngineAgentTest, CancelledSearchsMoveIsDropped) {
-    TUciEngineSpec spec;
-    spec.Command = WINTERMOOT_ENGINE;
-    spec.MoveTimeMs = 300;
-    Use(spec, { "e7e5" });
+    TUciEngineSetup setup;
+    setup.Command = WINTERMOOT_ENGINE;
+    setup.MoveTimeMs = 300;
+    Use(setup, { "e7e5" });
     Game.StartGame();
     ASSERT_TRUE(WaitUntil([&] { return Engine()->LastDepth() > 0; }));
     Game.StopGame();
@@ -132,10 +132,10 @@ TEST_F(UciEngineAgentTest, CancelledSearchsMoveIsDropped) {
 }
 
 TEST_F(UciEngineAgentTest, PositionSetUpWithoutItsMovesIsSentAsItsBoard) {
-    TUciEngineSpec spec;
-    spec.Command = WINTERMOOT_ENGINE;
-    spec.Depth = 2;
-    Use(spec, { "e8d8" });
+    TUciEngineSetup setup;
+    setup.Command = WINTERMOOT_ENGINE;
+    setup.Depth = 2;
+    Use(setup, { "e8d8" });
     SetUpPosition(Game, "4k3/8/8/8/8/8/8/Q3K3 w - - 0 1");
     Game.StartGame();
     ASSERT_TRUE(WaitUntil([&] { return Game.Moves.Count() >= 1 || !Failures.empty(); }));
@@ -187,9 +187,9 @@ INSTANTIATE_TEST_SUITE_P(Modes, BadEngineTest,
     });
 
 TEST_F(UciEngineAgentTest, MissingEngineFailsWithoutStopping) {
-    TUciEngineSpec spec;
-    spec.Command = "/nonexistent/engine";
-    Use(spec);
+    TUciEngineSetup setup;
+    setup.Command = "/nonexistent/engine";
+    Use(setup);
     Game.StartGame();
     ASSERT_TRUE(WaitUntil([&] { return !Failures.empty(); }, 5000));
     RunEventsFor(100);
@@ -200,11 +200,11 @@ TEST_F(UciEngineAgentTest, MissingEngineFailsWithoutStopping) {
 }
 
 TEST_F(UciEngineAgentTest, TakeBackAfterTheEnginesReplyTakesBackTwoMoves) {
-    TUciEngineSpec spec = BadEngine("good");
+    TUciEngineSetup setup = BadEngine("good");
     SetPlayers(Game, false, true);
     Game.SetAgentFactory([&](TPieceColour colour) {
         if (colour == pcWhite)
-            return std::unique_ptr<TPlayerAgent>(new TUciEngineAgent(colour, spec));
+            return std::unique_ptr<TPlayerAgent>(new TUciEngineAgent(colour, setup));
         return Game.MakeDefaultAgent(colour);
     });
     Game.StartGame();

@@ -38,7 +38,7 @@ struct TMatchPlayer {
     // The built-in computer's level (0 expert, 1 skilled, 2 novice) and its own search depth.
     int Level = 0;
     int Depth = -1;
-    TUciEngineSpec Engine;
+    TUciEngineSetup Engine;
 };
 
 struct TMatchOptions {
@@ -143,7 +143,7 @@ TMatchOptions ParseOptions(const TArgs& args) {
         options.MoveTimeMs = DefaultMoveTimeMs;
     for (int i = 0; i < 2; ++i) {
         options.Players[i] = ParsePlayer(players[i]);
-        TUciEngineSpec& engine = options.Players[i].Engine;
+        TUciEngineSetup& engine = options.Players[i].Engine;
         engine.MoveTimeMs = options.MoveTimeMs;
         engine.Depth = options.Depth;
         // --depth also limits a built-in player that names no depth of its own.
