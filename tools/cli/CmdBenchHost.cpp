@@ -104,7 +104,8 @@ public:
     bool Receive(size_t count) {
         return WaitFor(
                    [&] {
-                       m_Received += m_Socket.readAll().size();
+                       if (m_Socket.isOpen())
+                           m_Received += m_Socket.readAll().size();
                        return size_t(m_Received) >= count || !Open();
                    },
                    Patience)
@@ -148,7 +149,9 @@ void RunPausedFlood(const char* what, const std::string& flood) {
     // A host that holds the flood and replays it does not close; the wait ends at the limit.
     const bool refused = WaitFor(
         [&] {
-            client.Socket().readAll();
+            // The host may already have closed the socket, which then has nothing to read.
+            if (client.Socket().isOpen())
+                client.Socket().readAll();
             host.PeakMegabytes();
             return !client.Open();
         },
