@@ -51,6 +51,7 @@ bench: build
 # The UCI engine: go depth against one search of that depth, and stop -> bestmove latency.
 bench-engine: build
 	$(BUILD)/bin/wintermoot-cli bench-engine $(BENCH_ENGINE_ARGS)
+	$(BUILD)/bin/wintermoot-cli bench-agent
 
 # Network play on loopback: the game-list server (idle connections, a header flood, list
 # throughput; BENCH_NETWORK_ARGS="--idle 1000 --flood-mb 20 --requests 20000" makes it shorter),

@@ -23,6 +23,7 @@ int CmdHistory(const TArgs& args);
 int CmdExport(const TArgs& args);
 int CmdUci(const TArgs& args);
 int CmdBenchEngine(const TArgs& args);
+int CmdAgentBench(const TArgs& args);
 
 // The fixed positions of the search benchmarks.
 struct TBenchPosition {

@@ -76,6 +76,11 @@ const TCommand Commands[] = {
         "bench-engine [--threads N] [--max-depth D] [--stop-max-depth D] [--repeat N]\n"
         "                            times the UCI engine's go depth against one search of that\n"
         "                            depth, and its answer to stop while searching" },
+    { "bench-agent", CmdAgentBench,
+        "bench-agent [--engine COMMAND] [--movetime MS] [--seconds S]\n"
+        "                            the event loop's gaps and the board's frame times while two\n"
+        "                            UCI engines (wintermoot-engine by default) play, when one is\n"
+        "                            killed mid-search, and when the game is stopped mid-search" },
     { "history", CmdHistory,
         "history [FILE]            the games of the history (the user's own by default): number,\n"
         "                            date, white, black, result and moves, tab-separated" },
