@@ -91,11 +91,9 @@ TDrawRule RuleOf(const TChessBoard& board, const TDrawTracker& tracker) {
 
 uint64_t PositionKey(TChessBoard& board, TPieceColour toMove) {
     uint64_t key = toMove == pcBlack ? Keys.BlackToMove : 0;
-    for (int x = 1; x <= 8; ++x) {
-        for (int y = 1; y <= 8; ++y) {
-            if (const TPiece* piece = board.PieceAt(x, y))
-                key ^= Keys.Pieces[piece->Kind % 6][piece->Colour & 1][(x - 1) * 8 + (y - 1)];
-        }
+    for (int square = 0; square < 64; ++square) {
+        if (const TPiece* piece = board.PieceAtIndex(square))
+            key ^= Keys.Pieces[piece->Kind % 6][piece->Colour & 1][square];
     }
     int right = 0;
     for (const TPieceColour colour : { pcWhite, pcBlack }) {
@@ -115,24 +113,24 @@ bool InsufficientMaterial(const TChessBoard& board) {
     int bishops = 0;
     // Bit 0: a bishop on a dark square, bit 1: on a light one.
     int bishopSquares = 0;
-    for (int x = 1; x <= 8; ++x) {
-        for (int y = 1; y <= 8; ++y) {
-            const TPiece* piece = board.PieceAt(x, y);
-            if (!piece)
-                continue;
-            switch (piece->Kind) {
-            case pkKing:
-                break;
-            case pkKnight:
-                ++knights;
-                break;
-            case pkBishop:
-                ++bishops;
-                bishopSquares |= (x + y) % 2 == 0 ? 1 : 2;
-                break;
-            default:
-                return false;
-            }
+    for (int square = 0; square < 64; ++square) {
+        const TPiece* piece = board.PieceAtIndex(square);
+        if (!piece)
+            continue;
+        switch (piece->Kind) {
+        case pkKing:
+            break;
+        case pkKnight:
+            ++knights;
+            break;
+        case pkBishop:
+            ++bishops;
+            // a1 (index 0) is dark; a square's colour changes with each step along a file or a
+            // rank.
+            bishopSquares |= (square / 8 + square % 8) % 2 == 0 ? 1 : 2;
+            break;
+        default:
+            return false;
         }
     }
     if (knights == 0)
