@@ -158,8 +158,9 @@ TEST(DrawGameTest, FiftyMovesWithoutACaptureOrAPawnMoveDraw) {
     for (size_t i = 1; i < path.size(); ++i) {
         PlayAll(game, { path[i - 1] + path[i] });
         PlayAll(game, { i % 2 ? "h8g8" : "g8h8" });
-        if (i + 1 < path.size())
+        if (i + 1 < path.size()) {
             ASSERT_TRUE(log.Ends.empty()) << "after White's move to " << path[i];
+        }
     }
     EXPECT_EQ(game.Moves.Count(), 100);
     ASSERT_EQ(log.Ends.size(), 1u);
