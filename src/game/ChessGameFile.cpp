@@ -61,6 +61,8 @@ void TChessGame::ApplyGameBody(TGameBody& body) {
     BlackPlayer = body.Black;
     Turn = body.Turn;
     ++m_GameSerial;
+    m_Draws.Clear();
+    m_DrawReason.reset();
     MakeAgents();
 }
 

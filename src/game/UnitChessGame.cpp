@@ -164,6 +164,8 @@ void TChessGame::AgentFailed(const TPlayerAgent* agent, const QString& reason) {
 void TChessGame::StartGame() {
     MakeAgents();
     ++m_GameSerial;
+    m_Draws.Clear();
+    m_DrawReason.reset();
     m_UndoRequested = false;
     m_UndoAskedAt = -1;
     if (Board.Modified) {
@@ -303,6 +305,8 @@ TMoveResult TChessGame::ExecuteMove(
         flags &= ~mrGameOver;
     Moves.Add(Board.PieceAt(to)->Kind, from, to, 0, flags);
     SetStatusAfterMove(mover, flags);
+    if (!promoting)
+        JudgeDraw(flags);
     // The deciding move ends both clocks, even while the handlers announce the result.
     if (flags & mrGameOver)
         m_Clock.stop();
@@ -345,6 +349,9 @@ bool TChessGame::EndAfterMove(TMoveResult flags) {
                 && Board.CapturedCount(pcBlack) == TChessBoard::MaxCaptured;
             reason = bareKings ? geBareKings : geStalemate;
         }
+    } else if (m_DrawReason) {
+        result = grTied;
+        reason = *m_DrawReason;
     } else if (Moves.Count() < MaxMoves) {
         return false;
     }
@@ -364,6 +371,46 @@ void TChessGame::SetStatusAfterMove(TPieceColour mover, TMoveResult flags) {
     other.Status = StatusFor(flags, other.Status);
 }
 
+bool TChessGame::DrawRulesApply() const {
+    if (GameKind != gkLocal)
+        return false;
+    if (DeclareDraws)
+        return true;
+    // Between programs nobody would stop a drawn game.
+    for (const TPlayerAgent* agent : m_Agents) {
+        if (!agent || agent->TakesInput())
+            return false;
+    }
+    return true;
+}
+
+void TChessGame::JudgeDraw(TMoveResult flags) {
+    m_DrawReason.reset();
+    if (!DrawRulesApply()) {
+        m_Draws.Clear();
+        return;
+    }
+    const TPieceColour toMove = Opponent(Turn);
+    const TDrawRule rule = m_Draws.Follow(Board, toMove, Moves);
+    if (flags & mrGameOver)
+        return;
+    switch (rule) {
+    case TDrawRule::Repetition:
+        m_DrawReason = geRepetition;
+        break;
+    case TDrawRule::FiftyMoves:
+        m_DrawReason = geFiftyMoves;
+        break;
+    case TDrawRule::InsufficientMaterial:
+        m_DrawReason = geInsufficientMaterial;
+        break;
+    case TDrawRule::None:
+        return;
+    }
+    m_Clock.stop();
+    PlayerOf(toMove).Status = StatusFor(mrGameOver, 0);
+}
+
 void TChessGame::Promote(uint8_t kind) {
     if (GameState != gsPlaying || kind < pkRook || kind > pkQueen || !PromotionPending())
         return;
@@ -381,6 +428,7 @@ void TChessGame::CompletePromotion(uint8_t kind) {
     last->Flags |= flags;
     // The promoted piece may give check or mate where the pawn did not.
     SetStatusAfterMove(Turn, flags);
+    JudgeDraw(flags);
     if (flags & mrGameOver)
         m_Clock.stop();
     const uint64_t serial = m_GameSerial;
@@ -400,6 +448,8 @@ TMoveResult TChessGame::UndoLastMove() {
         return flags;
     SearchBoard.UndoMove(last.From, last.To, last.Flags, previous);
     Moves.Delete(count - 1);
+    m_Draws.Truncate(Moves.Count());
+    m_DrawReason.reset();
     return flags;
 }
 

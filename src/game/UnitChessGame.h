@@ -6,6 +6,7 @@
 // side's moves, the one-second clock and the network link, and tells the windows what happened
 // through its events. Main thread only.
 
+#include "DrawRules.h"
 #include "GameResult.h"
 #include "NetworkLink.h"
 #include "NetworkMessages.h"
@@ -153,6 +154,14 @@ public:
     // The agent of a side; none before the first game is started or loaded.
     TPlayerAgent* Agent(TPieceColour colour) const;
 
+    // The draw rules (threefold repetition, fifty moves, insufficient material) end a local game
+    // when DeclareDraws is set or when neither side is played by the person at this machine;
+    // never a network game, whose protocol has no word for them.
+    bool DrawRulesApply() const;
+    // The draw rule that the last move met, once it is played and until it is taken back; none
+    // when the rules do not apply or the position meets none. The game ends with it.
+    std::optional<TGameEndReason> DrawByRule() const { return m_DrawReason; }
+
 signals:
     // What happened, for the windows and tools that follow the game. Connections are direct:
     // each signal is delivered before the call that emitted it returns.
@@ -190,7 +199,8 @@ signals:
     // returned.
     void connectFailed();
     // The game has a result: emitted once per game, after the movePlayed or promoted of the
-    // move that mates, stalemates, leaves bare kings or fills the move list, and before its
+    // move that mates, stalemates, leaves bare kings, meets a draw rule that applies
+    // (DrawRulesApply) or fills the move list, and before its
     // gameStopped; after a Forfeit, once the game has stopped. A game that ends otherwise (a
     // stop, the opponent's stop or the loss of the link in a network game, a load, a new game)
     // has no result and emits nothing.
@@ -216,6 +226,8 @@ public:
     TPlayer WhitePlayer;
     TPlayer BlackPlayer;
     TPieceColour Turn = pcWhite;
+    // The user's choice to have the draw rules end games between persons too.
+    bool DeclareDraws = false;
 
     QTimer& Clock() { return m_Clock; }
 
@@ -228,6 +240,10 @@ private:
     TMoveResult ExecuteMove(TPoint from, TPoint to, const TPlayerAgent* agent, uint8_t promotion);
     void CompletePromotion(uint8_t kind);
     void SetStatusAfterMove(TPieceColour mover, TMoveResult flags);
+    // After the side to move has moved (its promotion complete) with these flags: notes the draw
+    // rule the new position meets, when the rules apply and the move did not end the game
+    // already; a draw ends both clocks and marks the position as a stalemate does.
+    void JudgeDraw(TMoveResult flags);
     // After the move (or completed promotion) of the side to move with these flags: when it
     // ends the game, emits gameEnded and stops the game, and answers true.
     bool EndAfterMove(TMoveResult flags);
@@ -311,4 +327,7 @@ private:
     // Counts started and loaded games, so that an operation notices when an event handler
     // replaced the game under it.
     uint64_t m_GameSerial = 0;
+    // The positions since the last capture or pawn move, while the draw rules apply.
+    TDrawTracker m_Draws;
+    std::optional<TGameEndReason> m_DrawReason;
 };

@@ -17,16 +17,51 @@ enum TGameResult : uint8_t {
     grTied = 5
 };
 
-// What ended a game. Checkmate gives a win, stalemate and bare kings a tie, a forfeit the
-// forfeiting side's result; a move list with no room for another move ends the game unfinished.
+// What ended a game. Checkmate gives a win; stalemate, bare kings and the draw rules a tie; a
+// forfeit the forfeiting side's result; a move list with no room for another move ends the game
+// unfinished.
 enum TGameEndReason : uint8_t {
     geCheckmate = 0,
     geStalemate = 1,
     // Only the two kings are left.
     geBareKings = 2,
     geMoveListFull = 3,
-    geForfeit = 4
+    geForfeit = 4,
+    // The same position for the third time, with the same side to move.
+    geRepetition = 5,
+    // A hundred half-moves without a capture or a pawn move.
+    geFiftyMoves = 6,
+    // Neither side has the material left to mate.
+    geInsufficientMaterial = 7
 };
+
+constexpr bool IsDrawByRule(TGameEndReason reason) {
+    return reason == geRepetition || reason == geFiftyMoves || reason == geInsufficientMaterial;
+}
+
+// The reason in plain lower-case words ("checkmate", "threefold repetition" ...), as the
+// command-line tool prints it.
+constexpr const char* ReasonWords(TGameEndReason reason) {
+    switch (reason) {
+    case geCheckmate:
+        return "checkmate";
+    case geStalemate:
+        return "stalemate";
+    case geBareKings:
+        return "bare kings";
+    case geMoveListFull:
+        return "move list full";
+    case geForfeit:
+        return "forfeit";
+    case geRepetition:
+        return "threefold repetition";
+    case geFiftyMoves:
+        return "fifty-move rule";
+    case geInsufficientMaterial:
+        return "insufficient material";
+    }
+    return "unknown";
+}
 
 // The win of the colour that gave mate.
 constexpr TGameResult WonBy(TPieceColour colour) {

@@ -28,6 +28,9 @@ public:
     const TPiece* PieceAt(int32_t x, int32_t y) const;
     TPiece* PieceAt(int32_t x, int32_t y);
     const TPiece* PieceAt(TPoint p) const { return PieceAt(p.X, p.Y); }
+    // The piece on square (x - 1) * 8 + (y - 1) for an index 0..63 the caller keeps in range; for
+    // loops over the whole board that must be cheap.
+    const TPiece* PieceAtIndex(int index) const { return m_Squares[size_t(index)].get(); }
     TPiece* PieceAt(TPoint p) { return PieceAt(p.X, p.Y); }
     // Places the piece, freeing any piece on the square; false (and nothing changed) for none.
     // An off-board square raises ERangeError and leaves the piece with the caller.

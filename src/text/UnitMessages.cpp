@@ -46,6 +46,9 @@ const std::pair<const char*, const char*> DefaultMessages[] = {
         "The themes file \";\" could not be read. The shipped themes are offered instead. The "
         "file will be kept under another name before the themes are saved." },
     { "M8", "The file that could not be read was kept as \";\"." },
+    { "M9", "The game is drawn: the same position has come up three times." },
+    { "M10", "The game is drawn: fifty moves have been played without a capture or a pawn move." },
+    { "M11", "The game is drawn: neither side has enough material left to checkmate." },
 };
 
 class TStandardErrorPresenter : public TMessagePresenter {

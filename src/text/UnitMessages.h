@@ -40,6 +40,9 @@ enum TNoticeMessage : unsigned {
     nmPlayerWon = 6,
     nmGameTied = 7,
     nmUnreadableFileKept = 8,
+    nmDrawnByRepetition = 9,
+    nmDrawnByFiftyMoves = 10,
+    nmDrawnByInsufficientMaterial = 11,
 };
 
 // The questions by name; each value is the number of its key ("Q<number>").
@@ -54,7 +57,7 @@ enum TQuestionMessage : unsigned {
 
 // Highest message number of each kind that the operations show.
 constexpr unsigned LastError = emThemesUnreadable;
-constexpr unsigned LastNotice = nmUnreadableFileKept;
+constexpr unsigned LastNotice = nmDrawnByInsufficientMaterial;
 constexpr unsigned LastQuestion = qmForfeitGame;
 
 // Answers of a box, as the program has always numbered them.

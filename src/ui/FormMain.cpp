@@ -84,6 +84,7 @@ TfrmMain::TfrmMain(QWidget* parent)
     LoadHistoryFile(m_Games, AppPaths::HistoryFile());
     m_Settings = ::LoadSettings(AppPaths::SettingsFile());
     m_Game.SetSearchDepth(m_Settings.SearchDepth);
+    m_Game.DeclareDraws = m_Settings.DeclareDraws;
     m_Menu->Menu_View_LastMove->setChecked(m_Settings.ShowLastMove);
     m_GameList.SetBaseUrl(m_Settings.GameServer);
     m_GameList.OnBusy = [](bool busy) {
@@ -164,7 +165,7 @@ void TfrmMain::BindGameEvents() {
         [this](TMoveResult flags) { GameMoveUndone(flags); });
     QObject::connect(&m_Game, &TChessGame::connectFailed, this, [this] { GameConnectFailed(); });
     QObject::connect(&m_Game, &TChessGame::gameEnded, this,
-        [this](TGameResult result, TGameEndReason) { GameEnded(result); });
+        [this](TGameResult result, TGameEndReason reason) { GameEnded(result, reason); });
 }
 
 void TfrmMain::CreateMenu() {
@@ -553,7 +554,10 @@ void TfrmMain::ReportMove(TMoveResult flags) {
     const bool check = flags & mrCheck;
     const bool over = flags & mrGameOver;
     int slot = -1;
-    if (check && over && m_Settings.SoundOn[ssCheckmate])
+    // A move that meets a draw rule sounds like the other ties, even when it gives check.
+    if (m_Game.DrawByRule() && m_Settings.SoundOn[ssStalemate])
+        slot = ssStalemate;
+    else if (check && over && m_Settings.SoundOn[ssCheckmate])
         slot = ssCheckmate;
     else if (check && m_Settings.SoundOn[ssCheck])
         slot = ssCheck;
@@ -567,9 +571,15 @@ void TfrmMain::ReportMove(TMoveResult flags) {
         m_Seams.PlaySound(slot);
 }
 
-void TfrmMain::GameEnded(TGameResult result) {
+void TfrmMain::GameEnded(TGameResult result, TGameEndReason reason) {
     const std::optional<TPieceColour> winner = WinnerOf(result);
-    if (result == grTied)
+    if (reason == geRepetition)
+        ShowNotice(nmDrawnByRepetition);
+    else if (reason == geFiftyMoves)
+        ShowNotice(nmDrawnByFiftyMoves);
+    else if (reason == geInsufficientMaterial)
+        ShowNotice(nmDrawnByInsufficientMaterial);
+    else if (result == grTied)
         ShowNotice(nmGameTied);
     else if (!winner) // a full move list: nothing to announce or record
         return;

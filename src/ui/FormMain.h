@@ -131,7 +131,7 @@ private:
     void GameMoveUndone(TMoveResult flags);
     void GameConnectFailed();
     // Announces the result and records the game in the history.
-    void GameEnded(TGameResult result);
+    void GameEnded(TGameResult result, TGameEndReason reason);
 
     void ReportMove(TMoveResult flags);
     // Publishes the hosted game under the host player's name when it is listed; keeps it listed.

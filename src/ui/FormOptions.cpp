@@ -140,6 +140,9 @@ void TfrmOptions::CreateGamePage() {
     chkLearnMode = Named(
         new QCheckBox(QStringLiteral("Enable learning mode (shows valid moves).")), "chkLearnMode");
     chkLastMove = Named(new QCheckBox(QStringLiteral("Show the last piece moved.")), "chkLastMove");
+    chkDeclareDraws = Named(new QCheckBox(QStringLiteral("Declare draws: threefold repetition, "
+                                                         "fifty moves, insufficient material")),
+        "chkDeclareDraws");
     cmbLanguages = Named(new QComboBox, "cmbLanguages");
     lblLanguage = NamedLabel("lblLanguage", QStringLiteral("Language:"), cmbLanguages);
     cmbNotation = NamedList("cmbNotation",
@@ -175,6 +178,7 @@ void TfrmOptions::CreateGamePage() {
     layout->addWidget(chkAutoUpdate);
     layout->addWidget(chkLearnMode);
     layout->addWidget(chkLastMove);
+    layout->addWidget(chkDeclareDraws);
     layout->addSpacing(6);
     layout->addLayout(grid);
     layout->addWidget(pnlSearchDepthInfo);
@@ -340,6 +344,7 @@ void TfrmOptions::FormShow() {
     chkAutoUpdate->setChecked(settings.AutoUpdate);
     chkLearnMode->setChecked(settings.LearnMode);
     chkLastMove->setChecked(settings.ShowLastMove);
+    chkDeclareDraws->setChecked(settings.DeclareDraws);
     int language = -1;
     for (int i = 0; i < LanguageFiles.size(); ++i) {
         if (LanguageFiles[i].compare(settings.LanguageFile, Qt::CaseInsensitive) == 0) {
@@ -391,6 +396,8 @@ bool TfrmOptions::btnApplyClick() {
     settings.AutoUpdate = chkAutoUpdate->isChecked();
     settings.LearnMode = chkLearnMode->isChecked();
     settings.ShowLastMove = chkLastMove->isChecked();
+    settings.DeclareDraws = chkDeclareDraws->isChecked();
+    m_Game.DeclareDraws = settings.DeclareDraws;
     const int language = cmbLanguages->currentIndex();
     if (language >= 0 && language < LanguageFiles.size())
         settings.LanguageFile = LanguageFiles[language];

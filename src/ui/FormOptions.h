@@ -77,6 +77,7 @@ public:
     QCheckBox* chkAutoUpdate = nullptr;
     QCheckBox* chkLearnMode = nullptr;
     QCheckBox* chkLastMove = nullptr;
+    QCheckBox* chkDeclareDraws = nullptr;
     QLabel* lblLanguage = nullptr;
     QComboBox* cmbLanguages = nullptr;
     QLabel* lblNotation = nullptr;

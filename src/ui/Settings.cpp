@@ -159,6 +159,7 @@ TSettings LoadSettings(const QString& path) {
     ini.beginGroup(QStringLiteral("Game"));
     settings.SearchDepth
         = int(read.Ranged("SearchDepth", MinSearchDepth, MaxSearchDepth, defaults.SearchDepth));
+    settings.DeclareDraws = read.Boolean("DeclareDraws", defaults.DeclareDraws);
     ini.endGroup();
     return settings;
 }
@@ -204,6 +205,7 @@ bool SaveSettings(const TSettings& settings, const QString& path) {
 
     ini.beginGroup(QStringLiteral("Game"));
     WriteInteger(ini, "SearchDepth", settings.SearchDepth);
+    WriteBoolean(ini, "DeclareDraws", settings.DeclareDraws);
     ini.endGroup();
 
     ini.sync();

@@ -68,6 +68,9 @@ struct TSettings {
         QStringLiteral("ding.wav"), QStringLiteral("ringout.wav") };
     // MinSearchDepth .. MaxSearchDepth; kept in section "Game".
     int SearchDepth = DefaultSearchDepth;
+    // Games between persons end by threefold repetition, fifty moves and insufficient material
+    // too; kept in section "Game". Off, the program's own rules, unless the user asks.
+    bool DeclareDraws = false;
     friend bool operator==(const TSettings&, const TSettings&) = default;
 };
 

@@ -185,6 +185,10 @@ INSTANTIATE_TEST_SUITE_P(Messages, MessageNamesTest,
         TNamedMessage { "PlayerWon", 'M', nmPlayerWon, "has won" },
         TNamedMessage { "GameTied", 'M', nmGameTied, "tied" },
         TNamedMessage { "UnreadableFileKept", 'M', nmUnreadableFileKept, "was kept as" },
+        TNamedMessage { "DrawnByRepetition", 'M', nmDrawnByRepetition, "three times" },
+        TNamedMessage { "DrawnByFiftyMoves", 'M', nmDrawnByFiftyMoves, "fifty moves" },
+        TNamedMessage {
+            "DrawnByInsufficientMaterial", 'M', nmDrawnByInsufficientMaterial, "enough material" },
         TNamedMessage { "DownloadNewVersion", 'Q', qmDownloadNewVersion, "download it now" },
         TNamedMessage { "QuitDuringGame", 'Q', qmQuitDuringGame, "really want to quit" },
         TNamedMessage { "AcceptOpponentUndo", 'Q', qmAcceptOpponentUndo, "wishes to undo" },
@@ -195,7 +199,7 @@ INSTANTIATE_TEST_SUITE_P(Messages, MessageNamesTest,
 
 TEST(MessageNames, TheLastOfEachKindIsItsHighestName) {
     EXPECT_EQ(LastError, unsigned(emThemesUnreadable));
-    EXPECT_EQ(LastNotice, unsigned(nmUnreadableFileKept));
+    EXPECT_EQ(LastNotice, unsigned(nmDrawnByInsufficientMaterial));
     EXPECT_EQ(LastQuestion, unsigned(qmForfeitGame));
     EXPECT_TRUE(TMessageTable().Contains(Key('E', LastError)));
     EXPECT_FALSE(TMessageTable().Contains(Key('E', LastError + 1)));

@@ -55,6 +55,23 @@ TEST(CliMatch, GamesPastTheMoveLimitAreDraws) {
     EXPECT_NE(r.Out.find("Elo difference: +0.0 +/- 0.0 (95%)"), std::string::npos) << r.Out;
 }
 
+TEST(CliMatch, ARepeatedPositionEndsTheGameAsADrawNamingTheRule) {
+    // Both engines play their king's knight out and back: the start position comes back a third
+    // time after eight half-moves, long before the move limit.
+    const std::string pgn = TempPgn("wm-match-repetition.pgn");
+    setenv("WM_BAD_ENGINE_MODE", "shuffle", 1);
+    const std::string engine = std::string("uci:") + BAD_ENGINE;
+    const TProgramRun r = RunProgram(
+        WINTERMOOT_CLI, { "match", engine, engine, "--games", "2", "--depth", "1", "--pgn", pgn });
+    unsetenv("WM_BAD_ENGINE_MODE");
+    EXPECT_EQ(r.Status, 0) << r.Err;
+    EXPECT_EQ(Occurrences(r.Out, "1/2-1/2 (threefold repetition, 8 half-moves)"), 2u) << r.Out;
+    EXPECT_NE(r.Out.find("0 wins, 2 draws, 0 losses"), std::string::npos) << r.Out;
+    const std::string games = ReadFile(pgn);
+    EXPECT_EQ(Occurrences(games, "[Result \"1/2-1/2\"]"), 2u) << games;
+    std::remove(pgn.c_str());
+}
+
 TEST(CliMatch, AnEngineThatCrashesEndsTheMatchWithItsGameKept) {
     const std::string pgn = TempPgn("wm-match-crash.pgn");
     setenv("WM_BAD_ENGINE_MODE", "crash", 1);

@@ -204,6 +204,8 @@ int CmdMatch(const TArgs& args) {
     QCoreApplication app(argc, argv);
 
     TChessGame game;
+    // Programs on both sides: a drawn position ends the game rather than the move limit.
+    game.DeclareDraws = true;
     const int defaultDepth = game.SearchDepth();
     int played = 0;
     int wins = 0;
@@ -271,10 +273,7 @@ int CmdMatch(const TArgs& args) {
         if (adjudicated)
             how = "adjudicated at the move limit";
         else if (ended)
-            how = reason == geCheckmate ? "checkmate"
-                : reason == geStalemate ? "stalemate"
-                : reason == geBareKings ? "bare kings"
-                                        : "move list full";
+            how = ReasonWords(reason);
         std::cout << "game " << played << "/" << options.Games << ": " << playerOf(pcWhite).Text
                   << " - " << playerOf(pcBlack).Text << "  "
                   << (failure.isEmpty() ? ResultToken(result) : std::string("*")) << " (" << how
@@ -318,7 +317,7 @@ int CmdMatch(const TArgs& args) {
     QObject::connect(&game, &TChessGame::movePlayed, [&](TPoint, TPoint, TMoveResult) {
         const TMoveRecord* last = game.Moves.Last();
         if (game.Moves.Count() >= options.MaxMoves && game.GameState == gsPlaying
-            && !(last->Flags & mrGameOver)) {
+            && !(last->Flags & mrGameOver) && !game.DrawByRule()) {
             adjudicated = true;
             game.StopGame();
         }

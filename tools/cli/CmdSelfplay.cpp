@@ -8,6 +8,7 @@
 
 #include <iostream>
 #include <limits>
+#include <optional>
 
 namespace {
 
@@ -86,6 +87,8 @@ int CmdSelfplay(const TArgs& args) {
     QCoreApplication app(argc, argv);
 
     TChessGame game;
+    // The draw rules end a drawn game before the move limit.
+    game.DeclareDraws = true;
     game.WhitePlayer = TPlayer { static_cast<uint16_t>(options.WhiteLevel), false, "White" };
     game.BlackPlayer = TPlayer { static_cast<uint16_t>(options.BlackLevel), false, "Black" };
     if (options.Depth >= 0)
@@ -95,14 +98,17 @@ int CmdSelfplay(const TArgs& args) {
 
     bool failed = false;
     TGameResult result = grUnfinished;
-    QObject::connect(
-        &game, &TChessGame::gameEnded, [&](TGameResult ended, TGameEndReason) { result = ended; });
+    std::optional<TGameEndReason> reason;
+    QObject::connect(&game, &TChessGame::gameEnded, [&](TGameResult ended, TGameEndReason why) {
+        result = ended;
+        reason = why;
+    });
     QObject::connect(&game, &TChessGame::movePlayed, [&](TPoint from, TPoint to, TMoveResult) {
         // The stored flags include a completed promotion and what it brought.
         const TMoveRecord* last = game.Moves.Last();
         std::cout << MoveText(from, to) << FlagWords(last->Flags) << std::endl;
         if (game.Moves.Count() >= options.MaxMoves && game.GameState == gsPlaying
-            && !(last->Flags & mrGameOver)) {
+            && !(last->Flags & mrGameOver) && !game.DrawByRule()) {
             game.StopGame();
         }
     });
@@ -133,6 +139,8 @@ int CmdSelfplay(const TArgs& args) {
 
     std::cerr << "time: white " << game.WhitePlayer.Time << " s, black " << game.BlackPlayer.Time
               << " s\n";
+    if (reason)
+        std::cerr << "ended by: " << ReasonWords(*reason) << '\n';
     std::cout << "result: " << ResultWords(result) << std::endl;
     return failed ? 1 : 0;
 }

@@ -16,6 +16,7 @@ int CmdMatch(const TArgs& args);
 int CmdRender(const TArgs& args);
 int CmdRenderSets(const TArgs& args);
 int CmdDrawBench(const TArgs& args);
+int CmdDrawRulesBench(const TArgs& args);
 int CmdHost(const TArgs& args);
 int CmdJoin(const TArgs& args);
 int CmdBenchHost(const TArgs& args);

@@ -31,8 +31,10 @@ const TCommand Commands[] = {
         "                            builtin:novice|skilled|expert[:DEPTH] or\n"
         "                            uci:COMMAND[,Option=Value...]; engines search\n"
         "                            --movetime MS (1000) or --depth D, which also sets the depth\n"
-        "                            of a builtin player without its own; a game still going\n"
-        "                            after N half-moves (--max-moves, 200) is a draw; prints\n"
+        "                            of a builtin player without its own; a game drawn by\n"
+        "                            repetition, fifty moves or too little material ends\n"
+        "                            there; one still going after N half-moves\n"
+        "                            (--max-moves, 200) is a draw; prints\n"
         "                            each game, the first player's score and the Elo\n"
         "                            difference with its 95% margin (+inf/-inf at 100%/0%)" },
     { "search", CmdSearch,
@@ -56,6 +58,10 @@ const TCommand Commands[] = {
     { "bench-draw", CmdDrawBench,
         "bench-draw [--frames N] [--set N]\n"
         "                            times the drawing of the board view (2000 frames a style)" },
+    { "bench-draw-rules", CmdDrawRulesBench,
+        "bench-draw-rules [--plies N] [--seed S]\n"
+        "                            times the draw rules' checks per move over a long game of\n"
+        "                            random legal moves (20000 half-moves)" },
     { "host", CmdHost,
         "host [--port N] [--colour white|black] [--name NAME] [--level L] [--depth D]\n"
         "     [--max-moves N]        hosts a network game and plays it as the computer;\n"
