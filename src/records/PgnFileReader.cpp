@@ -536,7 +536,8 @@ void TPgnParser::PlayMove(std::string_view token) {
         return;
     }
     TChessBoard& board = *m_Board;
-    const TMoveResult flags = board.MovePiece(move.From, move.To, true);
+    // FindSanMove has found the move legal on this board.
+    const TMoveResult flags = board.MovePiece(move.From, move.To, false);
     if (flags & mrInvalid) {
         MoveError(text, "the board refuses the move");
         return;
