@@ -168,10 +168,13 @@ std::string TagText(std::string_view raw) {
     return text;
 }
 
-// The token between quotes, as messages show it.
+// The token between quotes, as messages show it: its first 40 bytes at most.
 std::string Quoted(std::string_view token) {
+    constexpr size_t Shown = 40;
     std::string quoted(1, '"');
-    quoted += TagText(token);
+    quoted += TagText(token.substr(0, Shown));
+    if (token.size() > Shown)
+        quoted += "...";
     quoted += '"';
     return quoted;
 }
@@ -367,8 +370,8 @@ void TPgnParser::MoveError(std::string_view token, const std::string& what) {
     // Plies counted from the game's first move; the move number as the file writes it.
     const size_t halfMoves = ply - 1 + (m_Game->StartSide == pcBlack ? 1 : 0);
     const size_t number = size_t(m_FirstMoveNumber) + halfMoves / 2;
-    const std::string written
-        = std::to_string(number) + (halfMoves % 2 == 0 ? ". " : "... ") + TagText(token);
+    const std::string written = std::to_string(number) + (halfMoves % 2 == 0 ? ". " : "... ")
+        + TagText(token.substr(0, 40)) + (token.size() > 40 ? "..." : "");
     m_Stopped = true;
     m_Game->Error = "game " + std::to_string(m_Game->Number) + " (" + m_Game->Players() + "), ply "
         + std::to_string(ply) + " (" + written + "): " + what;
@@ -495,7 +498,13 @@ void TPgnParser::Symbol(std::string_view token) {
             size_t dots = 0;
             while (i + dots < token.size() && token[i + dots] == '.')
                 ++dots;
-            const size_t before = dots >= 3 ? 2 : 1;
+            size_t before = dots >= 3 ? 2 : 1;
+            // "1. ... e5" is black's first move, written apart from its number.
+            size_t next = m_Pos;
+            while (next < m_Text.size() && IsSpace(m_Text[next]))
+                ++next;
+            if (i + dots == token.size() && next < m_Text.size() && m_Text[next] == '.')
+                before = 2;
             if (token.substr(0, i) == "1" && dots > 0 && m_Depth == 0 && m_Plies >= before) {
                 FinishGame();
                 if (!m_Continue || !StartGame())

@@ -102,6 +102,11 @@ TEST(PgnFileReader, SpellingsMarksAndSuffixes) {
     EXPECT_NE(MovesOf("1. e4 -- *").find("\"--\" is not a move"), std::string::npos);
     EXPECT_NE(MovesOf("1. Zf3 *").find("is not a move"), std::string::npos);
     EXPECT_NE(MovesOf("1. e5 *").find("no legal move matches \"e5\""), std::string::npos);
+    // A long token is shown cut, and control characters as spaces.
+    EXPECT_EQ(MovesOf("1. e4 " + std::string(50, 'Z') + " *"),
+        "error: game 1 (? - ?), ply 2 (1... " + std::string(40, 'Z') + "...): \""
+            + std::string(40, 'Z') + "...\" is not a move");
+    EXPECT_NE(MovesOf("1. e\x01x *").find("\"e x\" is not a move"), std::string::npos);
 }
 
 TEST(PgnFileReader, CastlingBothWaysInBothSpellings) {
@@ -231,6 +236,13 @@ TEST(PgnFileReader, GamesWithoutResultTokensOrTags) {
     ASSERT_EQ(blankLines.Games.size(), 3u);
     EXPECT_EQ(Coordinates(blankLines.Games[1].Moves), "d2d4 d7d5");
     EXPECT_EQ(Coordinates(blankLines.Games[2].Moves), "c2c4 e7e5");
+    // Black's first move after a comment is no new game, however its number is written.
+    for (const char* text :
+        { "1. e4 {x} 1... e5 *", "1. e4 {x} 1. ... e5 *", "1. e4 (1. d4) 1 ... e5" }) {
+        const TPgnFile one = ReadPgnText(text);
+        ASSERT_EQ(one.Games.size(), 1u) << text;
+        EXPECT_EQ(Coordinates(one.Games[0].Moves), "e2e4 e7e5") << text;
+    }
     EXPECT_EQ(ReadPgnText("").Games.size(), 0u);
     EXPECT_EQ(ReadPgnText("\n  \n{only a comment}\n").Games.size(), 0u);
 }
