@@ -201,7 +201,7 @@ public:
 
 private:
     bool AtLineStart() const {
-        return m_Pos == 0 || m_Text[m_Pos - 1] == '\n' || m_Text[m_Pos - 1] == '\r';
+        return m_Pos == m_Start || m_Text[m_Pos - 1] == '\n' || m_Text[m_Pos - 1] == '\r';
     }
     void SkipLine();
     bool StartGame();
@@ -219,6 +219,8 @@ private:
     void PlayMove(std::string_view token);
 
     std::string_view m_Text;
+    // Where the text begins, after a byte order mark.
+    size_t m_Start = 0;
     size_t m_Pos = 0;
     const std::function<bool(const TPgnGameRecord&)>& m_OnGame;
     const TPgnLimits& m_Limits;
@@ -235,6 +237,7 @@ private:
     // Move tokens of the main line, played or not.
     size_t m_Plies = 0;
     bool m_Stopped = false;
+    bool m_ResultRead = false;
     int m_Depth = 0;
 };
 
@@ -242,7 +245,7 @@ std::string TPgnParser::Run() {
     if (m_Text.size() > m_Limits.MaxFileBytes)
         return "the file is larger than " + std::to_string(m_Limits.MaxFileBytes) + " bytes";
     if (m_Text.substr(0, 3) == "\xEF\xBB\xBF")
-        m_Pos = 3;
+        m_Start = m_Pos = 3;
     while (m_Continue && m_Pos < m_Text.size()) {
         const char c = m_Text[m_Pos];
         if (c == '%' && AtLineStart()) {
@@ -303,6 +306,7 @@ bool TPgnParser::StartGame() {
     m_MovesStarted = false;
     m_Plies = 0;
     m_Stopped = false;
+    m_ResultRead = false;
     m_Depth = 0;
     return true;
 }
@@ -313,7 +317,7 @@ void TPgnParser::FinishGame() {
     SetUpBoard();
     if (m_Depth > 0)
         GameError("a variation is not closed");
-    if (m_Game->Result == "*") {
+    if (!m_ResultRead) {
         // No result token: the Result tag, when it holds a result.
         const std::string tag = m_Game->Tag("Result");
         if (IsResult(tag))
@@ -482,7 +486,8 @@ void TPgnParser::Symbol(std::string_view token) {
     if (IsResult(token) || token == "\xC2\xBD-\xC2\xBD") {
         if (m_Depth > 0)
             return;
-        m_Game->Result = token == "*" || IsResult(token) ? std::string(token) : "1/2-1/2";
+        m_Game->Result = IsResult(token) ? std::string(token) : "1/2-1/2";
+        m_ResultRead = true;
         FinishGame();
         return;
     }

@@ -243,6 +243,8 @@ TEST(PgnFileReader, GamesWithoutResultTokensOrTags) {
         ASSERT_EQ(one.Games.size(), 1u) << text;
         EXPECT_EQ(Coordinates(one.Games[0].Moves), "e2e4 e7e5") << text;
     }
+    // A result token, "*" too, is the game's result, whatever the tag says.
+    EXPECT_EQ(OnlyGame(ReadPgnText("[Result \"1-0\"]\n\n1. e4 *\n")).Result, "*");
     EXPECT_EQ(ReadPgnText("").Games.size(), 0u);
     EXPECT_EQ(ReadPgnText("\n  \n{only a comment}\n").Games.size(), 0u);
 }
@@ -264,7 +266,7 @@ TEST(PgnFileReader, LineEndsAndByteOrderMark) {
     const std::string lf = "[White \"A\"]\n[Black \"B\"]\n\n1. e4 e5 ; note\n2. Nf3 *\n\n"
                            "[White \"C\"]\n\n%x\n1. d4 *\n";
     for (const std::string& eol : { std::string("\r\n"), std::string("\r") }) {
-        std::string text = "\xEF\xBB\xBF";
+        std::string text = "\xEF\xBB\xBF%escape right after the mark" + eol;
         for (const char c : lf)
             text += c == '\n' ? eol : std::string(1, c);
         const TPgnFile file = ReadPgnText(text);
