@@ -10,7 +10,7 @@ cd "$(dirname "$0")/../.."
 build=${BUILD:-build-fuzz}
 seconds=${FUZZ_SECONDS:-60}
 jobs=${FUZZ_JOBS:-1}
-all="fen gamefile history language themes settings network netgame gamelist server"
+all="fen gamefile history pgn language themes settings network netgame gamelist server"
 targets=${FUZZ_TARGETS:-$all}
 artifacts=$build/artifacts
 logs=$build/logs

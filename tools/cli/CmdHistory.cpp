@@ -16,18 +16,6 @@ const char* const HistoryUsage = "usage: wintermoot-cli history [FILE]";
 const char* const ExportUsage
     = "usage: wintermoot-cli export [--pgn] [--history FILE] (INDEX | --all) OUT";
 
-// The history file the program itself uses, found the same way without the window libraries:
-// WINTERMOOT_HOME, else XDG_DATA_HOME (when absolute), else ~/.local/share.
-QString DefaultHistoryFile() {
-    const QString home = qEnvironmentVariable("WINTERMOOT_HOME");
-    if (!home.isEmpty())
-        return QDir::cleanPath(home + QStringLiteral("/history.dat"));
-    QString data = qEnvironmentVariable("XDG_DATA_HOME");
-    if (data.isEmpty() || !QDir::isAbsolutePath(data))
-        data = QDir::homePath() + QStringLiteral("/.local/share");
-    return QDir::cleanPath(data + QStringLiteral("/Wintermoot/history.dat"));
-}
-
 std::string Printable(const std::string& text) {
     std::string out = text;
     for (char& c : out) {
@@ -92,6 +80,18 @@ TLoadStatus LoadHistory(THistory& history, const QString& path, const char* comm
 }
 
 } // namespace
+
+// The history file the program itself uses, found the same way without the window libraries:
+// WINTERMOOT_HOME, else XDG_DATA_HOME (when absolute), else ~/.local/share.
+QString DefaultHistoryFile() {
+    const QString home = qEnvironmentVariable("WINTERMOOT_HOME");
+    if (!home.isEmpty())
+        return QDir::cleanPath(home + QStringLiteral("/history.dat"));
+    QString data = qEnvironmentVariable("XDG_DATA_HOME");
+    if (data.isEmpty() || !QDir::isAbsolutePath(data))
+        data = QDir::homePath() + QStringLiteral("/.local/share");
+    return QDir::cleanPath(data + QStringLiteral("/Wintermoot/history.dat"));
+}
 
 int CmdHistory(const TArgs& args) {
     if (args.size() > 1 || (!args.empty() && args[0].rfind("--", 0) == 0))

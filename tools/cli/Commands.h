@@ -3,6 +3,8 @@
 #include "CliSupport.h"
 
 #include <functional>
+
+class QString;
 #include <vector>
 
 // Each subcommand takes the arguments after its name and returns the exit status.
@@ -22,6 +24,11 @@ int CmdJoin(const TArgs& args);
 int CmdBenchHost(const TArgs& args);
 int CmdHistory(const TArgs& args);
 int CmdExport(const TArgs& args);
+int CmdImport(const TArgs& args);
+int CmdBenchPgn(const TArgs& args);
+
+// The user's history file, as the window finds it (WINTERMOOT_HOME, XDG_DATA_HOME, ~/.local/share).
+QString DefaultHistoryFile();
 int CmdUci(const TArgs& args);
 int CmdBenchEngine(const TArgs& args);
 int CmdAgentBench(const TArgs& args);

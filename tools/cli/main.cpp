@@ -94,6 +94,14 @@ const TCommand Commands[] = {
         "export [--pgn] [--history FILE] (INDEX | --all) OUT\n"
         "                            writes game INDEX of the history as text, or as PGN;\n"
         "                            --all --pgn writes every game to one PGN file" },
+    { "import", CmdImport,
+        "import FILE.pgn [--game N] OUT.wtg | import --history FILE.pgn\n"
+        "                            writes game N (1) of a PGN file as a saved game, or adds\n"
+        "                            the file's games to the history, one line per game" },
+    { "bench-pgn", CmdBenchPgn,
+        "bench-pgn [FILE.pgn] [--games N] [--repeat R]\n"
+        "                            times the PGN reader on the file, or on N (2000) random\n"
+        "                            games it exports, in games and MB per second" },
 };
 
 // The addresses the program was built with.
