@@ -46,6 +46,10 @@ const std::pair<const char*, const char*> DefaultMessages[] = {
         "The themes file \";\" could not be read. The shipped themes are offered instead. The "
         "file will be kept under another name before the themes are saved." },
     { "M8", "The file that could not be read was kept as \";\"." },
+    { "E16",
+        "The chess engine stopped playing: ;. The game was stopped; its moves stay on the board "
+        "and it can still be saved." },
+    { "E17", "Could not add the chess engine: ;. Only a program that speaks UCI can be added." },
 };
 
 class TStandardErrorPresenter : public TMessagePresenter {

@@ -160,6 +160,8 @@ TSettings LoadSettings(const QString& path) {
     settings.SearchDepth
         = int(read.Ranged("SearchDepth", MinSearchDepth, MaxSearchDepth, defaults.SearchDepth));
     ini.endGroup();
+
+    settings.Engines = ReadEngineCatalog(ini);
     return settings;
 }
 
@@ -205,6 +207,9 @@ bool SaveSettings(const TSettings& settings, const QString& path) {
     ini.beginGroup(QStringLiteral("Game"));
     WriteInteger(ini, "SearchDepth", settings.SearchDepth);
     ini.endGroup();
+
+    if (settings.Engines)
+        WriteEngineCatalog(ini, *settings.Engines);
 
     ini.sync();
     if (ini.status() == QSettings::NoError)
