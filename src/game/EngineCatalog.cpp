@@ -150,8 +150,8 @@ QString JoinArguments(const QStringList& arguments) {
     QStringList parts;
     for (QString argument : arguments) {
         argument.remove(QLatin1Char('"'));
-        const bool quote = argument.isEmpty() || argument.contains(QLatin1Char(' '))
-            || argument.contains(QLatin1Char('\t'));
+        const bool quote = argument.isEmpty()
+            || std::any_of(argument.begin(), argument.end(), [](QChar c) { return c.isSpace(); });
         parts << (quote ? QLatin1Char('"') + argument + QLatin1Char('"') : argument);
     }
     return parts.join(QLatin1Char(' '));

@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 namespace {
 
 struct TOptionCase {
@@ -23,6 +25,10 @@ struct TOptionCase {
 TUciOption Option(const char* name, TUciOption::TType type, const char* fallback, int min = 0,
     int max = 0, QStringList vars = {}) {
     return { QString::fromUtf8(name), type, QString::fromUtf8(fallback), min, max, vars };
+}
+
+void PrintTo(const TOptionCase& option, std::ostream* out) {
+    *out << '"' << option.Line << '"';
 }
 
 class UciOptionLine : public testing::TestWithParam<TOptionCase> { };
@@ -154,6 +160,10 @@ TEST(EngineCatalog, ArgumentsSplitAndJoinBack) {
         QStringList({ QStringLiteral("--uci"), QStringLiteral("/a dir/book.bin"),
             QStringLiteral("-x"), QString(), QStringLiteral("last") }));
     EXPECT_EQ(SplitArguments(JoinArguments(parts)), parts);
+    // Every kind of space is kept inside its argument.
+    const QStringList spaced { QStringLiteral("a\u00A0b"), QStringLiteral("c\td"),
+        QStringLiteral("e\nf") };
+    EXPECT_EQ(SplitArguments(JoinArguments(spaced)), spaced);
     EXPECT_TRUE(SplitArguments(QStringLiteral("   ")).isEmpty());
 }
 

@@ -19,6 +19,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSettings>
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -252,6 +253,13 @@ TEST_F(EnginesWindowTest, AnEnginePlaysAPersonThroughPauseTakeBackSaveLoadAndFor
     EXPECT_FALSE(game.BlackPlayer.Human);
     EXPECT_EQ(game.BlackPlayer.Level, 0);
     EXPECT_EQ(game.BlackPlayer.Name, "Test engine");
+    {
+        // The choice and the limit are remembered with the dialog's other entries.
+        const QSettings ini(AppPaths::SettingsFile(), QSettings::IniFormat);
+        EXPECT_EQ(ini.value(QStringLiteral("Game/BlackEngine")).toString(), "Test engine");
+        EXPECT_EQ(ini.value(QStringLiteral("Game/BlackLimitKind")).toInt(), 0);
+        EXPECT_EQ(ini.value(QStringLiteral("Game/BlackLimit")).toInt(), 1);
+    }
 
     // While the engine thinks, its header shows its depth and score; once it has moved, nothing.
     QString activity;
