@@ -54,6 +54,7 @@ void TChessGame::ParseGameBody(std::istream& in, uint16_t version, TGameBody& bo
 void TChessGame::ApplyGameBody(TGameBody& body) {
     // The agents are cancelled before the boards change under them, and replaced after.
     CancelAgents();
+    m_StoppedByFailure = false;
     Board.Assign(body.Board);
     SearchBoard.Assign(body.Board);
     Moves.Assign(body.Moves);
@@ -73,7 +74,8 @@ void TChessGame::ReadGame(std::istream& in, uint16_t version) {
 }
 
 bool TChessGame::SaveGame(const QString& fileName) {
-    if (GameState != gsPlaying && GameState != gsPaused)
+    if (GameState != gsPlaying && GameState != gsPaused
+        && !(GameState == gsStopped && m_StoppedByFailure))
         return false;
     std::ostringstream out;
     WriteText(out, Magic);

@@ -158,10 +158,12 @@ void TChessGame::AgentFailed(const TPlayerAgent* agent, const QString& reason) {
     // The game stops without a result; what was played stays, so it can still be saved.
     const TPieceColour colour = agent->Colour();
     StopGame();
+    m_StoppedByFailure = GameState == gsStopped;
     emit playerFailed(colour, reason);
 }
 
 void TChessGame::StartGame() {
+    m_StoppedByFailure = false;
     MakeAgents();
     ++m_GameSerial;
     m_Draws.Clear();

@@ -122,7 +122,8 @@ public:
     // The last move is a pawn's arrival on the last rank whose piece has not been chosen yet.
     bool PromotionPending() const;
 
-    // Saved games. SaveGame writes only while a game is playing or paused, through a temporary
+    // Saved games. SaveGame writes only while a game is playing or paused, or after a player's
+    // failure stopped it (until the next game is started or loaded), through a temporary
     // file that replaces the target when complete, so a failed save leaves an existing file as
     // it was. LoadGame reads the whole file and checks it before anything changes; a file that
     // cannot be read or fails a check leaves the controller exactly as it was. Both answer
@@ -321,6 +322,8 @@ private:
     TPlayerAgent* m_Agents[2] = { nullptr, nullptr };
     // The agent of the side to move has been asked for this turn's move.
     bool m_TurnAsked = false;
+    // The game was stopped by a player's failure: it stays on the board and may still be saved.
+    bool m_StoppedByFailure = false;
     // An agent's move that arrived while the game was paused, with its promotion piece; played
     // on resume.
     std::optional<TMoveRecord> m_HeldMove;

@@ -49,6 +49,10 @@ const std::pair<const char*, const char*> DefaultMessages[] = {
     { "M9", "The game is drawn: the same position has come up three times." },
     { "M10", "The game is drawn: fifty moves have been played without a capture or a pawn move." },
     { "M11", "The game is drawn: neither side has enough material left to checkmate." },
+    { "E16",
+        "The chess engine stopped playing: ;. The game was stopped; its moves stay on the board "
+        "and it can still be saved." },
+    { "E17", "Could not add the chess engine: ;. Only a program that speaks UCI can be added." },
 };
 
 class TStandardErrorPresenter : public TMessagePresenter {

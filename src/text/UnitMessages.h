@@ -28,6 +28,8 @@ enum TErrorMessage : unsigned {
     emHistoryFromNewerVersion = 13,
     emUserFileSaveFailed = 14,
     emThemesUnreadable = 15,
+    emEngineFailed = 16,
+    emEngineNotAdded = 17,
 };
 
 // The notices by name; each value is the number of its key ("M<number>").
@@ -56,7 +58,7 @@ enum TQuestionMessage : unsigned {
 };
 
 // Highest message number of each kind that the operations show.
-constexpr unsigned LastError = emThemesUnreadable;
+constexpr unsigned LastError = emEngineNotAdded;
 constexpr unsigned LastNotice = nmDrawnByInsufficientMaterial;
 constexpr unsigned LastQuestion = qmForfeitGame;
 

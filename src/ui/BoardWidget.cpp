@@ -4,6 +4,7 @@
 
 #include "BoardGeometry.h"
 #include "Settings.h"
+#include "UciEngineAgent.h"
 #include "UnitChessGame.h"
 
 #include <QApplication>
@@ -13,6 +14,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace {
 
@@ -364,6 +366,18 @@ TBoardSnapshot TBoardWidget::MakeSnapshot() {
                                                      .arg(m_Values.Value(QStringLiteral("Val12")))
                                                      .arg(ai.ProgressDone())
                                                      .arg(ai.ProgressTotal());
+    }
+    // An engine's side shows the depth and score of its last report while it is to move; the
+    // score is in pawns from the engine's side, none after a mate score.
+    const auto* engine = qobject_cast<const TUciEngineAgent*>(m_Game.Agent(m_Game.Turn));
+    if (engine && m_Game.GameState == gsPlaying && engine->LastDepth() > 0) {
+        QString text
+            = m_Values.Format(QStringLiteral("Val16"), { QString::number(engine->LastDepth()) });
+        if (const std::optional<int> score = engine->LastScore())
+            text += QStringLiteral("  %1%2")
+                        .arg(*score < 0 ? QStringLiteral("-") : QStringLiteral("+"))
+                        .arg(QString::number(std::abs(*score) / 100.0, 'f', 2));
+        snapshot.Players[m_Game.Turn].Activity = text;
     }
     return snapshot;
 }

@@ -23,12 +23,14 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSettings>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
 #include <algorithm>
 #include <memory>
+#include <tuple>
 
 namespace {
 
@@ -36,9 +38,15 @@ const char* const PlayerKinds[]
     = { "Human", "Computer novice", "Computer skilled", "Computer expert" };
 constexpr int PlayerKindCount = 4;
 constexpr int HostColorCount = 2;
+// The limits of an engine's move: seconds per move (index 0) or a depth (index 1).
+constexpr int LimitKindCount = 2;
+constexpr int MaxMoveSeconds = 3600;
+constexpr int MaxEngineDepth = 99;
+constexpr int DefaultMoveSeconds = 2;
 
 // Sets a player's kind from a player combo box index: 0 is a person, whose level stays as it
-// was; 1 .. 3 are the computer from novice (level 2) to expert (level 0).
+// was; 1 .. 3 are the computer from novice (level 2) to expert (level 0); an engine (4 on) is
+// kept as a computer of level 0, so that a saved game needs nothing new.
 void ApplyKind(TPlayer& player, int index) {
     player.Human = index <= 0;
     if (index > 0)
@@ -128,18 +136,39 @@ TfrmGame::TfrmGame(TChessGame& game, QWidget* parent)
     lblBlackPlayer = NamedLabel("lblBlackPlayer", tr("Black player:"), cmbBlackPlayer);
     lblBlackPlayerName = NamedLabel("lblBlackPlayerName", tr("Name:"), edtBlackPlayerName);
 
+    cmbWhiteLimit = Named(new QComboBox, "cmbWhiteLimit");
+    cmbBlackLimit = Named(new QComboBox, "cmbBlackLimit");
+    spnWhiteLimit = Named(new QSpinBox, "spnWhiteLimit");
+    spnBlackLimit = Named(new QSpinBox, "spnBlackLimit");
+    for (QComboBox* combo : { cmbWhiteLimit, cmbBlackLimit })
+        combo->addItems({ tr("Seconds per move"), tr("Depth") });
+    for (QSpinBox* spin : { spnWhiteLimit, spnBlackLimit })
+        spin->setRange(1, MaxMoveSeconds);
+    lblWhiteLimit = NamedLabel("lblWhiteLimit", tr("Limit:"), cmbWhiteLimit);
+    lblBlackLimit = NamedLabel("lblBlackLimit", tr("Limit:"), cmbBlackLimit);
+    auto* whiteLimit = new QHBoxLayout;
+    whiteLimit->addWidget(cmbWhiteLimit, 1);
+    whiteLimit->addWidget(spnWhiteLimit);
+    auto* blackLimit = new QHBoxLayout;
+    blackLimit->addWidget(cmbBlackLimit, 1);
+    blackLimit->addWidget(spnBlackLimit);
+
     auto* localLayout = new QGridLayout(tbsLocal);
     localLayout->setColumnStretch(1, 1);
     localLayout->addWidget(lblWhitePlayer, 0, 0);
     localLayout->addWidget(cmbWhitePlayer, 0, 1);
     localLayout->addWidget(lblWhitePlayerName, 1, 0);
     localLayout->addWidget(edtWhitePlayerName, 1, 1);
-    localLayout->setRowMinimumHeight(2, 16);
-    localLayout->addWidget(lblBlackPlayer, 3, 0);
-    localLayout->addWidget(cmbBlackPlayer, 3, 1);
-    localLayout->addWidget(lblBlackPlayerName, 4, 0);
-    localLayout->addWidget(edtBlackPlayerName, 4, 1);
-    localLayout->setRowStretch(5, 1);
+    localLayout->addWidget(lblWhiteLimit, 2, 0);
+    localLayout->addLayout(whiteLimit, 2, 1);
+    localLayout->setRowMinimumHeight(3, 16);
+    localLayout->addWidget(lblBlackPlayer, 4, 0);
+    localLayout->addWidget(cmbBlackPlayer, 4, 1);
+    localLayout->addWidget(lblBlackPlayerName, 5, 0);
+    localLayout->addWidget(edtBlackPlayerName, 5, 1);
+    localLayout->addWidget(lblBlackLimit, 6, 0);
+    localLayout->addLayout(blackLimit, 6, 1);
+    localLayout->setRowStretch(7, 1);
 
     // Joining a hosted game.
     tbsClient = Named(new QWidget, "tbsClient");
@@ -243,6 +272,10 @@ TfrmGame::TfrmGame(TChessGame& game, QWidget* parent)
         [this] { cmbPlayerChange(cmbWhitePlayer, edtWhitePlayerName); });
     connect(cmbBlackPlayer, &QComboBox::currentIndexChanged, this,
         [this] { cmbPlayerChange(cmbBlackPlayer, edtBlackPlayerName); });
+    connect(cmbWhiteLimit, &QComboBox::currentIndexChanged, this,
+        [this] { cmbLimitChange(cmbWhiteLimit, spnWhiteLimit); });
+    connect(cmbBlackLimit, &QComboBox::currentIndexChanged, this,
+        [this] { cmbLimitChange(cmbBlackLimit, spnBlackLimit); });
     connect(chkHostIp, &QCheckBox::toggled, edtHostIp, &QWidget::setEnabled);
     connect(pgcGame, &QTabWidget::currentChanged, this, [this] {
         if (!m_Preparing)
@@ -263,6 +296,7 @@ TfrmGame::TfrmGame(TChessGame& game, QWidget* parent)
 bool TfrmGame::Execute(bool loadedGame) {
     m_LoadedGame = loadedGame;
     m_Preparing = true;
+    ListEngines();
     LoadEntries();
     if (loadedGame && pgcGame->currentWidget() == tbsClient)
         pgcGame->setCurrentWidget(tbsLocal);
@@ -291,8 +325,19 @@ void TfrmGame::LoadEntries() {
     };
     edtWhitePlayerName->setText(value("WhitePlayerName").toString());
     cmbWhitePlayer->setCurrentIndex(ReadIndex(value("WhitePlayerType"), PlayerKindCount));
+    SelectEngine(cmbWhitePlayer, value("WhiteEngine").toString());
     edtBlackPlayerName->setText(value("BlackPlayerName").toString());
     cmbBlackPlayer->setCurrentIndex(ReadIndex(value("BlackPlayerType"), PlayerKindCount));
+    SelectEngine(cmbBlackPlayer, value("BlackEngine").toString());
+    for (auto [kind, number, kindKey, numberKey] :
+        { std::tuple { cmbWhiteLimit, spnWhiteLimit, "WhiteLimitKind", "WhiteLimit" },
+            std::tuple { cmbBlackLimit, spnBlackLimit, "BlackLimitKind", "BlackLimit" } }) {
+        kind->setCurrentIndex(ReadIndex(value(kindKey), LimitKindCount));
+        cmbLimitChange(kind, number);
+        bool ok = false;
+        const int stored = value(numberKey).toString().trimmed().toInt(&ok);
+        number->setValue(ok ? stored : DefaultMoveSeconds);
+    }
     edtClientName->setText(value("ClientName").toString());
     edtHostIp->setText(value("HostIp").toString());
     edtHostName->setText(value("HostName").toString());
@@ -314,9 +359,19 @@ void TfrmGame::SaveEntries() {
     QSettings ini(SettingsPath, QSettings::IniFormat);
     ini.beginGroup(QStringLiteral("Game"));
     ini.setValue(QStringLiteral("WhitePlayerName"), edtWhitePlayerName->text());
-    ini.setValue(QStringLiteral("WhitePlayerType"), cmbWhitePlayer->currentIndex());
+    // An engine is remembered by its name: its place in the combo follows the engine list.
+    for (auto [combo, typeKey, engineKey] :
+        { std::tuple { cmbWhitePlayer, "WhitePlayerType", "WhiteEngine" },
+            std::tuple { cmbBlackPlayer, "BlackPlayerType", "BlackEngine" } }) {
+        const TEngineEntry* engine = ChosenEngine(combo);
+        ini.setValue(QLatin1String(typeKey), engine ? PlayerKindCount : combo->currentIndex());
+        ini.setValue(QLatin1String(engineKey), engine ? engine->Name : QString());
+    }
     ini.setValue(QStringLiteral("BlackPlayerName"), edtBlackPlayerName->text());
-    ini.setValue(QStringLiteral("BlackPlayerType"), cmbBlackPlayer->currentIndex());
+    ini.setValue(QStringLiteral("WhiteLimitKind"), cmbWhiteLimit->currentIndex());
+    ini.setValue(QStringLiteral("WhiteLimit"), spnWhiteLimit->value());
+    ini.setValue(QStringLiteral("BlackLimitKind"), cmbBlackLimit->currentIndex());
+    ini.setValue(QStringLiteral("BlackLimit"), spnBlackLimit->value());
     ini.setValue(QStringLiteral("ClientName"), edtClientName->text());
     ini.setValue(QStringLiteral("HostIp"), edtHostIp->text());
     ini.setValue(QStringLiteral("HostName"), edtHostName->text());
@@ -336,25 +391,81 @@ void TfrmGame::FillFromGame() {
     cmbBlackPlayer->setCurrentIndex(KindIndex(black));
     edtWhitePlayerName->setText(QString::fromStdString(white.Name));
     edtBlackPlayerName->setText(QString::fromStdString(black.Name));
+    // A saved game keeps an engine side as a computer player under the name it was given. So a
+    // computer side whose name equals the name of an engine in the list is given to that engine;
+    // any other computer side is the built-in computer, as it was saved.
+    for (auto [player, combo] :
+        { std::pair { &white, cmbWhitePlayer }, std::pair { &black, cmbBlackPlayer } }) {
+        if (!player->Human)
+            SelectEngine(combo, QString::fromStdString(player->Name));
+    }
     const int hostColour = m_Game.HostColour == pcBlack ? pcBlack : pcWhite;
     edtHostName->setText(QString::fromStdString(m_Game.GetPlayer(hostColour)->Name));
     cmbHostColor->setCurrentIndex(hostColour);
 }
 
-void TfrmGame::UpdateNameBoxes() {
-    edtWhitePlayerName->setEnabled(cmbWhitePlayer->currentIndex() == 0);
-    edtBlackPlayerName->setEnabled(cmbBlackPlayer->currentIndex() == 0);
+const std::optional<TfrmGame::TEngineSide>& TfrmGame::EngineSide(TPieceColour colour) const {
+    return m_EngineSides[colour == pcBlack ? pcBlack : pcWhite];
 }
 
+void TfrmGame::ListEngines() {
+    m_Engines = EngineList ? EngineList() : TEngineCatalog();
+    for (QComboBox* combo : { cmbWhitePlayer, cmbBlackPlayer }) {
+        while (combo->count() > PlayerKindCount)
+            combo->removeItem(combo->count() - 1);
+        for (const TEngineEntry& engine : m_Engines.Entries)
+            combo->addItem(engine.Name);
+    }
+}
+
+const TEngineEntry* TfrmGame::ChosenEngine(const QComboBox* combo) const {
+    const int engine = combo->currentIndex() - PlayerKindCount;
+    return engine >= 0 && engine < int(m_Engines.Entries.size())
+        ? &m_Engines.Entries[size_t(engine)]
+        : nullptr;
+}
+
+void TfrmGame::SelectEngine(QComboBox* combo, const QString& name) {
+    if (name.isEmpty())
+        return;
+    for (size_t i = 0; i < m_Engines.Entries.size(); ++i) {
+        if (m_Engines.Entries[i].Name == name) {
+            combo->setCurrentIndex(PlayerKindCount + int(i));
+            return;
+        }
+    }
+}
+
+void TfrmGame::UpdateNameBoxes() {
+    for (auto [combo, name, kind, number, label] :
+        { std::tuple {
+              cmbWhitePlayer, edtWhitePlayerName, cmbWhiteLimit, spnWhiteLimit, lblWhiteLimit },
+            std::tuple { cmbBlackPlayer, edtBlackPlayerName, cmbBlackLimit, spnBlackLimit,
+                lblBlackLimit } }) {
+        const bool engine = ChosenEngine(combo) != nullptr;
+        name->setEnabled(combo->currentIndex() == 0 || engine);
+        for (QWidget* control : { static_cast<QWidget*>(label), static_cast<QWidget*>(kind),
+                 static_cast<QWidget*>(number) })
+            control->setEnabled(engine);
+    }
+}
+
+// A person's name is typed in; the built-in computer is named after its level; an engine's
+// name is proposed and may be changed.
 void TfrmGame::cmbPlayerChange(QComboBox* combo, QLineEdit* name) {
     if (m_Preparing)
         return;
     const bool human = combo->currentIndex() == 0;
-    name->setEnabled(human);
     if (human)
         name->clear();
     else
         name->setText(combo->currentText());
+    UpdateNameBoxes();
+}
+
+void TfrmGame::cmbLimitChange(QComboBox* kind, QSpinBox* number) {
+    const bool depth = kind->currentIndex() == 1;
+    number->setRange(1, depth ? MaxEngineDepth : MaxMoveSeconds);
 }
 
 void TfrmGame::pgcGameChange() {
@@ -453,6 +564,20 @@ void TfrmGame::OkLocal() {
         return;
     }
     GameListed = chkListGame->isChecked();
+    for (auto [colour, combo, kind, number] :
+        { std::tuple { pcWhite, cmbWhitePlayer, cmbWhiteLimit, spnWhiteLimit },
+            std::tuple { pcBlack, cmbBlackPlayer, cmbBlackLimit, spnBlackLimit } }) {
+        m_EngineSides[colour].reset();
+        if (const TEngineEntry* engine = ChosenEngine(combo)) {
+            TEngineSide side;
+            side.Engine = *engine;
+            if (kind->currentIndex() == 1)
+                side.Depth = number->value();
+            else
+                side.MoveTimeMs = number->value() * 1000;
+            m_EngineSides[colour] = side;
+        }
+    }
     ApplyKind(m_Game.WhitePlayer, cmbWhitePlayer->currentIndex());
     ApplyKind(m_Game.BlackPlayer, cmbBlackPlayer->currentIndex());
     m_Game.WhitePlayer.Name = StoredName(edtWhitePlayerName->text());
@@ -475,6 +600,7 @@ void TfrmGame::OkHost() {
         return;
     }
     GameListed = chkListGame->isChecked();
+    m_EngineSides = {};
     const int colour = cmbHostColor->currentIndex() == pcBlack ? pcBlack : pcWhite;
     m_Game.WhitePlayer.Human = true;
     m_Game.BlackPlayer.Human = true;
@@ -513,6 +639,7 @@ void TfrmGame::OkClient() {
         address = item->text().trimmed();
     }
     GameListed = chkListGame->isChecked();
+    m_EngineSides = {};
     m_Game.WhitePlayer.Human = true;
     m_Game.BlackPlayer.Human = true;
     m_Game.WhitePlayer.Name.clear();

@@ -1,9 +1,12 @@
 #pragma once
 
-// The new-game dialog: a local game between persons and/or the computer, hosting a network game
-// or joining one. It writes the players and the game kind into the controller, starts a local
-// game, and remembers its entries in section "Game" of the settings file.
+// The new-game dialog: a local game between persons, the built-in computer and/or UCI engines,
+// hosting a network game or joining one. It writes the players and the game kind into the
+// controller, starts a local game, and remembers its entries in section "Game" of the settings
+// file.
 
+#include "EngineCatalog.h"
+#include "UnitChessPiece.h"
 #include "ValueList.h"
 
 #include <QDialog>
@@ -11,6 +14,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <array>
 #include <functional>
 #include <optional>
 
@@ -24,6 +28,7 @@ class QMenu;
 class QTabWidget;
 class QTableWidget;
 class QPushButton;
+class QSpinBox;
 class QWidget;
 class TChessGame;
 
@@ -42,6 +47,24 @@ public:
     QString SettingsPath;
     // Set by Ok to the state of chkListGame.
     bool GameListed = false;
+    // The engines the player combos offer after the person and the built-in levels; read each
+    // time the dialog is shown.
+    std::function<TEngineCatalog()> EngineList;
+    // What plays a side that Ok gave to an engine: the entry and the limit of each move (a time
+    // when MoveTimeMs > 0, else a depth).
+    struct TEngineSide {
+        TEngineEntry Engine;
+        int MoveTimeMs = 0;
+        int Depth = 0;
+    };
+    // The engine Ok chose for a side of the local game; none for a person or the built-in
+    // computer, and for every side of a network game.
+    const std::optional<TEngineSide>& EngineSide(TPieceColour colour) const;
+    void SetEngineSides(const std::array<std::optional<TEngineSide>, 2>& sides) {
+        m_EngineSides = sides;
+    }
+    const std::array<std::optional<TEngineSide>, 2>& EngineSides() const { return m_EngineSides; }
+
     // The main window's status panel (ShowStatus n).
     std::function<void(TStatusText)> ShowStatus;
 
@@ -82,6 +105,13 @@ public:
     QLabel* lblWhitePlayerName = nullptr;
     QLabel* lblBlackPlayer = nullptr;
     QLabel* lblBlackPlayerName = nullptr;
+    // The limit of each move of an engine side: "Seconds per move" or "Depth", and the number.
+    QLabel* lblWhiteLimit = nullptr;
+    QComboBox* cmbWhiteLimit = nullptr;
+    QSpinBox* spnWhiteLimit = nullptr;
+    QLabel* lblBlackLimit = nullptr;
+    QComboBox* cmbBlackLimit = nullptr;
+    QSpinBox* spnBlackLimit = nullptr;
     QLabel* lblClientName = nullptr;
     QLabel* lblHosts = nullptr;
     QLabel* lblHostName = nullptr;
@@ -113,6 +143,12 @@ private:
     // Fills the controls from the players and the host colour of the loaded game.
     void FillFromGame();
     void UpdateNameBoxes();
+    // Offers the engines of the list after the built-in players.
+    void ListEngines();
+    // The engine a player combo has chosen; none for the person and the built-in levels.
+    const TEngineEntry* ChosenEngine(const QComboBox* combo) const;
+    void SelectEngine(QComboBox* combo, const QString& name);
+    void cmbLimitChange(QComboBox* kind, QSpinBox* number);
     // Fetches the hosted games. A failure is shown in the page; a fetch the user asked for also
     // reports it in a box.
     void RefreshHosts(bool asked);
@@ -122,6 +158,8 @@ private:
     void RemovePreviousGame();
 
     TChessGame& m_Game;
+    TEngineCatalog m_Engines;
+    std::array<std::optional<TEngineSide>, 2> m_EngineSides;
     bool m_LoadedGame = false;
     // Set while Execute prepares the controls, so that the page-change action runs only once.
     bool m_Preparing = false;

@@ -12,6 +12,7 @@
 #include "LanguagePack.h"
 #include "MainMenu.h"
 #include "Sounds.h"
+#include "UciEngineAgent.h"
 #include "UnitMessages.h"
 #include "UserFiles.h"
 
@@ -70,6 +71,10 @@ TfrmMain::TfrmMain(QWidget* parent)
         return QFileDialog::getOpenFileName(
             this, QString(), QString(), SavedGameFilter, nullptr, QFileDialog::DontUseNativeDialog);
     };
+    m_Seams.ChooseEngineFile = [this] {
+        return QFileDialog::getOpenFileName(
+            this, QString(), QString(), QString(), nullptr, QFileDialog::DontUseNativeDialog);
+    };
     m_Seams.ChooseSaveFile = [this](const QString& proposed) {
         QFileDialog dialog(this);
         dialog.setAcceptMode(QFileDialog::AcceptSave);
@@ -83,8 +88,14 @@ TfrmMain::TfrmMain(QWidget* parent)
     // is kept aside before it is saved over.
     LoadHistoryFile(m_Games, AppPaths::HistoryFile());
     m_Settings = ::LoadSettings(AppPaths::SettingsFile());
+    // Until the user has a list of engines, the engines found on this machine are offered; the
+    // options dialog writes the list as the user leaves it.
+    if (!m_Settings.Engines)
+        m_Settings.Engines
+            = OfferedEngines(QCoreApplication::applicationDirPath(), qEnvironmentVariable("PATH"));
     m_Game.SetSearchDepth(m_Settings.SearchDepth);
     m_Game.DeclareDraws = m_Settings.DeclareDraws;
+    m_Game.SetAgentFactory([this](TPieceColour colour) { return MakeAgent(colour); });
     m_Menu->Menu_View_LastMove->setChecked(m_Settings.ShowLastMove);
     m_GameList.SetBaseUrl(m_Settings.GameServer);
     m_GameList.OnBusy = [](bool busy) {
@@ -129,9 +140,12 @@ void TfrmMain::CreateForms() {
         if (m_Sounds)
             m_Sounds->Play(file);
     };
+    frmOptions->ChooseEngineFile
+        = [this] { return m_Seams.ChooseEngineFile ? m_Seams.ChooseEngineFile() : QString(); };
     connect(frmOptions, &TfrmOptions::settingsApplied, this, &TfrmMain::OptionsApplied);
 
     frmGame->SettingsPath = AppPaths::SettingsFile();
+    frmGame->EngineList = [this] { return m_Settings.Engines.value_or(TEngineCatalog()); };
     frmGame->ShowStatus = [this](TStatusText text) { ShowStatus(text); };
     frmGame->Connect = [this](const QString& address) {
         // The panels of a link left behind go with it; the new one shows its own status.
@@ -164,6 +178,8 @@ void TfrmMain::BindGameEvents() {
     QObject::connect(&m_Game, &TChessGame::moveUndone, this,
         [this](TMoveResult flags) { GameMoveUndone(flags); });
     QObject::connect(&m_Game, &TChessGame::connectFailed, this, [this] { GameConnectFailed(); });
+    QObject::connect(&m_Game, &TChessGame::playerFailed, this,
+        [this](TPieceColour, const QString& reason) { GamePlayerFailed(reason); });
     QObject::connect(&m_Game, &TChessGame::gameEnded, this,
         [this](TGameResult result, TGameEndReason reason) { GameEnded(result, reason); });
 }
@@ -320,7 +336,12 @@ void TfrmMain::Menu_Game_LoadClick() {
     const QString fileName = m_Seams.ChooseOpenFile ? m_Seams.ChooseOpenFile() : QString();
     if (fileName.isEmpty())
         return;
+    // The loaded game's agents are made as it was saved: its computer sides are the built-in
+    // computer until the dialog gives them to an engine. A game that fails to load keeps its own.
+    const auto engineSides = frmGame->EngineSides();
+    frmGame->SetEngineSides({});
     if (!m_Game.LoadGame(fileName)) {
+        frmGame->SetEngineSides(engineSides);
         ShowError(emGameLoadFailed, fileName.toStdString());
         return;
     }
@@ -464,6 +485,27 @@ void TfrmMain::GameConnectFailed() {
     m_Board->HideReady();
     m_Board->HideStatus();
     ShowError(emConnectFailed);
+}
+
+std::unique_ptr<TPlayerAgent> TfrmMain::MakeAgent(TPieceColour colour) {
+    const auto& side = frmGame ? frmGame->EngineSide(colour) : std::nullopt;
+    if (m_Game.GameKind != gkLocal || !side)
+        return m_Game.MakeDefaultAgent(colour);
+    TUciEngineSetup setup;
+    setup.Name = side->Engine.Name;
+    setup.Command = side->Engine.Command;
+    setup.Arguments = side->Engine.Arguments;
+    setup.Options = side->Engine.Options;
+    setup.MoveTimeMs = side->MoveTimeMs;
+    setup.Depth = side->Depth;
+    return std::make_unique<TUciEngineAgent>(colour, std::move(setup));
+}
+
+void TfrmMain::GamePlayerFailed(const QString& reason) {
+    // The stopped game stays on the board and can still be saved.
+    m_Menu->Menu_Game_Save->setEnabled(true);
+    ShowStatus(stEngineStopped);
+    ShowError(emEngineFailed, reason.toStdString());
 }
 
 void TfrmMain::GameDisconnected() {

@@ -33,9 +33,10 @@ class TMainMenu;
 class TSoundPlayer;
 
 // What the main window takes from outside, replaceable by tests: the file dialogs of the saved
-// games, the sounds and the address of the version file.
+// games and of the engine programs, the sounds and the address of the version file.
 struct TMainSeams {
     std::function<QString()> ChooseOpenFile;
+    std::function<QString()> ChooseEngineFile;
     std::function<QString(const QString& proposedName)> ChooseSaveFile;
     std::function<void(int slot)> PlaySound;
     QString UpdateAddress = VersionFileAddress();
@@ -130,6 +131,10 @@ private:
     void GameUndoRequested();
     void GameMoveUndone(TMoveResult flags);
     void GameConnectFailed();
+    // An engine could not go on: the game has stopped and stays on the board.
+    void GamePlayerFailed(const QString& reason);
+    // The agent of a side: an engine the new-game dialog chose, else the controller's own.
+    std::unique_ptr<TPlayerAgent> MakeAgent(TPieceColour colour);
     // Announces the result and records the game in the history.
     void GameEnded(TGameResult result, TGameEndReason reason);
 

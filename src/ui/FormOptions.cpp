@@ -7,6 +7,7 @@
 #include "Sounds.h"
 #include "ThemeEditor.h"
 #include "UnitChessGame.h"
+#include "UnitMessages.h"
 #include "UnitThemes.h"
 #include "ValueList.h"
 
@@ -14,6 +15,8 @@
 #include <QColorDialog>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QFormLayout>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -23,12 +26,17 @@
 #include <QListWidget>
 #include <QPainter>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QShowEvent>
+#include <QSignalBlocker>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <optional>
+#include <utility>
 
 namespace {
 
@@ -87,6 +95,7 @@ TfrmOptions::TfrmOptions(
     CreatePiecesPage();
     CreateSoundsPage();
     CreateWindowsPage();
+    CreateEnginesPage();
     pgcOptions->setCurrentWidget(tbsGame);
 
     btnOk = Named(new QPushButton(QStringLiteral("Ok")), "btnOk");
@@ -319,6 +328,272 @@ void TfrmOptions::CreateWindowsPage() {
     pgcOptions->addTab(tbsWindows, QStringLiteral("Windows"));
 }
 
+void TfrmOptions::CreateEnginesPage() {
+    tbsEngines = Named(new QWidget, "tbsEngines");
+    stgEngines = Named(new QTableWidget(0, 2), "stgEngines");
+    stgEngines->setHorizontalHeaderLabels({ QStringLiteral("Name"), QStringLiteral("Command") });
+    stgEngines->verticalHeader()->hide();
+    // A long name or path is scrolled to, never cut.
+    stgEngines->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    stgEngines->setMinimumWidth(360);
+    stgEngines->setSelectionBehavior(QAbstractItemView::SelectRows);
+    stgEngines->setSelectionMode(QAbstractItemView::SingleSelection);
+    stgEngines->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    stgEngines->setWordWrap(false);
+    stgEngines->setFixedHeight(110);
+    btnAddEngine = Named(new QPushButton(QStringLiteral("Add...")), "btnAddEngine");
+    btnRemoveEngine = Named(new QPushButton(QStringLiteral("Remove")), "btnRemoveEngine");
+    for (QPushButton* button : { btnAddEngine, btnRemoveEngine })
+        button->setAutoDefault(false);
+    edtEngineName = Named(new QLineEdit, "edtEngineName");
+    lblEngineName = NamedLabel("lblEngineName", QStringLiteral("Name:"), edtEngineName);
+    edtEngineArguments = Named(new QLineEdit, "edtEngineArguments");
+    lblEngineArguments
+        = NamedLabel("lblEngineArguments", QStringLiteral("Arguments:"), edtEngineArguments);
+    pnlEngineOptions = Named(new QWidget, "pnlEngineOptions");
+    new QFormLayout(pnlEngineOptions);
+    sbxEngineOptions = Named(new QScrollArea, "sbxEngineOptions");
+    sbxEngineOptions->setWidget(pnlEngineOptions);
+    sbxEngineOptions->setWidgetResizable(true);
+    sbxEngineOptions->setFixedHeight(150);
+    lblEngineOptions
+        = NamedLabel("lblEngineOptions", QStringLiteral("Engine options:"), sbxEngineOptions);
+    lblEngineReading = Named(
+        new QLabel(QStringLiteral("Asking the engine for its options...")), "lblEngineReading");
+    lblEngineUnreadable = Named(
+        new QLabel(QStringLiteral("The engine did not answer; its options cannot be shown.")),
+        "lblEngineUnreadable");
+    for (QLabel* label : { lblEngineReading, lblEngineUnreadable }) {
+        label->setWordWrap(true);
+        label->hide();
+    }
+
+    auto* buttons = new QVBoxLayout;
+    buttons->addWidget(btnAddEngine);
+    buttons->addWidget(btnRemoveEngine);
+    buttons->addStretch();
+    auto* list = new QHBoxLayout;
+    list->addWidget(stgEngines, 1);
+    list->addLayout(buttons);
+    auto* fields = new QGridLayout;
+    fields->setColumnStretch(1, 1);
+    fields->addWidget(lblEngineName, 0, 0);
+    fields->addWidget(edtEngineName, 0, 1);
+    fields->addWidget(lblEngineArguments, 1, 0);
+    fields->addWidget(edtEngineArguments, 1, 1);
+    auto* layout = new QVBoxLayout(tbsEngines);
+    layout->addLayout(list);
+    layout->addLayout(fields);
+    layout->addWidget(lblEngineOptions);
+    layout->addWidget(sbxEngineOptions, 1);
+    layout->addWidget(lblEngineReading);
+    layout->addWidget(lblEngineUnreadable);
+    pgcOptions->addTab(tbsEngines, QStringLiteral("Engines"));
+
+    EngineProbe = Named(new TEngineProbe(this), "EngineProbe");
+    connect(EngineProbe, &TEngineProbe::finished, this, &TfrmOptions::EngineProbed);
+    connect(EngineProbe, &TEngineProbe::failed, this, &TfrmOptions::EngineProbeFailed);
+    connect(stgEngines, &QTableWidget::itemSelectionChanged, this, &TfrmOptions::stgEnginesSelect);
+    connect(pgcOptions, &QTabWidget::currentChanged, this, [this] {
+        if (pgcOptions->currentWidget() == tbsEngines)
+            ShowEngineOptions();
+    });
+    connect(btnAddEngine, &QPushButton::clicked, this, &TfrmOptions::btnAddEngineClick);
+    connect(btnRemoveEngine, &QPushButton::clicked, this, &TfrmOptions::btnRemoveEngineClick);
+    connect(edtEngineName, &QLineEdit::textEdited, this, &TfrmOptions::edtEngineNameChange);
+    connect(
+        edtEngineArguments, &QLineEdit::textEdited, this, &TfrmOptions::edtEngineArgumentsChange);
+}
+
+TEngineEntry* TfrmOptions::SelectedEngine() {
+    const int row = stgEngines->currentRow();
+    if (row < 0 || row >= int(m_Engines.Entries.size())
+        || !stgEngines->selectionModel()->hasSelection())
+        return nullptr;
+    return &m_Engines.Entries[size_t(row)];
+}
+
+void TfrmOptions::FillEngines(int selected) {
+    {
+        const QSignalBlocker blocker(stgEngines);
+        stgEngines->clearContents();
+        stgEngines->setRowCount(int(m_Engines.Entries.size()));
+        for (int row = 0; row < stgEngines->rowCount(); ++row) {
+            const TEngineEntry& entry = m_Engines.Entries[size_t(row)];
+            stgEngines->setItem(row, 0, new QTableWidgetItem(entry.Name));
+            stgEngines->setItem(row, 1, new QTableWidgetItem(entry.Command));
+        }
+        stgEngines->clearSelection();
+        if (selected >= 0 && selected < stgEngines->rowCount())
+            stgEngines->selectRow(selected);
+    }
+    stgEnginesSelect();
+}
+
+void TfrmOptions::stgEnginesSelect() {
+    const TEngineEntry* entry = SelectedEngine();
+    for (QWidget* control : { static_cast<QWidget*>(edtEngineName),
+             static_cast<QWidget*>(edtEngineArguments), static_cast<QWidget*>(btnRemoveEngine) })
+        control->setEnabled(entry != nullptr);
+    edtEngineName->setText(entry ? entry->Name : QString());
+    edtEngineArguments->setText(entry ? JoinArguments(entry->Arguments) : QString());
+    ShowEngineOptions();
+}
+
+void TfrmOptions::edtEngineNameChange() {
+    if (TEngineEntry* entry = SelectedEngine()) {
+        entry->Name = edtEngineName->text().trimmed();
+        stgEngines->item(stgEngines->currentRow(), 0)->setText(entry->Name);
+    }
+}
+
+void TfrmOptions::edtEngineArgumentsChange() {
+    if (TEngineEntry* entry = SelectedEngine())
+        entry->Arguments = SplitArguments(edtEngineArguments->text());
+}
+
+void TfrmOptions::btnAddEngineClick() {
+    const QString file = ChooseEngineFile ? ChooseEngineFile() : QString();
+    if (file.isEmpty())
+        return;
+    m_Adding = file;
+    m_Describing.clear();
+    btnAddEngine->setEnabled(false);
+    EngineProbe->Start(file);
+}
+
+void TfrmOptions::btnRemoveEngineClick() {
+    const int row = stgEngines->currentRow();
+    if (!SelectedEngine())
+        return;
+    m_Engines.Entries.erase(m_Engines.Entries.begin() + row);
+    FillEngines(std::min(row, int(m_Engines.Entries.size()) - 1));
+}
+
+void TfrmOptions::EngineProbed(const TEngineInfo& info) {
+    if (!m_Adding.isEmpty()) {
+        const QString file = std::exchange(m_Adding, QString());
+        btnAddEngine->setEnabled(true);
+        m_Announced[file] = info;
+        TEngineEntry entry;
+        entry.Name = info.Name.isEmpty() ? QFileInfo(file).fileName() : info.Name;
+        entry.Command = file;
+        m_Engines.Entries.push_back(entry);
+        FillEngines(int(m_Engines.Entries.size()) - 1);
+        return;
+    }
+    m_Announced[std::exchange(m_Describing, QString())] = info;
+    ShowEngineOptions();
+}
+
+void TfrmOptions::EngineProbeFailed(const QString& cause) {
+    if (!m_Adding.isEmpty()) {
+        const QString file = std::exchange(m_Adding, QString());
+        btnAddEngine->setEnabled(true);
+        ShowError(emEngineNotAdded, (file + QStringLiteral(" ") + cause).toStdString());
+        ShowEngineOptions();
+        return;
+    }
+    m_Describing.clear();
+    lblEngineReading->hide();
+    lblEngineUnreadable->show();
+}
+
+void TfrmOptions::ShowEngineOptions() {
+    QLayout* form = pnlEngineOptions->layout();
+    while (form->count() > 0) {
+        QLayoutItem* item = form->takeAt(0);
+        delete item->widget();
+        delete item;
+    }
+    lblEngineReading->hide();
+    lblEngineUnreadable->hide();
+    const TEngineEntry* entry = SelectedEngine();
+    if (!entry)
+        return;
+    const auto known = m_Announced.find(entry->Command);
+    if (known == m_Announced.end()) {
+        // Asked once per program while the dialog is open, and only once its page is shown; an
+        // Add under way goes first.
+        if (pgcOptions->currentWidget() != tbsEngines)
+            return;
+        lblEngineReading->show();
+        if (m_Adding.isEmpty() && m_Describing != entry->Command) {
+            m_Describing = entry->Command;
+            EngineProbe->Start(entry->Command, entry->Arguments);
+        }
+        return;
+    }
+    auto* rows = static_cast<QFormLayout*>(form);
+    for (const TUciOption& option : known->second.Options) {
+        QString value = option.Default;
+        for (const auto& [name, stored] : entry->Options) {
+            if (name == option.Name)
+                value = stored;
+        }
+        QWidget* editor = nullptr;
+        switch (option.Type) {
+        case TUciOption::Button:
+            continue;
+        case TUciOption::Spin: {
+            auto* spin = new QSpinBox;
+            spin->setRange(option.Min, option.Max);
+            spin->setValue(value.toInt());
+            connect(spin, &QSpinBox::valueChanged, this,
+                [this, option](int number) { SetEngineOption(option, QString::number(number)); });
+            editor = spin;
+            break;
+        }
+        case TUciOption::Check: {
+            auto* check = new QCheckBox;
+            check->setChecked(value == QLatin1String("true"));
+            connect(check, &QCheckBox::toggled, this, [this, option](bool on) {
+                SetEngineOption(option, on ? QStringLiteral("true") : QStringLiteral("false"));
+            });
+            editor = check;
+            break;
+        }
+        case TUciOption::Combo: {
+            auto* combo = new QComboBox;
+            combo->addItems(option.Vars);
+            combo->setCurrentIndex(std::max<int>(0, int(option.Vars.indexOf(value))));
+            connect(combo, &QComboBox::currentTextChanged, this,
+                [this, option](const QString& text) { SetEngineOption(option, text); });
+            editor = combo;
+            break;
+        }
+        case TUciOption::String: {
+            auto* line = new QLineEdit(value);
+            connect(line, &QLineEdit::textEdited, this,
+                [this, option](const QString& text) { SetEngineOption(option, text); });
+            editor = line;
+            break;
+        }
+        }
+        editor->setProperty("uciOption", option.Name);
+        rows->addRow(option.Name + QLatin1Char(':'), editor);
+    }
+}
+
+// Only a value that differs from the engine's default is kept, so that an engine's own defaults
+// still hold after an update of the engine.
+void TfrmOptions::SetEngineOption(const TUciOption& option, const QString& value) {
+    TEngineEntry* entry = SelectedEngine();
+    if (!entry)
+        return;
+    auto& options = entry->Options;
+    const auto found = std::find_if(options.begin(), options.end(),
+        [&](const QPair<QString, QString>& pair) { return pair.first == option.Name; });
+    if (value == option.Default) {
+        if (found != options.end())
+            options.erase(found);
+    } else if (found != options.end()) {
+        found->second = value;
+    } else {
+        options.append({ option.Name, value });
+    }
+}
+
 bool TfrmOptions::ShowOptions() {
     return exec() == QDialog::Accepted;
 }
@@ -377,6 +652,9 @@ void TfrmOptions::FormShow() {
     chkDockMoves->setChecked(m_Docking.MovesDocked());
     cmbMovesAlign->setCurrentIndex(m_Docking.MovesAlign == AlignRight ? 1 : 0);
     DrawPreview();
+
+    m_Engines = settings.Engines.value_or(TEngineCatalog());
+    FillEngines(m_Engines.Entries.empty() ? -1 : 0);
 }
 
 void TfrmOptions::TickSounds() {
@@ -421,6 +699,7 @@ bool TfrmOptions::btnApplyClick() {
 
     if (lstChessSet->currentRow() >= 0)
         settings.ChessSet = lstChessSet->currentRow() + 1;
+    settings.Engines = m_Engines;
 
     emit settingsApplied();
 

@@ -1,11 +1,12 @@
 #pragma once
 
-// The options dialog: every setting of the main window but the game server, on five pages
-// (game, board colours and themes, piece set, sounds, docking of the tool windows). It reads the
-// settings each time it is shown and writes them back only on Apply or Ok, then tells the main
-// window, which applies them. It also owns the list of saved themes, read when it is created and
-// written when it goes.
+// The options dialog: every setting of the main window but the game server, on six pages
+// (game, board colours and themes, piece set, sounds, docking of the tool windows, engines). It
+// reads the settings each time it is shown and writes them back only on Apply or Ok, then tells the
+// main window, which applies them. It also owns the list of saved themes, read when it is created
+// and written when it goes.
 
+#include "EngineProbe.h"
 #include "Settings.h"
 
 #include <QDialog>
@@ -15,6 +16,7 @@
 
 #include <array>
 #include <functional>
+#include <map>
 
 class QCheckBox;
 class QColorDialog;
@@ -24,7 +26,9 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
+class QScrollArea;
 class QTabWidget;
+class QTableWidget;
 class QWidget;
 class TColorPicker;
 class TThemeEditor;
@@ -51,6 +55,8 @@ public:
     // Asks for a sound file, starting from the current name; empty when cancelled. Tests
     // replace it.
     std::function<QString(const QString& current)> ChooseSoundFile;
+    // Asks for an engine program; empty when cancelled. Set by the main window from its seams.
+    std::function<QString()> ChooseEngineFile;
 
     // Writes the controls to the settings and has them applied. A colour text of the theme grid
     // that is not a colour stops it before anything changes (its message is shown by the grid);
@@ -61,6 +67,10 @@ public:
     QStringList LanguageFiles;
     // The working copy of the six sound file names, kept per slot while the dialog is open.
     std::array<QString, SoundSlots> SoundFiles;
+    // The engine list being edited, written to the settings by Apply.
+    const TEngineCatalog& EditedEngines() const { return m_Engines; }
+    // Asks programs for their name and options; its time limit may be shortened by tests.
+    TEngineProbe* EngineProbe = nullptr;
     // What imgPieces shows.
     const QImage& PreviewImage() const { return m_Preview; }
 
@@ -118,6 +128,23 @@ public:
     QLabel* lblMovesPosition = nullptr;
     QComboBox* cmbMovesAlign = nullptr;
 
+    QWidget* tbsEngines = nullptr;
+    QTableWidget* stgEngines = nullptr;
+    QPushButton* btnAddEngine = nullptr;
+    QPushButton* btnRemoveEngine = nullptr;
+    QLabel* lblEngineName = nullptr;
+    QLineEdit* edtEngineName = nullptr;
+    QLabel* lblEngineArguments = nullptr;
+    QLineEdit* edtEngineArguments = nullptr;
+    QLabel* lblEngineOptions = nullptr;
+    // The selected engine's options, one editor each (its property "uciOption" holds the
+    // option's name), made from what the engine announces.
+    QScrollArea* sbxEngineOptions = nullptr;
+    QWidget* pnlEngineOptions = nullptr;
+    // Shown while the selected engine is asked for its options, and when it did not answer.
+    QLabel* lblEngineReading = nullptr;
+    QLabel* lblEngineUnreadable = nullptr;
+
 signals:
     // The settings were written from the controls: the language, the notation and the piece set
     // are to be applied now, and the settings saved. The docking follows.
@@ -132,6 +159,7 @@ private:
     void CreatePiecesPage();
     void CreateSoundsPage();
     void CreateWindowsPage();
+    void CreateEnginesPage();
 
     void FormShow();
     void ListLanguages();
@@ -143,9 +171,27 @@ private:
     void btnPreviewClick();
     void DrawPreview();
     void TickSounds();
+    void FillEngines(int selected);
+    void stgEnginesSelect();
+    void btnAddEngineClick();
+    void btnRemoveEngineClick();
+    void edtEngineNameChange();
+    void edtEngineArgumentsChange();
+    void EngineProbed(const TEngineInfo& info);
+    void EngineProbeFailed(const QString& cause);
+    // Makes the editors of the selected engine's options, or asks the engine for them.
+    void ShowEngineOptions();
+    void SetEngineOption(const TUciOption& option, const QString& value);
+    TEngineEntry* SelectedEngine();
 
     TSettings& m_Settings;
     TChessGame& m_Game;
     TDocking& m_Docking;
     QImage m_Preview;
+    TEngineCatalog m_Engines;
+    // What each engine program announced, by command, while the dialog lives.
+    std::map<QString, TEngineInfo> m_Announced;
+    // The program the probe under way is adding; empty when it reads the selected engine.
+    QString m_Adding;
+    QString m_Describing;
 };

@@ -161,6 +161,8 @@ TSettings LoadSettings(const QString& path) {
         = int(read.Ranged("SearchDepth", MinSearchDepth, MaxSearchDepth, defaults.SearchDepth));
     settings.DeclareDraws = read.Boolean("DeclareDraws", defaults.DeclareDraws);
     ini.endGroup();
+
+    settings.Engines = ReadEngineCatalog(ini);
     return settings;
 }
 
@@ -207,6 +209,9 @@ bool SaveSettings(const TSettings& settings, const QString& path) {
     WriteInteger(ini, "SearchDepth", settings.SearchDepth);
     WriteBoolean(ini, "DeclareDraws", settings.DeclareDraws);
     ini.endGroup();
+
+    if (settings.Engines)
+        WriteEngineCatalog(ini, *settings.Engines);
 
     ini.sync();
     if (ini.status() == QSettings::NoError)

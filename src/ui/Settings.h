@@ -4,10 +4,13 @@
 // defaults, and the settings file "Wintermoot.ini" that keeps them. The file is read once at
 // start-up and written only when the options dialog applies its changes.
 
+#include "EngineCatalog.h"
+
 #include <QString>
 
 #include <array>
 #include <cstdint>
+#include <optional>
 
 // Colours are 0x00BBGGRR: red in the low byte.
 using TColor = uint32_t;
@@ -71,6 +74,9 @@ struct TSettings {
     // Games between persons end by threefold repetition, fifty moves and insufficient material
     // too; kept in section "Game". Off, the program's own rules, unless the user asks.
     bool DeclareDraws = false;
+    // The UCI engines of section "Engines"; none when the file has no such section (a first
+    // start, or a file of an older version), and the program then offers the engines it finds.
+    std::optional<TEngineCatalog> Engines;
     friend bool operator==(const TSettings&, const TSettings&) = default;
 };
 
@@ -79,5 +85,7 @@ struct TSettings {
 // 0xFFFFFF, a search depth outside 2..8, text where a number belongs), gives that key's default.
 // Never fails.
 TSettings LoadSettings(const QString& path);
-// Writes every key and flushes the file. Answers whether the file was written.
+// Section "Engines" is read as ReadEngineCatalog does.
+// Writes every key, and the engine list when there is one, and flushes the file. Answers whether
+// the file was written.
 bool SaveSettings(const TSettings& settings, const QString& path);

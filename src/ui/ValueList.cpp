@@ -20,6 +20,7 @@ TValueList::TValueList()
         { "Stat02", "Waiting for your opponent's response..." },
         { "Stat03", "Waiting for a player to connect..." },
         { "Stat04", "Your opponent's pawn is promoted! Please wait..." },
+        { "Stat05", "The engine stopped playing." },
         { "Val01", "Background color" },
         { "Val02", "Current player color" },
         { "Val03", "Border color" },
@@ -41,6 +42,7 @@ TValueList::TValueList()
         { "Val15",
             "\";\" is not a colour: blue (;) is above 255. Each of red, green and blue must "
             "be 0 to 255, as in 255,128,0." },
+        { "Val16", "depth ;" },
     } { }
 
 QString TValueList::Value(const QString& name) const {

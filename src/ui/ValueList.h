@@ -15,6 +15,7 @@ enum TStatusText : int {
     stWaitingForOpponentAnswer = 2,
     stWaitingForPlayer = 3,
     stOpponentPromoting = 4,
+    stEngineStopped = 5,
 };
 
 class TValueList {

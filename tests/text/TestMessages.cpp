@@ -175,6 +175,8 @@ INSTANTIATE_TEST_SUITE_P(Messages, MessageNamesTest,
             "HistoryFromNewerVersion", 'E', emHistoryFromNewerVersion, "newer version" },
         TNamedMessage { "UserFileSaveFailed", 'E', emUserFileSaveFailed, "Check that its folder" },
         TNamedMessage { "ThemesUnreadable", 'E', emThemesUnreadable, "themes file" },
+        TNamedMessage { "EngineFailed", 'E', emEngineFailed, "chess engine stopped playing" },
+        TNamedMessage { "EngineNotAdded", 'E', emEngineNotAdded, "Could not add the chess engine" },
         TNamedMessage {
             "AlreadyLatestVersion", 'M', nmAlreadyLatestVersion, "already have the latest" },
         TNamedMessage {
@@ -198,7 +200,7 @@ INSTANTIATE_TEST_SUITE_P(Messages, MessageNamesTest,
     [](const ::testing::TestParamInfo<TNamedMessage>& info) { return info.param.Name; });
 
 TEST(MessageNames, TheLastOfEachKindIsItsHighestName) {
-    EXPECT_EQ(LastError, unsigned(emThemesUnreadable));
+    EXPECT_EQ(LastError, unsigned(emEngineNotAdded));
     EXPECT_EQ(LastNotice, unsigned(nmDrawnByInsufficientMaterial));
     EXPECT_EQ(LastQuestion, unsigned(qmForfeitGame));
     EXPECT_TRUE(TMessageTable().Contains(Key('E', LastError)));

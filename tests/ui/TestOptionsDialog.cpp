@@ -111,17 +111,18 @@ protected:
 TEST_F(OptionsDialogTest, FormPagesAndControls) {
     EXPECT_EQ(Dialog->objectName(), "frmOptions");
     EXPECT_EQ(Dialog->windowTitle(), "Options");
-    ASSERT_EQ(Dialog->pgcOptions->count(), 5);
-    const QStringList tabs { "Game", "Board", "Pieces", "Sounds", "Windows" };
-    for (int i = 0; i < 5; ++i)
+    ASSERT_EQ(Dialog->pgcOptions->count(), 6);
+    const QStringList tabs { "Game", "Board", "Pieces", "Sounds", "Windows", "Engines" };
+    for (int i = 0; i < 6; ++i)
         EXPECT_EQ(Dialog->pgcOptions->tabText(i), tabs[i]);
     EXPECT_EQ(Dialog->pgcOptions->currentWidget(), Dialog->tbsGame);
     EXPECT_TRUE(Dialog->btnOk->isDefault());
-    for (const char* name :
-        { "chkAutoUpdate", "cmbLanguages", "cmbSearchDepth", "lblSearchDepthInfo", "cmbThemes",
-            "vlsColors", "btnSaveTheme", "btnDelTheme", "cmbBoardStyle", "lstChessSet",
-            "clpWhitePieces", "imgPieces", "clsSounds", "edtSoundFile", "btnBrowse", "btnPreview",
-            "chkDockChat", "lbChatPosition", "cmbChatAlign", "cmbMovesAlign", "btnApply" })
+    for (const char* name : { "chkAutoUpdate", "cmbLanguages", "cmbSearchDepth",
+             "lblSearchDepthInfo", "cmbThemes", "vlsColors", "btnSaveTheme", "btnDelTheme",
+             "cmbBoardStyle", "lstChessSet", "clpWhitePieces", "imgPieces", "clsSounds",
+             "edtSoundFile", "btnBrowse", "btnPreview", "chkDockChat", "lbChatPosition",
+             "cmbChatAlign", "cmbMovesAlign", "stgEngines", "btnAddEngine", "btnRemoveEngine",
+             "edtEngineName", "edtEngineArguments", "pnlEngineOptions", "btnApply" })
         EXPECT_NE(Dialog->findChild<QWidget*>(QString::fromLatin1(name)), nullptr) << name;
     EXPECT_EQ(Dialog->cmbSearchDepth->count(), 7);
     EXPECT_EQ(Dialog->cmbSearchDepth->itemText(0), "2");
