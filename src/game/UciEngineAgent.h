@@ -63,6 +63,8 @@ public:
     int LastDepth() const { return m_LastDepth; }
     std::optional<int> LastScore() const { return m_LastScore; }
     bool HasFailed() const { return m_Failed; }
+    // A search of this agent's turn is running (not one being stopped).
+    bool IsSearching() const { return m_Stage == stThinking; }
 
     // The move text of the move list's moves for a position command ("e2e4 e7e8q").
     static QByteArray MovesText(const TMoveList& moves);

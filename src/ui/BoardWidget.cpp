@@ -367,10 +367,11 @@ TBoardSnapshot TBoardWidget::MakeSnapshot() {
                                                      .arg(ai.ProgressDone())
                                                      .arg(ai.ProgressTotal());
     }
-    // An engine's side shows the depth and score of its last report while it is to move; the
+    // An engine's side shows the depth and score of its last report while it searches; the
     // score is in pawns from the engine's side, none after a mate score.
     const auto* engine = qobject_cast<const TUciEngineAgent*>(m_Game.Agent(m_Game.Turn));
-    if (engine && m_Game.GameState == gsPlaying && engine->LastDepth() > 0) {
+    if (engine && m_Game.GameState == gsPlaying && engine->IsSearching()
+        && engine->LastDepth() > 0) {
         QString text
             = m_Values.Format(QStringLiteral("Val16"), { QString::number(engine->LastDepth()) });
         if (const std::optional<int> score = engine->LastScore())

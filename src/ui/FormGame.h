@@ -105,6 +105,8 @@ public:
     QLabel* lblWhitePlayerName = nullptr;
     QLabel* lblBlackPlayer = nullptr;
     QLabel* lblBlackPlayerName = nullptr;
+    // The measured strength of the built-in levels, under the players.
+    QLabel* lblStrength = nullptr;
     // The limit of each move of an engine side: "Seconds per move" or "Depth", and the number.
     QLabel* lblWhiteLimit = nullptr;
     QComboBox* cmbWhiteLimit = nullptr;
