@@ -107,6 +107,7 @@ TfrmMain::TfrmMain(QWidget* parent)
     };
     CreateForms();
     KeepCurrentGame();
+    BindHistoryImport();
 }
 
 TfrmMain::~TfrmMain() {
@@ -188,6 +189,15 @@ void TfrmMain::BindGameEvents() {
 
 void TfrmMain::KeepCurrentGame() {
     m_Resume = new TGameResume(m_Game, AppPaths::CurrentGameFile(), this);
+}
+
+void TfrmMain::BindHistoryImport() {
+    m_Seams.ChooseImportFile = [this] {
+        return QFileDialog::getOpenFileName(frmHistory, QString(), QString(),
+            QStringLiteral("PGN (*.pgn);;* (*)"), nullptr, QFileDialog::DontUseNativeDialog);
+    };
+    frmHistory->ChooseImportFile
+        = [this] { return m_Seams.ChooseImportFile ? m_Seams.ChooseImportFile() : QString(); };
 }
 
 void TfrmMain::OfferCurrentGame() {

@@ -38,6 +38,8 @@ class TSoundPlayer;
 struct TMainSeams {
     std::function<QString()> ChooseOpenFile;
     std::function<QString()> ChooseEngineFile;
+    // The PGN file whose games the history window imports.
+    std::function<QString()> ChooseImportFile;
     std::function<QString(const QString& proposedName)> ChooseSaveFile;
     std::function<void(int slot)> PlaySound;
     QString UpdateAddress = VersionFileAddress();
@@ -103,6 +105,8 @@ private:
     void KeepCurrentGame();
     // At start: offers the game the last run left in progress and loads it as "Load..." does.
     void OfferCurrentGame();
+    // Gives the history window its "Import PGN..." chooser, through this window's seams.
+    void BindHistoryImport();
     // Applies what the options dialog wrote to the settings, and saves them.
     void OptionsApplied();
 
