@@ -15,8 +15,13 @@ TGameResume::TGameResume(TChessGame& game, const QString& path, QObject* parent)
         m_KeepOnStop = false;
         Save();
     });
-    connect(&game, &TChessGame::movePlayed, this, [this] { Save(); });
-    connect(&game, &TChessGame::promoted, this, [this] { Save(); });
+    // A move is kept once the turn has passed, so that the file says who moves next; a pawn
+    // waiting for its piece is kept at once, with its side still to move, as "Save as" keeps it.
+    connect(&game, &TChessGame::turnChanged, this, [this] { Save(); });
+    connect(&game, &TChessGame::movePlayed, this, [this](TPoint, TPoint, TMoveResult flags) {
+        if (flags & mrPromotion)
+            Save();
+    });
     connect(&game, &TChessGame::moveUndone, this, [this] { Save(); });
     connect(&game, &TChessGame::gamePaused, this, [this] { Save(); });
     // A game with a result, one the user stopped and one an engine's failure stopped are over.

@@ -27,6 +27,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -85,12 +86,14 @@ protected:
 
     QString GamePath() const { return Home + QStringLiteral("/current-game.wtg"); }
 
-    // The moves of the kept file as "e2-e4" texts, read by a controller of its own; none when
-    // the file cannot be loaded.
-    std::optional<std::vector<std::string>> KeptMoves() const {
+    // The moves of the kept file as "e2-e4" texts, and the side it gives the move to, read by a
+    // controller of its own; none when the file cannot be loaded.
+    std::optional<std::vector<std::string>> KeptMoves(TPieceColour* turn = nullptr) const {
         TChessGame kept;
         if (!kept.LoadGame(GamePath()))
             return std::nullopt;
+        if (turn)
+            *turn = kept.Turn;
         std::vector<std::string> moves;
         for (const TMoveRecord* m = kept.Moves.First(); m; m = m->Next)
             moves.push_back(SquareName(m->From) + "-" + SquareName(m->To));
@@ -140,12 +143,17 @@ TEST_F(ResumeTest, TheFileHoldsEveryMoveAfterEachMoveAndGoesWhenTheGameEnds) {
     for (const auto& [from, to] : moves) {
         Drag(from, to);
         expected.push_back(std::string(from) + "-" + to);
-        EXPECT_EQ(KeptMoves(), expected) << "after " << from << "-" << to;
+        TPieceColour turn = pcWhite;
+        EXPECT_EQ(KeptMoves(&turn), expected) << "after " << from << "-" << to;
+        // The side to move is the one after the move.
+        EXPECT_EQ(turn, Main->Game().Turn) << "after " << from << "-" << to;
     }
     // A take-back is kept too.
     Main->findChild<QAction*>("Menu_Game_Undo")->trigger();
     expected.pop_back();
-    EXPECT_EQ(KeptMoves(), expected);
+    TPieceColour turn = pcBlack;
+    EXPECT_EQ(KeptMoves(&turn), expected);
+    EXPECT_EQ(turn, pcWhite);
     Drag("g2", "g4");
     // The mate ends the game, which is in the history and no longer kept.
     Drag("d8", "h4");
