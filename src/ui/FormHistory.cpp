@@ -301,8 +301,10 @@ void TfrmHistory::FitBottomPanel() {
     };
     int right = fit(btnSaveToFile, 4, 4, 105, 25);
     right = fit(btnDelete, right + gap, 4, 105, 25);
-    right = fit(btnImportPgn, right + gap, 4, 105, 25);
-    right = fit(chkShowMoves, right + gap, 9, 205, 17);
+    // "Import PGN..." and the check box take no more than their texts, so that the panel still
+    // fits the window's width of old.
+    right = fit(btnImportPgn, right + gap, 4, 0, 25);
+    right = fit(chkShowMoves, right + gap, 9, 0, 17);
     btnClose->ensurePolished();
     btnClose->resize(std::max(81, btnClose->sizeHint().width()), 25);
     setMinimumWidth(std::max(FormWidth, right + gap + btnClose->width() + CloseMargin));
