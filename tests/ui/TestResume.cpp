@@ -162,6 +162,29 @@ TEST_F(ResumeTest, TheFileHoldsEveryMoveAfterEachMoveAndGoesWhenTheGameEnds) {
     EXPECT_FALSE(QFileInfo::exists(GamePath()));
 }
 
+TEST_F(ResumeTest, APawnWaitingForItsPieceIsKeptAndThenThePieceChosen) {
+    Start();
+    StartLocal();
+    for (auto [from, to] :
+        { std::pair { "h2", "h4" }, { "g7", "g5" }, { "h4", "g5" }, { "h7", "h6" }, { "g5", "h6" },
+            { "b8", "c6" }, { "h6", "h7" }, { "c6", "b8" }, { "h7", "g8" } })
+        Drag(from, to);
+    ASSERT_TRUE(Main->Game().PromotionPending());
+    {
+        TChessGame kept;
+        ASSERT_TRUE(kept.LoadGame(GamePath()));
+        EXPECT_EQ(kept.Moves.Count(), 9);
+        EXPECT_TRUE(kept.PromotionPending());
+        EXPECT_EQ(kept.Turn, pcWhite);
+    }
+    QTest::mouseClick(Main->Board().imgPromoteQueen, Qt::LeftButton);
+    TChessGame kept;
+    ASSERT_TRUE(kept.LoadGame(GamePath()));
+    EXPECT_FALSE(kept.PromotionPending());
+    EXPECT_EQ(kept.Board.PieceAt(Sq("g8"))->Kind, pkQueen);
+    EXPECT_EQ(kept.Turn, pcBlack);
+}
+
 TEST_F(ResumeTest, AStoppedOrForfeitedGameIsRemovedAndAClosingProgramKeepsIt) {
     Answer = idYes;
     Start();
