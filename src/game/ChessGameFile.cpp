@@ -84,7 +84,7 @@ bool TChessGame::SaveGame(const QString& fileName) {
     return WriteFileAtomically(fileName, out.str());
 }
 
-bool TChessGame::LoadGame(const QString& fileName) {
+bool TChessGame::ReadGameFile(const QString& fileName, TGameBody& body) {
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly) || file.size() > MaxFileSize)
         return false;
@@ -93,7 +93,6 @@ bool TChessGame::LoadGame(const QString& fileName) {
         return false;
     const std::string bytes(data.constData(), size_t(data.size()));
 
-    TGameBody body;
     try {
         std::istringstream in(bytes);
         uint16_t version = HeaderlessVersion;
@@ -111,7 +110,18 @@ bool TChessGame::LoadGame(const QString& fileName) {
     } catch (const std::exception&) {
         return false;
     }
+    return true;
+}
 
+bool TChessGame::IsGameFile(const QString& fileName) {
+    TGameBody body;
+    return ReadGameFile(fileName, body);
+}
+
+bool TChessGame::LoadGame(const QString& fileName) {
+    TGameBody body;
+    if (!ReadGameFile(fileName, body))
+        return false;
     StopGame();
     ApplyGameBody(body);
     GameLoaded = true;

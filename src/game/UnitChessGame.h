@@ -130,6 +130,8 @@ public:
     // whether they succeeded.
     bool SaveGame(const QString& fileName);
     bool LoadGame(const QString& fileName);
+    // Whether LoadGame would accept the file; reads and checks it without changing anything.
+    static bool IsGameFile(const QString& fileName);
     // The game body: board, moves, both players and the colour to move.
     void WriteGame(std::ostream& out) const;
     // Reads a game body of the given file version (19-byte moves above 100, 17-byte moves
@@ -261,6 +263,8 @@ private:
     // The agent of the opponent across the network; none in a local game.
     TNetworkOpponent* NetworkOpponent() const;
     static void ParseGameBody(std::istream& in, uint16_t version, TGameBody& body);
+    // Reads and checks a whole saved game into body; false for a file LoadGame refuses.
+    static bool ReadGameFile(const QString& fileName, TGameBody& body);
     void ApplyGameBody(TGameBody& body);
 
     // The mover of the current turn is the player at this machine (always so in a local game).

@@ -53,6 +53,13 @@ const std::pair<const char*, const char*> DefaultMessages[] = {
         "The chess engine stopped playing: ;. The game was stopped; its moves stay on the board "
         "and it can still be saved." },
     { "E17", "Could not add the chess engine: ;. Only a program that speaks UCI can be added." },
+    { "E18",
+        "The game in progress \";\" could not be read and cannot be continued. The file will be "
+        "kept under another name." },
+    { "E19", "Could not read the PGN file \";\". Nothing was imported." },
+    { "M12", "Games added to the history: ;. Games skipped: ;." },
+    { "Q7",
+        "A game was still in progress when Wintermoot last closed. Do you want to continue it?" },
 };
 
 class TStandardErrorPresenter : public TMessagePresenter {
@@ -78,15 +85,20 @@ std::unique_ptr<TMessagePresenter>& Presenter() {
     return presenter;
 }
 
-int Show(char kind, unsigned number, unsigned last, const std::string& argument,
+int Show(char kind, unsigned number, unsigned last, const std::vector<std::string>& arguments,
     TMessageKind messageKind, TMessageButtons buttons) {
     if (number < 1 || number > last)
         return 0;
     const std::string prefix(1, kind);
     const std::string caption = Messages().Text(prefix + "0");
     const std::string text
-        = FillPlaceholders(Messages().Text(prefix + std::to_string(number)), argument);
+        = FillPlaceholders(Messages().Text(prefix + std::to_string(number)), arguments);
     return Presenter()->Present(messageKind, caption, text, buttons);
+}
+
+int Show(char kind, unsigned number, unsigned last, const std::string& argument,
+    TMessageKind messageKind, TMessageButtons buttons) {
+    return Show(kind, number, last, std::vector<std::string> { argument }, messageKind, buttons);
 }
 
 } // namespace
@@ -146,6 +158,24 @@ std::string FillPlaceholders(const std::string& text, const std::string& argumen
             result += c;
     }
     return result;
+}
+
+std::string FillPlaceholders(const std::string& text, const std::vector<std::string>& arguments) {
+    std::string result;
+    size_t next = 0;
+    for (const char c : text) {
+        if (c != ';') {
+            result += c;
+        } else if (!arguments.empty()) {
+            result += arguments[std::min(next, arguments.size() - 1)];
+            ++next;
+        }
+    }
+    return result;
+}
+
+void ShowNoticeWith(unsigned number, const std::vector<std::string>& arguments) {
+    Show('M', number, LastNotice, arguments, mkNotice, mbOk);
 }
 
 void ShowError(unsigned number, const std::string& argument) {

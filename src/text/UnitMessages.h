@@ -30,6 +30,8 @@ enum TErrorMessage : unsigned {
     emThemesUnreadable = 15,
     emEngineFailed = 16,
     emEngineNotAdded = 17,
+    emCurrentGameUnreadable = 18,
+    emPgnImportUnreadable = 19,
 };
 
 // The notices by name; each value is the number of its key ("M<number>").
@@ -45,6 +47,7 @@ enum TNoticeMessage : unsigned {
     nmDrawnByRepetition = 9,
     nmDrawnByFiftyMoves = 10,
     nmDrawnByInsufficientMaterial = 11,
+    nmPgnImported = 12,
 };
 
 // The questions by name; each value is the number of its key ("Q<number>").
@@ -55,12 +58,13 @@ enum TQuestionMessage : unsigned {
     qmReplaceTheme = 4,
     qmDeleteTheme = 5,
     qmForfeitGame = 6,
+    qmContinueCurrentGame = 7,
 };
 
 // Highest message number of each kind that the operations show.
-constexpr unsigned LastError = emEngineNotAdded;
-constexpr unsigned LastNotice = nmDrawnByInsufficientMaterial;
-constexpr unsigned LastQuestion = qmForfeitGame;
+constexpr unsigned LastError = emPgnImportUnreadable;
+constexpr unsigned LastNotice = nmPgnImported;
+constexpr unsigned LastQuestion = qmContinueCurrentGame;
 
 // Answers of a box, as the program has always numbered them.
 constexpr int idOk = 1;
@@ -119,6 +123,9 @@ std::unique_ptr<TMessagePresenter> SetMessagePresenter(
 
 // Replaces each ";" of the text with the argument once; a ";" inside the argument stays.
 std::string FillPlaceholders(const std::string& text, const std::string& argument);
+// Replaces the ";"s of the text with the arguments in order; those beyond the last argument take
+// the last one (none: an empty text).
+std::string FillPlaceholders(const std::string& text, const std::vector<std::string>& arguments);
 
 // The show operations take the number as such, so that a number read from elsewhere (a file's
 // fault, a kept file's message) passes without a cast; callers name it with the enums above.
@@ -129,6 +136,8 @@ void ShowError(unsigned number, const std::string& argument = {});
 // Notice M<number> with the caption M0 and an OK button; numbers outside 1..LastNotice show
 // nothing.
 void ShowNotice(unsigned number, const std::string& argument = {});
+// The same with one argument per ";", in order; a ";" beyond the last argument takes the last.
+void ShowNoticeWith(unsigned number, const std::vector<std::string>& arguments);
 // Question Q<number> with the caption Q0 and Yes/No (and Cancel when WithCancel) buttons; returns
 // idYes, idNo or idCancel, or 0 without showing anything for numbers outside 1..LastQuestion.
 int AskQuestion(unsigned number, const std::string& argument = {}, bool WithCancel = false);

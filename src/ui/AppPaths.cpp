@@ -55,6 +55,10 @@ QString HistoryFile() {
     return DataDir() + QStringLiteral("/history.dat");
 }
 
+QString CurrentGameFile() {
+    return DataDir() + QStringLiteral("/current-game.wtg");
+}
+
 QStringList ShareDirs() {
     QStringList folders;
     if (QCoreApplication::instance()) {

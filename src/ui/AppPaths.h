@@ -22,6 +22,9 @@ QString DataDir();
 QString SettingsFile();
 // "history.dat" in the data folder.
 QString HistoryFile();
+// "current-game.wtg" in the data folder: the local game in progress, kept after every move so
+// that it can be continued after a crash or a close.
+QString CurrentGameFile();
 // The folders of read-only data shipped with the program, most specific first.
 QStringList ShareDirs();
 // The first shipped file of that name, or empty when none exists.

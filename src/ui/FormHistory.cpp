@@ -2,6 +2,7 @@
 
 #include "FormMoves.h"
 #include "GridFit.h"
+#include "HistoryImport.h"
 #include "MovesHost.h"
 #include "TextCodec.h"
 #include "UnitHistory.h"
@@ -10,7 +11,9 @@
 #include "ValueList.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QEvent>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontMetrics>
@@ -128,6 +131,10 @@ TfrmHistory::TfrmHistory(THistory& history, const TValueList& values, TfrmMoves*
     btnDelete->setObjectName(QStringLiteral("btnDelete"));
     btnDelete->setGeometry(116, 4, 105, 25);
     btnDelete->setAutoDefault(false);
+    btnImportPgn = new QPushButton(QStringLiteral("Import PGN..."), pnlBottom);
+    btnImportPgn->setObjectName(QStringLiteral("btnImportPgn"));
+    btnImportPgn->setGeometry(228, 4, 105, 25);
+    btnImportPgn->setAutoDefault(false);
     chkShowMoves = new QCheckBox(QStringLiteral("Show moves list"), pnlBottom);
     chkShowMoves->setObjectName(QStringLiteral("chkShowMoves"));
     chkShowMoves->setGeometry(228, 9, 205, 17);
@@ -160,6 +167,7 @@ TfrmHistory::TfrmHistory(THistory& history, const TValueList& values, TfrmMoves*
         [this] { FitColumns(); });
     connect(btnSaveToFile, &QPushButton::clicked, this, &TfrmHistory::btnSaveToFileClick);
     connect(btnDelete, &QPushButton::clicked, this, &TfrmHistory::btnDeleteClick);
+    connect(btnImportPgn, &QPushButton::clicked, this, &TfrmHistory::btnImportPgnClick);
     connect(chkShowMoves, &QCheckBox::toggled, this, &TfrmHistory::chkShowMovesClick);
     connect(btnClose, &QPushButton::clicked, this, &QDialog::accept);
 
@@ -293,7 +301,10 @@ void TfrmHistory::FitBottomPanel() {
     };
     int right = fit(btnSaveToFile, 4, 4, 105, 25);
     right = fit(btnDelete, right + gap, 4, 105, 25);
-    right = fit(chkShowMoves, right + gap, 9, 205, 17);
+    // "Import PGN..." and the check box take no more than their texts, so that the panel still
+    // fits the window's width of old.
+    right = fit(btnImportPgn, right + gap, 4, 0, 25);
+    right = fit(chkShowMoves, right + gap, 9, 0, 17);
     btnClose->ensurePolished();
     btnClose->resize(std::max(81, btnClose->sizeHint().width()), 25);
     setMinimumWidth(std::max(FormWidth, right + gap + btnClose->width() + CloseMargin));
@@ -359,6 +370,28 @@ void TfrmHistory::btnDeleteClick() {
         return;
     RefreshList();
     stgHistoryClick();
+}
+
+void TfrmHistory::btnImportPgnClick() {
+    const QString path = ChooseImportFile ? ChooseImportFile() : QString();
+    if (path.isEmpty())
+        return;
+    std::string bytes;
+    std::string error;
+    if (!ReadPgnFileBytes(QFile::encodeName(path).toStdString(), bytes, error)) {
+        ShowError(emPgnImportUnreadable, QDir::toNativeSeparators(path).toStdString());
+        return;
+    }
+    const THistoryImport import
+        = ImportPgnIntoHistory(m_History, bytes, HistoryStoredSize(m_History));
+    if (import.Added > 0) {
+        // Saved at once, as a finished game is.
+        if (!HistoryFile.isEmpty())
+            SaveHistoryFile(m_History, HistoryFile);
+        RefreshList();
+        stgHistoryClick();
+    }
+    ShowNoticeWith(nmPgnImported, { std::to_string(import.Added), std::to_string(import.Skipped) });
 }
 
 void TfrmHistory::chkShowMovesClick() {

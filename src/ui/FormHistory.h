@@ -41,6 +41,9 @@ public:
     // Asks for the file a game is saved to, offering the proposed name; answers the chosen file
     // (empty when cancelled) and sets the chosen filter. Tests replace it.
     std::function<QString(const QString& proposedName, QString* selectedFilter)> ChooseSaveFile;
+    // Asks for the PGN file whose games "Import PGN..." adds; empty when cancelled. The main
+    // window hands its own chooser over; tests replace it.
+    std::function<QString()> ChooseImportFile;
 
     // Rebuilds the grid from the history, keeping the selected row where it still exists.
     void RefreshList();
@@ -64,6 +67,7 @@ public:
     QWidget* pnlBottom = nullptr;
     QPushButton* btnSaveToFile = nullptr;
     QPushButton* btnDelete = nullptr;
+    QPushButton* btnImportPgn = nullptr;
     QCheckBox* chkShowMoves = nullptr;
     QPushButton* btnClose = nullptr;
 
@@ -87,6 +91,9 @@ private:
     void stgHistoryClick();
     void btnSaveToFileClick();
     void btnDeleteClick();
+    // Adds the finished games of a PGN file, saves the history and says how many were added and
+    // skipped; a file that cannot be read changes nothing.
+    void btnImportPgnClick();
     void chkShowMovesClick();
     void pnlBottomResize();
     // Sizes the buttons and the check box of the bottom panel to their texts.

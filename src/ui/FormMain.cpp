@@ -8,6 +8,7 @@
 #include "FormHistory.h"
 #include "FormMoves.h"
 #include "FormOptions.h"
+#include "GameResume.h"
 #include "LanguageApply.h"
 #include "LanguagePack.h"
 #include "MainMenu.h"
@@ -105,6 +106,8 @@ TfrmMain::TfrmMain(QWidget* parent)
             QApplication::restoreOverrideCursor();
     };
     CreateForms();
+    KeepCurrentGame();
+    BindHistoryImport();
 }
 
 TfrmMain::~TfrmMain() {
@@ -184,6 +187,42 @@ void TfrmMain::BindGameEvents() {
         [this](TGameResult result, TGameEndReason reason) { GameEnded(result, reason); });
 }
 
+void TfrmMain::KeepCurrentGame() {
+    m_Resume = new TGameResume(m_Game, AppPaths::CurrentGameFile(), this);
+}
+
+void TfrmMain::BindHistoryImport() {
+    m_Seams.ChooseImportFile = [this] {
+        return QFileDialog::getOpenFileName(frmHistory, QString(), QString(),
+            QStringLiteral("PGN (*.pgn);;* (*)"), nullptr, QFileDialog::DontUseNativeDialog);
+    };
+    frmHistory->ChooseImportFile
+        = [this] { return m_Seams.ChooseImportFile ? m_Seams.ChooseImportFile() : QString(); };
+}
+
+void TfrmMain::OfferCurrentGame() {
+    // A game already under way (one opened at start) is not replaced.
+    if (m_Game.GameState == gsPlaying || m_Game.GameState == gsPaused || !m_Resume->Pending())
+        return;
+    if (AskQuestion(qmContinueCurrentGame) != idYes) {
+        m_Resume->Remove();
+        return;
+    }
+    const QString fileName = m_Resume->Path();
+    const auto engineSides = frmGame->EngineSides();
+    frmGame->SetEngineSides({});
+    if (!m_Game.LoadGame(fileName)) {
+        frmGame->SetEngineSides(engineSides);
+        ShowError(emGameLoadFailed, fileName.toStdString());
+        return;
+    }
+    if (!frmGame->Execute(true))
+        return;
+    m_GameListed = frmGame->GameListed;
+    if (m_Game.GameKind == gkHost && m_Game.NetworkActive && m_GameListed)
+        m_RepublishTimer->start();
+}
+
 void TfrmMain::CreateMenu() {
     m_Menu = new TMainMenu(*menuBar(), m_Game, this);
     const std::pair<QAction*, void (TfrmMain::*)()> commands[] = {
@@ -235,6 +274,7 @@ void TfrmMain::showEvent(QShowEvent* event) {
     m_FirstShow = false;
     // Files found unreadable at start are told of once the window is up, in its language.
     QTimer::singleShot(0, this, [] { UserFiles().TellPending(); });
+    QTimer::singleShot(0, this, [this] { OfferCurrentGame(); });
     m_Layout.Load();
     if (m_Settings.AutoUpdate)
         m_Updater.Check(QStringLiteral("Wintermoot"), m_Seams.UpdateAddress, false);
@@ -256,6 +296,8 @@ bool TfrmMain::FormCloseQuery() {
     if (m_Game.GameState == gsPlaying || m_Game.GameState == gsPaused) {
         if (AskQuestion(qmQuitDuringGame) != idYes)
             return false;
+        // The game stays in its file, to be continued at the next start.
+        m_Resume->KeepForNextStart();
         m_Game.StopGame();
     }
     // With an open link, this request only disconnects; the disconnect's event closes the window.

@@ -22,6 +22,7 @@
 #include <functional>
 #include <memory>
 
+class TGameResume;
 class TfrmAbout;
 class TfrmChat;
 class TfrmGame;
@@ -37,6 +38,8 @@ class TSoundPlayer;
 struct TMainSeams {
     std::function<QString()> ChooseOpenFile;
     std::function<QString()> ChooseEngineFile;
+    // The PGN file whose games the history window imports.
+    std::function<QString()> ChooseImportFile;
     std::function<QString(const QString& proposedName)> ChooseSaveFile;
     std::function<void(int slot)> PlaySound;
     QString UpdateAddress = VersionFileAddress();
@@ -81,6 +84,9 @@ public:
     // Replaces what plays the sound files (tests record them).
     void SetSoundPlayer(std::unique_ptr<TSoundPlayer> player);
 
+    // The local game in progress as kept for the next start.
+    TGameResume& Resume() { return *m_Resume; }
+
     // Applies a language file (a bare name is looked up in the language folders) to every window,
     // the display texts and the messages; answers false and changes nothing when it cannot be read.
     bool LoadLanguage(const QString& file);
@@ -95,6 +101,12 @@ private:
     // Makes the other windows and connects them to this one.
     void CreateForms();
     void BindGameEvents();
+    // Keeps the local game in progress in its file, for a start after a crash or a close.
+    void KeepCurrentGame();
+    // At start: offers the game the last run left in progress and loads it as "Load..." does.
+    void OfferCurrentGame();
+    // Gives the history window its "Import PGN..." chooser, through this window's seams.
+    void BindHistoryImport();
     // Applies what the options dialog wrote to the settings, and saves them.
     void OptionsApplied();
 
@@ -178,4 +190,5 @@ private:
     TfrmOptions* frmOptions = nullptr;
     TfrmHelp* frmHelp = nullptr;
     bool m_FirstShow = true;
+    TGameResume* m_Resume = nullptr;
 };

@@ -105,6 +105,14 @@ TEST_F(MessagesTest, EveryKeyOfTheTableHasADefault) {
     EXPECT_EQ(Messages().Entries().size(), size_t(LastError + LastNotice + LastQuestion + 3));
 }
 
+TEST_F(MessagesTest, SeveralArgumentsFillThePlaceholdersInOrder) {
+    EXPECT_EQ(FillPlaceholders("added ;, skipped ;", std::vector<std::string> { "2", "1" }),
+        "added 2, skipped 1");
+    // A placeholder beyond the arguments takes the last one; a ";" inside an argument stays.
+    EXPECT_EQ(FillPlaceholders("; ; ;", std::vector<std::string> { "a;", "b" }), "a; b b");
+    EXPECT_EQ(FillPlaceholders("x;y", std::vector<std::string> {}), "xy");
+}
+
 TEST_F(MessagesTest, LoadAndSaveFailuresNameTheFile) {
     ShowError(10, "/tmp/a.wtg");
     ShowError(11, "/tmp/b.wtg");
@@ -178,6 +186,9 @@ INSTANTIATE_TEST_SUITE_P(Messages, MessageNamesTest,
         TNamedMessage { "EngineFailed", 'E', emEngineFailed, "chess engine stopped playing" },
         TNamedMessage { "EngineNotAdded", 'E', emEngineNotAdded, "Could not add the chess engine" },
         TNamedMessage {
+            "CurrentGameUnreadable", 'E', emCurrentGameUnreadable, "cannot be continued" },
+        TNamedMessage { "PgnImportUnreadable", 'E', emPgnImportUnreadable, "the PGN file" },
+        TNamedMessage {
             "AlreadyLatestVersion", 'M', nmAlreadyLatestVersion, "already have the latest" },
         TNamedMessage {
             "OpponentDisconnected", 'M', nmOpponentDisconnected, "opponent disconnected" },
@@ -191,18 +202,21 @@ INSTANTIATE_TEST_SUITE_P(Messages, MessageNamesTest,
         TNamedMessage { "DrawnByFiftyMoves", 'M', nmDrawnByFiftyMoves, "fifty moves" },
         TNamedMessage {
             "DrawnByInsufficientMaterial", 'M', nmDrawnByInsufficientMaterial, "enough material" },
+        TNamedMessage { "PgnImported", 'M', nmPgnImported, "Games added to the history" },
         TNamedMessage { "DownloadNewVersion", 'Q', qmDownloadNewVersion, "download it now" },
         TNamedMessage { "QuitDuringGame", 'Q', qmQuitDuringGame, "really want to quit" },
         TNamedMessage { "AcceptOpponentUndo", 'Q', qmAcceptOpponentUndo, "wishes to undo" },
         TNamedMessage { "ReplaceTheme", 'Q', qmReplaceTheme, "replace it" },
         TNamedMessage { "DeleteTheme", 'Q', qmDeleteTheme, "delete the theme" },
-        TNamedMessage { "ForfeitGame", 'Q', qmForfeitGame, "forfeit the game?" }),
+        TNamedMessage { "ForfeitGame", 'Q', qmForfeitGame, "forfeit the game?" },
+        TNamedMessage {
+            "ContinueCurrentGame", 'Q', qmContinueCurrentGame, "Do you want to continue it?" }),
     [](const ::testing::TestParamInfo<TNamedMessage>& info) { return info.param.Name; });
 
 TEST(MessageNames, TheLastOfEachKindIsItsHighestName) {
-    EXPECT_EQ(LastError, unsigned(emEngineNotAdded));
-    EXPECT_EQ(LastNotice, unsigned(nmDrawnByInsufficientMaterial));
-    EXPECT_EQ(LastQuestion, unsigned(qmForfeitGame));
+    EXPECT_EQ(LastError, unsigned(emPgnImportUnreadable));
+    EXPECT_EQ(LastNotice, unsigned(nmPgnImported));
+    EXPECT_EQ(LastQuestion, unsigned(qmContinueCurrentGame));
     EXPECT_TRUE(TMessageTable().Contains(Key('E', LastError)));
     EXPECT_FALSE(TMessageTable().Contains(Key('E', LastError + 1)));
     EXPECT_FALSE(TMessageTable().Contains(Key('M', LastNotice + 1)));

@@ -2,6 +2,7 @@
 // speed of the PGN reader.
 
 #include "Commands.h"
+#include "HistoryImport.h"
 #include "Perft.h"
 #include "Pgn.h"
 #include "PgnFileReader.h"
@@ -25,90 +26,12 @@ const char* const ImportUsage = "usage: wintermoot-cli import FILE.pgn [--game N
 const char* const BenchUsage
     = "usage: wintermoot-cli bench-pgn [FILE.pgn] [--games N] [--repeat R]";
 
-// Files above this size are not read back by the history (THistory::Load), so an import never
-// makes one.
-constexpr qint64 HistoryFileLimit = qint64(1) << 30;
-
-// A player's name from its tag: PGN writes "?" for a name it does not know.
-std::string PlayerName(const TPgnGameRecord& game, const char* tag) {
-    const std::string name = game.Tag(tag);
-    return name == "?" ? std::string() : name;
-}
-
-// The clock of one side from the tags our own export writes ("WhiteTime", seconds).
-int32_t Seconds(const TPgnGameRecord& game, const char* tag) {
-    const std::string text = game.Tag(tag);
-    if (text.empty() || text.size() > 9
-        || text.find_first_not_of("0123456789") != std::string::npos)
-        return 0;
-    return int32_t(std::stol(text));
-}
-
-uint8_t HistoryResult(const std::string& result) {
-    if (result == "1-0")
-        return grWhiteWon;
-    if (result == "0-1")
-        return grBlackWon;
-    if (result == "1/2-1/2")
-        return grTied;
-    return grUnfinished;
-}
-
-// The day of the Date tag ("2024.03.09"), with the Time tag's time of day when it has one;
-// none when the tag gives no whole date.
-std::optional<double> HistoryDate(const TPgnGameRecord& game) {
-    const QDate day = QDate::fromString(QString::fromStdString(game.Tag("Date")), "yyyy.MM.dd");
-    if (!day.isValid())
-        return std::nullopt;
-    QTime time = QTime::fromString(QString::fromStdString(game.Tag("Time")), "hh:mm:ss");
-    if (!time.isValid())
-        time = QTime(0, 0);
-    return EncodeDate(QDateTime(day, time));
-}
-
-std::string Describe(const TPgnGameRecord& game) {
-    return "game " + std::to_string(game.Number) + " (" + game.Players() + ")";
-}
-
-bool SameMoves(const TMoveList& a, const TMoveList& b) {
-    if (a.Count() != b.Count())
-        return false;
-    for (const TMoveRecord *x = a.First(), *y = b.First(); x && y; x = x->Next, y = y->Next) {
-        if (x->From != y->From || x->To != y->To
-            || ((x->Flags & mrPromotion) && x->PromotionKind != y->PromotionKind))
-            return false;
-    }
-    return true;
-}
-
-// A game of the history with the same players, result and moves, and the same date unless the
-// PGN game has none (its date is then the moment of the import, different every time).
-bool InHistory(const THistory& history, const std::string& white, const std::string& black,
-    const double* date, uint8_t result, const TMoveList& moves) {
-    for (const TGameInfo* game = history.First(); game; game = game->Next) {
-        if ((!date || game->Date == *date) && game->Result == result && game->White == white
-            && game->Black == black && SameMoves(game->Moves, moves))
-            return true;
-    }
-    return false;
-}
-
-// The bytes a game takes in the history file: date, both names, both clocks, result, moves.
-qint64 StoredSize(const std::string& white, const std::string& black, const TMoveList& moves) {
-    return 8 + 4 + qint64(white.size()) + 4 + qint64(black.size()) + 4 + 4 + 1 + 4
-        + 19 * qint64(moves.Count());
-}
-
 bool ReadFileOrSay(const std::string& path, std::string& bytes) {
     std::string error;
     if (ReadPgnFileBytes(path, bytes, error))
         return true;
     std::cerr << "wintermoot-cli import: " << error << '\n';
     return false;
-}
-
-std::string Moves(size_t count) {
-    return std::to_string(count) + (count == 1 ? " move" : " moves");
 }
 
 // The game's side to move after its moves, and its final position on `board`.
@@ -167,7 +90,7 @@ int ImportGame(const std::string& pgnPath, int number, const std::string& outPat
             return 1;
         }
         std::cerr << "wintermoot-cli import: warning: " << record.Error << "; the "
-                  << Moves(record.Moves.Count()) << " before it are saved\n";
+                  << MoveCountText(record.Moves.Count()) << " before it are saved\n";
     }
 
     int argc = 1;
@@ -180,10 +103,10 @@ int ImportGame(const std::string& pgnPath, int number, const std::string& outPat
     game.SearchBoard.Assign(game.Board);
     game.Moves.Assign(record.Moves);
     game.Turn = turn;
-    game.WhitePlayer = TPlayer { 0, true, PlayerName(record, "White") };
-    game.BlackPlayer = TPlayer { 0, true, PlayerName(record, "Black") };
-    game.WhitePlayer.Time = Seconds(record, "WhiteTime");
-    game.BlackPlayer.Time = Seconds(record, "BlackTime");
+    game.WhitePlayer = TPlayer { 0, true, PgnPlayerName(record, "White") };
+    game.BlackPlayer = TPlayer { 0, true, PgnPlayerName(record, "Black") };
+    game.WhitePlayer.Time = PgnSeconds(record, "WhiteTime");
+    game.BlackPlayer.Time = PgnSeconds(record, "BlackTime");
     game.GetPlayer(turn)->Status = StatusOf(game.Board, turn);
     // The saved-game writer saves a game that is under way; one that is paused continues from
     // its last position when it is loaded.
@@ -193,11 +116,11 @@ int ImportGame(const std::string& pgnPath, int number, const std::string& outPat
         return 1;
     }
     if (!record.StartFen.empty())
-        std::cerr << "wintermoot-cli import: note: " << Describe(record)
+        std::cerr << "wintermoot-cli import: note: " << DescribePgnGame(record)
                   << " starts from a set-up position; the saved game holds it, but the "
                      "history, which replays its games from the initial position, cannot\n";
-    std::cout << "saved " << Describe(record) << ", " << Moves(record.Moves.Count()) << ", to "
-              << outPath << '\n';
+    std::cout << "saved " << DescribePgnGame(record) << ", " << MoveCountText(record.Moves.Count())
+              << ", to " << outPath << '\n';
     return 0;
 }
 
@@ -216,47 +139,16 @@ int ImportHistory(const std::string& pgnPath) {
                   << " cannot be read whole; nothing added\n";
         return 1;
     }
-    qint64 size = load == hlLoaded ? QFileInfo(historyPath).size() : 4 + 15 + 2 + 4;
+    const qint64 size = load == hlLoaded ? QFileInfo(historyPath).size() : EmptyHistoryFileSize;
 
-    int read = 0;
-    int added = 0;
-    int skipped = 0;
-    auto skip = [&](const std::string& why) {
-        std::cout << "skipped " << why << '\n';
-        ++skipped;
-    };
-    auto consider = [&](const TPgnGameRecord& game) {
-        if (!game.Error.empty())
-            return skip(game.Error);
-        ++read;
-        if (!game.StartFen.empty())
-            return skip(
-                Describe(game) + ": starts from a set-up position, which the history cannot hold");
-        if (game.Moves.Count() == 0)
-            return skip(Describe(game) + ": no moves");
-        const std::string white = PlayerName(game, "White");
-        const std::string black = PlayerName(game, "Black");
-        // A game without a whole date is dated by its import.
-        const std::optional<double> tagDate = HistoryDate(game);
-        const double date = tagDate ? *tagDate : EncodeDate(QDateTime::currentDateTime());
-        const uint8_t result = HistoryResult(game.Result);
-        if (InHistory(history, white, black, tagDate ? &date : nullptr, result, game.Moves))
-            return skip(Describe(game) + ": already in the history");
-        const qint64 stored = StoredSize(white, black, game.Moves);
-        if (size + stored >= HistoryFileLimit)
-            return skip(Describe(game) + ": the history file would grow past what it can read");
-        if (!history.AddGame(white, black, date, Seconds(game, "WhiteTime"),
-                Seconds(game, "BlackTime"), result, game.Moves))
-            return skip(Describe(game) + ": the history cannot hold it");
-        size += stored;
-        ++added;
-        std::cout << "added " << Describe(game) << ", " << game.Result << ", "
-                  << Moves(game.Moves.Count()) << '\n';
-    };
-    const std::string fileError = ReadPgnGames(bytes, [&](const TPgnGameRecord& game) {
-        consider(game);
-        return true;
-    });
+    const THistoryImport import
+        = ImportPgnIntoHistory(history, bytes, size, [](bool added, const std::string& line) {
+              std::cout << (added ? "added " : "skipped ") << line << '\n';
+          });
+    const std::string& fileError = import.FileError;
+    const int added = import.Added;
+    const int skipped = import.Skipped;
+    const int read = import.Read;
     if (!fileError.empty())
         std::cerr << "wintermoot-cli import: " << pgnPath << ": " << fileError << '\n';
     if (added > 0) {

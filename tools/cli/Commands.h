@@ -26,6 +26,7 @@ int CmdHistory(const TArgs& args);
 int CmdExport(const TArgs& args);
 int CmdImport(const TArgs& args);
 int CmdBenchPgn(const TArgs& args);
+int CmdResumeBench(const TArgs& args);
 
 // The user's history file, as the window finds it (WINTERMOOT_HOME, XDG_DATA_HOME, ~/.local/share).
 QString DefaultHistoryFile();

@@ -102,6 +102,10 @@ const TCommand Commands[] = {
         "bench-pgn [FILE.pgn] [--games N] [--repeat R]\n"
         "                            times the PGN reader on the file, or on N (2000) random\n"
         "                            games it exports, in games and MB per second" },
+    { "bench-resume", CmdResumeBench,
+        "bench-resume [--moves N] [--folder DIR]\n"
+        "                            times the keeping of the game in progress after each of\n"
+        "                            N (100) moves, median and worst in microseconds" },
 };
 
 // The addresses the program was built with.
