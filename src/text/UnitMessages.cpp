@@ -53,6 +53,8 @@ const std::pair<const char*, const char*> DefaultMessages[] = {
         "The chess engine stopped playing: ;. The game was stopped; its moves stay on the board "
         "and it can still be saved." },
     { "E17", "Could not add the chess engine: ;. Only a program that speaks UCI can be added." },
+    { "E18", "Could not open ;: the file cannot be read or holds no game that can be read." },
+    { "E19", "The clipboard holds neither a position (FEN) nor a game (PGN)." },
 };
 
 class TStandardErrorPresenter : public TMessagePresenter {

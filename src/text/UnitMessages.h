@@ -30,6 +30,8 @@ enum TErrorMessage : unsigned {
     emThemesUnreadable = 15,
     emEngineFailed = 16,
     emEngineNotAdded = 17,
+    emPgnUnreadable = 18,
+    emClipboardHoldsNoGame = 19,
 };
 
 // The notices by name; each value is the number of its key ("M<number>").
@@ -58,7 +60,7 @@ enum TQuestionMessage : unsigned {
 };
 
 // Highest message number of each kind that the operations show.
-constexpr unsigned LastError = emEngineNotAdded;
+constexpr unsigned LastError = emClipboardHoldsNoGame;
 constexpr unsigned LastNotice = nmDrawnByInsufficientMaterial;
 constexpr unsigned LastQuestion = qmForfeitGame;
 

@@ -5,6 +5,7 @@
 #include "Perft.h"
 #include "Pgn.h"
 #include "PgnFileReader.h"
+#include "PgnGame.h"
 #include "UnitChessGame.h"
 #include "UnitHistory.h"
 
@@ -28,21 +29,6 @@ const char* const BenchUsage
 // Files above this size are not read back by the history (THistory::Load), so an import never
 // makes one.
 constexpr qint64 HistoryFileLimit = qint64(1) << 30;
-
-// A player's name from its tag: PGN writes "?" for a name it does not know.
-std::string PlayerName(const TPgnGameRecord& game, const char* tag) {
-    const std::string name = game.Tag(tag);
-    return name == "?" ? std::string() : name;
-}
-
-// The clock of one side from the tags our own export writes ("WhiteTime", seconds).
-int32_t Seconds(const TPgnGameRecord& game, const char* tag) {
-    const std::string text = game.Tag(tag);
-    if (text.empty() || text.size() > 9
-        || text.find_first_not_of("0123456789") != std::string::npos)
-        return 0;
-    return int32_t(std::stol(text));
-}
 
 uint8_t HistoryResult(const std::string& result) {
     if (result == "1-0")
@@ -111,27 +97,6 @@ std::string Moves(size_t count) {
     return std::to_string(count) + (count == 1 ? " move" : " moves");
 }
 
-// The game's side to move after its moves, and its final position on `board`.
-TPieceColour Replay(const TPgnGameRecord& game, TChessBoard& board) {
-    game.SetUpStart(board);
-    TPieceColour side = game.StartSide;
-    for (const TMoveRecord* m = game.Moves.First(); m; m = m->Next) {
-        board.MovePiece(m->From, m->To, false);
-        if (m->Flags & mrPromotion)
-            board.Promote(m->To, m->PromotionKind);
-        side = Opponent(side);
-    }
-    return side;
-}
-
-// The status a player record stores: 0 nothing, 1 in check, 2 stalemated, 3 checkmated.
-uint8_t StatusOf(TChessBoard& board, TPieceColour side) {
-    const bool check = board.InCheck(side);
-    if (board.HasNoLegalMove(side))
-        return check ? 3 : 2;
-    return check ? 1 : 0;
-}
-
 int ImportGame(const std::string& pgnPath, int number, const std::string& outPath) {
     std::string bytes;
     if (!ReadFileOrSay(pgnPath, bytes))
@@ -176,15 +141,11 @@ int ImportGame(const std::string& pgnPath, int number, const std::string& outPat
     QCoreApplication app(argc, argv);
 
     TChessGame game;
-    const TPieceColour turn = Replay(record, game.Board);
-    game.SearchBoard.Assign(game.Board);
-    game.Moves.Assign(record.Moves);
-    game.Turn = turn;
-    game.WhitePlayer = TPlayer { 0, true, PlayerName(record, "White") };
-    game.BlackPlayer = TPlayer { 0, true, PlayerName(record, "Black") };
-    game.WhitePlayer.Time = Seconds(record, "WhiteTime");
-    game.BlackPlayer.Time = Seconds(record, "BlackTime");
-    game.GetPlayer(turn)->Status = StatusOf(game.Board, turn);
+    if (!LoadPgnGame(record, game)) {
+        std::cerr << "wintermoot-cli import: " << Describe(record) << ": its start position "
+                  << "cannot be set up; " << outPath << " not written\n";
+        return 1;
+    }
     // The saved-game writer saves a game that is under way; one that is paused continues from
     // its last position when it is loaded.
     game.GameState = gsPaused;
@@ -234,8 +195,8 @@ int ImportHistory(const std::string& pgnPath) {
                 Describe(game) + ": starts from a set-up position, which the history cannot hold");
         if (game.Moves.Count() == 0)
             return skip(Describe(game) + ": no moves");
-        const std::string white = PlayerName(game, "White");
-        const std::string black = PlayerName(game, "Black");
+        const std::string white = PgnPlayerName(game, "White");
+        const std::string black = PgnPlayerName(game, "Black");
         // A game without a whole date is dated by its import.
         const std::optional<double> tagDate = HistoryDate(game);
         const double date = tagDate ? *tagDate : EncodeDate(QDateTime::currentDateTime());
@@ -245,8 +206,8 @@ int ImportHistory(const std::string& pgnPath) {
         const qint64 stored = StoredSize(white, black, game.Moves);
         if (size + stored >= HistoryFileLimit)
             return skip(Describe(game) + ": the history file would grow past what it can read");
-        if (!history.AddGame(white, black, date, Seconds(game, "WhiteTime"),
-                Seconds(game, "BlackTime"), result, game.Moves))
+        if (!history.AddGame(white, black, date, PgnSeconds(game, "WhiteTime"),
+                PgnSeconds(game, "BlackTime"), result, game.Moves))
             return skip(Describe(game) + ": the history cannot hold it");
         size += stored;
         ++added;
