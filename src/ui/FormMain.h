@@ -91,6 +91,10 @@ public:
     // new-game dialog's loaded-game mode; a file that cannot be read is reported and changes
     // nothing. Answers whether a game was opened and the dialog accepted.
     bool OpenGameFile(const QString& fileName);
+    // The program's arguments: a game file named after the program's own name opens through
+    // OpenGameFile once the event loop runs (the window is shown by then); a file that cannot
+    // be read is reported and the program goes on.
+    void OpenStartFile(const QStringList& arguments);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -160,6 +164,10 @@ private:
     bool ContinueLoadedGame();
     // The current game as PGN text, from its start position.
     std::string CurrentGamePgn() const;
+    // The FEN of the game's start position, or empty for the initial position.
+    std::string StartFenOfGame() const;
+    // The FEN of the board, with the move counters the game has reached.
+    std::string CurrentFen() const;
     // Publishes the hosted game under the host player's name when it is listed; keeps it listed.
     void PublishHostedGame();
     void RemoveHostedGame();
@@ -199,5 +207,7 @@ private:
     TfrmOptions* frmOptions = nullptr;
     TfrmHelp* frmHelp = nullptr;
     TfrmPgnGames* frmPgnGames = nullptr;
+    // The start position of the last game opened from PGN or FEN, for its move counters.
+    std::string m_LoadedStartFen;
     bool m_FirstShow = true;
 };

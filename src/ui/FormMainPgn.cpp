@@ -1,6 +1,7 @@
 // The main window's PGN and FEN commands: opening a PGN file, copying the position or the game to
 // the clipboard, and pasting a position or a game from it.
 
+#include "DrawRules.h"
 #include "Fen.h"
 #include "FormGame.h"
 #include "FormMain.h"
@@ -16,7 +17,10 @@
 #include <QFile>
 
 #include <QGuiApplication>
+#include <QTimer>
 #include <algorithm>
+#include <cstdlib>
+#include <utility>
 
 namespace {
 
@@ -43,6 +47,30 @@ std::string FenPosition(const std::string& fen) {
     return fen.substr(0, end);
 }
 
+// The half-move clock and the move number of a FEN; 0 and 1 when it has none that can be read.
+std::pair<int, int> FenCounters(const std::string& fen) {
+    std::pair<int, int> counters { 0, 1 };
+    const size_t last = fen.find_last_of(' ');
+    if (FenPosition(fen).size() >= fen.size() || last == std::string::npos)
+        return counters;
+    const size_t before = fen.find_last_of(' ', last - 1);
+    if (before == std::string::npos || before < FenPosition(fen).size())
+        return counters;
+    const int half = std::atoi(fen.c_str() + before + 1);
+    const int full = std::atoi(fen.c_str() + last + 1);
+    if (half >= 0 && half < 100000)
+        counters.first = half;
+    if (full > 0 && full < 100000)
+        counters.second = full;
+    return counters;
+}
+
+// The FEN of a position with its own counters in place of the writer's.
+std::string WithCounters(const std::string& fen, std::pair<int, int> counters) {
+    return FenPosition(fen) + " " + std::to_string(counters.first) + " "
+        + std::to_string(counters.second);
+}
+
 } // namespace
 
 void TfrmMain::CreatePgnForms() {
@@ -55,6 +83,13 @@ void TfrmMain::BindClipboardCommands() {
     connect(
         m_Menu->Menu_Game_CopyPgn, &QAction::triggered, this, &TfrmMain::Menu_Game_CopyPgnClick);
     connect(m_Menu->Menu_Game_Paste, &QAction::triggered, this, &TfrmMain::Menu_Game_PasteClick);
+}
+
+void TfrmMain::OpenStartFile(const QStringList& arguments) {
+    if (arguments.size() < 2 || arguments.at(1).isEmpty())
+        return;
+    const QString file = arguments.at(1);
+    QTimer::singleShot(0, this, [this, file] { OpenGameFile(file); });
 }
 
 bool TfrmMain::OpenPgnFile(const QString& fileName) {
@@ -85,12 +120,42 @@ bool TfrmMain::OpenPgnRecord(const TPgnGameRecord& record) {
     // them to an engine.
     const auto engineSides = frmGame->EngineSides();
     frmGame->SetEngineSides({});
+    // The controller keeps no move counters; those of a set-up position are remembered here.
+    m_LoadedStartFen = record.StartFen;
     if (!LoadPgnGame(record, m_Game)) {
         frmGame->SetEngineSides(engineSides);
         ShowError(emPgnUnreadable, std::string("PGN"));
         return false;
     }
     return ContinueLoadedGame();
+}
+
+std::string TfrmMain::StartFenOfGame() const {
+    TChessBoard start;
+    TPieceColour side = pcWhite;
+    if (!StartPosition(m_Game, start, side))
+        return {};
+    const std::string fen = SaveFen(start, side);
+    if (!m_LoadedStartFen.empty() && FenPosition(fen) == FenPosition(m_LoadedStartFen))
+        return WithCounters(fen, FenCounters(m_LoadedStartFen));
+    return FenPosition(fen) == FenPosition(StartFen) ? std::string() : fen;
+}
+
+std::string TfrmMain::CurrentFen() const {
+    const std::string startFen = StartFenOfGame();
+    std::pair<int, int> counters = startFen.empty() ? std::pair { 0, 1 } : FenCounters(startFen);
+    // Counted on from the start: the half-move clock restarts at a capture or a pawn move, the
+    // move number grows after each black move.
+    TPieceColour side = m_Game.Turn;
+    for (int i = 0; i < int(m_Game.Moves.Count()); ++i)
+        side = Opponent(side);
+    for (const TMoveRecord* move = m_Game.Moves.First(); move; move = move->Next) {
+        counters.first = IsIrreversible(*move) ? 0 : counters.first + 1;
+        if (side == pcBlack)
+            ++counters.second;
+        side = Opponent(side);
+    }
+    return WithCounters(SaveFen(m_Game.Board, m_Game.Turn), counters);
 }
 
 std::string TfrmMain::CurrentGamePgn() const {
@@ -107,14 +172,7 @@ std::string TfrmMain::CurrentGamePgn() const {
         info.Result = m_Game.Turn == pcWhite ? grBlackWon : grWhiteWon;
     else if (toMove && toMove->Status == 2)
         info.Result = grTied;
-    TChessBoard start;
-    TPieceColour side = pcWhite;
-    std::string startFen;
-    if (StartPosition(m_Game, start, side)) {
-        startFen = SaveFen(start, side);
-        if (FenPosition(startFen) == FenPosition(StartFen))
-            startFen.clear();
-    }
+    const std::string startFen = StartFenOfGame();
     try {
         return GamePgn(info, startFen);
     } catch (const EFenError&) {
@@ -126,8 +184,7 @@ void TfrmMain::Menu_Game_CopyFenClick() {
     // The shortcut reaches here even while the menu item is disabled.
     if (!TMainMenu::ClipboardAllowed(m_Game))
         return;
-    QGuiApplication::clipboard()->setText(
-        QString::fromStdString(SaveFen(m_Game.Board, m_Game.Turn)));
+    QGuiApplication::clipboard()->setText(QString::fromStdString(CurrentFen()));
 }
 
 void TfrmMain::Menu_Game_CopyPgnClick() {

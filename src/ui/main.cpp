@@ -8,7 +8,6 @@
 
 #include <QApplication>
 #include <QIcon>
-#include <QTimer>
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -25,13 +24,7 @@ int main(int argc, char** argv) {
     SetMessagePresenter(std::make_unique<TMessageBoxPresenter>(&frmMain));
 
     frmMain.show();
-    // A game file named on the command line opens once the window is up, as "Load..." would;
-    // one that cannot be read is reported and the program goes on.
-    const QStringList arguments = QApplication::arguments();
-    if (arguments.size() > 1 && !arguments.at(1).isEmpty()) {
-        const QString file = arguments.at(1);
-        QTimer::singleShot(0, &frmMain, [&frmMain, file] { frmMain.OpenGameFile(file); });
-    }
+    frmMain.OpenStartFile(QApplication::arguments());
     const int status = app.exec();
     SetMessagePresenter(nullptr);
     return status;
