@@ -177,6 +177,9 @@ INSTANTIATE_TEST_SUITE_P(Messages, MessageNamesTest,
         TNamedMessage { "ThemesUnreadable", 'E', emThemesUnreadable, "themes file" },
         TNamedMessage { "EngineFailed", 'E', emEngineFailed, "chess engine stopped playing" },
         TNamedMessage { "EngineNotAdded", 'E', emEngineNotAdded, "Could not add the chess engine" },
+        TNamedMessage { "PgnUnreadable", 'E', emPgnUnreadable, "no game that can be read" },
+        TNamedMessage {
+            "ClipboardHoldsNoGame", 'E', emClipboardHoldsNoGame, "neither a position (FEN)" },
         TNamedMessage {
             "AlreadyLatestVersion", 'M', nmAlreadyLatestVersion, "already have the latest" },
         TNamedMessage {
@@ -200,7 +203,7 @@ INSTANTIATE_TEST_SUITE_P(Messages, MessageNamesTest,
     [](const ::testing::TestParamInfo<TNamedMessage>& info) { return info.param.Name; });
 
 TEST(MessageNames, TheLastOfEachKindIsItsHighestName) {
-    EXPECT_EQ(LastError, unsigned(emEngineNotAdded));
+    EXPECT_EQ(LastError, unsigned(emClipboardHoldsNoGame));
     EXPECT_EQ(LastNotice, unsigned(nmDrawnByInsufficientMaterial));
     EXPECT_EQ(LastQuestion, unsigned(qmForfeitGame));
     EXPECT_TRUE(TMessageTable().Contains(Key('E', LastError)));
