@@ -63,19 +63,6 @@ qint64 StoredSize(const std::string& white, const std::string& black, const TMov
 
 } // namespace
 
-std::string PgnPlayerName(const TPgnGameRecord& game, const char* tag) {
-    const std::string name = game.Tag(tag);
-    return name == "?" ? std::string() : name;
-}
-
-int32_t PgnSeconds(const TPgnGameRecord& game, const char* tag) {
-    const std::string text = game.Tag(tag);
-    if (text.empty() || text.size() > 9
-        || text.find_first_not_of("0123456789") != std::string::npos)
-        return 0;
-    return int32_t(std::stol(text));
-}
-
 std::string DescribePgnGame(const TPgnGameRecord& game) {
     return "game " + std::to_string(game.Number) + " (" + game.Players() + ")";
 }

@@ -39,10 +39,6 @@ qint64 HistoryStoredSize(const THistory& history);
 THistoryImport ImportPgnIntoHistory(THistory& history, std::string_view pgnText, qint64 historySize,
     const std::function<void(bool added, const std::string& line)>& report = {});
 
-// A player's name from its tag: PGN writes "?" for a name it does not know.
-std::string PgnPlayerName(const TPgnGameRecord& game, const char* tag);
-// The clock of one side from the tags our own export writes ("WhiteTime", seconds).
-int32_t PgnSeconds(const TPgnGameRecord& game, const char* tag);
 // "game N (White - Black)" for messages.
 std::string DescribePgnGame(const TPgnGameRecord& game);
 // "1 move", "N moves".

@@ -1,10 +1,12 @@
 #include "Pgn.h"
 
+#include "Fen.h"
 #include "GameExport.h"
 #include "MoveNotation.h"
 #include "Perft.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace {
 
@@ -61,9 +63,14 @@ std::string SanBeforeMove(
 } // namespace
 
 std::vector<std::string> SanMoves(const TMoveList& moves) {
+    return SanMovesFrom(TChessBoard(), pcWhite, moves);
+}
+
+std::vector<std::string> SanMovesFrom(
+    const TChessBoard& start, TPieceColour side, const TMoveList& moves) {
     std::vector<std::string> sans;
     TChessBoard board;
-    TPieceColour side = pcWhite;
+    board.Assign(start);
     for (const TMoveRecord* move = moves.First(); move; move = move->Next) {
         const TPoint from = move->From;
         const TPoint to = move->To;
@@ -110,13 +117,31 @@ std::string PgnTagValue(const std::string& value) {
 }
 
 std::string GamePgn(const TGameInfo& game) {
+    return GamePgn(game, std::string());
+}
+
+std::string GamePgn(const TGameInfo& game, const std::string& startFen) {
     auto tag = [](const char* name, const std::string& value) {
         return std::string("[") + name + " \"" + PgnTagValue(value) + "\"]\n";
     };
     auto name
         = [](const std::string& player) { return player.empty() ? std::string("?") : player; };
     const std::string result = ResultToken(game.Result);
-    const std::vector<std::string> sans = SanMoves(game.Moves);
+    TChessBoard start;
+    TPieceColour firstSide = pcWhite;
+    if (!startFen.empty())
+        firstSide = LoadFen(start, startFen);
+    const std::vector<std::string> sans = SanMovesFrom(start, firstSide, game.Moves);
+    // A game from a set-up position numbers its moves from the FEN's move number.
+    int firstNumber = 1;
+    if (!startFen.empty()) {
+        const size_t space = startFen.find_last_of(' ');
+        if (space != std::string::npos) {
+            const int number = std::atoi(startFen.c_str() + space + 1);
+            if (number > 0 && number < 100000)
+                firstNumber = number;
+        }
+    }
 
     std::string text = tag("Event", "Wintermoot game");
     text += tag("Site", "?");
@@ -128,12 +153,21 @@ std::string GamePgn(const TGameInfo& game) {
     text += tag("WhiteTime", std::to_string(game.WhiteTime));
     text += tag("BlackTime", std::to_string(game.BlackTime));
     text += tag("PlyCount", std::to_string(sans.size()));
+    if (!startFen.empty()) {
+        text += tag("SetUp", "1");
+        text += tag("FEN", startFen);
+    }
     text += '\n';
 
     std::vector<std::string> tokens;
+    const size_t offset = firstSide == pcBlack ? 1 : 0;
     for (size_t i = 0; i < sans.size(); ++i) {
-        if (i % 2 == 0)
-            tokens.push_back(std::to_string(i / 2 + 1) + ".");
+        const size_t ply = i + offset;
+        const std::string number = std::to_string(int(ply / 2) + firstNumber);
+        if (ply % 2 == 0)
+            tokens.push_back(number + ".");
+        else if (i == 0)
+            tokens.push_back(number + "...");
         tokens.push_back(sans[i]);
     }
     if (sans.size() < game.Moves.Count()) {

@@ -823,3 +823,16 @@ bool FindSanMove(TChessBoard& board, TPieceColour side, std::string_view token, 
     move = TSanMove { from, to, uint8_t(promotion) };
     return true;
 }
+
+std::string PgnPlayerName(const TPgnGameRecord& game, const char* tag) {
+    const std::string name = game.Tag(tag);
+    return name == "?" ? std::string() : name;
+}
+
+int32_t PgnSeconds(const TPgnGameRecord& game, const char* tag) {
+    const std::string text = game.Tag(tag);
+    if (text.empty() || text.size() > 9
+        || text.find_first_not_of("0123456789") != std::string::npos)
+        return 0;
+    return int32_t(std::stol(text));
+}

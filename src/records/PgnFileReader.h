@@ -100,3 +100,9 @@ struct TSanMove {
 };
 bool FindSanMove(TChessBoard& board, TPieceColour side, std::string_view token, TSanMove& move,
     std::string& why);
+
+// A player's name from its tag; PGN writes "?" for a name it does not know, which gives "".
+std::string PgnPlayerName(const TPgnGameRecord& game, const char* tag);
+// A side's clock in seconds from the tags this program's export writes ("WhiteTime"); 0 when
+// the tag is missing or not a plain number.
+int32_t PgnSeconds(const TPgnGameRecord& game, const char* tag);

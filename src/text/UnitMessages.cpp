@@ -60,6 +60,8 @@ const std::pair<const char*, const char*> DefaultMessages[] = {
     { "M12", "Games added to the history: ;. Games skipped: ;." },
     { "Q7",
         "A game was still in progress when Wintermoot last closed. Do you want to continue it?" },
+    { "E20", "Could not open ;: the file cannot be read or holds no game that can be read." },
+    { "E21", "The clipboard holds neither a position (FEN) nor a game (PGN)." },
 };
 
 class TStandardErrorPresenter : public TMessagePresenter {

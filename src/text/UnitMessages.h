@@ -32,6 +32,8 @@ enum TErrorMessage : unsigned {
     emEngineNotAdded = 17,
     emCurrentGameUnreadable = 18,
     emPgnImportUnreadable = 19,
+    emPgnUnreadable = 20,
+    emClipboardHoldsNoGame = 21,
 };
 
 // The notices by name; each value is the number of its key ("M<number>").
@@ -62,7 +64,7 @@ enum TQuestionMessage : unsigned {
 };
 
 // Highest message number of each kind that the operations show.
-constexpr unsigned LastError = emPgnImportUnreadable;
+constexpr unsigned LastError = emClipboardHoldsNoGame;
 constexpr unsigned LastNotice = nmPgnImported;
 constexpr unsigned LastQuestion = qmContinueCurrentGame;
 

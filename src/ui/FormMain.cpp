@@ -8,6 +8,7 @@
 #include "FormHistory.h"
 #include "FormMoves.h"
 #include "FormOptions.h"
+#include "FormPgnGames.h"
 #include "GameResume.h"
 #include "LanguageApply.h"
 #include "LanguagePack.h"
@@ -30,6 +31,8 @@ namespace {
 
 constexpr int RepublishInterval = 30 * 60 * 1000;
 const QString SavedGameFilter = QStringLiteral("Wintermoot Game (*.wtg)");
+const QString OpenGameFilter = QStringLiteral(
+    "Chess games (*.wtg *.pgn);;Wintermoot Game (*.wtg);;PGN games (*.pgn);;All files (*)");
 
 } // namespace
 
@@ -70,7 +73,7 @@ TfrmMain::TfrmMain(QWidget* parent)
 
     m_Seams.ChooseOpenFile = [this] {
         return QFileDialog::getOpenFileName(
-            this, QString(), QString(), SavedGameFilter, nullptr, QFileDialog::DontUseNativeDialog);
+            this, QString(), QString(), OpenGameFilter, nullptr, QFileDialog::DontUseNativeDialog);
     };
     m_Seams.ChooseEngineFile = [this] {
         return QFileDialog::getOpenFileName(
@@ -108,6 +111,8 @@ TfrmMain::TfrmMain(QWidget* parent)
     CreateForms();
     KeepCurrentGame();
     BindHistoryImport();
+    CreatePgnForms();
+    BindClipboardCommands();
 }
 
 TfrmMain::~TfrmMain() {
@@ -336,8 +341,8 @@ bool TfrmMain::LoadLanguage(const QString& file) {
     TLangPack pack;
     if (path.isEmpty() || !pack.LoadFromFile(path.toStdString()))
         return false;
-    for (QWidget* form : std::initializer_list<QWidget*> {
-             frmAbout, frmChat, frmHistory, frmGame, this, frmMoves, frmOptions, frmHelp })
+    for (QWidget* form : std::initializer_list<QWidget*> { frmAbout, frmChat, frmHistory, frmGame,
+             this, frmMoves, frmOptions, frmHelp, frmPgnGames })
         TranslateForm(pack, form);
     TranslateList(pack, "values", m_Values);
     TranslateMessages(pack, Messages());
@@ -378,6 +383,12 @@ void TfrmMain::Menu_Game_LoadClick() {
     const QString fileName = m_Seams.ChooseOpenFile ? m_Seams.ChooseOpenFile() : QString();
     if (fileName.isEmpty())
         return;
+    OpenGameFile(fileName);
+}
+
+bool TfrmMain::OpenGameFile(const QString& fileName) {
+    if (fileName.endsWith(QLatin1String(".pgn"), Qt::CaseInsensitive))
+        return OpenPgnFile(fileName);
     // The loaded game's agents are made as it was saved: its computer sides are the built-in
     // computer until the dialog gives them to an engine. A game that fails to load keeps its own.
     const auto engineSides = frmGame->EngineSides();
@@ -385,13 +396,18 @@ void TfrmMain::Menu_Game_LoadClick() {
     if (!m_Game.LoadGame(fileName)) {
         frmGame->SetEngineSides(engineSides);
         ShowError(emGameLoadFailed, fileName.toStdString());
-        return;
+        return false;
     }
+    return ContinueLoadedGame();
+}
+
+bool TfrmMain::ContinueLoadedGame() {
     if (!frmGame->Execute(true))
-        return;
+        return false;
     m_GameListed = frmGame->GameListed;
     if (m_Game.GameKind == gkHost && m_Game.NetworkActive && m_GameListed)
         m_RepublishTimer->start();
+    return true;
 }
 
 void TfrmMain::Menu_Game_SaveClick() {

@@ -30,6 +30,8 @@ class TfrmHelp;
 class TfrmHistory;
 class TfrmMoves;
 class TfrmOptions;
+class TfrmPgnGames;
+struct TPgnGameRecord;
 class TMainMenu;
 class TSoundPlayer;
 
@@ -91,6 +93,15 @@ public:
     // the display texts and the messages; answers false and changes nothing when it cannot be read.
     bool LoadLanguage(const QString& file);
 
+    // Opens a saved game (.wtg) or a PGN file (.pgn) as "Load..." does: the game goes to the
+    // new-game dialog's loaded-game mode; a file that cannot be read is reported and changes
+    // nothing. Answers whether a game was opened and the dialog accepted.
+    bool OpenGameFile(const QString& fileName);
+    // The program's arguments: a game file named after the program's own name opens through
+    // OpenGameFile once the event loop runs (the window is shown by then); a file that cannot
+    // be read is reported and the program goes on.
+    void OpenStartFile(const QStringList& arguments);
+
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -117,6 +128,9 @@ private:
     void Menu_Game_NewClick();
     void Menu_Game_LoadClick();
     void Menu_Game_SaveClick();
+    void Menu_Game_CopyFenClick();
+    void Menu_Game_CopyPgnClick();
+    void Menu_Game_PasteClick();
     void Menu_Game_UndoClick();
     void Menu_Game_ForfeitClick();
     void Menu_View_ChatClick();
@@ -151,6 +165,21 @@ private:
     void GameEnded(TGameResult result, TGameEndReason reason);
 
     void ReportMove(TMoveResult flags);
+    // PGN and FEN into the window (FormMainPgn.cpp).
+    void CreatePgnForms();
+    void BindClipboardCommands();
+    bool OpenPgnFile(const QString& fileName);
+    // Puts the record's game into the controller as a loaded game and continues it through the
+    // new-game dialog.
+    bool OpenPgnRecord(const TPgnGameRecord& record);
+    // The new-game dialog for the game just loaded; answers whether it was accepted.
+    bool ContinueLoadedGame();
+    // The current game as PGN text, from its start position.
+    std::string CurrentGamePgn() const;
+    // The FEN of the game's start position, or empty for the initial position.
+    std::string StartFenOfGame() const;
+    // The FEN of the board, with the move counters the game has reached.
+    std::string CurrentFen() const;
     // Publishes the hosted game under the host player's name when it is listed; keeps it listed.
     void PublishHostedGame();
     void RemoveHostedGame();
@@ -189,6 +218,9 @@ private:
     TfrmHistory* frmHistory = nullptr;
     TfrmOptions* frmOptions = nullptr;
     TfrmHelp* frmHelp = nullptr;
+    TfrmPgnGames* frmPgnGames = nullptr;
+    // The start position of the last game opened from PGN or FEN, for its move counters.
+    std::string m_LoadedStartFen;
     bool m_FirstShow = true;
     TGameResume* m_Resume = nullptr;
 };

@@ -38,6 +38,13 @@ TMainMenu::TMainMenu(QMenuBar& bar, TChessGame& game, QObject* parent)
         QKeySequence(Qt::CTRL | Qt::Key_L));
     Menu_Game_Save = AddAction(Menu_Game, "Menu_Game_Save", QStringLiteral("&Save as..."),
         QKeySequence(Qt::CTRL | Qt::Key_S));
+    AddSeparator(Menu_Game, "Menu_Game_N3");
+    Menu_Game_CopyFen = AddAction(Menu_Game, "Menu_Game_CopyFen",
+        QStringLiteral("Copy position (FEN)"), QKeySequence(Qt::CTRL | Qt::Key_C));
+    Menu_Game_CopyPgn = AddAction(Menu_Game, "Menu_Game_CopyPgn", QStringLiteral("Copy game (PGN)"),
+        QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C));
+    Menu_Game_Paste = AddAction(Menu_Game, "Menu_Game_Paste", QStringLiteral("Paste game"),
+        QKeySequence(Qt::CTRL | Qt::Key_V));
     AddSeparator(Menu_Game, "Menu_Game_N1");
     Menu_Game_Undo = AddAction(Menu_Game, "Menu_Game_Undo", QStringLiteral("&Undo last move"),
         QKeySequence(Qt::CTRL | Qt::Key_U));
@@ -81,6 +88,15 @@ TMainMenu::TMainMenu(QMenuBar& bar, TChessGame& game, QObject* parent)
     AddSeparator(Menu_Help, "Menu_Help_N1");
     Menu_Help_About = AddAction(Menu_Help, "Menu_Help_About", QStringLiteral("&About..."));
 
+    // Copy and paste never reach a network game: the link may open or close without a change
+    // of the game's state, so they are checked again whenever the menu opens.
+    const auto follow = [this, &game] { UpdateClipboardActions(game); };
+    for (auto signal :
+        { &TChessGame::gameStarted, &TChessGame::gameStopped, &TChessGame::opponentJoined,
+            &TChessGame::disconnected, &TChessGame::networkError, &TChessGame::connectFailed })
+        connect(&game, signal, this, follow);
+    connect(Menu_Game, &QMenu::aboutToShow, this, follow);
+    UpdateClipboardActions(game);
     connect(&game, &TChessGame::gameStarted, this, &TMainMenu::GameStarted);
     connect(&game, &TChessGame::gamePaused, this, &TMainMenu::GamePaused);
     connect(&game, &TChessGame::gameResumed, this, &TMainMenu::GameResumed);
@@ -121,4 +137,17 @@ void TMainMenu::GameStopped() {
     Menu_Game_Forfeit->setEnabled(false);
     Menu_Game_Pause->setVisible(true);
     Menu_Game_Resume->setVisible(false);
+}
+
+bool TMainMenu::ClipboardAllowed(const TChessGame& game) {
+    return game.GameKind == gkLocal || !game.NetworkActive;
+}
+
+void TMainMenu::UpdateClipboardActions(const TChessGame& game) {
+    const bool allowed = ClipboardAllowed(game);
+    Menu_Game_CopyFen->setEnabled(allowed);
+    Menu_Game_CopyPgn->setEnabled(allowed);
+    // A pasted game replaces the one on the board, so, like a load, it waits until none is on.
+    Menu_Game_Paste->setEnabled(
+        allowed && game.GameState != gsPlaying && game.GameState != gsPaused);
 }

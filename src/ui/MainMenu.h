@@ -23,6 +23,9 @@ public:
     QAction* Menu_Game_New = nullptr;
     QAction* Menu_Game_Load = nullptr;
     QAction* Menu_Game_Save = nullptr;
+    QAction* Menu_Game_CopyFen = nullptr;
+    QAction* Menu_Game_CopyPgn = nullptr;
+    QAction* Menu_Game_Paste = nullptr;
     QAction* Menu_Game_Undo = nullptr;
     QAction* Menu_Game_Pause = nullptr;
     QAction* Menu_Game_Resume = nullptr;
@@ -39,6 +42,11 @@ public:
     QAction* Menu_Help_Help = nullptr;
     QAction* Menu_Help_Update = nullptr;
     QAction* Menu_Help_About = nullptr;
+
+    // Copying and pasting are allowed: never while a network game's link is open.
+    static bool ClipboardAllowed(const TChessGame& game);
+    // Enables copy and paste as the game allows them.
+    void UpdateClipboardActions(const TChessGame& game);
 
 private:
     void GameStarted();

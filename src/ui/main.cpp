@@ -14,7 +14,8 @@ int main(int argc, char** argv) {
     TfrmMain::SetApplicationTitle();
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/wintermoot-64.png")));
 
-    // A second copy ends here, before it reads or writes any file of the first.
+    // A second copy ends here, before it reads or writes any file of the first; a file it was
+    // given is not handed over (the running copy is simply left as it is).
     TSingleInstance instance(AppPaths::ConfigDir());
     if (!instance.IsFirst())
         return 0;
@@ -23,6 +24,7 @@ int main(int argc, char** argv) {
     SetMessagePresenter(std::make_unique<TMessageBoxPresenter>(&frmMain));
 
     frmMain.show();
+    frmMain.OpenStartFile(QApplication::arguments());
     const int status = app.exec();
     SetMessagePresenter(nullptr);
     return status;

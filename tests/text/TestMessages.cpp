@@ -185,6 +185,9 @@ INSTANTIATE_TEST_SUITE_P(Messages, MessageNamesTest,
         TNamedMessage { "ThemesUnreadable", 'E', emThemesUnreadable, "themes file" },
         TNamedMessage { "EngineFailed", 'E', emEngineFailed, "chess engine stopped playing" },
         TNamedMessage { "EngineNotAdded", 'E', emEngineNotAdded, "Could not add the chess engine" },
+        TNamedMessage { "PgnUnreadable", 'E', emPgnUnreadable, "no game that can be read" },
+        TNamedMessage {
+            "ClipboardHoldsNoGame", 'E', emClipboardHoldsNoGame, "neither a position (FEN)" },
         TNamedMessage {
             "CurrentGameUnreadable", 'E', emCurrentGameUnreadable, "cannot be continued" },
         TNamedMessage { "PgnImportUnreadable", 'E', emPgnImportUnreadable, "the PGN file" },
@@ -214,7 +217,7 @@ INSTANTIATE_TEST_SUITE_P(Messages, MessageNamesTest,
     [](const ::testing::TestParamInfo<TNamedMessage>& info) { return info.param.Name; });
 
 TEST(MessageNames, TheLastOfEachKindIsItsHighestName) {
-    EXPECT_EQ(LastError, unsigned(emPgnImportUnreadable));
+    EXPECT_EQ(LastError, unsigned(emClipboardHoldsNoGame));
     EXPECT_EQ(LastNotice, unsigned(nmPgnImported));
     EXPECT_EQ(LastQuestion, unsigned(qmContinueCurrentGame));
     EXPECT_TRUE(TMessageTable().Contains(Key('E', LastError)));

@@ -6,6 +6,7 @@
 #include "Perft.h"
 #include "Pgn.h"
 #include "PgnFileReader.h"
+#include "PgnGame.h"
 #include "UnitChessGame.h"
 #include "UnitHistory.h"
 
@@ -32,27 +33,6 @@ bool ReadFileOrSay(const std::string& path, std::string& bytes) {
         return true;
     std::cerr << "wintermoot-cli import: " << error << '\n';
     return false;
-}
-
-// The game's side to move after its moves, and its final position on `board`.
-TPieceColour Replay(const TPgnGameRecord& game, TChessBoard& board) {
-    game.SetUpStart(board);
-    TPieceColour side = game.StartSide;
-    for (const TMoveRecord* m = game.Moves.First(); m; m = m->Next) {
-        board.MovePiece(m->From, m->To, false);
-        if (m->Flags & mrPromotion)
-            board.Promote(m->To, m->PromotionKind);
-        side = Opponent(side);
-    }
-    return side;
-}
-
-// The status a player record stores: 0 nothing, 1 in check, 2 stalemated, 3 checkmated.
-uint8_t StatusOf(TChessBoard& board, TPieceColour side) {
-    const bool check = board.InCheck(side);
-    if (board.HasNoLegalMove(side))
-        return check ? 3 : 2;
-    return check ? 1 : 0;
 }
 
 int ImportGame(const std::string& pgnPath, int number, const std::string& outPath) {
@@ -99,15 +79,11 @@ int ImportGame(const std::string& pgnPath, int number, const std::string& outPat
     QCoreApplication app(argc, argv);
 
     TChessGame game;
-    const TPieceColour turn = Replay(record, game.Board);
-    game.SearchBoard.Assign(game.Board);
-    game.Moves.Assign(record.Moves);
-    game.Turn = turn;
-    game.WhitePlayer = TPlayer { 0, true, PgnPlayerName(record, "White") };
-    game.BlackPlayer = TPlayer { 0, true, PgnPlayerName(record, "Black") };
-    game.WhitePlayer.Time = PgnSeconds(record, "WhiteTime");
-    game.BlackPlayer.Time = PgnSeconds(record, "BlackTime");
-    game.GetPlayer(turn)->Status = StatusOf(game.Board, turn);
+    if (!LoadPgnGame(record, game)) {
+        std::cerr << "wintermoot-cli import: " << DescribePgnGame(record) << ": its start position "
+                  << "cannot be set up; " << outPath << " not written\n";
+        return 1;
+    }
     // The saved-game writer saves a game that is under way; one that is paused continues from
     // its last position when it is loaded.
     game.GameState = gsPaused;

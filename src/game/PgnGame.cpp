@@ -1,0 +1,76 @@
+#include "PgnGame.h"
+
+#include "Fen.h"
+#include "Player.h"
+#include "StreamIO.h"
+#include "UnitChessGame.h"
+
+#include <sstream>
+
+namespace {
+
+// The status a player record stores: 0 nothing, 1 in check, 2 stalemated, 3 checkmated.
+uint8_t StatusOf(TChessBoard& board, TPieceColour side) {
+    const bool check = board.InCheck(side);
+    if (board.HasNoLegalMove(side))
+        return check ? 3 : 2;
+    return check ? 1 : 0;
+}
+
+} // namespace
+
+TPieceColour ReplayPgnGame(const TPgnGameRecord& game, TChessBoard& board) {
+    game.SetUpStart(board);
+    TPieceColour side = game.StartSide;
+    for (const TMoveRecord* m = game.Moves.First(); m; m = m->Next) {
+        board.MovePiece(m->From, m->To, false);
+        if (m->Flags & mrPromotion)
+            board.Promote(m->To, m->PromotionKind);
+        side = Opponent(side);
+    }
+    return side;
+}
+
+bool LoadPgnGame(const TPgnGameRecord& record, TChessGame& game) {
+    TChessBoard board;
+    if (!record.SetUpStart(board))
+        return false;
+    const TPieceColour turn = ReplayPgnGame(record, board);
+    TPlayer white { 0, true, PgnPlayerName(record, "White") };
+    TPlayer black { 0, true, PgnPlayerName(record, "Black") };
+    white.Time = PgnSeconds(record, "WhiteTime");
+    black.Time = PgnSeconds(record, "BlackTime");
+    (turn == pcWhite ? white : black).Status = StatusOf(board, turn);
+
+    // The game goes in as the body of a saved game, so it passes the same checks and leaves the
+    // controller in the same state as a loaded file.
+    std::ostringstream body;
+    board.SaveToStream(body);
+    record.Moves.SaveToStream(body);
+    WritePlayer(body, white);
+    WritePlayer(body, black);
+    WriteByte(body, turn);
+    std::istringstream in(body.str());
+    game.StopGame();
+    try {
+        game.ReadGame(in, TChessGame::FileVersion);
+    } catch (const std::exception&) {
+        return false;
+    }
+    game.GameLoaded = true;
+    return true;
+}
+
+bool PgnRecordFromFen(const std::string& fen, TPgnGameRecord& record, std::string& error) {
+    TChessBoard board;
+    try {
+        record.StartSide = LoadFen(board, fen);
+    } catch (const EFenError& e) {
+        error = e.what();
+        return false;
+    }
+    record.StartFen = fen;
+    record.Moves.Clear();
+    record.Result = "*";
+    return true;
+}

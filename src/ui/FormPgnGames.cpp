@@ -1,0 +1,107 @@
+#include "FormPgnGames.h"
+
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+QString Text(const std::string& text) {
+    return QString::fromStdString(text == "?" ? std::string() : text);
+}
+
+} // namespace
+
+TfrmPgnGames::TfrmPgnGames(QWidget* parent)
+    : QDialog(parent) {
+    setObjectName(QStringLiteral("frmPgnGames"));
+    setWindowTitle(QStringLiteral("Choose a game"));
+    resize(640, 320);
+
+    lblPgnGames
+        = new QLabel(QStringLiteral("The file holds several games. Choose the one to open:"), this);
+    lblPgnGames->setObjectName(QStringLiteral("lblPgnGames"));
+    lblPgnGames->setWordWrap(true);
+
+    stgPgnGames = new QTableWidget(0, ColumnCount, this);
+    stgPgnGames->setObjectName(QStringLiteral("stgPgnGames"));
+    stgPgnGames->setHorizontalHeaderLabels({ QStringLiteral("White"), QStringLiteral("Black"),
+        QStringLiteral("Result"), QStringLiteral("Date"), QStringLiteral("Event"),
+        QStringLiteral("Moves"), QStringLiteral("Error") });
+    stgPgnGames->verticalHeader()->hide();
+    stgPgnGames->horizontalHeader()->setStretchLastSection(true);
+    stgPgnGames->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    stgPgnGames->setSelectionBehavior(QAbstractItemView::SelectRows);
+    stgPgnGames->setSelectionMode(QAbstractItemView::SingleSelection);
+    stgPgnGames->setWordWrap(false);
+
+    btnOk = new QPushButton(QStringLiteral("OK"), this);
+    btnOk->setObjectName(QStringLiteral("btnOk"));
+    btnOk->setDefault(true);
+    btnCancel = new QPushButton(QStringLiteral("Cancel"), this);
+    btnCancel->setObjectName(QStringLiteral("btnCancel"));
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(btnOk);
+    buttons->addWidget(btnCancel);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(lblPgnGames);
+    layout->addWidget(stgPgnGames, 1);
+    layout->addLayout(buttons);
+
+    connect(btnOk, &QPushButton::clicked, this, &QDialog::accept);
+    connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(
+        stgPgnGames, &QTableWidget::itemSelectionChanged, this, &TfrmPgnGames::SelectionChanged);
+    connect(stgPgnGames, &QTableWidget::cellDoubleClicked, this, [this](int row, int) {
+        if (stgPgnGames->item(row, colWhite)->flags() & Qt::ItemIsSelectable)
+            accept();
+    });
+}
+
+void TfrmPgnGames::Fill(const std::deque<TPgnGameRecord>& games) {
+    stgPgnGames->clearContents();
+    stgPgnGames->setRowCount(int(games.size()));
+    int first = -1;
+    for (int row = 0; row < int(games.size()); ++row) {
+        const TPgnGameRecord& game = games[size_t(row)];
+        const bool readable = game.Error.empty();
+        const QString cells[ColumnCount] = { Text(game.Tag("White")), Text(game.Tag("Black")),
+            QString::fromStdString(game.Result), Text(game.Tag("Date")), Text(game.Tag("Event")),
+            QString::number((game.Moves.Count() + 1) / 2), QString::fromStdString(game.Error) };
+        for (int column = 0; column < ColumnCount; ++column) {
+            auto* item = new QTableWidgetItem(cells[column]);
+            // A game that could not be read whole is listed, but cannot be chosen.
+            if (!readable) {
+                item->setFlags(Qt::NoItemFlags);
+                item->setToolTip(QString::fromStdString(game.Error));
+            }
+            stgPgnGames->setItem(row, column, item);
+        }
+        if (readable && first < 0)
+            first = row;
+    }
+    stgPgnGames->resizeColumnsToContents();
+    if (first >= 0)
+        stgPgnGames->selectRow(first);
+    SelectionChanged();
+}
+
+void TfrmPgnGames::SelectionChanged() {
+    btnOk->setEnabled(!stgPgnGames->selectionModel()->selectedRows().isEmpty());
+}
+
+int TfrmPgnGames::Choose(const std::deque<TPgnGameRecord>& games) {
+    Fill(games);
+    if (exec() != QDialog::Accepted)
+        return -1;
+    const QModelIndexList rows = stgPgnGames->selectionModel()->selectedRows();
+    if (rows.isEmpty())
+        return -1;
+    const int row = rows.first().row();
+    return row < int(games.size()) && games[size_t(row)].Error.empty() ? row : -1;
+}

@@ -1,0 +1,330 @@
+// PGN and FEN in the main window through its real widgets: opening a PGN file (one game, a list
+// of several, a finished game, a broken file), a file named on the command line, and copying and
+// pasting positions and games through the clipboard.
+
+#include "FormGame.h"
+#include "FormMain.h"
+#include "FormMoves.h"
+#include "FormPgnGames.h"
+#include "PgnFileReader.h"
+#include "UnitMessages.h"
+#include "WindowTestSupport.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+TPoint Sq(const char* name) {
+    return { name[0] - 'a' + 1, name[1] - '0' };
+}
+
+const char* const TwoGames = "[Event \"Spring Open\"]\n[Date \"2024.03.09\"]\n"
+                             "[White \"Alice\"]\n[Black \"Bob\"]\n[Result \"1/2-1/2\"]\n\n"
+                             "1. e4 e5 2. Nf3 Nc6 1/2-1/2\n\n"
+                             "[Event \"Club\"]\n[Date \"2024.04.01\"]\n"
+                             "[White \"Carol\"]\n[Black \"Dave\"]\n[Result \"*\"]\n\n"
+                             "1. d4 d5 2. c4 *\n\n"
+                             "[Event \"Broken\"]\n[White \"Eve\"]\n[Black \"Frank\"]\n\n"
+                             "1. e4 e5 2. Qh9 *\n";
+
+const char* const FoolsMate = "[White \"Alice\"]\n[Black \"Bob\"]\n[Result \"0-1\"]\n\n"
+                              "1. f3 e5 2. g4 Qh4# 0-1\n";
+
+class PgnWindowTest : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_Home.isValid());
+        qputenv("WINTERMOOT_HOME", m_Home.path().toLocal8Bit());
+        SetMessagePresenter(std::make_unique<TRecordingPresenter>(Boxes, Answer));
+        Main = std::make_unique<TfrmMain>();
+        Dialog = Main->findChild<TfrmGame*>("frmGame");
+        Games = Main->findChild<TfrmPgnGames*>("frmPgnGames");
+        Moves = Main->findChild<TfrmMoves*>("frmMoves");
+        Main->Seams().PlaySound = nullptr;
+        Main->show();
+        // Answers the modal windows as they come up: the game list picks ChosenRow, the new-game
+        // dialog is accepted as it is.
+        m_Answerer.setInterval(10);
+        QObject::connect(&m_Answerer, &QTimer::timeout, [this] {
+            if (Games->isVisible()) {
+                ListedRows = Games->stgPgnGames->rowCount();
+                for (int row = 0; row < ListedRows; ++row)
+                    Listed.push_back(Games->stgPgnGames->item(row, TfrmPgnGames::colWhite)->text()
+                        + "|" + Games->stgPgnGames->item(row, TfrmPgnGames::colError)->text());
+                BrokenSelectable = ListedRows > 2
+                    && (Games->stgPgnGames->item(2, 0)->flags() & Qt::ItemIsSelectable);
+                Games->stgPgnGames->selectRow(ChosenRow);
+                Games->btnOk->click();
+            } else if (Dialog->isVisible()) {
+                ++DialogShown;
+                DialogWhiteName = Dialog->edtWhitePlayerName->text();
+                // A position without players' names asks for them, as a user would type them.
+                for (QLineEdit* name : { Dialog->edtWhitePlayerName, Dialog->edtBlackPlayerName })
+                    if (name->text().isEmpty())
+                        name->setText(QStringLiteral("Player"));
+                Dialog->btnOk->click();
+            }
+        });
+        m_Answerer.start();
+    }
+
+    void TearDown() override {
+        m_Answerer.stop();
+        Main->Game().StopGame();
+        Main.reset();
+        SetMessagePresenter(nullptr);
+    }
+
+    QString Write(const char* name, const QByteArray& bytes) {
+        const QString path = m_Home.filePath(QString::fromLatin1(name));
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        return path;
+    }
+
+    void Load(const QString& path) {
+        Main->Seams().ChooseOpenFile = [path] { return path; };
+        Action("Menu_Game_Load")->trigger();
+    }
+
+    QAction* Action(const char* name) const { return Main->findChild<QAction*>(name); }
+
+    void StartPeople() {
+        Main->Game().WhitePlayer = TPlayer { 2, true, "Ann", false, 0, 0 };
+        Main->Game().BlackPlayer = TPlayer { 2, true, "Ben", false, 0, 0 };
+        Main->Game().GameKind = gkLocal;
+        Main->Game().StartGame();
+    }
+
+    bool Shown(const char* fragment) const { return ::Shown(Boxes, fragment); }
+
+    QTemporaryDir m_Home;
+    std::vector<std::string> Boxes;
+    int Answer = idNo;
+    std::unique_ptr<TfrmMain> Main;
+    TfrmGame* Dialog = nullptr;
+    TfrmPgnGames* Games = nullptr;
+    TfrmMoves* Moves = nullptr;
+    QTimer m_Answerer;
+    int ChosenRow = 0;
+    int ListedRows = 0;
+    QStringList Listed;
+    bool BrokenSelectable = true;
+    int DialogShown = 0;
+    QString DialogWhiteName;
+};
+
+TEST_F(PgnWindowTest, SeveralGamesAreListedAndTheChosenOneContinues) {
+    ChosenRow = 1;
+    Load(Write("games.pgn", TwoGames));
+    ASSERT_EQ(ListedRows, 3);
+    EXPECT_TRUE(Listed[0].startsWith("Alice|")) << Listed[0].toStdString();
+    EXPECT_EQ(Listed[1], QStringLiteral("Carol|"));
+    // The broken game is listed with its error and cannot be chosen.
+    EXPECT_TRUE(Listed[2].contains("Qh9")) << Listed[2].toStdString();
+    EXPECT_FALSE(BrokenSelectable);
+    EXPECT_EQ(Games->stgPgnGames->item(0, TfrmPgnGames::colResult)->text(), "1/2-1/2");
+    EXPECT_EQ(Games->stgPgnGames->item(1, TfrmPgnGames::colEvent)->text(), "Club");
+    EXPECT_EQ(Games->stgPgnGames->item(1, TfrmPgnGames::colDate)->text(), "2024.04.01");
+    EXPECT_EQ(Games->stgPgnGames->item(0, TfrmPgnGames::colMoves)->text(), "2");
+
+    ASSERT_EQ(DialogShown, 1);
+    EXPECT_EQ(DialogWhiteName, QStringLiteral("Carol"));
+    TChessGame& game = Main->Game();
+    EXPECT_EQ(game.GameState, gsPlaying);
+    EXPECT_EQ(game.Moves.Count(), 3);
+    EXPECT_EQ(game.BlackPlayer.Name, "Dave");
+    EXPECT_EQ(game.Turn, pcBlack);
+    EXPECT_EQ(Moves->Cell(2, 1), QStringLiteral("c2-c4"));
+    EXPECT_TRUE(Boxes.empty());
+}
+
+TEST_F(PgnWindowTest, ChoosingNothingFromTheListChangesNothing) {
+    ChosenRow = 2; // the broken game: OK stays disabled, so the list is closed without a choice
+    m_Answerer.stop();
+    QTimer::singleShot(50, [this] {
+        Games->stgPgnGames->selectRow(2);
+        EXPECT_FALSE(Games->btnOk->isEnabled());
+        Games->btnCancel->click();
+    });
+    Load(Write("games.pgn", TwoGames));
+    EXPECT_EQ(Main->Game().GameState, gsIdle);
+    EXPECT_FALSE(Dialog->isVisible());
+}
+
+// A game over on the board opens as a finished .wtg does: playing, the mated side marked, no
+// move possible, and take-back steps back through it.
+TEST_F(PgnWindowTest, AFinishedGameOpensForReviewAndTakesBack) {
+    Load(Write("mate.pgn", FoolsMate));
+    TChessGame& game = Main->Game();
+    ASSERT_EQ(DialogShown, 1);
+    EXPECT_TRUE(game.GameLoaded);
+    EXPECT_EQ(game.Moves.Count(), 4);
+    EXPECT_EQ(game.Turn, pcWhite);
+    EXPECT_EQ(game.WhitePlayer.Status, 3);
+
+    // The same game as a saved game is shown the same way.
+    const QString saved = m_Home.filePath("mate.wtg");
+    ASSERT_TRUE(game.SaveGame(saved));
+    game.StopGame();
+    Load(saved);
+    EXPECT_EQ(game.GameState, gsPlaying);
+    EXPECT_EQ(game.WhitePlayer.Status, 3);
+
+    Action("Menu_Game_Undo")->trigger();
+    EXPECT_EQ(game.Moves.Count(), 3);
+    EXPECT_EQ(game.Turn, pcBlack);
+    EXPECT_EQ(game.WhitePlayer.Status, 0);
+    EXPECT_EQ(game.Board.PieceAt(Sq("d8"))->Kind, pkQueen);
+}
+
+TEST_F(PgnWindowTest, AnUnreadableFileIsReportedAndChangesNothing) {
+    StartPeople();
+    Main->Game().PlayMove(Sq("e2"), Sq("e4"));
+    Main->Game().StopGame();
+    for (const QString& path : { Write("broken.pgn", "1. e4 Ke7 2. Qh9 *\n"),
+             Write("empty.pgn", ""), m_Home.filePath("missing.pgn") }) {
+        Boxes.clear();
+        Load(path);
+        ASSERT_EQ(Boxes.size(), 1u) << path.toStdString();
+        EXPECT_TRUE(Shown(QFileInfo(path).fileName().toUtf8().constData()));
+        EXPECT_EQ(Main->Game().Moves.Count(), 1);
+        EXPECT_EQ(Main->Game().GameState, gsStopped);
+        EXPECT_EQ(Main->Game().WhitePlayer.Name, "Ann");
+        EXPECT_EQ(DialogShown, 0);
+    }
+}
+
+TEST_F(PgnWindowTest, AFileOnTheCommandLineOpensOnceTheLoopRuns) {
+    const QString path = Write("start.pgn", FoolsMate);
+    Main->OpenStartFile({ QStringLiteral("wintermoot"), path });
+    EXPECT_EQ(DialogShown, 0) << "opened only after the window is up";
+    ASSERT_TRUE(WaitFor([&] { return DialogShown == 1; }));
+    EXPECT_EQ(Main->Game().Moves.Count(), 4);
+
+    Main->Game().StopGame();
+    Main->OpenStartFile({ QStringLiteral("wintermoot"), m_Home.filePath("gone.wtg") });
+    ASSERT_TRUE(WaitFor([&] { return !Boxes.empty(); }));
+    EXPECT_TRUE(Shown("gone.wtg"));
+    EXPECT_EQ(DialogShown, 1);
+    Main->OpenStartFile({ QStringLiteral("wintermoot") });
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Boxes.size(), 1u);
+}
+
+TEST_F(PgnWindowTest, CopyPutsThePositionAndTheGameOnTheClipboard) {
+    StartPeople();
+    Main->Game().PlayMove(Sq("e2"), Sq("e4"));
+    Main->Game().PlayMove(Sq("c7"), Sq("c5"));
+    Action("Menu_Game_CopyFen")->trigger();
+    EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString().substr(0, 62),
+        "rnbqkbnr/pp1ppppp/8/2p5/4P3/8/PPPP1PPP/RNBQKBNR w KQkq c6 0 2");
+    EXPECT_EQ(Action("Menu_Game_CopyFen")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_C));
+    EXPECT_EQ(
+        Action("Menu_Game_CopyPgn")->shortcut(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C));
+    EXPECT_EQ(Action("Menu_Game_Paste")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_V));
+
+    Action("Menu_Game_CopyPgn")->trigger();
+    const std::string pgn = QGuiApplication::clipboard()->text().toStdString();
+    EXPECT_NE(pgn.find("[White \"Ann\"]"), std::string::npos) << pgn;
+    EXPECT_NE(pgn.find("1. e4 c5 *"), std::string::npos) << pgn;
+    EXPECT_EQ(pgn.find("[FEN"), std::string::npos) << pgn;
+    const TPgnFile read = ReadPgnText(pgn);
+    ASSERT_EQ(read.Games.size(), 1u);
+    EXPECT_EQ(read.Games[0].Moves.Count(), 2);
+}
+
+// A game from a set-up position is copied from that position, with its move numbers.
+TEST_F(PgnWindowTest, APastedPositionIsCopiedBackWithItsFen) {
+    const char* fen = "4k3/8/8/8/8/8/4P3/4K3 b - - 0 40";
+    QGuiApplication::clipboard()->setText(QString::fromLatin1(fen));
+    Action("Menu_Game_Paste")->trigger();
+    ASSERT_EQ(DialogShown, 1);
+    TChessGame& game = Main->Game();
+    EXPECT_EQ(game.GameState, gsPlaying);
+    EXPECT_EQ(game.Moves.Count(), 0);
+    EXPECT_EQ(game.Turn, pcBlack);
+    ASSERT_NE(game.Board.PieceAt(Sq("e2")), nullptr);
+    EXPECT_EQ(game.Board.PieceAt(Sq("d2")), nullptr);
+    EXPECT_EQ(game.PlayMove(Sq("e8"), Sq("d7")) & mrInvalid, 0);
+    game.PlayMove(Sq("e2"), Sq("e4"));
+
+    Action("Menu_Game_CopyPgn")->trigger();
+    const std::string pgn = QGuiApplication::clipboard()->text().toStdString();
+    EXPECT_NE(pgn.find("[SetUp \"1\"]"), std::string::npos) << pgn;
+    EXPECT_NE(pgn.find("[FEN \"4k3/8/8/8/8/8/4P3/4K3 b - - 0 40\"]"), std::string::npos) << pgn;
+    EXPECT_NE(pgn.find("40... Kd7 41. e4"), std::string::npos) << pgn;
+    const TPgnFile read = ReadPgnText(pgn);
+    ASSERT_EQ(read.Games.size(), 1u);
+    EXPECT_TRUE(read.Games[0].Error.empty()) << read.Games[0].Error;
+    EXPECT_EQ(read.Games[0].Moves.Count(), 2);
+}
+
+TEST_F(PgnWindowTest, PastedPgnStartsItsFirstReadableGame) {
+    QGuiApplication::clipboard()->setText(
+        QStringLiteral("[White \"Eve\"]\n\n1. e4 Ke7 2. Qh9 *\n\n") + TwoGames);
+    Action("Menu_Game_Paste")->trigger();
+    ASSERT_EQ(DialogShown, 1);
+    EXPECT_EQ(DialogWhiteName, QStringLiteral("Alice"));
+    EXPECT_EQ(Main->Game().Moves.Count(), 4);
+    EXPECT_EQ(Moves->Cell(2, 2), QStringLiteral("b8-c6"));
+}
+
+TEST_F(PgnWindowTest, PastedPlainTextIsRefusedAndChangesNothing) {
+    StartPeople();
+    Main->Game().PlayMove(Sq("d2"), Sq("d4"));
+    Main->Game().StopGame();
+    for (const char* text : { "hello world", "", "rnbqkbnr/pppppppp/8 w" }) {
+        Boxes.clear();
+        QGuiApplication::clipboard()->setText(QString::fromLatin1(text));
+        Action("Menu_Game_Paste")->trigger();
+        ASSERT_EQ(Boxes.size(), 1u) << text;
+        EXPECT_TRUE(Shown("clipboard")) << text;
+        EXPECT_EQ(Main->Game().Moves.Count(), 1);
+        EXPECT_EQ(Main->Game().GameState, gsStopped);
+        EXPECT_EQ(DialogShown, 0);
+    }
+}
+
+TEST_F(PgnWindowTest, PasteWaitsWhileAGameIsOnAndCopyAndPasteStayOffInANetworkGame) {
+    StartPeople();
+    QGuiApplication::clipboard()->setText(QString::fromLatin1(FoolsMate));
+    EXPECT_FALSE(Action("Menu_Game_Paste")->isEnabled());
+    Action("Menu_Game_Paste")->trigger();
+    EXPECT_EQ(DialogShown, 0);
+    EXPECT_EQ(Main->Game().WhitePlayer.Name, "Ann");
+    Main->Game().StopGame();
+    EXPECT_TRUE(Action("Menu_Game_Paste")->isEnabled());
+
+    // A host waiting for its opponent has its link open: nothing may replace its game.
+    Main->Game().GameKind = gkHost;
+    Main->Game().NetworkActive = true;
+    QMetaObject::invokeMethod(Main->findChild<QMenu*>("Menu_Game"), "aboutToShow");
+    for (const char* name : { "Menu_Game_CopyFen", "Menu_Game_CopyPgn", "Menu_Game_Paste" })
+        EXPECT_FALSE(Action(name)->isEnabled()) << name;
+    QGuiApplication::clipboard()->setText(QStringLiteral("unchanged"));
+    Action("Menu_Game_Paste")->trigger();
+    Action("Menu_Game_CopyFen")->trigger();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("unchanged"));
+    EXPECT_EQ(DialogShown, 0);
+    EXPECT_TRUE(Boxes.empty());
+    Main->Game().NetworkActive = false;
+    Main->Game().GameKind = gkLocal;
+}
+
+} // namespace
