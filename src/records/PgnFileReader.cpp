@@ -615,14 +615,7 @@ TPgnFile ReadPgnText(std::string_view text, const TPgnLimits& limits) {
     file.Error = ReadPgnGames(
         text,
         [&](const TPgnGameRecord& game) {
-            TPgnGameRecord& copy = file.Games.emplace_back();
-            copy.Number = game.Number;
-            copy.Tags = game.Tags;
-            copy.StartFen = game.StartFen;
-            copy.StartSide = game.StartSide;
-            copy.Moves.Assign(game.Moves);
-            copy.Result = game.Result;
-            copy.Error = game.Error;
+            file.Games.emplace_back().Assign(game);
             return true;
         },
         limits);
@@ -835,4 +828,14 @@ int32_t PgnSeconds(const TPgnGameRecord& game, const char* tag) {
         || text.find_first_not_of("0123456789") != std::string::npos)
         return 0;
     return int32_t(std::stol(text));
+}
+
+void TPgnGameRecord::Assign(const TPgnGameRecord& other) {
+    Number = other.Number;
+    Tags = other.Tags;
+    StartFen = other.StartFen;
+    StartSide = other.StartSide;
+    Moves.Assign(other.Moves);
+    Result = other.Result;
+    Error = other.Error;
 }

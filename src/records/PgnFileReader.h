@@ -63,6 +63,9 @@ struct TPgnGameRecord {
     // Sets up the board at the game's start position (the initial position, or StartFen).
     // False only for a StartFen that does not load, which a game read by this reader never has.
     bool SetUpStart(TChessBoard& board) const;
+    // Makes this record a copy of `other` (records are not copied by accident: the move list is
+    // large).
+    void Assign(const TPgnGameRecord& other);
 };
 
 // Reads the text game by game and hands each finished game to `onGame`, which answers whether to

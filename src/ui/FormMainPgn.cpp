@@ -212,13 +212,7 @@ void TfrmMain::Menu_Game_PasteClick() {
         // Text that is no game at all reads as a game without tags or moves.
         if (!game.Error.empty() || (game.Tags.empty() && game.Moves.Count() == 0))
             return true;
-        TPgnGameRecord& kept = pasted.Games.emplace_back();
-        kept.Number = game.Number;
-        kept.Tags = game.Tags;
-        kept.StartFen = game.StartFen;
-        kept.StartSide = game.StartSide;
-        kept.Moves.Assign(game.Moves);
-        kept.Result = game.Result;
+        pasted.Games.emplace_back().Assign(game);
         return false;
     });
     if (pasted.Games.empty()) {

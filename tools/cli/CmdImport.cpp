@@ -44,14 +44,7 @@ int ImportGame(const std::string& pgnPath, int number, const std::string& outPat
     const std::string fileError = ReadPgnGames(bytes, [&](const TPgnGameRecord& game) {
         if (game.Number != size_t(number))
             return true;
-        TPgnGameRecord& kept = file.Games.emplace_back();
-        kept.Number = game.Number;
-        kept.Tags = game.Tags;
-        kept.StartFen = game.StartFen;
-        kept.StartSide = game.StartSide;
-        kept.Moves.Assign(game.Moves);
-        kept.Result = game.Result;
-        kept.Error = game.Error;
+        file.Games.emplace_back().Assign(game);
         return false;
     });
     if (file.Games.empty()) {
