@@ -7,18 +7,6 @@
 
 #include <sstream>
 
-namespace {
-
-// The status a player record stores: 0 nothing, 1 in check, 2 stalemated, 3 checkmated.
-uint8_t StatusOf(TChessBoard& board, TPieceColour side) {
-    const bool check = board.InCheck(side);
-    if (board.HasNoLegalMove(side))
-        return check ? 3 : 2;
-    return check ? 1 : 0;
-}
-
-} // namespace
-
 TPieceColour ReplayPgnGame(const TPgnGameRecord& game, TChessBoard& board) {
     game.SetUpStart(board);
     TPieceColour side = game.StartSide;
@@ -40,7 +28,7 @@ bool LoadPgnGame(const TPgnGameRecord& record, TChessGame& game) {
     TPlayer black { 0, true, PgnPlayerName(record, "Black") };
     white.Time = PgnSeconds(record, "WhiteTime");
     black.Time = PgnSeconds(record, "BlackTime");
-    (turn == pcWhite ? white : black).Status = StatusOf(board, turn);
+    (turn == pcWhite ? white : black).Status = PlayerStatus(board, turn);
 
     // The game goes in as the body of a saved game, so it passes the same checks and leaves the
     // controller in the same state as a loaded file.

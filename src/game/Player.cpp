@@ -2,6 +2,7 @@
 
 #include "StreamIO.h"
 #include "TextCodec.h"
+#include "UnitChessBoard.h"
 
 #include <array>
 
@@ -47,4 +48,11 @@ TPlayer ReadPlayer(std::istream& in) {
     if (!player.Human && player.Level > MaxLevel)
         throw EStreamError("bad computer level");
     return player;
+}
+
+uint8_t PlayerStatus(TChessBoard& board, TPieceColour side) {
+    const bool check = board.InCheck(side);
+    if (board.HasNoLegalMove(side))
+        return check ? 3 : 2;
+    return check ? 1 : 0;
 }

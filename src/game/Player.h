@@ -3,6 +3,8 @@
 // The record of one side of a game, stored byte for byte in saved games and in the message that
 // carries a whole game.
 
+#include "UnitChessPiece.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <iosfwd>
@@ -30,3 +32,8 @@ void WritePlayer(std::ostream& out, const TPlayer& player);
 // value no program writes (a flag other than 0 or 1, a negative time, a status above 3, a
 // computer level above 2).
 TPlayer ReadPlayer(std::istream& in);
+
+class TChessBoard;
+// The Status of the side to move in this position, as the controller records it after the move
+// that led here: 0 nothing, 1 in check, 2 stalemated, 3 checkmated.
+uint8_t PlayerStatus(TChessBoard& board, TPieceColour side);

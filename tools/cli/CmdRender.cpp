@@ -1,6 +1,7 @@
 #include "Commands.h"
 
 #include "BoardView.h"
+#include "Player.h"
 #include "Settings.h"
 
 #include <QFileInfo>
@@ -18,16 +19,6 @@ bool SaveImage(const QImage& image, const std::string& path) {
     const QByteArray suffix = QFileInfo(name).suffix().toLower().toLatin1();
     const bool known = QImageWriter::supportedImageFormats().contains(suffix);
     return image.save(name, known ? suffix.constData() : "PNG");
-}
-
-// What the window's header shows for the side to move in this position: check, checkmate or
-// stalemate, as the controller records them after the move that led here.
-uint8_t StatusOf(TChessBoard& board, TPieceColour side) {
-    const bool check = board.InCheck(side);
-    const bool stuck = board.HasNoLegalMove(side);
-    if (check)
-        return stuck ? 3 : 1;
-    return stuck ? 2 : 0;
 }
 
 struct TRenderOptions {
@@ -93,7 +84,7 @@ int CmdRender(const TArgs& args) {
 
     return RunWithGui([&] {
         TBoardSnapshot snapshot = SnapshotBoard(board, side);
-        snapshot.Players[side].Status = StatusOf(board, side);
+        snapshot.Players[side].Status = PlayerStatus(board, side);
         snapshot.Enhanced = options.Enhanced;
         snapshot.Switched = options.Switched;
         TBoardView view;
