@@ -188,16 +188,41 @@ std::string PositionFields(const std::string& fen) {
     return end == std::string::npos ? fen : fen.substr(0, end);
 }
 
-// Reads the movetext of one file game by game.
+// Opens a regular file; false with `error` naming the file when there is none or it cannot be
+// opened.
+bool OpenFileToRead(const std::string& path, std::ifstream& in, std::string& error) {
+    std::error_code code;
+    const auto status = std::filesystem::status(path, code);
+    if (code || !std::filesystem::exists(status)) {
+        error = "no file " + path;
+        return false;
+    }
+    if (!std::filesystem::is_regular_file(status)) {
+        error = path + " is not a file";
+        return false;
+    }
+    in.open(path, std::ios::binary);
+    if (!in) {
+        error = "cannot read " + path;
+        return false;
+    }
+    return true;
+}
+
+// Reads the movetext of one file game by game. The text may come in pieces, each ending at a line
+// end: only a brace comment runs over lines, and one that is still open at the end of a piece
+// goes on in the next, so a game is read the same way whatever the pieces.
 class TPgnParser {
 public:
-    TPgnParser(std::string_view text, const std::function<bool(const TPgnGameRecord&)>& onGame,
-        const TPgnLimits& limits)
-        : m_Text(text)
-        , m_OnGame(onGame)
+    TPgnParser(const std::function<bool(const TPgnGameRecord&)>& onGame, const TPgnLimits& limits)
+        : m_OnGame(onGame)
         , m_Limits(limits) { }
 
-    std::string Run();
+    // Reads one piece; `last` for the end of the text, which finishes the game being read.
+    void Feed(std::string_view piece, bool last);
+    // False once the reading stopped: the receiver wanted no more games, or too many games.
+    bool Continues() const { return m_Continue; }
+    const std::string& FileError() const { return m_FileError; }
 
 private:
     bool AtLineStart() const {
@@ -212,16 +237,20 @@ private:
     void GameError(const std::string& what);
     void MoveError(std::string_view token, const std::string& what);
     void ReadTag();
-    void ReadComment();
+    // Skips to the end of a brace comment, or to the end of the piece when it is not the last.
+    void ReadCommentRest(bool last);
     void ReadNag();
     void ReadSymbol();
     void Symbol(std::string_view token);
     void PlayMove(std::string_view token);
 
     std::string_view m_Text;
-    // Where the text begins, after a byte order mark.
+    // Where the piece begins, after a byte order mark.
     size_t m_Start = 0;
     size_t m_Pos = 0;
+    bool m_FirstPiece = true;
+    // A brace comment is open at the end of the last piece.
+    bool m_InComment = false;
     const std::function<bool(const TPgnGameRecord&)>& m_OnGame;
     const TPgnLimits& m_Limits;
     std::string m_FileError;
@@ -241,11 +270,14 @@ private:
     int m_Depth = 0;
 };
 
-std::string TPgnParser::Run() {
-    if (m_Text.size() > m_Limits.MaxFileBytes)
-        return "the file is larger than " + std::to_string(m_Limits.MaxFileBytes) + " bytes";
-    if (m_Text.substr(0, 3) == "\xEF\xBB\xBF")
+void TPgnParser::Feed(std::string_view piece, bool last) {
+    m_Text = piece;
+    m_Start = m_Pos = 0;
+    if (m_FirstPiece && m_Text.substr(0, 3) == "\xEF\xBB\xBF")
         m_Start = m_Pos = 3;
+    m_FirstPiece = false;
+    if (m_InComment)
+        ReadCommentRest(last);
     while (m_Continue && m_Pos < m_Text.size()) {
         const char c = m_Text[m_Pos];
         if (c == '%' && AtLineStart()) {
@@ -255,7 +287,8 @@ std::string TPgnParser::Run() {
         } else if (c == '[') {
             ReadTag();
         } else if (c == '{') {
-            ReadComment();
+            ++m_Pos;
+            ReadCommentRest(last);
         } else if (c == ';') {
             SkipLine();
         } else if (c == '(') {
@@ -280,9 +313,8 @@ std::string TPgnParser::Run() {
             ReadSymbol();
         }
     }
-    if (m_Continue)
+    if (m_Continue && last)
         FinishGame();
-    return m_FileError;
 }
 
 void TPgnParser::SkipLine() {
@@ -442,11 +474,12 @@ void TPgnParser::ReadTag() {
     m_Game->Tags.emplace_back(std::string(name), TagText(value));
 }
 
-void TPgnParser::ReadComment() {
+void TPgnParser::ReadCommentRest(bool last) {
     const size_t end = m_Text.find('}', m_Pos);
+    m_InComment = end == std::string_view::npos && !last;
     if (end == std::string_view::npos) {
         m_Pos = m_Text.size();
-        if (m_Game)
+        if (last && m_Game)
             GameError("a comment is not closed");
         return;
     }
@@ -606,8 +639,47 @@ bool TPgnGameRecord::SetUpStart(TChessBoard& board) const {
 
 std::string ReadPgnGames(std::string_view text,
     const std::function<bool(const TPgnGameRecord&)>& onGame, const TPgnLimits& limits) {
-    TPgnParser parser(text, onGame, limits);
-    return parser.Run();
+    if (text.size() > limits.MaxFileBytes)
+        return "the file is larger than " + std::to_string(limits.MaxFileBytes) + " bytes";
+    TPgnParser parser(onGame, limits);
+    parser.Feed(text, true);
+    return parser.FileError();
+}
+
+std::string ReadPgnStream(std::istream& in,
+    const std::function<bool(const TPgnGameRecord&)>& onGame, const TPgnLimits& limits) {
+    TPgnParser parser(onGame, limits);
+    std::string buffer;
+    std::vector<char> block(size_t(1) << 16);
+    while (parser.Continues() && in) {
+        in.read(block.data(), std::streamsize(block.size()));
+        buffer.append(block.data(), size_t(in.gcount()));
+        // The parser takes whole lines; the rest waits for the next block.
+        const size_t lineEnd = buffer.find_last_of("\n\r");
+        if (lineEnd == std::string::npos) {
+            if (buffer.size() > limits.MaxLineBytes)
+                return "a line is longer than " + std::to_string(limits.MaxLineBytes >> 20)
+                    + " MB, more than a PGN file this program reads";
+            continue;
+        }
+        parser.Feed(std::string_view(buffer).substr(0, lineEnd + 1), false);
+        buffer.erase(0, lineEnd + 1);
+    }
+    if (in.bad())
+        return "the file could not be read to its end";
+    if (parser.Continues())
+        parser.Feed(buffer, true);
+    return parser.FileError();
+}
+
+std::string ReadPgnFile(const std::string& path,
+    const std::function<bool(const TPgnGameRecord&)>& onGame, const TPgnLimits& limits) {
+    std::ifstream in;
+    std::string error;
+    if (!OpenFileToRead(path, in, error))
+        return error;
+    error = ReadPgnStream(in, onGame, limits);
+    return error.empty() ? error : path + ": " + error;
 }
 
 TPgnFile ReadPgnText(std::string_view text, const TPgnLimits& limits) {
@@ -624,21 +696,9 @@ TPgnFile ReadPgnText(std::string_view text, const TPgnLimits& limits) {
 
 bool ReadPgnFileBytes(
     const std::string& path, std::string& bytes, std::string& error, const TPgnLimits& limits) {
-    std::error_code code;
-    const auto status = std::filesystem::status(path, code);
-    if (code || !std::filesystem::exists(status)) {
-        error = "no file " + path;
+    std::ifstream in;
+    if (!OpenFileToRead(path, in, error))
         return false;
-    }
-    if (!std::filesystem::is_regular_file(status)) {
-        error = path + " is not a file";
-        return false;
-    }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = "cannot read " + path;
-        return false;
-    }
     // Read in pieces up to one byte past the limit, so that a file that grows while it is read
     // is still refused.
     bytes.clear();

@@ -376,14 +376,13 @@ void TfrmHistory::btnImportPgnClick() {
     const QString path = ChooseImportFile ? ChooseImportFile() : QString();
     if (path.isEmpty())
         return;
-    std::string bytes;
-    std::string error;
-    if (!ReadPgnFileBytes(QFile::encodeName(path).toStdString(), bytes, error)) {
+    const THistoryImport import = ImportPgnFileIntoHistory(
+        m_History, QFile::encodeName(path).toStdString(), HistoryStoredSize(m_History));
+    if (import.Read == 0 && import.Skipped == 0 && !import.FileError.empty()) {
+        // No file that could be opened, or nothing in it read at all.
         ShowError(emPgnImportUnreadable, QDir::toNativeSeparators(path).toStdString());
         return;
     }
-    const THistoryImport import
-        = ImportPgnIntoHistory(m_History, bytes, HistoryStoredSize(m_History));
     if (import.Added > 0) {
         // Saved at once, as a finished game is.
         if (!HistoryFile.isEmpty())

@@ -327,4 +327,28 @@ TEST_F(PgnWindowTest, PasteWaitsWhileAGameIsOnAndCopyAndPasteStayOffInANetworkGa
     Main->Game().GameKind = gkLocal;
 }
 
+// What the list shows of a game: the unknown parts of a date dropped, and the opening of a file
+// of opening lines (no event) in the event's place.
+TEST(PgnGameSummary, DatesAndOpenings) {
+    const char* const text
+        = "[Event \"?\"]\n[Date \"????.??.??\"]\n[White \"?\"]\n"
+          "[ECO \"C42\"]\n[Opening \"Petrov\"]\n[Variation \"Classical\"]\n\n"
+          "1. e4 e5 2. Nf3 Nf6 *\n\n"
+          "[Event \"Club\"]\n[Date \"2024.??.??\"]\n[ECO \"A00\"]\n\n1. g4 *\n\n"
+          "[Date \"2024.05.??\"]\n\n1. g4 *\n\n[Date \"2024.05.01\"]\n\n1. g4 *\n";
+    const TPgnFile file = ReadPgnText(text);
+    ASSERT_EQ(file.Games.size(), 4u);
+    const TPgnGameSummary first = TPgnGameSummary::Of(file.Games[0]);
+    EXPECT_EQ(first.Date, QString());
+    EXPECT_EQ(first.White, QString());
+    EXPECT_EQ(first.Event, QStringLiteral("C42 Petrov Classical"));
+    EXPECT_EQ(first.Moves, 2u);
+    EXPECT_EQ(first.Number, 1u);
+    const TPgnGameSummary second = TPgnGameSummary::Of(file.Games[1]);
+    EXPECT_EQ(second.Date, QStringLiteral("2024"));
+    EXPECT_EQ(second.Event, QStringLiteral("Club"));
+    EXPECT_EQ(TPgnGameSummary::Of(file.Games[2]).Date, QStringLiteral("2024.05"));
+    EXPECT_EQ(TPgnGameSummary::Of(file.Games[3]).Date, QStringLiteral("2024.05.01"));
+}
+
 } // namespace
