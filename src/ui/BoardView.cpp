@@ -118,6 +118,7 @@ void TBoardView::DrawBoard(const TBoardSnapshot& snapshot, QImage& buffer, qreal
     DrawSquares(painter, snapshot);
     DrawLabels(painter, snapshot);
     DrawCaptured(painter, snapshot);
+    DrawCursor(painter, snapshot);
     DrawDragged(painter, snapshot);
 }
 
@@ -230,6 +231,23 @@ void TBoardView::DrawCaptured(QPainter& painter, const TBoardSnapshot& snapshot)
             Pieces.DrawSmallPiece(painter, Right + 3 + SmallPieceSize + 2,
                 Top + CapturedRowHeight * k, pcWhite, kind);
     }
+}
+
+void TBoardView::DrawCursor(QPainter& painter, const TBoardSnapshot& snapshot) const {
+    if (!OnBoard(snapshot.CursorSquare))
+        return;
+    // A frame inside the square's edge, in the text colour with a ring of the board colour
+    // inside it, so that it shows on light and dark squares and beside every square fill.
+    const TPoint origin = SquareOrigin(snapshot.CursorSquare, snapshot.Switched);
+    const QRect square(origin.X, origin.Y, SquareSize, SquareSize);
+    painter.save();
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(
+        QPen(ToQColor(snapshot.Theme.Text), 3, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+    painter.drawRect(square.adjusted(2, 2, -3, -3));
+    painter.setPen(QPen(ToQColor(snapshot.Theme.Board), 1));
+    painter.drawRect(square.adjusted(4, 4, -5, -5));
+    painter.restore();
 }
 
 void TBoardView::DrawDragged(QPainter& painter, const TBoardSnapshot& snapshot) const {
