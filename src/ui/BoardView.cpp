@@ -236,17 +236,16 @@ void TBoardView::DrawCaptured(QPainter& painter, const TBoardSnapshot& snapshot)
 void TBoardView::DrawCursor(QPainter& painter, const TBoardSnapshot& snapshot) const {
     if (!OnBoard(snapshot.CursorSquare))
         return;
-    // A frame inside the square's edge, in the text colour with a ring of the board colour
-    // inside it, so that it shows on light and dark squares and beside every square fill.
+    // A black ring with a white one inside it, inside the square's edge: it shows on light and
+    // dark squares of every theme, and beside the fills of the held, hover and last-move squares.
     const TPoint origin = SquareOrigin(snapshot.CursorSquare, snapshot.Switched);
     const QRect square(origin.X, origin.Y, SquareSize, SquareSize);
     painter.save();
     painter.setBrush(Qt::NoBrush);
-    painter.setPen(
-        QPen(ToQColor(snapshot.Theme.Text), 3, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
-    painter.drawRect(square.adjusted(2, 2, -3, -3));
-    painter.setPen(QPen(ToQColor(snapshot.Theme.Board), 1));
-    painter.drawRect(square.adjusted(4, 4, -5, -5));
+    painter.setPen(QPen(Qt::black, 2, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+    painter.drawRect(QRectF(square).adjusted(3, 3, -3, -3));
+    painter.setPen(QPen(Qt::white, 2, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+    painter.drawRect(QRectF(square).adjusted(5, 5, -5, -5));
     painter.restore();
 }
 

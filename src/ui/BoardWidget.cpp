@@ -237,6 +237,8 @@ void TBoardWidget::FitPanels() {
     const int pausedHeight = std::max(38, lblPaused->sizeHint().height() + 4);
     lblPaused->setGeometry(2, 2, panelWidth - 4, pausedHeight - 4);
     place(pnlPaused, panelWidth, pausedHeight);
+    if (pnlMove)
+        FitMoveEntry();
 }
 
 void TBoardWidget::ShowStatus(TStatusText text) {
@@ -442,16 +444,24 @@ void TBoardWidget::CreateMoveEntry() {
 }
 
 void TBoardWidget::FitMoveEntry() {
-    lblMove->ensurePolished();
-    const int inner = pnlMove->width() - 2 * pnlMove->frameWidth();
+    // Over the headers, from the left edge of the board to the right of the view; taller when
+    // the fonts need it.
+    for (QWidget* widget : std::initializer_list<QWidget*> { pnlMove, lblMove, edtMove })
+        widget->ensurePolished();
+    const int frame = pnlMove->frameWidth();
+    const int editHeight = edtMove->sizeHint().height();
+    pnlMove->setGeometry(18, 4, width() - 18 - 4, std::max(48, editHeight + 8 + 2 * frame));
+    const int inner = pnlMove->width() - 2 * frame;
+    const int height = pnlMove->height() - 2 * frame;
     const int labelWidth = lblMove->fontMetrics().horizontalAdvance(lblMove->text()) + 2;
-    const int height = pnlMove->height() - 2 * pnlMove->frameWidth();
-    lblMove->setGeometry(6, 0, labelWidth, height);
-    const int editLeft = 6 + labelWidth + 4;
-    edtMove->setGeometry(editLeft, (height - 24) / 2, 110, 24);
-    const int reasonLeft = editLeft + 110 + 6;
+    lblMove->setGeometry(frame + 6, frame, labelWidth, height);
+    const int editLeft = frame + 6 + labelWidth + 4;
+    const int editWidth
+        = edtMove->fontMetrics().horizontalAdvance(QStringLiteral("Qa1xh8=Q+")) + 16;
+    edtMove->setGeometry(editLeft, frame + (height - editHeight) / 2, editWidth, editHeight);
+    const int reasonLeft = editLeft + editWidth + 6;
     for (QLabel* reason : { lblMoveNotAMove, lblMoveIllegal, lblMoveAmbiguous, lblMovePromotion })
-        reason->setGeometry(reasonLeft, 0, inner - reasonLeft - 4, height);
+        reason->setGeometry(reasonLeft, frame, inner + frame - reasonLeft - 4, height);
 }
 
 void TBoardWidget::ShowMoveError(QLabel* why) {
@@ -471,7 +481,8 @@ void TBoardWidget::OpenMoveEntry(const QString& text) {
 }
 
 void TBoardWidget::CloseMoveEntry() {
-    const bool hadFocus = edtMove->hasFocus();
+    // The entry's window need not be the active one (a test, a dialog over it).
+    const bool hadFocus = window()->focusWidget() == edtMove;
     pnlMove->hide();
     edtMove->clear();
     ShowMoveError(nullptr);
@@ -566,6 +577,9 @@ void TBoardWidget::ClickAtCursor() {
     pbBoardMouseMove(x, y);
     pbBoardMouseDown(Qt::LeftButton, x, y);
     pbBoardMouseUp(Qt::LeftButton, x, y);
+    // The mouse is not there: with no piece held, no square is shown under it.
+    if (!IsSquare(HeldSquare))
+        HoverSquare = { -1, -1 };
 }
 
 void TBoardWidget::HideCursor() {
