@@ -34,54 +34,8 @@ bool EndsSymbol(char c) {
     }
 }
 
-bool IsFile(char c) {
-    return c >= 'a' && c <= 'h';
-}
-
-bool IsRank(char c) {
-    return c >= '1' && c <= '8';
-}
-
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';
-}
-
-int PieceOfLetter(char c) {
-    switch (c) {
-    case 'K':
-        return pkKing;
-    case 'Q':
-        return pkQueen;
-    case 'R':
-        return pkRook;
-    case 'B':
-        return pkBishop;
-    case 'N':
-        return pkKnight;
-    case 'P':
-        return pkPawn;
-    default:
-        return -1;
-    }
-}
-
-int PromotionOfLetter(char c) {
-    switch (c) {
-    case 'Q':
-    case 'q':
-        return pkQueen;
-    case 'R':
-    case 'r':
-        return pkRook;
-    case 'B':
-    case 'b':
-        return pkBishop;
-    case 'N':
-    case 'n':
-        return pkKnight;
-    default:
-        return -1;
-    }
 }
 
 bool IsResult(std::string_view token) {
@@ -738,143 +692,33 @@ std::string PgnTextToUtf8(std::string_view text) {
 
 bool FindSanMove(TChessBoard& board, TPieceColour side, std::string_view token, TSanMove& move,
     std::string& why) {
-    // The token as messages show it.
-    auto notAMove = [&] { why = Quoted(token) + " is not a move"; };
-    std::string_view text = token;
-    // Check, mate and annotation marks, and an en passant mark, at the end.
-    for (bool stripped = true; stripped;) {
-        stripped = false;
-        while (!text.empty()
-            && (text.back() == '!' || text.back() == '?' || text.back() == '+'
-                || text.back() == '#')) {
-            text.remove_suffix(1);
-            stripped = true;
-        }
-        for (const std::string_view mark : { "e.p.", "ep" }) {
-            if (text.size() > mark.size() + 1 && text.substr(text.size() - mark.size()) == mark
-                && IsRank(text[text.size() - mark.size() - 1])) {
-                text.remove_suffix(mark.size());
-                stripped = true;
-            }
-        }
-    }
-    if (text.empty()) {
-        notAMove();
-        return false;
-    }
-
-    // Castling: O-O, 0-0, O-O-O, 0-0-0.
-    if (text.find_first_not_of("O0o-") == std::string_view::npos) {
-        size_t letters = 0;
-        for (const char c : text)
-            letters += c != '-' ? 1 : 0;
-        const TPoint king = board.KingSquare(side);
-        const TPiece* piece = OnBoard(king) ? board.PieceAt(king) : nullptr;
-        if (letters != 2 && letters != 3) {
-            notAMove();
-            return false;
-        }
-        const TPoint to = MakePoint(letters == 2 ? 7 : 3, king.Y);
-        if (!piece || piece->Kind != pkKing || piece->Colour != side || king.X != 5
-            || !board.IsLegalMove(king, to)) {
-            why = std::string(letters == 2 ? "castling short" : "castling long")
-                + " is not legal here";
-            return false;
-        }
-        move = TSanMove { king, to, 0 };
+    const TMoveInputResult result = ReadMoveInput(board, side, token);
+    switch (result.Error) {
+    case miNone:
+        move = result.Move;
         return true;
-    }
-
-    // [piece] [origin file] [origin rank] destination [promotion], without the marks that carry
-    // nothing (capture, '-', '=').
-    int kind = pkPawn;
-    size_t start = 0;
-    if (PieceOfLetter(text[0]) >= 0) {
-        kind = PieceOfLetter(text[0]);
-        start = 1;
-    }
-    std::string squares;
-    int promotion = 0;
-    for (size_t i = start; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c == 'x' || c == 'X' || c == ':' || c == '-' || c == '=' || c == '/')
-            continue;
-        // A promotion piece follows a pawn's destination; a lower-case 'b' is one only at the
-        // end ("a7b8b"), since elsewhere it is the b-file ("a7b8").
-        const bool afterSquare
-            = squares.size() >= 2 && IsFile(squares[squares.size() - 2]) && IsRank(squares.back());
-        if (kind == pkPawn && !promotion && afterSquare && PromotionOfLetter(c) > 0
-            && (c != 'b' || i + 1 == text.size())) {
-            promotion = PromotionOfLetter(c);
-            continue;
-        }
-        if ((IsFile(c) || IsRank(c)) && !promotion) {
-            squares += c;
-            continue;
-        }
-        notAMove();
-        return false;
-    }
-    if (squares.size() < 2 || squares.size() > 4 || !IsFile(squares[squares.size() - 2])
-        || !IsRank(squares.back())) {
-        notAMove();
-        return false;
-    }
-    const TPoint to = MakePoint(squares[squares.size() - 2] - 'a' + 1, squares.back() - '0');
-    int fromFile = 0;
-    int fromRank = 0;
-    const std::string origin = squares.substr(0, squares.size() - 2);
-    if (origin.size() == 2) {
-        if (!IsFile(origin[0]) || !IsRank(origin[1])) {
-            notAMove();
-            return false;
-        }
-        fromFile = origin[0] - 'a' + 1;
-        fromRank = origin[1] - '0';
-    } else if (origin.size() == 1) {
-        if (IsFile(origin[0]))
-            fromFile = origin[0] - 'a' + 1;
-        else
-            fromRank = origin[0] - '0';
-    }
-
-    int matches = 0;
-    TPoint from;
-    for (int x = 1; x <= 8; ++x) {
-        if (fromFile && x != fromFile)
-            continue;
-        for (int y = 1; y <= 8; ++y) {
-            if (fromRank && y != fromRank)
-                continue;
-            const TPiece* piece = board.PieceAt(x, y);
-            if (!piece || piece->Colour != side || piece->Kind != kind)
-                continue;
-            const TPoint square = MakePoint(x, y);
-            if (square != to && board.IsLegalMove(square, to)) {
-                ++matches;
-                from = square;
-            }
-        }
-    }
-    if (matches == 0) {
+    case miNotAMove:
+        why = Quoted(token) + " is not a move";
+        break;
+    case miCastlingIllegal:
+        why = std::string(result.Castling == 2 ? "castling short" : "castling long")
+            + " is not legal here";
+        break;
+    case miNoLegalMove:
         why = "no legal move matches " + Quoted(token);
-        return false;
-    }
-    if (matches > 1) {
-        why = Quoted(token) + " is ambiguous: " + std::to_string(matches) + " legal moves match";
-        return false;
-    }
-    const bool promotes = kind == pkPawn && to.Y == (side == pcWhite ? 8 : 1);
-    if (promotes && !promotion) {
+        break;
+    case miAmbiguous:
+        why = Quoted(token) + " is ambiguous: " + std::to_string(result.Matches)
+            + " legal moves match";
+        break;
+    case miPromotionMissing:
         why = Quoted(token) + " reaches the last rank without naming the piece";
-        return false;
-    }
-    if (!promotes && promotion) {
+        break;
+    case miNotAPromotion:
         why = "no legal move matches " + Quoted(token) + ": it is no promotion";
-        return false;
+        break;
     }
-    move = TSanMove { from, to, uint8_t(promotion) };
-    return true;
+    return false;
 }
 
 std::string PgnPlayerName(const TPgnGameRecord& game, const char* tag) {

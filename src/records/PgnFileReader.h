@@ -7,6 +7,7 @@
 // cannot play stops that game only; the other games of the file still read. Standard library and
 // the rules only.
 
+#include "MoveInput.h"
 #include "UnitChessBoard.h"
 #include "UnitMoveList.h"
 
@@ -114,11 +115,6 @@ std::string PgnTextToUtf8(std::string_view text);
 // the piece, the destination, any origin file or rank and the promotion piece; capture, check
 // and annotation marks, '=' and '-' are ignored, "0-0" is castling. False with `why` set when
 // the token names no legal move or more than one.
-struct TSanMove {
-    TPoint From;
-    TPoint To;
-    uint8_t Promotion = 0; // a piece kind (rook .. queen); 0 when the move is no promotion
-};
 bool FindSanMove(TChessBoard& board, TPieceColour side, std::string_view token, TSanMove& move,
     std::string& why);
 

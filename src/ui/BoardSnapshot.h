@@ -46,6 +46,8 @@ struct TBoardSnapshot {
     TPoint HeldSquare;
     TPoint MousePos;
     TPoint GrabOffset;
+    // The keyboard's square cursor; (0, 0) while hidden.
+    TPoint CursorSquare;
     // Learn mode: whether the held piece may move to the hover square.
     bool HeldMoveLegal = false;
 

@@ -118,6 +118,7 @@ void TBoardView::DrawBoard(const TBoardSnapshot& snapshot, QImage& buffer, qreal
     DrawSquares(painter, snapshot);
     DrawLabels(painter, snapshot);
     DrawCaptured(painter, snapshot);
+    DrawCursor(painter, snapshot);
     DrawDragged(painter, snapshot);
 }
 
@@ -230,6 +231,22 @@ void TBoardView::DrawCaptured(QPainter& painter, const TBoardSnapshot& snapshot)
             Pieces.DrawSmallPiece(painter, Right + 3 + SmallPieceSize + 2,
                 Top + CapturedRowHeight * k, pcWhite, kind);
     }
+}
+
+void TBoardView::DrawCursor(QPainter& painter, const TBoardSnapshot& snapshot) const {
+    if (!OnBoard(snapshot.CursorSquare))
+        return;
+    // A black ring with a white one inside it, inside the square's edge: it shows on light and
+    // dark squares of every theme, and beside the fills of the held, hover and last-move squares.
+    const TPoint origin = SquareOrigin(snapshot.CursorSquare, snapshot.Switched);
+    const QRect square(origin.X, origin.Y, SquareSize, SquareSize);
+    painter.save();
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(Qt::black, 2, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+    painter.drawRect(QRectF(square).adjusted(3, 3, -3, -3));
+    painter.setPen(QPen(Qt::white, 2, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+    painter.drawRect(QRectF(square).adjusted(5, 5, -5, -5));
+    painter.restore();
 }
 
 void TBoardView::DrawDragged(QPainter& painter, const TBoardSnapshot& snapshot) const {

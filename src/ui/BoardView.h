@@ -99,6 +99,7 @@ private:
     void DrawSquares(QPainter& painter, const TBoardSnapshot& snapshot) const;
     void DrawLabels(QPainter& painter, const TBoardSnapshot& snapshot) const;
     void DrawCaptured(QPainter& painter, const TBoardSnapshot& snapshot) const;
+    void DrawCursor(QPainter& painter, const TBoardSnapshot& snapshot) const;
     void DrawDragged(QPainter& painter, const TBoardSnapshot& snapshot) const;
 
     QFont m_Font;

@@ -266,6 +266,8 @@ void TfrmMain::CreateBoard() {
     connect(m_Board, &TBoardWidget::promotionChosen, this,
         [this](uint8_t kind) { m_Game.Promote(kind); });
     connect(m_Board, &TBoardWidget::readyClicked, this, [this] { m_Game.SetReady(); });
+    // The keyboard starts on the board, where a whole game can be played from it.
+    m_Board->setFocus(Qt::OtherFocusReason);
     adjustSize();
     setFixedSize(sizeHint());
 }
@@ -592,6 +594,8 @@ void TfrmMain::GameChatReceived() {
 
 void TfrmMain::GameStarted() {
     m_Board->ClearHeldSquare();
+    m_Board->CloseMoveEntry();
+    m_Board->setFocus(Qt::OtherFocusReason);
     m_Board->HideReady();
     m_Board->HideStatus();
     m_Board->HidePaused();

@@ -240,6 +240,40 @@ TEST_F(BoardViewTest, HeldAndHoverSquaresWinOverTheLastMove) {
     EXPECT_EQ(SquarePixel(image, { 3, 3 }, 2, 2), Rgb(Snapshot.Theme.Hover));
 }
 
+// The keyboard's cursor: a black ring with a white one inside, within the square's edge, over
+// whatever fill the square has; seen from black's side it moves with the square.
+TEST_F(BoardViewTest, TheCursorRingsItsSquareOverAnyFill) {
+    const auto ringAt = [&](const QImage& image, TPoint square) {
+        // From the left edge inwards at mid height: black, then white, then the square's fill.
+        int black = -1;
+        int white = -1;
+        for (int dx = 0; dx < 12; ++dx) {
+            const QRgb pixel = SquarePixel(image, square, dx, 27);
+            if (pixel == Black && black < 0)
+                black = dx;
+            if (pixel == White && black >= 0 && white < 0)
+                white = dx;
+        }
+        return black >= 1 && white > black && white < 10;
+    };
+    Snapshot.HoverSquare = { 3, 3 };
+    QImage image = Draw();
+    EXPECT_FALSE(ringAt(image, { 3, 3 }));
+    Snapshot.CursorSquare = { 3, 3 };
+    image = Draw();
+    EXPECT_TRUE(ringAt(image, { 3, 3 }));
+    EXPECT_EQ(SquarePixel(image, { 3, 3 }), Rgb(Snapshot.Theme.Hover)) << "the fill stays inside";
+    EXPECT_EQ(SquarePixel(image, { 3, 3 }, 0, 27), Rgb(Snapshot.Theme.Hover)) << "and outside";
+
+    Snapshot.Switched = true;
+    Snapshot.HoverSquare = { -1, -1 };
+    Snapshot.CursorSquare = { 1, 1 };
+    image = Draw();
+    EXPECT_TRUE(ringAt(image, { 1, 1 }));
+    // a1 seen from black's side is the top-right square.
+    EXPECT_EQ(SquareOrigin({ 1, 1 }, true).X, Left + 7 * SquareSize);
+}
+
 TEST_F(BoardViewTest, TheHeldPieceLeavesItsSquareAndFollowsTheMouse) {
     Snapshot.Set(4, 2, Code(pcWhite, pkPawn));
     Snapshot.HeldSquare = { 4, 2 };
