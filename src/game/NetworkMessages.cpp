@@ -2,7 +2,7 @@
 
 #include "Player.h"
 #include "StreamIO.h"
-#include "TextCodec.h"
+#include "ShortString.h"
 
 #include <sstream>
 

@@ -1,7 +1,7 @@
 #include "Player.h"
 
 #include "StreamIO.h"
-#include "TextCodec.h"
+#include "ShortString.h"
 #include "UnitChessBoard.h"
 
 #include <array>
