@@ -9,6 +9,7 @@
 // one address may hold at most PerAddressMax connections.
 
 #include "GameListServer.h"
+#include "RedisGameStore.h"
 
 #include <microhttpd.h>
 
@@ -314,7 +315,25 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    TGameListServer logic(options);
+    std::unique_ptr<TGameStore> store;
+    if (options.Store) {
+        TRedisGameStore::TSettings settings;
+        settings.Address = *options.Store;
+        settings.Expiry = options.Expiry;
+        settings.MaxGames = options.MaxGames;
+        auto redis = std::make_unique<TRedisGameStore>(settings);
+        const std::string error = redis->Check();
+        if (!error.empty()) {
+            std::cerr << "wintermoot-server: cannot reach Redis at " << settings.Address.Host << ":"
+                      << settings.Address.Port << ": " << error << "\n";
+            close(listener);
+            return 1;
+        }
+        store = std::move(redis);
+    } else {
+        store = std::make_unique<TMemoryGameStore>(options.Expiry, options.MaxGames);
+    }
+    TGameListServer logic(options, std::move(store));
     THeadDeadlines deadlines(options.HeadTimeout);
     TServerState state { &logic, &deadlines };
     const unsigned threads = std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
