@@ -268,7 +268,9 @@ INSTANTIATE_TEST_SUITE_P(Options, BadServerOptionsTest,
         TBadOptions { "UrlBreaksTheVersionFile", { "--url", "http://a\r\nEvil=1" } },
         TBadOptions { "EmptyListenAddress", { "--listen", "" } },
         TBadOptions { "ZeroHeadTimeoutClosesEveryone", { "--head-timeout", "0" } },
-        TBadOptions { "HeadTimeoutWithoutBound", { "--head-timeout", "99999999" } }),
+        TBadOptions { "HeadTimeoutWithoutBound", { "--head-timeout", "99999999" } },
+        TBadOptions { "StoreThatIsNotRedis", { "--store", "memcached://h:11211" } },
+        TBadOptions { "StoreWithoutValue", { "--store" } }),
     [](const testing::TestParamInfo<TBadOptions>& info) { return info.param.Fault; });
 
 using TRun = TProgramRun;
@@ -288,7 +290,7 @@ TEST(ServerBinaryTest, HelpNamesEveryOption) {
     const TRun run = RunServer({ "--help" });
     EXPECT_EQ(run.Status, 0);
     for (const char* option : { "--listen", "--port", "--expiry", "--max-games", "--version-text",
-             "--url", "--head-timeout" })
+             "--url", "--head-timeout", "--store" })
         EXPECT_NE(run.Out.find(option), std::string::npos) << option;
 }
 
