@@ -267,7 +267,7 @@ bool StartServer(TChild& child, int& port, const std::vector<std::string>& extra
 }
 
 // The body of a GET answered by the server on 127.0.0.1, or "" when it does not answer.
-std::string HttpGet(int port, const std::string& target) {
+std::string HttpGet(int port, const std::string& target, const std::string& header = {}) {
     const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     const timeval limit { 5, 0 };
     setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
@@ -277,8 +277,8 @@ std::string HttpGet(int port, const std::string& target) {
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     std::string text;
     if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
-        const std::string request
-            = "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n";
+        const std::string request = "GET " + target
+            + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n" + header + "\r\n";
         send(fd, request.data(), request.size(), MSG_NOSIGNAL);
         char buffer[4096];
         ssize_t got;
@@ -312,6 +312,21 @@ TEST_F(RedisStoreTest, ADatabaseOtherThanTheFirstKeepsAListOfItsOwn) {
     EXPECT_EQ(HttpGet(port, "/wintermoot.php?action=add&name=Ann"), "OK\r\n");
     EXPECT_EQ(Redis.Command("ZCARD wintermoot:games"), "0");
     EXPECT_EQ(HttpGet(port, "/wintermoot.inf"), "Ann|127.0.0.1\r\n");
+}
+
+TEST(TrustedProxyTest, TheProxysRealIpHeaderNamesTheCaller) {
+    TChild proxied;
+    TChild direct;
+    int proxiedPort = 0;
+    int directPort = 0;
+    ASSERT_TRUE(StartServer(proxied, proxiedPort, { "--trusted-proxy", "127.0.0.1" }));
+    ASSERT_TRUE(StartServer(direct, directPort, {}));
+    const std::string header = "X-Real-IP: 203.0.113.5\r\n";
+    EXPECT_EQ(HttpGet(proxiedPort, "/ipaddress.php", header), "IP address=203.0.113.5\r\n");
+    EXPECT_EQ(HttpGet(proxiedPort, "/wintermoot.php?action=add&name=Ann", header), "OK\r\n");
+    EXPECT_EQ(HttpGet(proxiedPort, "/wintermoot.inf"), "Ann|203.0.113.5\r\n");
+    EXPECT_EQ(HttpGet(directPort, "/ipaddress.php", header), "IP address=127.0.0.1\r\n")
+        << "a server that trusts no proxy ignores the header";
 }
 
 TEST(RedisStoreBinaryTest, AnUnreachableRedisStopsTheStartWithAReason) {

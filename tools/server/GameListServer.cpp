@@ -1,5 +1,7 @@
 #include "GameListServer.h"
 
+#include <arpa/inet.h>
+
 #include <algorithm>
 #include <charconv>
 #include <limits>
@@ -156,6 +158,29 @@ std::string PrintableForLog(std::string_view text, std::size_t maxBytes) {
     return printable;
 }
 
+namespace {
+
+// The address in its canonical spelling, or empty when it is not a numeric IPv4 or IPv6 address.
+std::string NumericAddress(const std::string& text) {
+    unsigned char bytes[sizeof(in6_addr)];
+    char canonical[INET6_ADDRSTRLEN] = {};
+    if (inet_pton(AF_INET, text.c_str(), bytes) == 1)
+        return inet_ntop(AF_INET, bytes, canonical, sizeof canonical) ? canonical : "";
+    if (inet_pton(AF_INET6, text.c_str(), bytes) == 1)
+        return inet_ntop(AF_INET6, bytes, canonical, sizeof canonical) ? canonical : "";
+    return {};
+}
+
+} // namespace
+
+std::string CallerAddress(
+    const std::string& peer, const char* realIp, const std::string& trustedProxy) {
+    if (trustedProxy.empty() || realIp == nullptr || peer != trustedProxy)
+        return peer;
+    const std::string given = NumericAddress(realIp);
+    return given.empty() ? peer : given;
+}
+
 std::string ServerUsage() {
     return "Usage: wintermoot-server [options]\n"
            "Serves the list of hosted Wintermoot games, the caller's public address and the\n"
@@ -173,6 +198,8 @@ std::string ServerUsage() {
            "10)\n"
            "  --store redis://HOST[:PORT][/DB]  keep the list in this Redis, shared by every\n"
            "                        server using it (default: in this process's memory)\n"
+           "  --trusted-proxy ADDRESS  a reverse proxy at this address gives the caller's\n"
+           "                        address in X-Real-IP\n"
            "  --help                show this text\n";
 }
 
@@ -187,7 +214,7 @@ TOptionsResult ParseServerOptions(const std::vector<std::string>& args) {
         }
         if (option != "--listen" && option != "--port" && option != "--expiry"
             && option != "--max-games" && option != "--version-text" && option != "--url"
-            && option != "--head-timeout" && option != "--store")
+            && option != "--head-timeout" && option != "--store" && option != "--trusted-proxy")
             return fail("unknown option: " + option);
         if (i + 1 >= args.size())
             return fail(option + " needs a value");
@@ -218,6 +245,10 @@ TOptionsResult ParseServerOptions(const std::vector<std::string>& args) {
             if (!seconds)
                 return fail("--head-timeout must be a number of seconds from 1 to 3600: " + value);
             options.HeadTimeout = std::chrono::seconds(*seconds);
+        } else if (option == "--trusted-proxy") {
+            options.TrustedProxy = NumericAddress(value);
+            if (options.TrustedProxy.empty())
+                return fail("--trusted-proxy must be a numeric IPv4 or IPv6 address: " + value);
         } else if (option == "--store") {
             const TRedisAddressResult store = ParseRedisAddress(value);
             if (!store.Address)

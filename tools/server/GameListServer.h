@@ -32,6 +32,9 @@ struct TServerOptions {
     std::chrono::seconds HeadTimeout { 10 };
     // Where the list is kept: in memory when not given, else in this Redis (--store).
     std::optional<TRedisAddress> Store;
+    // A reverse proxy at this address (a numeric IPv4 or IPv6 address) gives the caller's own
+    // address in X-Real-IP; empty when callers connect directly.
+    std::string TrustedProxy;
     bool Help = false;
 };
 
@@ -95,3 +98,9 @@ TGameListServer::TParams ParseQuery(std::string_view query);
 // ASCII (controls such as the escape that starts a terminal command, and all non-ASCII) given as
 // "?", and "..." where it was cut.
 std::string PrintableForLog(std::string_view text, std::size_t maxBytes);
+
+// The address a request is from: the connection's peer, or the X-Real-IP header's address when
+// the peer is the trusted proxy and the header holds one numeric IPv4 or IPv6 address (as
+// inet_ntop writes it, so that one caller has one spelling).
+std::string CallerAddress(
+    const std::string& peer, const char* realIp, const std::string& trustedProxy);

@@ -141,6 +141,7 @@ private:
 
 struct TServerState {
     TGameListServer* Logic = nullptr;
+    std::string TrustedProxy;
     THeadDeadlines* Deadlines = nullptr;
 };
 
@@ -219,7 +220,8 @@ MHD_Result HandleRequest(void* cls, MHD_Connection* connection, const char*, con
     state->Deadlines->HeadComplete(ConnectionFd(connection));
     const MHD_ConnectionInfo* client
         = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
-    const std::string caller = AddressText(client ? client->client_addr : nullptr);
+    const std::string caller = CallerAddress(AddressText(client ? client->client_addr : nullptr),
+        MHD_lookup_connection_value(connection, MHD_HEADER_KIND, "X-Real-IP"), state->TrustedProxy);
     const std::string target = request ? request->Target : "";
 
     const std::size_t query = target.find('?');
@@ -335,7 +337,7 @@ int main(int argc, char** argv) {
     }
     TGameListServer logic(options, std::move(store));
     THeadDeadlines deadlines(options.HeadTimeout);
-    TServerState state { &logic, &deadlines };
+    TServerState state { &logic, options.TrustedProxy, &deadlines };
     const unsigned threads = std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
     const unsigned connections = static_cast<unsigned>(std::max<rlim_t>(
         descriptors > SpareDescriptors * 2 ? descriptors - SpareDescriptors : 16, threads * 4));
