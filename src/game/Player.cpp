@@ -1,7 +1,7 @@
 #include "Player.h"
 
-#include "StreamIO.h"
 #include "ShortString.h"
+#include "StreamIO.h"
 #include "UnitChessBoard.h"
 
 #include <array>
