@@ -1,6 +1,6 @@
 #include "FormGame.h"
 
-#include "TextCodec.h"
+#include "ShortString.h"
 #include "UnitChessGame.h"
 #include "UnitMessages.h"
 #include "UserFiles.h"

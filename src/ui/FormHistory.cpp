@@ -4,7 +4,7 @@
 #include "GridFit.h"
 #include "HistoryImport.h"
 #include "MovesHost.h"
-#include "TextCodec.h"
+#include "StoredText.h"
 #include "UnitHistory.h"
 #include "UnitMessages.h"
 #include "UserFiles.h"
@@ -81,7 +81,7 @@ QTableWidgetItem* CellItem(const QString& text) {
 }
 
 QString StoredName(const std::string& name) {
-    return QString::fromStdString(DecodeStoredText(name));
+    return DecodeStoredText(name);
 }
 
 } // namespace
