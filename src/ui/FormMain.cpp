@@ -377,7 +377,7 @@ bool TfrmMain::LeaveGame() {
         return true;
     if (AskQuestion(qmLeaveGame) != idYes)
         return false;
-    // Nothing is recorded: the game stops as "Exit" stops it, and its kept copy goes with it.
+    // Nothing is recorded: the game stops without a result, and its kept copy goes with it.
     if (m_Game.GameKind != gkLocal && m_Game.NetworkActive) {
         if (m_Game.GameKind == gkHost)
             RemoveHostedGame();
