@@ -180,7 +180,8 @@ void TBoardView::DrawSquares(QPainter& painter, const TBoardSnapshot& snapshot) 
                 else
                     colour = theme.Hover;
             } else if (snapshot.ShowLastMove && snapshot.HasLastMove
-                && square == snapshot.LastMoveTo)
+                && (square == snapshot.LastMoveTo
+                    || (snapshot.ShowLastMoveFrom && square == snapshot.LastMoveFrom)))
                 colour = theme.LastMove;
             else if ((i - j) % 2 != 0)
                 colour = theme.Whites;

@@ -365,6 +365,7 @@ TBoardSnapshot TBoardWidget::MakeSnapshot() {
     snapshot.Enhanced = m_Settings.Enhanced;
     snapshot.LearnMode = m_Settings.LearnMode;
     snapshot.ShowLastMove = m_Settings.ShowLastMove;
+    snapshot.ShowLastMoveFrom = m_Settings.ShowLastMoveFrom;
     snapshot.Switched = Switched;
     for (int i = 0; i < 5; ++i)
         snapshot.Words[i] = m_Values.Value(QStringLiteral("Res0") + QString::number(i + 1));

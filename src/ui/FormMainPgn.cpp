@@ -136,6 +136,8 @@ bool TfrmMain::OpenPgnFile(const QString& fileName) {
 bool TfrmMain::OpenPgnRecord(const TPgnGameRecord& record) {
     // As for a saved game: the computer sides are the built-in computer until the dialog gives
     // them to an engine.
+    if (!LeaveGame())
+        return false;
     const auto engineSides = frmGame->EngineSides();
     frmGame->SetEngineSides({});
     // The controller keeps no move counters; those of a set-up position are remembered here.
@@ -212,9 +214,9 @@ void TfrmMain::Menu_Game_CopyPgnClick() {
 }
 
 void TfrmMain::Menu_Game_PasteClick() {
-    // A pasted game never replaces a network game or one that is being played.
-    if (!TMainMenu::ClipboardAllowed(m_Game) || m_Game.GameState == gsPlaying
-        || m_Game.GameState == gsPaused)
+    // A pasted game never replaces a network game; a local game in progress is left when the
+    // user agrees.
+    if (!TMainMenu::ClipboardAllowed(m_Game))
         return;
     const std::string text = QGuiApplication::clipboard()->text().trimmed().toStdString();
     TPgnGameRecord fen;

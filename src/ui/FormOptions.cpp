@@ -149,13 +149,18 @@ void TfrmOptions::CreateGamePage() {
     chkLearnMode = Named(
         new QCheckBox(QStringLiteral("Enable learning mode (shows valid moves).")), "chkLearnMode");
     chkLastMove = Named(new QCheckBox(QStringLiteral("Show the last piece moved.")), "chkLastMove");
+    chkLastMoveFrom = Named(
+        new QCheckBox(QStringLiteral("Mark both squares of the last move.")), "chkLastMoveFrom");
+    // The origin is marked only beside the target.
+    connect(chkLastMove, &QCheckBox::toggled, chkLastMoveFrom, &QWidget::setEnabled);
     chkDeclareDraws = Named(new QCheckBox(QStringLiteral("Declare draws: threefold repetition, "
                                                          "fifty moves, insufficient material")),
         "chkDeclareDraws");
     cmbLanguages = Named(new QComboBox, "cmbLanguages");
     lblLanguage = NamedLabel("lblLanguage", QStringLiteral("Language:"), cmbLanguages);
     cmbNotation = NamedList("cmbNotation",
-        { QStringLiteral("Algebraic"), QStringLiteral("Mixed"), QStringLiteral("Simplified") });
+        { QStringLiteral("Algebraic"), QStringLiteral("Mixed"), QStringLiteral("Simplified"),
+            QStringLiteral("Standard (SAN)") });
     lblNotation = NamedLabel("lblNotation", QStringLiteral("Move list notation:"), cmbNotation);
     QStringList depths;
     for (int depth = MinSearchDepth; depth <= MaxSearchDepth; ++depth)
@@ -187,6 +192,10 @@ void TfrmOptions::CreateGamePage() {
     layout->addWidget(chkAutoUpdate);
     layout->addWidget(chkLearnMode);
     layout->addWidget(chkLastMove);
+    auto* lastMoveFrom = new QHBoxLayout;
+    lastMoveFrom->addSpacing(20);
+    lastMoveFrom->addWidget(chkLastMoveFrom);
+    layout->addLayout(lastMoveFrom);
     layout->addWidget(chkDeclareDraws);
     layout->addSpacing(6);
     layout->addLayout(grid);
@@ -619,6 +628,8 @@ void TfrmOptions::FormShow() {
     chkAutoUpdate->setChecked(settings.AutoUpdate);
     chkLearnMode->setChecked(settings.LearnMode);
     chkLastMove->setChecked(settings.ShowLastMove);
+    chkLastMoveFrom->setChecked(settings.ShowLastMoveFrom);
+    chkLastMoveFrom->setEnabled(settings.ShowLastMove);
     chkDeclareDraws->setChecked(settings.DeclareDraws);
     int language = -1;
     for (int i = 0; i < LanguageFiles.size(); ++i) {
@@ -674,6 +685,7 @@ bool TfrmOptions::btnApplyClick() {
     settings.AutoUpdate = chkAutoUpdate->isChecked();
     settings.LearnMode = chkLearnMode->isChecked();
     settings.ShowLastMove = chkLastMove->isChecked();
+    settings.ShowLastMoveFrom = chkLastMoveFrom->isChecked();
     settings.DeclareDraws = chkDeclareDraws->isChecked();
     m_Game.DeclareDraws = settings.DeclareDraws;
     const int language = cmbLanguages->currentIndex();

@@ -87,6 +87,7 @@ public:
     QCheckBox* chkAutoUpdate = nullptr;
     QCheckBox* chkLearnMode = nullptr;
     QCheckBox* chkLastMove = nullptr;
+    QCheckBox* chkLastMoveFrom = nullptr;
     QCheckBox* chkDeclareDraws = nullptr;
     QLabel* lblLanguage = nullptr;
     QComboBox* cmbLanguages = nullptr;

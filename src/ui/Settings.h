@@ -53,8 +53,10 @@ struct TSettings {
     bool AutoUpdate = true;
     bool LearnMode = true;
     bool ShowLastMove = true;
+    // With ShowLastMove, the square the last move left is marked as well as its target.
+    bool ShowLastMoveFrom = false;
     QString LanguageFile = QStringLiteral("TolvanEn.lang");
-    // 0 "Algebraic", 1 "Mixed", 2 "Simplified".
+    // 0 "Algebraic", 1 "Mixed", 2 "Simplified", 3 "Standard (SAN)" (TNotationStyle).
     uint8_t Notation = 2;
     QString GameServer = QString::fromLatin1(DefaultGameServer);
     TTheme Theme;

@@ -208,6 +208,27 @@ TEST_F(BoardViewTest, HoverSelectedAndLastMoveColours) {
     EXPECT_EQ(SquarePixel(image, { 4, 5 }), Rgb(Snapshot.Theme.Whites)) << "no moves yet";
 }
 
+TEST_F(BoardViewTest, TheOriginOfTheLastMoveIsMarkedOnlyWithItsOption) {
+    Snapshot.HasLastMove = true;
+    Snapshot.LastMoveFrom = { 5, 2 };
+    Snapshot.LastMoveTo = { 5, 4 };
+    QImage image = Draw();
+    EXPECT_EQ(SquarePixel(image, { 5, 4 }), Rgb(Snapshot.Theme.LastMove));
+    EXPECT_EQ(SquarePixel(image, { 5, 2 }), Rgb(Snapshot.Theme.Whites)) << "off by default";
+
+    Snapshot.ShowLastMoveFrom = true;
+    image = Draw();
+    EXPECT_EQ(SquarePixel(image, { 5, 2 }), Rgb(Snapshot.Theme.LastMove));
+    EXPECT_EQ(SquarePixel(image, { 5, 4 }), Rgb(Snapshot.Theme.LastMove));
+    EXPECT_EQ(SquarePixel(image, { 5, 3 }), Rgb(Snapshot.Theme.Blacks));
+
+    // The origin goes with the last-move highlight.
+    Snapshot.ShowLastMove = false;
+    image = Draw();
+    EXPECT_EQ(SquarePixel(image, { 5, 2 }), Rgb(Snapshot.Theme.Whites));
+    EXPECT_EQ(SquarePixel(image, { 5, 4 }), Rgb(Snapshot.Theme.Whites));
+}
+
 TEST_F(BoardViewTest, LearnModeShowsWhetherTheHeldPieceMayGoThere) {
     Snapshot.Set(4, 2, Code(pcWhite, pkPawn));
     Snapshot.HeldSquare = { 4, 2 };
@@ -586,6 +607,7 @@ TEST_F(GameSnapshotTest, CopiesTheGameState) {
     EXPECT_EQ(Snapshot.Players[pcBlack].Status, 1);
     EXPECT_TRUE(Snapshot.HasLastMove);
     EXPECT_EQ(Snapshot.LastMoveTo, (TPoint { 4, 5 }));
+    EXPECT_EQ(Snapshot.LastMoveFrom, (TPoint { 5, 4 }));
     EXPECT_FALSE(Snapshot.HeldMoveLegal);
 }
 

@@ -10,6 +10,7 @@
 #include "FormMain.h"
 #include "FormMoves.h"
 #include "FormOptions.h"
+#include "MoveNotation.h"
 #include "RecordingPresenter.h"
 #include "Sounds.h"
 #include "ThemeEditor.h"
@@ -284,6 +285,40 @@ TEST_F(OptionsDialogTest, ApplyRewritesTheMovesWindowInTheNewNotation) {
     ASSERT_EQ(Moves->RowCount(), 1);
     EXPECT_EQ(Moves->Cell(1, 1), "Pe4");
     EXPECT_EQ(Moves->Cell(1, 2), "Nf6");
+}
+
+TEST_F(OptionsDialogTest, StandardNotationAndBothSquaresOfTheLastMoveAreApplied) {
+    TChessGame& game = Main->Game();
+    game.WhitePlayer = TPlayer { 2, true, "Ann", false, 0, 0 };
+    game.BlackPlayer = TPlayer { 2, true, "Bob", false, 0, 0 };
+    game.StartGame();
+    game.PlayMove(At("g1"), At("f3"));
+    game.PlayMove(At("b8"), At("c6"));
+    game.PlayMove(At("b1"), At("c3"));
+    game.PlayMove(At("c6"), At("e5"));
+    game.PlayMove(At("c3"), At("e4"));
+    Main->Settings().ShowLastMove = false;
+    Run([&] {
+        EXPECT_EQ(Dialog->cmbNotation->count(), 4);
+        EXPECT_FALSE(Dialog->chkLastMoveFrom->isChecked());
+        EXPECT_FALSE(Dialog->chkLastMoveFrom->isEnabled()) << "it goes with the last move";
+        Dialog->chkLastMove->setChecked(true);
+        EXPECT_TRUE(Dialog->chkLastMoveFrom->isEnabled());
+        Dialog->chkLastMoveFrom->setChecked(true);
+        Dialog->cmbNotation->setCurrentIndex(nsStandard);
+        Click(Dialog->btnApply);
+    });
+    game.PlayMove(At("e5"), At("g4"));
+    game.PlayMove(At("e4"), At("g5"));
+    game.PlayMove(At("g4"), At("e5"));
+    EXPECT_EQ(Main->Settings().Notation, nsStandard);
+    EXPECT_TRUE(Main->Settings().ShowLastMoveFrom);
+    EXPECT_EQ(Moves->Cell(3, 1), "Ne4");
+    // Both white knights reach g5: the one that moves is named by its file.
+    EXPECT_EQ(Moves->Cell(4, 1), "Neg5");
+    EXPECT_EQ(Moves->Cell(4, 2), "Ne5");
+    EXPECT_EQ(LoadSettings(AppPaths::SettingsFile()), Main->Settings());
+    game.StopGame();
 }
 
 TEST_F(OptionsDialogTest, ColoredStyleEnablesThePickersAndTintsThePreview) {

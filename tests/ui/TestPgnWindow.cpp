@@ -285,6 +285,19 @@ TEST_F(PgnWindowTest, PastedPgnStartsItsFirstReadableGame) {
     EXPECT_EQ(Moves->Cell(2, 2), QStringLiteral("b8-c6"));
 }
 
+TEST_F(PgnWindowTest, YesToTheQuestionReplacesTheGameInProgressByThePastedOne) {
+    Answer = idYes;
+    StartPeople();
+    Main->Game().PlayMove(Sq("d2"), Sq("d4"));
+    QGuiApplication::clipboard()->setText(TwoGames);
+    Action("Menu_Game_Paste")->trigger();
+    EXPECT_TRUE(Shown("stop it without a result"));
+    ASSERT_EQ(DialogShown, 1);
+    EXPECT_EQ(Main->Game().WhitePlayer.Name, "Alice");
+    EXPECT_EQ(Main->Game().Moves.Count(), 4);
+    EXPECT_EQ(Main->History().Count(), 0);
+}
+
 TEST_F(PgnWindowTest, PastedPlainTextIsRefusedAndChangesNothing) {
     StartPeople();
     Main->Game().PlayMove(Sq("d2"), Sq("d4"));
@@ -301,13 +314,18 @@ TEST_F(PgnWindowTest, PastedPlainTextIsRefusedAndChangesNothing) {
     }
 }
 
-TEST_F(PgnWindowTest, PasteWaitsWhileAGameIsOnAndCopyAndPasteStayOffInANetworkGame) {
+TEST_F(PgnWindowTest, PasteAsksWhileAGameIsOnAndCopyAndPasteStayOffInANetworkGame) {
     StartPeople();
     QGuiApplication::clipboard()->setText(QString::fromLatin1(FoolsMate));
-    EXPECT_FALSE(Action("Menu_Game_Paste")->isEnabled());
+    // During a game the paste asks first; No keeps the game.
+    EXPECT_TRUE(Action("Menu_Game_Paste")->isEnabled());
+    Answer = idNo;
     Action("Menu_Game_Paste")->trigger();
+    EXPECT_TRUE(Shown("stop it without a result"));
     EXPECT_EQ(DialogShown, 0);
     EXPECT_EQ(Main->Game().WhitePlayer.Name, "Ann");
+    EXPECT_EQ(Main->Game().GameState, gsPlaying);
+    Boxes.clear();
     Main->Game().StopGame();
     EXPECT_TRUE(Action("Menu_Game_Paste")->isEnabled());
 

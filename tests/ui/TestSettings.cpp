@@ -223,6 +223,12 @@ INSTANTIATE_TEST_SUITE_P(Values, SettingsValueTest,
             "NotationSeven", "[Options]\nNotation=7\n", [](TSettings& s) { s.Notation = 2; } },
         BadValueRow {
             "NotationNegative", "[Options]\nNotation=-1\n", [](TSettings& s) { s.Notation = 2; } },
+        BadValueRow {
+            "NotationStandard", "[Options]\nNotation=3\n", [](TSettings& s) { s.Notation = 3; } },
+        BadValueRow {
+            "NotationFour", "[Options]\nNotation=4\n", [](TSettings& s) { s.Notation = 2; } },
+        BadValueRow { "BothSquaresOfTheLastMove", "[Options]\nShowLastMoveFrom=1\n",
+            [](TSettings& s) { s.ShowLastMoveFrom = true; } },
         BadValueRow { "NotationAboveAByte", "[Options]\nNotation=256\n",
             [](TSettings& s) { s.Notation = 2; } },
         BadValueRow {
