@@ -127,8 +127,7 @@ void TBoardView::DrawHeader(QPainter& painter, const TBoardSnapshot& snapshot, u
     const TSnapshotPlayer& player = snapshot.Players[colour];
     const TTheme& theme = snapshot.Theme;
 
-    painter.drawImage(QPoint(layout.IconX, IconY), Pieces.KingIcons(),
-        QRect(colour * IconSize, 0, IconSize, IconSize));
+    Pieces.DrawKingIcon(painter, QRect(layout.IconX, IconY, IconSize, IconSize), colour);
 
     QColor background = ToQColor(theme.Board);
     if (snapshot.Turn == colour) {

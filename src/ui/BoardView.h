@@ -6,6 +6,7 @@
 
 #include "BoardGeometry.h"
 #include "BoardSnapshot.h"
+#include "SmoothPieces.h"
 
 #include <QColor>
 #include <QFont>
@@ -31,19 +32,29 @@ public:
     // Loads set n (1 .. PieceSetCount) from the program's resources and rebuilds the small pieces
     // and king icons on the background colour. "Colored" (pieceStyle 1) draws both armies with
     // the white drawing, tinted. A set without resources answers false and keeps the images.
-    // A set number outside 1 .. PieceSetCount answers false too.
-    bool LoadChessSet(
-        int n, uint8_t pieceStyle, TColor whiteColor, TColor blackColor, TColor background);
+    // A set number outside 1 .. PieceSetCount answers false too. With `smooth` the pieces are
+    // drawn from the set's anti-aliased artwork (TSmoothPieces) at whatever size they take.
+    bool LoadChessSet(int n, uint8_t pieceStyle, TColor whiteColor, TColor blackColor,
+        TColor background, bool smooth = false);
     // The same from strips already in memory (any format, 600 x 50 each: a piece strip drawn on
     // black and a mask strip with black silhouettes on white). Strips of another size answer
-    // false and keep the images.
+    // false and keep the images. The pieces are one-bit afterwards.
     bool LoadFromImages(const QImage& pieces, const QImage& masks, int n, uint8_t pieceStyle,
         TColor whiteColor, TColor blackColor, TColor background);
     // One 50 x 50 piece with its mask (AND) and drawing (XOR), leaving the painter in plain
     // (source-over) mode; a kind above 5 draws nothing. Nothing is drawn before a set is loaded.
+    // Smooth pieces fill the 50 x 50 square at (x, y).
     void DrawPiece(QPainter& painter, int x, int y, uint8_t colour, uint8_t kind) const;
-    // A plain copy of one 25 x 25 piece of SmallPieces; a kind above 5 draws nothing.
+    // A piece in a square box: smooth pieces as large as the box, centred in it, on whole device
+    // pixels; one-bit pieces at their own 50 x 50, centred.
+    void DrawPiece(QPainter& painter, const QRectF& target, uint8_t colour, uint8_t kind) const;
+    // A plain copy of one 25 x 25 piece of SmallPieces (smooth pieces: drawn at 25 x 25); a kind
+    // above 5 draws nothing.
     void DrawSmallPiece(QPainter& painter, int x, int y, uint8_t colour, uint8_t kind) const;
+    // The king of a side for a player's header, in `target` (40 x 40 for the one-bit icons).
+    void DrawKingIcon(QPainter& painter, const QRect& target, uint8_t colour) const;
+    // Whether the smooth artwork draws the pieces.
+    bool Smooth() const { return m_Smooth.IsLoaded(); }
 
     // 0 until a set is loaded.
     int ChessSet() const { return m_ChessSet; }
@@ -71,6 +82,7 @@ private:
     mutable TScaledStrips m_Scaled;
     QImage m_SmallPieces;
     QImage m_KingIcons;
+    TSmoothPieces m_Smooth;
     int m_ChessSet = 0;
 };
 

@@ -335,7 +335,10 @@ void TBoardWidget::ShowPromotion() {
     const uint8_t colour = m_Game.Turn;
     for (TPromotionImage* image :
         { imgPromoteRook, imgPromoteKnight, imgPromoteBishop, imgPromoteQueen }) {
-        QImage canvas(BoardGeometry::PieceSize, BoardGeometry::PieceSize, QImage::Format_RGB32);
+        const qreal ratio = image->devicePixelRatioF();
+        const int side = qRound(BoardGeometry::PieceSize * ratio);
+        QImage canvas(side, side, QImage::Format_RGB32);
+        canvas.setDevicePixelRatio(ratio);
         canvas.fill(palette().color(QPalette::Button));
         QPainter painter(&canvas);
         m_View.Pieces.DrawPiece(painter, 0, 0, colour, image->Kind());

@@ -332,7 +332,7 @@ void TfrmMain::ShowStatus(TStatusText text) {
 
 bool TfrmMain::LoadChessSet(int n) {
     const bool loaded = m_View.Pieces.LoadChessSet(n, m_Settings.PieceStyle, m_Settings.WhiteColor,
-        m_Settings.BlackColor, m_Settings.Theme.Board);
+        m_Settings.BlackColor, m_Settings.Theme.Board, m_Settings.SmoothPieces);
     if (loaded)
         m_Settings.ChessSet = n;
     m_Board->Redraw();

@@ -234,6 +234,7 @@ void TfrmOptions::CreatePiecesPage() {
     cmbPieceStyle
         = NamedList("cmbPieceStyle", { QStringLiteral("Classic"), QStringLiteral("Colored") });
     lblPieceStyle = NamedLabel("lblPieceStyle", QStringLiteral("Style:"), cmbPieceStyle);
+    chkSmoothPieces = Named(new QCheckBox(QStringLiteral("Smooth pieces")), "chkSmoothPieces");
     clpWhitePieces = Named(new TColorPicker, "clpWhitePieces");
     clpBlackPieces = Named(new TColorPicker, "clpBlackPieces");
     ColorDialog = Named(new QColorDialog(this), "ColorDialog");
@@ -255,7 +256,8 @@ void TfrmOptions::CreatePiecesPage() {
     options->addWidget(clpWhitePieces, 1, 1, Qt::AlignLeft);
     options->addWidget(lblBlackPieces, 2, 0);
     options->addWidget(clpBlackPieces, 2, 1, Qt::AlignLeft);
-    options->setRowStretch(3, 1);
+    options->addWidget(chkSmoothPieces, 3, 0, 1, 2);
+    options->setRowStretch(4, 1);
     auto* sets = new QVBoxLayout;
     sets->addWidget(lblChessSet);
     sets->addWidget(lstChessSet, 1);
@@ -271,6 +273,7 @@ void TfrmOptions::CreatePiecesPage() {
     connect(lstChessSet, &QListWidget::currentRowChanged, this, &TfrmOptions::DrawPreview);
     connect(
         cmbPieceStyle, &QComboBox::currentIndexChanged, this, &TfrmOptions::cmbPieceStyleSelect);
+    connect(chkSmoothPieces, &QCheckBox::toggled, this, &TfrmOptions::DrawPreview);
     connect(clpWhitePieces, &TColorPicker::colorChanged, this, &TfrmOptions::DrawPreview);
     connect(clpBlackPieces, &TColorPicker::colorChanged, this, &TfrmOptions::DrawPreview);
 }
@@ -649,6 +652,7 @@ void TfrmOptions::FormShow() {
     const int set = settings.ChessSet - 1;
     lstChessSet->setCurrentRow(set >= 0 && set < lstChessSet->count() ? set : -1);
     SelectIndex(cmbPieceStyle, settings.PieceStyle);
+    chkSmoothPieces->setChecked(settings.SmoothPieces);
     cmbPieceStyleSelect();
     clpWhitePieces->SetColor(settings.WhiteColor);
     clpBlackPieces->SetColor(settings.BlackColor);
@@ -702,6 +706,7 @@ bool TfrmOptions::btnApplyClick() {
     settings.Theme = *theme;
     if (cmbPieceStyle->currentIndex() >= 0)
         settings.PieceStyle = static_cast<uint8_t>(cmbPieceStyle->currentIndex());
+    settings.SmoothPieces = chkSmoothPieces->isChecked();
     settings.WhiteColor = clpWhitePieces->Color();
     settings.BlackColor = clpBlackPieces->Color();
     for (int i = 0; i < SoundSlots && i < clsSounds->count(); ++i) {
@@ -780,7 +785,11 @@ void TfrmOptions::btnPreviewClick() {
 // the preview shows the pieces as the board will.
 void TfrmOptions::DrawPreview() {
     const TTheme& theme = m_Settings.Theme;
-    m_Preview = QImage(PreviewWidth, PreviewHeight, QImage::Format_RGB32);
+    // At the screen's pixel ratio, so that smooth pieces stay sharp on a high-density screen.
+    const qreal ratio = imgPieces->devicePixelRatioF();
+    m_Preview
+        = QImage(qRound(PreviewWidth * ratio), qRound(PreviewHeight * ratio), QImage::Format_RGB32);
+    m_Preview.setDevicePixelRatio(ratio);
     constexpr int Cell = PreviewHeight / 2;
     {
         QPainter painter(&m_Preview);
@@ -794,7 +803,7 @@ void TfrmOptions::DrawPreview() {
         TPieceImages pieces;
         const uint8_t style = cmbPieceStyle->currentIndex() == 1 ? 1 : 0;
         if (pieces.LoadChessSet(lstChessSet->currentRow() + 1, style, clpWhitePieces->Color(),
-                clpBlackPieces->Color(), theme.Board)) {
+                clpBlackPieces->Color(), theme.Board, chkSmoothPieces->isChecked())) {
             for (int kind = pkPawn; kind <= pkKing; ++kind) {
                 pieces.DrawPiece(painter, kind * Cell, 0, pcWhite, static_cast<uint8_t>(kind));
                 pieces.DrawPiece(painter, kind * Cell, Cell, pcBlack, static_cast<uint8_t>(kind));

@@ -108,6 +108,7 @@ public:
     QListWidget* lstChessSet = nullptr;
     QLabel* lblPieceStyle = nullptr;
     QComboBox* cmbPieceStyle = nullptr;
+    QCheckBox* chkSmoothPieces = nullptr;
     QLabel* lblWhitePieces = nullptr;
     TColorPicker* clpWhitePieces = nullptr;
     QLabel* lblBlackPieces = nullptr;

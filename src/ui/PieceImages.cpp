@@ -11,6 +11,7 @@ constexpr int StripWidth = 12 * BoardGeometry::PieceSize;
 constexpr int HalfStrip = 6 * BoardGeometry::PieceSize;
 constexpr int StripHeight = BoardGeometry::PieceSize;
 constexpr int SmallSize = 25;
+constexpr int IconSize = 40;
 
 // The format every prepared image is kept in: the buffer's, so that plain copies are straight
 // blits and the raster operations need no conversion per frame.
@@ -58,13 +59,34 @@ void TintPieces(QImage& pieces, QImage& masks, QRgb whiteColor, QRgb blackColor)
 
 } // namespace
 
-bool TPieceImages::LoadChessSet(
-    int n, uint8_t pieceStyle, TColor whiteColor, TColor blackColor, TColor background) {
+bool TPieceImages::LoadChessSet(int n, uint8_t pieceStyle, TColor whiteColor, TColor blackColor,
+    TColor background, bool smooth) {
     if (n < 1 || n > PieceSetCount)
+        return false;
+    TSmoothPieces smoothPieces;
+    if (smooth && !smoothPieces.Load(n, pieceStyle, whiteColor, blackColor))
         return false;
     const QImage pieces(QStringLiteral(":/pieces/Pieces%1.png").arg(n));
     const QImage masks(QStringLiteral(":/pieces/Masks%1.png").arg(n));
-    return LoadFromImages(pieces, masks, n, pieceStyle, whiteColor, blackColor, background);
+    if (!LoadFromImages(pieces, masks, n, pieceStyle, whiteColor, blackColor, background))
+        return false;
+    if (smooth) {
+        m_Smooth = std::move(smoothPieces);
+        // The composed images of the one-bit pieces, redrawn smooth for whoever copies them.
+        const QRgb board = ToQRgb(background);
+        m_SmallPieces.fill(board);
+        m_KingIcons.fill(board);
+        QPainter small(&m_SmallPieces);
+        QPainter kings(&m_KingIcons);
+        for (int index = 0; index < 12; ++index) {
+            const auto colour = static_cast<uint8_t>(index / 6);
+            const auto kind = static_cast<uint8_t>(index % 6);
+            m_Smooth.Draw(small, QRectF(index * SmallSize, 0, SmallSize, SmallSize), colour, kind);
+        }
+        for (uint8_t colour : { pcWhite, pcBlack })
+            m_Smooth.Draw(kings, QRectF(colour * IconSize, 0, IconSize, IconSize), colour, pkKing);
+    }
+    return true;
 }
 
 bool TPieceImages::LoadFromImages(const QImage& piecesSource, const QImage& masksSource, int n,
@@ -107,6 +129,7 @@ bool TPieceImages::LoadFromImages(const QImage& piecesSource, const QImage& mask
     m_SmallPieces = std::move(small);
     m_KingIcons = std::move(kings);
     m_Scaled = TScaledStrips();
+    m_Smooth.Clear();
     m_ChessSet = n;
     return true;
 }
@@ -125,6 +148,11 @@ const TPieceImages::TScaledStrips& TPieceImages::ScaledFor(qreal ratio) const {
 }
 
 void TPieceImages::DrawPiece(QPainter& painter, int x, int y, uint8_t colour, uint8_t kind) const {
+    if (m_Smooth.IsLoaded()) {
+        m_Smooth.Draw(painter, QRectF(x, y, BoardGeometry::PieceSize, BoardGeometry::PieceSize),
+            colour, kind);
+        return;
+    }
     const qreal ratio = painter.device() ? painter.device()->devicePixelRatio() : 1.0;
     if (ratio == 1.0 || m_Pieces.isNull()) {
         DrawCell(painter, m_Pieces, m_Masks, BoardGeometry::PieceSize, x, y, colour, kind);
@@ -140,12 +168,37 @@ void TPieceImages::DrawPiece(QPainter& painter, int x, int y, uint8_t colour, ui
     painter.setWorldTransform(transform);
 }
 
+void TPieceImages::DrawPiece(
+    QPainter& painter, const QRectF& target, uint8_t colour, uint8_t kind) const {
+    if (m_Smooth.IsLoaded()) {
+        m_Smooth.Draw(painter, target, colour, kind);
+        return;
+    }
+    const QPointF centre = target.center();
+    DrawPiece(painter, qRound(centre.x() - BoardGeometry::PieceSize / 2.0),
+        qRound(centre.y() - BoardGeometry::PieceSize / 2.0), colour, kind);
+}
+
 void TPieceImages::DrawSmallPiece(
     QPainter& painter, int x, int y, uint8_t colour, uint8_t kind) const {
+    if (m_Smooth.IsLoaded()) {
+        m_Smooth.Draw(painter, QRectF(x, y, SmallSize, SmallSize), colour, kind);
+        return;
+    }
     if (kind > pkKing || m_SmallPieces.isNull())
         return;
     painter.drawImage(QPoint(x, y), m_SmallPieces,
         QRect((colour == pcBlack ? 6 * SmallSize : 0) + SmallSize * kind, 0, SmallSize, SmallSize));
+}
+
+void TPieceImages::DrawKingIcon(QPainter& painter, const QRect& target, uint8_t colour) const {
+    if (m_Smooth.IsLoaded()) {
+        m_Smooth.Draw(painter, target, colour, pkKing);
+        return;
+    }
+    if (m_KingIcons.isNull() || colour > pcBlack)
+        return;
+    painter.drawImage(target, m_KingIcons, QRect(colour * IconSize, 0, IconSize, IconSize));
 }
 
 QStringList PieceSetNames() {

@@ -147,6 +147,7 @@ TSettings LoadSettings(const QString& path) {
     ini.beginGroup(QStringLiteral("ChessSet"));
     settings.ChessSet = int32_t(read.Ranged("ChessSet", 1, PieceSetCount, defaults.ChessSet));
     settings.PieceStyle = uint8_t(read.Ranged("PieceStyle", 0, 1, defaults.PieceStyle));
+    settings.SmoothPieces = read.Boolean("SmoothPieces", defaults.SmoothPieces);
     settings.WhiteColor = read.Color("WhiteColor", defaults.WhiteColor);
     settings.BlackColor = read.Color("BlackColor", defaults.BlackColor);
     ini.endGroup();
@@ -198,6 +199,7 @@ bool SaveSettings(const TSettings& settings, const QString& path) {
     ini.beginGroup(QStringLiteral("ChessSet"));
     WriteInteger(ini, "ChessSet", settings.ChessSet);
     WriteInteger(ini, "PieceStyle", settings.PieceStyle);
+    WriteBoolean(ini, "SmoothPieces", settings.SmoothPieces);
     WriteInteger(ini, "WhiteColor", settings.WhiteColor);
     WriteInteger(ini, "BlackColor", settings.BlackColor);
     ini.endGroup();

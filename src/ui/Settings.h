@@ -65,6 +65,8 @@ struct TSettings {
     int32_t ChessSet = 3;
     // 0 "Classic", 1 "Colored".
     uint8_t PieceStyle = 0;
+    // The anti-aliased artwork of the set instead of its one-bit pieces.
+    bool SmoothPieces = false;
     TColor WhiteColor = 0xFFFFFF;
     TColor BlackColor = 0x808080;
     std::array<bool, SoundSlots> SoundOn { true, true, true, true, true, true };

@@ -702,6 +702,23 @@ TEST(RenderCommand, ShowsCheckForTheSideToMove) {
     EXPECT_TRUE(SameImage(written, expected));
 }
 
+TEST(RenderCommand, SmoothDrawsTheSmoothPiecesAtTheRatio) {
+    QTemporaryDir dir;
+    const std::string out = dir.filePath(QStringLiteral("smooth.png")).toStdString();
+    ASSERT_EQ(RunCli({ "render", StartFen, out, "--set", "16", "--smooth", "--ratio", "2" }), 0);
+    const QImage written(QString::fromStdString(out));
+    ASSERT_EQ(written.size(), QSize(1012, 1012));
+
+    TBoardView view;
+    TChessBoard board;
+    board.Reset();
+    const TBoardSnapshot snapshot = SnapshotBoard(board, pcWhite);
+    ASSERT_TRUE(view.Pieces.LoadChessSet(16, 0, 0xFFFFFF, 0x808080, snapshot.Theme.Board, true));
+    QImage expected;
+    view.DrawBoard(snapshot, expected, 2.0);
+    EXPECT_TRUE(SameImage(written, expected));
+}
+
 struct TRenderArgsRow {
     const char* Name;
     std::vector<std::string> Args;
@@ -724,6 +741,8 @@ INSTANTIATE_TEST_SUITE_P(Arguments, RenderBadArgsTest,
         TRenderArgsRow { "SetWithoutValue", { "render", StartFen, "/tmp/x.png", "--set" } },
         TRenderArgsRow { "UnknownOption", { "render", StartFen, "/tmp/x.png", "--big" } },
         TRenderArgsRow { "UnwritableOutput", { "render", StartFen, "/nonexistent-dir/wm/x.png" } },
+        TRenderArgsRow { "RatioZero", { "render", StartFen, "/tmp/x.png", "--ratio", "0" } },
+        TRenderArgsRow { "RatioWithoutValue", { "render", StartFen, "/tmp/x.png", "--ratio" } },
         TRenderArgsRow { "SetsWithoutOutput", { "render-sets" } },
         TRenderArgsRow { "SetsUnknownOption", { "render-sets", "/tmp/x.png", "--set", "3" } }),
     [](const auto& info) { return std::string(info.param.Name); });

@@ -118,12 +118,13 @@ TEST_F(OptionsDialogTest, FormPagesAndControls) {
         EXPECT_EQ(Dialog->pgcOptions->tabText(i), tabs[i]);
     EXPECT_EQ(Dialog->pgcOptions->currentWidget(), Dialog->tbsGame);
     EXPECT_TRUE(Dialog->btnOk->isDefault());
-    for (const char* name : { "chkAutoUpdate", "cmbLanguages", "cmbSearchDepth",
-             "lblSearchDepthInfo", "cmbThemes", "vlsColors", "btnSaveTheme", "btnDelTheme",
-             "cmbBoardStyle", "lstChessSet", "clpWhitePieces", "imgPieces", "clsSounds",
-             "edtSoundFile", "btnBrowse", "btnPreview", "chkDockChat", "lbChatPosition",
-             "cmbChatAlign", "cmbMovesAlign", "stgEngines", "btnAddEngine", "btnRemoveEngine",
-             "edtEngineName", "edtEngineArguments", "pnlEngineOptions", "btnApply" })
+    for (const char* name :
+        { "chkAutoUpdate", "cmbLanguages", "cmbSearchDepth", "lblSearchDepthInfo", "cmbThemes",
+            "vlsColors", "btnSaveTheme", "btnDelTheme", "cmbBoardStyle", "lstChessSet",
+            "clpWhitePieces", "chkSmoothPieces", "imgPieces", "clsSounds", "edtSoundFile",
+            "btnBrowse", "btnPreview", "chkDockChat", "lbChatPosition", "cmbChatAlign",
+            "cmbMovesAlign", "stgEngines", "btnAddEngine", "btnRemoveEngine", "edtEngineName",
+            "edtEngineArguments", "pnlEngineOptions", "btnApply" })
         EXPECT_NE(Dialog->findChild<QWidget*>(QString::fromLatin1(name)), nullptr) << name;
     EXPECT_EQ(Dialog->cmbSearchDepth->count(), 7);
     EXPECT_EQ(Dialog->cmbSearchDepth->itemText(0), "2");
@@ -355,6 +356,29 @@ TEST_F(OptionsDialogTest, ColoredStyleEnablesThePickersAndTintsThePreview) {
         Dialog->lstChessSet->setCurrentRow((Dialog->lstChessSet->currentRow() + 1) % 20);
         EXPECT_NE(Dialog->PreviewImage(), before) << "another set redraws the preview";
     });
+}
+
+TEST_F(OptionsDialogTest, SmoothPiecesRedrawThePreviewAndReachTheBoardOnOk) {
+    EXPECT_FALSE(Main->View().Pieces.Smooth());
+    EXPECT_TRUE(Run([&] {
+        EXPECT_FALSE(Dialog->chkSmoothPieces->isChecked()) << "off by default";
+        const QImage oneBit = Dialog->PreviewImage();
+        Dialog->chkSmoothPieces->setChecked(true);
+        EXPECT_NE(Dialog->PreviewImage(), oneBit);
+        Dialog->chkSmoothPieces->setChecked(false);
+        EXPECT_EQ(Dialog->PreviewImage(), oneBit);
+        Dialog->chkSmoothPieces->setChecked(true);
+        Click(Dialog->btnOk);
+    }));
+    EXPECT_TRUE(Main->Settings().SmoothPieces);
+    EXPECT_TRUE(LoadSettings(AppPaths::SettingsFile()).SmoothPieces);
+    EXPECT_TRUE(Main->View().Pieces.Smooth());
+    EXPECT_TRUE(Run([&] {
+        EXPECT_TRUE(Dialog->chkSmoothPieces->isChecked());
+        Dialog->chkSmoothPieces->setChecked(false);
+        Click(Dialog->btnOk);
+    }));
+    EXPECT_FALSE(Main->View().Pieces.Smooth());
 }
 
 TEST_F(OptionsDialogTest, SoundFilesAreKeptPerSlotUntilCancel) {

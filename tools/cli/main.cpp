@@ -49,11 +49,12 @@ const TCommand Commands[] = {
         "                            compares the computer player's search with the plain one on\n"
         "                            N positions from random games (20000, depths 0 to 2)" },
     { "render", CmdRender,
-        "render FEN OUT.png [--set N] [--enhanced] [--colored] [--switched]\n"
-        "                            the 506 x 506 board view of the position, as the window\n"
-        "                            draws it (set 3, traditional style, by default)" },
+        "render FEN OUT.png [--set N] [--enhanced] [--colored] [--switched] [--smooth]\n"
+        "      [--ratio R]           the 506 x 506 board view of the position, as the window\n"
+        "                            draws it (set 3, traditional style, by default); --smooth\n"
+        "                            with the smooth pieces, --ratio at R device pixels a pixel" },
     { "render-sets", CmdRenderSets,
-        "render-sets OUT.png [--colored]\n"
+        "render-sets OUT.png [--colored] [--smooth]\n"
         "                            a sheet of the twelve pieces of every built-in set" },
     { "bench-draw", CmdDrawBench,
         "bench-draw [--frames N] [--set N]\n"
