@@ -62,6 +62,10 @@ const std::pair<const char*, const char*> DefaultMessages[] = {
         "A game was still in progress when Wintermoot last closed. Do you want to continue it?" },
     { "E20", "Could not open ;: the file cannot be read or holds no game that can be read." },
     { "E21", "The clipboard holds neither a position (FEN) nor a game (PGN)." },
+    { "E40",
+        "A network game is open, so \";\" was not opened. Open it with \"Load...\" once the "
+        "network game has ended." },
+    { "Q40", "A game is in progress. Do you want to stop it and open \";\"?" },
 };
 
 class TStandardErrorPresenter : public TMessagePresenter {
@@ -89,9 +93,9 @@ std::unique_ptr<TMessagePresenter>& Presenter() {
 
 int Show(char kind, unsigned number, unsigned last, const std::vector<std::string>& arguments,
     TMessageKind messageKind, TMessageButtons buttons) {
-    if (number < 1 || number > last)
-        return 0;
     const std::string prefix(1, kind);
+    if (number < 1 || number > last || !Messages().Contains(prefix + std::to_string(number)))
+        return 0;
     const std::string caption = Messages().Text(prefix + "0");
     const std::string text
         = FillPlaceholders(Messages().Text(prefix + std::to_string(number)), arguments);
