@@ -26,21 +26,21 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${WINTERMOOT_PACKAGE_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://github.com/wintermoot/wintermoot")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "stockfish")
-# The description's lines after the first: each starts with a space, an empty line is " .".
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}
- Wintermoot is a desktop chess game. Two people can play at one machine, a
- person can play the computer at three strengths or a UCI chess engine, and
- two people can play on two machines over TCP with a chat beside the board.
- .
- Every move is checked against the rules of chess. Moves are shown in three
- notations, each side has a clock, moves can be taken back, and games can be
- paused, saved, loaded, opened from PGN files and kept in a history that can
- be exported as text or PGN. The interface is in English, French, German and
- Spanish, with twenty piece sets, board themes and sounds.
- .
- The package also holds wintermoot-cli (the rules, the computer player and the
- saved games on the command line), wintermoot-engine (the computer player as a
- UCI engine), wintermoot-server (the list of hosted network games) and
- wintermoot-langtool (the language files).")
+# The long description; CPack puts the summary above it, indents its lines and turns the empty
+# lines into " .".
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Wintermoot is a desktop chess game. Two people can play at one machine, a
+person can play the computer at three strengths or a UCI chess engine, and
+two people can play on two machines over TCP with a chat beside the board.
+
+Every move is checked against the rules of chess. Moves are shown in three
+notations, each side has a clock, moves can be taken back, and games can be
+paused, saved, loaded, opened from PGN files and kept in a history that can
+be exported as text or PGN. The interface is in English, French, German and
+Spanish, with twenty piece sets, board themes and sounds.
+
+The package also holds wintermoot-cli (the rules, the computer player and the
+saved games on the command line), wintermoot-engine (the computer player as a
+UCI engine), wintermoot-server (the list of hosted network games) and
+wintermoot-langtool (the language files).")
 
 include(CPack)
