@@ -47,11 +47,12 @@ install: deps
 
 # A Debian package (wintermoot_VERSION-1_ARCH.deb here) of everything `make install` installs,
 # built for /usr in $(PACKAGE_BUILD) with Debian's hardening flags, without the tests.
+# The programs go to /usr/games, as Debian wants for a package of section games.
 package: deps
 	cmake -S . -B $(PACKAGE_BUILD) -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
-		-DWINTERMOOT_TESTS=OFF \
+		-DCMAKE_INSTALL_BINDIR=games -DWINTERMOOT_TESTS=OFF \
 		-DCMAKE_CXX_FLAGS="$$(dpkg-buildflags --get CPPFLAGS) $$(dpkg-buildflags --get CXXFLAGS)" \
-		-DCMAKE_EXE_LINKER_FLAGS="$$(dpkg-buildflags --get LDFLAGS)"
+		-DCMAKE_EXE_LINKER_FLAGS="$$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get LDFLAGS)"
 	cmake --build $(PACKAGE_BUILD) -j $(JOBS)
 	cd $(PACKAGE_BUILD) && cpack -G DEB
 	cp $(PACKAGE_BUILD)/wintermoot_*.deb .

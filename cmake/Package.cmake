@@ -2,7 +2,8 @@
 # version is the program's own (CurrentVersion in src/update/Update.h, 324 = 3.2.4).
 file(STRINGS ${PROJECT_SOURCE_DIR}/src/update/Update.h WM_VERSION_LINE
     REGEX "constexpr int CurrentVersion = [0-9]+;")
-string(REGEX REPLACE ".*= ([0-9]+);.*" "\\1" WM_VERSION_NUMBER "${WM_VERSION_LINE}")
+string(REGEX MATCH "CurrentVersion = ([0-9]+)" WM_VERSION_MATCH "${WM_VERSION_LINE}")
+set(WM_VERSION_NUMBER ${CMAKE_MATCH_1})
 string(REGEX REPLACE "([0-9])" "\\1." WM_VERSION_DOTTED "${WM_VERSION_NUMBER}")
 string(REGEX REPLACE "\\.$" "" WM_VERSION_DOTTED "${WM_VERSION_DOTTED}")
 
