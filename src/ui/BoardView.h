@@ -39,11 +39,25 @@ public:
     // false and keep the images.
     bool LoadFromImages(const QImage& pieces, const QImage& masks, int n, uint8_t pieceStyle,
         TColor whiteColor, TColor blackColor, TColor background);
-    // One 50 x 50 piece with its mask (AND) and drawing (XOR), leaving the painter in plain
-    // (source-over) mode; a kind above 5 draws nothing. Nothing is drawn before a set is loaded.
-    void DrawPiece(QPainter& painter, int x, int y, uint8_t colour, uint8_t kind) const;
-    // A plain copy of one 25 x 25 piece of SmallPieces; a kind above 5 draws nothing.
-    void DrawSmallPiece(QPainter& painter, int x, int y, uint8_t colour, uint8_t kind) const;
+    // One piece with its mask (AND) and drawing (XOR) filling the square `target`, leaving the
+    // painter in plain (source-over) mode; a kind above 5 draws nothing. The 50-pixel art is
+    // enlarged or reduced without smoothing to the target's size in device pixels, which keeps
+    // its one-bit look. Nothing is drawn before a set is loaded.
+    void DrawPiece(QPainter& painter, const QRect& target, uint8_t colour, uint8_t kind) const;
+    // The same at 50 x 50.
+    void DrawPiece(QPainter& painter, int x, int y, uint8_t colour, uint8_t kind) const {
+        DrawPiece(
+            painter, QRect(x, y, BoardGeometry::PieceSize, BoardGeometry::PieceSize), colour, kind);
+    }
+    // A small piece, composed on the background and smoothed, filling the square `target`; at
+    // 25 x 25 a plain copy of one piece of SmallPieces. A kind above 5 draws nothing.
+    void DrawSmallPiece(QPainter& painter, const QRect& target, uint8_t colour, uint8_t kind) const;
+    void DrawSmallPiece(QPainter& painter, int x, int y, uint8_t colour, uint8_t kind) const {
+        DrawSmallPiece(painter, QRect(x, y, 25, 25), colour, kind);
+    }
+    // The king icon of a header filling the square `target`; at 40 x 40 a plain copy from
+    // KingIcons.
+    void DrawKingIcon(QPainter& painter, const QRect& target, uint8_t colour) const;
 
     // 0 until a set is loaded.
     int ChessSet() const { return m_ChessSet; }
@@ -55,22 +69,34 @@ public:
     const QImage& KingIcons() const { return m_KingIcons; }
 
 private:
-    // The strips enlarged to a device pixel ratio other than 1 without smoothing, so that a
-    // high-resolution canvas gets one-to-one raster operations. Made when a piece is first drawn
-    // on such a canvas, for the last ratio drawn at.
+    // The strips enlarged or reduced without smoothing to another cell size, so that the raster
+    // operations run one-to-one on the target's device pixels. Made when a piece is first drawn
+    // at such a size, for the last size drawn at.
     struct TScaledStrips {
-        qreal Ratio = 0;
         int Cell = 0;
         QImage Pieces;
         QImage Masks;
     };
-    const TScaledStrips& ScaledFor(qreal ratio) const;
+    const TScaledStrips& ScaledFor(int cell) const;
+    // All twelve pieces composed on the background at one cell size (small pieces, king icons),
+    // for the last size asked for.
+    struct TComposedStrip {
+        int Cell = 0;
+        QImage Image;
+    };
+    const QImage& ComposedFor(TComposedStrip& cache, int cell) const;
+    // Copies the cell of the piece from a composed strip into `target`, in device pixels.
+    void DrawComposed(QPainter& painter, TComposedStrip& cache, const QRect& target, uint8_t colour,
+        uint8_t kind) const;
 
     QImage m_Pieces;
     QImage m_Masks;
     mutable TScaledStrips m_Scaled;
+    mutable TComposedStrip m_SmallAt;
+    mutable TComposedStrip m_IconAt;
     QImage m_SmallPieces;
     QImage m_KingIcons;
+    QRgb m_Background = 0;
     int m_ChessSet = 0;
 };
 
@@ -83,10 +109,14 @@ public:
     // Needs a QGuiApplication (it measures its fonts).
     TBoardView();
 
-    // Draws the whole view of the snapshot into `buffer`. A buffer of another size or format is
-    // replaced by a Format_RGB32 image of the view's size times the device pixel ratio, which
-    // it then carries; a matching one is drawn over in place.
-    void DrawBoard(const TBoardSnapshot& snapshot, QImage& buffer, qreal devicePixelRatio = 1.0);
+    // Draws the whole view of the snapshot, `viewSize` pixels square (506 .. MaxViewSize, kept
+    // within), into `buffer`. A buffer of another size or format is replaced by a Format_RGB32
+    // image of the view's size times the device pixel ratio, which it then carries; a matching
+    // one is drawn over in place.
+    void DrawBoard(const TBoardSnapshot& snapshot, QImage& buffer, qreal devicePixelRatio = 1.0,
+        int viewSize = BoardGeometry::ViewSize);
+    // The layout of the last view drawn (the default one before any).
+    const TBoardLayout& Layout() const { return m_Layout; }
 
     // The typeface of all texts: Verdana where the system has it, DejaVu Sans otherwise.
     const QFont& TextFont() const { return m_Font; }
@@ -95,12 +125,15 @@ public:
     TPieceImages Pieces;
 
 private:
+    // Takes the layout of a view of the given side, with fonts and metrics to match.
+    void SetViewSize(int viewSize);
     void DrawHeader(QPainter& painter, const TBoardSnapshot& snapshot, uint8_t colour);
     void DrawSquares(QPainter& painter, const TBoardSnapshot& snapshot) const;
     void DrawLabels(QPainter& painter, const TBoardSnapshot& snapshot) const;
     void DrawCaptured(QPainter& painter, const TBoardSnapshot& snapshot) const;
     void DrawDragged(QPainter& painter, const TBoardSnapshot& snapshot) const;
 
+    TBoardLayout m_Layout;
     QFont m_Font;
     QFont m_NameFont;
     int m_TextAscent = 0;

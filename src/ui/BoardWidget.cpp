@@ -41,6 +41,15 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text) {
     return label;
 }
 
+// A font grown by the view's scale.
+QFont ScaledFont(QFont font, double scale) {
+    if (font.pixelSize() > 0)
+        font.setPixelSize(qRound(font.pixelSize() * scale));
+    else
+        font.setPointSizeF(font.pointSizeF() * scale);
+    return font;
+}
+
 // Shows a panel above the others on the board.
 void ShowOnTop(QWidget* panel) {
     panel->show();
@@ -55,6 +64,27 @@ TBoardPaintBox::TBoardPaintBox(TBoardWidget& owner, QWidget* parent)
     setMouseTracking(true);
     setCursor(Qt::OpenHandCursor);
     setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+TBoardArea::TBoardArea(TBoardWidget& board, QWidget* parent)
+    : QWidget(parent)
+    , m_Board(board) {
+    setObjectName(QStringLiteral("pnlBoardArea"));
+    board.setParent(this);
+    board.move(0, 0);
+}
+
+QSize TBoardArea::sizeHint() const {
+    return m_Board.minimumSize();
+}
+
+QSize TBoardArea::minimumSizeHint() const {
+    return m_Board.minimumSize();
+}
+
+void TBoardArea::resizeEvent(QResizeEvent*) {
+    const int side = std::max(std::min(width(), height()), m_Board.minimumWidth());
+    m_Board.setGeometry((width() - side) / 2, (height() - side) / 2, side, side);
 }
 
 void TBoardPaintBox::paintEvent(QPaintEvent* event) {
@@ -109,11 +139,15 @@ TBoardWidget::TBoardWidget(const TChessGame& game, TBoardView& view, const TSett
     setObjectName(QStringLiteral("pnlBoard"));
     setFrameStyle(QFrame::Box | QFrame::Plain);
     setLineWidth(2);
-    setFixedSize(510, 510);
+    setMinimumSize(BoardGeometry::ViewSize + 4, BoardGeometry::ViewSize + 4);
+    resize(minimumSize());
     pbBoard = new TBoardPaintBox(*this, this);
     pbBoard->setObjectName(QStringLiteral("pbBoard"));
     pbBoard->setGeometry(2, 2, BoardGeometry::ViewSize, BoardGeometry::ViewSize);
     CreatePanels();
+    m_PanelFont = font();
+    m_ButtonFont = btnReady->font();
+    m_PausedFont = lblPaused->font();
     FitPanels();
 
     Timer = new QTimer(this);
@@ -180,10 +214,39 @@ void TBoardWidget::CreatePanels() {
     lblPaused->setFont(pausedFont);
 }
 
+void TBoardWidget::resizeEvent(QResizeEvent* event) {
+    QFrame::resizeEvent(event);
+    if (!pbBoard)
+        return;
+    const int side = std::max(std::min(width(), height()) - 4, BoardGeometry::ViewSize);
+    pbBoard->setGeometry(2, 2, side, side);
+    const TBoardLayout layout = TBoardLayout::ForSize(side);
+    if (layout == m_Layout)
+        return;
+    m_Layout = layout;
+    ApplyLayout();
+}
+
+void TBoardWidget::ApplyLayout() {
+    const double scale = m_Layout.Scale();
+    for (QWidget* panel : { pnlPromotion, pnlStatus, pnlReady, pnlPaused })
+        panel->setFont(ScaledFont(m_PanelFont, scale));
+    btnReady->setFont(ScaledFont(m_ButtonFont, scale));
+    lblPaused->setFont(ScaledFont(m_PausedFont, scale));
+    FitPanels();
+    if (pnlPromotion->isVisible())
+        ShowPromotion();
+    Redraw();
+    pbBoard->update();
+}
+
 void TBoardWidget::FitPanels() {
-    // Each panel keeps its place of old as its centre and its size as its smallest size; it grows
-    // for longer texts up to the board's width, beyond which a text wraps.
-    const QPoint centre(236, 274);
+    // Each panel keeps its place of old as its centre and its size as its smallest size, both
+    // scaled with the view; it grows for longer texts up to the board's width, beyond which a
+    // text wraps.
+    const TBoardLayout& l = m_Layout;
+    const auto S = [&l](int length) { return l.Scaled(length); };
+    const QPoint centre(2 + S(234), 2 + S(272));
     const int widest = width() - 8;
     // Measured in the fonts they are drawn with, which the style settles when it polishes them.
     for (QWidget* widget : std::initializer_list<QWidget*> {
@@ -198,38 +261,46 @@ void TBoardWidget::FitPanels() {
     };
     // Lays a centred label out at the top, wrapped when it is wider than the panel; answers the
     // label's bottom.
-    const auto layLabel = [](QLabel* label, int top, int labelWidth) {
+    const auto layLabel = [&S](QLabel* label, int top, int labelWidth) {
         label->setWordWrap(label->fontMetrics().horizontalAdvance(label->text()) > labelWidth);
         const int labelHeight = label->wordWrap() ? label->heightForWidth(labelWidth)
-                                                  : std::max(16, label->sizeHint().height());
+                                                  : std::max(S(16), label->sizeHint().height());
         label->setGeometry(0, top, labelWidth, labelHeight);
         return top + labelHeight;
     };
     const int frame = 2 * pnlPromotion->frameWidth() + 4;
 
+    const int smallest = S(324);
     int panelWidth = std::clamp(
-        std::max({ 324, textWidth(lblPromote) + frame, textWidth(lblPromote2) + frame }), 324,
-        widest);
-    int bottom = layLabel(lblPromote, 8, panelWidth);
-    bottom = layLabel(lblPromote2, bottom + 2, panelWidth) + 6;
-    const int shift = (panelWidth - 324) / 2;
+        std::max({ smallest, textWidth(lblPromote) + frame, textWidth(lblPromote2) + frame }),
+        smallest, widest);
+    int bottom = layLabel(lblPromote, S(8), panelWidth);
+    bottom = layLabel(lblPromote2, bottom + S(2), panelWidth) + S(6);
+    const int shift = (panelWidth - smallest) / 2;
+    const int piece = l.PieceSize;
     const std::pair<TPromotionImage*, int> images[] = { { imgPromoteRook, 38 },
         { imgPromoteKnight, 102 }, { imgPromoteBishop, 166 }, { imgPromoteQueen, 230 } };
     for (const auto& [image, left] : images)
-        image->setGeometry(left + shift, bottom, 50, 50);
-    place(pnlPromotion, panelWidth, bottom + 50 + 10);
+        image->setGeometry(S(left) + shift, bottom, piece, piece);
+    place(pnlPromotion, panelWidth, bottom + piece + S(10));
 
-    const int buttonWidth = std::max(137, btnReady->sizeHint().width());
+    const int buttonWidth = std::max(S(137), btnReady->sizeHint().width());
+    const int buttonHeight = S(25);
     panelWidth = std::clamp(
-        std::max({ 324, textWidth(lblReady) + frame, buttonWidth + frame }), 324, widest);
-    bottom = layLabel(lblReady, 8, panelWidth) + 8;
-    btnReady->setGeometry((panelWidth - buttonWidth + 1) / 2, bottom, buttonWidth, 25);
-    place(pnlReady, panelWidth, bottom + 25 + 13);
+        std::max({ smallest, textWidth(lblReady) + frame, buttonWidth + frame }), smallest, widest);
+    bottom = layLabel(lblReady, S(8), panelWidth) + S(8);
+    btnReady->setGeometry((panelWidth - buttonWidth + 1) / 2, bottom, buttonWidth, buttonHeight);
+    place(pnlReady, panelWidth, bottom + buttonHeight + S(13));
 
-    panelWidth = std::clamp(textWidth(lblPaused) + frame + 4, 108, widest);
-    const int pausedHeight = std::max(38, lblPaused->sizeHint().height() + 4);
+    panelWidth = std::clamp(textWidth(lblPaused) + frame + 4, S(108), widest);
+    const int pausedHeight = std::max(S(38), lblPaused->sizeHint().height() + 4);
     lblPaused->setGeometry(2, 2, panelWidth - 4, pausedHeight - 4);
     place(pnlPaused, panelWidth, pausedHeight);
+
+    const int statusWidth = std::min(S(432), widest);
+    const int statusHeight = S(52);
+    lblStatus->setGeometry(2, 2, statusWidth - 4, statusHeight - 4);
+    place(pnlStatus, statusWidth, statusHeight);
 }
 
 void TBoardWidget::ShowStatus(TStatusText text) {
@@ -273,7 +344,7 @@ bool TBoardWidget::InputAllowed() const {
 }
 
 void TBoardWidget::pbBoardMouseMove(int x, int y) {
-    HoverSquare = BoardGeometry::SquareAt(x, y, Switched);
+    HoverSquare = m_Layout.SquareAt(x, y, Switched);
     MousePos = { x, y };
 }
 
@@ -290,7 +361,7 @@ void TBoardWidget::pbBoardMouseDown(Qt::MouseButton, int x, int y) {
     if (!piece || piece->Colour != m_Game.Turn)
         return;
     HeldSquare = HoverSquare;
-    const TPoint origin = BoardGeometry::SquareOrigin(HeldSquare, Switched);
+    const TPoint origin = m_Layout.SquareOrigin(HeldSquare, Switched);
     GrabOffset = { x - origin.X, y - origin.Y };
     SetGrabCursor(true);
 }
@@ -326,10 +397,11 @@ void TBoardWidget::ShowPromotion() {
     const uint8_t colour = m_Game.Turn;
     for (TPromotionImage* image :
         { imgPromoteRook, imgPromoteKnight, imgPromoteBishop, imgPromoteQueen }) {
-        QImage canvas(BoardGeometry::PieceSize, BoardGeometry::PieceSize, QImage::Format_RGB32);
+        const int size = m_Layout.PieceSize;
+        QImage canvas(size, size, QImage::Format_RGB32);
         canvas.fill(palette().color(QPalette::Button));
         QPainter painter(&canvas);
-        m_View.Pieces.DrawPiece(painter, 0, 0, colour, image->Kind());
+        m_View.Pieces.DrawPiece(painter, QRect(0, 0, size, size), colour, image->Kind());
         painter.end();
         image->setPixmap(QPixmap::fromImage(canvas));
     }
@@ -385,10 +457,12 @@ TBoardSnapshot TBoardWidget::MakeSnapshot() {
 
 bool TBoardWidget::DrawBoard() {
     const qreal ratio = pbBoard->devicePixelRatioF();
+    const int side = m_Layout.ViewSize;
     TBoardSnapshot snapshot = MakeSnapshot();
-    if (m_HasDrawn && snapshot == m_Drawn && m_Buffer.devicePixelRatio() == ratio)
+    if (m_HasDrawn && snapshot == m_Drawn && m_Buffer.devicePixelRatio() == ratio
+        && m_Buffer.width() == qRound(side * ratio))
         return false;
-    m_View.DrawBoard(snapshot, m_Buffer, ratio);
+    m_View.DrawBoard(snapshot, m_Buffer, ratio, side);
     m_Drawn = std::move(snapshot);
     m_HasDrawn = true;
     return true;

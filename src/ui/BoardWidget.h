@@ -53,6 +53,25 @@ private:
     uint8_t m_Kind;
 };
 
+// Holds the board widget as large a square as fits, centred, with the window's background
+// around it; its smallest size is the board's.
+class TBoardArea : public QWidget {
+    Q_OBJECT
+
+public:
+    TBoardArea(TBoardWidget& board, QWidget* parent);
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    TBoardWidget& m_Board;
+};
+
+// The board area of a window: a square of side 510 and up inside its 2-pixel frame, the board
+// view scaling with it. Its size is set by its owner (see TBoardArea).
 class TBoardWidget : public QFrame {
     Q_OBJECT
 
@@ -83,8 +102,12 @@ public:
     void HideReady();
     void ShowPaused();
     void HidePaused();
-    // Sizes the promotion, ready and paused panels over the board to their texts.
+    // Sizes the promotion, status, ready and paused panels over the board to their texts, at
+    // the view's scale.
     void FitPanels();
+    // The layout of the view at the widget's present size.
+    const TBoardLayout& Layout() const { return m_Layout; }
+    QSize sizeHint() const override { return minimumSize(); }
 
     // Draws the view into the buffer when anything it shows changed; answers whether it drew.
     bool DrawBoard();
@@ -127,9 +150,15 @@ signals:
 
 private:
     void CreatePanels();
+    // Follows a new view size: the panels' fonts and places, and a new frame.
+    void ApplyLayout();
     void SetGrabCursor(bool grab);
     void TimerTimer();
 
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
     const TChessGame& m_Game;
     TBoardView& m_View;
     const TSettings& m_Settings;
@@ -139,4 +168,9 @@ private:
     TBoardSnapshot m_Drawn;
     bool m_HasDrawn = false;
     bool m_GrabCursor = false;
+    TBoardLayout m_Layout;
+    // The panels' fonts as made, which each scale is applied to.
+    QFont m_PanelFont;
+    QFont m_ButtonFont;
+    QFont m_PausedFont;
 };

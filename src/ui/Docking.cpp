@@ -132,14 +132,29 @@ void TDocking::SetShown(QDockWidget* dock, QWidget* window, bool shown) {
 void TDocking::FitMainWindow() {
     const bool chatShown = Holds(m_ChatDock, m_Chat) && !m_Chat->isHidden();
     const bool movesShown = Holds(m_MovesDock, m_Moves) && !m_Moves->isHidden();
+    const QSize docks(movesShown ? m_MovesWidth : 0, chatShown ? m_ChatHeight : 0);
+    const auto menuHeight = [this](int width) {
+        const QWidget* menu = m_Main.menuWidget();
+        if (!menu || menu->isHidden())
+            return 0;
+        return menu->hasHeightForWidth() ? menu->heightForWidth(width) : menu->sizeHint().height();
+    };
+    // The board keeps the room it had at the last fit, whatever the layout did since, and the
+    // window grows or shrinks by the docked windows; its smallest size is the board's smallest
+    // with them. A maximised window keeps its size and the board takes what is left.
+    if (m_FitMenu < 0)
+        m_FitMenu = menuHeight(m_Main.width());
     const QWidget* board = m_Main.centralWidget();
-    const int width = board->width() + (movesShown ? m_MovesWidth : 0);
-    const int height = board->height() + (chatShown ? m_ChatHeight : 0);
-    int menuHeight = 0;
-    if (QWidget* menu = m_Main.menuWidget(); menu && !menu->isHidden())
-        menuHeight
-            = menu->hasHeightForWidth() ? menu->heightForWidth(width) : menu->sizeHint().height();
-    m_Main.setFixedSize(width, menuHeight + height);
+    const QSize least = board->minimumSizeHint().expandedTo(board->minimumSize());
+    const QSize area(std::max(m_Main.width() - m_FitDocks.width(), least.width()),
+        std::max(m_Main.height() - m_FitMenu - m_FitDocks.height(), least.height()));
+    const int width = area.width() + docks.width();
+    m_FitDocks = docks;
+    m_FitMenu = menuHeight(width);
+    m_Main.setMinimumSize(least.width() + docks.width(),
+        menuHeight(least.width() + docks.width()) + least.height() + docks.height());
+    if (!(m_Main.windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)))
+        m_Main.resize(width, m_FitMenu + area.height() + docks.height());
     m_Main.layout()->invalidate();
     m_Main.layout()->activate();
 }

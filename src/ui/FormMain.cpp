@@ -39,8 +39,8 @@ const QString OpenGameFilter = QStringLiteral(
 TfrmMain::TfrmMain(QWidget* parent)
     : QMainWindow(parent,
         Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-            | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint
-            | Qt::MSWindowsFixedSizeDialogHint) {
+            | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint
+            | Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QString::fromLatin1(Caption));
     // A network error is told before the chat window closes its input; a chat line is in the
@@ -260,14 +260,16 @@ void TfrmMain::CreateMenu() {
 
 void TfrmMain::CreateBoard() {
     m_Board = new TBoardWidget(m_Game, m_View, m_Settings, m_Values, this);
-    setCentralWidget(m_Board);
+    setCentralWidget(new TBoardArea(*m_Board, this));
     connect(m_Board, &TBoardWidget::moveRequested, this,
         [this](TPoint from, TPoint to) { m_Game.PlayMove(from, to); });
     connect(m_Board, &TBoardWidget::promotionChosen, this,
         [this](uint8_t kind) { m_Game.Promote(kind); });
     connect(m_Board, &TBoardWidget::readyClicked, this, [this] { m_Game.SetReady(); });
     adjustSize();
-    setFixedSize(sizeHint());
+    // The board grows with the window, never below its first size.
+    setMinimumSize(sizeHint());
+    resize(sizeHint());
 }
 
 void TfrmMain::showEvent(QShowEvent* event) {

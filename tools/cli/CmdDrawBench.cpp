@@ -3,9 +3,11 @@
 #include "BoardView.h"
 #include "UnitChessGame.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <iostream>
+#include <vector>
 
 namespace {
 
@@ -36,6 +38,40 @@ template <typename F> TTiming Time(int frames, F&& frame) {
     }
     timing.Mean = total / frames;
     return timing;
+}
+
+// Times of single frames, in milliseconds.
+struct TFrameTimes {
+    double First = 0;
+    double Median = 0;
+    double Worst = 0;
+};
+
+// The first frame (which prepares the images for a new size) is told apart; the median and the
+// worst are of the frames after it.
+template <typename F> TFrameTimes TimeFrames(int frames, F&& frame) {
+    TFrameTimes times;
+    std::vector<double> all;
+    all.reserve(frames);
+    for (int i = 0; i <= frames; ++i) {
+        const auto start = std::chrono::steady_clock::now();
+        frame(i);
+        const double ms = Milliseconds(start);
+        if (i == 0)
+            times.First = ms;
+        else
+            all.push_back(ms);
+    }
+    std::sort(all.begin(), all.end());
+    times.Median = all[all.size() / 2];
+    times.Worst = all.back();
+    return times;
+}
+
+// The smallest view whose squares are `square` pixels.
+int ViewSizeForSquare(int square) {
+    return (square * BoardGeometry::ViewSize + BoardGeometry::SquareSize - 1)
+        / BoardGeometry::SquareSize;
 }
 
 } // namespace
@@ -108,6 +144,27 @@ int CmdDrawBench(const TArgs& args) {
         }
         const TTiming t = Time(frames, [&](int) { SnapshotGame(game, scratch, snapshot); });
         std::printf("%-24s %8d %10.4f %10.4f\n", "snapshot, learn mode", frames, t.Mean, t.Min);
+
+        // The view at larger sizes, the held queen following the mouse a pixel a frame.
+        const int sizedFrames = std::max(1, frames / 4);
+        std::printf("\n%-8s %6s %6s %8s %10s %10s %10s\n", "square", "view", "ratio", "frames",
+            "first ms", "median ms", "worst ms");
+        snapshot.Enhanced = false;
+        for (const int square : { 54, 90, 120 }) {
+            const TBoardLayout layout = TBoardLayout::ForSize(ViewSizeForSquare(square));
+            const TPoint origin = layout.SquareOrigin(MakePoint(5, 7), false);
+            snapshot.GrabOffset = { square * 20 / 54, square * 25 / 54 };
+            for (const qreal ratio : { 1.0, 2.0 }) {
+                QImage sized;
+                const TFrameTimes f = TimeFrames(sizedFrames, [&](int i) {
+                    snapshot.Players[pcBlack].Time = 59 + i / 33;
+                    snapshot.MousePos = { origin.X + square / 2 + i % 16, origin.Y + square / 2 };
+                    view.DrawBoard(snapshot, sized, ratio, layout.ViewSize);
+                });
+                std::printf("%-8d %6d %6.1f %8d %10.4f %10.4f %10.4f\n", square, layout.ViewSize,
+                    ratio, sizedFrames, f.First, f.Median, f.Worst);
+            }
+        }
         return 0;
     });
 }

@@ -26,13 +26,18 @@ struct TRenderOptions {
     bool Enhanced = false;
     bool Colored = false;
     bool Switched = false;
+    int Size = BoardGeometry::ViewSize;
 };
+
+// The largest view render draws; the view itself goes further, but an image of this size is
+// already 64 MB.
+constexpr int MaxRenderSize = 4096;
 
 // Reads the options after the positional arguments; render-sets takes only --colored.
 TRenderOptions ParseRenderOptions(const TArgs& args, size_t first, bool boardFlags) {
     TRenderOptions options;
     const std::string known
-        = boardFlags ? "--set N, --enhanced, --colored, --switched" : "--colored";
+        = boardFlags ? "--set N, --enhanced, --colored, --switched, --size N" : "--colored";
     for (size_t i = first; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--set" && boardFlags) {
@@ -45,7 +50,11 @@ TRenderOptions ParseRenderOptions(const TArgs& args, size_t first, bool boardFla
             options.Colored = true;
         else if (a == "--switched" && boardFlags)
             options.Switched = true;
-        else
+        else if (a == "--size" && boardFlags) {
+            if (i + 1 >= args.size())
+                throw EUsageError("option '--size' needs a value");
+            options.Size = ParseInt(args[++i], "--size", BoardGeometry::ViewSize, MaxRenderSize);
+        } else
             throw EUsageError("unknown option '" + a + "' (known: " + known + ")");
     }
     return options;
@@ -76,7 +85,7 @@ int RunWithGui(const std::function<int()>& body) {
 int CmdRender(const TArgs& args) {
     if (args.size() < 2 || args[0].rfind("--", 0) == 0 || args[1].rfind("--", 0) == 0)
         throw EUsageError("usage: wintermoot-cli render FEN OUT.png [--set N] [--enhanced] "
-                          "[--colored] [--switched]");
+                          "[--colored] [--switched] [--size N]");
     TChessBoard board;
     const TPieceColour side = SetUpFen(board, args[0]);
     const TRenderOptions options = ParseRenderOptions(args, 2, true);
@@ -91,7 +100,7 @@ int CmdRender(const TArgs& args) {
         if (!LoadSet(view.Pieces, options.Set, options.Colored, snapshot.Theme.Board))
             return 1;
         QImage image;
-        view.DrawBoard(snapshot, image);
+        view.DrawBoard(snapshot, image, 1.0, options.Size);
         if (!SaveImage(image, out)) {
             std::cerr << "wintermoot-cli render: cannot write '" << out << "'\n";
             return 2;

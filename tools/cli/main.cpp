@@ -49,15 +49,17 @@ const TCommand Commands[] = {
         "                            compares the computer player's search with the plain one on\n"
         "                            N positions from random games (20000, depths 0 to 2)" },
     { "render", CmdRender,
-        "render FEN OUT.png [--set N] [--enhanced] [--colored] [--switched]\n"
-        "                            the 506 x 506 board view of the position, as the window\n"
-        "                            draws it (set 3, traditional style, by default)" },
+        "render FEN OUT.png [--set N] [--enhanced] [--colored] [--switched] [--size N]\n"
+        "                            the board view of the position, as the window draws it\n"
+        "                            (506 x 506, set 3, traditional style, by default; --size\n"
+        "                            from 506 to 4096 pixels)" },
     { "render-sets", CmdRenderSets,
         "render-sets OUT.png [--colored]\n"
         "                            a sheet of the twelve pieces of every built-in set" },
     { "bench-draw", CmdDrawBench,
         "bench-draw [--frames N] [--set N]\n"
-        "                            times the drawing of the board view (2000 frames a style)" },
+        "                            times the drawing of the board view (2000 frames a style),\n"
+        "                            then at 54, 90 and 120-pixel squares and pixel ratios 1, 2" },
     { "bench-draw-rules", CmdDrawRulesBench,
         "bench-draw-rules [--plies N] [--seed S]\n"
         "                            times the draw rules' checks per move over a long game of\n"
