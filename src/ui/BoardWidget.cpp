@@ -66,27 +66,6 @@ TBoardPaintBox::TBoardPaintBox(TBoardWidget& owner, QWidget* parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-TBoardArea::TBoardArea(TBoardWidget& board, QWidget* parent)
-    : QWidget(parent)
-    , m_Board(board) {
-    setObjectName(QStringLiteral("pnlBoardArea"));
-    board.setParent(this);
-    board.move(0, 0);
-}
-
-QSize TBoardArea::sizeHint() const {
-    return m_Board.minimumSize();
-}
-
-QSize TBoardArea::minimumSizeHint() const {
-    return m_Board.minimumSize();
-}
-
-void TBoardArea::resizeEvent(QResizeEvent*) {
-    const int side = std::max(std::min(width(), height()), m_Board.minimumWidth());
-    m_Board.setGeometry((width() - side) / 2, (height() - side) / 2, side, side);
-}
-
 void TBoardPaintBox::paintEvent(QPaintEvent* event) {
     // A paint of part of the view (under a panel that was hidden) may bring a new frame; the rest
     // of the view must follow, since the timer will find nothing new to show.
@@ -140,6 +119,7 @@ TBoardWidget::TBoardWidget(const TChessGame& game, TBoardView& view, const TSett
     setFrameStyle(QFrame::Box | QFrame::Plain);
     setLineWidth(2);
     setMinimumSize(BoardGeometry::ViewSize + 4, BoardGeometry::ViewSize + 4);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     resize(minimumSize());
     pbBoard = new TBoardPaintBox(*this, this);
     pbBoard->setObjectName(QStringLiteral("pbBoard"));
@@ -218,11 +198,17 @@ void TBoardWidget::resizeEvent(QResizeEvent* event) {
     QFrame::resizeEvent(event);
     if (!pbBoard)
         return;
-    const int side = std::max(std::min(width(), height()) - 4, BoardGeometry::ViewSize);
-    pbBoard->setGeometry(2, 2, side, side);
+    const int frame = BoardGeometry::ViewSize + 4;
+    const int outer = std::max(std::min(width(), height()), frame);
+    const QRect square((width() - outer) / 2, (height() - outer) / 2, outer, outer);
+    setFrameRect(square);
+    const int side = outer - 4;
+    pbBoard->setGeometry(square.left() + 2, square.top() + 2, side, side);
     const TBoardLayout layout = TBoardLayout::ForSize(side);
-    if (layout == m_Layout)
+    if (layout == m_Layout) {
+        FitPanels();
         return;
+    }
     m_Layout = layout;
     ApplyLayout();
 }
@@ -247,7 +233,8 @@ void TBoardWidget::FitPanels() {
     const TBoardLayout& l = m_Layout;
     const auto S = [&l](int length) { return l.Scaled(length); };
     const QPoint centre(2 + S(234), 2 + S(272));
-    const int widest = width() - 8;
+    const QRect square = Square();
+    const int widest = square.width() - 8;
     // Measured in the fonts they are drawn with, which the style settles when it polishes them.
     for (QWidget* widget : std::initializer_list<QWidget*> {
              pnlPromotion, lblPromote, lblPromote2, pnlReady, lblReady, btnReady, lblPaused })
@@ -255,9 +242,11 @@ void TBoardWidget::FitPanels() {
     const auto textWidth
         = [](const QLabel* label) { return label->fontMetrics().horizontalAdvance(label->text()); };
     const auto place = [&](QFrame* panel, int panelWidth, int panelHeight) {
-        const int left = std::clamp(centre.x() - panelWidth / 2, 4, width() - 4 - panelWidth);
-        const int top = std::clamp(centre.y() - panelHeight / 2, 4, height() - 4 - panelHeight);
-        panel->setGeometry(left, top, panelWidth, panelHeight);
+        const int left
+            = std::clamp(centre.x() - panelWidth / 2, 4, square.width() - 4 - panelWidth);
+        const int top
+            = std::clamp(centre.y() - panelHeight / 2, 4, square.height() - 4 - panelHeight);
+        panel->setGeometry(square.left() + left, square.top() + top, panelWidth, panelHeight);
     };
     // Lays a centred label out at the top, wrapped when it is wider than the panel; answers the
     // label's bottom.

@@ -53,25 +53,9 @@ private:
     uint8_t m_Kind;
 };
 
-// Holds the board widget as large a square as fits, centred, with the window's background
-// around it; its smallest size is the board's.
-class TBoardArea : public QWidget {
-    Q_OBJECT
-
-public:
-    TBoardArea(TBoardWidget& board, QWidget* parent);
-    QSize sizeHint() const override;
-    QSize minimumSizeHint() const override;
-
-protected:
-    void resizeEvent(QResizeEvent* event) override;
-
-private:
-    TBoardWidget& m_Board;
-};
-
-// The board area of a window: a square of side 510 and up inside its 2-pixel frame, the board
-// view scaling with it. Its size is set by its owner (see TBoardArea).
+// The board area of a window: as large a square as fits, 510 pixels and up, centred, with its
+// 2-pixel frame; the board view inside scales with it, and the window's background shows
+// around it.
 class TBoardWidget : public QFrame {
     Q_OBJECT
 
@@ -107,6 +91,8 @@ public:
     void FitPanels();
     // The layout of the view at the widget's present size.
     const TBoardLayout& Layout() const { return m_Layout; }
+    // The framed square in the widget.
+    QRect Square() const { return frameRect(); }
     QSize sizeHint() const override { return minimumSize(); }
 
     // Draws the view into the buffer when anything it shows changed; answers whether it drew.

@@ -14,6 +14,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QSize>
 
 #include <cstdint>
 
@@ -62,10 +63,12 @@ private:
     void PlaceDock(QDockWidget* dock, Qt::DockWidgetArea area);
     void Undock(QDockWidget* dock, QWidget* window, const QRect& outer);
     void SetShown(QDockWidget* dock, QWidget* window, bool shown);
-    // Sizes the main window to the board plus the docked windows that are shown (unless it is
-    // maximised), and lays it out
-    // at once so that the board's place is right when this returns.
-    void FitMainWindow();
+    // Sizes the main window to the board's room plus the docked windows that are shown (unless
+    // it is maximised), and lays it out at once so that the board's place is right when this
+    // returns.
+    void FitMainWindow(QSize room);
+    // The board's room now, taken before a change so that the board keeps it.
+    QSize BoardRoom() const;
 
     QMainWindow& m_Main;
     QPointer<QWidget> m_Chat;
@@ -75,9 +78,6 @@ private:
     // The height of the docked chat window and the width of the docked moves window.
     int m_ChatHeight = 0;
     int m_MovesWidth = 0;
-    // What the last fit added around the board: the docked windows and the menu bar.
-    QSize m_FitDocks { 0, 0 };
-    int m_FitMenu = -1;
     bool m_ChatDocked = false;
     bool m_MovesDocked = false;
     // Set while this object shows or hides a docked window itself.

@@ -260,7 +260,7 @@ void TfrmMain::CreateMenu() {
 
 void TfrmMain::CreateBoard() {
     m_Board = new TBoardWidget(m_Game, m_View, m_Settings, m_Values, this);
-    setCentralWidget(new TBoardArea(*m_Board, this));
+    setCentralWidget(m_Board);
     connect(m_Board, &TBoardWidget::moveRequested, this,
         [this](TPoint from, TPoint to) { m_Game.PlayMove(from, to); });
     connect(m_Board, &TBoardWidget::promotionChosen, this,
