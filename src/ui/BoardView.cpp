@@ -107,18 +107,68 @@ void TBoardView::SetViewSize(int viewSize) {
     m_NameAscent = QFontMetrics(m_NameFont).ascent();
 }
 
-void TBoardView::DrawBoard(
-    const TBoardSnapshot& snapshot, QImage& buffer, qreal devicePixelRatio, int viewSize) {
+QRegion TBoardView::Changes(const TBoardSnapshot& before, const TBoardSnapshot& after) const {
+    const TBoardLayout& l = m_Layout;
+    const QRect whole(0, 0, l.ViewSize, l.ViewSize);
+    if (!(before.Theme == after.Theme) || before.Enhanced != after.Enhanced
+        || before.Switched != after.Switched || before.Words != after.Words)
+        return whole;
+    QRegion region;
+    // The headers, down to the board's frame.
+    if (before.Players != after.Players || before.Turn != after.Turn
+        || before.GameKind != after.GameKind || before.GameState != after.GameState
+        || before.NetworkActive != after.NetworkActive)
+        region += QRect(0, 0, l.ViewSize, l.Top - l.Scaled(2));
+    for (int i = 1; i <= 8; ++i) {
+        for (int j = 1; j <= 8; ++j) {
+            if (SquareLook(before, { i, j }) != SquareLook(after, { i, j })) {
+                const TPoint origin = l.SquareOrigin({ i, j }, after.Switched);
+                region += QRect(origin.X, origin.Y, l.SquareSize, l.SquareSize);
+            }
+        }
+    }
+    if (before.CapturedByWhite != after.CapturedByWhite
+        || before.CapturedByBlack != after.CapturedByBlack
+        || before.CapturedByWhiteCount != after.CapturedByWhiteCount
+        || before.CapturedByBlackCount != after.CapturedByBlackCount)
+        region += QRect(l.Right() + 1, l.Top, l.ViewSize - l.Right() - 1, l.Bottom() - l.Top);
+    const QRect draggedBefore = DraggedRect(before);
+    const QRect draggedAfter = DraggedRect(after);
+    if (draggedBefore != draggedAfter
+        || (draggedAfter.isValid()
+            && before.At(before.HeldSquare.X, before.HeldSquare.Y)
+                != after.At(after.HeldSquare.X, after.HeldSquare.Y))) {
+        region += draggedBefore;
+        region += draggedAfter;
+    }
+    return region;
+}
+
+QRegion TBoardView::DrawBoard(const TBoardSnapshot& snapshot, QImage& buffer,
+    qreal devicePixelRatio, int viewSize, const TBoardSnapshot* previous) {
+    const bool sameLayout = TBoardLayout::ForSize(viewSize) == m_Layout;
     SetViewSize(viewSize);
     const TBoardLayout& l = m_Layout;
     const int side = qRound(l.ViewSize * devicePixelRatio);
-    if (buffer.width() != side || buffer.height() != side
-        || buffer.format() != QImage::Format_RGB32)
+    const QRect whole(0, 0, l.ViewSize, l.ViewSize);
+    m_Dirty = QRegion();
+    if (buffer.width() != side || buffer.height() != side || buffer.format() != QImage::Format_RGB32
+        || buffer.devicePixelRatio() != devicePixelRatio) {
         buffer = QImage(side, side, QImage::Format_RGB32);
+        previous = nullptr;
+    }
     buffer.setDevicePixelRatio(devicePixelRatio);
+    if (previous && sameLayout) {
+        m_Dirty = Changes(*previous, snapshot);
+        if (m_Dirty.isEmpty())
+            return m_Dirty;
+    }
+    const QRegion drawn = m_Dirty.isEmpty() ? QRegion(whole) : m_Dirty;
 
     const TTheme& theme = snapshot.Theme;
     QPainter painter(&buffer);
+    if (!m_Dirty.isEmpty())
+        painter.setClipRegion(m_Dirty);
     painter.fillRect(0, 0, l.ViewSize, l.ViewSize, ToQColor(theme.Board));
     painter.setFont(m_Font);
     painter.setBackgroundMode(Qt::OpaqueMode);
@@ -135,11 +185,19 @@ void TBoardView::DrawBoard(
     DrawLabels(painter, snapshot);
     DrawCaptured(painter, snapshot);
     DrawDragged(painter, snapshot);
+    m_Dirty = QRegion();
+    return drawn;
+}
+
+bool TBoardView::Drawn(const QRect& rect) const {
+    return m_Dirty.isEmpty() || m_Dirty.intersects(rect);
 }
 
 void TBoardView::DrawHeader(QPainter& painter, const TBoardSnapshot& snapshot, uint8_t colour) {
     const THeaderLayout& layout = HeaderLayouts[colour];
     const TBoardLayout& l = m_Layout;
+    if (!Drawn(QRect(0, 0, l.ViewSize, l.Top)))
+        return;
     const TSnapshotPlayer& player = snapshot.Players[colour];
     const TTheme& theme = snapshot.Theme;
     const int textX = l.Scaled(layout.TextX);
@@ -188,10 +246,47 @@ void TBoardView::DrawHeader(QPainter& painter, const TBoardSnapshot& snapshot, u
     }
 }
 
+std::pair<TColor, int8_t> TBoardView::SquareLook(const TBoardSnapshot& snapshot, TPoint square) {
+    const TTheme& theme = snapshot.Theme;
+    const bool holding = IsSet(snapshot.HeldSquare);
+    TColor colour;
+    if (square == snapshot.HeldSquare)
+        colour = theme.Selected;
+    else if (square == snapshot.HoverSquare) {
+        if (holding && snapshot.LearnMode)
+            colour = snapshot.HeldMoveLegal ? theme.GoodMove : theme.BadMove;
+        else
+            colour = theme.Hover;
+    } else if (snapshot.ShowLastMove && snapshot.HasLastMove && square == snapshot.LastMoveTo)
+        colour = theme.LastMove;
+    else if ((square.X - square.Y) % 2 != 0)
+        colour = theme.Whites;
+    else
+        colour = theme.Blacks;
+    int8_t piece = snapshot.At(square.X, square.Y);
+    if (piece < 0 || piece >= 12 || square == snapshot.HeldSquare)
+        piece = NoPiece;
+    return { colour, piece };
+}
+
+QRect TBoardView::DraggedRect(const TBoardSnapshot& snapshot) const {
+    const TPoint held = snapshot.HeldSquare;
+    if (!OnBoard(held))
+        return QRect();
+    const int8_t piece = snapshot.At(held.X, held.Y);
+    if (piece < 0 || piece >= 12)
+        return QRect();
+    const TBoardLayout& l = m_Layout;
+    const int x = std::max(
+        std::min(snapshot.MousePos.X - snapshot.GrabOffset.X + 1, l.ViewSize - l.PieceSize), 0);
+    const int y = std::max(
+        std::min(snapshot.MousePos.Y - snapshot.GrabOffset.Y + 1, l.ViewSize - l.PieceSize), 0);
+    return QRect(x, y, l.PieceSize, l.PieceSize);
+}
+
 void TBoardView::DrawSquares(QPainter& painter, const TBoardSnapshot& snapshot) const {
     const TTheme& theme = snapshot.Theme;
     const QColor border = ToQColor(theme.Border);
-    const bool holding = IsSet(snapshot.HeldSquare);
     const TBoardLayout& l = m_Layout;
     const int size = l.SquareSize;
     const int ring = l.Scaled(1);
@@ -199,21 +294,9 @@ void TBoardView::DrawSquares(QPainter& painter, const TBoardSnapshot& snapshot) 
         for (int j = 1; j <= 8; ++j) {
             const TPoint square { i, j };
             const TPoint origin = l.SquareOrigin(square, snapshot.Switched);
-            TColor colour;
-            if (square == snapshot.HeldSquare)
-                colour = theme.Selected;
-            else if (square == snapshot.HoverSquare) {
-                if (holding && snapshot.LearnMode)
-                    colour = snapshot.HeldMoveLegal ? theme.GoodMove : theme.BadMove;
-                else
-                    colour = theme.Hover;
-            } else if (snapshot.ShowLastMove && snapshot.HasLastMove
-                && square == snapshot.LastMoveTo)
-                colour = theme.LastMove;
-            else if ((i - j) % 2 != 0)
-                colour = theme.Whites;
-            else
-                colour = theme.Blacks;
+            if (!Drawn(QRect(origin.X, origin.Y, size, size)))
+                continue;
+            const auto [colour, piece] = SquareLook(snapshot, square);
 
             if (snapshot.Enhanced) {
                 painter.fillRect(
@@ -224,8 +307,7 @@ void TBoardView::DrawSquares(QPainter& painter, const TBoardSnapshot& snapshot) 
                 painter.fillRect(origin.X, origin.Y, size, size, ToQColor(colour));
             }
 
-            const int8_t piece = snapshot.At(i, j);
-            if (piece >= 0 && piece < 12 && square != snapshot.HeldSquare)
+            if (piece != NoPiece)
                 Pieces.DrawPiece(painter,
                     QRect(origin.X + l.Inset, origin.Y + l.Inset, l.PieceSize, l.PieceSize),
                     piece / 6, piece % 6);
@@ -252,6 +334,8 @@ void TBoardView::DrawLabels(QPainter& painter, const TBoardSnapshot& snapshot) c
 
 void TBoardView::DrawCaptured(QPainter& painter, const TBoardSnapshot& snapshot) const {
     const TBoardLayout& l = m_Layout;
+    if (!Drawn(QRect(l.Right() + 1, l.Top, l.ViewSize - l.Right() - 1, l.Bottom() - l.Top)))
+        return;
     const int size = l.Scaled(SmallPieceSize);
     // Each row's place is scaled on its own, so that rounding never adds up down the column.
     const auto rowTop = [&](int k) { return l.Scaled(BoardGeometry::Top + CapturedRowHeight * k); };
@@ -272,16 +356,9 @@ void TBoardView::DrawCaptured(QPainter& painter, const TBoardSnapshot& snapshot)
 }
 
 void TBoardView::DrawDragged(QPainter& painter, const TBoardSnapshot& snapshot) const {
-    const TPoint held = snapshot.HeldSquare;
-    if (!OnBoard(held))
+    const QRect rect = DraggedRect(snapshot);
+    if (!rect.isValid() || !Drawn(rect))
         return;
-    const int8_t piece = snapshot.At(held.X, held.Y);
-    if (piece < 0 || piece >= 12)
-        return;
-    const TBoardLayout& l = m_Layout;
-    const int x = std::max(
-        std::min(snapshot.MousePos.X - snapshot.GrabOffset.X + 1, l.ViewSize - l.PieceSize), 0);
-    const int y = std::max(
-        std::min(snapshot.MousePos.Y - snapshot.GrabOffset.Y + 1, l.ViewSize - l.PieceSize), 0);
-    Pieces.DrawPiece(painter, QRect(x, y, l.PieceSize, l.PieceSize), piece / 6, piece % 6);
+    const int8_t piece = snapshot.At(snapshot.HeldSquare.X, snapshot.HeldSquare.Y);
+    Pieces.DrawPiece(painter, rect, piece / 6, piece % 6);
 }

@@ -10,7 +10,10 @@
 #include <QColor>
 #include <QFont>
 #include <QImage>
+#include <QRegion>
 #include <QStringList>
+
+#include <utility>
 
 class QPainter;
 
@@ -112,9 +115,11 @@ public:
     // Draws the whole view of the snapshot, `viewSize` pixels square (506 .. MaxViewSize, kept
     // within), into `buffer`. A buffer of another size or format is replaced by a Format_RGB32
     // image of the view's size times the device pixel ratio, which it then carries; a matching
-    // one is drawn over in place.
-    void DrawBoard(const TBoardSnapshot& snapshot, QImage& buffer, qreal devicePixelRatio = 1.0,
-        int viewSize = BoardGeometry::ViewSize);
+    // one is drawn over in place. With the snapshot last drawn into a matching buffer at the
+    // same size as `previous`, only what differs from it is drawn again. Answers the part of the
+    // view drawn, empty when nothing changed.
+    QRegion DrawBoard(const TBoardSnapshot& snapshot, QImage& buffer, qreal devicePixelRatio = 1.0,
+        int viewSize = BoardGeometry::ViewSize, const TBoardSnapshot* previous = nullptr);
     // The layout of the last view drawn (the default one before any).
     const TBoardLayout& Layout() const { return m_Layout; }
 
@@ -127,6 +132,14 @@ public:
 private:
     // Takes the layout of a view of the given side, with fonts and metrics to match.
     void SetViewSize(int viewSize);
+    // The part of the view whose pixels may differ between two snapshots, in the present layout.
+    QRegion Changes(const TBoardSnapshot& before, const TBoardSnapshot& after) const;
+    // A square's colour and the piece shown on it (NoPiece for none).
+    static std::pair<TColor, int8_t> SquareLook(const TBoardSnapshot& snapshot, TPoint square);
+    // Where the held piece is drawn; an invalid rectangle when none is held.
+    QRect DraggedRect(const TBoardSnapshot& snapshot) const;
+    // Whether the rectangle is in the part of the view being drawn.
+    bool Drawn(const QRect& rect) const;
     void DrawHeader(QPainter& painter, const TBoardSnapshot& snapshot, uint8_t colour);
     void DrawSquares(QPainter& painter, const TBoardSnapshot& snapshot) const;
     void DrawLabels(QPainter& painter, const TBoardSnapshot& snapshot) const;
@@ -134,6 +147,8 @@ private:
     void DrawDragged(QPainter& painter, const TBoardSnapshot& snapshot) const;
 
     TBoardLayout m_Layout;
+    // The part being drawn by an update; empty while the whole view is drawn.
+    QRegion m_Dirty;
     QFont m_Font;
     QFont m_NameFont;
     int m_TextAscent = 0;

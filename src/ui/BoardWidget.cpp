@@ -69,8 +69,8 @@ TBoardPaintBox::TBoardPaintBox(TBoardWidget& owner, QWidget* parent)
 void TBoardPaintBox::paintEvent(QPaintEvent* event) {
     // A paint of part of the view (under a panel that was hidden) may bring a new frame; the rest
     // of the view must follow, since the timer will find nothing new to show.
-    if (m_Owner.DrawBoard() && event->rect() != rect())
-        update();
+    if (m_Owner.DrawBoard() && !m_Owner.DrawnRegion().subtracted(event->region()).isEmpty())
+        update(m_Owner.DrawnRegion());
     QPainter painter(this);
     painter.drawImage(QPoint(0, 0), m_Owner.Buffer());
 }
@@ -448,10 +448,13 @@ bool TBoardWidget::DrawBoard() {
     const qreal ratio = pbBoard->devicePixelRatioF();
     const int side = m_Layout.ViewSize;
     TBoardSnapshot snapshot = MakeSnapshot();
-    if (m_HasDrawn && snapshot == m_Drawn && m_Buffer.devicePixelRatio() == ratio
-        && m_Buffer.width() == qRound(side * ratio))
+    const bool sameBuffer
+        = m_Buffer.devicePixelRatio() == ratio && m_Buffer.width() == qRound(side * ratio);
+    if (m_HasDrawn && snapshot == m_Drawn && sameBuffer)
         return false;
-    m_View.DrawBoard(snapshot, m_Buffer, ratio, side);
+    // Only what changed since the last frame is drawn again.
+    m_DrawnRegion = m_View.DrawBoard(
+        snapshot, m_Buffer, ratio, side, m_HasDrawn && sameBuffer ? &m_Drawn : nullptr);
     m_Drawn = std::move(snapshot);
     m_HasDrawn = true;
     return true;
@@ -461,5 +464,5 @@ void TBoardWidget::TimerTimer() {
     // The view is drawn from the current state at every tick; the screen is only touched when
     // something it shows has changed.
     if (DrawBoard())
-        pbBoard->update();
+        pbBoard->update(m_DrawnRegion);
 }

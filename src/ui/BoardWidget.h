@@ -100,6 +100,8 @@ public:
     // Makes the next frame draw the view again (its pieces or texts changed).
     void Redraw() { m_HasDrawn = false; }
     const QImage& Buffer() const { return m_Buffer; }
+    // The part of the view the last DrawBoard drew.
+    const QRegion& DrawnRegion() const { return m_DrawnRegion; }
     // What the view shows now.
     TBoardSnapshot MakeSnapshot();
 
@@ -152,6 +154,7 @@ private:
     TChessBoard m_Scratch;
     QImage m_Buffer;
     TBoardSnapshot m_Drawn;
+    QRegion m_DrawnRegion;
     bool m_HasDrawn = false;
     bool m_GrabCursor = false;
     TBoardLayout m_Layout;
