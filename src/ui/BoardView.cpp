@@ -114,11 +114,18 @@ QRegion TBoardView::Changes(const TBoardSnapshot& before, const TBoardSnapshot& 
         || before.Switched != after.Switched || before.Words != after.Words)
         return whole;
     QRegion region;
-    // The headers, down to the board's frame.
-    if (before.Players != after.Players || before.Turn != after.Turn
-        || before.GameKind != after.GameKind || before.GameState != after.GameState
-        || before.NetworkActive != after.NetworkActive)
-        region += QRect(0, 0, l.ViewSize, l.Top - l.Scaled(2));
+    // The headers, down to the board's frame: each side's half when only its player changed.
+    const int headerHeight = l.Top - l.Scaled(2);
+    const int middle = l.Scaled(238);
+    if (before.Turn != after.Turn || before.GameKind != after.GameKind
+        || before.GameState != after.GameState || before.NetworkActive != after.NetworkActive)
+        region += QRect(0, 0, l.ViewSize, headerHeight);
+    else {
+        if (before.Players[pcWhite] != after.Players[pcWhite])
+            region += QRect(0, 0, middle, headerHeight);
+        if (before.Players[pcBlack] != after.Players[pcBlack])
+            region += QRect(middle, 0, l.ViewSize - middle, headerHeight);
+    }
     for (int i = 1; i <= 8; ++i) {
         for (int j = 1; j <= 8; ++j) {
             if (SquareLook(before, { i, j }) != SquareLook(after, { i, j })) {
