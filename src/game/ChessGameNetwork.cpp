@@ -9,7 +9,7 @@
 // and networkError follows. The controller's game is never left half changed.
 
 #include "NetworkOpponent.h"
-#include "TextCodec.h"
+#include "ShortString.h"
 #include "UnitChessGame.h"
 
 #include <iterator>

@@ -1,7 +1,7 @@
 #include "GameList.h"
 
+#include "StoredText.h"
 #include "SystemProxy.h"
-#include "TextCodec.h"
 #include "UnitMessages.h"
 
 #include <QCoreApplication>
@@ -25,8 +25,7 @@ constexpr qsizetype AnswerMax = 1024 * 1024;
 constexpr qint64 ReadBufferSize = 64 * 1024;
 
 QString DecodeAnswer(const QByteArray& bytes) {
-    return QString::fromStdString(
-        DecodeStoredText(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size()))));
+    return DecodeStoredText(bytes);
 }
 
 } // namespace

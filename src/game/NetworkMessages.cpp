@@ -1,8 +1,8 @@
 #include "NetworkMessages.h"
 
 #include "Player.h"
+#include "ShortString.h"
 #include "StreamIO.h"
-#include "TextCodec.h"
 
 #include <sstream>
 

@@ -1,7 +1,7 @@
 #include "Player.h"
 
+#include "ShortString.h"
 #include "StreamIO.h"
-#include "TextCodec.h"
 #include "UnitChessBoard.h"
 
 #include <array>

@@ -80,6 +80,21 @@ qint64 HistoryStoredSize(const THistory& history) {
 
 THistoryImport ImportPgnIntoHistory(THistory& history, std::string_view pgnText, qint64 historySize,
     const std::function<void(bool added, const std::string& line)>& report) {
+    return ImportPgnIntoHistory(
+        history,
+        [pgnText](const TPgnGameReceiver& onGame) { return ReadPgnGames(pgnText, onGame); },
+        historySize, report);
+}
+
+THistoryImport ImportPgnFileIntoHistory(THistory& history, const std::string& path,
+    qint64 historySize, const std::function<void(bool added, const std::string& line)>& report) {
+    return ImportPgnIntoHistory(
+        history, [&path](const TPgnGameReceiver& onGame) { return ReadPgnFile(path, onGame); },
+        historySize, report);
+}
+
+THistoryImport ImportPgnIntoHistory(THistory& history, const TPgnGameSource& read,
+    qint64 historySize, const std::function<void(bool added, const std::string& line)>& report) {
     THistoryImport import;
     auto skip = [&](const std::string& why) {
         if (report)
@@ -117,7 +132,7 @@ THistoryImport ImportPgnIntoHistory(THistory& history, std::string_view pgnText,
                 DescribePgnGame(game) + ", " + game.Result + ", "
                     + MoveCountText(game.Moves.Count()));
     };
-    import.FileError = ReadPgnGames(pgnText, [&](const TPgnGameRecord& game) {
+    import.FileError = read([&](const TPgnGameRecord& game) {
         consider(game);
     return true;
 });

@@ -38,6 +38,15 @@ qint64 HistoryStoredSize(const THistory& history);
 // why it was skipped or what was added.
 THistoryImport ImportPgnIntoHistory(THistory& history, std::string_view pgnText, qint64 historySize,
     const std::function<void(bool added, const std::string& line)>& report = {});
+// The same from a PGN file, read in pieces.
+THistoryImport ImportPgnFileIntoHistory(THistory& history, const std::string& path,
+    qint64 historySize,
+    const std::function<void(bool added, const std::string& line)>& report = {});
+// The same from any source of games: `read` hands each game to its receiver and answers the
+// error of the file as a whole.
+THistoryImport ImportPgnIntoHistory(THistory& history, const TPgnGameSource& read,
+    qint64 historySize,
+    const std::function<void(bool added, const std::string& line)>& report = {});
 
 // "game N (White - Black)" for messages.
 std::string DescribePgnGame(const TPgnGameRecord& game);

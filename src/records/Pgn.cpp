@@ -105,6 +105,31 @@ std::vector<std::string> SanMovesFrom(
     return sans;
 }
 
+std::vector<std::string> SanOfLastMoves(
+    const TChessBoard& board, const TMoveList& moves, uint16_t first) {
+    if (first >= moves.Count())
+        return {};
+    TChessBoard start;
+    start.Assign(board);
+    for (int index = int(moves.Count()) - 1; index >= int(first); --index) {
+        const TMoveRecord* move = moves.Item(uint16_t(index));
+        const TMoveRecord* previous = index > 0 ? moves.Item(uint16_t(index - 1)) : nullptr;
+        if (start.UndoMove(move->From, move->To, move->Flags, previous) & mrInvalid)
+            return {};
+    }
+    // The side of the first move is the colour of the piece it moves.
+    const TMoveRecord* firstMove = moves.Item(first);
+    const TPiece* mover = OnBoard(firstMove->From) ? start.PieceAt(firstMove->From) : nullptr;
+    if (!mover)
+        return {};
+    TMoveList tail;
+    for (const TMoveRecord* move = firstMove; move; move = move->Next) {
+        tail.Add(move->Kind, move->From, move->To, move->Score, move->Flags);
+        tail.Last()->PromotionKind = move->PromotionKind;
+    }
+    return SanMovesFrom(start, mover->Colour, tail);
+}
+
 std::string PgnTagValue(const std::string& value) {
     std::string escaped;
     for (const char c : value) {

@@ -16,6 +16,11 @@ std::vector<std::string> SanMoves(const TMoveList& moves);
 // The same from a given position, with `side` to move first.
 std::vector<std::string> SanMovesFrom(
     const TChessBoard& start, TPieceColour side, const TMoveList& moves);
+// The SAN of the moves of the list from index `first` on, for a game whose moves led to `board`:
+// they are taken back on a copy of the board and played again from there. Empty when a move
+// cannot be taken back; otherwise stops where SanMovesFrom stops.
+std::vector<std::string> SanOfLastMoves(
+    const TChessBoard& board, const TMoveList& moves, uint16_t first);
 // One game: tags, empty line, wrapped movetext, result. Lines end with LF.
 std::string GamePgn(const TGameInfo& game);
 // A game from the position of a FEN (with the SetUp and FEN tags); an empty FEN is the initial

@@ -34,54 +34,8 @@ bool EndsSymbol(char c) {
     }
 }
 
-bool IsFile(char c) {
-    return c >= 'a' && c <= 'h';
-}
-
-bool IsRank(char c) {
-    return c >= '1' && c <= '8';
-}
-
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';
-}
-
-int PieceOfLetter(char c) {
-    switch (c) {
-    case 'K':
-        return pkKing;
-    case 'Q':
-        return pkQueen;
-    case 'R':
-        return pkRook;
-    case 'B':
-        return pkBishop;
-    case 'N':
-        return pkKnight;
-    case 'P':
-        return pkPawn;
-    default:
-        return -1;
-    }
-}
-
-int PromotionOfLetter(char c) {
-    switch (c) {
-    case 'Q':
-    case 'q':
-        return pkQueen;
-    case 'R':
-    case 'r':
-        return pkRook;
-    case 'B':
-    case 'b':
-        return pkBishop;
-    case 'N':
-    case 'n':
-        return pkKnight;
-    default:
-        return -1;
-    }
 }
 
 bool IsResult(std::string_view token) {
@@ -188,16 +142,41 @@ std::string PositionFields(const std::string& fen) {
     return end == std::string::npos ? fen : fen.substr(0, end);
 }
 
-// Reads the movetext of one file game by game.
+// Opens a regular file; false with `error` naming the file when there is none or it cannot be
+// opened.
+bool OpenFileToRead(const std::string& path, std::ifstream& in, std::string& error) {
+    std::error_code code;
+    const auto status = std::filesystem::status(path, code);
+    if (code || !std::filesystem::exists(status)) {
+        error = "no file " + path;
+        return false;
+    }
+    if (!std::filesystem::is_regular_file(status)) {
+        error = path + " is not a file";
+        return false;
+    }
+    in.open(path, std::ios::binary);
+    if (!in) {
+        error = "cannot read " + path;
+        return false;
+    }
+    return true;
+}
+
+// Reads the movetext of one file game by game. The text may come in pieces, each ending at a line
+// end: only a brace comment runs over lines, and one that is still open at the end of a piece
+// goes on in the next, so a game is read the same way whatever the pieces.
 class TPgnParser {
 public:
-    TPgnParser(std::string_view text, const std::function<bool(const TPgnGameRecord&)>& onGame,
-        const TPgnLimits& limits)
-        : m_Text(text)
-        , m_OnGame(onGame)
+    TPgnParser(const std::function<bool(const TPgnGameRecord&)>& onGame, const TPgnLimits& limits)
+        : m_OnGame(onGame)
         , m_Limits(limits) { }
 
-    std::string Run();
+    // Reads one piece; `last` for the end of the text, which finishes the game being read.
+    void Feed(std::string_view piece, bool last);
+    // False once the reading stopped: the receiver wanted no more games, or too many games.
+    bool Continues() const { return m_Continue; }
+    const std::string& FileError() const { return m_FileError; }
 
 private:
     bool AtLineStart() const {
@@ -212,16 +191,20 @@ private:
     void GameError(const std::string& what);
     void MoveError(std::string_view token, const std::string& what);
     void ReadTag();
-    void ReadComment();
+    // Skips to the end of a brace comment, or to the end of the piece when it is not the last.
+    void ReadCommentRest(bool last);
     void ReadNag();
     void ReadSymbol();
     void Symbol(std::string_view token);
     void PlayMove(std::string_view token);
 
     std::string_view m_Text;
-    // Where the text begins, after a byte order mark.
+    // Where the piece begins, after a byte order mark.
     size_t m_Start = 0;
     size_t m_Pos = 0;
+    bool m_FirstPiece = true;
+    // A brace comment is open at the end of the last piece.
+    bool m_InComment = false;
     const std::function<bool(const TPgnGameRecord&)>& m_OnGame;
     const TPgnLimits& m_Limits;
     std::string m_FileError;
@@ -241,11 +224,14 @@ private:
     int m_Depth = 0;
 };
 
-std::string TPgnParser::Run() {
-    if (m_Text.size() > m_Limits.MaxFileBytes)
-        return "the file is larger than " + std::to_string(m_Limits.MaxFileBytes) + " bytes";
-    if (m_Text.substr(0, 3) == "\xEF\xBB\xBF")
+void TPgnParser::Feed(std::string_view piece, bool last) {
+    m_Text = piece;
+    m_Start = m_Pos = 0;
+    if (m_FirstPiece && m_Text.substr(0, 3) == "\xEF\xBB\xBF")
         m_Start = m_Pos = 3;
+    m_FirstPiece = false;
+    if (m_InComment)
+        ReadCommentRest(last);
     while (m_Continue && m_Pos < m_Text.size()) {
         const char c = m_Text[m_Pos];
         if (c == '%' && AtLineStart()) {
@@ -255,7 +241,8 @@ std::string TPgnParser::Run() {
         } else if (c == '[') {
             ReadTag();
         } else if (c == '{') {
-            ReadComment();
+            ++m_Pos;
+            ReadCommentRest(last);
         } else if (c == ';') {
             SkipLine();
         } else if (c == '(') {
@@ -280,9 +267,8 @@ std::string TPgnParser::Run() {
             ReadSymbol();
         }
     }
-    if (m_Continue)
+    if (m_Continue && last)
         FinishGame();
-    return m_FileError;
 }
 
 void TPgnParser::SkipLine() {
@@ -442,11 +428,12 @@ void TPgnParser::ReadTag() {
     m_Game->Tags.emplace_back(std::string(name), TagText(value));
 }
 
-void TPgnParser::ReadComment() {
+void TPgnParser::ReadCommentRest(bool last) {
     const size_t end = m_Text.find('}', m_Pos);
+    m_InComment = end == std::string_view::npos && !last;
     if (end == std::string_view::npos) {
         m_Pos = m_Text.size();
-        if (m_Game)
+        if (last && m_Game)
             GameError("a comment is not closed");
         return;
     }
@@ -606,8 +593,47 @@ bool TPgnGameRecord::SetUpStart(TChessBoard& board) const {
 
 std::string ReadPgnGames(std::string_view text,
     const std::function<bool(const TPgnGameRecord&)>& onGame, const TPgnLimits& limits) {
-    TPgnParser parser(text, onGame, limits);
-    return parser.Run();
+    if (text.size() > limits.MaxFileBytes)
+        return "the file is larger than " + std::to_string(limits.MaxFileBytes) + " bytes";
+    TPgnParser parser(onGame, limits);
+    parser.Feed(text, true);
+    return parser.FileError();
+}
+
+std::string ReadPgnStream(std::istream& in,
+    const std::function<bool(const TPgnGameRecord&)>& onGame, const TPgnLimits& limits) {
+    TPgnParser parser(onGame, limits);
+    std::string buffer;
+    std::vector<char> block(size_t(1) << 16);
+    while (parser.Continues() && in) {
+        in.read(block.data(), std::streamsize(block.size()));
+        buffer.append(block.data(), size_t(in.gcount()));
+        // The parser takes whole lines; the rest waits for the next block.
+        const size_t lineEnd = buffer.find_last_of("\n\r");
+        if (lineEnd == std::string::npos) {
+            if (buffer.size() > limits.MaxLineBytes)
+                return "a line is longer than " + std::to_string(limits.MaxLineBytes >> 20)
+                    + " MB, more than a PGN file this program reads";
+            continue;
+        }
+        parser.Feed(std::string_view(buffer).substr(0, lineEnd + 1), false);
+        buffer.erase(0, lineEnd + 1);
+    }
+    if (in.bad())
+        return "the file could not be read to its end";
+    if (parser.Continues())
+        parser.Feed(buffer, true);
+    return parser.FileError();
+}
+
+std::string ReadPgnFile(const std::string& path,
+    const std::function<bool(const TPgnGameRecord&)>& onGame, const TPgnLimits& limits) {
+    std::ifstream in;
+    std::string error;
+    if (!OpenFileToRead(path, in, error))
+        return error;
+    error = ReadPgnStream(in, onGame, limits);
+    return error.empty() ? error : path + ": " + error;
 }
 
 TPgnFile ReadPgnText(std::string_view text, const TPgnLimits& limits) {
@@ -624,21 +650,9 @@ TPgnFile ReadPgnText(std::string_view text, const TPgnLimits& limits) {
 
 bool ReadPgnFileBytes(
     const std::string& path, std::string& bytes, std::string& error, const TPgnLimits& limits) {
-    std::error_code code;
-    const auto status = std::filesystem::status(path, code);
-    if (code || !std::filesystem::exists(status)) {
-        error = "no file " + path;
+    std::ifstream in;
+    if (!OpenFileToRead(path, in, error))
         return false;
-    }
-    if (!std::filesystem::is_regular_file(status)) {
-        error = path + " is not a file";
-        return false;
-    }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = "cannot read " + path;
-        return false;
-    }
     // Read in pieces up to one byte past the limit, so that a file that grows while it is read
     // is still refused.
     bytes.clear();
@@ -678,143 +692,33 @@ std::string PgnTextToUtf8(std::string_view text) {
 
 bool FindSanMove(TChessBoard& board, TPieceColour side, std::string_view token, TSanMove& move,
     std::string& why) {
-    // The token as messages show it.
-    auto notAMove = [&] { why = Quoted(token) + " is not a move"; };
-    std::string_view text = token;
-    // Check, mate and annotation marks, and an en passant mark, at the end.
-    for (bool stripped = true; stripped;) {
-        stripped = false;
-        while (!text.empty()
-            && (text.back() == '!' || text.back() == '?' || text.back() == '+'
-                || text.back() == '#')) {
-            text.remove_suffix(1);
-            stripped = true;
-        }
-        for (const std::string_view mark : { "e.p.", "ep" }) {
-            if (text.size() > mark.size() + 1 && text.substr(text.size() - mark.size()) == mark
-                && IsRank(text[text.size() - mark.size() - 1])) {
-                text.remove_suffix(mark.size());
-                stripped = true;
-            }
-        }
-    }
-    if (text.empty()) {
-        notAMove();
-        return false;
-    }
-
-    // Castling: O-O, 0-0, O-O-O, 0-0-0.
-    if (text.find_first_not_of("O0o-") == std::string_view::npos) {
-        size_t letters = 0;
-        for (const char c : text)
-            letters += c != '-' ? 1 : 0;
-        const TPoint king = board.KingSquare(side);
-        const TPiece* piece = OnBoard(king) ? board.PieceAt(king) : nullptr;
-        if (letters != 2 && letters != 3) {
-            notAMove();
-            return false;
-        }
-        const TPoint to = MakePoint(letters == 2 ? 7 : 3, king.Y);
-        if (!piece || piece->Kind != pkKing || piece->Colour != side || king.X != 5
-            || !board.IsLegalMove(king, to)) {
-            why = std::string(letters == 2 ? "castling short" : "castling long")
-                + " is not legal here";
-            return false;
-        }
-        move = TSanMove { king, to, 0 };
+    const TMoveInputResult result = ReadMoveInput(board, side, token);
+    switch (result.Error) {
+    case miNone:
+        move = result.Move;
         return true;
-    }
-
-    // [piece] [origin file] [origin rank] destination [promotion], without the marks that carry
-    // nothing (capture, '-', '=').
-    int kind = pkPawn;
-    size_t start = 0;
-    if (PieceOfLetter(text[0]) >= 0) {
-        kind = PieceOfLetter(text[0]);
-        start = 1;
-    }
-    std::string squares;
-    int promotion = 0;
-    for (size_t i = start; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c == 'x' || c == 'X' || c == ':' || c == '-' || c == '=' || c == '/')
-            continue;
-        // A promotion piece follows a pawn's destination; a lower-case 'b' is one only at the
-        // end ("a7b8b"), since elsewhere it is the b-file ("a7b8").
-        const bool afterSquare
-            = squares.size() >= 2 && IsFile(squares[squares.size() - 2]) && IsRank(squares.back());
-        if (kind == pkPawn && !promotion && afterSquare && PromotionOfLetter(c) > 0
-            && (c != 'b' || i + 1 == text.size())) {
-            promotion = PromotionOfLetter(c);
-            continue;
-        }
-        if ((IsFile(c) || IsRank(c)) && !promotion) {
-            squares += c;
-            continue;
-        }
-        notAMove();
-        return false;
-    }
-    if (squares.size() < 2 || squares.size() > 4 || !IsFile(squares[squares.size() - 2])
-        || !IsRank(squares.back())) {
-        notAMove();
-        return false;
-    }
-    const TPoint to = MakePoint(squares[squares.size() - 2] - 'a' + 1, squares.back() - '0');
-    int fromFile = 0;
-    int fromRank = 0;
-    const std::string origin = squares.substr(0, squares.size() - 2);
-    if (origin.size() == 2) {
-        if (!IsFile(origin[0]) || !IsRank(origin[1])) {
-            notAMove();
-            return false;
-        }
-        fromFile = origin[0] - 'a' + 1;
-        fromRank = origin[1] - '0';
-    } else if (origin.size() == 1) {
-        if (IsFile(origin[0]))
-            fromFile = origin[0] - 'a' + 1;
-        else
-            fromRank = origin[0] - '0';
-    }
-
-    int matches = 0;
-    TPoint from;
-    for (int x = 1; x <= 8; ++x) {
-        if (fromFile && x != fromFile)
-            continue;
-        for (int y = 1; y <= 8; ++y) {
-            if (fromRank && y != fromRank)
-                continue;
-            const TPiece* piece = board.PieceAt(x, y);
-            if (!piece || piece->Colour != side || piece->Kind != kind)
-                continue;
-            const TPoint square = MakePoint(x, y);
-            if (square != to && board.IsLegalMove(square, to)) {
-                ++matches;
-                from = square;
-            }
-        }
-    }
-    if (matches == 0) {
+    case miNotAMove:
+        why = Quoted(token) + " is not a move";
+        break;
+    case miCastlingIllegal:
+        why = std::string(result.Castling == 2 ? "castling short" : "castling long")
+            + " is not legal here";
+        break;
+    case miNoLegalMove:
         why = "no legal move matches " + Quoted(token);
-        return false;
-    }
-    if (matches > 1) {
-        why = Quoted(token) + " is ambiguous: " + std::to_string(matches) + " legal moves match";
-        return false;
-    }
-    const bool promotes = kind == pkPawn && to.Y == (side == pcWhite ? 8 : 1);
-    if (promotes && !promotion) {
+        break;
+    case miAmbiguous:
+        why = Quoted(token) + " is ambiguous: " + std::to_string(result.Matches)
+            + " legal moves match";
+        break;
+    case miPromotionMissing:
         why = Quoted(token) + " reaches the last rank without naming the piece";
-        return false;
-    }
-    if (!promotes && promotion) {
+        break;
+    case miNotAPromotion:
         why = "no legal move matches " + Quoted(token) + ": it is no promotion";
-        return false;
+        break;
     }
-    move = TSanMove { from, to, uint8_t(promotion) };
-    return true;
+    return false;
 }
 
 std::string PgnPlayerName(const TPgnGameRecord& game, const char* tag) {

@@ -7,6 +7,7 @@
 // cannot play stops that game only; the other games of the file still read. Standard library and
 // the rules only.
 
+#include "MoveInput.h"
 #include "UnitChessBoard.h"
 #include "UnitMoveList.h"
 
@@ -14,6 +15,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <istream>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -21,8 +23,10 @@
 
 // Limits against hostile files; each one passed gives a clean error.
 struct TPgnLimits {
-    // The largest file read at all.
+    // The largest text read at once (a file is read in pieces and has no such limit).
     size_t MaxFileBytes = size_t(64) << 20;
+    // The longest line of a file read in pieces.
+    size_t MaxLineBytes = size_t(16) << 20;
     // The longest tag name, tag value or movetext token.
     size_t MaxTokenLength = 1024;
     // The deepest nesting of variations.
@@ -68,10 +72,25 @@ struct TPgnGameRecord {
     void Assign(const TPgnGameRecord& other);
 };
 
+// Hears each game read and answers whether to go on.
+using TPgnGameReceiver = std::function<bool(const TPgnGameRecord&)>;
+// Reads games from somewhere, hands each to the receiver and answers the error of the file as a
+// whole.
+using TPgnGameSource = std::function<std::string(const TPgnGameReceiver&)>;
+
 // Reads the text game by game and hands each finished game to `onGame`, which answers whether to
 // go on. Answers the error of the file as a whole (empty when none): a file over the size limit,
 // or more games than the games limit (the games before it are handed over).
 std::string ReadPgnGames(std::string_view text,
+    const std::function<bool(const TPgnGameRecord&)>& onGame, const TPgnLimits& limits = {});
+
+// The same from a stream, read in pieces of whole lines, so that the memory it takes is that of
+// one game, whatever the size of the file. Also answers an error when a line is longer than
+// limits.MaxLineBytes or the stream fails before its end.
+std::string ReadPgnStream(std::istream& in,
+    const std::function<bool(const TPgnGameRecord&)>& onGame, const TPgnLimits& limits = {});
+// The same from a file; also answers an error when there is no such file or it cannot be opened.
+std::string ReadPgnFile(const std::string& path,
     const std::function<bool(const TPgnGameRecord&)>& onGame, const TPgnLimits& limits = {});
 
 struct TPgnFile {
@@ -96,11 +115,6 @@ std::string PgnTextToUtf8(std::string_view text);
 // the piece, the destination, any origin file or rank and the promotion piece; capture, check
 // and annotation marks, '=' and '-' are ignored, "0-0" is castling. False with `why` set when
 // the token names no legal move or more than one.
-struct TSanMove {
-    TPoint From;
-    TPoint To;
-    uint8_t Promotion = 0; // a piece kind (rook .. queen); 0 when the move is no promotion
-};
 bool FindSanMove(TChessBoard& board, TPieceColour side, std::string_view token, TSanMove& move,
     std::string& why);
 

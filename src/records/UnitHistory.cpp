@@ -3,8 +3,8 @@
 #include "AtomicFile.h"
 #include "GameExport.h"
 #include "Pgn.h"
+#include "StoredText.h"
 #include "StreamIO.h"
-#include "TextCodec.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -79,8 +79,8 @@ public:
     std::unique_ptr<TGameInfo> ReadGame() {
         auto game = std::make_unique<TGameInfo>();
         game->Date = ReadDate(m_In);
-        game->White = DecodeStoredText(ReadText(m_In, Left()));
-        game->Black = DecodeStoredText(ReadText(m_In, Left()));
+        game->White = DecodeStoredText(ReadText(m_In, Left())).toStdString();
+        game->Black = DecodeStoredText(ReadText(m_In, Left())).toStdString();
         game->WhiteTime = ReadI32(m_In);
         game->BlackTime = ReadI32(m_In);
         game->Result = ReadByte(m_In);

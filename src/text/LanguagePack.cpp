@@ -1,7 +1,7 @@
 #include "LanguagePack.h"
 
 #include "AtomicFile.h"
-#include "TextCodec.h"
+#include "StoredText.h"
 
 #include <QFile>
 
@@ -73,7 +73,7 @@ public:
         return bytes;
     }
 
-    std::string Text() { return DecodeStoredText(Bytes()); }
+    std::string Text() { return DecodeStoredText(Bytes()).toStdString(); }
 
 private:
     bool Need(size_t count) {

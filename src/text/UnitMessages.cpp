@@ -62,6 +62,7 @@ const std::pair<const char*, const char*> DefaultMessages[] = {
         "A game was still in progress when Wintermoot last closed. Do you want to continue it?" },
     { "E20", "Could not open ;: the file cannot be read or holds no game that can be read." },
     { "E21", "The clipboard holds neither a position (FEN) nor a game (PGN)." },
+    { "Q8", "A game is in progress. Do you want to stop it without a result and start another?" },
 };
 
 class TStandardErrorPresenter : public TMessagePresenter {

@@ -61,12 +61,13 @@ enum TQuestionMessage : unsigned {
     qmDeleteTheme = 5,
     qmForfeitGame = 6,
     qmContinueCurrentGame = 7,
+    qmLeaveGame = 8,
 };
 
 // Highest message number of each kind that the operations show.
 constexpr unsigned LastError = emClipboardHoldsNoGame;
 constexpr unsigned LastNotice = nmPgnImported;
-constexpr unsigned LastQuestion = qmContinueCurrentGame;
+constexpr unsigned LastQuestion = qmLeaveGame;
 
 // Answers of a box, as the program has always numbered them.
 constexpr int idOk = 1;

@@ -43,6 +43,7 @@ void SnapshotGame(const TChessGame& game, TChessBoard& scratch, TBoardSnapshot& 
     const TMoveRecord* last = game.Moves.Last();
     snapshot.HasLastMove = last != nullptr;
     snapshot.LastMoveTo = last ? last->To : TPoint {};
+    snapshot.LastMoveFrom = last ? last->From : TPoint {};
 
     const TPoint held = snapshot.HeldSquare;
     const TPoint hover = snapshot.HoverSquare;

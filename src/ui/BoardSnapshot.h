@@ -41,11 +41,14 @@ struct TBoardSnapshot {
     std::array<TSnapshotPlayer, 2> Players;
     bool HasLastMove = false;
     TPoint LastMoveTo;
+    TPoint LastMoveFrom;
 
     TPoint HoverSquare { -1, -1 };
     TPoint HeldSquare;
     TPoint MousePos;
     TPoint GrabOffset;
+    // The keyboard's square cursor; (0, 0) while hidden.
+    TPoint CursorSquare;
     // Learn mode: whether the held piece may move to the hover square.
     bool HeldMoveLegal = false;
 
@@ -53,6 +56,8 @@ struct TBoardSnapshot {
     bool Enhanced = false;
     bool LearnMode = true;
     bool ShowLastMove = true;
+    // With ShowLastMove, LastMoveFrom is marked too.
+    bool ShowLastMoveFrom = false;
     bool Switched = false;
     // The header words "Res01" .. "Res05": not ready, ready, check, checkmate, stalemate.
     std::array<QString, 5> Words { QStringLiteral("Not ready!"), QStringLiteral("Ready!"),

@@ -134,6 +134,15 @@ QRegion TBoardView::Changes(const TBoardSnapshot& before, const TBoardSnapshot& 
             }
         }
     }
+    // The keyboard's cursor: the squares it left and went to.
+    if (before.CursorSquare != after.CursorSquare) {
+        for (const TPoint cursor : { before.CursorSquare, after.CursorSquare }) {
+            if (OnBoard(cursor)) {
+                const TPoint origin = l.SquareOrigin(cursor, after.Switched);
+                region += QRect(origin.X, origin.Y, l.SquareSize, l.SquareSize);
+            }
+        }
+    }
     if (before.CapturedByWhite != after.CapturedByWhite
         || before.CapturedByBlack != after.CapturedByBlack
         || before.CapturedByWhiteCount != after.CapturedByWhiteCount
@@ -191,6 +200,7 @@ QRegion TBoardView::DrawBoard(const TBoardSnapshot& snapshot, QImage& buffer,
     DrawSquares(painter, snapshot);
     DrawLabels(painter, snapshot);
     DrawCaptured(painter, snapshot);
+    DrawCursor(painter, snapshot);
     DrawDragged(painter, snapshot);
     m_Dirty = QRegion();
     return drawn;
@@ -264,7 +274,9 @@ std::pair<TColor, int8_t> TBoardView::SquareLook(const TBoardSnapshot& snapshot,
             colour = snapshot.HeldMoveLegal ? theme.GoodMove : theme.BadMove;
         else
             colour = theme.Hover;
-    } else if (snapshot.ShowLastMove && snapshot.HasLastMove && square == snapshot.LastMoveTo)
+    } else if (snapshot.ShowLastMove && snapshot.HasLastMove
+        && (square == snapshot.LastMoveTo
+            || (snapshot.ShowLastMoveFrom && square == snapshot.LastMoveFrom)))
         colour = theme.LastMove;
     else if ((square.X - square.Y) % 2 != 0)
         colour = theme.Whites;
@@ -360,6 +372,28 @@ void TBoardView::DrawCaptured(QPainter& painter, const TBoardSnapshot& snapshot)
         if (kind >= 0)
             Pieces.DrawSmallPiece(painter, QRect(blackX, rowTop(k), size, size), pcWhite, kind);
     }
+}
+
+void TBoardView::DrawCursor(QPainter& painter, const TBoardSnapshot& snapshot) const {
+    if (!OnBoard(snapshot.CursorSquare))
+        return;
+    // A black ring with a white one inside it, inside the square's edge: it shows on light and
+    // dark squares of every theme, and beside the fills of the held, hover and last-move squares.
+    const TBoardLayout& l = m_Layout;
+    const TPoint origin = l.SquareOrigin(snapshot.CursorSquare, snapshot.Switched);
+    const QRect square(origin.X, origin.Y, l.SquareSize, l.SquareSize);
+    if (!Drawn(square))
+        return;
+    const int pen = l.Scaled(2);
+    const int outer = l.Scaled(3);
+    const int inner = l.Scaled(5);
+    painter.save();
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(Qt::black, pen, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+    painter.drawRect(QRectF(square).adjusted(outer, outer, -outer, -outer));
+    painter.setPen(QPen(Qt::white, pen, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+    painter.drawRect(QRectF(square).adjusted(inner, inner, -inner, -inner));
+    painter.restore();
 }
 
 void TBoardView::DrawDragged(QPainter& painter, const TBoardSnapshot& snapshot) const {

@@ -6,6 +6,7 @@
 
 #include "BoardGeometry.h"
 #include "BoardSnapshot.h"
+#include "SmoothPieces.h"
 
 #include <QColor>
 #include <QFont>
@@ -34,33 +35,41 @@ public:
     // Loads set n (1 .. PieceSetCount) from the program's resources and rebuilds the small pieces
     // and king icons on the background colour. "Colored" (pieceStyle 1) draws both armies with
     // the white drawing, tinted. A set without resources answers false and keeps the images.
-    // A set number outside 1 .. PieceSetCount answers false too.
-    bool LoadChessSet(
-        int n, uint8_t pieceStyle, TColor whiteColor, TColor blackColor, TColor background);
+    // A set number outside 1 .. PieceSetCount answers false too. With `smooth` the pieces are
+    // drawn from the set's anti-aliased artwork (TSmoothPieces) at whatever size they take.
+    bool LoadChessSet(int n, uint8_t pieceStyle, TColor whiteColor, TColor blackColor,
+        TColor background, bool smooth = false);
     // The same from strips already in memory (any format, 600 x 50 each: a piece strip drawn on
     // black and a mask strip with black silhouettes on white). Strips of another size answer
-    // false and keep the images.
+    // false and keep the images. The pieces are one-bit afterwards.
     bool LoadFromImages(const QImage& pieces, const QImage& masks, int n, uint8_t pieceStyle,
         TColor whiteColor, TColor blackColor, TColor background);
-    // One piece with its mask (AND) and drawing (XOR) filling the square `target`, leaving the
-    // painter in plain (source-over) mode; a kind above 5 draws nothing. The 50-pixel art is
-    // enlarged or reduced without smoothing to the target's size in device pixels, which keeps
-    // its one-bit look. Nothing is drawn before a set is loaded.
+    // One piece filling the square `target`, leaving the painter in plain (source-over) mode; a
+    // kind above 5 draws nothing. One-bit pieces are drawn with their mask (AND) and drawing
+    // (XOR), the 50-pixel art enlarged or reduced without smoothing to the target's size in
+    // device pixels, which keeps its one-bit look; smooth pieces are drawn at the target's size.
+    // Nothing is drawn before a set is loaded.
     void DrawPiece(QPainter& painter, const QRect& target, uint8_t colour, uint8_t kind) const;
     // The same at 50 x 50.
     void DrawPiece(QPainter& painter, int x, int y, uint8_t colour, uint8_t kind) const {
         DrawPiece(
             painter, QRect(x, y, BoardGeometry::PieceSize, BoardGeometry::PieceSize), colour, kind);
     }
-    // A small piece, composed on the background and smoothed, filling the square `target`; at
-    // 25 x 25 a plain copy of one piece of SmallPieces. A kind above 5 draws nothing.
+    // A piece in a square box: smooth pieces as large as the box, centred in it, on whole device
+    // pixels; one-bit pieces at their own 50 x 50, centred.
+    void DrawPiece(QPainter& painter, const QRectF& target, uint8_t colour, uint8_t kind) const;
+    // A small piece filling the square `target`: one-bit pieces composed on the background and
+    // smoothed (at 25 x 25 a plain copy of one piece of SmallPieces), smooth pieces at the
+    // target's size. A kind above 5 draws nothing.
     void DrawSmallPiece(QPainter& painter, const QRect& target, uint8_t colour, uint8_t kind) const;
     void DrawSmallPiece(QPainter& painter, int x, int y, uint8_t colour, uint8_t kind) const {
         DrawSmallPiece(painter, QRect(x, y, 25, 25), colour, kind);
     }
-    // The king icon of a header filling the square `target`; at 40 x 40 a plain copy from
-    // KingIcons.
+    // The king of a side for a player's header, filling the square `target`; for one-bit pieces
+    // at 40 x 40 a plain copy from KingIcons.
     void DrawKingIcon(QPainter& painter, const QRect& target, uint8_t colour) const;
+    // Whether the smooth artwork draws the pieces.
+    bool Smooth() const { return m_Smooth.IsLoaded(); }
 
     // 0 until a set is loaded.
     int ChessSet() const { return m_ChessSet; }
@@ -100,6 +109,7 @@ private:
     QImage m_SmallPieces;
     QImage m_KingIcons;
     QRgb m_Background = 0;
+    TSmoothPieces m_Smooth;
     int m_ChessSet = 0;
 };
 
@@ -144,6 +154,7 @@ private:
     void DrawSquares(QPainter& painter, const TBoardSnapshot& snapshot) const;
     void DrawLabels(QPainter& painter, const TBoardSnapshot& snapshot) const;
     void DrawCaptured(QPainter& painter, const TBoardSnapshot& snapshot) const;
+    void DrawCursor(QPainter& painter, const TBoardSnapshot& snapshot) const;
     void DrawDragged(QPainter& painter, const TBoardSnapshot& snapshot) const;
 
     TBoardLayout m_Layout;

@@ -3,11 +3,14 @@
 #include "BoardWidget.h"
 
 #include "BoardGeometry.h"
+#include "MoveInput.h"
 #include "Settings.h"
 #include "UciEngineAgent.h"
 #include "UnitChessGame.h"
 
 #include <QApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
@@ -77,6 +80,7 @@ void TBoardPaintBox::paintEvent(QPaintEvent* event) {
 
 void TBoardPaintBox::mousePressEvent(QMouseEvent* event) {
     const QPoint p = event->position().toPoint();
+    m_Owner.HideCursor();
     m_Owner.pbBoardMouseMove(p.x(), p.y());
     m_Owner.pbBoardMouseDown(event->button(), p.x(), p.y());
 }
@@ -124,7 +128,10 @@ TBoardWidget::TBoardWidget(const TChessGame& game, TBoardView& view, const TSett
     pbBoard = new TBoardPaintBox(*this, this);
     pbBoard->setObjectName(QStringLiteral("pbBoard"));
     pbBoard->setGeometry(2, 2, BoardGeometry::ViewSize, BoardGeometry::ViewSize);
+    // The board takes the keyboard: arrows, Space and Enter for the cursor, typing for the entry.
+    setFocusPolicy(Qt::StrongFocus);
     CreatePanels();
+    CreateMoveEntry();
     m_PanelFont = font();
     m_ButtonFont = btnReady->font();
     m_PausedFont = lblPaused->font();
@@ -215,7 +222,7 @@ void TBoardWidget::resizeEvent(QResizeEvent* event) {
 
 void TBoardWidget::ApplyLayout() {
     const double scale = m_Layout.Scale();
-    for (QWidget* panel : { pnlPromotion, pnlStatus, pnlReady, pnlPaused })
+    for (QWidget* panel : { pnlPromotion, pnlStatus, pnlReady, pnlPaused, pnlMove })
         panel->setFont(ScaledFont(m_PanelFont, scale));
     btnReady->setFont(ScaledFont(m_ButtonFont, scale));
     lblPaused->setFont(ScaledFont(m_PausedFont, scale));
@@ -290,6 +297,8 @@ void TBoardWidget::FitPanels() {
     const int statusHeight = S(52);
     lblStatus->setGeometry(2, 2, statusWidth - 4, statusHeight - 4);
     place(pnlStatus, statusWidth, statusHeight);
+    if (pnlMove)
+        FitMoveEntry();
 }
 
 void TBoardWidget::ShowStatus(TStatusText text) {
@@ -387,7 +396,10 @@ void TBoardWidget::ShowPromotion() {
     for (TPromotionImage* image :
         { imgPromoteRook, imgPromoteKnight, imgPromoteBishop, imgPromoteQueen }) {
         const int size = m_Layout.PieceSize;
-        QImage canvas(size, size, QImage::Format_RGB32);
+        const qreal ratio = image->devicePixelRatioF();
+        const int side = qRound(size * ratio);
+        QImage canvas(side, side, QImage::Format_RGB32);
+        canvas.setDevicePixelRatio(ratio);
         canvas.fill(palette().color(QPalette::Button));
         QPainter painter(&canvas);
         m_View.Pieces.DrawPiece(painter, QRect(0, 0, size, size), colour, image->Kind());
@@ -412,10 +424,12 @@ TBoardSnapshot TBoardWidget::MakeSnapshot() {
     snapshot.HeldSquare = HeldSquare;
     snapshot.MousePos = MousePos;
     snapshot.GrabOffset = GrabOffset;
+    snapshot.CursorSquare = CursorSquare;
     snapshot.Theme = m_Settings.Theme;
     snapshot.Enhanced = m_Settings.Enhanced;
     snapshot.LearnMode = m_Settings.LearnMode;
     snapshot.ShowLastMove = m_Settings.ShowLastMove;
+    snapshot.ShowLastMoveFrom = m_Settings.ShowLastMoveFrom;
     snapshot.Switched = Switched;
     for (int i = 0; i < 5; ++i)
         snapshot.Words[i] = m_Values.Value(QStringLiteral("Res0") + QString::number(i + 1));
@@ -463,6 +477,234 @@ bool TBoardWidget::DrawBoard() {
 void TBoardWidget::TimerTimer() {
     // The view is drawn from the current state at every tick; the screen is only touched when
     // something it shows has changed.
+    if (pnlMove->isVisible() && !InputAllowed())
+        CloseMoveEntry();
     if (DrawBoard())
         pbBoard->update(m_DrawnRegion);
+}
+
+void TBoardWidget::CreateMoveEntry() {
+    // Over the players' headers, which the person to move does not need while typing.
+    pnlMove = MakePanel(this, "pnlMove", QRect(18, 4, 436, 48));
+    lblMove = MakeLabel(pnlMove, "lblMove", QStringLiteral("Your move:"));
+    edtMove = new QLineEdit(pnlMove);
+    edtMove->setObjectName(QStringLiteral("edtMove"));
+    edtMove->setMaxLength(16);
+    edtMove->installEventFilter(this);
+    connect(edtMove, &QLineEdit::returnPressed, this, [this] { EnterMove(); });
+    connect(edtMove, &QLineEdit::textEdited, this, [this] { ShowMoveError(nullptr); });
+    const std::pair<QLabel**, std::pair<const char*, const char*>> reasons[] = {
+        { &lblMoveNotAMove,
+            { "lblMoveNotAMove", "Not a move. Type e.g. Nf3, O-O, e8=Q or g1f3." } },
+        { &lblMoveIllegal, { "lblMoveIllegal", "That move is not legal here." } },
+        { &lblMoveAmbiguous,
+            { "lblMoveAmbiguous", "Several pieces can make that move: add the file or rank." } },
+        { &lblMovePromotion, { "lblMovePromotion", "Name the new piece, e.g. e8=Q." } },
+    };
+    for (const auto& [label, texts] : reasons) {
+        *label = MakeLabel(pnlMove, texts.first, QString::fromLatin1(texts.second));
+        (*label)->setWordWrap(true);
+        (*label)->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        QPalette red = (*label)->palette();
+        red.setColor(QPalette::WindowText, Qt::red);
+        (*label)->setPalette(red);
+        (*label)->hide();
+    }
+    setTabOrder(this, edtMove);
+}
+
+void TBoardWidget::FitMoveEntry() {
+    // Over the headers, from the left edge of the board to the right of the view; taller when
+    // the fonts need it.
+    for (QWidget* widget : std::initializer_list<QWidget*> { pnlMove, lblMove, edtMove })
+        widget->ensurePolished();
+    const int frame = pnlMove->frameWidth();
+    const int editHeight = edtMove->sizeHint().height();
+    const QRect square = Square();
+    const int left = m_Layout.Scaled(18);
+    pnlMove->setGeometry(square.left() + left, square.top() + 4, square.width() - left - 4,
+        std::max(m_Layout.Scaled(48), editHeight + 8 + 2 * frame));
+    const int inner = pnlMove->width() - 2 * frame;
+    const int height = pnlMove->height() - 2 * frame;
+    const int labelWidth = lblMove->fontMetrics().horizontalAdvance(lblMove->text()) + 2;
+    lblMove->setGeometry(frame + 6, frame, labelWidth, height);
+    const int editLeft = frame + 6 + labelWidth + 4;
+    const int editWidth
+        = edtMove->fontMetrics().horizontalAdvance(QStringLiteral("Qa1xh8=Q+")) + 16;
+    edtMove->setGeometry(editLeft, frame + (height - editHeight) / 2, editWidth, editHeight);
+    const int reasonLeft = editLeft + editWidth + 6;
+    for (QLabel* reason : { lblMoveNotAMove, lblMoveIllegal, lblMoveAmbiguous, lblMovePromotion })
+        reason->setGeometry(reasonLeft, frame, inner + frame - reasonLeft - 4, height);
+}
+
+void TBoardWidget::ShowMoveError(QLabel* why) {
+    for (QLabel* reason : { lblMoveNotAMove, lblMoveIllegal, lblMoveAmbiguous, lblMovePromotion })
+        reason->setVisible(reason == why);
+}
+
+void TBoardWidget::OpenMoveEntry(const QString& text) {
+    if (!InputAllowed() || pnlPromotion->isVisible())
+        return;
+    ClearHeldSquare();
+    ShowMoveError(nullptr);
+    FitMoveEntry();
+    edtMove->setText(text);
+    ShowOnTop(pnlMove);
+    edtMove->setFocus(Qt::OtherFocusReason);
+}
+
+void TBoardWidget::CloseMoveEntry() {
+    // The entry's window need not be the active one (a test, a dialog over it).
+    const bool hadFocus = window()->focusWidget() == edtMove;
+    pnlMove->hide();
+    edtMove->clear();
+    ShowMoveError(nullptr);
+    if (hadFocus)
+        setFocus(Qt::OtherFocusReason);
+}
+
+bool TBoardWidget::EnterMove() {
+    if (!InputAllowed()) {
+        CloseMoveEntry();
+        return false;
+    }
+    m_Scratch.Assign(m_Game.Board);
+    const TMoveInputResult result = ReadMoveInput(m_Scratch, TPieceColour(m_Game.Turn),
+        edtMove->text().trimmed().toStdString(),
+        m_Values.Value(QStringLiteral("Pieces")).toStdString());
+    QLabel* why = nullptr;
+    switch (result.Error) {
+    case miNone:
+        break;
+    case miNotAMove:
+        why = lblMoveNotAMove;
+        break;
+    case miAmbiguous:
+        why = lblMoveAmbiguous;
+        break;
+    case miPromotionMissing:
+        why = lblMovePromotion;
+        break;
+    case miCastlingIllegal:
+    case miNoLegalMove:
+    case miNotAPromotion:
+        why = lblMoveIllegal;
+        break;
+    }
+    if (why) {
+        ShowMoveError(why);
+        edtMove->selectAll();
+        return false;
+    }
+    CloseMoveEntry();
+    setFocus(Qt::OtherFocusReason);
+    emit moveRequested(result.Move.From, result.Move.To);
+    // The move's event has offered the choice of the piece; the entry named it already.
+    if (result.Move.Promotion && pnlPromotion->isVisible()) {
+        for (TPromotionImage* image :
+            { imgPromoteRook, imgPromoteKnight, imgPromoteBishop, imgPromoteQueen }) {
+            if (image->Kind() == result.Move.Promotion)
+                imgPromotesClick(image);
+        }
+    }
+    return true;
+}
+
+bool TBoardWidget::ChoosePromotionByLetter(const QString& letter) {
+    if (!pnlPromotion->isVisible() || !InputAllowed())
+        return false;
+    const uint8_t kind = PromotionOfLetter(
+        letter.toStdString(), m_Values.Value(QStringLiteral("Pieces")).toStdString());
+    for (TPromotionImage* image :
+        { imgPromoteRook, imgPromoteKnight, imgPromoteBishop, imgPromoteQueen }) {
+        if (kind && image->Kind() == kind) {
+            imgPromotesClick(image);
+            return true;
+        }
+    }
+    return false;
+}
+
+void TBoardWidget::MoveCursor(int right, int up) {
+    if (!IsSquare(CursorSquare)) {
+        CursorSquare = { 5, m_Game.Turn == pcWhite ? 2 : 7 };
+    } else {
+        const int sign = Switched ? -1 : 1;
+        CursorSquare.X = std::clamp(CursorSquare.X + sign * right, 1, 8);
+        CursorSquare.Y = std::clamp(CursorSquare.Y + sign * up, 1, 8);
+    }
+    // A held piece follows the cursor, and learn mode judges the square under it.
+    if (IsSquare(HeldSquare)) {
+        const TPoint origin = m_Layout.SquareOrigin(CursorSquare, Switched);
+        pbBoardMouseMove(origin.X + m_Layout.SquareSize / 2, origin.Y + m_Layout.SquareSize / 2);
+    }
+}
+
+void TBoardWidget::ClickAtCursor() {
+    if (!IsSquare(CursorSquare))
+        return;
+    const TPoint origin = m_Layout.SquareOrigin(CursorSquare, Switched);
+    const int x = origin.X + m_Layout.SquareSize / 2;
+    const int y = origin.Y + m_Layout.SquareSize / 2;
+    pbBoardMouseMove(x, y);
+    pbBoardMouseDown(Qt::LeftButton, x, y);
+    pbBoardMouseUp(Qt::LeftButton, x, y);
+    // The mouse is not there: with no piece held, no square is shown under it.
+    if (!IsSquare(HeldSquare))
+        HoverSquare = { -1, -1 };
+}
+
+void TBoardWidget::HideCursor() {
+    CursorSquare = {};
+}
+
+void TBoardWidget::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+    case Qt::Key_Left:
+        MoveCursor(-1, 0);
+        return;
+    case Qt::Key_Right:
+        MoveCursor(1, 0);
+        return;
+    case Qt::Key_Up:
+        MoveCursor(0, 1);
+        return;
+    case Qt::Key_Down:
+        MoveCursor(0, -1);
+        return;
+    case Qt::Key_Space:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (!pnlPromotion->isVisible())
+            ClickAtCursor();
+        return;
+    case Qt::Key_Escape:
+        if (IsSquare(HeldSquare)) {
+            ClearHeldSquare();
+            return;
+        }
+        break;
+    default:
+        break;
+    }
+    const QString text = event->text();
+    if (text.size() == 1 && !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+        if (pnlPromotion->isVisible()) {
+            if (ChoosePromotionByLetter(text))
+                return;
+        } else if (text[0].isLetterOrNumber() && InputAllowed()) {
+            OpenMoveEntry(text);
+            return;
+        }
+    }
+    QFrame::keyPressEvent(event);
+}
+
+bool TBoardWidget::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == edtMove && event->type() == QEvent::KeyPress
+        && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+        CloseMoveEntry();
+        return true;
+    }
+    return QFrame::eventFilter(watched, event);
 }

@@ -11,6 +11,7 @@
 #include <QImage>
 #include <QLabel>
 
+class QLineEdit;
 class QPushButton;
 class QTimer;
 class TBoardWidget;
@@ -79,6 +80,25 @@ public:
     // The input rule: the side to move is played by a person at this machine.
     bool InputAllowed() const;
 
+    // Keyboard input. The square cursor: shown (at the side to move's e-pawn square) by the first
+    // arrow key, moved by the next ones in the direction seen on the screen, hidden by a mouse
+    // click on the board. A click at the cursor picks up the piece under it or puts the held one
+    // down there, as the mouse does.
+    void MoveCursor(int right, int up);
+    void ClickAtCursor();
+    void HideCursor();
+    // The move entry over the header: opened with the first character typed on the board; Enter
+    // plays the move it names, Escape closes it.
+    void OpenMoveEntry(const QString& text);
+    void CloseMoveEntry();
+    // Plays the move the entry names through the same signals as the mouse, a promotion's piece
+    // included, and closes the entry; an entry that names no single legal move shows why and
+    // plays nothing. Answers whether the move was asked for.
+    bool EnterMove();
+    // While the promotion choice is offered: the piece a letter names (English or the
+    // notation's), chosen as a click on its image would. Answers whether the letter chose one.
+    bool ChoosePromotionByLetter(const QString& letter);
+
     // Shows one of the status texts of the display texts.
     void ShowStatus(TStatusText text);
     void HideStatus();
@@ -111,6 +131,8 @@ public:
     TPoint HeldSquare;
     TPoint MousePos;
     TPoint GrabOffset;
+    // The keyboard's square cursor; (0, 0) while hidden.
+    TPoint CursorSquare;
 
     TBoardPaintBox* pbBoard = nullptr;
     QFrame* pnlPromotion = nullptr;
@@ -127,6 +149,14 @@ public:
     QPushButton* btnReady = nullptr;
     QFrame* pnlPaused = nullptr;
     QLabel* lblPaused = nullptr;
+    QFrame* pnlMove = nullptr;
+    QLabel* lblMove = nullptr;
+    QLineEdit* edtMove = nullptr;
+    // Why a typed move was refused; one shown at a time.
+    QLabel* lblMoveNotAMove = nullptr;
+    QLabel* lblMoveIllegal = nullptr;
+    QLabel* lblMoveAmbiguous = nullptr;
+    QLabel* lblMovePromotion = nullptr;
     // Copies the state into a snapshot every 30 ms and redraws when it changed.
     QTimer* Timer = nullptr;
 
@@ -136,10 +166,17 @@ signals:
     void promotionChosen(uint8_t kind);
     void readyClicked();
 
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void CreatePanels();
     // Follows a new view size: the panels' fonts and places, and a new frame.
     void ApplyLayout();
+    void CreateMoveEntry();
+    void FitMoveEntry();
+    void ShowMoveError(QLabel* why);
     void SetGrabCursor(bool grab);
     void TimerTimer();
 

@@ -1,6 +1,6 @@
 #include "FormChat.h"
 
-#include "TextCodec.h"
+#include "ShortString.h"
 #include "UnitChessGame.h"
 
 #include <QHBoxLayout>

@@ -1,6 +1,6 @@
 #include "FormGame.h"
 
-#include "TextCodec.h"
+#include "ShortString.h"
 #include "UnitChessGame.h"
 #include "UnitMessages.h"
 #include "UserFiles.h"
@@ -549,6 +549,15 @@ void TfrmGame::popAddresses_CopyClick() {
         QApplication::clipboard()->setText(item->text());
 }
 
+bool TfrmGame::LeaveRunningGame() {
+    if (m_Game.GameState != gsPlaying && m_Game.GameState != gsPaused)
+        return true;
+    if (!LeaveGame || LeaveGame())
+        return true;
+    reject();
+    return false;
+}
+
 void TfrmGame::RemovePreviousGame() {
     if (m_Game.GameKind == gkHost && RemoveGame)
         RemoveGame();
@@ -570,6 +579,8 @@ void TfrmGame::OkLocal() {
         ShowError(emNamesMissing);
         return;
     }
+    if (!LeaveRunningGame())
+        return;
     GameListed = chkListGame->isChecked();
     for (auto [colour, combo, kind, number] :
         { std::tuple { pcWhite, cmbWhitePlayer, cmbWhiteLimit, spnWhiteLimit },
@@ -606,6 +617,8 @@ void TfrmGame::OkHost() {
         ShowError(emNamesMissing);
         return;
     }
+    if (!LeaveRunningGame())
+        return;
     GameListed = chkListGame->isChecked();
     m_EngineSides = {};
     const int colour = cmbHostColor->currentIndex() == pcBlack ? pcBlack : pcWhite;
@@ -645,6 +658,8 @@ void TfrmGame::OkClient() {
     } else if (const QTableWidgetItem* item = stgHosts->item(stgHosts->currentRow(), 1)) {
         address = item->text().trimmed();
     }
+    if (!LeaveRunningGame())
+        return;
     GameListed = chkListGame->isChecked();
     m_EngineSides = {};
     m_Game.WhitePlayer.Human = true;

@@ -78,6 +78,10 @@ public:
     // Lists the hosted game on the game-list server under the host's name, or removes it.
     std::function<void(const QString& name)> PublishGame;
     std::function<void()> RemoveGame;
+    // Called by Ok, once the entries are checked and before anything changes, while a game is
+    // playing or paused: answers whether that game was left. When it was not, the dialog closes
+    // as Cancel does and the game goes on.
+    std::function<bool()> LeaveGame;
 
     QTabWidget* pgcGame = nullptr;
     QWidget* tbsLocal = nullptr;
@@ -133,6 +137,8 @@ protected:
     void done(int result) override;
 
 private:
+    // Leaves a game that is playing or paused through LeaveGame; false when it goes on.
+    bool LeaveRunningGame();
     void btnOkClick();
     void cmbPlayerChange(QComboBox* combo, QLineEdit* name);
     void pgcGameChange();

@@ -4,7 +4,7 @@
 #include "GridFit.h"
 #include "HistoryImport.h"
 #include "MovesHost.h"
-#include "TextCodec.h"
+#include "StoredText.h"
 #include "UnitHistory.h"
 #include "UnitMessages.h"
 #include "UserFiles.h"
@@ -81,7 +81,7 @@ QTableWidgetItem* CellItem(const QString& text) {
 }
 
 QString StoredName(const std::string& name) {
-    return QString::fromStdString(DecodeStoredText(name));
+    return DecodeStoredText(name);
 }
 
 } // namespace
@@ -376,14 +376,13 @@ void TfrmHistory::btnImportPgnClick() {
     const QString path = ChooseImportFile ? ChooseImportFile() : QString();
     if (path.isEmpty())
         return;
-    std::string bytes;
-    std::string error;
-    if (!ReadPgnFileBytes(QFile::encodeName(path).toStdString(), bytes, error)) {
+    const THistoryImport import = ImportPgnFileIntoHistory(
+        m_History, QFile::encodeName(path).toStdString(), HistoryStoredSize(m_History));
+    if (import.Read == 0 && import.Skipped == 0 && !import.FileError.empty()) {
+        // No file that could be opened, or nothing in it read at all.
         ShowError(emPgnImportUnreadable, QDir::toNativeSeparators(path).toStdString());
         return;
     }
-    const THistoryImport import
-        = ImportPgnIntoHistory(m_History, bytes, HistoryStoredSize(m_History));
     if (import.Added > 0) {
         // Saved at once, as a finished game is.
         if (!HistoryFile.isEmpty())

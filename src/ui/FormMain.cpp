@@ -166,6 +166,7 @@ void TfrmMain::CreateForms() {
     frmGame->FetchPublicAddress = [this] { return m_GameList.PublicAddress(); };
     frmGame->PublishGame = [this](const QString& name) { m_GameList.Publish(name); };
     frmGame->RemoveGame = [this] { RemoveHostedGame(); };
+    frmGame->LeaveGame = [this] { return LeaveGame(); };
 }
 
 void TfrmMain::BindGameEvents() {
@@ -266,6 +267,8 @@ void TfrmMain::CreateBoard() {
     connect(m_Board, &TBoardWidget::promotionChosen, this,
         [this](uint8_t kind) { m_Game.Promote(kind); });
     connect(m_Board, &TBoardWidget::readyClicked, this, [this] { m_Game.SetReady(); });
+    // The keyboard starts on the board, where a whole game can be played from it.
+    m_Board->setFocus(Qt::OtherFocusReason);
     adjustSize();
     // The board grows with the window, never below its first size.
     setMinimumSize(sizeHint());
@@ -331,7 +334,7 @@ void TfrmMain::ShowStatus(TStatusText text) {
 
 bool TfrmMain::LoadChessSet(int n) {
     const bool loaded = m_View.Pieces.LoadChessSet(n, m_Settings.PieceStyle, m_Settings.WhiteColor,
-        m_Settings.BlackColor, m_Settings.Theme.Board);
+        m_Settings.BlackColor, m_Settings.Theme.Board, m_Settings.SmoothPieces);
     if (loaded)
         m_Settings.ChessSet = n;
     m_Board->Redraw();
@@ -373,24 +376,64 @@ void TfrmMain::OptionsApplied() {
     SaveSettings();
 }
 
+bool TfrmMain::LeaveGame() {
+    if (m_Game.GameState != gsPlaying && m_Game.GameState != gsPaused)
+        return true;
+    if (AskQuestion(qmLeaveGame) != idYes)
+        return false;
+    // Nothing is recorded: the game stops without a result, and its kept copy goes with it.
+    if (m_Game.GameKind != gkLocal && m_Game.NetworkActive) {
+        if (m_Game.GameKind == gkHost)
+            RemoveHostedGame();
+        // The peer is told this side left, as when the window closes; no forfeit is sent.
+        m_Game.CloseLink();
+        m_Board->HideReady();
+        m_Board->HideStatus();
+        frmChat->DisableInput();
+    }
+    m_Game.StopGame();
+    m_Resume->Remove();
+    return true;
+}
+
+void TfrmMain::WhileGameWaits(const std::function<void()>& command) {
+    // The clock stands still while the user chooses; a game that was not left goes on.
+    const bool playing = m_Game.GameState == gsPlaying;
+    m_Game.PauseGame();
+    const uint64_t started = m_GamesStarted;
+    command();
+    if (playing && started == m_GamesStarted)
+        m_Game.ResumeGame();
+}
+
 void TfrmMain::Menu_Game_NewClick() {
-    if (!frmGame->Execute(false))
-        return;
-    m_GameListed = frmGame->GameListed;
-    if (m_Game.GameKind == gkHost && m_Game.NetworkActive && m_GameListed)
-        m_RepublishTimer->start();
+    WhileGameWaits([this] {
+        if (!frmGame->Execute(false))
+            return;
+        m_GameListed = frmGame->GameListed;
+        if (m_Game.GameKind == gkHost && m_Game.NetworkActive && m_GameListed)
+            m_RepublishTimer->start();
+    });
 }
 
 void TfrmMain::Menu_Game_LoadClick() {
-    const QString fileName = m_Seams.ChooseOpenFile ? m_Seams.ChooseOpenFile() : QString();
-    if (fileName.isEmpty())
-        return;
-    OpenGameFile(fileName);
+    WhileGameWaits([this] {
+        const QString fileName = m_Seams.ChooseOpenFile ? m_Seams.ChooseOpenFile() : QString();
+        if (!fileName.isEmpty())
+            OpenGameFile(fileName);
+    });
 }
 
 bool TfrmMain::OpenGameFile(const QString& fileName) {
     if (fileName.endsWith(QLatin1String(".pgn"), Qt::CaseInsensitive))
         return OpenPgnFile(fileName);
+    // A file that cannot be loaded is reported before the game in progress is left for it.
+    if (!TChessGame::IsGameFile(fileName)) {
+        ShowError(emGameLoadFailed, fileName.toStdString());
+        return false;
+    }
+    if (!LeaveGame())
+        return false;
     // The loaded game's agents are made as it was saved: its computer sides are the built-in
     // computer until the dialog gives them to an engine. A game that fails to load keeps its own.
     const auto engineSides = frmGame->EngineSides();
@@ -593,7 +636,10 @@ void TfrmMain::GameChatReceived() {
 }
 
 void TfrmMain::GameStarted() {
+    ++m_GamesStarted;
     m_Board->ClearHeldSquare();
+    m_Board->CloseMoveEntry();
+    m_Board->setFocus(Qt::OtherFocusReason);
     m_Board->HideReady();
     m_Board->HideStatus();
     m_Board->HidePaused();

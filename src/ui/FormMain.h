@@ -125,6 +125,13 @@ private:
     bool LoadChessSet(int n);
     bool SaveSettings();
 
+    // During a game: asks whether to leave it and, when the user agrees, stops it without a
+    // result (a network game's link is closed, the peer told), its kept copy removed. True when
+    // no game is playing or paused, or it was left.
+    bool LeaveGame();
+    // Runs a command that chooses a new game with the game in progress paused, and resumes it
+    // after unless a game was started meanwhile.
+    void WhileGameWaits(const std::function<void()>& command);
     void Menu_Game_NewClick();
     void Menu_Game_LoadClick();
     void Menu_Game_SaveClick();
@@ -201,6 +208,8 @@ private:
     TMainSeams m_Seams;
     bool m_Closing = false;
     bool m_GameListed = false;
+    // Counts the games started, so that a command knows whether it started one.
+    uint64_t m_GamesStarted = 0;
     // While a listed game waits for its opponent, it is published again now and then so that the
     // server's listing never expires under it.
     QTimer* m_RepublishTimer = nullptr;

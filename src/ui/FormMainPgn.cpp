@@ -93,31 +93,51 @@ void TfrmMain::OpenStartFile(const QStringList& arguments) {
 }
 
 bool TfrmMain::OpenPgnFile(const QString& fileName) {
-    std::string bytes;
-    std::string error;
+    const std::string path = QFile::encodeName(fileName).toStdString();
     const std::string shown = fileName.toStdString();
-    if (!ReadPgnFileBytes(QFile::encodeName(fileName).toStdString(), bytes, error)) {
-        ShowError(emPgnUnreadable, shown);
-        return false;
-    }
-    const TPgnFile file = ReadPgnText(bytes);
-    const bool anyReadable = std::any_of(file.Games.begin(), file.Games.end(),
-        [](const TPgnGameRecord& game) { return game.Error.empty(); });
+    // The file is read in pieces: the list keeps what it shows of each game, and only the first
+    // game whole, which is the one opened when the file holds no other.
+    std::vector<TPgnGameSummary> summaries;
+    TPgnGameRecord first;
+    ReadPgnFile(path, [&](const TPgnGameRecord& game) {
+        if (summaries.empty())
+            first.Assign(game);
+        summaries.push_back(TPgnGameSummary::Of(game));
+        return true;
+    });
+    const bool anyReadable = std::any_of(summaries.begin(), summaries.end(),
+        [](const TPgnGameSummary& game) { return game.Error.isEmpty(); });
     if (!anyReadable) {
         ShowError(emPgnUnreadable, shown);
         return false;
     }
-    if (file.Games.size() == 1)
-        return OpenPgnRecord(file.Games.front());
-    const int chosen = frmPgnGames->Choose(file.Games);
+    if (summaries.size() == 1)
+        return OpenPgnRecord(first);
+    const int chosen = frmPgnGames->Choose(summaries);
     if (chosen < 0)
         return false;
-    return OpenPgnRecord(file.Games[size_t(chosen)]);
+    // The chosen game, read again; the reading stops there.
+    const size_t number = summaries[size_t(chosen)].Number;
+    TPgnGameRecord record;
+    ReadPgnFile(path, [&](const TPgnGameRecord& game) {
+        if (game.Number != number)
+            return true;
+        record.Assign(game);
+        return false;
+    });
+    // The file changed since it was listed.
+    if (record.Number != number || !record.Error.empty()) {
+        ShowError(emPgnUnreadable, shown);
+        return false;
+    }
+    return OpenPgnRecord(record);
 }
 
 bool TfrmMain::OpenPgnRecord(const TPgnGameRecord& record) {
     // As for a saved game: the computer sides are the built-in computer until the dialog gives
     // them to an engine.
+    if (!LeaveGame())
+        return false;
     const auto engineSides = frmGame->EngineSides();
     frmGame->SetEngineSides({});
     // The controller keeps no move counters; those of a set-up position are remembered here.
@@ -194,9 +214,9 @@ void TfrmMain::Menu_Game_CopyPgnClick() {
 }
 
 void TfrmMain::Menu_Game_PasteClick() {
-    // A pasted game never replaces a network game or one that is being played.
-    if (!TMainMenu::ClipboardAllowed(m_Game) || m_Game.GameState == gsPlaying
-        || m_Game.GameState == gsPaused)
+    // A pasted game never replaces a network game; a local game in progress is left when the
+    // user agrees.
+    if (!TMainMenu::ClipboardAllowed(m_Game))
         return;
     const std::string text = QGuiApplication::clipboard()->text().trimmed().toStdString();
     TPgnGameRecord fen;

@@ -2,6 +2,7 @@
 
 #include "GridFit.h"
 #include "MoveNotation.h"
+#include "Pgn.h"
 #include "Settings.h"
 #include "UnitChessGame.h"
 #include "UnitMoveList.h"
@@ -48,6 +49,7 @@ int WidestMove(const QFontMetrics& metrics, const QString& pieces) {
         letter + QLatin1Char('x') + square + QLatin1Char('=') + letter + QLatin1Char('#'),
         square + QLatin1Char('x') + square + QLatin1Char('=') + letter + QLatin1Char('+'),
         square + QLatin1Char('-') + square,
+        letter + square + QLatin1Char('x') + square + QLatin1Char('#'),
         QStringLiteral("O-O-O"),
     };
     int width = 0;
@@ -144,7 +146,10 @@ void TfrmMoves::ReloadMoves() {
     // A move whose promotion piece is still to be chosen is listed once the piece is known.
     if (m_Game->PromotionPending())
         --m_ListedMoves;
-    LoadMoves(moves);
+    // The SAN of a game from a set-up position is found from the board it has come to.
+    LoadMoves(moves,
+        m_Notation == nsStandard ? SanOfLastMoves(m_Game->Board, moves, 0)
+                                 : std::vector<std::string>());
     if (m_ListedMoves < moves.Count())
         UndoLastMove(m_ListedMoves % 2 == 0);
 }
@@ -156,7 +161,10 @@ void TfrmMoves::ListLastMove() {
     const int count = m_Game->Moves.Count();
     if (m_ListedMoves >= count)
         return;
-    AddMove(*last, count % 2 == 1);
+    std::vector<std::string> san;
+    if (m_Notation == nsStandard)
+        san = SanOfLastMoves(m_Game->Board, m_Game->Moves, uint16_t(count - 1));
+    AddText(MoveCellText(*last, san.empty() ? nullptr : &san.front()), count % 2 == 1);
     m_ListedMoves = count;
 }
 
@@ -178,8 +186,19 @@ void TfrmMoves::GameMoveUndone() {
     }
 }
 
+QString TfrmMoves::MoveCellText(const TMoveRecord& move, const std::string* san) const {
+    if (m_Notation != nsStandard)
+        return QString::fromStdString(MoveText(move, m_Notation, m_Pieces.toStdString()));
+    if (san)
+        return QString::fromStdString(*san);
+    return QString::fromStdString(MoveText(move, nsAlgebraic, DefaultPieceLetters));
+}
+
 void TfrmMoves::AddMove(const TMoveRecord& move, bool white) {
-    const QString text = QString::fromStdString(MoveText(move, m_Notation, m_Pieces.toStdString()));
+    AddText(MoveCellText(move, nullptr), white);
+}
+
+void TfrmMoves::AddText(const QString& text, bool white) {
     int last = stgMoves->rowCount() - 1;
     int column = BlackColumn;
     if (white) {
@@ -198,10 +217,15 @@ void TfrmMoves::AddMove(const TMoveRecord& move, bool white) {
 }
 
 void TfrmMoves::LoadMoves(const TMoveList& moves) {
+    LoadMoves(moves, m_Notation == nsStandard ? SanMoves(moves) : std::vector<std::string>());
+}
+
+void TfrmMoves::LoadMoves(const TMoveList& moves, const std::vector<std::string>& sans) {
     EmptyGrid();
     bool white = true;
-    for (const TMoveRecord* move = moves.First(); move; move = move->Next) {
-        AddMove(*move, white);
+    size_t index = 0;
+    for (const TMoveRecord* move = moves.First(); move; move = move->Next, ++index) {
+        AddText(MoveCellText(*move, index < sans.size() ? &sans[index] : nullptr), white);
         white = !white;
     }
     if (!moves.First())

@@ -10,6 +10,8 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 class QTableWidget;
 class TChessGame;
@@ -34,11 +36,14 @@ public:
     // here); a promotion still waiting for its piece is left out until the piece is chosen.
     void ReloadMoves();
 
-    // The style (0 Algebraic, 1 Mixed, 2 Simplified) and the six piece letters (pawn, knight,
-    // rook, bishop, queen, king) used for the moves added from now on.
+    // The style (0 Algebraic, 1 Mixed, 2 Simplified, 3 Standard, the SAN of PGN) and the six piece
+    // letters (pawn, knight, rook, bishop, queen, king) used for the moves added from now on.
     void SetNotation(int style, const QString& pieces);
 
+    // A move without its position: in the Standard style it is written as Algebraic with the
+    // letters of PGN, since its SAN needs the position.
     void AddMove(const TMoveRecord& move, bool white);
+    // The moves of a game from the initial position.
     void LoadMoves(const TMoveList& moves);
     void UndoLastMove(bool white);
     void ClearMoves();
@@ -57,6 +62,11 @@ private:
     // The grid keeps the data rows only (the header row is the table's header), so the table's
     // row r holds move r + 1.
     void EmptyGrid();
+    // The text of a move in the current style; `san` is its SAN, when known.
+    QString MoveCellText(const TMoveRecord& move, const std::string* san) const;
+    void AddText(const QString& text, bool white);
+    // Lists the moves, in the Standard style with the SAN of each that `sans` holds.
+    void LoadMoves(const TMoveList& moves, const std::vector<std::string>& sans);
     QString CellText(int tableRow, int column) const;
     void SetCellText(int tableRow, int column, const QString& text);
     // Makes the given column of the last row current and scrolls it into view.

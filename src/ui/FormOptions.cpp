@@ -149,13 +149,18 @@ void TfrmOptions::CreateGamePage() {
     chkLearnMode = Named(
         new QCheckBox(QStringLiteral("Enable learning mode (shows valid moves).")), "chkLearnMode");
     chkLastMove = Named(new QCheckBox(QStringLiteral("Show the last piece moved.")), "chkLastMove");
+    chkLastMoveFrom = Named(
+        new QCheckBox(QStringLiteral("Mark both squares of the last move.")), "chkLastMoveFrom");
+    // The origin is marked only beside the target.
+    connect(chkLastMove, &QCheckBox::toggled, chkLastMoveFrom, &QWidget::setEnabled);
     chkDeclareDraws = Named(new QCheckBox(QStringLiteral("Declare draws: threefold repetition, "
                                                          "fifty moves, insufficient material")),
         "chkDeclareDraws");
     cmbLanguages = Named(new QComboBox, "cmbLanguages");
     lblLanguage = NamedLabel("lblLanguage", QStringLiteral("Language:"), cmbLanguages);
     cmbNotation = NamedList("cmbNotation",
-        { QStringLiteral("Algebraic"), QStringLiteral("Mixed"), QStringLiteral("Simplified") });
+        { QStringLiteral("Algebraic"), QStringLiteral("Mixed"), QStringLiteral("Simplified"),
+            QStringLiteral("Standard (SAN)") });
     lblNotation = NamedLabel("lblNotation", QStringLiteral("Move list notation:"), cmbNotation);
     QStringList depths;
     for (int depth = MinSearchDepth; depth <= MaxSearchDepth; ++depth)
@@ -187,6 +192,10 @@ void TfrmOptions::CreateGamePage() {
     layout->addWidget(chkAutoUpdate);
     layout->addWidget(chkLearnMode);
     layout->addWidget(chkLastMove);
+    auto* lastMoveFrom = new QHBoxLayout;
+    lastMoveFrom->addSpacing(20);
+    lastMoveFrom->addWidget(chkLastMoveFrom);
+    layout->addLayout(lastMoveFrom);
     layout->addWidget(chkDeclareDraws);
     layout->addSpacing(6);
     layout->addLayout(grid);
@@ -225,6 +234,7 @@ void TfrmOptions::CreatePiecesPage() {
     cmbPieceStyle
         = NamedList("cmbPieceStyle", { QStringLiteral("Classic"), QStringLiteral("Colored") });
     lblPieceStyle = NamedLabel("lblPieceStyle", QStringLiteral("Style:"), cmbPieceStyle);
+    chkSmoothPieces = Named(new QCheckBox(QStringLiteral("Smooth pieces")), "chkSmoothPieces");
     clpWhitePieces = Named(new TColorPicker, "clpWhitePieces");
     clpBlackPieces = Named(new TColorPicker, "clpBlackPieces");
     ColorDialog = Named(new QColorDialog(this), "ColorDialog");
@@ -246,7 +256,8 @@ void TfrmOptions::CreatePiecesPage() {
     options->addWidget(clpWhitePieces, 1, 1, Qt::AlignLeft);
     options->addWidget(lblBlackPieces, 2, 0);
     options->addWidget(clpBlackPieces, 2, 1, Qt::AlignLeft);
-    options->setRowStretch(3, 1);
+    options->addWidget(chkSmoothPieces, 3, 0, 1, 2);
+    options->setRowStretch(4, 1);
     auto* sets = new QVBoxLayout;
     sets->addWidget(lblChessSet);
     sets->addWidget(lstChessSet, 1);
@@ -262,6 +273,7 @@ void TfrmOptions::CreatePiecesPage() {
     connect(lstChessSet, &QListWidget::currentRowChanged, this, &TfrmOptions::DrawPreview);
     connect(
         cmbPieceStyle, &QComboBox::currentIndexChanged, this, &TfrmOptions::cmbPieceStyleSelect);
+    connect(chkSmoothPieces, &QCheckBox::toggled, this, &TfrmOptions::DrawPreview);
     connect(clpWhitePieces, &TColorPicker::colorChanged, this, &TfrmOptions::DrawPreview);
     connect(clpBlackPieces, &TColorPicker::colorChanged, this, &TfrmOptions::DrawPreview);
 }
@@ -619,6 +631,8 @@ void TfrmOptions::FormShow() {
     chkAutoUpdate->setChecked(settings.AutoUpdate);
     chkLearnMode->setChecked(settings.LearnMode);
     chkLastMove->setChecked(settings.ShowLastMove);
+    chkLastMoveFrom->setChecked(settings.ShowLastMoveFrom);
+    chkLastMoveFrom->setEnabled(settings.ShowLastMove);
     chkDeclareDraws->setChecked(settings.DeclareDraws);
     int language = -1;
     for (int i = 0; i < LanguageFiles.size(); ++i) {
@@ -638,6 +652,7 @@ void TfrmOptions::FormShow() {
     const int set = settings.ChessSet - 1;
     lstChessSet->setCurrentRow(set >= 0 && set < lstChessSet->count() ? set : -1);
     SelectIndex(cmbPieceStyle, settings.PieceStyle);
+    chkSmoothPieces->setChecked(settings.SmoothPieces);
     cmbPieceStyleSelect();
     clpWhitePieces->SetColor(settings.WhiteColor);
     clpBlackPieces->SetColor(settings.BlackColor);
@@ -674,6 +689,7 @@ bool TfrmOptions::btnApplyClick() {
     settings.AutoUpdate = chkAutoUpdate->isChecked();
     settings.LearnMode = chkLearnMode->isChecked();
     settings.ShowLastMove = chkLastMove->isChecked();
+    settings.ShowLastMoveFrom = chkLastMoveFrom->isChecked();
     settings.DeclareDraws = chkDeclareDraws->isChecked();
     m_Game.DeclareDraws = settings.DeclareDraws;
     const int language = cmbLanguages->currentIndex();
@@ -690,6 +706,7 @@ bool TfrmOptions::btnApplyClick() {
     settings.Theme = *theme;
     if (cmbPieceStyle->currentIndex() >= 0)
         settings.PieceStyle = static_cast<uint8_t>(cmbPieceStyle->currentIndex());
+    settings.SmoothPieces = chkSmoothPieces->isChecked();
     settings.WhiteColor = clpWhitePieces->Color();
     settings.BlackColor = clpBlackPieces->Color();
     for (int i = 0; i < SoundSlots && i < clsSounds->count(); ++i) {
@@ -768,7 +785,11 @@ void TfrmOptions::btnPreviewClick() {
 // the preview shows the pieces as the board will.
 void TfrmOptions::DrawPreview() {
     const TTheme& theme = m_Settings.Theme;
-    m_Preview = QImage(PreviewWidth, PreviewHeight, QImage::Format_RGB32);
+    // At the screen's pixel ratio, so that smooth pieces stay sharp on a high-density screen.
+    const qreal ratio = imgPieces->devicePixelRatioF();
+    m_Preview
+        = QImage(qRound(PreviewWidth * ratio), qRound(PreviewHeight * ratio), QImage::Format_RGB32);
+    m_Preview.setDevicePixelRatio(ratio);
     constexpr int Cell = PreviewHeight / 2;
     {
         QPainter painter(&m_Preview);
@@ -782,7 +803,7 @@ void TfrmOptions::DrawPreview() {
         TPieceImages pieces;
         const uint8_t style = cmbPieceStyle->currentIndex() == 1 ? 1 : 0;
         if (pieces.LoadChessSet(lstChessSet->currentRow() + 1, style, clpWhitePieces->Color(),
-                clpBlackPieces->Color(), theme.Board)) {
+                clpBlackPieces->Color(), theme.Board, chkSmoothPieces->isChecked())) {
             for (int kind = pkPawn; kind <= pkKing; ++kind) {
                 pieces.DrawPiece(painter, kind * Cell, 0, pcWhite, static_cast<uint8_t>(kind));
                 pieces.DrawPiece(painter, kind * Cell, Cell, pcBlack, static_cast<uint8_t>(kind));

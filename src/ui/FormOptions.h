@@ -87,6 +87,7 @@ public:
     QCheckBox* chkAutoUpdate = nullptr;
     QCheckBox* chkLearnMode = nullptr;
     QCheckBox* chkLastMove = nullptr;
+    QCheckBox* chkLastMoveFrom = nullptr;
     QCheckBox* chkDeclareDraws = nullptr;
     QLabel* lblLanguage = nullptr;
     QComboBox* cmbLanguages = nullptr;
@@ -107,6 +108,7 @@ public:
     QListWidget* lstChessSet = nullptr;
     QLabel* lblPieceStyle = nullptr;
     QComboBox* cmbPieceStyle = nullptr;
+    QCheckBox* chkSmoothPieces = nullptr;
     QLabel* lblWhitePieces = nullptr;
     TColorPicker* clpWhitePieces = nullptr;
     QLabel* lblBlackPieces = nullptr;

@@ -13,7 +13,35 @@ QString Text(const std::string& text) {
     return QString::fromStdString(text == "?" ? std::string() : text);
 }
 
+// "2024.04.01" as it is; the unknown fields at the end of "2024.??.??" dropped.
+QString DateText(const std::string& tag) {
+    QString date = Text(tag);
+    while (date.endsWith(QStringLiteral("??")))
+        date.chop(date.size() > 2 && date.at(date.size() - 3) == u'.' ? 3 : 2);
+    return date;
+}
+
 } // namespace
+
+TPgnGameSummary TPgnGameSummary::Of(const TPgnGameRecord& game) {
+    TPgnGameSummary summary;
+    summary.Number = game.Number;
+    summary.White = Text(game.Tag("White"));
+    summary.Black = Text(game.Tag("Black"));
+    summary.Result = QString::fromStdString(game.Result);
+    summary.Date = DateText(game.Tag("Date"));
+    summary.Event = Text(game.Tag("Event"));
+    if (summary.Event.isEmpty()) {
+        QStringList opening;
+        for (const char* tag : { "ECO", "Opening", "Variation" })
+            if (const QString text = Text(game.Tag(tag)); !text.isEmpty())
+                opening << text;
+        summary.Event = opening.join(QStringLiteral(" "));
+    }
+    summary.Moves = (game.Moves.Count() + 1) / 2;
+    summary.Error = QString::fromStdString(game.Error);
+    return summary;
+}
 
 TfrmPgnGames::TfrmPgnGames(QWidget* parent)
     : QDialog(parent) {
@@ -63,22 +91,21 @@ TfrmPgnGames::TfrmPgnGames(QWidget* parent)
     });
 }
 
-void TfrmPgnGames::Fill(const std::deque<TPgnGameRecord>& games) {
+void TfrmPgnGames::Fill(const std::vector<TPgnGameSummary>& games) {
     stgPgnGames->clearContents();
     stgPgnGames->setRowCount(int(games.size()));
     int first = -1;
     for (int row = 0; row < int(games.size()); ++row) {
-        const TPgnGameRecord& game = games[size_t(row)];
-        const bool readable = game.Error.empty();
-        const QString cells[ColumnCount] = { Text(game.Tag("White")), Text(game.Tag("Black")),
-            QString::fromStdString(game.Result), Text(game.Tag("Date")), Text(game.Tag("Event")),
-            QString::number((game.Moves.Count() + 1) / 2), QString::fromStdString(game.Error) };
+        const TPgnGameSummary& game = games[size_t(row)];
+        const bool readable = game.Error.isEmpty();
+        const QString cells[ColumnCount] = { game.White, game.Black, game.Result, game.Date,
+            game.Event, QString::number(game.Moves), game.Error };
         for (int column = 0; column < ColumnCount; ++column) {
             auto* item = new QTableWidgetItem(cells[column]);
             // A game that could not be read whole is listed, but cannot be chosen.
             if (!readable) {
                 item->setFlags(Qt::NoItemFlags);
-                item->setToolTip(QString::fromStdString(game.Error));
+                item->setToolTip(game.Error);
             }
             stgPgnGames->setItem(row, column, item);
         }
@@ -86,6 +113,10 @@ void TfrmPgnGames::Fill(const std::deque<TPgnGameRecord>& games) {
             first = row;
     }
     stgPgnGames->resizeColumnsToContents();
+    // Long event or opening names would push the moves off the list.
+    constexpr int widest = 260;
+    if (stgPgnGames->columnWidth(colEvent) > widest)
+        stgPgnGames->setColumnWidth(colEvent, widest);
     if (first >= 0)
         stgPgnGames->selectRow(first);
     SelectionChanged();
@@ -95,7 +126,7 @@ void TfrmPgnGames::SelectionChanged() {
     btnOk->setEnabled(!stgPgnGames->selectionModel()->selectedRows().isEmpty());
 }
 
-int TfrmPgnGames::Choose(const std::deque<TPgnGameRecord>& games) {
+int TfrmPgnGames::Choose(const std::vector<TPgnGameSummary>& games) {
     Fill(games);
     if (exec() != QDialog::Accepted)
         return -1;
@@ -103,5 +134,5 @@ int TfrmPgnGames::Choose(const std::deque<TPgnGameRecord>& games) {
     if (rows.isEmpty())
         return -1;
     const int row = rows.first().row();
-    return row < int(games.size()) && games[size_t(row)].Error.empty() ? row : -1;
+    return row < int(games.size()) && games[size_t(row)].Error.isEmpty() ? row : -1;
 }

@@ -8,7 +8,24 @@
 
 #include <QDialog>
 
-#include <deque>
+#include <vector>
+
+// What the list shows of one game, so that a long file is listed without keeping its moves.
+struct TPgnGameSummary {
+    size_t Number = 0;
+    QString White;
+    QString Black;
+    QString Result;
+    // The known part of the date ("2024.04.??" gives "2024.04"); empty when none is known.
+    QString Date;
+    // The event, or when it is not known the opening (ECO code and name), as files of opening
+    // lines have no event.
+    QString Event;
+    size_t Moves = 0;
+    QString Error;
+
+    static TPgnGameSummary Of(const TPgnGameRecord& game);
+};
 
 class QLabel;
 class QPushButton;
@@ -25,7 +42,7 @@ public:
 
     // Lists the games and shows the list modally; answers the index of the chosen game, or -1
     // when the user cancelled.
-    int Choose(const std::deque<TPgnGameRecord>& games);
+    int Choose(const std::vector<TPgnGameSummary>& games);
 
     QLabel* lblPgnGames = nullptr;
     QTableWidget* stgPgnGames = nullptr;
@@ -33,6 +50,6 @@ public:
     QPushButton* btnCancel = nullptr;
 
 private:
-    void Fill(const std::deque<TPgnGameRecord>& games);
+    void Fill(const std::vector<TPgnGameSummary>& games);
     void SelectionChanged();
 };

@@ -104,8 +104,7 @@ TMainMenu::TMainMenu(QMenuBar& bar, TChessGame& game, QObject* parent)
 }
 
 void TMainMenu::GameStarted() {
-    Menu_Game_New->setEnabled(false);
-    Menu_Game_Load->setEnabled(false);
+    // Play and Load stay enabled: they ask before they leave the game.
     Menu_Game_Save->setEnabled(true);
     Menu_Game_Undo->setEnabled(true);
     Menu_Game_Pause->setEnabled(true);
@@ -129,8 +128,6 @@ void TMainMenu::GameResumed() {
 }
 
 void TMainMenu::GameStopped() {
-    Menu_Game_New->setEnabled(true);
-    Menu_Game_Load->setEnabled(true);
     Menu_Game_Save->setEnabled(false);
     Menu_Game_Undo->setEnabled(false);
     Menu_Game_Pause->setEnabled(false);
@@ -147,7 +144,6 @@ void TMainMenu::UpdateClipboardActions(const TChessGame& game) {
     const bool allowed = ClipboardAllowed(game);
     Menu_Game_CopyFen->setEnabled(allowed);
     Menu_Game_CopyPgn->setEnabled(allowed);
-    // A pasted game replaces the one on the board, so, like a load, it waits until none is on.
-    Menu_Game_Paste->setEnabled(
-        allowed && game.GameState != gsPlaying && game.GameState != gsPaused);
+    // A pasted game replaces the one on the board; like a load, it asks first during a game.
+    Menu_Game_Paste->setEnabled(allowed);
 }

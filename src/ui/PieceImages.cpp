@@ -11,6 +11,7 @@ constexpr int StripWidth = 12 * BoardGeometry::PieceSize;
 constexpr int HalfStrip = 6 * BoardGeometry::PieceSize;
 constexpr int StripHeight = BoardGeometry::PieceSize;
 constexpr int SmallSize = 25;
+constexpr int IconSize = 40;
 
 // The format every prepared image is kept in: the buffer's, so that plain copies are straight
 // blits and the raster operations need no conversion per frame.
@@ -81,13 +82,34 @@ void TintPieces(QImage& pieces, QImage& masks, QRgb whiteColor, QRgb blackColor)
 
 } // namespace
 
-bool TPieceImages::LoadChessSet(
-    int n, uint8_t pieceStyle, TColor whiteColor, TColor blackColor, TColor background) {
+bool TPieceImages::LoadChessSet(int n, uint8_t pieceStyle, TColor whiteColor, TColor blackColor,
+    TColor background, bool smooth) {
     if (n < 1 || n > PieceSetCount)
+        return false;
+    TSmoothPieces smoothPieces;
+    if (smooth && !smoothPieces.Load(n, pieceStyle, whiteColor, blackColor))
         return false;
     const QImage pieces(QStringLiteral(":/pieces/Pieces%1.png").arg(n));
     const QImage masks(QStringLiteral(":/pieces/Masks%1.png").arg(n));
-    return LoadFromImages(pieces, masks, n, pieceStyle, whiteColor, blackColor, background);
+    if (!LoadFromImages(pieces, masks, n, pieceStyle, whiteColor, blackColor, background))
+        return false;
+    if (smooth) {
+        m_Smooth = std::move(smoothPieces);
+        // The composed images of the one-bit pieces, redrawn smooth for whoever copies them.
+        const QRgb board = ToQRgb(background);
+        m_SmallPieces.fill(board);
+        m_KingIcons.fill(board);
+        QPainter small(&m_SmallPieces);
+        QPainter kings(&m_KingIcons);
+        for (int index = 0; index < 12; ++index) {
+            const auto colour = static_cast<uint8_t>(index / 6);
+            const auto kind = static_cast<uint8_t>(index % 6);
+            m_Smooth.Draw(small, QRectF(index * SmallSize, 0, SmallSize, SmallSize), colour, kind);
+        }
+        for (uint8_t colour : { pcWhite, pcBlack })
+            m_Smooth.Draw(kings, QRectF(colour * IconSize, 0, IconSize, IconSize), colour, pkKing);
+    }
+    return true;
 }
 
 bool TPieceImages::LoadFromImages(const QImage& piecesSource, const QImage& masksSource, int n,
@@ -133,6 +155,7 @@ bool TPieceImages::LoadFromImages(const QImage& piecesSource, const QImage& mask
     m_SmallAt = TComposedStrip();
     m_IconAt = TComposedStrip();
     m_Background = board;
+    m_Smooth.Clear();
     m_ChessSet = n;
     return true;
 }
@@ -145,6 +168,10 @@ const TPieceImages::TScaledStrips& TPieceImages::ScaledFor(int cell) const {
 
 void TPieceImages::DrawPiece(
     QPainter& painter, const QRect& target, uint8_t colour, uint8_t kind) const {
+    if (m_Smooth.IsLoaded()) {
+        m_Smooth.Draw(painter, QRectF(target), colour, kind);
+        return;
+    }
     if (m_Pieces.isNull())
         return;
     const qreal ratio = DeviceRatio(painter);
@@ -196,8 +223,23 @@ void TPieceImages::DrawComposed(QPainter& painter, TComposedStrip& cache, const 
     });
 }
 
+void TPieceImages::DrawPiece(
+    QPainter& painter, const QRectF& target, uint8_t colour, uint8_t kind) const {
+    if (m_Smooth.IsLoaded()) {
+        m_Smooth.Draw(painter, target, colour, kind);
+        return;
+    }
+    const QPointF centre = target.center();
+    DrawPiece(painter, qRound(centre.x() - BoardGeometry::PieceSize / 2.0),
+        qRound(centre.y() - BoardGeometry::PieceSize / 2.0), colour, kind);
+}
+
 void TPieceImages::DrawSmallPiece(
     QPainter& painter, const QRect& target, uint8_t colour, uint8_t kind) const {
+    if (m_Smooth.IsLoaded()) {
+        m_Smooth.Draw(painter, QRectF(target), colour, kind);
+        return;
+    }
     if (kind > pkKing || m_SmallPieces.isNull())
         return;
     if (target.width() != SmallSize || DeviceRatio(painter) != 1.0) {
@@ -209,15 +251,18 @@ void TPieceImages::DrawSmallPiece(
 }
 
 void TPieceImages::DrawKingIcon(QPainter& painter, const QRect& target, uint8_t colour) const {
-    if (m_KingIcons.isNull())
+    if (m_Smooth.IsLoaded()) {
+        m_Smooth.Draw(painter, target, colour, pkKing);
         return;
-    constexpr int IconSize = 40;
+    }
+    if (m_KingIcons.isNull() || colour > pcBlack)
+        return;
     if (target.width() != IconSize || DeviceRatio(painter) != 1.0) {
         DrawComposed(painter, m_IconAt, target, colour, pkKing);
         return;
     }
-    painter.drawImage(target.topLeft(), m_KingIcons,
-        QRect((colour == pcBlack ? IconSize : 0), 0, IconSize, IconSize));
+    painter.drawImage(
+        target.topLeft(), m_KingIcons, QRect(colour * IconSize, 0, IconSize, IconSize));
 }
 
 QStringList PieceSetNames() {

@@ -1,5 +1,7 @@
 #include "Settings.h"
 
+#include "MoveNotation.h"
+
 #include <QFileInfo>
 #include <QSettings>
 #include <QStringList>
@@ -129,8 +131,9 @@ TSettings LoadSettings(const QString& path) {
     settings.AutoUpdate = read.Boolean("AutoUpdate", defaults.AutoUpdate);
     settings.LearnMode = read.Boolean("LearnMode", defaults.LearnMode);
     settings.ShowLastMove = read.Boolean("ShowLastMove", defaults.ShowLastMove);
+    settings.ShowLastMoveFrom = read.Boolean("ShowLastMoveFrom", defaults.ShowLastMoveFrom);
     settings.LanguageFile = read.String("LanguageFile", defaults.LanguageFile);
-    settings.Notation = uint8_t(read.Ranged("Notation", 0, 2, defaults.Notation));
+    settings.Notation = uint8_t(read.Ranged("Notation", 0, LastNotationStyle, defaults.Notation));
     settings.GameServer = read.String("GameServer", defaults.GameServer);
     ini.endGroup();
 
@@ -144,6 +147,7 @@ TSettings LoadSettings(const QString& path) {
     ini.beginGroup(QStringLiteral("ChessSet"));
     settings.ChessSet = int32_t(read.Ranged("ChessSet", 1, PieceSetCount, defaults.ChessSet));
     settings.PieceStyle = uint8_t(read.Ranged("PieceStyle", 0, 1, defaults.PieceStyle));
+    settings.SmoothPieces = read.Boolean("SmoothPieces", defaults.SmoothPieces);
     settings.WhiteColor = read.Color("WhiteColor", defaults.WhiteColor);
     settings.BlackColor = read.Color("BlackColor", defaults.BlackColor);
     ini.endGroup();
@@ -179,6 +183,7 @@ bool SaveSettings(const TSettings& settings, const QString& path) {
     WriteBoolean(ini, "AutoUpdate", settings.AutoUpdate);
     WriteBoolean(ini, "LearnMode", settings.LearnMode);
     WriteBoolean(ini, "ShowLastMove", settings.ShowLastMove);
+    WriteBoolean(ini, "ShowLastMoveFrom", settings.ShowLastMoveFrom);
     WriteString(ini, "LanguageFile", settings.LanguageFile);
     WriteInteger(ini, "Notation", settings.Notation);
     WriteString(ini, "GameServer", settings.GameServer);
@@ -194,6 +199,7 @@ bool SaveSettings(const TSettings& settings, const QString& path) {
     ini.beginGroup(QStringLiteral("ChessSet"));
     WriteInteger(ini, "ChessSet", settings.ChessSet);
     WriteInteger(ini, "PieceStyle", settings.PieceStyle);
+    WriteBoolean(ini, "SmoothPieces", settings.SmoothPieces);
     WriteInteger(ini, "WhiteColor", settings.WhiteColor);
     WriteInteger(ini, "BlackColor", settings.BlackColor);
     ini.endGroup();

@@ -53,8 +53,10 @@ struct TSettings {
     bool AutoUpdate = true;
     bool LearnMode = true;
     bool ShowLastMove = true;
+    // With ShowLastMove, the square the last move left is marked as well as its target.
+    bool ShowLastMoveFrom = false;
     QString LanguageFile = QStringLiteral("TolvanEn.lang");
-    // 0 "Algebraic", 1 "Mixed", 2 "Simplified".
+    // 0 "Algebraic", 1 "Mixed", 2 "Simplified", 3 "Standard (SAN)" (TNotationStyle).
     uint8_t Notation = 2;
     QString GameServer = QString::fromLatin1(DefaultGameServer);
     TTheme Theme;
@@ -63,6 +65,8 @@ struct TSettings {
     int32_t ChessSet = 3;
     // 0 "Classic", 1 "Colored".
     uint8_t PieceStyle = 0;
+    // The anti-aliased artwork of the set instead of its one-bit pieces.
+    bool SmoothPieces = false;
     TColor WhiteColor = 0xFFFFFF;
     TColor BlackColor = 0x808080;
     std::array<bool, SoundSlots> SoundOn { true, true, true, true, true, true };

@@ -1,8 +1,8 @@
 #include "Update.h"
 
 #include "GameList.h"
+#include "StoredText.h"
 #include "SystemProxy.h"
-#include "TextCodec.h"
 #include "UnitMessages.h"
 
 #include <QByteArray>
@@ -46,8 +46,7 @@ std::optional<TPublishedVersion> ParseVersionFile(
     const QByteArray& bytes, const QString& productName) {
     if (bytes.isEmpty() || productName.isEmpty())
         return std::nullopt;
-    const QString text = QString::fromStdString(
-        DecodeStoredText(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size()))));
+    const QString text = DecodeStoredText(bytes);
     bool isNumber = false;
     const int version
         = LineValue(text, productName + QStringLiteral("Version")).toInt(&isNumber, 10);

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <sstream>
 
 #include <unistd.h>
 
@@ -405,6 +406,104 @@ TEST(PgnFileReader, FileBytesAndTheirLimit) {
     EXPECT_EQ(error, dir.string() + " is not a file");
     EXPECT_FALSE(ReadPgnFileBytes((dir / "none.pgn").string(), bytes, error));
     EXPECT_EQ(error, "no file " + (dir / "none.pgn").string());
+    std::filesystem::remove_all(dir);
+}
+
+// A file is read in pieces of whole lines; whatever falls at the edge of a piece (a comment over
+// several lines, an escape line, CR LF, a long one-line movetext) must read as the whole text does.
+TEST(PgnFileReader, FileReadInPiecesGivesWhatTheWholeTextGives) {
+    std::string text = "\xEF\xBB\xBF";
+    for (int g = 0; g < 3000; ++g) {
+        text += "[Event \"E" + std::to_string(g) + " {not a comment}\"]\r\n[White \"W\"]\r\n\r\n";
+        text += g % 7 == 0 ? "%escape [Event \"no\"]\n" : "";
+        text += "1. e4 {a comment\nover lines\n[Event \"inside\"]\n} e5 ; rest } of line\n";
+        text += g % 5 == 0 ? "2. Nf3 (2. f4 {x\n} exf4) Nc6 3. Bb5 a6 $1 1-0\n\n" : "2. Qh5 *\n\n";
+    }
+    // The end without a line end, inside a game.
+    text += "[White \"Last\"]\n\n1. d4 d5";
+    ASSERT_GT(text.size(), size_t(4) << 16);
+
+    std::vector<std::string> whole;
+    EXPECT_EQ(ReadPgnGames(text,
+                  [&](const TPgnGameRecord& game) {
+                      whole.push_back(game.Tag("Event") + "|" + game.Tag("White") + "|"
+                          + Coordinates(game.Moves) + "|" + game.Result + "|" + game.Error);
+                      return true;
+                  }),
+        "");
+    ASSERT_EQ(whole.size(), 3001u);
+    EXPECT_EQ(whole[0], "E0 {not a comment}|W|e2e4 e7e5 g1f3 b8c6 f1b5 a7a6|1-0|");
+    EXPECT_EQ(whole[1], "E1 {not a comment}|W|e2e4 e7e5 d1h5|*|");
+    EXPECT_EQ(whole[3000], "|Last|d2d4 d7d5|*|");
+
+    std::vector<std::string> pieces;
+    std::istringstream in(text);
+    EXPECT_EQ(ReadPgnStream(in,
+                  [&](const TPgnGameRecord& game) {
+                      pieces.push_back(game.Tag("Event") + "|" + game.Tag("White") + "|"
+                          + Coordinates(game.Moves) + "|" + game.Result + "|" + game.Error);
+                      return true;
+                  }),
+        "");
+    EXPECT_EQ(pieces, whole);
+}
+
+TEST(PgnFileReader, FileReadInPiecesStopsCleanly) {
+    // A comment that never closes spoils only its own game, at the very end.
+    std::istringstream open("1. e4 *\n\n1. d4 {never closed\n" + std::string(200000, 'x') + "\n");
+    std::vector<std::string> errors;
+    EXPECT_EQ(ReadPgnStream(open,
+                  [&](const TPgnGameRecord& game) {
+                      errors.push_back(game.Error);
+                      return true;
+                  }),
+        "");
+    ASSERT_EQ(errors.size(), 2u);
+    EXPECT_EQ(errors[0], "");
+    EXPECT_NE(errors[1].find("a comment is not closed"), std::string::npos) << errors[1];
+
+    // A line longer than the limit stops the reading with an error of the file.
+    TPgnLimits limits;
+    limits.MaxLineBytes = 100000;
+    std::istringstream longLine("1. e4 *\n1. d4 " + std::string(300000, ' ') + "d5 *");
+    int seen = 0;
+    EXPECT_NE(ReadPgnStream(
+                  longLine, [&](const TPgnGameRecord&) { return ++seen > 0; }, limits)
+                  .find("a line is longer than"),
+        std::string::npos);
+
+    // The receiver that has enough stops the reading of the rest of the file.
+    std::string many;
+    for (int g = 0; g < 5000; ++g)
+        many += "1. e4 e5 *\n";
+    std::istringstream in(many);
+    seen = 0;
+    EXPECT_EQ(ReadPgnStream(in, [&](const TPgnGameRecord&) { return ++seen < 3; }), "");
+    EXPECT_EQ(seen, 3);
+    EXPECT_LT(in.tellg(), std::streampos(many.size()));
+}
+
+TEST(PgnFileReader, FileErrorsNameTheFile) {
+    const std::filesystem::path dir
+        = std::filesystem::temp_directory_path() / ("wm-pgnf-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    const auto none = [](const TPgnGameRecord&) { return true; };
+    EXPECT_EQ(
+        ReadPgnFile((dir / "none.pgn").string(), none), "no file " + (dir / "none.pgn").string());
+    EXPECT_EQ(ReadPgnFile(dir.string(), none), dir.string() + " is not a file");
+    const std::string path = (dir / "many.pgn").string();
+    {
+        std::ofstream out(path, std::ios::binary);
+        for (int g = 0; g < 4; ++g)
+            out << "1. e4 *\n";
+    }
+    TPgnLimits limits;
+    limits.MaxGames = 3;
+    int seen = 0;
+    const std::string error = ReadPgnFile(
+        path, [&](const TPgnGameRecord&) { return ++seen > 0; }, limits);
+    EXPECT_EQ(error.rfind(path + ": the file holds more than 3 games", 0), 0u) << error;
+    EXPECT_EQ(seen, 3);
     std::filesystem::remove_all(dir);
 }
 

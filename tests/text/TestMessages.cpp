@@ -219,7 +219,7 @@ INSTANTIATE_TEST_SUITE_P(Messages, MessageNamesTest,
 TEST(MessageNames, TheLastOfEachKindIsItsHighestName) {
     EXPECT_EQ(LastError, unsigned(emClipboardHoldsNoGame));
     EXPECT_EQ(LastNotice, unsigned(nmPgnImported));
-    EXPECT_EQ(LastQuestion, unsigned(qmContinueCurrentGame));
+    EXPECT_EQ(LastQuestion, unsigned(qmLeaveGame));
     EXPECT_TRUE(TMessageTable().Contains(Key('E', LastError)));
     EXPECT_FALSE(TMessageTable().Contains(Key('E', LastError + 1)));
     EXPECT_FALSE(TMessageTable().Contains(Key('M', LastNotice + 1)));

@@ -2,6 +2,9 @@
 // loads, and a PGN file's games added to the history.
 
 #include "Fen.h"
+#include "Perft.h"
+#include "Pgn.h"
+#include "PgnFileReader.h"
 #include "RunProgram.h"
 #include "UnitChessGame.h"
 #include "UnitHistory.h"
@@ -12,6 +15,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <random>
 
 namespace {
 
@@ -236,6 +240,81 @@ TEST_F(CliImportTest, BenchmarkPrintsItsFigures) {
     EXPECT_NE(run.Out.find("games: 20 (0 with an error)"), std::string::npos) << run.Out;
     EXPECT_NE(run.Out.find("games/s"), std::string::npos);
     EXPECT_NE(run.Out.find("MB/s"), std::string::npos);
+}
+
+// Many games of every kind through the program both ways: the history as `export --pgn --all`
+// writes it is read back by the reader to the same moves, tags and results, and imported into an
+// empty history by `import --history` it gives a history that exports to the same PGN.
+TEST_F(CliImportTest, ExportedHistoryReadsBackAndImportsBackTheSame) {
+    std::mt19937 random(11);
+    THistory source;
+    const int count = 500;
+    const char* const names[] = { "Anna", "O\"Brien", "back\\slash", "J\xC3\xBCrgen", "",
+        "\xE6\x9D\x8E \xE5\x9B\x9B", "a b  c" };
+    for (int g = 0; g < count; ++g) {
+        TMoveList moves;
+        TChessBoard board;
+        TPieceColour side = pcWhite;
+        const int plies = 1 + int(random() % 300);
+        for (int ply = 0; ply < plies; ++ply) {
+            const std::vector<TMoveSquares> legal = LegalMoves(board, side);
+            if (legal.empty())
+                break;
+            const TMoveSquares m = legal[random() % legal.size()];
+            const TMoveResult flags = board.MovePiece(m.From, m.To, true);
+            if (flags & mrPromotion) {
+                moves.Add(board.PieceAt(m.To)->Kind, m.From, m.To, 0, flags & ~mrGameOver);
+                const uint8_t kind = uint8_t(pkRook + random() % 4);
+                moves.Last()->PromotionKind = kind;
+                moves.Last()->Flags |= board.Promote(m.To, kind);
+            } else {
+                moves.Add(board.PieceAt(m.To)->Kind, m.From, m.To, 0, flags);
+            }
+            side = Opponent(side);
+        }
+        // Whole days from 1990 on, so that the Date tag carries the whole date.
+        const double date = 32874 + g * 3;
+        ASSERT_TRUE(source.AddGame(names[g % 7], names[(g / 7) % 7], date, int32_t(random() % 7200),
+            int32_t(random() % 7200), uint8_t(g % 6), moves));
+    }
+    ASSERT_TRUE(source.SaveToFile(Home.filePath("source.dat")));
+
+    TProgramRun run
+        = Cli({ "export", "--pgn", "--history", Path("source.dat"), "--all", Path("all.pgn") });
+    ASSERT_EQ(run.Status, 0) << run.Err;
+
+    // Read back: the same moves (flags and kinds too), names, date, clocks and result.
+    int g = 0;
+    const TGameInfo* original = source.First();
+    const std::string error = ReadPgnFile(Path("all.pgn"), [&](const TPgnGameRecord& game) {
+        EXPECT_TRUE(game.Error.empty()) << game.Error;
+        EXPECT_EQ(PgnPlayerName(game, "White"), original->White) << g;
+        EXPECT_EQ(PgnPlayerName(game, "Black"), original->Black) << g;
+        EXPECT_EQ(game.Result, game.Tag("Result")) << g;
+        EXPECT_EQ(PgnSeconds(game, "WhiteTime"), original->WhiteTime) << g;
+        EXPECT_EQ(PgnSeconds(game, "BlackTime"), original->BlackTime) << g;
+        EXPECT_EQ(game.Moves.Count(), original->Moves.Count()) << g;
+        const TMoveRecord* a = game.Moves.First();
+        for (const TMoveRecord* b = original->Moves.First(); a && b; a = a->Next, b = b->Next) {
+            EXPECT_TRUE(a->From == b->From && a->To == b->To && a->Flags == b->Flags
+                && a->Kind == b->Kind && a->PromotionKind == b->PromotionKind)
+                << g;
+        }
+        original = original->Next;
+        ++g;
+        return !HasFailure();
+    });
+    EXPECT_EQ(error, "");
+    ASSERT_EQ(g, count);
+
+    run = Cli({ "import", "--history", Path("all.pgn") });
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    THistory imported;
+    ASSERT_EQ(imported.Load(Home.filePath("history.dat")), hlLoaded);
+    ASSERT_EQ(imported.Count(), count);
+    const TGameInfo* back = imported.First();
+    for (const TGameInfo* game = source.First(); game && back; game = game->Next, back = back->Next)
+        ASSERT_EQ(GamePgn(*back), GamePgn(*game));
 }
 
 } // namespace

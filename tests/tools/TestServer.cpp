@@ -219,6 +219,17 @@ TEST(GameListServerTest, ConcurrentHostsAllGetTheirPlace) {
     EXPECT_EQ(server.Count(), 4u * 250u);
 }
 
+TEST(CallerAddressTest, OnlyTheTrustedProxyNamesTheCaller) {
+    EXPECT_EQ(CallerAddress("10.0.0.1", "203.0.113.5", ""), "10.0.0.1") << "no proxy trusted";
+    EXPECT_EQ(CallerAddress("10.0.0.1", "203.0.113.5", "10.0.0.2"), "10.0.0.1") << "another peer";
+    EXPECT_EQ(CallerAddress("10.0.0.2", "203.0.113.5", "10.0.0.2"), "203.0.113.5");
+    EXPECT_EQ(CallerAddress("10.0.0.2", "2001:DB8:0::1", "10.0.0.2"), "2001:db8::1");
+    EXPECT_EQ(CallerAddress("10.0.0.2", nullptr, "10.0.0.2"), "10.0.0.2");
+    for (const char* bad : { "", "203.0.113.5, 10.1.1.1", "evil|name\r\n", "host.example" })
+        EXPECT_EQ(CallerAddress("10.0.0.2", bad, "10.0.0.2"), "10.0.0.2") << bad;
+    EXPECT_EQ(ParseServerOptions({ "--trusted-proxy", "::1" }).Options->TrustedProxy, "::1");
+}
+
 TEST(ServerOptionsTest, DefaultsAndValues) {
     TOptionsResult result = ParseServerOptions({});
     ASSERT_TRUE(result.Options);
@@ -268,7 +279,10 @@ INSTANTIATE_TEST_SUITE_P(Options, BadServerOptionsTest,
         TBadOptions { "UrlBreaksTheVersionFile", { "--url", "http://a\r\nEvil=1" } },
         TBadOptions { "EmptyListenAddress", { "--listen", "" } },
         TBadOptions { "ZeroHeadTimeoutClosesEveryone", { "--head-timeout", "0" } },
-        TBadOptions { "HeadTimeoutWithoutBound", { "--head-timeout", "99999999" } }),
+        TBadOptions { "HeadTimeoutWithoutBound", { "--head-timeout", "99999999" } },
+        TBadOptions { "StoreThatIsNotRedis", { "--store", "memcached://h:11211" } },
+        TBadOptions { "StoreWithoutValue", { "--store" } },
+        TBadOptions { "ProxyByName", { "--trusted-proxy", "proxy.example" } }),
     [](const testing::TestParamInfo<TBadOptions>& info) { return info.param.Fault; });
 
 using TRun = TProgramRun;
@@ -288,7 +302,7 @@ TEST(ServerBinaryTest, HelpNamesEveryOption) {
     const TRun run = RunServer({ "--help" });
     EXPECT_EQ(run.Status, 0);
     for (const char* option : { "--listen", "--port", "--expiry", "--max-games", "--version-text",
-             "--url", "--head-timeout" })
+             "--url", "--head-timeout", "--store", "--trusted-proxy" })
         EXPECT_NE(run.Out.find(option), std::string::npos) << option;
 }
 

@@ -208,6 +208,27 @@ TEST_F(BoardViewTest, HoverSelectedAndLastMoveColours) {
     EXPECT_EQ(SquarePixel(image, { 4, 5 }), Rgb(Snapshot.Theme.Whites)) << "no moves yet";
 }
 
+TEST_F(BoardViewTest, TheOriginOfTheLastMoveIsMarkedOnlyWithItsOption) {
+    Snapshot.HasLastMove = true;
+    Snapshot.LastMoveFrom = { 5, 2 };
+    Snapshot.LastMoveTo = { 5, 4 };
+    QImage image = Draw();
+    EXPECT_EQ(SquarePixel(image, { 5, 4 }), Rgb(Snapshot.Theme.LastMove));
+    EXPECT_EQ(SquarePixel(image, { 5, 2 }), Rgb(Snapshot.Theme.Whites)) << "off by default";
+
+    Snapshot.ShowLastMoveFrom = true;
+    image = Draw();
+    EXPECT_EQ(SquarePixel(image, { 5, 2 }), Rgb(Snapshot.Theme.LastMove));
+    EXPECT_EQ(SquarePixel(image, { 5, 4 }), Rgb(Snapshot.Theme.LastMove));
+    EXPECT_EQ(SquarePixel(image, { 5, 3 }), Rgb(Snapshot.Theme.Blacks));
+
+    // The origin goes with the last-move highlight.
+    Snapshot.ShowLastMove = false;
+    image = Draw();
+    EXPECT_EQ(SquarePixel(image, { 5, 2 }), Rgb(Snapshot.Theme.Whites));
+    EXPECT_EQ(SquarePixel(image, { 5, 4 }), Rgb(Snapshot.Theme.Whites));
+}
+
 TEST_F(BoardViewTest, LearnModeShowsWhetherTheHeldPieceMayGoThere) {
     Snapshot.Set(4, 2, Code(pcWhite, pkPawn));
     Snapshot.HeldSquare = { 4, 2 };
@@ -238,6 +259,40 @@ TEST_F(BoardViewTest, HeldAndHoverSquaresWinOverTheLastMove) {
     Snapshot.HoverSquare = { 3, 3 };
     image = Draw();
     EXPECT_EQ(SquarePixel(image, { 3, 3 }, 2, 2), Rgb(Snapshot.Theme.Hover));
+}
+
+// The keyboard's cursor: a black ring with a white one inside, within the square's edge, over
+// whatever fill the square has; seen from black's side it moves with the square.
+TEST_F(BoardViewTest, TheCursorRingsItsSquareOverAnyFill) {
+    const auto ringAt = [&](const QImage& image, TPoint square) {
+        // From the left edge inwards at mid height: black, then white, then the square's fill.
+        int black = -1;
+        int white = -1;
+        for (int dx = 0; dx < 12; ++dx) {
+            const QRgb pixel = SquarePixel(image, square, dx, 27);
+            if (pixel == Black && black < 0)
+                black = dx;
+            if (pixel == White && black >= 0 && white < 0)
+                white = dx;
+        }
+        return black >= 1 && white > black && white < 10;
+    };
+    Snapshot.HoverSquare = { 3, 3 };
+    QImage image = Draw();
+    EXPECT_FALSE(ringAt(image, { 3, 3 }));
+    Snapshot.CursorSquare = { 3, 3 };
+    image = Draw();
+    EXPECT_TRUE(ringAt(image, { 3, 3 }));
+    EXPECT_EQ(SquarePixel(image, { 3, 3 }), Rgb(Snapshot.Theme.Hover)) << "the fill stays inside";
+    EXPECT_EQ(SquarePixel(image, { 3, 3 }, 0, 27), Rgb(Snapshot.Theme.Hover)) << "and outside";
+
+    Snapshot.Switched = true;
+    Snapshot.HoverSquare = { -1, -1 };
+    Snapshot.CursorSquare = { 1, 1 };
+    image = Draw();
+    EXPECT_TRUE(ringAt(image, { 1, 1 }));
+    // a1 seen from black's side is the top-right square.
+    EXPECT_EQ(SquareOrigin({ 1, 1 }, true).X, Left + 7 * SquareSize);
 }
 
 TEST_F(BoardViewTest, TheHeldPieceLeavesItsSquareAndFollowsTheMouse) {
@@ -552,6 +607,7 @@ TEST_F(GameSnapshotTest, CopiesTheGameState) {
     EXPECT_EQ(Snapshot.Players[pcBlack].Status, 1);
     EXPECT_TRUE(Snapshot.HasLastMove);
     EXPECT_EQ(Snapshot.LastMoveTo, (TPoint { 4, 5 }));
+    EXPECT_EQ(Snapshot.LastMoveFrom, (TPoint { 5, 4 }));
     EXPECT_FALSE(Snapshot.HeldMoveLegal);
 }
 
@@ -646,6 +702,23 @@ TEST(RenderCommand, ShowsCheckForTheSideToMove) {
     EXPECT_TRUE(SameImage(written, expected));
 }
 
+TEST(RenderCommand, SmoothDrawsTheSmoothPiecesAtTheRatio) {
+    QTemporaryDir dir;
+    const std::string out = dir.filePath(QStringLiteral("smooth.png")).toStdString();
+    ASSERT_EQ(RunCli({ "render", StartFen, out, "--set", "16", "--smooth", "--ratio", "2" }), 0);
+    const QImage written(QString::fromStdString(out));
+    ASSERT_EQ(written.size(), QSize(1012, 1012));
+
+    TBoardView view;
+    TChessBoard board;
+    board.Reset();
+    const TBoardSnapshot snapshot = SnapshotBoard(board, pcWhite);
+    ASSERT_TRUE(view.Pieces.LoadChessSet(16, 0, 0xFFFFFF, 0x808080, snapshot.Theme.Board, true));
+    QImage expected;
+    view.DrawBoard(snapshot, expected, 2.0);
+    EXPECT_TRUE(SameImage(written, expected));
+}
+
 struct TRenderArgsRow {
     const char* Name;
     std::vector<std::string> Args;
@@ -668,6 +741,8 @@ INSTANTIATE_TEST_SUITE_P(Arguments, RenderBadArgsTest,
         TRenderArgsRow { "SetWithoutValue", { "render", StartFen, "/tmp/x.png", "--set" } },
         TRenderArgsRow { "UnknownOption", { "render", StartFen, "/tmp/x.png", "--big" } },
         TRenderArgsRow { "UnwritableOutput", { "render", StartFen, "/nonexistent-dir/wm/x.png" } },
+        TRenderArgsRow { "RatioZero", { "render", StartFen, "/tmp/x.png", "--ratio", "0" } },
+        TRenderArgsRow { "RatioWithoutValue", { "render", StartFen, "/tmp/x.png", "--ratio" } },
         TRenderArgsRow { "SetsWithoutOutput", { "render-sets" } },
         TRenderArgsRow { "SetsUnknownOption", { "render-sets", "/tmp/x.png", "--set", "3" } }),
     [](const auto& info) { return std::string(info.param.Name); });

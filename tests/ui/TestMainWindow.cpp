@@ -135,8 +135,9 @@ TEST_F(MainWindowTest, FixedClientAreaCaptionAndInitialMenuState) {
 
 TEST_F(MainWindowTest, MenuAndPanelsFollowPlayingPausedAndStopped) {
     StartLocal(true, true);
-    EXPECT_FALSE(Main->findChild<QAction*>("Menu_Game_New")->isEnabled());
-    EXPECT_FALSE(Main->findChild<QAction*>("Menu_Game_Load")->isEnabled());
+    // Play and Load stay on during a game: they ask before leaving it.
+    EXPECT_TRUE(Main->findChild<QAction*>("Menu_Game_New")->isEnabled());
+    EXPECT_TRUE(Main->findChild<QAction*>("Menu_Game_Load")->isEnabled());
     EXPECT_TRUE(Main->findChild<QAction*>("Menu_Game_Save")->isEnabled());
     EXPECT_TRUE(Main->findChild<QAction*>("Menu_Game_Undo")->isEnabled());
     EXPECT_TRUE(Main->findChild<QAction*>("Menu_Game_Pause")->isEnabled());
@@ -723,8 +724,9 @@ TEST(MainMenuTest, TheActionsFollowTheGamesState) {
     EXPECT_EQ(bar.findChild<QAction*>("Menu_Game_Forfeit"), menu.Menu_Game_Forfeit);
     EXPECT_EQ(menu.Menu_View_Options->shortcut(), QKeySequence(Qt::Key_F8));
     const auto expect = [&](bool idle, bool playing, bool paused) {
-        EXPECT_EQ(menu.Menu_Game_New->isEnabled(), idle);
-        EXPECT_EQ(menu.Menu_Game_Load->isEnabled(), idle);
+        // Play and Load are always on; during a game they ask first.
+        EXPECT_TRUE(menu.Menu_Game_New->isEnabled());
+        EXPECT_TRUE(menu.Menu_Game_Load->isEnabled());
         EXPECT_EQ(menu.Menu_Game_Save->isEnabled(), !idle);
         EXPECT_EQ(menu.Menu_Game_Undo->isEnabled(), playing);
         EXPECT_EQ(menu.Menu_Game_Forfeit->isEnabled(), playing);

@@ -1,5 +1,6 @@
 #include "FormMoves.h"
 #include "MoveNotation.h"
+#include "PgnGame.h"
 #include "Settings.h"
 #include "UnitChessGame.h"
 #include "UnitMoveList.h"
@@ -233,6 +234,47 @@ TEST_F(FollowingMovesWindowTest, ANewGameStartsEmptyInTheNotationOfTheSettings) 
     EXPECT_EQ(Rows(Form), (Lines { "||" }));
     Play({ { "g1", "f3" } });
     EXPECT_EQ(Rows(Form), (Lines { "1|Nf3|" }));
+}
+
+TEST_F(FollowingMovesWindowTest, StandardNotationWritesTheSanOfPgnFromTheGamesOwnStart) {
+    TPgnGameRecord record;
+    std::string error;
+    ASSERT_TRUE(PgnRecordFromFen("5k2/1P6/8/8/8/8/8/R3K2R w KQ - 0 1", record, error)) << error;
+    ASSERT_TRUE(LoadPgnGame(record, Game));
+    Settings.Notation = nsStandard;
+    Game.StartGame();
+    // Castling with check, a promotion chosen by the person, a rook named by its file.
+    Play({ { "e1", "g1" }, { "f8", "e7" }, { "b7", "b8" } });
+    EXPECT_EQ(Rows(Form), (Lines { "1|O-O+|Ke7" }));
+    Game.Promote(pkKnight);
+    Play({ { "e7", "e6" }, { "a1", "e1" } });
+    EXPECT_EQ(Rows(Form), (Lines { "1|O-O+|Ke7", "2|b8=N|Ke6", "3|Rae1+|" }));
+    // Listed again (another notation and back) and after a take-back, the same texts.
+    Settings.Notation = nsSimplified;
+    Form.ApplyNotation();
+    Form.ReloadMoves();
+    EXPECT_EQ(Rows(Form).front(), "1|O-O|f8-e7");
+    Settings.Notation = nsStandard;
+    Form.ApplyNotation();
+    Form.ReloadMoves();
+    EXPECT_EQ(Rows(Form), (Lines { "1|O-O+|Ke7", "2|b8=N|Ke6", "3|Rae1+|" }));
+    Game.UndoMove();
+    Play({ { "f1", "e1" } });
+    EXPECT_EQ(Rows(Form).back(), "3|Rfe1+|");
+}
+
+TEST_F(MovesWindowTest, StandardNotationOfAListFromTheInitialPositionEndsWithTheMate) {
+    TMoveList moves;
+    moves.Add(pkPawn, At("f2"), At("f3"), 0, 0);
+    moves.Add(pkPawn, At("e7"), At("e5"), 0, 0);
+    moves.Add(pkPawn, At("g2"), At("g4"), 0, 0);
+    moves.Add(pkQueen, At("d8"), At("h4"), 0, mrCheck | mrGameOver);
+    Form.SetNotation(nsStandard, QStringLiteral("BSTLDK"));
+    Form.LoadMoves(moves);
+    EXPECT_EQ(Rows(Form), (Lines { "1|f3|e5", "2|g4|Qh4#" }));
+    // A move without its position is written as Algebraic in the letters of PGN.
+    Form.AddMove(Move(pkKnight, "g1", "f3"), true);
+    EXPECT_EQ(Rows(Form).back(), "3|Nf3|");
 }
 
 } // namespace

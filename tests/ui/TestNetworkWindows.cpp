@@ -296,6 +296,33 @@ TEST_F(NetworkWindowsTest, ALocalGameFromTheDialogClosesTheOldLink) {
     EXPECT_EQ(client.GameKind, gkLocal);
 }
 
+TEST_F(NetworkWindowsTest, LeavingAGameForALocalOneDisconnectsWithoutAForfeit) {
+    StartGame();
+    Host->Drag("e2", "e4");
+    ASSERT_TRUE(WaitFor([&] { return Client->Main->Game().Moves.Count() == 1; }));
+    // The host asks first, then leaves for a local game: the client sees its opponent go.
+    Host->NewGame([](TfrmGame& dialog) {
+        dialog.pgcGame->setCurrentWidget(dialog.tbsLocal);
+        dialog.cmbWhitePlayer->setCurrentIndex(0);
+        dialog.cmbBlackPlayer->setCurrentIndex(0);
+        dialog.edtWhitePlayerName->setText(QStringLiteral("Ann"));
+        dialog.edtBlackPlayerName->setText(QStringLiteral("Ben"));
+        dialog.btnOk->click();
+    });
+    EXPECT_EQ(Count("stop it without a result"), 1);
+    TChessGame& host = Host->Main->Game();
+    ASSERT_EQ(host.GameState, gsPlaying);
+    EXPECT_EQ(host.GameKind, gkLocal);
+    EXPECT_EQ(host.Moves.Count(), 0);
+    EXPECT_FALSE(host.PeerConnected());
+    ASSERT_TRUE(WaitFor([&] { return Shown(ConnectionLost); }));
+    EXPECT_EQ(Client->Main->Game().GameState, gsStopped);
+    EXPECT_FALSE(Shown("forfeited"));
+    EXPECT_FALSE(Shown(OpponentLeft));
+    EXPECT_EQ(Host->Main->History().Count(), 0);
+    EXPECT_EQ(Client->Main->History().Count(), 0);
+}
+
 TEST_F(NetworkWindowsTest, ClosingWithTheLinkOpenDisconnectsFirstThenCloses) {
     EXPECT_FALSE(Host->Main->close());
     EXPECT_TRUE(Host->Main->Closing());

@@ -10,6 +10,7 @@
 #include "FormMain.h"
 #include "FormMoves.h"
 #include "FormOptions.h"
+#include "MoveNotation.h"
 #include "RecordingPresenter.h"
 #include "Sounds.h"
 #include "ThemeEditor.h"
@@ -117,12 +118,13 @@ TEST_F(OptionsDialogTest, FormPagesAndControls) {
         EXPECT_EQ(Dialog->pgcOptions->tabText(i), tabs[i]);
     EXPECT_EQ(Dialog->pgcOptions->currentWidget(), Dialog->tbsGame);
     EXPECT_TRUE(Dialog->btnOk->isDefault());
-    for (const char* name : { "chkAutoUpdate", "cmbLanguages", "cmbSearchDepth",
-             "lblSearchDepthInfo", "cmbThemes", "vlsColors", "btnSaveTheme", "btnDelTheme",
-             "cmbBoardStyle", "lstChessSet", "clpWhitePieces", "imgPieces", "clsSounds",
-             "edtSoundFile", "btnBrowse", "btnPreview", "chkDockChat", "lbChatPosition",
-             "cmbChatAlign", "cmbMovesAlign", "stgEngines", "btnAddEngine", "btnRemoveEngine",
-             "edtEngineName", "edtEngineArguments", "pnlEngineOptions", "btnApply" })
+    for (const char* name :
+        { "chkAutoUpdate", "cmbLanguages", "cmbSearchDepth", "lblSearchDepthInfo", "cmbThemes",
+            "vlsColors", "btnSaveTheme", "btnDelTheme", "cmbBoardStyle", "lstChessSet",
+            "clpWhitePieces", "chkSmoothPieces", "imgPieces", "clsSounds", "edtSoundFile",
+            "btnBrowse", "btnPreview", "chkDockChat", "lbChatPosition", "cmbChatAlign",
+            "cmbMovesAlign", "stgEngines", "btnAddEngine", "btnRemoveEngine", "edtEngineName",
+            "edtEngineArguments", "pnlEngineOptions", "btnApply" })
         EXPECT_NE(Dialog->findChild<QWidget*>(QString::fromLatin1(name)), nullptr) << name;
     EXPECT_EQ(Dialog->cmbSearchDepth->count(), 7);
     EXPECT_EQ(Dialog->cmbSearchDepth->itemText(0), "2");
@@ -286,6 +288,40 @@ TEST_F(OptionsDialogTest, ApplyRewritesTheMovesWindowInTheNewNotation) {
     EXPECT_EQ(Moves->Cell(1, 2), "Nf6");
 }
 
+TEST_F(OptionsDialogTest, StandardNotationAndBothSquaresOfTheLastMoveAreApplied) {
+    TChessGame& game = Main->Game();
+    game.WhitePlayer = TPlayer { 2, true, "Ann", false, 0, 0 };
+    game.BlackPlayer = TPlayer { 2, true, "Bob", false, 0, 0 };
+    game.StartGame();
+    game.PlayMove(At("g1"), At("f3"));
+    game.PlayMove(At("b8"), At("c6"));
+    game.PlayMove(At("b1"), At("c3"));
+    game.PlayMove(At("c6"), At("e5"));
+    game.PlayMove(At("c3"), At("e4"));
+    Main->Settings().ShowLastMove = false;
+    Run([&] {
+        EXPECT_EQ(Dialog->cmbNotation->count(), 4);
+        EXPECT_FALSE(Dialog->chkLastMoveFrom->isChecked());
+        EXPECT_FALSE(Dialog->chkLastMoveFrom->isEnabled()) << "it goes with the last move";
+        Dialog->chkLastMove->setChecked(true);
+        EXPECT_TRUE(Dialog->chkLastMoveFrom->isEnabled());
+        Dialog->chkLastMoveFrom->setChecked(true);
+        Dialog->cmbNotation->setCurrentIndex(nsStandard);
+        Click(Dialog->btnApply);
+    });
+    game.PlayMove(At("e5"), At("g4"));
+    game.PlayMove(At("e4"), At("g5"));
+    game.PlayMove(At("g4"), At("e5"));
+    EXPECT_EQ(Main->Settings().Notation, nsStandard);
+    EXPECT_TRUE(Main->Settings().ShowLastMoveFrom);
+    EXPECT_EQ(Moves->Cell(3, 1), "Ne4");
+    // Both white knights reach g5: the one that moves is named by its file.
+    EXPECT_EQ(Moves->Cell(4, 1), "Neg5");
+    EXPECT_EQ(Moves->Cell(4, 2), "Ne5");
+    EXPECT_EQ(LoadSettings(AppPaths::SettingsFile()), Main->Settings());
+    game.StopGame();
+}
+
 TEST_F(OptionsDialogTest, ColoredStyleEnablesThePickersAndTintsThePreview) {
     const QRect top(0, 0, 300, 50);
     const QRect bottom(0, 50, 300, 50);
@@ -320,6 +356,29 @@ TEST_F(OptionsDialogTest, ColoredStyleEnablesThePickersAndTintsThePreview) {
         Dialog->lstChessSet->setCurrentRow((Dialog->lstChessSet->currentRow() + 1) % 20);
         EXPECT_NE(Dialog->PreviewImage(), before) << "another set redraws the preview";
     });
+}
+
+TEST_F(OptionsDialogTest, SmoothPiecesRedrawThePreviewAndReachTheBoardOnOk) {
+    EXPECT_FALSE(Main->View().Pieces.Smooth());
+    EXPECT_TRUE(Run([&] {
+        EXPECT_FALSE(Dialog->chkSmoothPieces->isChecked()) << "off by default";
+        const QImage oneBit = Dialog->PreviewImage();
+        Dialog->chkSmoothPieces->setChecked(true);
+        EXPECT_NE(Dialog->PreviewImage(), oneBit);
+        Dialog->chkSmoothPieces->setChecked(false);
+        EXPECT_EQ(Dialog->PreviewImage(), oneBit);
+        Dialog->chkSmoothPieces->setChecked(true);
+        Click(Dialog->btnOk);
+    }));
+    EXPECT_TRUE(Main->Settings().SmoothPieces);
+    EXPECT_TRUE(LoadSettings(AppPaths::SettingsFile()).SmoothPieces);
+    EXPECT_TRUE(Main->View().Pieces.Smooth());
+    EXPECT_TRUE(Run([&] {
+        EXPECT_TRUE(Dialog->chkSmoothPieces->isChecked());
+        Dialog->chkSmoothPieces->setChecked(false);
+        Click(Dialog->btnOk);
+    }));
+    EXPECT_FALSE(Main->View().Pieces.Smooth());
 }
 
 TEST_F(OptionsDialogTest, SoundFilesAreKeptPerSlotUntilCancel) {

@@ -285,6 +285,19 @@ TEST_F(PgnWindowTest, PastedPgnStartsItsFirstReadableGame) {
     EXPECT_EQ(Moves->Cell(2, 2), QStringLiteral("b8-c6"));
 }
 
+TEST_F(PgnWindowTest, YesToTheQuestionReplacesTheGameInProgressByThePastedOne) {
+    Answer = idYes;
+    StartPeople();
+    Main->Game().PlayMove(Sq("d2"), Sq("d4"));
+    QGuiApplication::clipboard()->setText(TwoGames);
+    Action("Menu_Game_Paste")->trigger();
+    EXPECT_TRUE(Shown("stop it without a result"));
+    ASSERT_EQ(DialogShown, 1);
+    EXPECT_EQ(Main->Game().WhitePlayer.Name, "Alice");
+    EXPECT_EQ(Main->Game().Moves.Count(), 4);
+    EXPECT_EQ(Main->History().Count(), 0);
+}
+
 TEST_F(PgnWindowTest, PastedPlainTextIsRefusedAndChangesNothing) {
     StartPeople();
     Main->Game().PlayMove(Sq("d2"), Sq("d4"));
@@ -301,13 +314,18 @@ TEST_F(PgnWindowTest, PastedPlainTextIsRefusedAndChangesNothing) {
     }
 }
 
-TEST_F(PgnWindowTest, PasteWaitsWhileAGameIsOnAndCopyAndPasteStayOffInANetworkGame) {
+TEST_F(PgnWindowTest, PasteAsksWhileAGameIsOnAndCopyAndPasteStayOffInANetworkGame) {
     StartPeople();
     QGuiApplication::clipboard()->setText(QString::fromLatin1(FoolsMate));
-    EXPECT_FALSE(Action("Menu_Game_Paste")->isEnabled());
+    // During a game the paste asks first; No keeps the game.
+    EXPECT_TRUE(Action("Menu_Game_Paste")->isEnabled());
+    Answer = idNo;
     Action("Menu_Game_Paste")->trigger();
+    EXPECT_TRUE(Shown("stop it without a result"));
     EXPECT_EQ(DialogShown, 0);
     EXPECT_EQ(Main->Game().WhitePlayer.Name, "Ann");
+    EXPECT_EQ(Main->Game().GameState, gsPlaying);
+    Boxes.clear();
     Main->Game().StopGame();
     EXPECT_TRUE(Action("Menu_Game_Paste")->isEnabled());
 
@@ -325,6 +343,30 @@ TEST_F(PgnWindowTest, PasteWaitsWhileAGameIsOnAndCopyAndPasteStayOffInANetworkGa
     EXPECT_TRUE(Boxes.empty());
     Main->Game().NetworkActive = false;
     Main->Game().GameKind = gkLocal;
+}
+
+// What the list shows of a game: the unknown parts of a date dropped, and the opening of a file
+// of opening lines (no event) in the event's place.
+TEST(PgnGameSummary, DatesAndOpenings) {
+    const char* const text
+        = "[Event \"?\"]\n[Date \"????.??.??\"]\n[White \"?\"]\n"
+          "[ECO \"C42\"]\n[Opening \"Petrov\"]\n[Variation \"Classical\"]\n\n"
+          "1. e4 e5 2. Nf3 Nf6 *\n\n"
+          "[Event \"Club\"]\n[Date \"2024.??.??\"]\n[ECO \"A00\"]\n\n1. g4 *\n\n"
+          "[Date \"2024.05.??\"]\n\n1. g4 *\n\n[Date \"2024.05.01\"]\n\n1. g4 *\n";
+    const TPgnFile file = ReadPgnText(text);
+    ASSERT_EQ(file.Games.size(), 4u);
+    const TPgnGameSummary first = TPgnGameSummary::Of(file.Games[0]);
+    EXPECT_EQ(first.Date, QString());
+    EXPECT_EQ(first.White, QString());
+    EXPECT_EQ(first.Event, QStringLiteral("C42 Petrov Classical"));
+    EXPECT_EQ(first.Moves, 2u);
+    EXPECT_EQ(first.Number, 1u);
+    const TPgnGameSummary second = TPgnGameSummary::Of(file.Games[1]);
+    EXPECT_EQ(second.Date, QStringLiteral("2024"));
+    EXPECT_EQ(second.Event, QStringLiteral("Club"));
+    EXPECT_EQ(TPgnGameSummary::Of(file.Games[2]).Date, QStringLiteral("2024.05"));
+    EXPECT_EQ(TPgnGameSummary::Of(file.Games[3]).Date, QStringLiteral("2024.05.01"));
 }
 
 } // namespace

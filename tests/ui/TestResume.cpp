@@ -15,10 +15,13 @@
 #include "WindowTestSupport.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -288,6 +291,111 @@ TEST_F(ResumeTest, AFolderThatCannotBeWrittenReportsTheFailureOnceAndTheGamePlay
     EXPECT_EQ(Main->Game().GameState, gsPlaying);
     EXPECT_EQ(Count("current-game.wtg"), 1);
     EXPECT_EQ(Count("Could not save"), 1);
+}
+
+const char* const LeaveQuestion = "stop it without a result";
+
+// Ok in the new-game dialog for a local game between Cy and Di, once it shows.
+void NewLocalGameOnOk(TfrmGame* dialog) {
+    QTimer::singleShot(0, dialog, [dialog] {
+        dialog->pgcGame->setCurrentWidget(dialog->tbsLocal);
+        dialog->cmbWhitePlayer->setCurrentIndex(0);
+        dialog->cmbBlackPlayer->setCurrentIndex(0);
+        dialog->edtWhitePlayerName->setText(QStringLiteral("Cy"));
+        dialog->edtBlackPlayerName->setText(QStringLiteral("Di"));
+        dialog->btnOk->click();
+    });
+}
+
+TEST_F(ResumeTest, PlayDuringALocalGameAsksThenLeavesItWithoutAResult) {
+    Answer = idYes;
+    Start();
+    StartLocal();
+    Drag("e2", "e4");
+    ASSERT_EQ(KeptMoves(), std::vector<std::string> { "e2-e4" });
+    ASSERT_TRUE(Main->findChild<QAction*>("Menu_Game_New")->isEnabled());
+    NewLocalGameOnOk(Dialog);
+    Main->findChild<QAction*>("Menu_Game_New")->trigger();
+    EXPECT_EQ(Count(LeaveQuestion), 1);
+    EXPECT_FALSE(Shown("forfeited"));
+    EXPECT_EQ(Main->History().Count(), 0);
+    EXPECT_EQ(Main->Game().GameState, gsPlaying);
+    EXPECT_EQ(Main->Game().WhitePlayer.Name, "Cy");
+    EXPECT_EQ(Main->Game().Moves.Count(), 0);
+    EXPECT_EQ(Moves->Cell(1, 1), QString());
+    // The kept file now holds the new game, with none of the old one's moves.
+    EXPECT_EQ(KeptMoves(), std::vector<std::string> {});
+}
+
+TEST_F(ResumeTest, NoToTheQuestionOrCancelInTheDialogKeepsTheGameGoing) {
+    Answer = idNo;
+    Start();
+    StartLocal();
+    Drag("e2", "e4");
+    NewLocalGameOnOk(Dialog);
+    Main->findChild<QAction*>("Menu_Game_New")->trigger();
+    EXPECT_EQ(Count(LeaveQuestion), 1);
+    EXPECT_FALSE(Dialog->isVisible());
+    // Cancel asks nothing.
+    QTimer::singleShot(0, Dialog, [this] { Dialog->btnCancel->click(); });
+    Main->findChild<QAction*>("Menu_Game_New")->trigger();
+    EXPECT_EQ(Count(LeaveQuestion), 1);
+    // No file chosen: nothing asked either.
+    Main->Seams().ChooseOpenFile = [] { return QString(); };
+    Main->findChild<QAction*>("Menu_Game_Load")->trigger();
+    EXPECT_EQ(Count(LeaveQuestion), 1);
+    // The game was paused while the user chose, and goes on where it was.
+    EXPECT_EQ(Main->Game().GameState, gsPlaying);
+    EXPECT_EQ(Main->Game().WhitePlayer.Name, "Alice");
+    EXPECT_EQ(KeptMoves(), std::vector<std::string> { "e2-e4" });
+    Drag("e7", "e5");
+    EXPECT_EQ(Main->Game().Moves.Count(), 2);
+    EXPECT_EQ(Main->History().Count(), 0);
+}
+
+TEST_F(ResumeTest, LoadDuringAComputerGameLeavesItForTheFileAndAnUnreadableFileLeavesNothing) {
+    Answer = idYes;
+    Start();
+    Main->Game().WhitePlayer = TPlayer { 2, true, "Alice", false, 0, 0 };
+    Main->Game().BlackPlayer = TPlayer { 2, false, "Computer", false, 0, 0 };
+    Main->Game().StartGame();
+    Drag("d2", "d4");
+    ASSERT_TRUE(WaitFor([this] { return Main->Game().Moves.Count() == 2; }));
+
+    // A file that cannot be loaded is reported before anything is asked.
+    const QString bad = Home + QStringLiteral("/bad.wtg");
+    QFile file(bad);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("not a game");
+    file.close();
+    Main->Seams().ChooseOpenFile = [bad] { return bad; };
+    Main->findChild<QAction*>("Menu_Game_Load")->trigger();
+    EXPECT_TRUE(Shown("Could not load the game"));
+    EXPECT_EQ(Count(LeaveQuestion), 0);
+    EXPECT_EQ(Main->Game().GameState, gsPlaying);
+    EXPECT_EQ(Main->Game().Moves.Count(), 2);
+
+    const QString saved = Home + QStringLiteral("/saved.wtg");
+    {
+        TChessGame source;
+        source.WhitePlayer = TPlayer { 2, true, "Eve", false, 0, 0 };
+        source.BlackPlayer = TPlayer { 2, true, "Fay", false, 0, 0 };
+        source.StartGame();
+        for (auto [from, to] : { std::pair { "e2", "e4" }, { "e7", "e5" }, { "g1", "f3" } })
+            source.PlayMove(Sq(from), Sq(to));
+        ASSERT_TRUE(source.SaveGame(saved));
+        source.StopGame();
+    }
+    Main->Seams().ChooseOpenFile = [saved] { return saved; };
+    QTimer::singleShot(0, Dialog, [this] { Dialog->btnOk->click(); });
+    Main->findChild<QAction*>("Menu_Game_Load")->trigger();
+    EXPECT_EQ(Count(LeaveQuestion), 1);
+    EXPECT_FALSE(Shown("forfeited"));
+    EXPECT_EQ(Main->History().Count(), 0);
+    EXPECT_EQ(Main->Game().GameState, gsPlaying);
+    EXPECT_EQ(Main->Game().WhitePlayer.Name, "Eve");
+    EXPECT_EQ(Main->Game().Moves.Count(), 3);
+    EXPECT_EQ(KeptMoves(), (std::vector<std::string> { "e2-e4", "e7-e5", "g1-f3" }));
 }
 
 // A small PGN file: two finished games and one whose second move cannot be played.

@@ -21,8 +21,8 @@ void PrintTo(const TSettings& s, std::ostream* os) {
              s.Theme.BadMove, s.Theme.LastMove })
         fields << QString::number(color, 16);
     fields << QString::number(s.Enhanced) << QString::number(s.ChessSet)
-           << QString::number(s.PieceStyle) << QString::number(s.WhiteColor, 16)
-           << QString::number(s.BlackColor, 16);
+           << QString::number(s.PieceStyle) << QString::number(s.SmoothPieces)
+           << QString::number(s.WhiteColor, 16) << QString::number(s.BlackColor, 16);
     for (int slot = 0; slot < SoundSlots; ++slot)
         fields << QString::number(s.SoundOn[slot]) << s.SoundFile[slot];
     *os << fields.join(QStringLiteral(" | ")).toStdString();
@@ -74,6 +74,7 @@ TSettings Unusual() {
     settings.Enhanced = true;
     settings.ChessSet = 20;
     settings.PieceStyle = 1;
+    settings.SmoothPieces = true;
     settings.WhiteColor = 0xABCDEF;
     settings.BlackColor = 0;
     settings.SoundOn = { false, true, false, true, false, false };
@@ -95,6 +96,7 @@ TEST_F(SettingsFileTest, FirstRunWithoutAFileGivesTheDefaults) {
     EXPECT_EQ(settings.Theme.LastMove, 11184810u);
     EXPECT_EQ(settings.ChessSet, 3);
     EXPECT_EQ(settings.PieceStyle, 0);
+    EXPECT_FALSE(settings.SmoothPieces) << "the one-bit pieces are the default look";
     EXPECT_EQ(settings.Notation, 2);
     EXPECT_EQ(settings.LanguageFile, "TolvanEn.lang");
     EXPECT_EQ(settings.GameServer, DefaultGameServer);
@@ -133,6 +135,15 @@ TEST_F(SettingsFileTest, SavingKeepsTheKeysOfOtherSections) {
     EXPECT_EQ(ini.value("Game/BlackName").toString(), "Bo");
     EXPECT_EQ(ini.value("Game/Level").toString(), "2");
     EXPECT_EQ(LoadSettings(Path()), Unusual());
+}
+
+TEST_F(SettingsFileTest, AnOlderFileWithoutSmoothPiecesLoadsWithThemOff) {
+    WriteText("[ChessSet]\nChessSet=5\nPieceStyle=1\nWhiteColor=255\nBlackColor=0\n");
+    const TSettings settings = LoadSettings(Path());
+    EXPECT_EQ(settings.ChessSet, 5);
+    EXPECT_FALSE(settings.SmoothPieces);
+    ASSERT_TRUE(SaveSettings(settings, Path()));
+    EXPECT_TRUE(QString::fromUtf8(ReadText()).contains(QLatin1String("SmoothPieces=0")));
 }
 
 TEST_F(SettingsFileTest, HandWrittenValuesAreReadAsTheyStand) {
@@ -223,10 +234,20 @@ INSTANTIATE_TEST_SUITE_P(Values, SettingsValueTest,
             "NotationSeven", "[Options]\nNotation=7\n", [](TSettings& s) { s.Notation = 2; } },
         BadValueRow {
             "NotationNegative", "[Options]\nNotation=-1\n", [](TSettings& s) { s.Notation = 2; } },
+        BadValueRow {
+            "NotationStandard", "[Options]\nNotation=3\n", [](TSettings& s) { s.Notation = 3; } },
+        BadValueRow {
+            "NotationFour", "[Options]\nNotation=4\n", [](TSettings& s) { s.Notation = 2; } },
+        BadValueRow { "BothSquaresOfTheLastMove", "[Options]\nShowLastMoveFrom=1\n",
+            [](TSettings& s) { s.ShowLastMoveFrom = true; } },
         BadValueRow { "NotationAboveAByte", "[Options]\nNotation=256\n",
             [](TSettings& s) { s.Notation = 2; } },
         BadValueRow {
             "PieceStyleTwo", "[ChessSet]\nPieceStyle=2\n", [](TSettings& s) { s.PieceStyle = 0; } },
+        BadValueRow { "SmoothPiecesOff", "[ChessSet]\nSmoothPieces=0\n",
+            [](TSettings& s) { s.SmoothPieces = false; } },
+        BadValueRow { "SmoothPiecesText", "[ChessSet]\nSmoothPieces=on\n",
+            [](TSettings& s) { s.SmoothPieces = false; } },
         BadValueRow { "ColourAboveWhite", "[Gameboard]\nBoard=16777216\n",
             [](TSettings& s) { s.Theme.Board = 0xBF8040; } },
         BadValueRow { "ColourNegative", "[ChessSet]\nWhiteColor=-1\n",

@@ -272,6 +272,17 @@ protected:
             finder.Check(Main.get());
             panel->hide();
         }
+        // The move entry with each of its reasons.
+        TBoardWidget& board = Main->Board();
+        for (QLabel* reason : { board.lblMoveNotAMove, board.lblMoveIllegal, board.lblMoveAmbiguous,
+                 board.lblMovePromotion }) {
+            board.pnlMove->show();
+            reason->show();
+            Settle(Main.get());
+            finder.Check(Main.get());
+            reason->hide();
+            board.pnlMove->hide();
+        }
 
         // The moves window in each notation, with the widest moves.
         Moves->show();

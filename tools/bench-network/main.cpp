@@ -6,7 +6,11 @@
 //   2. one connection sends a flood of 4 KB header lines while the server's memory is read from
 //      /proc; the answer, the bytes it took and the peak memory are reported;
 //   3. 10 and 200 callers at once, each with one list request, the slowest timed;
-//   4. list throughput with 1 and with 10 keep-alive clients, and the memory after each.
+//   4. list throughput with 1 and with 10 keep-alive clients, and the memory after each;
+//   5. the list on Redis (when redis-server is installed; it is started on a free port): how soon
+//      a game published through one server process is listed by another, list throughput of
+//      one process against two on one Redis, and the memory 10,000 listed games take in the
+//      server (in memory) and in Redis.
 // Every step is bounded in count and time. The descriptor limit is raised to its hard limit.
 
 #include <arpa/inet.h>
@@ -45,6 +49,7 @@ struct TBenchOptions {
     long long FloodBytes = 200LL * 1024 * 1024;
     int Requests = 100000;
     int Games = 20;
+    std::string Part = "all";
 };
 
 double Milliseconds(TClock::duration d) {
@@ -65,12 +70,13 @@ long StatusKb(pid_t pid, const char* key) {
 
 class TServer {
 public:
-    explicit TServer(const std::string& program) {
+    explicit TServer(const std::string& program, const std::vector<std::string>& extra = {}) {
         int out[2];
         if (pipe2(out, O_CLOEXEC) != 0)
             return;
         const int devNull = open("/dev/null", O_WRONLY | O_CLOEXEC);
         std::vector<std::string> args { program, "--listen", "127.0.0.1", "--port", "0" };
+        args.insert(args.end(), extra.begin(), extra.end());
         std::vector<char*> argv;
         for (std::string& a : args)
             argv.push_back(a.data());
@@ -283,7 +289,9 @@ void HeaderFlood(const TBenchOptions& options) {
     Report("list request after the flood", after < 0 ? "no answer" : Fixed(after, "ms", 2));
 }
 
-void Throughput(const TServer& server, int clients, int requests) {
+// List requests from keep-alive clients, shared out over the servers (client c asks server c mod
+// the count); the requests per second of them all.
+double Throughput(const std::vector<const TServer*>& servers, int clients, int requests) {
     std::atomic<int> failed = 0;
     std::vector<std::thread> threads;
     const auto start = TClock::now();
@@ -296,7 +304,8 @@ void Throughput(const TServer& server, int clients, int requests) {
                 // a new connection is not a failure.
                 for (int attempt = 0; attempt < 2; ++attempt) {
                     if (fd < 0)
-                        fd = Connect(server.Port(), 1, 5000);
+                        fd = Connect(
+                            servers[static_cast<std::size_t>(c) % servers.size()]->Port(), 1, 5000);
                     if (fd >= 0 && SendAll(fd, ListRequest) && ReadAnswer(fd, pending) == 200)
                         break;
                     if (fd >= 0)
@@ -313,11 +322,16 @@ void Throughput(const TServer& server, int clients, int requests) {
     for (std::thread& t : threads)
         t.join();
     const double seconds = Milliseconds(TClock::now() - start) / 1000;
+    if (failed > 0)
+        std::printf("  (%d requests failed)\n", failed.load());
+    return requests / seconds;
+}
+
+void Throughput(const TServer& server, int clients, int requests) {
+    const double rate = Throughput({ &server }, clients, requests);
     const std::string label = "list requests/s, " + std::to_string(clients) + " keep-alive client"
         + (clients > 1 ? "s" : "");
-    Report(label.c_str(),
-        Fixed(requests / seconds, "/s", 0) + " (" + std::to_string(requests) + " requests, "
-            + std::to_string(failed.load()) + " failed)");
+    Report(label.c_str(), Fixed(rate, "/s", 0) + " (" + std::to_string(requests) + " requests)");
     Report(
         "  server memory after them (RSS)", Fixed(StatusKb(server.Pid(), "VmRSS") / 1024.0, "MB"));
 }
@@ -354,6 +368,212 @@ void ListThroughput(const TBenchOptions& options) {
     Throughput(server, 10, options.Requests);
 }
 
+// A redis-server of the benchmark's own on a free port, without persistence.
+class TRedis {
+public:
+    TRedis() {
+        if (access(Program, X_OK) != 0)
+            return;
+        // A free port: bound by the system, released, then given to Redis.
+        const int probe = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address {};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
+        close(probe);
+        m_Port = ntohs(address.sin_port);
+        const int devNull = open("/dev/null", O_WRONLY | O_CLOEXEC);
+        std::vector<std::string> args { Program, "--port", std::to_string(m_Port), "--bind",
+            "127.0.0.1", "--save", "", "--appendonly", "no" };
+        std::vector<char*> argv;
+        for (std::string& a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, devNull, STDOUT_FILENO);
+        if (posix_spawn(&m_Pid, argv[0], &actions, nullptr, argv.data(), environ) != 0)
+            m_Pid = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        close(devNull);
+        for (int i = 0; i < 250 && m_Pid > 0; ++i) {
+            if (Command("PING").find("+PONG") != std::string::npos)
+                return;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        m_Port = -1;
+    }
+    ~TRedis() {
+        if (m_Pid > 0) {
+            kill(m_Pid, SIGTERM);
+            waitpid(m_Pid, nullptr, 0);
+        }
+    }
+    bool Running() const { return m_Port > 0; }
+    std::string Url() const { return "redis://127.0.0.1:" + std::to_string(m_Port); }
+
+    // One inline command's whole answer as Redis sends it.
+    std::string Command(const std::string& command) const {
+        const int fd = Connect(m_Port, 1, 2000);
+        if (fd < 0)
+            return {};
+        std::string answer;
+        if (SendAll(fd, command + "\r\n")) {
+            char buffer[8192];
+            pollfd ready { fd, POLLIN, 0 };
+            // The answer is complete once Redis has been silent for 50 ms.
+            while (poll(&ready, 1, answer.empty() ? 2000 : 50) > 0) {
+                const ssize_t got = recv(fd, buffer, sizeof buffer, 0);
+                if (got <= 0)
+                    break;
+                answer.append(buffer, static_cast<std::size_t>(got));
+            }
+        }
+        close(fd);
+        return answer;
+    }
+
+    // The used_memory figure of INFO memory, in bytes; -1 when not known.
+    long long UsedMemory() const {
+        const std::string info = Command("INFO memory");
+        const std::size_t at = info.find("used_memory:");
+        return at == std::string::npos ? -1 : std::stoll(info.substr(at + 12));
+    }
+
+    static constexpr const char* Program = "/usr/bin/redis-server";
+
+private:
+    pid_t m_Pid = -1;
+    int m_Port = -1;
+};
+
+// One add request from the caller address 127.0.0.0 + source; its status.
+int AddGame(int port, int source, const std::string& name) {
+    const int fd = Connect(port, source, 5000);
+    if (fd < 0)
+        return 0;
+    std::string pending;
+    const int status = SendAll(fd,
+                           "GET /wintermoot.php?action=add&name=" + name
+                               + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n")
+        ? ReadAnswer(fd, pending)
+        : 0;
+    close(fd);
+    return status;
+}
+
+// Source numbers for many distinct callers: 127.0.x.y with y from 1 to 254.
+int CallerSource(int i) {
+    return 0x100 + (i / 254) * 256 + i % 254 + 1;
+}
+
+// The list as server on the port gives it, on a connection kept by the caller.
+std::string ListBody(int fd) {
+    std::string pending;
+    if (!SendAll(fd, ListRequest))
+        return {};
+    char buffer[8192];
+    for (;;) {
+        const std::size_t head = pending.find("\r\n\r\n");
+        if (head != std::string::npos) {
+            const std::size_t length = pending.find("Content-Length: ");
+            const std::size_t end
+                = head + 4 + (length < head ? std::stoul(pending.substr(length + 16)) : 0);
+            if (pending.size() >= end)
+                return pending.substr(head + 4, end - head - 4);
+        }
+        const ssize_t got = recv(fd, buffer, sizeof buffer, 0);
+        if (got <= 0)
+            return {};
+        pending.append(buffer, static_cast<std::size_t>(got));
+    }
+}
+
+void RedisList(const TBenchOptions& options) {
+    const TRedis redis;
+    if (!redis.Running()) {
+        std::printf("  skipped: %s is not installed or did not start\n", TRedis::Program);
+        return;
+    }
+    const std::vector<std::string> store { "--store", redis.Url(), "--max-games", "20000" };
+    {
+        const TServer one(options.Server, store);
+        const TServer two(options.Server, store);
+        if (one.Port() < 0 || two.Port() < 0)
+            return;
+        // Publish through one, then ask the other until the game is there.
+        const int rounds = 200;
+        std::vector<double> delays;
+        int firstTry = 0;
+        const int lister = Connect(two.Port(), 2, 5000);
+        for (int i = 0; i < rounds && lister >= 0; ++i) {
+            const std::string name = "Delay+" + std::to_string(i);
+            const auto start = TClock::now();
+            if (AddGame(one.Port(), CallerSource(i), name) != 200)
+                continue;
+            const std::string wanted = "Delay " + std::to_string(i) + "|";
+            for (int attempt = 0; attempt < 1000; ++attempt) {
+                if (ListBody(lister).find(wanted) != std::string::npos) {
+                    delays.push_back(Milliseconds(TClock::now() - start));
+                    firstTry += attempt == 0;
+                    break;
+                }
+            }
+        }
+        if (lister >= 0)
+            close(lister);
+        std::sort(delays.begin(), delays.end());
+        if (!delays.empty())
+            Report("published on one, listed on the other",
+                "median " + Fixed(delays[delays.size() / 2], "ms", 2) + ", slowest "
+                    + Fixed(delays.back(), "ms", 2) + " (add and list; " + std::to_string(firstTry)
+                    + " of " + std::to_string(rounds) + " seen on the first list)");
+        redis.Command("FLUSHALL");
+        FillList(one, options.Games);
+        for (const int clients : { 2, 10 }) {
+            const std::string suffix
+                = ", " + std::to_string(clients) + " client" + (clients > 1 ? "s" : "");
+            Report(("list requests/s, one process" + suffix).c_str(),
+                Fixed(Throughput({ &one }, clients, options.Requests), "/s", 0));
+            Report(("list requests/s, two processes" + suffix).c_str(),
+                Fixed(Throughput({ &one, &two }, clients, options.Requests), "/s", 0));
+        }
+    }
+    // Memory of 10,000 listed games: the server's RSS with the list in memory, and Redis's
+    // used_memory with the list there.
+    const int games = 10000;
+    for (const bool inRedis : { false, true }) {
+        redis.Command("FLUSHALL");
+        const TServer server(
+            options.Server, inRedis ? store : std::vector<std::string> { "--max-games", "20000" });
+        if (server.Port() < 0)
+            return;
+        AddGame(server.Port(), CallerSource(games + 1), "Warm+up");
+        const long rssBefore = StatusKb(server.Pid(), "VmRSS");
+        const long long redisBefore = redis.UsedMemory();
+        int listed = 0;
+        for (int i = 0; i < games; ++i)
+            listed += AddGame(server.Port(), CallerSource(i), "Player+" + std::to_string(i)) == 200;
+        const long rssAfter = StatusKb(server.Pid(), "VmRSS");
+        const long long redisAfter = redis.UsedMemory();
+        if (inRedis)
+            Report("10,000 games in Redis (used_memory)",
+                Fixed((redisAfter - redisBefore) / 1048576.0, "MB", 2) + " ("
+                    + std::to_string((redisAfter - redisBefore) / std::max(listed, 1))
+                    + " bytes a game; server RSS grew "
+                    + Fixed((rssAfter - rssBefore) / 1024.0, "MB)", 2));
+        else
+            Report("10,000 games in the server's memory (RSS)",
+                Fixed((rssAfter - rssBefore) / 1024.0, "MB", 2) + " ("
+                    + std::to_string((rssAfter - rssBefore) * 1024 / std::max(listed, 1))
+                    + " bytes a game)");
+        if (listed != games)
+            std::printf("  (%d of %d adds answered 200)\n", listed, games);
+    }
+}
+
 void RaiseDescriptorLimit() {
     rlimit limit {};
     if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
@@ -366,10 +586,12 @@ void RaiseDescriptorLimit() {
 
 std::string Usage() {
     return "Usage: wintermoot-bench-network [--server PROGRAM] [--idle N] [--flood-mb N]\n"
-           "                                [--requests N]\n"
+           "                                [--requests N] [--part all|hostile|redis]\n"
            "Starts the game-list server on 127.0.0.1 and measures it: a list request while N\n"
            "idle connections are open (default 5000), a header flood of N MB (default 200), and\n"
-           "list throughput over N requests with 1 and 10 clients (default 100000).\n";
+           "list throughput over N requests with 1 and 10 clients (default 100000); then the\n"
+           "list on Redis shared by two server processes (when redis-server is installed).\n"
+           "--part runs only the hostile loads or only the Redis part.\n";
 }
 
 } // namespace
@@ -394,6 +616,9 @@ int main(int argc, char** argv) {
                 options.FloodBytes = std::clamp(std::stoll(value), 1LL, 4096LL) * 1024 * 1024;
             else if (option == "--requests")
                 options.Requests = std::clamp(std::stoi(value), 1, 10000000);
+            else if (option == "--part"
+                && (value == "all" || value == "hostile" || value == "redis"))
+                options.Part = value;
             else
                 throw std::invalid_argument(option);
         } catch (const std::exception&) {
@@ -404,13 +629,19 @@ int main(int argc, char** argv) {
     signal(SIGPIPE, SIG_IGN);
     std::printf("server %s\n", options.Server.c_str());
     RaiseDescriptorLimit();
-    std::printf("idle connections\n");
-    IdleConnections(options);
-    std::printf("header flood\n");
-    HeaderFlood(options);
-    std::printf("burst of callers\n");
-    Burst(options);
-    std::printf("list throughput\n");
-    ListThroughput(options);
+    if (options.Part != "redis") {
+        std::printf("idle connections\n");
+        IdleConnections(options);
+        std::printf("header flood\n");
+        HeaderFlood(options);
+        std::printf("burst of callers\n");
+        Burst(options);
+        std::printf("list throughput\n");
+        ListThroughput(options);
+    }
+    if (options.Part != "hostile") {
+        std::printf("the list on Redis\n");
+        RedisList(options);
+    }
     return 0;
 }

@@ -161,6 +161,25 @@ int CmdDrawBench(const TArgs& args) {
             });
             std::printf("%-24s %8d %10.4f %10.4f\n", style.Name, frames, t.Mean, t.Min);
         }
+        // The smooth pieces: loading the set and its first frame (every piece rendered at its
+        // size), then frames from the rendered pieces.
+        snapshot.Enhanced = false;
+        for (const qreal ratio : { 1.0, 2.0 }) {
+            const bool single = ratio == 1.0;
+            const TTiming first = Time(1, [&](int) {
+                view.Pieces.LoadChessSet(set, 0, 0xFFFFFF, 0x808080, snapshot.Theme.Board, true);
+                view.DrawBoard(snapshot, buffer, ratio);
+            });
+            std::printf("%-24s %8d %10.4f %10.4f\n",
+                single ? "smooth, load and frame" : "smooth, load and frame x2", 1, first.Mean,
+                first.Min);
+            const TTiming t = Time(frames, [&](int i) {
+                snapshot.Players[pcBlack].Time = 59 + i / 33;
+                view.DrawBoard(snapshot, buffer, ratio);
+            });
+            std::printf("%-24s %8d %10.4f %10.4f\n",
+                single ? "smooth, traditional" : "smooth, traditional, x2", frames, t.Mean, t.Min);
+        }
         const TTiming t = Time(frames, [&](int) { SnapshotGame(game, scratch, snapshot); });
         std::printf("%-24s %8d %10.4f %10.4f\n", "snapshot, learn mode", frames, t.Mean, t.Min);
 

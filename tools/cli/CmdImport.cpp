@@ -16,9 +16,12 @@
 #include <QFileInfo>
 
 #include <chrono>
+#include <filesystem>
 #include <iostream>
 #include <optional>
 #include <random>
+
+#include <sys/resource.h>
 
 namespace {
 
@@ -27,21 +30,10 @@ const char* const ImportUsage = "usage: wintermoot-cli import FILE.pgn [--game N
 const char* const BenchUsage
     = "usage: wintermoot-cli bench-pgn [FILE.pgn] [--games N] [--repeat R]";
 
-bool ReadFileOrSay(const std::string& path, std::string& bytes) {
-    std::string error;
-    if (ReadPgnFileBytes(path, bytes, error))
-        return true;
-    std::cerr << "wintermoot-cli import: " << error << '\n';
-    return false;
-}
-
 int ImportGame(const std::string& pgnPath, int number, const std::string& outPath) {
-    std::string bytes;
-    if (!ReadFileOrSay(pgnPath, bytes))
-        return 1;
     // Only game N is kept; the reading stops there.
     TPgnFile file;
-    const std::string fileError = ReadPgnGames(bytes, [&](const TPgnGameRecord& game) {
+    const std::string fileError = ReadPgnFile(pgnPath, [&](const TPgnGameRecord& game) {
         if (game.Number != size_t(number))
             return true;
         file.Games.emplace_back().Assign(game);
@@ -49,7 +41,7 @@ int ImportGame(const std::string& pgnPath, int number, const std::string& outPat
     });
     if (file.Games.empty()) {
         if (!fileError.empty())
-            std::cerr << "wintermoot-cli import: " << pgnPath << ": " << fileError << '\n';
+            std::cerr << "wintermoot-cli import: " << fileError << '\n';
         else
             std::cerr << "wintermoot-cli import: " << pgnPath << " holds no game " << number
                       << '\n';
@@ -94,10 +86,6 @@ int ImportGame(const std::string& pgnPath, int number, const std::string& outPat
 }
 
 int ImportHistory(const std::string& pgnPath) {
-    std::string bytes;
-    if (!ReadFileOrSay(pgnPath, bytes))
-        return 1;
-
     const QString historyPath = DefaultHistoryFile();
     const std::string shown = QFile::encodeName(historyPath).toStdString();
     THistory history;
@@ -111,15 +99,20 @@ int ImportHistory(const std::string& pgnPath) {
     const qint64 size = load == hlLoaded ? QFileInfo(historyPath).size() : EmptyHistoryFileSize;
 
     const THistoryImport import
-        = ImportPgnIntoHistory(history, bytes, size, [](bool added, const std::string& line) {
+        = ImportPgnFileIntoHistory(history, pgnPath, size, [](bool added, const std::string& line) {
               std::cout << (added ? "added " : "skipped ") << line << '\n';
           });
     const std::string& fileError = import.FileError;
+    if (!fileError.empty() && import.Read == 0 && import.Skipped == 0) {
+        // Not a file that could be opened, or nothing in it read at all.
+        std::cerr << "wintermoot-cli import: " << fileError << '\n';
+        return 1;
+    }
     const int added = import.Added;
     const int skipped = import.Skipped;
     const int read = import.Read;
     if (!fileError.empty())
-        std::cerr << "wintermoot-cli import: " << pgnPath << ": " << fileError << '\n';
+        std::cerr << "wintermoot-cli import: " << fileError << '\n';
     if (added > 0) {
         QDir().mkpath(QFileInfo(historyPath).absolutePath());
         if (!history.SaveToFile(historyPath)) {
@@ -225,16 +218,24 @@ int CmdBenchPgn(const TArgs& args) {
     ParseIntOptions(
         options, { { "--games", &games, 1, 100000 }, { "--repeat", &repeat, 1, 1000 } });
 
+    // A file is read from the disk in pieces at each round, as the program reads one; without a
+    // file the random games are read from memory.
     std::string text;
+    uintmax_t bytes = 0;
     if (path.empty()) {
         text = RandomGames(games);
+        bytes = text.size();
         std::cout << "file: " << games << " random games exported as PGN";
     } else {
-        if (!ReadFileOrSay(path, text))
+        std::error_code code;
+        bytes = std::filesystem::file_size(path, code);
+        if (code) {
+            std::cerr << "wintermoot-cli bench-pgn: cannot read " << path << '\n';
             return 1;
+        }
         std::cout << "file: " << path;
     }
-    std::cout << ", " << text.size() << " bytes\n";
+    std::cout << ", " << bytes << " bytes\n";
 
     double best = 0;
     size_t read = 0;
@@ -243,12 +244,14 @@ int CmdBenchPgn(const TArgs& args) {
     for (int r = 0; r < repeat; ++r) {
         read = moves = errors = 0;
         const auto start = std::chrono::steady_clock::now();
-        const std::string error = ReadPgnGames(text, [&](const TPgnGameRecord& game) {
+        const auto count = [&](const TPgnGameRecord& game) {
             ++read;
             moves += game.Moves.Count();
             errors += game.Error.empty() ? 0 : 1;
             return true;
-        });
+        };
+        const std::string error
+            = path.empty() ? ReadPgnGames(text, count) : ReadPgnFile(path, count);
         const double seconds
             = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         if (r == 0 || seconds < best)
@@ -261,7 +264,10 @@ int CmdBenchPgn(const TArgs& args) {
     std::cout << "games: " << read << " (" << errors << " with an error), half-moves: " << moves
               << '\n';
     std::cout << "best of " << repeat << ": " << best * 1000 << " ms, " << read / best
-              << " games/s, " << double(text.size()) / (1 << 20) / best << " MB/s, " << moves / best
+              << " games/s, " << double(bytes) / (1 << 20) / best << " MB/s, " << moves / best
               << " half-moves/s\n";
+    rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    std::cout << "peak memory of the process: " << usage.ru_maxrss / 1024 << " MB\n";
     return 0;
 }

@@ -3,7 +3,7 @@
 // person at the board would, and prints what happens, one event a line.
 
 #include "Commands.h"
-#include "TextCodec.h"
+#include "ShortString.h"
 #include "UnitChessGame.h"
 
 #include <QCoreApplication>

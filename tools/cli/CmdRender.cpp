@@ -26,6 +26,9 @@ struct TRenderOptions {
     bool Enhanced = false;
     bool Colored = false;
     bool Switched = false;
+    bool Smooth = false;
+    // Device pixels per view pixel.
+    qreal Ratio = 1.0;
     int Size = BoardGeometry::ViewSize;
 };
 
@@ -33,11 +36,13 @@ struct TRenderOptions {
 // already 64 MB.
 constexpr int MaxRenderSize = 4096;
 
-// Reads the options after the positional arguments; render-sets takes only --colored.
+// Reads the options after the positional arguments; render-sets takes only --colored and
+// --smooth.
 TRenderOptions ParseRenderOptions(const TArgs& args, size_t first, bool boardFlags) {
     TRenderOptions options;
-    const std::string known
-        = boardFlags ? "--set N, --enhanced, --colored, --switched, --size N" : "--colored";
+    const std::string known = boardFlags
+        ? "--set N, --enhanced, --colored, --switched, --smooth, --ratio R, --size N"
+        : "--colored, --smooth";
     for (size_t i = first; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--set" && boardFlags) {
@@ -50,7 +55,14 @@ TRenderOptions ParseRenderOptions(const TArgs& args, size_t first, bool boardFla
             options.Colored = true;
         else if (a == "--switched" && boardFlags)
             options.Switched = true;
-        else if (a == "--size" && boardFlags) {
+        else if (a == "--smooth")
+            options.Smooth = true;
+        else if (a == "--ratio" && boardFlags) {
+            if (i + 1 >= args.size())
+                throw EUsageError("option '--ratio' needs a value");
+            // A whole ratio: the screenshots of a high-density screen.
+            options.Ratio = ParseInt(args[++i], "--ratio", 1, 4);
+        } else if (a == "--size" && boardFlags) {
             if (i + 1 >= args.size())
                 throw EUsageError("option '--size' needs a value");
             options.Size = ParseInt(args[++i], "--size", BoardGeometry::ViewSize, MaxRenderSize);
@@ -60,10 +72,10 @@ TRenderOptions ParseRenderOptions(const TArgs& args, size_t first, bool boardFla
     return options;
 }
 
-bool LoadSet(TPieceImages& pieces, int set, bool colored, TColor background) {
+bool LoadSet(TPieceImages& pieces, int set, bool colored, bool smooth, TColor background) {
     const TSettings defaults;
     if (pieces.LoadChessSet(
-            set, colored ? 1 : 0, defaults.WhiteColor, defaults.BlackColor, background))
+            set, colored ? 1 : 0, defaults.WhiteColor, defaults.BlackColor, background, smooth))
         return true;
     std::cerr << "wintermoot-cli: piece set " << set
               << " is missing from the program's resources\n";
@@ -85,7 +97,7 @@ int RunWithGui(const std::function<int()>& body) {
 int CmdRender(const TArgs& args) {
     if (args.size() < 2 || args[0].rfind("--", 0) == 0 || args[1].rfind("--", 0) == 0)
         throw EUsageError("usage: wintermoot-cli render FEN OUT.png [--set N] [--enhanced] "
-                          "[--colored] [--switched] [--size N]");
+                          "[--colored] [--switched] [--smooth] [--ratio R] [--size N]");
     TChessBoard board;
     const TPieceColour side = SetUpFen(board, args[0]);
     const TRenderOptions options = ParseRenderOptions(args, 2, true);
@@ -97,10 +109,11 @@ int CmdRender(const TArgs& args) {
         snapshot.Enhanced = options.Enhanced;
         snapshot.Switched = options.Switched;
         TBoardView view;
-        if (!LoadSet(view.Pieces, options.Set, options.Colored, snapshot.Theme.Board))
+        if (!LoadSet(
+                view.Pieces, options.Set, options.Colored, options.Smooth, snapshot.Theme.Board))
             return 1;
         QImage image;
-        view.DrawBoard(snapshot, image, 1.0, options.Size);
+        view.DrawBoard(snapshot, image, options.Ratio, options.Size);
         if (!SaveImage(image, out)) {
             std::cerr << "wintermoot-cli render: cannot write '" << out << "'\n";
             return 2;
@@ -111,7 +124,7 @@ int CmdRender(const TArgs& args) {
 
 int CmdRenderSets(const TArgs& args) {
     if (args.empty() || args[0].rfind("--", 0) == 0)
-        throw EUsageError("usage: wintermoot-cli render-sets OUT.png [--colored]");
+        throw EUsageError("usage: wintermoot-cli render-sets OUT.png [--colored] [--smooth]");
     const TRenderOptions options = ParseRenderOptions(args, 1, false);
     const std::string out = args[0];
 
@@ -129,7 +142,7 @@ int CmdRenderSets(const TArgs& args) {
         QPainter painter(&sheet);
         painter.setPen(ToQColor(theme.Text));
         for (int set = 1; set <= PieceSetCount; ++set) {
-            if (!LoadSet(view.Pieces, set, options.Colored, theme.Board))
+            if (!LoadSet(view.Pieces, set, options.Colored, options.Smooth, theme.Board))
                 return 1;
             const int top = margin + (set - 1) * rowHeight;
             painter.setFont(view.NameFont());

@@ -49,12 +49,13 @@ const TCommand Commands[] = {
         "                            compares the computer player's search with the plain one on\n"
         "                            N positions from random games (20000, depths 0 to 2)" },
     { "render", CmdRender,
-        "render FEN OUT.png [--set N] [--enhanced] [--colored] [--switched] [--size N]\n"
-        "                            the board view of the position, as the window draws it\n"
-        "                            (506 x 506, set 3, traditional style, by default; --size\n"
-        "                            from 506 to 4096 pixels)" },
+        "render FEN OUT.png [--set N] [--enhanced] [--colored] [--switched] [--smooth]\n"
+        "      [--ratio R] [--size N] the board view of the position, as the window draws it\n"
+        "                            (506 x 506, set 3, traditional style, by default); --smooth\n"
+        "                            with the smooth pieces, --ratio at R device pixels a pixel,\n"
+        "                            --size N at N pixels (506 to 4096)" },
     { "render-sets", CmdRenderSets,
-        "render-sets OUT.png [--colored]\n"
+        "render-sets OUT.png [--colored] [--smooth]\n"
         "                            a sheet of the twelve pieces of every built-in set" },
     { "bench-draw", CmdDrawBench,
         "bench-draw [--frames N] [--set N]\n"

@@ -9,7 +9,8 @@
 // byte. Errors name the line and end the program with status 2.
 
 #include "LanguagePack.h"
-#include "TextCodec.h"
+
+#include <QStringDecoder>
 
 #include <charconv>
 #include <fstream>
@@ -129,7 +130,9 @@ TLangPack ParseSource(const std::string& data) {
         rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
         if (!line.empty() && line.back() == '\r')
             line.remove_suffix(1);
-        if (!IsValidUtf8(line))
+        QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+        [[maybe_unused]] const QString decoded = utf8(line);
+        if (utf8.hasError())
             throw TSourceError { lineNumber, "the line is not UTF-8 text" };
         if (line.empty() || line.front() == '#')
             continue;

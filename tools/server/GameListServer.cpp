@@ -1,5 +1,7 @@
 #include "GameListServer.h"
 
+#include <arpa/inet.h>
+
 #include <algorithm>
 #include <charconv>
 #include <limits>
@@ -156,6 +158,29 @@ std::string PrintableForLog(std::string_view text, std::size_t maxBytes) {
     return printable;
 }
 
+namespace {
+
+// The address in its canonical spelling, or empty when it is not a numeric IPv4 or IPv6 address.
+std::string NumericAddress(const std::string& text) {
+    unsigned char bytes[sizeof(in6_addr)];
+    char canonical[INET6_ADDRSTRLEN] = {};
+    if (inet_pton(AF_INET, text.c_str(), bytes) == 1)
+        return inet_ntop(AF_INET, bytes, canonical, sizeof canonical) ? canonical : "";
+    if (inet_pton(AF_INET6, text.c_str(), bytes) == 1)
+        return inet_ntop(AF_INET6, bytes, canonical, sizeof canonical) ? canonical : "";
+    return {};
+}
+
+} // namespace
+
+std::string CallerAddress(
+    const std::string& peer, const char* realIp, const std::string& trustedProxy) {
+    if (trustedProxy.empty() || realIp == nullptr || peer != trustedProxy)
+        return peer;
+    const std::string given = NumericAddress(realIp);
+    return given.empty() ? peer : given;
+}
+
 std::string ServerUsage() {
     return "Usage: wintermoot-server [options]\n"
            "Serves the list of hosted Wintermoot games, the caller's public address and the\n"
@@ -171,6 +196,10 @@ std::string ServerUsage() {
            "  --url URL             where that version is downloaded\n"
            "  --head-timeout SECONDS  time a connection has to send a request's head (default "
            "10)\n"
+           "  --store redis://HOST[:PORT][/DB]  keep the list in this Redis, shared by every\n"
+           "                        server using it (default: in this process's memory)\n"
+           "  --trusted-proxy ADDRESS  a reverse proxy at this address gives the caller's\n"
+           "                        address in X-Real-IP\n"
            "  --help                show this text\n";
 }
 
@@ -185,7 +214,7 @@ TOptionsResult ParseServerOptions(const std::vector<std::string>& args) {
         }
         if (option != "--listen" && option != "--port" && option != "--expiry"
             && option != "--max-games" && option != "--version-text" && option != "--url"
-            && option != "--head-timeout")
+            && option != "--head-timeout" && option != "--store" && option != "--trusted-proxy")
             return fail("unknown option: " + option);
         if (i + 1 >= args.size())
             return fail(option + " needs a value");
@@ -216,6 +245,15 @@ TOptionsResult ParseServerOptions(const std::vector<std::string>& args) {
             if (!seconds)
                 return fail("--head-timeout must be a number of seconds from 1 to 3600: " + value);
             options.HeadTimeout = std::chrono::seconds(*seconds);
+        } else if (option == "--trusted-proxy") {
+            options.TrustedProxy = NumericAddress(value);
+            if (options.TrustedProxy.empty())
+                return fail("--trusted-proxy must be a numeric IPv4 or IPv6 address: " + value);
+        } else if (option == "--store") {
+            const TRedisAddressResult store = ParseRedisAddress(value);
+            if (!store.Address)
+                return fail(store.Error);
+            options.Store = store.Address;
         } else if (option == "--version-text") {
             if (!ParseNumber(value, 0, std::numeric_limits<int>::max()))
                 return fail("--version-text must be a whole version number, e.g. 325: " + value);
@@ -231,8 +269,13 @@ TOptionsResult ParseServerOptions(const std::vector<std::string>& args) {
 
 TGameListServer::TGameListServer(const TServerOptions& options, TClock clock)
     : m_Options(options)
-    , m_Clock(clock ? std::move(clock) : TClock([] { return std::chrono::steady_clock::now(); })) {
+    , m_Store(
+          std::make_unique<TMemoryGameStore>(options.Expiry, options.MaxGames, std::move(clock))) {
 }
+
+TGameListServer::TGameListServer(const TServerOptions& options, std::unique_ptr<TGameStore> store)
+    : m_Options(options)
+    , m_Store(std::move(store)) { }
 
 TServerReply TGameListServer::Handle(
     const std::string& path, const TParams& params, const std::string& remoteAddr) {
@@ -243,7 +286,7 @@ TServerReply TGameListServer::Handle(
         return found->second;
     };
     if (path == "/wintermoot.inf")
-        return { 200, ListText() };
+        return List();
     if (path == "/ipaddress.php")
         return { 200, "IP address=" + remoteAddr + "\r\n" };
     if (path == "/versions.inf") {
@@ -262,48 +305,47 @@ TServerReply TGameListServer::Handle(
     return { 404, "Not found\r\n" };
 }
 
-void TGameListServer::DropExpired(std::chrono::steady_clock::time_point now) {
-    std::erase_if(
-        m_Games, [&](const TListing& game) { return now - game.Renewed >= m_Options.Expiry; });
+namespace {
+
+const TServerReply Unavailable { 503, "The list cannot be reached now, try again later\r\n" };
+
+} // namespace
+
+TServerReply TGameListServer::List() {
+    const auto games = m_Store->List();
+    if (!games)
+        return Unavailable;
+    std::string text;
+    for (const TListedGame& game : *games)
+        text += game.Name + "|" + game.Address + "\r\n";
+    return { 200, text };
 }
 
 std::string TGameListServer::ListText() {
-    const std::lock_guard lock(m_Mutex);
-    DropExpired(m_Clock());
-    std::string text;
-    for (const TListing& game : m_Games)
-        text += game.Name + "|" + game.Address + "\r\n";
-    return text;
+    return List().Body;
 }
 
 TServerReply TGameListServer::Add(const std::string& remoteAddr, const std::string& name) {
     const std::string cleaned = CleanGameName(name);
     if (cleaned.empty())
         return { 400, "The game needs a name\r\n" };
-    const std::lock_guard lock(m_Mutex);
-    const auto now = m_Clock();
-    DropExpired(now);
-    const auto own = std::find_if(m_Games.begin(), m_Games.end(),
-        [&](const TListing& game) { return game.Address == remoteAddr; });
-    if (own != m_Games.end()) {
-        own->Name = cleaned;
-        own->Renewed = now;
+    switch (m_Store->Add(remoteAddr, cleaned)) {
+    case EStoreResult::Done:
         return { 200, "OK\r\n" };
-    }
-    if (m_Games.size() >= m_Options.MaxGames)
+    case EStoreResult::Full:
         return { 503, "The list is full\r\n" };
-    m_Games.push_back({ remoteAddr, cleaned, now });
-    return { 200, "OK\r\n" };
+    case EStoreResult::Unavailable:
+        break;
+    }
+    return Unavailable;
 }
 
 TServerReply TGameListServer::Remove(const std::string& remoteAddr) {
-    const std::lock_guard lock(m_Mutex);
-    std::erase_if(m_Games, [&](const TListing& game) { return game.Address == remoteAddr; });
-    return { 200, "OK\r\n" };
+    return m_Store->Remove(remoteAddr) == EStoreResult::Done ? TServerReply { 200, "OK\r\n" }
+                                                             : Unavailable;
 }
 
 std::size_t TGameListServer::Count() {
-    const std::lock_guard lock(m_Mutex);
-    DropExpired(m_Clock());
-    return m_Games.size();
+    const auto games = m_Store->List();
+    return games ? games->size() : 0;
 }

@@ -5,13 +5,16 @@
 // address, and answers the five paths the program requests. Requests come from anyone on the
 // network: a name is cleaned of the list's separators and of control characters and cut to 255
 // bytes, an empty name is refused, the list holds at most a set number of games and forgets a
-// game whose host has not renewed it within the expiry time. Thread-safe.
+// game whose host has not renewed it within the expiry time. The list itself is kept by a
+// TGameStore (this process's memory, or Redis). Thread-safe.
+
+#include "GameStore.h"
 
 #include <chrono>
 #include <cstddef>
 #include <functional>
 #include <map>
-#include <mutex>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -27,6 +30,11 @@ struct TServerOptions {
     // A connection must deliver each whole request, head and any body, within this time (from its
     // opening or from the previous answer), or it is closed.
     std::chrono::seconds HeadTimeout { 10 };
+    // Where the list is kept: in memory when not given, else in this Redis (--store).
+    std::optional<TRedisAddress> Store;
+    // A reverse proxy at this address (a numeric IPv4 or IPv6 address) gives the caller's own
+    // address in X-Real-IP; empty when callers connect directly.
+    std::string TrustedProxy;
     bool Help = false;
 };
 
@@ -54,14 +62,17 @@ public:
     using TClock = std::function<std::chrono::steady_clock::time_point()>;
     using TParams = std::multimap<std::string, std::string>;
 
-    // A clock that is not given is the steady clock.
+    // The list in memory; a clock that is not given is the steady clock.
     TGameListServer(const TServerOptions& options, TClock clock = {});
+    // The list in the given store.
+    TGameListServer(const TServerOptions& options, std::unique_ptr<TGameStore> store);
 
     // Answers one GET request of the caller at remoteAddr; params are the decoded query values.
     TServerReply Handle(
         const std::string& path, const TParams& params, const std::string& remoteAddr);
 
-    // The games now listed, "name|address" CR LF each, oldest first.
+    // The games now listed, "name|address" CR LF each, oldest first (empty when the store cannot
+    // be reached).
     std::string ListText();
     // Lists (or renews, or renames) the caller's game.
     TServerReply Add(const std::string& remoteAddr, const std::string& name);
@@ -69,18 +80,10 @@ public:
     std::size_t Count();
 
 private:
-    struct TListing {
-        std::string Address;
-        std::string Name;
-        std::chrono::steady_clock::time_point Renewed;
-    };
-
-    void DropExpired(std::chrono::steady_clock::time_point now);
+    TServerReply List();
 
     TServerOptions m_Options;
-    TClock m_Clock;
-    std::mutex m_Mutex;
-    std::vector<TListing> m_Games;
+    std::unique_ptr<TGameStore> m_Store;
 };
 
 // A request target's part with its %XX escapes decoded (and "+" as a space when plusIsSpace); an
@@ -95,3 +98,9 @@ TGameListServer::TParams ParseQuery(std::string_view query);
 // ASCII (controls such as the escape that starts a terminal command, and all non-ASCII) given as
 // "?", and "..." where it was cut.
 std::string PrintableForLog(std::string_view text, std::size_t maxBytes);
+
+// The address a request is from: the connection's peer, or the X-Real-IP header's address when
+// the peer is the trusted proxy and the header holds one numeric IPv4 or IPv6 address (as
+// inet_ntop writes it, so that one caller has one spelling).
+std::string CallerAddress(
+    const std::string& peer, const char* realIp, const std::string& trustedProxy);

@@ -9,6 +9,7 @@
 // one address may hold at most PerAddressMax connections.
 
 #include "GameListServer.h"
+#include "RedisGameStore.h"
 
 #include <microhttpd.h>
 
@@ -140,6 +141,7 @@ private:
 
 struct TServerState {
     TGameListServer* Logic = nullptr;
+    std::string TrustedProxy;
     THeadDeadlines* Deadlines = nullptr;
 };
 
@@ -218,7 +220,8 @@ MHD_Result HandleRequest(void* cls, MHD_Connection* connection, const char*, con
     state->Deadlines->HeadComplete(ConnectionFd(connection));
     const MHD_ConnectionInfo* client
         = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
-    const std::string caller = AddressText(client ? client->client_addr : nullptr);
+    const std::string caller = CallerAddress(AddressText(client ? client->client_addr : nullptr),
+        MHD_lookup_connection_value(connection, MHD_HEADER_KIND, "X-Real-IP"), state->TrustedProxy);
     const std::string target = request ? request->Target : "";
 
     const std::size_t query = target.find('?');
@@ -314,9 +317,27 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    TGameListServer logic(options);
+    std::unique_ptr<TGameStore> store;
+    if (options.Store) {
+        TRedisGameStore::TSettings settings;
+        settings.Address = *options.Store;
+        settings.Expiry = options.Expiry;
+        settings.MaxGames = options.MaxGames;
+        auto redis = std::make_unique<TRedisGameStore>(settings);
+        const std::string error = redis->Check();
+        if (!error.empty()) {
+            std::cerr << "wintermoot-server: cannot reach Redis at " << settings.Address.Host << ":"
+                      << settings.Address.Port << ": " << error << "\n";
+            close(listener);
+            return 1;
+        }
+        store = std::move(redis);
+    } else {
+        store = std::make_unique<TMemoryGameStore>(options.Expiry, options.MaxGames);
+    }
+    TGameListServer logic(options, std::move(store));
     THeadDeadlines deadlines(options.HeadTimeout);
-    TServerState state { &logic, &deadlines };
+    TServerState state { &logic, options.TrustedProxy, &deadlines };
     const unsigned threads = std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
     const unsigned connections = static_cast<unsigned>(std::max<rlim_t>(
         descriptors > SpareDescriptors * 2 ? descriptors - SpareDescriptors : 16, threads * 4));
