@@ -133,12 +133,13 @@ TEST_F(ScaledViewTest, PiecesGrowWithoutSmoothing) {
     }
 }
 
-// Drawing only what changed since the last frame gives the very image a whole drawing gives.
-TEST_F(ScaledViewTest, RedrawingTheChangesMatchesAWholeDrawing) {
+// A game's frames as the window sees them: the mouse, a held piece, the keyboard's cursor, a
+// clock, a capture and the board turned.
+std::vector<TBoardSnapshot> GameFrames(const TTheme& theme) {
     TChessBoard board;
     LoadFen(board, "r1b1k2r/ppp2ppp/2n5/3Np3/2B1P3/8/PPP2PPP/R3K2R w KQkq - 0 9");
     TBoardSnapshot first = SnapshotBoard(board, pcWhite);
-    first.Theme = Snapshot.Theme;
+    first.Theme = theme;
     first.Players[pcWhite].Name = QStringLiteral("Alice");
     std::vector<TBoardSnapshot> frames { first };
     auto next = [&](auto change) {
@@ -158,34 +159,56 @@ TEST_F(ScaledViewTest, RedrawingTheChangesMatchesAWholeDrawing) {
         s.HoverSquare = { 3, 7 };
         s.HeldMoveLegal = true;
     });
+    next([](TBoardSnapshot& s) { s.CursorSquare = { 2, 2 }; });
+    next([](TBoardSnapshot& s) { s.CursorSquare = { 3, 2 }; });
     next([](TBoardSnapshot& s) { s.Players[pcBlack].Time = 61; });
     next([](TBoardSnapshot& s) {
         s.HeldSquare = {};
+        s.CursorSquare = {};
         s.Set(3, 7, s.At(4, 5));
         s.Set(4, 5, NoPiece);
         s.CapturedByWhite[0] = pkPawn;
         s.CapturedByWhiteCount = 1;
         s.Turn = pcBlack;
         s.HasLastMove = true;
+        s.LastMoveFrom = { 4, 5 };
         s.LastMoveTo = { 3, 7 };
     });
+    next([](TBoardSnapshot& s) { s.ShowLastMoveFrom = true; });
     next([](TBoardSnapshot& s) { s.Switched = true; });
+    return frames;
+}
 
+// Draws the frames one after the other into one buffer, each time only what changed, and checks
+// each against a whole drawing.
+void ExpectRedrawsMatch(TBoardView& view, const std::vector<TBoardSnapshot>& frames) {
     for (const int size : { 506, 844 }) {
         for (const qreal ratio : { 1.0, 2.0 }) {
             QImage kept;
             for (size_t i = 0; i < frames.size(); ++i) {
-                const QRegion drawn = View.DrawBoard(
+                const QRegion drawn = view.DrawBoard(
                     frames[i], kept, ratio, size, i > 0 ? &frames[i - 1] : nullptr);
                 EXPECT_FALSE(drawn.isEmpty()) << "every frame changes something";
                 QImage whole;
-                View.DrawBoard(frames[i], whole, ratio, size);
+                view.DrawBoard(frames[i], whole, ratio, size);
                 ASSERT_TRUE(SameImage(kept, whole)) << size << " x" << ratio << " frame " << i;
             }
-            EXPECT_TRUE(View.DrawBoard(frames.back(), kept, ratio, size, &frames.back()).isEmpty())
+            EXPECT_TRUE(view.DrawBoard(frames.back(), kept, ratio, size, &frames.back()).isEmpty())
                 << "nothing changed, nothing drawn";
         }
     }
+}
+
+// Drawing only what changed since the last frame gives the very image a whole drawing gives.
+TEST_F(ScaledViewTest, RedrawingTheChangesMatchesAWholeDrawing) {
+    ExpectRedrawsMatch(View, GameFrames(Snapshot.Theme));
+}
+
+TEST(SmoothScaledView, RedrawingTheChangesMatchesAWholeDrawing) {
+    TBoardView view;
+    const TTheme theme;
+    ASSERT_TRUE(view.Pieces.LoadChessSet(3, 0, 0xFFFFFF, 0x808080, theme.Board, true));
+    ExpectRedrawsMatch(view, GameFrames(theme));
 }
 
 int RunCli(std::vector<std::string> args) {
