@@ -3,11 +3,12 @@ JOBS ?= $(shell nproc)
 BUILD ?= build
 SANITIZE_BUILD ?= build-sanitize
 FUZZ_BUILD ?= build-fuzz
+PACKAGE_BUILD ?= build-package
 FUZZ_SECONDS ?= 60
 FUZZ_JOBS ?= 1
 PREFIX ?= /usr/local
 
-.PHONY: all deps build run test sanitize fuzz bench bench-engine bench-network bench-host format clean install
+.PHONY: all deps build run test sanitize fuzz bench bench-engine bench-network bench-host format clean install package
 
 all: build
 
@@ -44,6 +45,19 @@ install: deps
 	cmake --build $(BUILD) -j $(JOBS)
 	cmake --install $(BUILD)
 
+# A Debian package (wintermoot_VERSION-1_ARCH.deb here) of everything `make install` installs,
+# built for /usr in $(PACKAGE_BUILD) with Debian's hardening flags, without the tests.
+# The programs go to /usr/games, as Debian wants for a package of section games.
+package: deps
+	cmake -S . -B $(PACKAGE_BUILD) -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
+		-DCMAKE_INSTALL_BINDIR=games -DWINTERMOOT_TESTS=OFF \
+		-DCMAKE_CXX_FLAGS="$$(dpkg-buildflags --get CPPFLAGS) $$(dpkg-buildflags --get CXXFLAGS)" \
+		-DCMAKE_EXE_LINKER_FLAGS="$$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get LDFLAGS)"
+	cmake --build $(PACKAGE_BUILD) -j $(JOBS)
+	cd $(PACKAGE_BUILD) && cpack -G DEB
+	cp $(PACKAGE_BUILD)/wintermoot_*.deb .
+	@ls -l wintermoot_*.deb
+
 bench: build
 	$(BUILD)/bin/wintermoot-cli bench
 	$(BUILD)/bin/wintermoot-cli bench-draw
@@ -69,4 +83,4 @@ format:
 	find src tools tests -name '*.cpp' -o -name '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD) $(PACKAGE_BUILD)

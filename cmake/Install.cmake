@@ -62,10 +62,33 @@ list(TRANSFORM WM_SOUNDS PREPEND ${WM_RESOURCES}/sounds/ OUTPUT_VARIABLE WM_SOUN
 install(FILES ${WM_SOUND_FILES} DESTINATION ${WM_SHARE_DIR}/sounds)
 install(FILES ${WM_RESOURCES}/wintermoot.desktop
     DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-foreach(size 48 64 128 256)
+foreach(size 16 32 48 64 128 256)
     install(FILES ${WM_RESOURCES}/icons/wintermoot-${size}.png
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
         RENAME wintermoot.png)
 endforeach()
 install(FILES ${WM_RESOURCES}/icons/wintermoot.svg
     DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+install(FILES ${WM_RESOURCES}/io.github.wintermoot.Wintermoot.metainfo.xml
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+# The saved games' file type; update-mime-database (a trigger on Debian) adds it to the database.
+install(FILES ${WM_RESOURCES}/wintermoot-mime.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages
+    RENAME wintermoot.xml)
+
+# The licences of the program and of the artwork it ships, in Debian's machine-readable form, and
+# the package's change log, compressed as Debian wants both.
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/wintermoot)
+find_program(WM_GZIP gzip)
+if(WM_GZIP)
+    add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/changelog.Debian.gz
+        COMMAND sh -c "\"$0\" -9nc \"$1\" > \"$2\"" ${WM_GZIP}
+            ${PROJECT_SOURCE_DIR}/packaging/changelog ${CMAKE_BINARY_DIR}/changelog.Debian.gz
+        DEPENDS ${PROJECT_SOURCE_DIR}/packaging/changelog
+        COMMENT "Compressing the package's change log"
+        VERBATIM)
+    add_custom_target(wm_changelog ALL DEPENDS ${CMAKE_BINARY_DIR}/changelog.Debian.gz)
+    install(FILES ${CMAKE_BINARY_DIR}/changelog.Debian.gz DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/wintermoot)
+endif()
+
+include(${CMAKE_CURRENT_LIST_DIR}/Manpages.cmake)
+include(${CMAKE_CURRENT_LIST_DIR}/Package.cmake)

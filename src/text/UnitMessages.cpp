@@ -63,6 +63,9 @@ const std::pair<const char*, const char*> DefaultMessages[] = {
     { "E20", "Could not open ;: the file cannot be read or holds no game that can be read." },
     { "E21", "The clipboard holds neither a position (FEN) nor a game (PGN)." },
     { "Q8", "A game is in progress. Do you want to stop it without a result and start another?" },
+    { "E22",
+        "A network game is open, so \";\" was not opened. Open it with \"Load...\" once the "
+        "network game has ended." },
 };
 
 class TStandardErrorPresenter : public TMessagePresenter {
@@ -90,9 +93,9 @@ std::unique_ptr<TMessagePresenter>& Presenter() {
 
 int Show(char kind, unsigned number, unsigned last, const std::vector<std::string>& arguments,
     TMessageKind messageKind, TMessageButtons buttons) {
-    if (number < 1 || number > last)
-        return 0;
     const std::string prefix(1, kind);
+    if (number < 1 || number > last || !Messages().Contains(prefix + std::to_string(number)))
+        return 0;
     const std::string caption = Messages().Text(prefix + "0");
     const std::string text
         = FillPlaceholders(Messages().Text(prefix + std::to_string(number)), arguments);

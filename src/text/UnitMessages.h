@@ -34,6 +34,7 @@ enum TErrorMessage : unsigned {
     emPgnImportUnreadable = 19,
     emPgnUnreadable = 20,
     emClipboardHoldsNoGame = 21,
+    emFileRefusedDuringNetworkGame = 22,
 };
 
 // The notices by name; each value is the number of its key ("M<number>").
@@ -65,7 +66,7 @@ enum TQuestionMessage : unsigned {
 };
 
 // Highest message number of each kind that the operations show.
-constexpr unsigned LastError = emClipboardHoldsNoGame;
+constexpr unsigned LastError = emFileRefusedDuringNetworkGame;
 constexpr unsigned LastNotice = nmPgnImported;
 constexpr unsigned LastQuestion = qmLeaveGame;
 
@@ -133,8 +134,8 @@ std::string FillPlaceholders(const std::string& text, const std::vector<std::str
 // The show operations take the number as such, so that a number read from elsewhere (a file's
 // fault, a kept file's message) passes without a cast; callers name it with the enums above.
 
-// Error E<number> with the caption E0 and an OK button; numbers outside 1..LastError show
-// nothing.
+// Error E<number> with the caption E0 and an OK button; numbers outside 1..LastError, or without
+// a text, show nothing.
 void ShowError(unsigned number, const std::string& argument = {});
 // Notice M<number> with the caption M0 and an OK button; numbers outside 1..LastNotice show
 // nothing.
@@ -142,5 +143,6 @@ void ShowNotice(unsigned number, const std::string& argument = {});
 // The same with one argument per ";", in order; a ";" beyond the last argument takes the last.
 void ShowNoticeWith(unsigned number, const std::vector<std::string>& arguments);
 // Question Q<number> with the caption Q0 and Yes/No (and Cancel when WithCancel) buttons; returns
-// idYes, idNo or idCancel, or 0 without showing anything for numbers outside 1..LastQuestion.
+// idYes, idNo or idCancel, or 0 without showing anything for numbers outside 1..LastQuestion or
+// without a text.
 int AskQuestion(unsigned number, const std::string& argument = {}, bool WithCancel = false);

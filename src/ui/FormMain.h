@@ -101,6 +101,11 @@ public:
     // OpenGameFile once the event loop runs (the window is shown by then); a file that cannot
     // be read is reported and the program goes on.
     void OpenStartFile(const QStringList& arguments);
+    // A file handed over by a later start: the window comes to the front and opens it as
+    // OpenGameFile does, after asking when a game is in progress; while a network link is open the
+    // file is refused with a message. An empty path only brings the window to the front. While
+    // another dialog is open, the file waits until it closes.
+    void OpenHandedFile(const QString& fileName);
 
 protected:
     void showEvent(QShowEvent* event) override;

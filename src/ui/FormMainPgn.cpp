@@ -13,6 +13,7 @@
 #include "UnitMessages.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QClipboard>
 #include <QFile>
 
@@ -23,6 +24,9 @@
 #include <utility>
 
 namespace {
+
+// How often a handed-over file that waits for an open dialog to close looks again.
+constexpr int HandedFileRetryMs = 500;
 
 // The game's start position: its moves taken back on a copy of the board. Empty when a move
 // cannot be taken back, and the PGN then replays from the initial position.
@@ -90,6 +94,27 @@ void TfrmMain::OpenStartFile(const QStringList& arguments) {
         return;
     const QString file = arguments.at(1);
     QTimer::singleShot(0, this, [this, file] { OpenGameFile(file); });
+}
+
+void TfrmMain::OpenHandedFile(const QString& fileName) {
+    if (isMinimized())
+        showNormal();
+    show();
+    raise();
+    activateWindow();
+    if (fileName.isEmpty())
+        return;
+    if (QApplication::activeModalWidget()) {
+        QTimer::singleShot(HandedFileRetryMs, this, [this, fileName] { OpenHandedFile(fileName); });
+        return;
+    }
+    // An open network link (a game, or a host waiting for its opponent) is never replaced.
+    if ((m_Game.GameKind == gkHost || m_Game.GameKind == gkClient) && m_Game.NetworkActive) {
+        ShowError(emFileRefusedDuringNetworkGame, fileName.toStdString());
+        return;
+    }
+    // A game in progress is left only after the file was read and the user agreed.
+    OpenGameFile(fileName);
 }
 
 bool TfrmMain::OpenPgnFile(const QString& fileName) {

@@ -95,14 +95,24 @@ TEST_F(MessagesTest, DefaultTextsKeepTheirOwnSpelling) {
 }
 
 TEST_F(MessagesTest, EveryKeyOfTheTableHasADefault) {
+    size_t keys = 0;
     for (const char kind : { 'E', 'M', 'Q' }) {
         const unsigned last = kind == 'E' ? LastError : kind == 'M' ? LastNotice : LastQuestion;
         for (unsigned n = 0; n <= last; ++n) {
             const std::string key = kind + std::to_string(n);
             EXPECT_FALSE(Messages().Text(key).empty()) << key;
+            ++keys;
         }
     }
-    EXPECT_EQ(Messages().Entries().size(), size_t(LastError + LastNotice + LastQuestion + 3));
+    EXPECT_EQ(Messages().Entries().size(), keys);
+}
+
+TEST_F(MessagesTest, ANumberBeyondTheLastShowsNothing) {
+    ShowError(LastError + 1);
+    EXPECT_EQ(AskQuestion(LastQuestion + 1), 0);
+    EXPECT_TRUE(Shown.empty());
+    ShowError(emFileRefusedDuringNetworkGame, "game.wtg");
+    ASSERT_EQ(Shown.size(), 1u);
 }
 
 TEST_F(MessagesTest, SeveralArgumentsFillThePlaceholdersInOrder) {
@@ -191,6 +201,8 @@ INSTANTIATE_TEST_SUITE_P(Messages, MessageNamesTest,
         TNamedMessage {
             "CurrentGameUnreadable", 'E', emCurrentGameUnreadable, "cannot be continued" },
         TNamedMessage { "PgnImportUnreadable", 'E', emPgnImportUnreadable, "the PGN file" },
+        TNamedMessage { "FileRefusedDuringNetworkGame", 'E', emFileRefusedDuringNetworkGame,
+            "network game is open" },
         TNamedMessage {
             "AlreadyLatestVersion", 'M', nmAlreadyLatestVersion, "already have the latest" },
         TNamedMessage {
@@ -217,7 +229,7 @@ INSTANTIATE_TEST_SUITE_P(Messages, MessageNamesTest,
     [](const ::testing::TestParamInfo<TNamedMessage>& info) { return info.param.Name; });
 
 TEST(MessageNames, TheLastOfEachKindIsItsHighestName) {
-    EXPECT_EQ(LastError, unsigned(emClipboardHoldsNoGame));
+    EXPECT_EQ(LastError, unsigned(emFileRefusedDuringNetworkGame));
     EXPECT_EQ(LastNotice, unsigned(nmPgnImported));
     EXPECT_EQ(LastQuestion, unsigned(qmLeaveGame));
     EXPECT_TRUE(TMessageTable().Contains(Key('E', LastError)));

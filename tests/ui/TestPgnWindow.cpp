@@ -227,6 +227,46 @@ TEST_F(PgnWindowTest, AFileOnTheCommandLineOpensOnceTheLoopRuns) {
     EXPECT_EQ(Boxes.size(), 1u);
 }
 
+// A file handed over by a later start: asked about over a game in progress, refused while a
+// network link is open, opened as "Load..." does otherwise.
+TEST_F(PgnWindowTest, AHandedFileAsksBeforeReplacingAGameAndNeverReplacesANetworkGame) {
+    const QString path = Write("handed.pgn", FoolsMate);
+    StartPeople();
+    Main->Game().PlayMove(Sq("e2"), Sq("e4"));
+    Answer = idNo;
+    Main->OpenHandedFile(path);
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_TRUE(Shown("stop it without a result"));
+    EXPECT_EQ(Main->Game().GameState, gsPlaying);
+    EXPECT_EQ(Main->Game().Moves.Count(), 1);
+    EXPECT_EQ(DialogShown, 0);
+
+    Answer = idYes;
+    Main->OpenHandedFile(path);
+    EXPECT_EQ(Boxes.size(), 2u);
+    EXPECT_EQ(DialogShown, 1);
+    EXPECT_EQ(Main->Game().Moves.Count(), 4);
+
+    // No game on the board: opened without a question; an empty path only raises the window.
+    Main->Game().StopGame();
+    Main->OpenHandedFile(path);
+    EXPECT_EQ(Boxes.size(), 2u);
+    EXPECT_EQ(DialogShown, 2);
+    Main->OpenHandedFile(QString());
+    EXPECT_EQ(Boxes.size(), 2u);
+    EXPECT_TRUE(Main->isVisible());
+
+    Main->Game().StopGame();
+    Main->Game().GameKind = gkHost;
+    Main->Game().NetworkActive = true;
+    Main->OpenHandedFile(path);
+    ASSERT_EQ(Boxes.size(), 3u);
+    EXPECT_TRUE(Shown("network game is open"));
+    EXPECT_EQ(DialogShown, 2);
+    Main->Game().NetworkActive = false;
+    Main->Game().GameKind = gkLocal;
+}
+
 TEST_F(PgnWindowTest, CopyPutsThePositionAndTheGameOnTheClipboard) {
     StartPeople();
     Main->Game().PlayMove(Sq("e2"), Sq("e4"));
