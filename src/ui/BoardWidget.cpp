@@ -44,6 +44,15 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text) {
     return label;
 }
 
+// A font grown by the view's scale.
+QFont ScaledFont(QFont font, double scale) {
+    if (font.pixelSize() > 0)
+        font.setPixelSize(qRound(font.pixelSize() * scale));
+    else
+        font.setPointSizeF(font.pointSizeF() * scale);
+    return font;
+}
+
 // Shows a panel above the others on the board.
 void ShowOnTop(QWidget* panel) {
     panel->show();
@@ -63,8 +72,8 @@ TBoardPaintBox::TBoardPaintBox(TBoardWidget& owner, QWidget* parent)
 void TBoardPaintBox::paintEvent(QPaintEvent* event) {
     // A paint of part of the view (under a panel that was hidden) may bring a new frame; the rest
     // of the view must follow, since the timer will find nothing new to show.
-    if (m_Owner.DrawBoard() && event->rect() != rect())
-        update();
+    if (m_Owner.DrawBoard() && !m_Owner.DrawnRegion().subtracted(event->region()).isEmpty())
+        update(m_Owner.DrawnRegion());
     QPainter painter(this);
     painter.drawImage(QPoint(0, 0), m_Owner.Buffer());
 }
@@ -113,7 +122,9 @@ TBoardWidget::TBoardWidget(const TChessGame& game, TBoardView& view, const TSett
     setObjectName(QStringLiteral("pnlBoard"));
     setFrameStyle(QFrame::Box | QFrame::Plain);
     setLineWidth(2);
-    setFixedSize(510, 510);
+    setMinimumSize(BoardGeometry::ViewSize + 4, BoardGeometry::ViewSize + 4);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    resize(minimumSize());
     pbBoard = new TBoardPaintBox(*this, this);
     pbBoard->setObjectName(QStringLiteral("pbBoard"));
     pbBoard->setGeometry(2, 2, BoardGeometry::ViewSize, BoardGeometry::ViewSize);
@@ -121,6 +132,9 @@ TBoardWidget::TBoardWidget(const TChessGame& game, TBoardView& view, const TSett
     setFocusPolicy(Qt::StrongFocus);
     CreatePanels();
     CreateMoveEntry();
+    m_PanelFont = font();
+    m_ButtonFont = btnReady->font();
+    m_PausedFont = lblPaused->font();
     FitPanels();
 
     Timer = new QTimer(this);
@@ -187,11 +201,47 @@ void TBoardWidget::CreatePanels() {
     lblPaused->setFont(pausedFont);
 }
 
+void TBoardWidget::resizeEvent(QResizeEvent* event) {
+    QFrame::resizeEvent(event);
+    if (!pbBoard)
+        return;
+    const int frame = BoardGeometry::ViewSize + 4;
+    const int outer = std::max(std::min(width(), height()), frame);
+    const QRect square((width() - outer) / 2, (height() - outer) / 2, outer, outer);
+    setFrameRect(square);
+    const int side = outer - 4;
+    pbBoard->setGeometry(square.left() + 2, square.top() + 2, side, side);
+    const TBoardLayout layout = TBoardLayout::ForSize(side);
+    if (layout == m_Layout) {
+        FitPanels();
+        return;
+    }
+    m_Layout = layout;
+    ApplyLayout();
+}
+
+void TBoardWidget::ApplyLayout() {
+    const double scale = m_Layout.Scale();
+    for (QWidget* panel : { pnlPromotion, pnlStatus, pnlReady, pnlPaused, pnlMove })
+        panel->setFont(ScaledFont(m_PanelFont, scale));
+    btnReady->setFont(ScaledFont(m_ButtonFont, scale));
+    lblPaused->setFont(ScaledFont(m_PausedFont, scale));
+    FitPanels();
+    if (pnlPromotion->isVisible())
+        ShowPromotion();
+    Redraw();
+    pbBoard->update();
+}
+
 void TBoardWidget::FitPanels() {
-    // Each panel keeps its place of old as its centre and its size as its smallest size; it grows
-    // for longer texts up to the board's width, beyond which a text wraps.
-    const QPoint centre(236, 274);
-    const int widest = width() - 8;
+    // Each panel keeps its place of old as its centre and its size as its smallest size, both
+    // scaled with the view; it grows for longer texts up to the board's width, beyond which a
+    // text wraps.
+    const TBoardLayout& l = m_Layout;
+    const auto S = [&l](int length) { return l.Scaled(length); };
+    const QPoint centre(2 + S(234), 2 + S(272));
+    const QRect square = Square();
+    const int widest = square.width() - 8;
     // Measured in the fonts they are drawn with, which the style settles when it polishes them.
     for (QWidget* widget : std::initializer_list<QWidget*> {
              pnlPromotion, lblPromote, lblPromote2, pnlReady, lblReady, btnReady, lblPaused })
@@ -199,44 +249,54 @@ void TBoardWidget::FitPanels() {
     const auto textWidth
         = [](const QLabel* label) { return label->fontMetrics().horizontalAdvance(label->text()); };
     const auto place = [&](QFrame* panel, int panelWidth, int panelHeight) {
-        const int left = std::clamp(centre.x() - panelWidth / 2, 4, width() - 4 - panelWidth);
-        const int top = std::clamp(centre.y() - panelHeight / 2, 4, height() - 4 - panelHeight);
-        panel->setGeometry(left, top, panelWidth, panelHeight);
+        const int left
+            = std::clamp(centre.x() - panelWidth / 2, 4, square.width() - 4 - panelWidth);
+        const int top
+            = std::clamp(centre.y() - panelHeight / 2, 4, square.height() - 4 - panelHeight);
+        panel->setGeometry(square.left() + left, square.top() + top, panelWidth, panelHeight);
     };
     // Lays a centred label out at the top, wrapped when it is wider than the panel; answers the
     // label's bottom.
-    const auto layLabel = [](QLabel* label, int top, int labelWidth) {
+    const auto layLabel = [&S](QLabel* label, int top, int labelWidth) {
         label->setWordWrap(label->fontMetrics().horizontalAdvance(label->text()) > labelWidth);
         const int labelHeight = label->wordWrap() ? label->heightForWidth(labelWidth)
-                                                  : std::max(16, label->sizeHint().height());
+                                                  : std::max(S(16), label->sizeHint().height());
         label->setGeometry(0, top, labelWidth, labelHeight);
         return top + labelHeight;
     };
     const int frame = 2 * pnlPromotion->frameWidth() + 4;
 
+    const int smallest = S(324);
     int panelWidth = std::clamp(
-        std::max({ 324, textWidth(lblPromote) + frame, textWidth(lblPromote2) + frame }), 324,
-        widest);
-    int bottom = layLabel(lblPromote, 8, panelWidth);
-    bottom = layLabel(lblPromote2, bottom + 2, panelWidth) + 6;
-    const int shift = (panelWidth - 324) / 2;
+        std::max({ smallest, textWidth(lblPromote) + frame, textWidth(lblPromote2) + frame }),
+        smallest, widest);
+    int bottom = layLabel(lblPromote, S(8), panelWidth);
+    bottom = layLabel(lblPromote2, bottom + S(2), panelWidth) + S(6);
+    const int shift = (panelWidth - smallest) / 2;
+    const int piece = l.PieceSize;
     const std::pair<TPromotionImage*, int> images[] = { { imgPromoteRook, 38 },
         { imgPromoteKnight, 102 }, { imgPromoteBishop, 166 }, { imgPromoteQueen, 230 } };
     for (const auto& [image, left] : images)
-        image->setGeometry(left + shift, bottom, 50, 50);
-    place(pnlPromotion, panelWidth, bottom + 50 + 10);
+        image->setGeometry(S(left) + shift, bottom, piece, piece);
+    place(pnlPromotion, panelWidth, bottom + piece + S(10));
 
-    const int buttonWidth = std::max(137, btnReady->sizeHint().width());
+    const int buttonWidth = std::max(S(137), btnReady->sizeHint().width());
+    const int buttonHeight = S(25);
     panelWidth = std::clamp(
-        std::max({ 324, textWidth(lblReady) + frame, buttonWidth + frame }), 324, widest);
-    bottom = layLabel(lblReady, 8, panelWidth) + 8;
-    btnReady->setGeometry((panelWidth - buttonWidth + 1) / 2, bottom, buttonWidth, 25);
-    place(pnlReady, panelWidth, bottom + 25 + 13);
+        std::max({ smallest, textWidth(lblReady) + frame, buttonWidth + frame }), smallest, widest);
+    bottom = layLabel(lblReady, S(8), panelWidth) + S(8);
+    btnReady->setGeometry((panelWidth - buttonWidth + 1) / 2, bottom, buttonWidth, buttonHeight);
+    place(pnlReady, panelWidth, bottom + buttonHeight + S(13));
 
-    panelWidth = std::clamp(textWidth(lblPaused) + frame + 4, 108, widest);
-    const int pausedHeight = std::max(38, lblPaused->sizeHint().height() + 4);
+    panelWidth = std::clamp(textWidth(lblPaused) + frame + 4, S(108), widest);
+    const int pausedHeight = std::max(S(38), lblPaused->sizeHint().height() + 4);
     lblPaused->setGeometry(2, 2, panelWidth - 4, pausedHeight - 4);
     place(pnlPaused, panelWidth, pausedHeight);
+
+    const int statusWidth = std::min(S(432), widest);
+    const int statusHeight = S(52);
+    lblStatus->setGeometry(2, 2, statusWidth - 4, statusHeight - 4);
+    place(pnlStatus, statusWidth, statusHeight);
     if (pnlMove)
         FitMoveEntry();
 }
@@ -282,7 +342,7 @@ bool TBoardWidget::InputAllowed() const {
 }
 
 void TBoardWidget::pbBoardMouseMove(int x, int y) {
-    HoverSquare = BoardGeometry::SquareAt(x, y, Switched);
+    HoverSquare = m_Layout.SquareAt(x, y, Switched);
     MousePos = { x, y };
 }
 
@@ -299,7 +359,7 @@ void TBoardWidget::pbBoardMouseDown(Qt::MouseButton, int x, int y) {
     if (!piece || piece->Colour != m_Game.Turn)
         return;
     HeldSquare = HoverSquare;
-    const TPoint origin = BoardGeometry::SquareOrigin(HeldSquare, Switched);
+    const TPoint origin = m_Layout.SquareOrigin(HeldSquare, Switched);
     GrabOffset = { x - origin.X, y - origin.Y };
     SetGrabCursor(true);
 }
@@ -335,13 +395,14 @@ void TBoardWidget::ShowPromotion() {
     const uint8_t colour = m_Game.Turn;
     for (TPromotionImage* image :
         { imgPromoteRook, imgPromoteKnight, imgPromoteBishop, imgPromoteQueen }) {
+        const int size = m_Layout.PieceSize;
         const qreal ratio = image->devicePixelRatioF();
-        const int side = qRound(BoardGeometry::PieceSize * ratio);
+        const int side = qRound(size * ratio);
         QImage canvas(side, side, QImage::Format_RGB32);
         canvas.setDevicePixelRatio(ratio);
         canvas.fill(palette().color(QPalette::Button));
         QPainter painter(&canvas);
-        m_View.Pieces.DrawPiece(painter, 0, 0, colour, image->Kind());
+        m_View.Pieces.DrawPiece(painter, QRect(0, 0, size, size), colour, image->Kind());
         painter.end();
         image->setPixmap(QPixmap::fromImage(canvas));
     }
@@ -399,10 +460,15 @@ TBoardSnapshot TBoardWidget::MakeSnapshot() {
 
 bool TBoardWidget::DrawBoard() {
     const qreal ratio = pbBoard->devicePixelRatioF();
+    const int side = m_Layout.ViewSize;
     TBoardSnapshot snapshot = MakeSnapshot();
-    if (m_HasDrawn && snapshot == m_Drawn && m_Buffer.devicePixelRatio() == ratio)
+    const bool sameBuffer
+        = m_Buffer.devicePixelRatio() == ratio && m_Buffer.width() == qRound(side * ratio);
+    if (m_HasDrawn && snapshot == m_Drawn && sameBuffer)
         return false;
-    m_View.DrawBoard(snapshot, m_Buffer, ratio);
+    // Only what changed since the last frame is drawn again.
+    m_DrawnRegion = m_View.DrawBoard(
+        snapshot, m_Buffer, ratio, side, m_HasDrawn && sameBuffer ? &m_Drawn : nullptr);
     m_Drawn = std::move(snapshot);
     m_HasDrawn = true;
     return true;
@@ -414,7 +480,7 @@ void TBoardWidget::TimerTimer() {
     if (pnlMove->isVisible() && !InputAllowed())
         CloseMoveEntry();
     if (DrawBoard())
-        pbBoard->update();
+        pbBoard->update(m_DrawnRegion);
 }
 
 void TBoardWidget::CreateMoveEntry() {
@@ -454,7 +520,10 @@ void TBoardWidget::FitMoveEntry() {
         widget->ensurePolished();
     const int frame = pnlMove->frameWidth();
     const int editHeight = edtMove->sizeHint().height();
-    pnlMove->setGeometry(18, 4, width() - 18 - 4, std::max(48, editHeight + 8 + 2 * frame));
+    const QRect square = Square();
+    const int left = m_Layout.Scaled(18);
+    pnlMove->setGeometry(square.left() + left, square.top() + 4, square.width() - left - 4,
+        std::max(m_Layout.Scaled(48), editHeight + 8 + 2 * frame));
     const int inner = pnlMove->width() - 2 * frame;
     const int height = pnlMove->height() - 2 * frame;
     const int labelWidth = lblMove->fontMetrics().horizontalAdvance(lblMove->text()) + 2;
@@ -566,18 +635,17 @@ void TBoardWidget::MoveCursor(int right, int up) {
     }
     // A held piece follows the cursor, and learn mode judges the square under it.
     if (IsSquare(HeldSquare)) {
-        const TPoint origin = BoardGeometry::SquareOrigin(CursorSquare, Switched);
-        pbBoardMouseMove(
-            origin.X + BoardGeometry::SquareSize / 2, origin.Y + BoardGeometry::SquareSize / 2);
+        const TPoint origin = m_Layout.SquareOrigin(CursorSquare, Switched);
+        pbBoardMouseMove(origin.X + m_Layout.SquareSize / 2, origin.Y + m_Layout.SquareSize / 2);
     }
 }
 
 void TBoardWidget::ClickAtCursor() {
     if (!IsSquare(CursorSquare))
         return;
-    const TPoint origin = BoardGeometry::SquareOrigin(CursorSquare, Switched);
-    const int x = origin.X + BoardGeometry::SquareSize / 2;
-    const int y = origin.Y + BoardGeometry::SquareSize / 2;
+    const TPoint origin = m_Layout.SquareOrigin(CursorSquare, Switched);
+    const int x = origin.X + m_Layout.SquareSize / 2;
+    const int y = origin.Y + m_Layout.SquareSize / 2;
     pbBoardMouseMove(x, y);
     pbBoardMouseDown(Qt::LeftButton, x, y);
     pbBoardMouseUp(Qt::LeftButton, x, y);

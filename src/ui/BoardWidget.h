@@ -54,6 +54,9 @@ private:
     uint8_t m_Kind;
 };
 
+// The board area of a window: as large a square as fits, 510 pixels and up, centred, with its
+// 2-pixel frame; the board view inside scales with it, and the window's background shows
+// around it.
 class TBoardWidget : public QFrame {
     Q_OBJECT
 
@@ -103,14 +106,22 @@ public:
     void HideReady();
     void ShowPaused();
     void HidePaused();
-    // Sizes the promotion, ready and paused panels over the board to their texts.
+    // Sizes the promotion, status, ready and paused panels over the board to their texts, at
+    // the view's scale.
     void FitPanels();
+    // The layout of the view at the widget's present size.
+    const TBoardLayout& Layout() const { return m_Layout; }
+    // The framed square in the widget.
+    QRect Square() const { return frameRect(); }
+    QSize sizeHint() const override { return minimumSize(); }
 
     // Draws the view into the buffer when anything it shows changed; answers whether it drew.
     bool DrawBoard();
     // Makes the next frame draw the view again (its pieces or texts changed).
     void Redraw() { m_HasDrawn = false; }
     const QImage& Buffer() const { return m_Buffer; }
+    // The part of the view the last DrawBoard drew.
+    const QRegion& DrawnRegion() const { return m_DrawnRegion; }
     // What the view shows now.
     TBoardSnapshot MakeSnapshot();
 
@@ -161,12 +172,18 @@ protected:
 
 private:
     void CreatePanels();
+    // Follows a new view size: the panels' fonts and places, and a new frame.
+    void ApplyLayout();
     void CreateMoveEntry();
     void FitMoveEntry();
     void ShowMoveError(QLabel* why);
     void SetGrabCursor(bool grab);
     void TimerTimer();
 
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
     const TChessGame& m_Game;
     TBoardView& m_View;
     const TSettings& m_Settings;
@@ -174,6 +191,12 @@ private:
     TChessBoard m_Scratch;
     QImage m_Buffer;
     TBoardSnapshot m_Drawn;
+    QRegion m_DrawnRegion;
     bool m_HasDrawn = false;
     bool m_GrabCursor = false;
+    TBoardLayout m_Layout;
+    // The panels' fonts as made, which each scale is applied to.
+    QFont m_PanelFont;
+    QFont m_ButtonFont;
+    QFont m_PausedFont;
 };

@@ -122,25 +122,73 @@ void TDocking::Undock(QDockWidget* dock, QWidget* window, const QRect& outer) {
 }
 
 void TDocking::SetShown(QDockWidget* dock, QWidget* window, bool shown) {
+    const QSize room = BoardRoom();
     m_Changing = true;
     window->setVisible(shown);
     dock->setVisible(shown);
     m_Changing = false;
-    FitMainWindow();
+    FitMainWindow(room);
 }
 
-void TDocking::FitMainWindow() {
+QSize TDocking::BoardRoom() const {
+    return m_Main.centralWidget()->size();
+}
+
+void TDocking::FitMainWindow(QSize room) {
     const bool chatShown = Holds(m_ChatDock, m_Chat) && !m_Chat->isHidden();
     const bool movesShown = Holds(m_MovesDock, m_Moves) && !m_Moves->isHidden();
-    const QWidget* board = m_Main.centralWidget();
-    const int width = board->width() + (movesShown ? m_MovesWidth : 0);
-    const int height = board->height() + (chatShown ? m_ChatHeight : 0);
-    int menuHeight = 0;
-    if (QWidget* menu = m_Main.menuWidget(); menu && !menu->isHidden())
-        menuHeight
-            = menu->hasHeightForWidth() ? menu->heightForWidth(width) : menu->sizeHint().height();
-    m_Main.setFixedSize(width, menuHeight + height);
+    const QSize docks(movesShown ? m_MovesWidth : 0, chatShown ? m_ChatHeight : 0);
+    const auto menuHeight = [this](int width) {
+        const QWidget* menu = m_Main.menuWidget();
+        if (!menu || menu->isHidden())
+            return 0;
+        return menu->hasHeightForWidth() ? menu->heightForWidth(width) : menu->sizeHint().height();
+    };
+    // The board keeps the room it had before the change and the window grows or shrinks by the
+    // docked windows; its smallest size is the board's smallest with them. A maximised window
+    // keeps its size and the board takes what is left.
+    QWidget* board = m_Main.centralWidget();
+    const QSize least = board->minimumSizeHint().expandedTo(board->minimumSize());
+    const QSize area = room.expandedTo(least);
+    const int width = area.width() + docks.width();
+    m_Main.setMinimumSize(least.width() + docks.width(),
+        menuHeight(least.width() + docks.width()) + least.height() + docks.height());
+    const bool maximized = m_Main.windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen);
+    if (maximized) {
+        m_Main.layout()->invalidate();
+        m_Main.layout()->activate();
+        return;
+    }
+    // The board's room is held while the layout settles, so that the docks take the rest; the
+    // layout keeps their sizes after.
+    const QSize boardMinimum = board->minimumSize();
+    const QSize boardMaximum = board->maximumSize();
+    board->setFixedSize(area);
+    m_Main.resize(width, menuHeight(width) + area.height() + docks.height());
     m_Main.layout()->invalidate();
+    m_Main.layout()->activate();
+    // The layout keeps the docks' sizes as they are now, so that what the board lets go of
+    // later (a larger window) goes to the board again.
+    QList<QDockWidget*> across, down;
+    QList<int> widths, heights;
+    for (QDockWidget* dock : { m_ChatDock, m_MovesDock }) {
+        if (!dock || dock->isHidden())
+            continue;
+        const Qt::DockWidgetArea area = m_Main.dockWidgetArea(dock);
+        if (area == Qt::TopDockWidgetArea || area == Qt::BottomDockWidgetArea) {
+            down.append(dock);
+            heights.append(dock->height());
+        } else if (area != Qt::NoDockWidgetArea) {
+            across.append(dock);
+            widths.append(dock->width());
+        }
+    }
+    if (!down.isEmpty())
+        m_Main.resizeDocks(down, heights, Qt::Vertical);
+    if (!across.isEmpty())
+        m_Main.resizeDocks(across, widths, Qt::Horizontal);
+    board->setMinimumSize(boardMinimum);
+    board->setMaximumSize(boardMaximum);
     m_Main.layout()->activate();
 }
 
@@ -152,7 +200,7 @@ bool TDocking::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::Resize && watched == m_Moves.data() && Holds(m_MovesDock, m_Moves)
         && m_Moves->width() != m_MovesWidth && m_Moves->minimumWidth() == m_Moves->maximumWidth()) {
         m_MovesWidth = m_Moves->width();
-        FitMainWindow();
+        FitMainWindow(BoardRoom());
         return false;
     }
     if (m_Changing
@@ -163,10 +211,11 @@ bool TDocking::eventFilter(QObject* watched, QEvent* event) {
             continue;
         const bool shown = event->type() == QEvent::ShowToParent;
         if (dock->isHidden() == shown) {
+            const QSize room = BoardRoom();
             m_Changing = true;
             dock->setVisible(shown);
             m_Changing = false;
-            FitMainWindow();
+            FitMainWindow(room);
         }
     }
     return false;
@@ -219,6 +268,7 @@ void TDocking::HideMoves() {
 void TDocking::DockChat() {
     if (!m_Chat)
         return;
+    const QSize room = BoardRoom();
     Prepare();
     const Qt::DockWidgetArea area
         = ChatAlign == 1 ? Qt::TopDockWidgetArea : Qt::BottomDockWidgetArea;
@@ -233,12 +283,13 @@ void TDocking::DockChat() {
         PlaceDock(m_ChatDock, area);
     }
     m_ChatDocked = true;
-    FitMainWindow();
+    FitMainWindow(room);
 }
 
 void TDocking::UndockChat() {
     if (!m_Chat)
         return;
+    const QSize room = BoardRoom();
     Prepare();
     if (Holds(m_ChatDock, m_Chat)) {
         const QRect main = m_Main.frameGeometry();
@@ -250,12 +301,13 @@ void TDocking::UndockChat() {
         Undock(m_ChatDock, m_Chat, outer);
     }
     m_ChatDocked = false;
-    FitMainWindow();
+    FitMainWindow(room);
 }
 
 void TDocking::DockMoves() {
     if (!m_Moves)
         return;
+    const QSize room = BoardRoom();
     Prepare();
     const Qt::DockWidgetArea area
         = MovesAlign == 3 ? Qt::LeftDockWidgetArea : Qt::RightDockWidgetArea;
@@ -266,12 +318,13 @@ void TDocking::DockMoves() {
         PlaceDock(m_MovesDock, area);
     }
     m_MovesDocked = true;
-    FitMainWindow();
+    FitMainWindow(room);
 }
 
 void TDocking::UndockMoves() {
     if (!m_Moves)
         return;
+    const QSize room = BoardRoom();
     Prepare();
     if (Holds(m_MovesDock, m_Moves)) {
         const QRect main = m_Main.frameGeometry();
@@ -283,7 +336,7 @@ void TDocking::UndockMoves() {
         Undock(m_MovesDock, m_Moves, outer);
     }
     m_MovesDocked = false;
-    FitMainWindow();
+    FitMainWindow(room);
 }
 
 bool TDocking::LendMoves() {

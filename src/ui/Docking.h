@@ -4,15 +4,17 @@
 //
 // A floating window is a tool window of its own. A docked one is the content of a dock widget of
 // the main window: the chat at the top or bottom, spanning the width, and the moves window at the
-// left or right, spanning the height below or above a docked chat. The main window has a fixed
-// size, recomputed after every change so that its central widget (the board) keeps its size and
-// the window grows by the docked windows that are shown. Whether a window is shown is its own
-// state (isHidden); the dock that holds it follows it, whoever shows or hides it.
+// left or right, spanning the height below or above a docked chat. After every change the main
+// window is resized so that its central widget (the board) keeps its size and the window grows by
+// the docked windows that are shown; its smallest size is the board's smallest plus theirs. Whether
+// a window is shown is its own state (isHidden); the dock that holds it follows it, whoever shows
+// or hides it.
 
 #include "MovesHost.h"
 
 #include <QObject>
 #include <QPointer>
+#include <QSize>
 
 #include <cstdint>
 
@@ -61,9 +63,12 @@ private:
     void PlaceDock(QDockWidget* dock, Qt::DockWidgetArea area);
     void Undock(QDockWidget* dock, QWidget* window, const QRect& outer);
     void SetShown(QDockWidget* dock, QWidget* window, bool shown);
-    // Sizes the main window to the board plus the docked windows that are shown, and lays it out
-    // at once so that the board's place is right when this returns.
-    void FitMainWindow();
+    // Sizes the main window to the board's room plus the docked windows that are shown (unless
+    // it is maximised), and lays it out at once so that the board's place is right when this
+    // returns.
+    void FitMainWindow(QSize room);
+    // The board's room now, taken before a change so that the board keeps it.
+    QSize BoardRoom() const;
 
     QMainWindow& m_Main;
     QPointer<QWidget> m_Chat;

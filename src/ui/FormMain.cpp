@@ -39,8 +39,8 @@ const QString OpenGameFilter = QStringLiteral(
 TfrmMain::TfrmMain(QWidget* parent)
     : QMainWindow(parent,
         Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-            | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint
-            | Qt::MSWindowsFixedSizeDialogHint) {
+            | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint
+            | Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QString::fromLatin1(Caption));
     // A network error is told before the chat window closes its input; a chat line is in the
@@ -270,7 +270,9 @@ void TfrmMain::CreateBoard() {
     // The keyboard starts on the board, where a whole game can be played from it.
     m_Board->setFocus(Qt::OtherFocusReason);
     adjustSize();
-    setFixedSize(sizeHint());
+    // The board grows with the window, never below its first size.
+    setMinimumSize(sizeHint());
+    resize(sizeHint());
 }
 
 void TfrmMain::showEvent(QShowEvent* event) {

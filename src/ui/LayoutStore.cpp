@@ -13,6 +13,9 @@
 
 namespace {
 
+// The largest width or height a stored window size may have.
+constexpr int MaxWindowSide = 16384;
+
 const char* const HistoryValues[]
     = { "HistoryLeft", "HistoryTop", "HistoryHeight", "HistoryWidth" };
 
@@ -41,11 +44,26 @@ void TLayoutStore::SetWindows(QWidget* chat, QWidget* moves, TfrmHistory* histor
 }
 
 void TLayoutStore::Load() {
-    if (!m_Moves || LoadValues())
-        return;
-    m_Main.move(0, 0);
-    if (m_Moves)
+    if (m_Moves && !LoadValues()) {
+        m_Main.move(0, 0);
         m_Moves->move(560, 0);
+    }
+    LoadSize();
+}
+
+void TLayoutStore::LoadSize() {
+    auto store = AppPaths::LayoutStore();
+    const std::optional<int> width = ReadInt(*store, "FormWidth");
+    const std::optional<int> height = ReadInt(*store, "FormHeight");
+    // A size below the window's smallest or beyond any screen is damaged: the window keeps the
+    // size it has.
+    const auto fits = [](const std::optional<int>& value, int least) {
+        return value && *value >= least && *value <= MaxWindowSide;
+    };
+    if (fits(width, m_Main.minimumWidth()) && fits(height, m_Main.minimumHeight()))
+        m_Main.resize(*width, *height);
+    if (ReadInt(*store, "FormMaximized").value_or(0) == 1)
+        m_Main.setWindowState(m_Main.windowState() | Qt::WindowMaximized);
 }
 
 bool TLayoutStore::LoadValues() {
@@ -143,6 +161,14 @@ void TLayoutStore::Save() {
         = [&](const char* name, int value) { store->setValue(QString::fromLatin1(name), value); };
     write("FormLeft", m_Main.x());
     write("FormTop", m_Main.y());
+    // A maximised window keeps the size it returns to.
+    const bool maximized = m_Main.isMaximized();
+    const QSize size = maximized ? m_Main.normalGeometry().size() : m_Main.size();
+    if (!size.isEmpty()) {
+        write("FormWidth", size.width());
+        write("FormHeight", size.height());
+    }
+    write("FormMaximized", maximized ? 1 : 0);
     if (m_Chat) {
         m_ChatGeometry.Left = m_Chat->x();
         m_ChatGeometry.Top = m_Chat->y();

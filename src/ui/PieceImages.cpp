@@ -37,6 +37,29 @@ void DrawCell(QPainter& painter, const QImage& pieces, const QImage& masks, int 
     painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
 }
 
+// A strip of twelve 50-pixel cells as twelve cells of `cell` pixels, without smoothing: every
+// cell's pixels stay inside its own cell.
+QImage ScaleStrip(const QImage& strip, int cell) {
+    return strip.scaled(12 * cell, cell, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+}
+
+qreal DeviceRatio(const QPainter& painter) {
+    return painter.device() ? painter.device()->devicePixelRatio() : 1.0;
+}
+
+// Runs `draw` with the painter in device pixels: Qt's raster operations through a scaling
+// transform are many times slower than plain ones, and a smoothed image is best copied as it is.
+template <typename F> void InDevicePixels(QPainter& painter, qreal ratio, F&& draw) {
+    if (ratio == 1.0) {
+        draw();
+        return;
+    }
+    const QTransform transform = painter.worldTransform();
+    painter.setWorldTransform(QTransform::fromScale(1 / ratio, 1 / ratio), true);
+    draw();
+    painter.setWorldTransform(transform);
+}
+
 // "Colored": both armies take the white drawing; its white pixels are filled with the colour
 // of their army.
 void TintPieces(QImage& pieces, QImage& masks, QRgb whiteColor, QRgb blackColor) {
@@ -129,43 +152,75 @@ bool TPieceImages::LoadFromImages(const QImage& piecesSource, const QImage& mask
     m_SmallPieces = std::move(small);
     m_KingIcons = std::move(kings);
     m_Scaled = TScaledStrips();
+    m_SmallAt = TComposedStrip();
+    m_IconAt = TComposedStrip();
+    m_Background = board;
     m_Smooth.Clear();
     m_ChessSet = n;
     return true;
 }
 
-const TPieceImages::TScaledStrips& TPieceImages::ScaledFor(qreal ratio) const {
-    if (m_Scaled.Ratio != ratio && !m_Pieces.isNull()) {
-        // Nearest-pixel scaling of the whole strip to twelve whole cells keeps every cell's
-        // pixels inside its own cell.
-        const int cell = qRound(BoardGeometry::PieceSize * ratio);
-        auto scale = [&](const QImage& strip) {
-            return strip.scaled(12 * cell, cell, Qt::IgnoreAspectRatio, Qt::FastTransformation);
-        };
-        m_Scaled = { ratio, cell, scale(m_Pieces), scale(m_Masks) };
-    }
+const TPieceImages::TScaledStrips& TPieceImages::ScaledFor(int cell) const {
+    if (m_Scaled.Cell != cell && !m_Pieces.isNull())
+        m_Scaled = { cell, ScaleStrip(m_Pieces, cell), ScaleStrip(m_Masks, cell) };
     return m_Scaled;
 }
 
-void TPieceImages::DrawPiece(QPainter& painter, int x, int y, uint8_t colour, uint8_t kind) const {
+void TPieceImages::DrawPiece(
+    QPainter& painter, const QRect& target, uint8_t colour, uint8_t kind) const {
     if (m_Smooth.IsLoaded()) {
-        m_Smooth.Draw(painter, QRectF(x, y, BoardGeometry::PieceSize, BoardGeometry::PieceSize),
-            colour, kind);
+        m_Smooth.Draw(painter, QRectF(target), colour, kind);
         return;
     }
-    const qreal ratio = painter.device() ? painter.device()->devicePixelRatio() : 1.0;
-    if (ratio == 1.0 || m_Pieces.isNull()) {
-        DrawCell(painter, m_Pieces, m_Masks, BoardGeometry::PieceSize, x, y, colour, kind);
+    if (m_Pieces.isNull())
         return;
+    const qreal ratio = DeviceRatio(painter);
+    const int cell = qRound(target.width() * ratio);
+    if (cell <= 0)
+        return;
+    const TScaledStrips* scaled = cell == BoardGeometry::PieceSize ? nullptr : &ScaledFor(cell);
+    const QImage& pieces = scaled ? scaled->Pieces : m_Pieces;
+    const QImage& masks = scaled ? scaled->Masks : m_Masks;
+    InDevicePixels(painter, ratio, [&] {
+        DrawCell(painter, pieces, masks, cell, qRound(target.x() * ratio),
+            qRound(target.y() * ratio), colour, kind);
+    });
+}
+
+const QImage& TPieceImages::ComposedFor(TComposedStrip& cache, int cell) const {
+    if (cache.Cell != cell) {
+        // Composed at the art's size, or at the cell's own when it is larger, then smoothed down.
+        const int at = std::max(cell, BoardGeometry::PieceSize);
+        const QImage pieces = at == BoardGeometry::PieceSize ? m_Pieces : ScaleStrip(m_Pieces, at);
+        const QImage masks = at == BoardGeometry::PieceSize ? m_Masks : ScaleStrip(m_Masks, at);
+        QImage composed(12 * at, at, PreparedFormat);
+        composed.fill(m_Background);
+        {
+            QPainter painter(&composed);
+            painter.setCompositionMode(QPainter::RasterOp_SourceAndDestination);
+            painter.drawImage(QPoint(0, 0), masks);
+            painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+            painter.drawImage(QPoint(0, 0), pieces);
+        }
+        cache = { cell, ResizeBitmap(composed, 12 * cell, cell).convertToFormat(PreparedFormat) };
     }
-    // Device pixels for the duration: Qt's raster operations through a scaling transform are
-    // many times slower than plain ones.
-    const TScaledStrips& scaled = ScaledFor(ratio);
-    const QTransform transform = painter.worldTransform();
-    painter.setWorldTransform(QTransform::fromScale(1 / ratio, 1 / ratio), true);
-    DrawCell(painter, scaled.Pieces, scaled.Masks, scaled.Cell, qRound(x * ratio),
-        qRound(y * ratio), colour, kind);
-    painter.setWorldTransform(transform);
+    return cache.Image;
+}
+
+void TPieceImages::DrawComposed(QPainter& painter, TComposedStrip& cache, const QRect& target,
+    uint8_t colour, uint8_t kind) const {
+    if (kind > pkKing || m_Pieces.isNull())
+        return;
+    const qreal ratio = DeviceRatio(painter);
+    const int cell = qRound(target.width() * ratio);
+    if (cell <= 0)
+        return;
+    const QImage& strip = ComposedFor(cache, cell);
+    const QRect source(((colour == pcBlack ? 6 : 0) + kind) * cell, 0, cell, cell);
+    InDevicePixels(painter, ratio, [&] {
+        painter.drawImage(
+            QPoint(qRound(target.x() * ratio), qRound(target.y() * ratio)), strip, source);
+    });
 }
 
 void TPieceImages::DrawPiece(
@@ -180,14 +235,18 @@ void TPieceImages::DrawPiece(
 }
 
 void TPieceImages::DrawSmallPiece(
-    QPainter& painter, int x, int y, uint8_t colour, uint8_t kind) const {
+    QPainter& painter, const QRect& target, uint8_t colour, uint8_t kind) const {
     if (m_Smooth.IsLoaded()) {
-        m_Smooth.Draw(painter, QRectF(x, y, SmallSize, SmallSize), colour, kind);
+        m_Smooth.Draw(painter, QRectF(target), colour, kind);
         return;
     }
     if (kind > pkKing || m_SmallPieces.isNull())
         return;
-    painter.drawImage(QPoint(x, y), m_SmallPieces,
+    if (target.width() != SmallSize || DeviceRatio(painter) != 1.0) {
+        DrawComposed(painter, m_SmallAt, target, colour, kind);
+        return;
+    }
+    painter.drawImage(target.topLeft(), m_SmallPieces,
         QRect((colour == pcBlack ? 6 * SmallSize : 0) + SmallSize * kind, 0, SmallSize, SmallSize));
 }
 
@@ -198,7 +257,12 @@ void TPieceImages::DrawKingIcon(QPainter& painter, const QRect& target, uint8_t 
     }
     if (m_KingIcons.isNull() || colour > pcBlack)
         return;
-    painter.drawImage(target, m_KingIcons, QRect(colour * IconSize, 0, IconSize, IconSize));
+    if (target.width() != IconSize || DeviceRatio(painter) != 1.0) {
+        DrawComposed(painter, m_IconAt, target, colour, pkKing);
+        return;
+    }
+    painter.drawImage(
+        target.topLeft(), m_KingIcons, QRect(colour * IconSize, 0, IconSize, IconSize));
 }
 
 QStringList PieceSetNames() {

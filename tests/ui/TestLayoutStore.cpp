@@ -73,4 +73,46 @@ TEST(LayoutStoreTest, WhatOneRunSavesTheNextReadsBackWithoutAHistoryPlace) {
     EXPECT_EQ(second.Main.centralWidget()->pos().x(), 170) << "docked at the left";
 }
 
+// The main window's size and maximised state come back; without them, or with a damaged size,
+// the window keeps the size it has.
+TEST(LayoutStoreTest, TheWindowsSizeAndMaximisedStateComeBack) {
+    QTemporaryDir home;
+    qputenv("WINTERMOOT_HOME", home.path().toLocal8Bit());
+    {
+        TWindows first;
+        first.Main.setMinimumSize(510, 510);
+        first.Main.resize(900, 700);
+        first.Layout.Save();
+        auto store = AppPaths::LayoutStore();
+        EXPECT_EQ(store->value(QStringLiteral("FormWidth")).toInt(), 900);
+        EXPECT_EQ(store->value(QStringLiteral("FormHeight")).toInt(), 700);
+        EXPECT_EQ(store->value(QStringLiteral("FormMaximized")).toInt(), 0);
+    }
+    {
+        TWindows second;
+        second.Main.setMinimumSize(510, 510);
+        second.Layout.Load();
+        EXPECT_EQ(second.Main.size(), QSize(900, 700));
+        EXPECT_FALSE(second.Main.windowState() & Qt::WindowMaximized);
+    }
+    const std::pair<QVariant, QVariant> damaged[] = { { QStringLiteral("wide"), 700 }, { 300, 700 },
+        { 900, -5 }, { 900, 100000 }, { QVariant(), 700 } };
+    for (const auto& [width, height] : damaged) {
+        {
+            auto store = AppPaths::LayoutStore();
+            store->setValue(QStringLiteral("FormWidth"), width);
+            store->setValue(QStringLiteral("FormHeight"), height);
+            if (!width.isValid())
+                store->remove(QStringLiteral("FormWidth"));
+            store->setValue(QStringLiteral("FormMaximized"), 1);
+        }
+        TWindows third;
+        third.Main.setMinimumSize(510, 510);
+        const QSize before = third.Main.size();
+        third.Layout.Load();
+        EXPECT_EQ(third.Main.size(), before) << width.toString().toStdString();
+        EXPECT_TRUE(third.Main.windowState() & Qt::WindowMaximized);
+    }
+}
+
 } // namespace

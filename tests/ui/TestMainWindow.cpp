@@ -640,6 +640,37 @@ TEST(SingleInstanceTest, ASecondCopyEndsWithoutTouchingTheFirstsFiles) {
     first.waitForFinished();
 }
 
+// The board grows with the window as a centred square, its view and mouse mapping with it, and
+// never below its first size.
+TEST_F(MainWindowTest, TheBoardGrowsWithTheWindow) {
+    const QSize first = Main->size();
+    EXPECT_EQ(Main->minimumSize(), first);
+    const int menu = Main->menuBar()->height();
+    Main->resize(1000, menu + 900);
+    QApplication::processEvents();
+    TBoardWidget& board = Main->Board();
+    EXPECT_EQ(board.size(), QSize(1000, 900));
+    EXPECT_EQ(board.Square(), QRect(50, 0, 900, 900));
+    EXPECT_EQ(board.pbBoard->geometry(), QRect(52, 2, 896, 896));
+    EXPECT_EQ(board.Layout().ViewSize, 896);
+    board.DrawBoard();
+    EXPECT_EQ(board.Buffer().width(), qRound(896 * board.pbBoard->devicePixelRatioF()));
+    // The mouse maps through the larger layout.
+    const TPoint o = board.Layout().SquareOrigin({ 5, 2 }, board.Switched);
+    board.pbBoardMouseMove(o.X + board.Layout().SquareSize - 1, o.Y + 1);
+    EXPECT_EQ(board.HoverSquare, TPoint(5, 2));
+    // The panels over the board are centred on it and scaled.
+    board.ShowPaused();
+    EXPECT_GT(board.pnlPaused->width(), 108);
+    EXPECT_NEAR(board.pnlPaused->geometry().center().x(), 50 + 2 + 896 * 234 / 506, 3);
+    board.HidePaused();
+
+    Main->resize(300, 300);
+    QApplication::processEvents();
+    EXPECT_EQ(Main->size(), first);
+    EXPECT_EQ(board.pbBoard->geometry(), QRect(2, 2, 506, 506));
+}
+
 } // namespace
 
 namespace {

@@ -3,9 +3,12 @@
 #include "BoardView.h"
 #include "UnitChessGame.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <iostream>
+#include <vector>
 
 namespace {
 
@@ -36,6 +39,58 @@ template <typename F> TTiming Time(int frames, F&& frame) {
     }
     timing.Mean = total / frames;
     return timing;
+}
+
+// The processor time of the whole process (all of Qt's drawing threads), in milliseconds: on a
+// busy machine a frame's wall time also counts the time others had the processor.
+double ProcessMilliseconds() {
+    timespec now {};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
+}
+
+// Times of single frames, in milliseconds: wall time, and the median of processor time.
+struct TFrameTimes {
+    double First = 0;
+    double Median = 0;
+    double Worst = 0;
+    double CpuMedian = 0;
+    double CpuWorst = 0;
+};
+
+// The first frame (which prepares the images for a new size) is told apart; the median and the
+// worst are of the frames after it.
+template <typename F> TFrameTimes TimeFrames(int frames, F&& frame) {
+    TFrameTimes times;
+    std::vector<double> all;
+    std::vector<double> cpu;
+    all.reserve(frames);
+    cpu.reserve(frames);
+    for (int i = 0; i <= frames; ++i) {
+        const double cpuStart = ProcessMilliseconds();
+        const auto start = std::chrono::steady_clock::now();
+        frame(i);
+        const double ms = Milliseconds(start);
+        if (i == 0) {
+            times.First = ms;
+            continue;
+        }
+        all.push_back(ms);
+        cpu.push_back(ProcessMilliseconds() - cpuStart);
+    }
+    std::sort(all.begin(), all.end());
+    std::sort(cpu.begin(), cpu.end());
+    times.Median = all[all.size() / 2];
+    times.Worst = all.back();
+    times.CpuMedian = cpu[cpu.size() / 2];
+    times.CpuWorst = cpu.back();
+    return times;
+}
+
+// The smallest view whose squares are `square` pixels.
+int ViewSizeForSquare(int square) {
+    return (square * BoardGeometry::ViewSize + BoardGeometry::SquareSize - 1)
+        / BoardGeometry::SquareSize;
 }
 
 } // namespace
@@ -127,6 +182,33 @@ int CmdDrawBench(const TArgs& args) {
         }
         const TTiming t = Time(frames, [&](int) { SnapshotGame(game, scratch, snapshot); });
         std::printf("%-24s %8d %10.4f %10.4f\n", "snapshot, learn mode", frames, t.Mean, t.Min);
+
+        // The view at larger sizes, the held queen following the mouse a pixel a frame.
+        const int sizedFrames = std::max(1, frames / 4);
+        std::printf("\n%-8s %6s %6s %8s %10s %10s %10s %10s %10s\n", "square", "view", "ratio",
+            "frames", "first ms", "median ms", "worst ms", "cpu med", "cpu worst");
+        snapshot.Enhanced = false;
+        for (const int square : { 54, 90, 120 }) {
+            const TBoardLayout layout = TBoardLayout::ForSize(ViewSizeForSquare(square));
+            const TPoint origin = layout.SquareOrigin(MakePoint(5, 7), false);
+            snapshot.GrabOffset = { square * 20 / 54, square * 25 / 54 };
+            for (const qreal ratio : { 1.0, 2.0 }) {
+                // As the window draws: the whole view first, then what changed since the last
+                // frame.
+                QImage sized;
+                TBoardSnapshot last;
+                const TFrameTimes f = TimeFrames(sizedFrames, [&](int i) {
+                    snapshot.Players[pcBlack].Time = 59 + i / 33;
+                    snapshot.MousePos = { origin.X + square / 2 + i % 16, origin.Y + square / 2 };
+                    view.DrawBoard(
+                        snapshot, sized, ratio, layout.ViewSize, i > 0 ? &last : nullptr);
+                    last = snapshot;
+                });
+                std::printf("%-8d %6d %6.1f %8d %10.4f %10.4f %10.4f %10.4f %10.4f\n", square,
+                    layout.ViewSize, ratio, sizedFrames, f.First, f.Median, f.Worst, f.CpuMedian,
+                    f.CpuWorst);
+            }
+        }
         return 0;
     });
 }

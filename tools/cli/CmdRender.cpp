@@ -29,14 +29,19 @@ struct TRenderOptions {
     bool Smooth = false;
     // Device pixels per view pixel.
     qreal Ratio = 1.0;
+    int Size = BoardGeometry::ViewSize;
 };
+
+// The largest view render draws; the view itself goes further, but an image of this size is
+// already 64 MB.
+constexpr int MaxRenderSize = 4096;
 
 // Reads the options after the positional arguments; render-sets takes only --colored and
 // --smooth.
 TRenderOptions ParseRenderOptions(const TArgs& args, size_t first, bool boardFlags) {
     TRenderOptions options;
     const std::string known = boardFlags
-        ? "--set N, --enhanced, --colored, --switched, --smooth, --ratio R"
+        ? "--set N, --enhanced, --colored, --switched, --smooth, --ratio R, --size N"
         : "--colored, --smooth";
     for (size_t i = first; i < args.size(); ++i) {
         const std::string& a = args[i];
@@ -57,6 +62,10 @@ TRenderOptions ParseRenderOptions(const TArgs& args, size_t first, bool boardFla
                 throw EUsageError("option '--ratio' needs a value");
             // A whole ratio: the screenshots of a high-density screen.
             options.Ratio = ParseInt(args[++i], "--ratio", 1, 4);
+        } else if (a == "--size" && boardFlags) {
+            if (i + 1 >= args.size())
+                throw EUsageError("option '--size' needs a value");
+            options.Size = ParseInt(args[++i], "--size", BoardGeometry::ViewSize, MaxRenderSize);
         } else
             throw EUsageError("unknown option '" + a + "' (known: " + known + ")");
     }
@@ -88,7 +97,7 @@ int RunWithGui(const std::function<int()>& body) {
 int CmdRender(const TArgs& args) {
     if (args.size() < 2 || args[0].rfind("--", 0) == 0 || args[1].rfind("--", 0) == 0)
         throw EUsageError("usage: wintermoot-cli render FEN OUT.png [--set N] [--enhanced] "
-                          "[--colored] [--switched] [--smooth] [--ratio R]");
+                          "[--colored] [--switched] [--smooth] [--ratio R] [--size N]");
     TChessBoard board;
     const TPieceColour side = SetUpFen(board, args[0]);
     const TRenderOptions options = ParseRenderOptions(args, 2, true);
@@ -104,7 +113,7 @@ int CmdRender(const TArgs& args) {
                 view.Pieces, options.Set, options.Colored, options.Smooth, snapshot.Theme.Board))
             return 1;
         QImage image;
-        view.DrawBoard(snapshot, image, options.Ratio);
+        view.DrawBoard(snapshot, image, options.Ratio, options.Size);
         if (!SaveImage(image, out)) {
             std::cerr << "wintermoot-cli render: cannot write '" << out << "'\n";
             return 2;

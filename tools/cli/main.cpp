@@ -50,15 +50,17 @@ const TCommand Commands[] = {
         "                            N positions from random games (20000, depths 0 to 2)" },
     { "render", CmdRender,
         "render FEN OUT.png [--set N] [--enhanced] [--colored] [--switched] [--smooth]\n"
-        "      [--ratio R]           the 506 x 506 board view of the position, as the window\n"
-        "                            draws it (set 3, traditional style, by default); --smooth\n"
-        "                            with the smooth pieces, --ratio at R device pixels a pixel" },
+        "      [--ratio R] [--size N] the board view of the position, as the window draws it\n"
+        "                            (506 x 506, set 3, traditional style, by default); --smooth\n"
+        "                            with the smooth pieces, --ratio at R device pixels a pixel,\n"
+        "                            --size N at N pixels (506 to 4096)" },
     { "render-sets", CmdRenderSets,
         "render-sets OUT.png [--colored] [--smooth]\n"
         "                            a sheet of the twelve pieces of every built-in set" },
     { "bench-draw", CmdDrawBench,
         "bench-draw [--frames N] [--set N]\n"
-        "                            times the drawing of the board view (2000 frames a style)" },
+        "                            times the drawing of the board view (2000 frames a style),\n"
+        "                            then at 54, 90 and 120-pixel squares and pixel ratios 1, 2" },
     { "bench-draw-rules", CmdDrawRulesBench,
         "bench-draw-rules [--plies N] [--seed S]\n"
         "                            times the draw rules' checks per move over a long game of\n"
