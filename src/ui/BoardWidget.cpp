@@ -424,7 +424,9 @@ TBoardSnapshot TBoardWidget::MakeSnapshot() {
     snapshot.HeldSquare = HeldSquare;
     snapshot.MousePos = MousePos;
     snapshot.GrabOffset = GrabOffset;
-    snapshot.CursorSquare = CursorSquare;
+    // The keyboard's square cursor belongs to a game under way; it does not stay over a result.
+    if (m_Game.GameState == gsPlaying || m_Game.GameState == gsPaused)
+        snapshot.CursorSquare = CursorSquare;
     snapshot.Theme = m_Settings.Theme;
     snapshot.Enhanced = m_Settings.Enhanced;
     snapshot.LearnMode = m_Settings.LearnMode;

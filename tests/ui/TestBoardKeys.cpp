@@ -171,6 +171,11 @@ TEST_F(BoardKeysTest, TheCursorPicksUpAndPutsDownInTheViewsDirections) {
     QTest::mouseClick(Board().pbBoard, Qt::LeftButton, {}, QPoint(100, 100));
     EXPECT_EQ(Board().CursorSquare, TPoint {});
     Board().ClearHeldSquare();
+    // It is not drawn over a game that has ended.
+    Key(Qt::Key_Left);
+    EXPECT_NE(Board().MakeSnapshot().CursorSquare, TPoint {});
+    Main->Game().StopGame();
+    EXPECT_EQ(Board().MakeSnapshot().CursorSquare, TPoint {});
 }
 
 TEST_F(BoardKeysTest, PromotionsByEntryAndByTheirLetters) {
