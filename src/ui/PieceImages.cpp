@@ -80,6 +80,20 @@ void TintPieces(QImage& pieces, QImage& masks, QRgb whiteColor, QRgb blackColor)
     painter.drawImage(QPoint(HalfStrip, 0), masks.copy(0, 0, HalfStrip, StripHeight));
 }
 
+// The strips drawn over a plain background: the mask cuts the silhouettes (AND), the drawing
+// goes into them (XOR).
+QImage ComposeStrips(const QImage& pieces, const QImage& masks, QRgb background) {
+    QImage composed(pieces.size(), PreparedFormat);
+    composed.fill(background);
+    QPainter painter(&composed);
+    painter.setCompositionMode(QPainter::RasterOp_SourceAndDestination);
+    painter.drawImage(QPoint(0, 0), masks);
+    painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+    painter.drawImage(QPoint(0, 0), pieces);
+    painter.end();
+    return composed;
+}
+
 } // namespace
 
 bool TPieceImages::LoadChessSet(int n, uint8_t pieceStyle, TColor whiteColor, TColor blackColor,
@@ -126,15 +140,7 @@ bool TPieceImages::LoadFromImages(const QImage& piecesSource, const QImage& mask
         TintPieces(pieces, masks, ToQRgb(whiteColor), ToQRgb(blackColor));
 
     const QRgb board = ToQRgb(background);
-    QImage small(StripWidth, StripHeight, PreparedFormat);
-    small.fill(board);
-    {
-        QPainter painter(&small);
-        painter.setCompositionMode(QPainter::RasterOp_SourceAndDestination);
-        painter.drawImage(QPoint(0, 0), masks);
-        painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
-        painter.drawImage(QPoint(0, 0), pieces);
-    }
+    QImage small = ComposeStrips(pieces, masks, board);
     small = ResizeBitmap(small, 6 * SmallSize * 2, SmallSize).convertToFormat(PreparedFormat);
 
     QImage kings(2 * BoardGeometry::PieceSize, BoardGeometry::PieceSize, PreparedFormat);
@@ -193,15 +199,7 @@ const QImage& TPieceImages::ComposedFor(TComposedStrip& cache, int cell) const {
         const int at = std::max(cell, BoardGeometry::PieceSize);
         const QImage pieces = at == BoardGeometry::PieceSize ? m_Pieces : ScaleStrip(m_Pieces, at);
         const QImage masks = at == BoardGeometry::PieceSize ? m_Masks : ScaleStrip(m_Masks, at);
-        QImage composed(12 * at, at, PreparedFormat);
-        composed.fill(m_Background);
-        {
-            QPainter painter(&composed);
-            painter.setCompositionMode(QPainter::RasterOp_SourceAndDestination);
-            painter.drawImage(QPoint(0, 0), masks);
-            painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
-            painter.drawImage(QPoint(0, 0), pieces);
-        }
+        const QImage composed = ComposeStrips(pieces, masks, m_Background);
         cache = { cell, ResizeBitmap(composed, 12 * cell, cell).convertToFormat(PreparedFormat) };
     }
     return cache.Image;
