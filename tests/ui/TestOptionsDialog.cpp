@@ -51,7 +51,13 @@ TPoint At(const char* square) {
     return MakePoint(square[0] - 'a' + 1, square[1] - '0');
 }
 
-bool HasColour(const QImage& image, const QRect& area, QRgb colour) {
+// Whether a pixel of the area (in logical pixels; the image may be drawn at a higher ratio) has
+// the colour.
+bool HasColour(const QImage& image, const QRect& logical, QRgb colour) {
+    const qreal ratio = image.devicePixelRatio();
+    const QRect area = QRect(QPoint(int(logical.left() * ratio), int(logical.top() * ratio)),
+        QSize(int(logical.width() * ratio), int(logical.height() * ratio)))
+                           .intersected(image.rect());
     for (int y = area.top(); y <= area.bottom(); ++y)
         for (int x = area.left(); x <= area.right(); ++x)
             if ((image.pixel(x, y) & 0xFFFFFF) == (colour & 0xFFFFFF))
