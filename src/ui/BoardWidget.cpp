@@ -674,9 +674,17 @@ void TBoardWidget::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_Down:
         MoveCursor(0, -1);
         return;
-    case Qt::Key_Space:
     case Qt::Key_Return:
     case Qt::Key_Enter:
+        // On the promotion choice Enter takes the queen, the piece nearly always wanted.
+        if (pnlPromotion->isVisible()) {
+            if (InputAllowed())
+                imgPromotesClick(imgPromoteQueen);
+            return;
+        }
+        ClickAtCursor();
+        return;
+    case Qt::Key_Space:
         if (!pnlPromotion->isVisible())
             ClickAtCursor();
         return;

@@ -215,6 +215,24 @@ TEST_F(BoardKeysTest, PromotionsByEntryAndByTheirLetters) {
     ASSERT_NE(At("g8"), nullptr);
     EXPECT_EQ(At("g8")->Kind, pkKnight);
     EXPECT_EQ(Main->Game().Turn, pcBlack);
+
+    // Space does not choose for the player; Enter takes the queen.
+    Main->Game().StopGame();
+    Main->Game().StartGame();
+    for (const char* move : moves)
+        Enter(QString::fromLatin1(move));
+    Board().CursorSquare = Sq("h7");
+    Key(Qt::Key_Space);
+    Key(Qt::Key_Up);
+    Key(Qt::Key_Left);
+    Key(Qt::Key_Space);
+    ASSERT_TRUE(Board().pnlPromotion->isVisible());
+    Key(Qt::Key_Space);
+    EXPECT_TRUE(Board().pnlPromotion->isVisible());
+    Key(Qt::Key_Return);
+    EXPECT_FALSE(Board().pnlPromotion->isVisible());
+    ASSERT_NE(At("g8"), nullptr);
+    EXPECT_EQ(At("g8")->Kind, pkQueen);
 }
 
 } // namespace
