@@ -61,6 +61,21 @@ protected:
         Key(Qt::Key_Return);
     }
     const TPiece* At(const char* square) { return Main->Game().Board.PieceAt(Sq(square)); }
+    // A new game with these moves typed.
+    template <size_t N> void RestartAndType(const char* (&moves)[N]) {
+        Main->Game().StopGame();
+        Main->Game().StartGame();
+        for (const char* move : moves)
+            Enter(QString::fromLatin1(move));
+    }
+    // The pawn on h7 taken to g8 with the cursor, which offers the promotion choice.
+    void PromoteOnG8ByCursor() {
+        Board().CursorSquare = Sq("h7");
+        Key(Qt::Key_Space);
+        Key(Qt::Key_Up);
+        Key(Qt::Key_Left);
+        Key(Qt::Key_Space);
+    }
 
     QTemporaryDir m_Home;
     std::vector<std::string> Boxes;
@@ -195,16 +210,9 @@ TEST_F(BoardKeysTest, PromotionsByEntryAndByTheirLetters) {
     EXPECT_EQ(Main->Game().Turn, pcBlack);
 
     // A pawn moved by the cursor offers the panel; a letter chooses, here in French notation.
-    Main->Game().StopGame();
-    Main->Game().StartGame();
-    for (const char* move : moves)
-        Enter(QString::fromLatin1(move));
+    RestartAndType(moves);
     Main->Values().SetValue(QStringLiteral("Pieces"), QStringLiteral("PCTFDR"));
-    Board().CursorSquare = Sq("h7");
-    Key(Qt::Key_Space);
-    Key(Qt::Key_Up);
-    Key(Qt::Key_Left);
-    Key(Qt::Key_Space);
+    PromoteOnG8ByCursor();
     ASSERT_TRUE(Board().pnlPromotion->isVisible());
     // Typing opens no entry while the choice waits; a letter that names no piece does nothing.
     Type(QStringLiteral("K"));
@@ -217,15 +225,8 @@ TEST_F(BoardKeysTest, PromotionsByEntryAndByTheirLetters) {
     EXPECT_EQ(Main->Game().Turn, pcBlack);
 
     // Space does not choose for the player; Enter takes the queen.
-    Main->Game().StopGame();
-    Main->Game().StartGame();
-    for (const char* move : moves)
-        Enter(QString::fromLatin1(move));
-    Board().CursorSquare = Sq("h7");
-    Key(Qt::Key_Space);
-    Key(Qt::Key_Up);
-    Key(Qt::Key_Left);
-    Key(Qt::Key_Space);
+    RestartAndType(moves);
+    PromoteOnG8ByCursor();
     ASSERT_TRUE(Board().pnlPromotion->isVisible());
     Key(Qt::Key_Space);
     EXPECT_TRUE(Board().pnlPromotion->isVisible());

@@ -22,6 +22,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
+#include <QLocalServer>
 #include <QMenuBar>
 #include <QProcess>
 #include <QPushButton>
@@ -638,6 +639,8 @@ TEST(SingleInstanceTest, ASecondCopyEndsWithoutTouchingTheFirstsFiles) {
 
     first.kill();
     first.waitForFinished();
+    // A killed copy leaves its socket in the shared runtime folder.
+    QLocalServer::removeServer(TSingleInstance::ServerName(home.path()));
 }
 
 // The board grows with the window as a centred square, its view and mouse mapping with it, and
