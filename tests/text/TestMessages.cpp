@@ -43,7 +43,7 @@ TEST_F(MessagesTest, EachKindUsesItsCaptionAndButtons) {
     AskQuestion(2, "", true);
     ASSERT_EQ(Shown.size(), 4u);
     EXPECT_EQ(Shown[0].Caption, "Error");
-    EXPECT_EQ(Shown[0].Text, "You cannot undo one of your opponent's move!");
+    EXPECT_EQ(Shown[0].Text, "You cannot undo one of your opponent's moves!");
     EXPECT_EQ(Shown[0].Buttons, mbOk);
     EXPECT_EQ(Shown[1].Caption, "Message");
     EXPECT_EQ(Shown[1].Text, "The game is tied!");
@@ -87,11 +87,11 @@ TEST_F(MessagesTest, AnEmptyArgumentRemovesThePlaceholder) {
 
 TEST_F(MessagesTest, DefaultTextsKeepTheirOwnSpelling) {
     EXPECT_EQ(
-        Messages().Text("E2"), "An error occured on the network! The connection was terminated.");
-    EXPECT_EQ(Messages().Text("E8"), "Cannot retreive the games list from the server!");
+        Messages().Text("E2"), "An error occurred on the network! The connection was terminated.");
+    EXPECT_EQ(Messages().Text("E8"), "Cannot retrieve the games list from the server!");
     EXPECT_EQ(Messages().Text("Q1"),
-        "A new version of Wintermoot is availlable! Do you want to download it now?");
-    EXPECT_EQ(Messages().Text("M2"), "You opponent disconnected from the game.");
+        "A new version of Wintermoot is available! Do you want to download it now?");
+    EXPECT_EQ(Messages().Text("M2"), "Your opponent disconnected from the game.");
 }
 
 TEST_F(MessagesTest, EveryKeyOfTheTableHasADefault) {
@@ -140,7 +140,7 @@ TEST_F(MessagesTest, ATranslationReplacesOnlyKnownKeysWithNonEmptyTexts) {
     ASSERT_EQ(Shown.size(), 2u);
     EXPECT_EQ(Shown[0].Caption, "Error");
     EXPECT_EQ(Shown[0].Text, "Keine Verbindung!");
-    EXPECT_EQ(Shown[1].Text, "An error occured on the network! The connection was terminated.");
+    EXPECT_EQ(Shown[1].Text, "An error occurred on the network! The connection was terminated.");
     EXPECT_FALSE(Messages().Contains("E99"));
 }
 
@@ -178,7 +178,7 @@ TEST_P(MessageNamesTest, TheConstantShowsItsOwnText) {
 
 INSTANTIATE_TEST_SUITE_P(Messages, MessageNamesTest,
     ::testing::Values(TNamedMessage { "ConnectFailed", 'E', emConnectFailed, "Cannot connect" },
-        TNamedMessage { "NetworkError", 'E', emNetworkError, "error occured on the network" },
+        TNamedMessage { "NetworkError", 'E', emNetworkError, "error occurred on the network" },
         TNamedMessage { "GameListUpdateFailed", 'E', emGameListUpdateFailed, "add/remove" },
         TNamedMessage { "VersionCheckFailed", 'E', emVersionCheckFailed, "version information" },
         TNamedMessage { "CannotUndoOpponentMove", 'E', emCannotUndoOpponentMove, "cannot undo" },

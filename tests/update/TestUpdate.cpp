@@ -275,7 +275,7 @@ TEST_F(UpdaterTest, AManualCheckOfAServerThatNeverAnswersIsReportedAtItsTimeLimi
 }
 
 const std::string M1 = "You already have the latest version of Wintermoot, no update is necessary.";
-const std::string Q1 = "A new version of Wintermoot is availlable! Do you want to download it now?";
+const std::string Q1 = "A new version of Wintermoot is available! Do you want to download it now?";
 
 struct TCompletion {
     std::vector<std::string> Shown;
