@@ -33,7 +33,7 @@ set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Wintermoot is a desktop chess game. Two pe
 person can play the computer at three strengths or a UCI chess engine, and
 two people can play on two machines over TCP with a chat beside the board.
 
-Every move is checked against the rules of chess. Moves are shown in three
+Every move is checked against the rules of chess. Moves are shown in four
 notations, each side has a clock, moves can be taken back, and games can be
 paused, saved, loaded, opened from PGN files and kept in a history that can
 be exported as text or PGN. The interface is in English, French, German and
