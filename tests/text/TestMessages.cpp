@@ -203,6 +203,7 @@ INSTANTIATE_TEST_SUITE_P(Messages, MessageNamesTest,
         TNamedMessage { "PgnImportUnreadable", 'E', emPgnImportUnreadable, "the PGN file" },
         TNamedMessage { "FileRefusedDuringNetworkGame", 'E', emFileRefusedDuringNetworkGame,
             "network game is open" },
+        TNamedMessage { "EngineAlreadyListed", 'E', emEngineAlreadyListed, "already in the list" },
         TNamedMessage {
             "AlreadyLatestVersion", 'M', nmAlreadyLatestVersion, "already have the latest" },
         TNamedMessage {
@@ -218,6 +219,8 @@ INSTANTIATE_TEST_SUITE_P(Messages, MessageNamesTest,
         TNamedMessage {
             "DrawnByInsufficientMaterial", 'M', nmDrawnByInsufficientMaterial, "enough material" },
         TNamedMessage { "PgnImported", 'M', nmPgnImported, "Games added to the history" },
+        TNamedMessage {
+            "NewVersionWithoutAddress", 'M', nmNewVersionWithoutAddress, "no address to download" },
         TNamedMessage { "DownloadNewVersion", 'Q', qmDownloadNewVersion, "download it now" },
         TNamedMessage { "QuitDuringGame", 'Q', qmQuitDuringGame, "really want to quit" },
         TNamedMessage { "AcceptOpponentUndo", 'Q', qmAcceptOpponentUndo, "wishes to undo" },
@@ -229,8 +232,8 @@ INSTANTIATE_TEST_SUITE_P(Messages, MessageNamesTest,
     [](const ::testing::TestParamInfo<TNamedMessage>& info) { return info.param.Name; });
 
 TEST(MessageNames, TheLastOfEachKindIsItsHighestName) {
-    EXPECT_EQ(LastError, unsigned(emFileRefusedDuringNetworkGame));
-    EXPECT_EQ(LastNotice, unsigned(nmPgnImported));
+    EXPECT_EQ(LastError, unsigned(emEngineAlreadyListed));
+    EXPECT_EQ(LastNotice, unsigned(nmNewVersionWithoutAddress));
     EXPECT_EQ(LastQuestion, unsigned(qmLeaveGame));
     EXPECT_TRUE(TMessageTable().Contains(Key('E', LastError)));
     EXPECT_FALSE(TMessageTable().Contains(Key('E', LastError + 1)));
