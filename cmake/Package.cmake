@@ -27,6 +27,8 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${WINTERMOOT_PACKAGE_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://github.com/wintermoot/wintermoot")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "stockfish")
+# Qt's own texts (the standard buttons, the file dialogs) in the interface language.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
 # The long description; CPack puts the summary above it, indents its lines and turns the empty
 # lines into " .".
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Wintermoot is a desktop chess game. Two people can play at one machine, a

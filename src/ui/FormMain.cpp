@@ -14,6 +14,7 @@
 #include "LanguagePack.h"
 #include "MainMenu.h"
 #include "Sounds.h"
+#include "StoredText.h"
 #include "UciEngineAgent.h"
 #include "UnitMessages.h"
 #include "UserFiles.h"
@@ -351,6 +352,7 @@ bool TfrmMain::LoadLanguage(const QString& file) {
         TranslateForm(pack, form);
     TranslateList(pack, "values", m_Values);
     TranslateMessages(pack, Messages());
+    m_QtTexts.Apply(DecodeStoredText(pack.LanguageName));
     m_Board->FitPanels();
     // The texts the window caches: the piece letters of the moves window and its moves.
     SetMovesNotation();

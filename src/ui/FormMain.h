@@ -9,6 +9,7 @@
 #include "Docking.h"
 #include "GameList.h"
 #include "LayoutStore.h"
+#include "QtTranslations.h"
 #include "Settings.h"
 #include "UnitChessGame.h"
 #include "UnitHistory.h"
@@ -211,6 +212,8 @@ private:
     TSettings m_Settings;
     TBoardView m_View;
     TMainSeams m_Seams;
+    // Qt's own texts in the interface language.
+    TQtTranslations m_QtTexts;
     bool m_Closing = false;
     bool m_GameListed = false;
     // Counts the games started, so that a command knows whether it started one.
