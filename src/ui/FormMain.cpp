@@ -325,6 +325,8 @@ void TfrmMain::moveEvent(QMoveEvent* event) {
         }
         dialog->move(frame.topLeft());
         dialog->setProperty(CentredAtProperty, dialog->pos());
+        // As QDialog does after placing itself: the next showing is centred anew, not kept here.
+        dialog->setAttribute(Qt::WA_Moved, false);
     }
 }
 

@@ -13,6 +13,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -163,8 +164,9 @@ protected:
     }
 
     // Runs `open` (which shows a modal dialog) and, while the dialog is up, moves the main window
-    // as a window manager would, then moves the dialog by hand and the main window again.
-    void CheckDialogFollows(const std::function<void()>& open) {
+    // as a window manager would, then (byHand) moves the dialog as the user would and the main
+    // window again.
+    void CheckDialogFollows(const std::function<void()>& open, bool byHand = true) {
         bool checked = false;
         QTimer poll;
         poll.setInterval(20);
@@ -180,12 +182,14 @@ protected:
             EXPECT_EQ(dialog->frameGeometry().center(), Centred(*dialog))
                 << "main " << Main->frameGeometry().center().x() << ","
                 << Main->frameGeometry().center().y();
-            dialog->move(dialog->pos() + QPoint(7, 5));
-            QCoreApplication::processEvents();
-            const QPoint byHand = dialog->pos();
-            Main->move(screen.left() + 100, screen.top() + 70);
-            QCoreApplication::processEvents();
-            EXPECT_EQ(dialog->pos(), byHand) << "a dialog the user moved stays";
+            if (byHand) {
+                dialog->move(dialog->pos() + QPoint(7, 5));
+                QCoreApplication::processEvents();
+                const QPoint moved = dialog->pos();
+                Main->move(screen.left() + 100, screen.top() + 70);
+                QCoreApplication::processEvents();
+                EXPECT_EQ(dialog->pos(), moved) << "a dialog the user moved stays";
+            }
             static_cast<QDialog*>(dialog)->reject();
         });
         poll.start();
@@ -223,6 +227,37 @@ TEST_F(StartDialogTest, ThePgnGameListFollowsTheMainWindow) {
         Main->OpenStartFile({ QStringLiteral("wintermoot"), file });
         WaitFor([] { return false; }, 300);
     });
+}
+
+// A dialog that followed the main window is centred on it again the next time it opens, wherever
+// the main window went meanwhile.
+TEST_F(StartDialogTest, ADialogThatFollowedIsCentredAgainWhenItOpensNextTime) {
+    const QString file = m_Home.filePath(QStringLiteral("two.pgn"));
+    QFile out(file);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write("[White \"Ann\"]\n[Black \"Bob\"]\n[Result \"*\"]\n\n1. e4 e5 *\n\n"
+              "[White \"Cid\"]\n[Black \"Dee\"]\n[Result \"*\"]\n\n1. d4 d5 *\n");
+    out.close();
+    CheckDialogFollows(
+        [&] {
+            Main->OpenStartFile({ QStringLiteral("wintermoot"), file });
+            WaitFor([] { return false; }, 300);
+        },
+        false);
+    const QRect screen = Main->screen()->availableGeometry();
+    Main->move(screen.left() + 10, screen.top() + 20);
+    QCoreApplication::processEvents();
+    bool checked = false;
+    QTimer::singleShot(50, Main.get(), [&] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        checked = true;
+        // Qt centres the dialog itself, rounding its own way.
+        EXPECT_LE((dialog->frameGeometry().center() - Centred(*dialog)).manhattanLength(), 2);
+        dialog->reject();
+    });
+    Main->OpenGameFile(file);
+    EXPECT_TRUE(checked);
 }
 
 } // namespace
