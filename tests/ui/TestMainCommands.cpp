@@ -197,6 +197,17 @@ protected:
         EXPECT_TRUE(checked);
     }
 
+    // A PGN file of two games, which opens the list of its games.
+    QString WriteTwoGames() {
+        const QString file = m_Home.filePath(QStringLiteral("two.pgn"));
+        QFile out(file);
+        if (!out.open(QIODevice::WriteOnly))
+            return {};
+        out.write("[White \"Ann\"]\n[Black \"Bob\"]\n[Result \"*\"]\n\n1. e4 e5 *\n\n"
+                  "[White \"Cid\"]\n[Black \"Dee\"]\n[Result \"*\"]\n\n1. d4 d5 *\n");
+        return file;
+    }
+
     // The centre of the dialog centred on the main window, kept on the screen.
     QPoint Centred(const QWidget& dialog) const {
         QRect frame = dialog.frameGeometry();
@@ -217,12 +228,8 @@ TEST_F(StartDialogTest, TheMessageBoxOfAFileThatCannotBeOpenedFollowsTheMainWind
 }
 
 TEST_F(StartDialogTest, ThePgnGameListFollowsTheMainWindow) {
-    const QString file = m_Home.filePath(QStringLiteral("two.pgn"));
-    QFile out(file);
-    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-    out.write("[White \"Ann\"]\n[Black \"Bob\"]\n[Result \"*\"]\n\n1. e4 e5 *\n\n"
-              "[White \"Cid\"]\n[Black \"Dee\"]\n[Result \"*\"]\n\n1. d4 d5 *\n");
-    out.close();
+    const QString file = WriteTwoGames();
+    ASSERT_FALSE(file.isEmpty());
     CheckDialogFollows([&] {
         Main->OpenStartFile({ QStringLiteral("wintermoot"), file });
         WaitFor([] { return false; }, 300);
@@ -232,12 +239,8 @@ TEST_F(StartDialogTest, ThePgnGameListFollowsTheMainWindow) {
 // A dialog that followed the main window is centred on it again the next time it opens, wherever
 // the main window went meanwhile.
 TEST_F(StartDialogTest, ADialogThatFollowedIsCentredAgainWhenItOpensNextTime) {
-    const QString file = m_Home.filePath(QStringLiteral("two.pgn"));
-    QFile out(file);
-    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-    out.write("[White \"Ann\"]\n[Black \"Bob\"]\n[Result \"*\"]\n\n1. e4 e5 *\n\n"
-              "[White \"Cid\"]\n[Black \"Dee\"]\n[Result \"*\"]\n\n1. d4 d5 *\n");
-    out.close();
+    const QString file = WriteTwoGames();
+    ASSERT_FALSE(file.isEmpty());
     CheckDialogFollows(
         [&] {
             Main->OpenStartFile({ QStringLiteral("wintermoot"), file });

@@ -88,12 +88,4 @@ TEST(QtTranslations, ALanguageIsKnownByItsOwnNameOrItsEnglishOne) {
     EXPECT_EQ(LanguageCode(QString()), QString());
 }
 
-// A folder without Qt's files leaves Qt's English texts, and nothing fails.
-TEST(QtTranslations, AMissingTranslationLeavesEnglish) {
-    QTemporaryDir empty;
-    TQtTranslations texts;
-    EXPECT_FALSE(texts.Apply(QStringLiteral("Français"), empty.path()));
-    EXPECT_FALSE(texts.Apply(QStringLiteral("English")));
-}
-
 } // namespace
