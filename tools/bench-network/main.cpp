@@ -639,7 +639,9 @@ void PipelinedReaders(const TBenchOptions& options) {
     const int sources[3] = { 0x0901, 0x0902, 0x0903 };
     std::vector<int> attackers;
     std::vector<int> attackerSource;
+    const double cpuStart = CpuSeconds(server.Pid());
     const auto start = TClock::now();
+    const auto attackStart = start;
     for (int i = 0; i < options.Pipeliners; ++i) {
         const int source = sources[i % 3];
         const int fd = open(source);
@@ -651,14 +653,15 @@ void PipelinedReaders(const TBenchOptions& options) {
     Report("pipelining connections opened",
         std::to_string(attackers.size()) + " in "
             + Fixed(Milliseconds(TClock::now() - start), "ms", 0));
-    const double cpuStart = CpuSeconds(server.Pid());
-    const auto attackStart = TClock::now();
     int asked = 0;
     int answeredInTime = 0;
     int reopened = 0;
     double slowest = 0;
+    double cpuBefore = cpuStart;
+    double busiest = 0;
     for (int second = 0; second < options.AttackSeconds; ++second) {
-        const auto tick = TClock::now();
+        // The first second counts from the opening of the attack.
+        const auto tick = second == 0 ? attackStart : TClock::now();
         const double ms = [&] {
             const int fd = Connect(server.Port(), 0x0A01, 2000);
             if (fd < 0)
@@ -672,9 +675,6 @@ void PipelinedReaders(const TBenchOptions& options) {
         if (ms >= 0 && ms <= 2000)
             ++answeredInTime;
         slowest = std::max(slowest, ms < 0 ? 2000.0 : ms);
-        std::printf("    second %2d: %s\n", second + 1,
-            ms < 0 ? "no answer within 2 s" : Fixed(ms, "ms", 1).c_str());
-        std::fflush(stdout);
         // Connections the server has closed are opened again, with their 16 requests.
         for (std::size_t i = 0; i < attackers.size(); ++i) {
             pollfd ready { attackers[i], POLLRDHUP, 0 };
@@ -685,6 +685,15 @@ void PipelinedReaders(const TBenchOptions& options) {
             }
         }
         std::this_thread::sleep_until(tick + std::chrono::seconds(1));
+        // The server's CPU use over this second, from one core's 100 %.
+        const double cpuNow = CpuSeconds(server.Pid());
+        const double busy
+            = 100 * (cpuNow - cpuBefore) / (Milliseconds(TClock::now() - tick) / 1000);
+        cpuBefore = cpuNow;
+        busiest = std::max(busiest, busy);
+        std::printf("    second %2d: %-22s server CPU %3.0f %%\n", second + 1,
+            ms < 0 ? "no answer within 2 s" : Fixed(ms, "ms", 1).c_str(), busy);
+        std::fflush(stdout);
     }
     const double attackSeconds = Milliseconds(TClock::now() - attackStart) / 1000;
     const double cpu = CpuSeconds(server.Pid()) - cpuStart;
@@ -696,7 +705,7 @@ void PipelinedReaders(const TBenchOptions& options) {
     Report("connections closed by the server, reopened", std::to_string(reopened));
     Report("server CPU during the attack",
         Fixed(100 * cpu / attackSeconds, "% of one core", 0) + " (" + Fixed(cpu, "s", 1) + " in "
-            + Fixed(attackSeconds, "s)", 1));
+            + Fixed(attackSeconds, "s", 1) + "; busiest second " + Fixed(busiest, "%)", 0));
     for (const int fd : attackers)
         if (fd >= 0)
             close(fd);

@@ -288,20 +288,23 @@ const TServerReply Unavailable { 503, "The list cannot be reached now, try again
 } // namespace
 
 TServerReply TGameListServer::List() {
-    const auto games = m_Store->List();
+    auto games = m_Store->List();
     if (!games)
         return Unavailable;
-    std::string text;
-    for (const TListedGame& game : *games) {
-        const std::string name = CleanGameName(game.Name);
-        const std::string address = NumericAddress(game.Address);
-        if (!name.empty() && !address.empty())
-            text += name + "|" + address + "\r\n";
-    }
     TServerReply reply { 200, {} };
     const std::lock_guard lock(m_ListMutex);
-    if (!m_LastList || *m_LastList != text)
+    // The same games give the same text: it is cleaned and built only when the list changes.
+    if (!m_LastList || *games != m_LastGames) {
+        std::string text;
+        for (const TListedGame& game : *games) {
+            const std::string name = CleanGameName(game.Name);
+            const std::string address = NumericAddress(game.Address);
+            if (!name.empty() && !address.empty())
+                text += name + "|" + address + "\r\n";
+        }
+        m_LastGames = std::move(*games);
         m_LastList = std::make_shared<const std::string>(std::move(text));
+    }
     reply.Shared = m_LastList;
     return reply;
 }

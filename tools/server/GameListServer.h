@@ -92,9 +92,10 @@ private:
 
     TServerOptions m_Options;
     std::unique_ptr<TGameStore> m_Store;
-    // The last list's text, handed to every answer while the list stays the same, so that many
-    // answers waiting to be sent hold one copy of it.
+    // The last list's games as the store gave them and its text, handed to every answer while the
+    // list stays the same, so that many answers waiting to be sent hold one copy of it.
     std::mutex m_ListMutex;
+    std::vector<TListedGame> m_LastGames;
     std::shared_ptr<const std::string> m_LastList;
 };
 

@@ -174,11 +174,15 @@ public:
         m_ClosedSinceTrim = true;
     }
 
-    // Whether the connection's next answer must wait for earlier output to drain.
+    // Whether the connection's next answer must wait for earlier output to drain. The address's
+    // total is the sweep's last count, so that a request costs one look at its own socket.
     bool MustWait(int fd) {
         const std::lock_guard lock(m_Mutex);
         const auto found = m_Watched.find(fd);
-        return found != m_Watched.end() && Crowded(fd, AddressUnsent(found->second.Address));
+        if (found == m_Watched.end())
+            return false;
+        const auto total = m_AddressUnsent.find(found->second.Address);
+        return Crowded(fd, total == m_AddressUnsent.end() ? 0 : total->second);
     }
 
     // Holds the request of the connection, which the caller has just suspended, back until the
@@ -245,15 +249,19 @@ private:
             // Held requests are looked at often, so that a caller who reads is not kept waiting.
             m_Wake.wait_for(lock, std::chrono::milliseconds(m_HeldCount > 0 ? 50 : 250));
             const auto now = TSteady::now();
+            // The unsent output of every address with enough connections to pass the limit (a
+            // few connections cannot: each holds at most a little more than its own limit).
+            m_AddressUnsent.clear();
+            for (const auto& [address, fds] : m_ByAddress)
+                if (fds.size() * PerConnectionUnsent * 2 > PerAddressUnsent)
+                    m_AddressUnsent[address] = AddressUnsent(address);
             std::vector<MHD_Connection*> resume;
-            std::unordered_map<std::string, long> unsent;
             for (auto& [fd, watched] : m_Watched) {
                 if (watched.Held != nullptr) {
-                    const auto total = unsent.try_emplace(watched.Address, -1).first;
-                    if (total->second < 0)
-                        total->second = AddressUnsent(watched.Address);
+                    const auto total = m_AddressUnsent.find(watched.Address);
                     const bool expired = watched.HeldUntil <= now;
-                    if (expired || !Crowded(fd, total->second)) {
+                    if (expired
+                        || !Crowded(fd, total == m_AddressUnsent.end() ? 0 : total->second)) {
                         watched.Request->Expired = expired;
                         resume.push_back(std::exchange(watched.Held, nullptr));
                         --m_HeldCount;
@@ -290,6 +298,7 @@ private:
     int m_HeldCount = 0;
     std::unordered_map<int, TWatched> m_Watched;
     std::unordered_map<std::string, std::vector<int>> m_ByAddress;
+    std::unordered_map<std::string, long> m_AddressUnsent;
     std::thread m_Thread;
 };
 
