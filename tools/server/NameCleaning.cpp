@@ -174,7 +174,7 @@ bool IsJoiner(char32_t c) {
 // Characters that change how the text around them is shown, or show nothing at all (the format
 // characters of Unicode but the joiners, which are judged by their neighbours), and those that
 // show as a blank without being spaces. A name holding U+202E shows the rest of its line, the
-// host's address included, backwards; one of fillers looks empty or like someone else's name.
+// host's address included, backwards; a name of fillers looks empty, or like someone else's name.
 bool IsInvisible(char32_t c) {
     return c == 0x00AD || c == 0x034F || c == 0x061C || (c >= 0x0600 && c <= 0x0605) || c == 0x06DD
         || c == 0x070F || c == 0x0890 || c == 0x0891 || c == 0x08E2 || c == 0x115F || c == 0x1160
@@ -210,10 +210,11 @@ std::string CleanGameName(const std::string& name) {
             kept.push_back(c);
             ++marks;
         } else if (IsJoiner(c)) {
+            // A joiner only stays between two visible characters: here it must follow one, and
+            // below it is dropped when no visible character follows it.
             if (!kept.empty() && kept.back() != U' ' && !IsJoiner(kept.back()))
                 kept.push_back(c);
         } else {
-            // A joiner only stays between two visible characters.
             kept.push_back(c);
             marks = 0;
         }
