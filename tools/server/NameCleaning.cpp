@@ -188,7 +188,7 @@ bool IsInvisible(char32_t c) {
 } // namespace
 
 std::string CleanGameName(const std::string& name) {
-    // The characters kept, spaces as U+0020, before the joiners are judged.
+    // The characters kept, without the spaces before the first, before the joiners are judged.
     std::vector<char32_t> kept;
     kept.reserve(std::min(name.size(), std::size_t { 4 * NameMaxBytes }));
     int marks = 0;
@@ -199,12 +199,12 @@ std::string CleanGameName(const std::string& name) {
         if (length == 0 || IsControl(c) || IsInvisible(c) || c == U'|')
             continue;
         if (IsSpace(c)) {
-            if (!kept.empty() && kept.back() != U' ')
-                kept.push_back(U' ');
+            if (!kept.empty())
+                kept.push_back(c);
             marks = 0;
         } else if (IsCombiningMark(c)) {
             // A mark needs a visible character to sit on, and a few are enough for any script.
-            if (kept.empty() || kept.back() == U' ' || IsJoiner(kept.back())
+            if (kept.empty() || IsSpace(kept.back()) || IsJoiner(kept.back())
                 || marks >= MarksPerCharacter)
                 continue;
             kept.push_back(c);
@@ -212,7 +212,7 @@ std::string CleanGameName(const std::string& name) {
         } else if (IsJoiner(c)) {
             // A joiner only stays between two visible characters: here it must follow one, and
             // below it is dropped when no visible character follows it.
-            if (!kept.empty() && kept.back() != U' ' && !IsJoiner(kept.back()))
+            if (!kept.empty() && !IsSpace(kept.back()) && !IsJoiner(kept.back()))
                 kept.push_back(c);
         } else {
             kept.push_back(c);
@@ -226,14 +226,12 @@ std::string CleanGameName(const std::string& name) {
     for (std::size_t k = 0; k < kept.size(); ++k) {
         const char32_t c = kept[k];
         if (IsJoiner(c)
-            && (k + 1 == kept.size() || kept[k + 1] == U' ' || IsCombiningMark(kept[k + 1])))
-            continue;
-        if (cleaned.empty() && c == U' ')
+            && (k + 1 == kept.size() || IsSpace(kept[k + 1]) || IsCombiningMark(kept[k + 1])))
             continue;
         if (cleaned.size() + Utf8Length(c) > NameMaxBytes)
             break;
         AppendUtf8(cleaned, c);
-        if (c != U' ' && !IsJoiner(c))
+        if (!IsSpace(c) && !IsJoiner(c))
             visibleEnd = cleaned.size();
     }
     // Nothing after the last visible character: no trailing space, and no joiner left by the cut.

@@ -18,8 +18,8 @@
 // - characters that show as blank are dropped: the Hangul fillers (U+115F, U+1160, U+3164,
 //   U+FFA0), the braille blank U+2800, the combining grapheme joiner U+034F, the Khmer inherent
 //   vowels U+17B4 and U+17B5;
-// - every kind of space (no-break, ideographic, the typographic spaces) becomes one ASCII space,
-//   a run of them one space, and spaces around the name are trimmed;
+// - spaces of every kind (ASCII, no-break, ideographic, the typographic spaces) around the name
+//   are trimmed, so that a name of spaces alone is empty;
 // - combining marks are kept only after a visible character, at most four on one character;
 // - the result is cut to 255 bytes at a character boundary.
 std::string CleanGameName(const std::string& name);
