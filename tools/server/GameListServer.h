@@ -8,6 +8,7 @@
 // game whose host has not renewed it within the expiry time. The list itself is kept by a
 // TGameStore (this process's memory, or Redis). Thread-safe.
 
+#include "GameName.h"
 #include "GameStore.h"
 
 #include <chrono>
@@ -50,12 +51,6 @@ struct TServerReply {
     int Status = 200;
     std::string Body;
 };
-
-// A name as the list can hold it: invalid UTF-8, "|", control characters (C0, DEL and C1) and
-// the characters that reorder or break the displayed line (direction overrides and marks, line and
-// paragraph separators, byte-order mark) are dropped, surrounding spaces trimmed, and the result
-// cut to 255 bytes at a character boundary.
-std::string CleanGameName(const std::string& name);
 
 class TGameListServer {
 public:
