@@ -170,23 +170,15 @@ void TChessGame::StartGame() {
     m_DrawReason.reset();
     m_UndoRequested = false;
     m_UndoAskedAt = -1;
-    if (Board.Modified) {
-        GameLoaded = false;
-        for (TPlayer* p : { &WhitePlayer, &BlackPlayer }) {
-            p->Time = 0;
-            p->Status = 0;
-        }
-        Turn = pcWhite;
-        Moves.Clear();
-        Board.Reset();
-        SearchBoard.Reset();
-    }
+    if (Board.Modified)
+        ClearGame();
     WhitePlayer.Ready = true;
     BlackPlayer.Ready = true;
     GameState = gsPlaying;
     if (GameKind != gkClient)
         m_Clock.start();
     Board.Modified = true;
+    SendClock();
     const uint64_t serial = m_GameSerial;
     emit gameStarted();
     if (serial != m_GameSerial || GameState != gsPlaying)
@@ -199,6 +191,23 @@ void TChessGame::StartGame() {
         return;
     }
     AskAgentToMove();
+}
+
+void TChessGame::ClearGame() {
+    GameLoaded = false;
+    m_StoppedByFailure = false;
+    for (TPlayer* p : { &WhitePlayer, &BlackPlayer }) {
+        p->Time = 0;
+        p->Status = 0;
+    }
+    Turn = pcWhite;
+    Moves.Clear();
+    Board.Reset();
+    SearchBoard.Reset();
+}
+
+bool TChessGame::ContinuesLoadedGame() const {
+    return GameLoaded && !Board.Modified;
 }
 
 void TChessGame::PauseGame() {
@@ -241,6 +250,7 @@ void TChessGame::StopGame() {
 void TChessGame::NextTurn() {
     Turn = Opponent(Turn);
     m_TurnAsked = false;
+    SendClock();
     const uint64_t serial = m_GameSerial;
     emit turnChanged();
     if (serial == m_GameSerial)
