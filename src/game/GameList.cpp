@@ -138,12 +138,16 @@ QStringList TGameList::ParseHostedGames(const QByteArray& answer) {
 }
 
 bool TGameList::Publish(const QString& name) {
-    const QString query = QStringLiteral("/wintermoot.php?action=add&name=")
-        + QString::fromLatin1(QUrl::toPercentEncoding(name));
-    if (Get(query))
+    if (TryPublish(name))
         return true;
     ShowError(emGameListUpdateFailed);
     return false;
+}
+
+bool TGameList::TryPublish(const QString& name) {
+    const QString query = QStringLiteral("/wintermoot.php?action=add&name=")
+        + QString::fromLatin1(QUrl::toPercentEncoding(name));
+    return Get(query).has_value();
 }
 
 bool TGameList::Remove() {

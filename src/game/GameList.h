@@ -38,6 +38,8 @@ public:
     // Publish / remove this computer's hosted game; on failure show E3 and answer false.
     bool Publish(const QString& name);
     bool Remove();
+    // Publishes without showing anything; the caller tells the user of a failure its own way.
+    bool TryPublish(const QString& name);
     // The public address from the server, "0.0.0.0" when it cannot be fetched, empty when the
     // answer lacks the key.
     QString PublicAddress();

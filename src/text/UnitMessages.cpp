@@ -66,6 +66,9 @@ const std::pair<const char*, const char*> DefaultMessages[] = {
     { "E22",
         "A network game is open, so \";\" was not opened. Open it with \"Load...\" once the "
         "network game has ended." },
+    { "M13",
+        "Your opponent did not press \"I'm ready!\" in time and was disconnected. Your game "
+        "waits for another player." },
 };
 
 class TStandardErrorPresenter : public TMessagePresenter {
