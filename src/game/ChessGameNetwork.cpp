@@ -36,6 +36,8 @@ template <typename TAction> void TChessGame::ActOnArrival(TAction&& action) {
 }
 
 void TChessGame::ConnectLink() {
+    m_HostSilence.setSingleShot(true);
+    connect(&m_HostSilence, &QTimer::timeout, this, [this] { HostFellSilent(); });
     connect(&m_Link, &TNetworkLink::greetingStarted, this, [this] {
         // A host whose last opponent left is still waiting for the next one.
         NetworkActive = true;
@@ -51,6 +53,7 @@ void TChessGame::ConnectLink() {
     connect(&m_Link, &TNetworkLink::timeArrived, this, [this](int32_t seconds) {
         ActOnArrival([&] {
             PlayerOf(Turn).Time = seconds;
+            WatchHost();
             emit clockTicked();
         });
     });
@@ -150,6 +153,7 @@ void TChessGame::CloseSockets() {
 }
 
 void TChessGame::ResetConnectionState() {
+    m_HostSilence.stop();
     m_HeldMessages.clear();
     m_UndoRequested = false;
     m_UndoAskedAt = -1;
@@ -199,6 +203,24 @@ void TChessGame::PeerLeft() {
     ForgetOpponent();
     m_DisconnectCause = dcPeerLeft;
     emit disconnected();
+}
+
+void TChessGame::WatchHost() {
+    // While a game is played the host's clock ticks every second, and each tick reaches the
+    // client: a client that hears nothing for StallTimeout has lost its host, even when no
+    // close or reset ever arrives (a machine switched off, a cable pulled).
+    if (GameKind == gkClient && GameState == gsPlaying && m_Link.PeerConnected())
+        m_HostSilence.start(m_Link.StallTimeout);
+    else
+        m_HostSilence.stop();
+}
+
+void TChessGame::HostFellSilent() {
+    if (GameKind != gkClient || GameState != gsPlaying || !m_Link.PeerConnected())
+        return;
+    // Let go as a host that left: the user hears it as the connection lost, once.
+    m_Link.Abort();
+    PeerLeft();
 }
 
 void TChessGame::PeerNotReady() {

@@ -177,6 +177,7 @@ void TChessGame::StartGame() {
     GameState = gsPlaying;
     if (GameKind != gkClient)
         m_Clock.start();
+    WatchHost();
     Board.Modified = true;
     SendClock();
     const uint64_t serial = m_GameSerial;
@@ -216,6 +217,7 @@ void TChessGame::PauseGame() {
     m_Clock.stop();
     SendStateCommand(gsPaused);
     GameState = gsPaused;
+    WatchHost();
     emit gamePaused();
 }
 
@@ -225,6 +227,7 @@ void TChessGame::ResumeGame() {
     GameState = gsPlaying;
     if (GameKind != gkClient)
         m_Clock.start();
+    WatchHost();
     SendStateCommand(gsPlaying);
     const uint64_t serial = m_GameSerial;
     emit gameResumed();
@@ -244,6 +247,7 @@ void TChessGame::StopGame() {
     BlackPlayer.Ready = false;
     SendStateCommand(gsStopped);
     GameState = gsStopped;
+    WatchHost();
     emit gameStopped();
 }
 

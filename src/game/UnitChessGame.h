@@ -313,6 +313,10 @@ private:
     void LinkConnectFailed();
     void PeerLeft();
     void PeerNotReady();
+    // Client: (re)starts the watch on the host's clock while a game is played, stops it
+    // otherwise.
+    void WatchHost();
+    void HostFellSilent();
     void LinkFailed();
     void HostNameArrived(const std::string& name);
     void PeerJoined(const std::string& name);
@@ -336,6 +340,8 @@ private:
     // The number of moves when the user was last asked about the opponent's undo request.
     int m_UndoAskedAt = -1;
     TDisconnectCause m_DisconnectCause = dcPeerLeft;
+    // Client: runs while a game is played, restarted by each of the host's clock ticks.
+    QTimer m_HostSilence;
     // Counts the links Connect opened, so that Disconnect notices a handler that opened another.
     uint64_t m_LinkSerial = 0;
 

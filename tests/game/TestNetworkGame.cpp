@@ -1278,6 +1278,36 @@ INSTANTIATE_TEST_SUITE_P(Previous, PreviousGameTest,
             false }),
     [](const auto& info) { return std::string(info.param.Name); });
 
+// A host whose machine goes away says nothing more: no close, no reset. Its clock ticks every
+// second of a game, so a client that hears nothing for StallTimeout while playing has lost it.
+TEST_F(RawHostTest, AHostThatFallsSilentDuringAGameIsLost) {
+    Client.Link().StallTimeout = 400;
+    Send(EncodeText(ncName, "Raw"));
+    ASSERT_TRUE(WaitUntil([&] { return ClientLog.Count("OpponentJoined") == 1; }, Patience));
+    Client.SetReady();
+    Send(EncodeCommand(cmReady) + EncodeCommand(cmStart));
+    ASSERT_TRUE(WaitUntil([&] { return Client.GameState == gsPlaying; }, Patience));
+    // Ticks keep the game, and so does a pause, however long.
+    for (int32_t second = 1; second <= 8; ++second) {
+        Send(EncodeTime(second));
+        RunEventsFor(100);
+    }
+    Send(EncodeCommand(cmPause));
+    RunEventsFor(1000);
+    EXPECT_TRUE(Client.PeerConnected());
+    Send(EncodeCommand(cmResume));
+    ASSERT_TRUE(WaitUntil([&] { return Client.GameState == gsPlaying; }, Patience));
+    EXPECT_EQ(ClientLog.Count("Disconnected"), 0u);
+    // Then the host is silent.
+    ASSERT_TRUE(WaitUntil([&] { return ClientLog.Count("Disconnected") == 1; }, Patience));
+    EXPECT_EQ(Client.GameState, gsStopped);
+    EXPECT_FALSE(Client.PeerConnected());
+    EXPECT_FALSE(Client.NetworkActive);
+    RunEventsFor(100);
+    EXPECT_EQ(ClientLog.Count("Disconnected"), 1u);
+    EXPECT_EQ(ClientLog.Count("NetworkError"), 0u);
+}
+
 // A host whose hosted loaded game was started once sends a new game to its next opponent.
 TEST_F(NetworkGameTest, ALoadedGamePlayedOverTheLinkIsNotSentToTheNextOpponent) {
     QTemporaryDir dir;
