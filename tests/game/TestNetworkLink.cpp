@@ -417,37 +417,4 @@ INSTANTIATE_TEST_SUITE_P(Probes, StrangerGreetingTest,
                 + EncodeVersion(TNetworkLink::ProtocolVersion) }),
     [](const auto& info) { return std::string(info.param.Name); });
 
-// A host whose opponent has joined and never declares itself ready lets it go after ReadyTimeout,
-// with the disconnect command; one that is ready stays.
-TEST_F(RawClientLinkTest, AnOpponentThatIsNeverReadyIsLetGoWithADisconnect) {
-    Host.ReadyTimeout = 300;
-    Host.AwaitPeerReady();
-    std::string received;
-    EXPECT_TRUE(WaitUntil(
-        [&] {
-            received += Peer.readAll().toStdString();
-            return Peer.state() == QAbstractSocket::UnconnectedState;
-        },
-        Patience));
-    received += Peer.readAll().toStdString();
-    // After the greeting's request for the name, nothing but the disconnect.
-    EXPECT_EQ(received, EncodeCommand(cmSendName) + EncodeCommand(cmDisconnect));
-    EXPECT_EQ(Log.Events, std::vector<std::string> { "not ready" });
-    EXPECT_FALSE(Host.PeerConnected());
-    EXPECT_NE(Host.ListeningPort(), 0);
-}
-
-TEST_F(RawClientLinkTest, AReadyOpponentIsKeptPastTheReadyLimitUntilItIsAwaitedAgain) {
-    Host.ReadyTimeout = 300;
-    Host.AwaitPeerReady();
-    Send(EncodeCommand(cmReady));
-    RunEventsFor(600);
-    EXPECT_TRUE(Host.PeerConnected());
-    EXPECT_EQ(Log.Events, std::vector<std::string> { "command 3" });
-    // After a game the opponent declares itself ready again, or goes.
-    Host.AwaitPeerReady();
-    EXPECT_TRUE(Log.WaitFor("not ready"));
-    EXPECT_FALSE(Host.PeerConnected());
-}
-
 } // namespace
