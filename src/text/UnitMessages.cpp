@@ -66,10 +66,13 @@ const std::pair<const char*, const char*> DefaultMessages[] = {
     { "E22",
         "A network game is open, so \";\" was not opened. Open it with \"Load...\" once the "
         "network game has ended." },
-    { "M18",
+    { "M13",
+        "Your opponent did not press \"I'm ready!\" in time and was disconnected. Your game "
+        "waits for another player." },
+    { "M14",
         "Version ; of Wintermoot is available, but the server gives no address to download it "
         "from. Look for it on the project's web site." },
-    { "E28", "The program \";\" is already in the list of engines with the same arguments." },
+    { "E23", "The program \";\" is already in the list of engines with the same arguments." },
 };
 
 class TStandardErrorPresenter : public TMessagePresenter {

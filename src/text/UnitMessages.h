@@ -35,7 +35,7 @@ enum TErrorMessage : unsigned {
     emPgnUnreadable = 20,
     emClipboardHoldsNoGame = 21,
     emFileRefusedDuringNetworkGame = 22,
-    emEngineAlreadyListed = 28,
+    emEngineAlreadyListed = 23,
 };
 
 // The notices by name; each value is the number of its key ("M<number>").
@@ -52,7 +52,8 @@ enum TNoticeMessage : unsigned {
     nmDrawnByFiftyMoves = 10,
     nmDrawnByInsufficientMaterial = 11,
     nmPgnImported = 12,
-    nmNewVersionWithoutAddress = 18,
+    nmOpponentNotReady = 13,
+    nmNewVersionWithoutAddress = 14,
 };
 
 // The questions by name; each value is the number of its key ("Q<number>").

@@ -301,8 +301,11 @@ void TBoardWidget::FitPanels() {
         FitMoveEntry();
 }
 
-void TBoardWidget::ShowStatus(TStatusText text) {
-    lblStatus->setText(m_Values.Value(QStringLiteral("Stat0") + QString::number(text)));
+void TBoardWidget::ShowStatus(TStatusText text, const QString& note) {
+    QString shown = m_Values.Value(QStringLiteral("Stat0") + QString::number(text));
+    if (!note.isEmpty())
+        shown += QLatin1Char('\n') + note;
+    lblStatus->setText(shown);
     pnlReady->hide();
     ShowOnTop(pnlStatus);
 }

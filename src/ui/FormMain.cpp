@@ -172,11 +172,19 @@ void TfrmMain::CreateForms() {
         m_Board->HideReady();
         m_Board->HideStatus();
         frmChat->DisableInput();
+        m_ListingFailed = false;
         return m_Game.Connect(address.toStdString());
     };
     frmGame->FetchHostedGames = [this] { return m_GameList.HostedGames(); };
     frmGame->FetchPublicAddress = [this] { return m_GameList.PublicAddress(); };
-    frmGame->PublishGame = [this](const QString& name) { m_GameList.Publish(name); };
+    frmGame->PublishGame = [this](const QString& name) {
+        // Hosting goes on without the listing; the dialog's choice is undone so that nothing
+        // takes the game off a list it is not on, or lists it again unasked.
+        if (!m_GameList.TryPublish(name)) {
+            frmGame->GameListed = false;
+            ListingFailed();
+        }
+    };
     frmGame->RemoveGame = [this] { RemoveHostedGame(); };
     frmGame->LeaveGame = [this] { return LeaveGame(); };
 }
@@ -596,8 +604,25 @@ void TfrmMain::Menu_Help_AboutClick() {
 void TfrmMain::PublishHostedGame() {
     if (m_Game.GameKind != gkHost || !m_GameListed)
         return;
-    m_GameList.Publish(QString::fromStdString(m_Game.GetPlayer(m_Game.HostColour)->Name));
+    if (!m_GameList.TryPublish(QString::fromStdString(m_Game.GetPlayer(m_Game.HostColour)->Name))) {
+        m_GameListed = false;
+        ListingFailed();
+        return;
+    }
     m_RepublishTimer->start();
+}
+
+void TfrmMain::ListingFailed() {
+    m_RepublishTimer->stop();
+    m_ListingFailed = true;
+    ShowHostWaiting();
+}
+
+void TfrmMain::ShowHostWaiting() {
+    if (m_ListingFailed)
+        m_Board->ShowStatus(stWaitingForPlayer, QString::fromStdString(Messages().Text("E3")));
+    else
+        ShowStatus(stWaitingForPlayer);
 }
 
 void TfrmMain::RemoveHostedGame() {
@@ -610,7 +635,7 @@ void TfrmMain::RemoveHostedGame() {
 void TfrmMain::RepublishTimerTimer() {
     if (m_Game.GameKind == gkHost && m_Game.NetworkActive && m_GameListed
         && !m_Game.PeerConnected())
-        m_GameList.Publish(QString::fromStdString(m_Game.GetPlayer(m_Game.HostColour)->Name));
+        PublishHostedGame();
     else
         m_RepublishTimer->stop();
 }
@@ -621,7 +646,7 @@ void TfrmMain::GameNetworkError() {
     m_Board->HideStatus();
     if (m_Game.GameKind == gkHost) {
         PublishHostedGame();
-        ShowStatus(stWaitingForPlayer);
+        ShowHostWaiting();
     }
 }
 
@@ -674,9 +699,10 @@ void TfrmMain::GameDisconnected() {
         return;
     }
     if (m_Game.GameKind == gkHost) {
-        ShowNotice(nmOpponentDisconnected);
+        ShowNotice(m_Game.DisconnectCause() == dcPeerNotReady ? nmOpponentNotReady
+                                                              : nmOpponentDisconnected);
         PublishHostedGame();
-        ShowStatus(stWaitingForPlayer);
+        ShowHostWaiting();
     } else {
         ShowNotice(nmConnectionLost);
     }

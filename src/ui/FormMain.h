@@ -201,7 +201,13 @@ private:
     // The FEN of the board, with the move counters the game has reached.
     std::string CurrentFen() const;
     // Publishes the hosted game under the host player's name when it is listed; keeps it listed.
+    // A server that does not take it leaves the game unlisted (ShowHostWaiting says so).
     void PublishHostedGame();
+    // The host's status while it waits for an opponent, with the failed listing below it.
+    void ShowHostWaiting();
+    // The game-list server did not take the hosted game: it is not listed, and the user reads it
+    // in the status line rather than in a box at every attempt.
+    void ListingFailed();
     void RemoveHostedGame();
     void RepublishTimerTimer();
     void AddGameToHistory(TGameResult result);
@@ -223,6 +229,8 @@ private:
     TQtTranslations m_QtTexts;
     bool m_Closing = false;
     bool m_GameListed = false;
+    // The last attempt to list the hosted game failed.
+    bool m_ListingFailed = false;
     // Counts the games started, so that a command knows whether it started one.
     uint64_t m_GamesStarted = 0;
     // While a listed game waits for its opponent, it is published again now and then so that the

@@ -220,6 +220,8 @@ INSTANTIATE_TEST_SUITE_P(Messages, MessageNamesTest,
             "DrawnByInsufficientMaterial", 'M', nmDrawnByInsufficientMaterial, "enough material" },
         TNamedMessage { "PgnImported", 'M', nmPgnImported, "Games added to the history" },
         TNamedMessage {
+            "OpponentNotReady", 'M', nmOpponentNotReady, "in time and was disconnected" },
+        TNamedMessage {
             "NewVersionWithoutAddress", 'M', nmNewVersionWithoutAddress, "no address to download" },
         TNamedMessage { "DownloadNewVersion", 'Q', qmDownloadNewVersion, "download it now" },
         TNamedMessage { "QuitDuringGame", 'Q', qmQuitDuringGame, "really want to quit" },

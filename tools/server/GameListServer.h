@@ -8,8 +8,8 @@
 // game whose host has not renewed it within the expiry time. The list itself is kept by a
 // TGameStore (this process's memory, or Redis). Thread-safe.
 
+#include "GameName.h"
 #include "GameStore.h"
-#include "NameCleaning.h"
 
 #include <chrono>
 #include <cstddef>

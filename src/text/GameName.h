@@ -1,8 +1,10 @@
 #pragma once
 
 // The cleaning of a hosted game's name, so that a name taken from anyone on the network shows as
-// one line of ordinary visible text and cannot pass for another entry or an address. Used on the
-// names given to the list server and again on every name read back from its store.
+// one line of ordinary visible text and cannot pass for another entry or an address. Used by the
+// list server on the names it is given and again on every name read back from its store, and by
+// the program on the names it reads from a list server. Plain C++, so that the server needs
+// nothing else of the program.
 
 #include <string>
 

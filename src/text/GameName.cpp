@@ -1,4 +1,4 @@
-#include "NameCleaning.h"
+#include "GameName.h"
 
 #include <algorithm>
 #include <array>
