@@ -1,6 +1,7 @@
 #include "RootSearch.h"
 
 #include "SearchPool.h"
+#include "SearchValues.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -9,7 +10,6 @@
 
 namespace {
 
-constexpr int NoMoveScore = -5000;
 constexpr int ReturnPenalty = 20;
 
 // The positional score of a root move for `colour`, with the move made on the board.
@@ -87,7 +87,7 @@ bool ScoreInOrder(TFastBoard& board, TPieceColour colour, int depth, int lastFro
     const uint32_t* moves, int count, int* scores, const TRootSearchSettings& settings,
     TSearchStats& stats) {
     TReplySearch search(board, settings.Cancel, settings.Table);
-    int best = NoMoveScore;
+    int best = NoMoveValue;
     bool complete = true;
     try {
         for (int i = 0; i < count; ++i) {
@@ -117,7 +117,7 @@ bool ScoreInParallel(const TFastBoard& position, TPieceColour colour, int depth,
         try {
             for (int i = next.fetch_add(1); i < count; i = next.fetch_add(1)) {
                 scores[i]
-                    = ScoreMove(board, search, colour, depth, lastFrom, moves[i], NoMoveScore);
+                    = ScoreMove(board, search, colour, depth, lastFrom, moves[i], NoMoveValue);
                 if (settings.ProgressDone)
                     settings.ProgressDone->fetch_add(1);
             }
