@@ -50,7 +50,7 @@ const std::pair<const char*, const char*> DefaultMessages[] = {
     { "M10", "The game is drawn: fifty moves have been played without a capture or a pawn move." },
     { "M11", "The game is drawn: neither side has enough material left to checkmate." },
     { "E16",
-        "The chess engine stopped playing: ;. The game was stopped; its moves stay on the board "
+        "The chess engine stopped playing: ;. The game was stopped. Its moves stay on the board, "
         "and it can still be saved." },
     { "E17", "Could not add the chess engine: ;. Only a program that speaks UCI can be added." },
     { "E18",
@@ -124,8 +124,36 @@ bool TMessageTable::Contains(const std::string& key) const {
         m_Entries.begin(), m_Entries.end(), [&](const auto& e) { return e.first == key; });
 }
 
+int MessageArguments(const std::string& key) {
+    // The messages that callers show with an argument; M12 takes two.
+    static const std::pair<const char*, int> counts[] = { { "E9", 1 }, { "E10", 1 }, { "E11", 1 },
+        { "E12", 1 }, { "E13", 1 }, { "E14", 1 }, { "E15", 1 }, { "E16", 1 }, { "E17", 1 },
+        { "E18", 1 }, { "E19", 1 }, { "E20", 1 }, { "E22", 1 }, { "M4", 1 }, { "M6", 1 },
+        { "M8", 1 }, { "M12", 2 }, { "Q4", 1 }, { "Q5", 1 } };
+    for (const auto& [name, count] : counts) {
+        if (key == name)
+            return count;
+    }
+    return 0;
+}
+
+int PlaceholderCount(const std::string& text) {
+    int count = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != ';')
+            continue;
+        if (i + 1 < text.size() && text[i + 1] == ';')
+            ++i;
+        else
+            ++count;
+    }
+    return count;
+}
+
 bool TMessageTable::Replace(const std::string& key, const std::string& text) {
-    if (text.empty())
+    // A text with more or fewer places for arguments than its callers give (such as an older
+    // translation with a ";" of its own) would show garbled: the default stays.
+    if (text.empty() || PlaceholderCount(text) != MessageArguments(key))
         return false;
     const auto it = std::find_if(
         m_Entries.begin(), m_Entries.end(), [&](const auto& e) { return e.first == key; });
@@ -157,11 +185,13 @@ std::unique_ptr<TMessagePresenter> SetMessagePresenter(
 std::string FillPlaceholders(const std::string& text, const std::string& argument) {
     std::string result;
     result.reserve(text.size() + argument.size());
-    for (const char c : text) {
-        if (c == ';')
-            result += argument;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != ';')
+            result += text[i];
+        else if (i + 1 < text.size() && text[i + 1] == ';')
+            result += text[i++];
         else
-            result += c;
+            result += argument;
     }
     return result;
 }
@@ -169,9 +199,11 @@ std::string FillPlaceholders(const std::string& text, const std::string& argumen
 std::string FillPlaceholders(const std::string& text, const std::vector<std::string>& arguments) {
     std::string result;
     size_t next = 0;
-    for (const char c : text) {
-        if (c != ';') {
-            result += c;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != ';') {
+            result += text[i];
+        } else if (i + 1 < text.size() && text[i + 1] == ';') {
+            result += text[i++];
         } else if (!arguments.empty()) {
             result += arguments[std::min(next, arguments.size() - 1)];
             ++next;
