@@ -157,6 +157,7 @@ void TUciEngineAgent::SendTurn() {
     m_PendingPosition.reset();
     m_LastDepth = 0;
     m_LastScore.reset();
+    m_LastMate.reset();
     if (m_Setup.MoveTimeMs > 0) {
         Send("go movetime " + QByteArray::number(m_Setup.MoveTimeMs));
         m_Timer.start(m_Setup.MoveTimeMs + m_Setup.MoveMarginMs);
@@ -244,10 +245,13 @@ void TUciEngineAgent::HandleInfo(const QList<QByteArray>& words) {
                 const int score = words[i + 2].toInt(&ok);
                 if (ok) {
                     m_LastScore = score;
+                    m_LastMate.reset();
                     changed = true;
                 }
             } else if (words[i + 1] == "mate") {
+                const int moves = words[i + 2].toInt(&ok);
                 m_LastScore.reset();
+                m_LastMate = ok ? std::optional<int>(moves) : std::nullopt;
                 changed = true;
             }
         }

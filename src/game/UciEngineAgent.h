@@ -59,9 +59,11 @@ public:
     // The engine's own name once it has given one, else the name it was set up with.
     QString EngineName() const;
     // The last search report of the current or last search: its depth and score in centipawns
-    // from the engine's side (mate scores as none). Zero and none before any report.
+    // from the engine's side, or the moves to a mate it reports (negative when it is mated)
+    // instead. Zero and none before any report.
     int LastDepth() const { return m_LastDepth; }
     std::optional<int> LastScore() const { return m_LastScore; }
+    std::optional<int> LastMate() const { return m_LastMate; }
     bool HasFailed() const { return m_Failed; }
     // A search of this agent's turn is running (not one being stopped).
     bool IsSearching() const { return m_Stage == stThinking; }
@@ -103,6 +105,7 @@ private:
     qint64 m_BytesInWindow = 0;
     int m_LastDepth = 0;
     std::optional<int> m_LastScore;
+    std::optional<int> m_LastMate;
     // The position of the turn asked for, to check the engine's move against.
     std::unique_ptr<TChessBoard> m_Board;
 };

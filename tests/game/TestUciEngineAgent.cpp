@@ -109,6 +109,23 @@ TEST_F(UciEngineAgentTest, OwnEnginePlaysAGameThroughTheController) {
     Game.StopGame();
 }
 
+// A mate score is kept as the moves to the mate, in place of centipawns.
+TEST_F(UciEngineAgentTest, MateReportsAreKeptAsTheMovesToTheMate) {
+    Use(BadEngine("mate"), { "e7e5", "b8c6" });
+    std::vector<int> mates;
+    Game.StartGame();
+    QObject::connect(Engine(), &TUciEngineAgent::thinkingChanged, &Context, [&] {
+        if (Engine()->LastDepth() > 0) {
+            EXPECT_FALSE(Engine()->LastScore().has_value());
+            mates.push_back(Engine()->LastMate().value_or(0));
+        }
+    });
+    ASSERT_TRUE(WaitUntil([&] { return Game.Moves.Count() >= 3; }));
+    EXPECT_TRUE(Failures.empty());
+    EXPECT_EQ(mates, (std::vector<int> { -1, 2 }));
+    Game.StopGame();
+}
+
 TEST_F(UciEngineAgentTest, PositionTextGivesCastlingAsTheKingsMoveAndThePromotionPiece) {
     TMoveList moves;
     moves.Add(pkKing, Sq("e1"), Sq("g1"), 0, mrCastling);

@@ -143,15 +143,67 @@ TEST(UciEngine, GoDepthReportsItsDepthsAndPlaysTheBuiltInSearchsBestMove) {
     // The first depth, which gives a move to a stop at once, then the depth asked for.
     ASSERT_EQ(infos.size(), 2u);
     EXPECT_TRUE(StartsWith(infos.front(), "info depth 1 score cp "));
-    // Centipawns are ten times the search's units.
+    // The score is the value of the move played, from White's view.
+    const TSearchValue value = ValueOfCandidate(board, pcWhite, 4, MakePoint(5, 2), *first);
     EXPECT_TRUE(StartsWith(
-        infos.back(), "info depth 4 score cp " + std::to_string(first->Score * 10) + " nodes "));
+        infos.back(), "info depth 4 score cp " + std::to_string(value.Centipawns) + " nodes "));
     EXPECT_NE(infos.back().find(" pv " + best), std::string::npos);
 
     // The same commands give the same move at the expert level.
     h.Send("go depth 4");
     EXPECT_EQ(BestMoveOf(h.WaitFor("bestmove")), best);
 }
+
+struct TScoreRow {
+    const char* Name;
+    const char* Fen;
+    int Depth;
+    // "mate N" for a mate, otherwise the centipawns lie from Low to High.
+    const char* Mate;
+    int Low;
+    int High;
+};
+
+class UciScore : public testing::TestWithParam<TScoreRow> { };
+
+// The score is the position's value for the side to move: the material at the end of the line
+// and the position's own terms in centipawns, or the moves to a mate found.
+TEST_P(UciScore, IsThePositionsValueForTheSideToMove) {
+    const TScoreRow& row = GetParam();
+    TEngineHarness h;
+    h.Send(std::string("position fen ") + row.Fen);
+    h.Send("go depth " + std::to_string(row.Depth));
+    h.WaitFor("bestmove");
+    int reports = 0;
+    for (const std::string& line : h.Lines()) {
+        if (!StartsWith(line, "info depth " + std::to_string(row.Depth) + " "))
+            continue;
+        ++reports;
+        if (row.Mate) {
+            EXPECT_TRUE(StartsWith(line.substr(line.find(" score ") + 7), row.Mate)) << line;
+            continue;
+        }
+        const size_t at = line.find(" score cp ");
+        ASSERT_NE(at, std::string::npos) << line;
+        const int cp = std::stoi(line.substr(at + 10));
+        EXPECT_GE(cp, row.Low) << line;
+        EXPECT_LE(cp, row.High) << line;
+    }
+    EXPECT_EQ(reports, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Positions, UciScore,
+    testing::Values(
+        TScoreRow { "StartPositionIsEven",
+            "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1", 4, nullptr, -50, 50 },
+        TScoreRow { "QueenDownIsNineHundredWorse",
+            "rnb1kbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR b KQkq - 0 1", 4, nullptr, -1050, -800 },
+        TScoreRow { "QueenUpIsNineHundredBetter",
+            "rnb1kbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1", 4, nullptr, 800, 1050 },
+        TScoreRow { "MateInOne", "k7/3Q4/8/8/7K/8/rR6/8 w - - 0 1", 3, "mate 1 ", 0, 0 },
+        TScoreRow { "MateInTwo", "k1K5/3r4/8/8/3Q4/8/6R1/8 w - - 0 1", 3, "mate 2 ", 0, 0 },
+        TScoreRow { "MatedInOne", "k1K5/3r4/8/8/3Q4/8/R7/8 b - - 0 1", 3, "mate -1 ", 0, 0 }),
+    [](const testing::TestParamInfo<TScoreRow>& info) { return std::string(info.param.Name); });
 
 TEST(UciEngine, TimedSearchReportsEveryDepthInTurn) {
     TEngineHarness h;

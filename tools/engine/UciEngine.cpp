@@ -19,8 +19,6 @@ namespace {
 
 using TClock = std::chrono::steady_clock;
 
-// The search's scores count a pawn as 10.
-constexpr int CentipawnsPerUnit = 10;
 // Clock searches expect this many moves to the end of the game when not told.
 constexpr int DefaultMovesToGo = 30;
 constexpr long long MaxMilliseconds = 1000LL * 60 * 60 * 24 * 365;
@@ -642,8 +640,10 @@ void TUciEngine::Search(std::unique_ptr<TJob> job) {
             best = MoveName(board, chosen.From, chosen.To);
             const long long elapsed = MillisecondsSince(job->Start);
             const double seconds = std::max(1e-3, FractionalMillisecondsSince(job->Start) / 1000);
-            Write("info depth " + std::to_string(depth) + " score cp "
-                + std::to_string(chosen.Score * CentipawnsPerUnit) + " nodes "
+            const TSearchValue value = ValueOfCandidate(board, side, depth, job->LastFrom, chosen);
+            const std::string score = value.Mate ? "mate " + std::to_string(value.MateMoves)
+                                                 : "cp " + std::to_string(value.Centipawns);
+            Write("info depth " + std::to_string(depth) + " score " + score + " nodes "
                 + std::to_string(totalNodes) + " nps "
                 + std::to_string((long long)(double(totalNodes) / seconds)) + " time "
                 + std::to_string(elapsed) + " pv " + best);
