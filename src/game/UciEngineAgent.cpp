@@ -70,7 +70,7 @@ TUciEngineAgent::~TUciEngineAgent() {
     disconnect(&m_Process, nullptr, this, nullptr);
     if (m_Process.state() != QProcess::NotRunning) {
         m_Process.write("quit\n");
-        m_Process.kill();
+        m_Process.KillGroup();
         m_Process.waitForFinished(2000);
     }
 }
@@ -340,7 +340,7 @@ void TUciEngineAgent::Fail(const QString& cause) {
     m_PendingPosition.reset();
     disconnect(&m_Process, nullptr, this, nullptr);
     if (m_Process.state() != QProcess::NotRunning) {
-        m_Process.kill();
+        m_Process.KillGroup();
         m_Process.waitForFinished(2000);
     }
     emit failed(EngineName() + ": " + cause);

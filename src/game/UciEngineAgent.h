@@ -5,6 +5,7 @@
 // time, exits, answers a move that is not legal or not a move, or writes more than the agent is
 // willing to read is killed, and the agent reports it once through `failed`.
 
+#include "EngineProcess.h"
 #include "PlayerAgent.h"
 #include "UnitChessBoard.h"
 #include "UnitMoveList.h"
@@ -92,7 +93,7 @@ private:
 
     TUciEngineSetup m_Setup;
     QString m_IdName;
-    QProcess m_Process;
+    TEngineProcess m_Process;
     QTimer m_Timer;
     TStage m_Stage = stStarting;
     bool m_Failed = false;

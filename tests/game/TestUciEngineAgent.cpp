@@ -2,10 +2,12 @@
 // controller, and an engine that misbehaves (tests/tools/BadEngine.cpp) is killed and reported
 // once, with the game stopped and its moves kept.
 
+#include "ForkingEngine.h"
 #include "GameTestSupport.h"
 #include "UciEngineAgent.h"
 
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -107,6 +109,48 @@ TEST_F(UciEngineAgentTest, OwnEnginePlaysAGameThroughTheController) {
     EXPECT_TRUE(Engine()->EngineName().startsWith("Wintermoot"))
         << Engine()->EngineName().toStdString();
     Game.StopGame();
+}
+
+// A program the engine started (here a sleeper) ends with the engine, both when the engine fails
+// and is killed and when its agent goes with the game.
+TEST_F(UciEngineAgentTest, AnEnginesChildrenEndWithIt) {
+    QTemporaryDir dir;
+    for (const bool fails : { false, true }) {
+        const std::string script = dir.filePath(fails ? "failing.sh" : "engine.sh").toStdString();
+        const std::string pidFile = script + ".pid";
+        // The failing one crashes at its third search; the other plays on until replaced.
+        ASSERT_TRUE(WriteForkingEngine(script, pidFile,
+            "exec '" + std::string(fails ? BAD_ENGINE : WINTERMOOT_ENGINE) + "' "
+                + (fails ? "crash" : "")));
+        TUciEngineSetup setup;
+        setup.Command = QString::fromStdString(script);
+        setup.MoveTimeMs = 50;
+        setup.MoveMarginMs = 3000;
+        Use(setup, { "e7e5", "b8c6", "g8f6" });
+        Game.StartGame();
+        ASSERT_TRUE(WaitUntil([&] { return Game.Moves.Count() >= 2 || !Failures.empty(); }));
+        const pid_t sleeper = ReadSleeperPid(pidFile);
+        ASSERT_GT(sleeper, 0);
+        if (fails) {
+            ASSERT_TRUE(WaitUntil([&] { return !Failures.empty(); }));
+        } else {
+            // A new game with the built-in player on both sides leaves the engine's agent behind.
+            Game.StopGame();
+            Game.SetAgentFactory(nullptr);
+            Game.StartGame();
+            Game.StopGame();
+        }
+        // The replaced agent is deleted later, from the event loop.
+        const auto pump = [] {
+            RunEventsFor(10);
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        };
+        EXPECT_TRUE(WaitForProcessEnd(sleeper, 5000, pump))
+            << (fails ? "after a failure" : "after the game") << ", the engine's child lives";
+        if (!ProcessEnded(sleeper))
+            ::kill(sleeper, SIGKILL);
+        Failures.clear();
+    }
 }
 
 // A mate score is kept as the moves to the mate, in place of centipawns.

@@ -1,6 +1,7 @@
 // wintermoot-cli match: games between the built-in computer and UCI engines through the
 // controller, their score, their PGN, and its refusal of bad command lines.
 
+#include "ForkingEngine.h"
 #include "RunProgram.h"
 
 #include <gtest/gtest.h>
@@ -26,6 +27,25 @@ std::string TempPgn(const char* name) {
 }
 
 } // namespace
+
+// An engine that starts a program of its own: the program ends with the match.
+TEST(CliMatch, AnEnginesChildrenEndWithTheMatch) {
+    const std::string script = testing::TempDir() + "wm-forking-engine.sh";
+    const std::string pidFile = testing::TempDir() + "wm-forking-engine.pid";
+    std::remove(pidFile.c_str());
+    ASSERT_TRUE(WriteForkingEngine(script, pidFile, std::string("exec ") + WINTERMOOT_ENGINE));
+    const TProgramRun r = RunProgram(WINTERMOOT_CLI,
+        { "match", "builtin:novice:1", "uci:" + script + ",Depth=1", "--games", "1", "--depth", "1",
+            "--max-moves", "6" });
+    EXPECT_EQ(r.Status, 0) << r.Err;
+    const pid_t sleeper = ReadSleeperPid(pidFile);
+    ASSERT_GT(sleeper, 0);
+    EXPECT_TRUE(WaitForProcessEnd(sleeper)) << "the engine's child " << sleeper << " outlived it";
+    if (!ProcessEnded(sleeper))
+        ::kill(sleeper, SIGKILL);
+    std::remove(script.c_str());
+    std::remove(pidFile.c_str());
+}
 
 TEST(CliMatch, BuiltinAgainstTheEnginePlaysTwoGamesAndWritesThem) {
     const std::string pgn = TempPgn("wm-match.pgn");
