@@ -2,6 +2,7 @@
 
 #include "Fen.h"
 #include "Perft.h"
+#include "PrintableText.h"
 #include "UnitChessGame.h"
 
 #include <QFileInfo>
@@ -32,12 +33,7 @@ bool ReadSquare(const QByteArray& text, qsizetype at, TPoint& square) {
 
 // An engine's text in a reason: printable and short.
 QString Shown(const QByteArray& text) {
-    QByteArray shown = text.left(40);
-    for (char& c : shown) {
-        if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7e)
-            c = '?';
-    }
-    return "'" + QString::fromLatin1(shown) + (text.size() > 40 ? "...'" : "'");
+    return "'" + QString::fromStdString(PrintableForLog(text.toStdString(), 40)) + "'";
 }
 
 QString Seconds(int milliseconds) {

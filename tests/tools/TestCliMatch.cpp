@@ -47,6 +47,32 @@ TEST(CliMatch, AnEnginesChildrenEndWithTheMatch) {
     std::remove(pidFile.c_str());
 }
 
+// An engine's "id name" with terminal commands in it (colour, window title, bell) reaches the
+// terminal as printable text when the match names the engine.
+TEST(CliMatch, AnEnginesNameIsPrintedWithoutItsControlCharacters) {
+    const std::string script = testing::TempDir() + "wm-escape-engine.sh";
+    const std::string pidFile = testing::TempDir() + "wm-escape-engine.pid";
+    ASSERT_TRUE(WriteForkingEngine(script, pidFile,
+        "while read line; do case \"$line\" in\n"
+        "uci) printf 'id name Evil\\033[31mRed\\033]0;owned\\007\\nuciok\\n' ;;\n"
+        "isready) echo readyok ;;\n"
+        "go*) exit 3 ;;\n"
+        "quit) exit 0 ;;\n"
+        "esac; done"));
+    const TProgramRun r = RunProgram(WINTERMOOT_CLI,
+        { "match", "uci:" + script, "builtin:novice:1", "--games", "1", "--depth", "1" });
+    EXPECT_EQ(r.Status, 1) << r.Out << r.Err;
+    EXPECT_NE(r.Err.find("wintermoot-cli match: Evil?[31mRed?]0;owned?: exited with code 3"),
+        std::string::npos)
+        << r.Err;
+    const std::string all = r.Out + r.Err;
+    EXPECT_EQ(all.find_first_of("\x1b\x07"), std::string::npos) << all;
+    if (const pid_t sleeper = ReadSleeperPid(pidFile, 1000); sleeper > 0 && !ProcessEnded(sleeper))
+        ::kill(sleeper, SIGKILL);
+    std::remove(script.c_str());
+    std::remove(pidFile.c_str());
+}
+
 TEST(CliMatch, BuiltinAgainstTheEnginePlaysTwoGamesAndWritesThem) {
     const std::string pgn = TempPgn("wm-match.pgn");
     const TProgramRun r = RunProgram(WINTERMOOT_CLI,

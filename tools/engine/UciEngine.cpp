@@ -1,6 +1,7 @@
 #include "UciEngine.h"
 
 #include "Fen.h"
+#include "PrintableText.h"
 #include "ReplySearch.h"
 #include "TranspositionTable.h"
 #include "UnitChessAI.h"
@@ -55,13 +56,10 @@ std::string Join(const std::vector<std::string>& words, size_t from, size_t to) 
 
 // Outside text as it may appear in an answer: printable ASCII only, and not too long.
 std::string Shown(std::string_view text) {
-    constexpr size_t MaxShown = 80;
-    std::string shown;
-    for (const char c : text.substr(0, MaxShown))
-        shown += (c >= 0x20 && c < 0x7f) ? c : '?';
-    if (text.size() > MaxShown)
-        shown += "...";
-    return "'" + shown + "'";
+    std::string shown = "'";
+    shown += PrintableForLog(text, 80);
+    shown += '\'';
+    return shown;
 }
 
 bool SameName(std::string_view a, std::string_view b) {

@@ -9,6 +9,7 @@
 // TGameStore (this process's memory, or Redis). Thread-safe.
 
 #include "GameStore.h"
+#include "PrintableText.h"
 
 #include <chrono>
 #include <cstddef>
@@ -93,11 +94,6 @@ std::string DecodeUrl(std::string_view text, bool plusIsSpace);
 // The values of a query ("a=1&b=x+y"), keys and values decoded; a pair without "=" has an empty
 // value, one with an empty key is skipped.
 TGameListServer::TParams ParseQuery(std::string_view query);
-
-// Text from a request as the log may show it: at most maxBytes bytes, every byte outside printable
-// ASCII (controls such as the escape that starts a terminal command, and all non-ASCII) given as
-// "?", and "..." where it was cut.
-std::string PrintableForLog(std::string_view text, std::size_t maxBytes);
 
 // The address a request is from: the connection's peer, or the X-Real-IP header's address when
 // the peer is the trusted proxy and the header holds one numeric IPv4 or IPv6 address (as
