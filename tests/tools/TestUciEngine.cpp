@@ -113,6 +113,7 @@ TEST(UciEngine, AnswersUciWithItsNameOptionsAndUciok) {
     EXPECT_EQ(lines[3], "option name Depth type spin default 3 min 1 max 15");
     EXPECT_TRUE(StartsWith(lines[4], "option name Threads type spin default "));
     EXPECT_EQ(lines[5], "option name Hash type spin default 64 min 1 max 4096");
+    EXPECT_EQ(lines[6], "option name Ponder type check default false");
     h.Send("isready");
     EXPECT_EQ(h.WaitFor("readyok"), "readyok");
     // Unknown words before a command are skipped.
@@ -318,6 +319,34 @@ TEST(UciEngine, InfiniteSearchAnswersOnlyAfterStopAndStaysResponsive) {
     EXPECT_TRUE(IsLegalIn(fen, BestMoveOf(h.WaitFor("bestmove", 0ms))));
 }
 
+// A ponder search gives no bestmove before the ponder hit, even when its limit (here a few
+// milliseconds, or the whole depth of a small position) is long past; after the hit it answers
+// within its limit, and a stop answers at once.
+TEST(UciEngine, PonderSearchAnswersOnlyAfterPonderhitOrStop) {
+    TEngineHarness h;
+    const char* fen = "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1";
+    h.Send("setoption name Ponder value true");
+    h.Send(std::string("position fen ") + fen);
+    h.Send("go ponder movetime 20");
+    EXPECT_EQ(h.WaitFor("bestmove", 500ms), "");
+    EXPECT_TRUE(h.Engine.Searching());
+    h.Send("ponderhit");
+    EXPECT_TRUE(IsLegalIn(fen, BestMoveOf(h.WaitFor("bestmove", 5s))));
+
+    h.Send("go ponder wtime 60000 btime 60000");
+    EXPECT_EQ(h.WaitFor("bestmove", 300ms), "");
+    h.Send("stop");
+    EXPECT_TRUE(IsLegalIn(fen, BestMoveOf(h.WaitFor("bestmove", 0ms))));
+
+    // A depth reached while pondering waits for the hit too.
+    h.Send("go ponder depth 2");
+    EXPECT_EQ(h.WaitFor("bestmove", 300ms), "");
+    h.Send("ponderhit");
+    EXPECT_TRUE(IsLegalIn(fen, BestMoveOf(h.WaitFor("bestmove", 5s))));
+    EXPECT_EQ(h.Count("bestmove"), 3);
+    EXPECT_EQ(h.Count("info string"), 0);
+}
+
 TEST(UciEngine, EachGoGetsOneBestMoveAndAGoStopsTheSearchBeforeIt) {
     TEngineHarness h;
     h.Send("go infinite");
@@ -342,8 +371,8 @@ TEST(UciEngine, TimedAndCountedSearchesAnswerWithALegalMove) {
     h.Send(std::string("position fen ") + fen);
     for (const char* go : { "go movetime 100", "go wtime 2000 btime 2000 winc 10 binc 10",
              "go wtime 5 btime 5", "go btime 100 wtime 300 movestogo 1", "go nodes 2000",
-             "go depth 2 searchmoves a2a3 h2h3", "go ponder movetime 50", "go mate 2 depth 1",
-             "go depth 99", "go movetime fast", "go depth nodes 500" }) {
+             "go depth 2 searchmoves a2a3 h2h3", "go mate 2 depth 1", "go depth 99",
+             "go movetime fast", "go depth nodes 500" }) {
         h.Send(go);
         const std::string best = BestMoveOf(h.WaitFor("bestmove"));
         EXPECT_TRUE(IsLegalIn(fen, best)) << go << ": " << best;
