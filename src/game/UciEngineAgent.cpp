@@ -7,6 +7,7 @@
 
 #include <QFileInfo>
 #include <QMetaObject>
+#include <QThread>
 
 #include <algorithm>
 #include <utility>
@@ -41,6 +42,10 @@ QString Seconds(int milliseconds) {
 }
 
 } // namespace
+
+int WindowEngineThreads() {
+    return std::max(1, QThread::idealThreadCount() - 1);
+}
 
 TUciEngineAgent::TUciEngineAgent(TPieceColour colour, TUciEngineSetup setup, QObject* parent)
     : TPlayerAgent(colour, parent)
@@ -208,9 +213,24 @@ void TUciEngineAgent::HandleLine(const QByteArray& line) {
     const QByteArray& command = words.front();
     if (command == "id" && words.size() > 2 && words[1] == "name") {
         m_IdName = QString::fromUtf8(line.simplified().mid(8)).left(80);
+    } else if (command == "option" && m_Stage == stWaitingUciOk) {
+        const std::optional<TUciOption> option = ParseUciOption(QString::fromUtf8(line));
+        if (option && option->Type == TUciOption::Spin
+            && option->Name.compare(QLatin1String("Threads"), Qt::CaseInsensitive) == 0)
+            m_ThreadsOption = option;
     } else if (command == "uciok" && m_Stage == stWaitingUciOk) {
-        for (const auto& [name, value] : m_Setup.Options)
+        bool threadsSet = false;
+        for (const auto& [name, value] : m_Setup.Options) {
             Send("setoption name " + name.toUtf8() + " value " + value.toUtf8());
+            threadsSet
+                = threadsSet || name.compare(QLatin1String("Threads"), Qt::CaseInsensitive) == 0;
+        }
+        if (m_Setup.DefaultThreads > 0 && m_ThreadsOption && !threadsSet) {
+            const int threads = std::clamp(m_Setup.DefaultThreads, m_ThreadsOption->Min,
+                std::max(m_ThreadsOption->Min, m_ThreadsOption->Max));
+            Send("setoption name " + m_ThreadsOption->Name.toUtf8() + " value "
+                + QByteArray::number(threads));
+        }
         Send("isready");
         m_Stage = stWaitingReadyOk;
         m_Timer.start(m_Setup.ReadyTimeoutMs);

@@ -5,6 +5,7 @@
 // time, exits, answers a move that is not legal or not a move, or writes more than the agent is
 // willing to read is killed, and the agent reports it once through `failed`.
 
+#include "EngineCatalog.h"
 #include "EngineProcess.h"
 #include "PlayerAgent.h"
 #include "UnitChessBoard.h"
@@ -22,6 +23,9 @@
 #include <memory>
 #include <optional>
 
+// The threads an engine the window starts is given by default: one core is left to the window.
+int WindowEngineThreads();
+
 struct TUciEngineSetup {
     // Shown in failure reasons until the engine names itself; the command when empty.
     QString Name;
@@ -29,6 +33,9 @@ struct TUciEngineSetup {
     QStringList Arguments;
     // Sent as setoption before the first isready.
     QVector<QPair<QString, QString>> Options;
+    // When above 0 and Options sets no "Threads": the value sent for the engine's Threads option,
+    // if it offers one (kept within the option's bounds).
+    int DefaultThreads = 0;
     // The limit of each move: a fixed time when MoveTimeMs > 0, else a fixed depth.
     int MoveTimeMs = 0;
     int Depth = 0;
@@ -107,6 +114,8 @@ private:
     int m_LastDepth = 0;
     std::optional<int> m_LastScore;
     std::optional<int> m_LastMate;
+    // The engine's Threads option, as it announced it.
+    std::optional<TUciOption> m_ThreadsOption;
     // The position of the turn asked for, to check the engine's move against.
     std::unique_ptr<TChessBoard> m_Board;
 };

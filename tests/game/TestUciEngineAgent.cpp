@@ -6,6 +6,7 @@
 #include "GameTestSupport.h"
 #include "UciEngineAgent.h"
 
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -150,6 +151,50 @@ TEST_F(UciEngineAgentTest, AnEnginesChildrenEndWithIt) {
         if (!ProcessEnded(sleeper))
             ::kill(sleeper, SIGKILL);
         Failures.clear();
+    }
+}
+
+// The window gives an engine that offers Threads its default number of threads, within the
+// option's bounds, unless the user chose a number; an engine without the option gets none.
+TEST_F(UciEngineAgentTest, DefaultThreadsAreSentOnlyForAnOfferedOptionTheUserLeftAlone) {
+    QTemporaryDir dir;
+    struct TRun {
+        const char* Engine;
+        QVector<QPair<QString, QString>> Options;
+        const char* Expected;
+    };
+    const TRun runs[] = {
+        { WINTERMOOT_ENGINE, {}, "setoption name Threads value 3\n" },
+        { WINTERMOOT_ENGINE, { { "Threads", "2" } }, "setoption name Threads value 2\n" },
+        { BAD_ENGINE, {}, "" },
+    };
+    int index = 0;
+    for (const TRun& run : runs) {
+        const QString log = dir.filePath(QString("input%1.txt").arg(++index));
+        const QString script = dir.filePath(QString("engine%1.sh").arg(index));
+        QFile file(script);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(("#!/bin/sh\ntee '" + log + "' | '" + run.Engine + "'\n").toUtf8());
+        file.close();
+        file.setPermissions(file.permissions() | QFileDevice::ExeOwner);
+        TUciEngineSetup setup;
+        setup.Command = script;
+        setup.Options = run.Options;
+        setup.DefaultThreads = 3;
+        setup.MoveTimeMs = 50;
+        Use(setup, { "e7e5" });
+        Game.StartGame();
+        ASSERT_TRUE(WaitUntil([&] { return Game.Moves.Count() >= 1 || !Failures.empty(); }));
+        EXPECT_TRUE(Failures.empty());
+        Game.StopGame();
+        QFile input(log);
+        ASSERT_TRUE(input.open(QIODevice::ReadOnly));
+        QByteArray threads;
+        for (const QByteArray& line : input.readAll().split('\n')) {
+            if (line.startsWith("setoption name Threads"))
+                threads += line + '\n';
+        }
+        EXPECT_EQ(threads.toStdString(), run.Expected) << run.Engine;
     }
 }
 
