@@ -8,26 +8,26 @@ namespace {
 const std::pair<const char*, const char*> DefaultMessages[] = {
     { "E0", "Error" },
     { "E1", "Cannot connect to the remote game!" },
-    { "E2", "An error occured on the network! The connection was terminated." },
+    { "E2", "An error occurred on the network! The connection was terminated." },
     { "E3", "Could not add/remove the game in the list on the server!" },
     { "E4", "Could not access the game's version information on the server!" },
-    { "E5", "You cannot undo one of your opponent's move!" },
+    { "E5", "You cannot undo one of your opponent's moves!" },
     { "E6", "You must enter your name(s)!" },
     { "E7", "You must enter the IP address of the host computer to connect to!" },
-    { "E8", "Cannot retreive the games list from the server!" },
+    { "E8", "Cannot retrieve the games list from the server!" },
     { "E9", "The computer has attempted an invalid move: ;!" },
     { "M0", "Message" },
     { "M1", "You already have the latest version of Wintermoot, no update is necessary." },
-    { "M2", "You opponent disconnected from the game." },
+    { "M2", "Your opponent disconnected from the game." },
     { "M3", "The connection to the game has been lost." },
     { "M4", "; has forfeited the game." },
     { "M5", "You have forfeited the game." },
     { "M6", "; has won the game!" },
     { "M7", "The game is tied!" },
     { "Q0", "Question" },
-    { "Q1", "A new version of Wintermoot is availlable! Do you want to download it now?" },
+    { "Q1", "A new version of Wintermoot is available! Do you want to download it now?" },
     { "Q2", "A game is in progress, do you really want to quit?" },
-    { "Q3", "You opponent wishes to undo the last move, do you accept?" },
+    { "Q3", "Your opponent wishes to undo the last move, do you accept?" },
     { "Q4", "A theme named \";\" already exists, do you want to replace it?" },
     { "Q5", "Do you really want to delete the theme named \";\"?" },
     { "Q6", "Do you really want to forfeit the game?" },
@@ -66,6 +66,10 @@ const std::pair<const char*, const char*> DefaultMessages[] = {
     { "E22",
         "A network game is open, so \";\" was not opened. Open it with \"Load...\" once the "
         "network game has ended." },
+    { "M18",
+        "Version ; of Wintermoot is available, but the server gives no address to download it "
+        "from. Look for it on the project's web site." },
+    { "E28", "The program \";\" is already in the list of engines with the same arguments." },
 };
 
 class TStandardErrorPresenter : public TMessagePresenter {

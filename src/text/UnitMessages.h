@@ -36,6 +36,7 @@ enum TErrorMessage : unsigned {
     emPgnUnreadable = 20,
     emClipboardHoldsNoGame = 21,
     emFileRefusedDuringNetworkGame = 22,
+    emEngineAlreadyListed = 28,
 };
 
 // The notices by name; each value is the number of its key ("M<number>").
@@ -52,6 +53,7 @@ enum TNoticeMessage : unsigned {
     nmDrawnByFiftyMoves = 10,
     nmDrawnByInsufficientMaterial = 11,
     nmPgnImported = 12,
+    nmNewVersionWithoutAddress = 18,
 };
 
 // The questions by name; each value is the number of its key ("Q<number>").
@@ -67,8 +69,8 @@ enum TQuestionMessage : unsigned {
 };
 
 // Highest message number of each kind that the operations show.
-constexpr unsigned LastError = emFileRefusedDuringNetworkGame;
-constexpr unsigned LastNotice = nmPgnImported;
+constexpr unsigned LastError = emEngineAlreadyListed;
+constexpr unsigned LastNotice = nmNewVersionWithoutAddress;
 constexpr unsigned LastQuestion = qmLeaveGame;
 
 // Answers of a box, as the program has always numbered them.

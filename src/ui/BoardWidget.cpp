@@ -433,8 +433,8 @@ TBoardSnapshot TBoardWidget::MakeSnapshot() {
     snapshot.ShowLastMove = m_Settings.ShowLastMove;
     snapshot.ShowLastMoveFrom = m_Settings.ShowLastMoveFrom;
     snapshot.Switched = Switched;
-    for (int i = 0; i < 5; ++i)
-        snapshot.Words[i] = m_Values.Value(QStringLiteral("Res0") + QString::number(i + 1));
+    for (size_t i = 0; i < snapshot.Words.size(); ++i)
+        snapshot.Words[i] = m_Values.Value(QString::fromLatin1(HeaderWords[i]));
     SnapshotGame(m_Game, m_Scratch, snapshot);
     // The side the computer plays shows how far its search has come.
     const TChessAI& ai = m_Game.ComputerPlayer();

@@ -14,6 +14,7 @@
 #include "LanguagePack.h"
 #include "MainMenu.h"
 #include "Sounds.h"
+#include "StoredText.h"
 #include "UciEngineAgent.h"
 #include "UnitMessages.h"
 #include "UserFiles.h"
@@ -22,14 +23,24 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QDialog>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLocale>
 #include <QMenuBar>
+#include <QMoveEvent>
+#include <QScreen>
+#include <QStandardPaths>
 #include <QUrl>
+
+#include <algorithm>
 
 namespace {
 
 constexpr int RepublishInterval = 30 * 60 * 1000;
+// Where this window last centred a dialog, so that a dialog the user moved is left alone.
+constexpr const char* CentredAtProperty = "wintermootCentredAt";
 const QString SavedGameFilter = QStringLiteral("Wintermoot Game (*.wtg)");
 const QString OpenGameFilter = QStringLiteral(
     "Chess games (*.wtg *.pgn);;Wintermoot Game (*.wtg);;PGN games (*.pgn);;All files (*)");
@@ -72,13 +83,14 @@ TfrmMain::TfrmMain(QWidget* parent)
     };
 
     m_Seams.ChooseOpenFile = [this] {
-        return QFileDialog::getOpenFileName(
-            this, QString(), QString(), OpenGameFilter, nullptr, QFileDialog::DontUseNativeDialog);
+        return QFileDialog::getOpenFileName(this, QString(), FileFolder(), OpenGameFilter, nullptr,
+            QFileDialog::DontUseNativeDialog);
     };
     m_Seams.ChooseEngineFile = [this] {
         return QFileDialog::getOpenFileName(
             this, QString(), QString(), QString(), nullptr, QFileDialog::DontUseNativeDialog);
     };
+    // The proposed file is a whole path, so the dialog opens in its folder.
     m_Seams.ChooseSaveFile = [this](const QString& proposed) {
         QFileDialog dialog(this);
         dialog.setAcceptMode(QFileDialog::AcceptSave);
@@ -291,6 +303,33 @@ void TfrmMain::showEvent(QShowEvent* event) {
     LoadChessSet(m_Settings.ChessSet);
 }
 
+void TfrmMain::moveEvent(QMoveEvent* event) {
+    QMainWindow::moveEvent(event);
+    // A window manager may place this window only after a dialog shown at start-up was centred
+    // on where the window was asked to go; a modal dialog the user has not moved follows it, so
+    // that it opens over this window.
+    for (QDialog* dialog : findChildren<QDialog*>()) {
+        if (!dialog->isWindow() || !dialog->isVisible() || dialog->windowModality() == Qt::NonModal)
+            continue;
+        const QVariant placed = dialog->property(CentredAtProperty);
+        if (placed.isValid() && placed.toPoint() != dialog->pos())
+            continue;
+        QRect frame = dialog->frameGeometry();
+        frame.moveCenter(frameGeometry().center());
+        if (const QScreen* screen = this->screen()) {
+            const QRect room = screen->availableGeometry();
+            frame.moveLeft(
+                std::max(room.left(), std::min(frame.left(), room.right() + 1 - frame.width())));
+            frame.moveTop(
+                std::max(room.top(), std::min(frame.top(), room.bottom() + 1 - frame.height())));
+        }
+        dialog->move(frame.topLeft());
+        dialog->setProperty(CentredAtProperty, dialog->pos());
+        // As QDialog does after placing itself: the next showing is centred anew, not kept here.
+        dialog->setAttribute(Qt::WA_Moved, false);
+    }
+}
+
 void TfrmMain::closeEvent(QCloseEvent* event) {
     if (!FormCloseQuery()) {
         event->ignore();
@@ -351,6 +390,7 @@ bool TfrmMain::LoadLanguage(const QString& file) {
         TranslateForm(pack, form);
     TranslateList(pack, "values", m_Values);
     TranslateMessages(pack, Messages());
+    m_QtTexts.Apply(DecodeStoredText(pack.LanguageName));
     m_Board->FitPanels();
     // The texts the window caches: the piece letters of the moves window and its moves.
     SetMovesNotation();
@@ -419,8 +459,10 @@ void TfrmMain::Menu_Game_NewClick() {
 void TfrmMain::Menu_Game_LoadClick() {
     WhileGameWaits([this] {
         const QString fileName = m_Seams.ChooseOpenFile ? m_Seams.ChooseOpenFile() : QString();
-        if (!fileName.isEmpty())
-            OpenGameFile(fileName);
+        if (fileName.isEmpty())
+            return;
+        m_FileFolder = QFileInfo(fileName).absolutePath();
+        OpenGameFile(fileName);
     });
 }
 
@@ -455,13 +497,23 @@ bool TfrmMain::ContinueLoadedGame() {
     return true;
 }
 
+QString TfrmMain::FileFolder() const {
+    if (!m_FileFolder.isEmpty() && QFileInfo(m_FileFolder).isDir())
+        return m_FileFolder;
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return !documents.isEmpty() && QFileInfo(documents).isDir() ? documents : QDir::homePath();
+}
+
 void TfrmMain::Menu_Game_SaveClick() {
-    const QString proposed = QStringLiteral("Chess game - ")
-        + QLocale::system().toString(QDate::currentDate(), QLocale::LongFormat)
-        + QStringLiteral(".wtg");
+    const QString proposed
+        = QDir(FileFolder())
+              .filePath(QStringLiteral("Chess game - ")
+                  + QLocale::system().toString(QDate::currentDate(), QLocale::LongFormat)
+                  + QStringLiteral(".wtg"));
     const QString fileName = m_Seams.ChooseSaveFile ? m_Seams.ChooseSaveFile(proposed) : QString();
     if (fileName.isEmpty())
         return;
+    m_FileFolder = QFileInfo(fileName).absolutePath();
     if (!m_Game.SaveGame(fileName))
         ShowError(emGameSaveFailed, fileName.toStdString());
 }
@@ -483,11 +535,13 @@ void TfrmMain::Menu_Game_UndoClick() {
 }
 
 void TfrmMain::Menu_Game_ForfeitClick() {
-    if (AskQuestion(qmForfeitGame) != idYes)
-        return;
-    // A game that ended while the question waited (a checkmate, the opponent leaving) is not
-    // forfeited.
-    m_Game.Forfeit();
+    // The clock stands still while the question waits, as for every other question.
+    WhileGameWaits([this] {
+        if (AskQuestion(qmForfeitGame) != idYes)
+            return;
+        // A game that ended while the question waited (the opponent leaving) is not forfeited.
+        m_Game.Forfeit();
+    });
 }
 
 void TfrmMain::Menu_View_ChatClick() {

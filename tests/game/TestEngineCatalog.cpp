@@ -131,8 +131,11 @@ TEST_F(EngineCatalogFile, AnOlderFileHasNoList) {
 TEST_F(EngineCatalogFile, ADamagedSectionGivesWhatCanBeRead) {
     EXPECT_EQ(Read(Write("[Engines]\nCount=lots\nEngine1\\Command=/bin/x\n")), TEngineCatalog());
     EXPECT_EQ(Read(Write("[Engines]\nCount=-5\n")), TEngineCatalog());
-    // A section header with no keys at all is not seen by QSettings: as in an older file.
-    EXPECT_EQ(Read(Write("[Engines]\n")), std::nullopt);
+    // A section the user emptied by hand is an empty list, not a file that never had one, so
+    // the engines found on the machine are not offered again.
+    EXPECT_EQ(Read(Write("[Engines]\n")), TEngineCatalog());
+    EXPECT_EQ(
+        Read(Write("[Options]\nAutoUpdate=0\n\n  [Engines]  \r\n[Game]\nA=1\n")), TEngineCatalog());
 
     // A missing command drops its entry; a missing name is the program's file name; a bad
     // option count reads no options; a huge count is cut.

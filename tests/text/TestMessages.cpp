@@ -46,7 +46,7 @@ TEST_F(MessagesTest, EachKindUsesItsCaptionAndButtons) {
     AskQuestion(2, "", true);
     ASSERT_EQ(Shown.size(), 4u);
     EXPECT_EQ(Shown[0].Caption, "Error");
-    EXPECT_EQ(Shown[0].Text, "You cannot undo one of your opponent's move!");
+    EXPECT_EQ(Shown[0].Text, "You cannot undo one of your opponent's moves!");
     EXPECT_EQ(Shown[0].Buttons, mbOk);
     EXPECT_EQ(Shown[1].Caption, "Message");
     EXPECT_EQ(Shown[1].Text, "The game is tied!");
@@ -90,11 +90,11 @@ TEST_F(MessagesTest, AnEmptyArgumentRemovesThePlaceholder) {
 
 TEST_F(MessagesTest, DefaultTextsKeepTheirOwnSpelling) {
     EXPECT_EQ(
-        Messages().Text("E2"), "An error occured on the network! The connection was terminated.");
-    EXPECT_EQ(Messages().Text("E8"), "Cannot retreive the games list from the server!");
+        Messages().Text("E2"), "An error occurred on the network! The connection was terminated.");
+    EXPECT_EQ(Messages().Text("E8"), "Cannot retrieve the games list from the server!");
     EXPECT_EQ(Messages().Text("Q1"),
-        "A new version of Wintermoot is availlable! Do you want to download it now?");
-    EXPECT_EQ(Messages().Text("M2"), "You opponent disconnected from the game.");
+        "A new version of Wintermoot is available! Do you want to download it now?");
+    EXPECT_EQ(Messages().Text("M2"), "Your opponent disconnected from the game.");
 }
 
 TEST_F(MessagesTest, EveryKeyOfTheTableHasADefault) {
@@ -143,7 +143,7 @@ TEST_F(MessagesTest, ATranslationReplacesOnlyKnownKeysWithNonEmptyTexts) {
     ASSERT_EQ(Shown.size(), 2u);
     EXPECT_EQ(Shown[0].Caption, "Error");
     EXPECT_EQ(Shown[0].Text, "Keine Verbindung!");
-    EXPECT_EQ(Shown[1].Text, "An error occured on the network! The connection was terminated.");
+    EXPECT_EQ(Shown[1].Text, "An error occurred on the network! The connection was terminated.");
     EXPECT_FALSE(Messages().Contains("E99"));
 }
 
@@ -181,7 +181,7 @@ TEST_P(MessageNamesTest, TheConstantShowsItsOwnText) {
 
 INSTANTIATE_TEST_SUITE_P(Messages, MessageNamesTest,
     ::testing::Values(TNamedMessage { "ConnectFailed", 'E', emConnectFailed, "Cannot connect" },
-        TNamedMessage { "NetworkError", 'E', emNetworkError, "error occured on the network" },
+        TNamedMessage { "NetworkError", 'E', emNetworkError, "error occurred on the network" },
         TNamedMessage { "GameListUpdateFailed", 'E', emGameListUpdateFailed, "add/remove" },
         TNamedMessage { "VersionCheckFailed", 'E', emVersionCheckFailed, "version information" },
         TNamedMessage { "CannotUndoOpponentMove", 'E', emCannotUndoOpponentMove, "cannot undo" },
@@ -206,6 +206,7 @@ INSTANTIATE_TEST_SUITE_P(Messages, MessageNamesTest,
         TNamedMessage { "PgnImportUnreadable", 'E', emPgnImportUnreadable, "the PGN file" },
         TNamedMessage { "FileRefusedDuringNetworkGame", 'E', emFileRefusedDuringNetworkGame,
             "network game is open" },
+        TNamedMessage { "EngineAlreadyListed", 'E', emEngineAlreadyListed, "already in the list" },
         TNamedMessage {
             "AlreadyLatestVersion", 'M', nmAlreadyLatestVersion, "already have the latest" },
         TNamedMessage {
@@ -221,6 +222,8 @@ INSTANTIATE_TEST_SUITE_P(Messages, MessageNamesTest,
         TNamedMessage {
             "DrawnByInsufficientMaterial", 'M', nmDrawnByInsufficientMaterial, "enough material" },
         TNamedMessage { "PgnImported", 'M', nmPgnImported, "Games added to the history" },
+        TNamedMessage {
+            "NewVersionWithoutAddress", 'M', nmNewVersionWithoutAddress, "no address to download" },
         TNamedMessage { "DownloadNewVersion", 'Q', qmDownloadNewVersion, "download it now" },
         TNamedMessage { "QuitDuringGame", 'Q', qmQuitDuringGame, "really want to quit" },
         TNamedMessage { "AcceptOpponentUndo", 'Q', qmAcceptOpponentUndo, "wishes to undo" },
@@ -232,8 +235,8 @@ INSTANTIATE_TEST_SUITE_P(Messages, MessageNamesTest,
     [](const ::testing::TestParamInfo<TNamedMessage>& info) { return info.param.Name; });
 
 TEST(MessageNames, TheLastOfEachKindIsItsHighestName) {
-    EXPECT_EQ(LastError, unsigned(emFileRefusedDuringNetworkGame));
-    EXPECT_EQ(LastNotice, unsigned(nmPgnImported));
+    EXPECT_EQ(LastError, unsigned(emEngineAlreadyListed));
+    EXPECT_EQ(LastNotice, unsigned(nmNewVersionWithoutAddress));
     EXPECT_EQ(LastQuestion, unsigned(qmLeaveGame));
     EXPECT_TRUE(TMessageTable().Contains(Key('E', LastError)));
     EXPECT_FALSE(TMessageTable().Contains(Key('E', LastError + 1)));

@@ -144,7 +144,7 @@ protected:
     std::unique_ptr<TCopy> Client;
 };
 
-const char* const OpponentLeft = "You opponent disconnected from the game.";
+const char* const OpponentLeft = "Your opponent disconnected from the game.";
 const char* const ConnectionLost = "The connection to the game has been lost.";
 
 TEST_F(NetworkWindowsTest, JoiningTurnsTheClientsBoardAndSwapsTheNames) {
@@ -183,7 +183,7 @@ TEST_F(NetworkWindowsTest, AnAcceptedUndoRequestTakesTheMoveBackOnBothSides) {
     ASSERT_TRUE(WaitFor([&] { return Client->Main->Game().Moves.Count() == 1; }));
     // The client cannot take back the host's move.
     Client->Main->findChild<QAction*>("Menu_Game_Undo")->trigger();
-    EXPECT_TRUE(Shown("You cannot undo one of your opponent's move!"));
+    EXPECT_TRUE(Shown("You cannot undo one of your opponent's moves!"));
     Host->Main->findChild<QAction*>("Menu_Game_Undo")->trigger();
     EXPECT_TRUE(Host->Main->Board().pnlStatus->isVisible());
     ASSERT_TRUE(WaitFor([&] {
@@ -357,7 +357,7 @@ TEST(NetworkErrorWindowTest, AMalformedMessageEndsTheLinkWithE2AndTheHostWaitsAg
         raw.write(QByteArray::fromHex("63"));
         raw.flush();
         EXPECT_TRUE(
-            WaitFor([&] { return Shown(boxes, "An error occured on the network!"); }, 10000));
+            WaitFor([&] { return Shown(boxes, "An error occurred on the network!"); }, 10000));
         EXPECT_TRUE(host.Main->Board().pnlStatus->isVisible());
         EXPECT_EQ(host.Main->Board().lblStatus->text(),
             host.Main->Values().Value(QStringLiteral("Stat03")));
@@ -396,7 +396,7 @@ protected:
 };
 
 const char* const CannotConnect = "Cannot connect to the remote game!";
-const char* const NetworkError = "An error occured on the network!";
+const char* const NetworkError = "An error occurred on the network!";
 
 TEST_F(NetworkStartTest, AHostThatCannotListenSaysSoOnceAndWaitsForNobody) {
     QTcpServer taken;
