@@ -129,14 +129,10 @@ bool TMessageTable::Contains(const std::string& key) const {
 }
 
 int MessageArguments(const std::string& key) {
-    // The messages that callers show with an argument; M12 takes two.
-    static const std::pair<const char*, int> counts[] = { { "E9", 1 }, { "E10", 1 }, { "E11", 1 },
-        { "E12", 1 }, { "E13", 1 }, { "E14", 1 }, { "E15", 1 }, { "E16", 1 }, { "E17", 1 },
-        { "E18", 1 }, { "E19", 1 }, { "E20", 1 }, { "E22", 1 }, { "M4", 1 }, { "M6", 1 },
-        { "M8", 1 }, { "M12", 2 }, { "Q4", 1 }, { "Q5", 1 } };
-    for (const auto& [name, count] : counts) {
+    // The default texts are written with their callers: each has a place for every argument.
+    for (const auto& [name, text] : DefaultMessages) {
         if (key == name)
-            return count;
+            return PlaceholderCount(text);
     }
     return 0;
 }

@@ -129,7 +129,8 @@ public:
 std::unique_ptr<TMessagePresenter> SetMessagePresenter(
     std::unique_ptr<TMessagePresenter> presenter);
 
-// The number of arguments the callers of a message key give: 0, 1 or (M12) 2.
+// The number of arguments the callers of a message key give: the places for arguments in its
+// default text (0, 1 or, for M12, 2); 0 for an unknown key.
 int MessageArguments(const std::string& key);
 // The places for arguments in a text: its ";"s, a ";;" (a ";" itself) not counted.
 int PlaceholderCount(const std::string& text);
