@@ -50,7 +50,7 @@ const std::pair<const char*, const char*> DefaultMessages[] = {
     { "M10", "The game is drawn: fifty moves have been played without a capture or a pawn move." },
     { "M11", "The game is drawn: neither side has enough material left to checkmate." },
     { "E16",
-        "The chess engine stopped playing: ;. The game was stopped; its moves stay on the board "
+        "The chess engine stopped playing: ;. The game was stopped. Its moves stay on the board, "
         "and it can still be saved." },
     { "E17", "Could not add the chess engine: ;. Only a program that speaks UCI can be added." },
     { "E18",
@@ -131,8 +131,32 @@ bool TMessageTable::Contains(const std::string& key) const {
         m_Entries.begin(), m_Entries.end(), [&](const auto& e) { return e.first == key; });
 }
 
+int MessageArguments(const std::string& key) {
+    // The default texts are written with their callers: each has a place for every argument.
+    for (const auto& [name, text] : DefaultMessages) {
+        if (key == name)
+            return PlaceholderCount(text);
+    }
+    return 0;
+}
+
+int PlaceholderCount(const std::string& text) {
+    int count = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != ';')
+            continue;
+        if (i + 1 < text.size() && text[i + 1] == ';')
+            ++i;
+        else
+            ++count;
+    }
+    return count;
+}
+
 bool TMessageTable::Replace(const std::string& key, const std::string& text) {
-    if (text.empty())
+    // A text with more or fewer places for arguments than its callers give (such as an older
+    // translation with a ";" of its own) would show garbled: the default stays.
+    if (text.empty() || PlaceholderCount(text) != MessageArguments(key))
         return false;
     const auto it = std::find_if(
         m_Entries.begin(), m_Entries.end(), [&](const auto& e) { return e.first == key; });
@@ -164,11 +188,13 @@ std::unique_ptr<TMessagePresenter> SetMessagePresenter(
 std::string FillPlaceholders(const std::string& text, const std::string& argument) {
     std::string result;
     result.reserve(text.size() + argument.size());
-    for (const char c : text) {
-        if (c == ';')
-            result += argument;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != ';')
+            result += text[i];
+        else if (i + 1 < text.size() && text[i + 1] == ';')
+            result += text[i++];
         else
-            result += c;
+            result += argument;
     }
     return result;
 }
@@ -176,9 +202,11 @@ std::string FillPlaceholders(const std::string& text, const std::string& argumen
 std::string FillPlaceholders(const std::string& text, const std::vector<std::string>& arguments) {
     std::string result;
     size_t next = 0;
-    for (const char c : text) {
-        if (c != ';') {
-            result += c;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != ';') {
+            result += text[i];
+        } else if (i + 1 < text.size() && text[i + 1] == ';') {
+            result += text[i++];
         } else if (!arguments.empty()) {
             result += arguments[std::min(next, arguments.size() - 1)];
             ++next;

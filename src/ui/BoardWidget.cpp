@@ -448,7 +448,8 @@ TBoardSnapshot TBoardWidget::MakeSnapshot() {
                                                      .arg(ai.ProgressTotal());
     }
     // An engine's side shows the depth and score of its last report while it searches; the
-    // score is in pawns from the engine's side, none after a mate score.
+    // score is in pawns from the engine's side, or "#N" for a mate in N moves ("#-N" when the
+    // engine is mated).
     const auto* engine = qobject_cast<const TUciEngineAgent*>(m_Game.Agent(m_Game.Turn));
     if (engine && m_Game.GameState == gsPlaying && engine->IsSearching()
         && engine->LastDepth() > 0) {
@@ -458,6 +459,8 @@ TBoardSnapshot TBoardWidget::MakeSnapshot() {
             text += QStringLiteral("  %1%2")
                         .arg(*score < 0 ? QStringLiteral("-") : QStringLiteral("+"))
                         .arg(QString::number(std::abs(*score) / 100.0, 'f', 2));
+        else if (const std::optional<int> mate = engine->LastMate())
+            text += QStringLiteral("  #%1").arg(*mate);
         snapshot.Players[m_Game.Turn].Activity = text;
     }
     return snapshot;

@@ -678,6 +678,8 @@ std::unique_ptr<TPlayerAgent> TfrmMain::MakeAgent(TPieceColour colour) {
     setup.Command = side->Engine.Command;
     setup.Arguments = side->Engine.Arguments;
     setup.Options = side->Engine.Options;
+    // The window keeps a core of its own unless the user chose the engine's threads.
+    setup.DefaultThreads = WindowEngineThreads();
     setup.MoveTimeMs = side->MoveTimeMs;
     setup.Depth = side->Depth;
     return std::make_unique<TUciEngineAgent>(colour, std::move(setup));

@@ -3,6 +3,7 @@
 
 #include "EngineCatalog.h"
 #include "EngineProbe.h"
+#include "ForkingEngine.h"
 #include "GameTestSupport.h"
 
 #include <QDir>
@@ -243,6 +244,21 @@ TEST_F(EngineProbeTest, ReadsTheNameAndOptionsOfTheProjectsEngine) {
     EXPECT_TRUE(WaitUntil([&] { return Probe.findChildren<QProcess*>().isEmpty(); }, 5000));
     RunEventsFor(50);
     EXPECT_EQ(Answers, 1);
+}
+
+// A program the engine started ends with the engine once the probe has its answer.
+TEST_F(EngineProbeTest, TheProgramsChildrenEndWithIt) {
+    QTemporaryDir dir;
+    const std::string script = dir.filePath("engine.sh").toStdString();
+    ASSERT_TRUE(WriteForkingEngine(script, script + ".pid", "exec '" WINTERMOOT_ENGINE "'"));
+    Probe.Start(QString::fromStdString(script));
+    ASSERT_TRUE(WaitUntil([&] { return Answers > 0; }));
+    ASSERT_TRUE(Info) << Cause.toStdString();
+    const pid_t sleeper = ReadSleeperPid(script + ".pid");
+    ASSERT_GT(sleeper, 0);
+    EXPECT_TRUE(WaitForProcessEnd(sleeper, 5000, [] { RunEventsFor(10); }));
+    if (!ProcessEnded(sleeper))
+        ::kill(sleeper, SIGKILL);
 }
 
 TEST_F(EngineProbeTest, AProgramWithoutUciOkFailsAtTheLimitAndIsStopped) {

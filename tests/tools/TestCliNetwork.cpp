@@ -167,6 +167,38 @@ TEST(CliNetworkTest, AHostProbedByStrangersStillPlaysItsOpponent) {
     EXPECT_EQ(Starting(hostLines, "started").size(), 1);
 }
 
+// The peer's name and chat lines reach the terminal as printable text: their terminal commands
+// (clear the screen, set the window title, ring the bell) are shown as "?" and the rest.
+TEST(CliNetworkTest, ThePeersNameAndChatArePrintedWithoutControlCharacters) {
+    TChessGame game;
+    game.GameKind = gkHost;
+    game.WhitePlayer = TPlayer { 0, true, "Eve\x1b]0;owned\x07" };
+    game.BlackPlayer = TPlayer { 0, true, "" };
+    std::vector<std::string> chat;
+    QObject::connect(
+        &game, &TChessGame::chatReceived, [&](const std::string& text) { chat.push_back(text); });
+    setenv("WINTERMOOT_PORT", "0", 1);
+    ASSERT_TRUE(game.Connect(""));
+    QProcess join;
+    join.start(WINTERMOOT_CLI,
+        { "join", "127.0.0.1", "--port", QString::number(game.ListeningPort()), "--name", "Carl",
+            "--depth", "1" });
+    ASSERT_TRUE(WaitUntil([&] { return game.BlackPlayer.Ready; }));
+    game.SetReady();
+    game.SendChat("hi\x1b[2J there\r");
+    ASSERT_TRUE(WaitUntil([&] { return !chat.empty(); }));
+    game.StopGame();
+    game.Disconnect();
+    ASSERT_TRUE(WaitUntil([&] { return join.state() == QProcess::NotRunning; }));
+    const QByteArray output = join.readAllStandardOutput();
+    EXPECT_FALSE(output.contains('\x1b')) << output.toStdString();
+    EXPECT_FALSE(output.contains('\x07')) << output.toStdString();
+    EXPECT_FALSE(output.contains('\r')) << output.toStdString();
+    const QStringList lines = QString::fromUtf8(output).split('\n', Qt::SkipEmptyParts);
+    EXPECT_TRUE(lines.contains("joined Eve?]0;owned?")) << output.toStdString();
+    EXPECT_TRUE(lines.contains("chat: hi?[2J there?")) << output.toStdString();
+}
+
 TEST(CliNetworkTest, BadArgumentsExitWithStatusTwo) {
     const QStringList bad[] = {
         { "host", "--port", "70000" },

@@ -10,6 +10,7 @@
 
 #include "GameName.h"
 #include "GameStore.h"
+#include "PrintableText.h"
 
 #include <chrono>
 #include <cstddef>
@@ -106,11 +107,6 @@ std::string DecodeUrl(std::string_view text, bool plusIsSpace);
 // The values of a query ("a=1&b=x+y"), keys and values decoded; a pair without "=" has an empty
 // value, one with an empty key is skipped.
 TGameListServer::TParams ParseQuery(std::string_view query);
-
-// Text from a request as the log may show it: at most maxBytes bytes, every byte outside printable
-// ASCII (controls such as the escape that starts a terminal command, and all non-ASCII) given as
-// "?", and "..." where it was cut.
-std::string PrintableForLog(std::string_view text, std::size_t maxBytes);
 
 // A numeric IPv4 or IPv6 address in its one spelling (as inet_ntop writes it, an IPv4 address
 // mapped into IPv6 as the IPv4 address), or empty when the text is not one such address.
