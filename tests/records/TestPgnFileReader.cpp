@@ -558,7 +558,7 @@ TEST(PgnFileReader, OurOwnExportReadsBackToTheSameMoves) {
     for (size_t g = 0; g < expected.size(); ++g) {
         const TPgnGameRecord& game = file.Games[g];
         EXPECT_EQ(game.Error, "") << g;
-        EXPECT_EQ(game.Tag("White"), "W" + std::to_string(g));
+        EXPECT_EQ(game.Tag("White"), std::string("W") + std::to_string(g));
         EXPECT_EQ(game.Result, g % 2 ? "1-0" : "1/2-1/2");
         EXPECT_EQ(Coordinates(game.Moves), expected[g]) << g;
         size_t i = 0;
