@@ -25,6 +25,7 @@ struct SanRow {
     const char* Name;
     std::vector<std::string> Moves;
     const char* San;
+    friend void PrintTo(const SanRow& row, std::ostream* os) { *os << row.Name; }
 };
 
 class SanTest : public ::testing::TestWithParam<SanRow> { };
@@ -63,6 +64,7 @@ struct RefusedRow {
     const char* Name;
     TPoint From;
     TPoint To;
+    friend void PrintTo(const RefusedRow& row, std::ostream* os) { *os << row.Name; }
 };
 
 class SanStopTest : public ::testing::TestWithParam<RefusedRow> { };

@@ -130,7 +130,8 @@ TEST_P(UndoRoundTripTest, PreviousMoveRestoresEveryPositionOnACopyOfALoadedBoard
     UndoWholeGame(copy, game, true);
 }
 
-INSTANTIATE_TEST_SUITE_P(Seeds, UndoRoundTripTest, testing::ValuesIn(Seeds));
+INSTANTIATE_TEST_SUITE_P(Seeds, UndoRoundTripTest, testing::ValuesIn(Seeds),
+    [](const auto& info) { return "Seed" + std::to_string(info.param); });
 
 TEST(UndoRoundTrip, MovesPlayedAfterALoadUseMemoryThenTheList) {
     TChessBoard played;

@@ -166,6 +166,7 @@ struct TNamedMessage {
     char Kind;
     unsigned Number;
     const char* Fragment;
+    friend void PrintTo(const TNamedMessage& row, std::ostream* os) { *os << row.Name; }
 };
 
 class MessageNamesTest : public ::testing::TestWithParam<TNamedMessage> { };

@@ -171,6 +171,7 @@ struct TMovesCase {
     const char* Name;
     const char* Position;
     const char* ExpectedFen; // placement, side and castling rights
+    friend void PrintTo(const TMovesCase& row, std::ostream* os) { *os << row.Name; }
 };
 
 class UciPositionMoves : public testing::TestWithParam<TMovesCase> { };
