@@ -226,6 +226,7 @@ struct TChoiceRow {
     const char* Name;
     int Level;
     int Choices;
+    friend void PrintTo(const TChoiceRow& row, std::ostream* os) { *os << row.Name; }
 };
 
 class ChooseMoveTolerance : public testing::TestWithParam<TChoiceRow> { };

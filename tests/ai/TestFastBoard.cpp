@@ -168,6 +168,7 @@ struct TQuirkRow {
     const char* Fen;
     // Lift-and-put steps in the search's way, e.g. "a1e1 e1a5".
     const char* Steps;
+    friend void PrintTo(const TQuirkRow& row, std::ostream* os) { *os << row.Name; }
 };
 
 class FastBoardQuirks : public testing::TestWithParam<TQuirkRow> { };

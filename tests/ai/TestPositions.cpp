@@ -2,6 +2,7 @@
 
 #include "Fen.h"
 #include "Perft.h"
+#include "RandomGame.h"
 
 #include <random>
 #include <sstream>
@@ -85,22 +86,13 @@ std::vector<TTestPosition> MakeTestPositions(int count, uint32_t seed) {
                     Snapshot(board, toMove, origin + ", ply " + std::to_string(ply)));
             if (moves.empty())
                 break;
-            // Prefer captures now and then so that games reach endings with few pieces.
-            TMoveSquares move = moves[rng() % moves.size()];
-            if (rng() % 3 == 0) {
-                for (const TMoveSquares& m : moves) {
-                    if (board.PieceAt(m.To)) {
-                        move = m;
-                        break;
-                    }
-                }
-            }
+            const TMoveSquares move = PickRandomMove(board, moves, rng, mpCaptures);
             TMoveResult flags = board.MovePiece(move.From, move.To, true);
             if (flags & mrPromotion) {
                 if (rng() % 4 == 0 && int(positions.size()) < count)
                     positions.push_back(Snapshot(board, Opponent(toMove),
                         origin + ", ply " + std::to_string(ply) + ", promotion pending", true));
-                flags |= board.Promote(move.To, uint8_t(pkRook + rng() % 4));
+                flags |= board.Promote(move.To, RandomPromotion(rng));
             }
             toMove = Opponent(toMove);
             if (flags & mrGameOver) {

@@ -94,6 +94,7 @@ TEST(SearchCommand, ListsNothingForASideWithoutMoves) {
 struct TBadRow {
     const char* Name;
     const char* Arguments;
+    friend void PrintTo(const TBadRow& row, std::ostream* os) { *os << row.Name; }
 };
 
 class CommandRefuses : public testing::TestWithParam<TBadRow> { };

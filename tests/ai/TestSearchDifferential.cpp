@@ -83,7 +83,8 @@ TEST_P(SearchMatchesReference, AtDepthThree) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Chunk, SearchMatchesReference, testing::Range(0, Chunks));
+INSTANTIATE_TEST_SUITE_P(Chunk, SearchMatchesReference, testing::Range(0, Chunks),
+    [](const auto& info) { return "Part" + std::to_string(info.param); });
 
 // The sample must hold the situations in which the search's quirks show.
 TEST(SearchTestPositions, CoverTheSpecialSituations) {

@@ -23,6 +23,7 @@ struct TOutcomeRow {
     const char* First;
     // A move that must not come first, or null.
     const char* NotFirst;
+    friend void PrintTo(const TOutcomeRow& row, std::ostream* os) { *os << row.Name; }
 };
 
 std::string FirstMove(const TMoveList& candidates) {

@@ -45,6 +45,7 @@ struct TSharingRow {
     const char* Name;
     int Threads;
     size_t TableBytes;
+    friend void PrintTo(const TSharingRow& row, std::ostream* os) { *os << row.Name; }
 };
 
 class SharedSearchMatchesReference : public testing::TestWithParam<TSharingRow> { };

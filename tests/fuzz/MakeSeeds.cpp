@@ -8,6 +8,7 @@
 #include "Fen.h"
 #include "NetworkMessages.h"
 #include "Perft.h"
+#include "RandomGame.h"
 #include "Settings.h"
 #include "StreamIO.h"
 #include "UnitChessGame.h"
@@ -65,17 +66,12 @@ void PlayRandomMoves(TChessGame& game, uint32_t seed, int plies, bool leavePromo
         if (moves.empty())
             return;
         // Pawn moves first, so that short games reach promotions.
-        std::vector<TMoveSquares> pawn;
-        for (const TMoveSquares& m : moves)
-            if (game.Board.PieceAt(m.From)->Kind == pkPawn)
-                pawn.push_back(m);
-        const TMoveSquares move
-            = !pawn.empty() && rng() % 3 ? pawn[rng() % pawn.size()] : moves[rng() % moves.size()];
+        const TMoveSquares move = PickRandomMove(game.Board, moves, rng, mpPawns);
         game.PlayMove(move.From, move.To);
         if (game.PromotionPending()) {
             if (leavePromotion)
                 return;
-            game.Promote(uint8_t(pkRook + rng() % 4));
+            game.Promote(RandomPromotion(rng));
         }
         if (game.GameState != gsPlaying)
             return;

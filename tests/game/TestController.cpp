@@ -220,6 +220,7 @@ struct TPromotionEnd {
     const char* Name;
     uint8_t Kind;
     uint8_t BlackStatus;
+    friend void PrintTo(const TPromotionEnd& row, std::ostream* os) { *os << row.Name; }
 };
 
 class PromotionEndTest : public ::testing::TestWithParam<TPromotionEnd> { };

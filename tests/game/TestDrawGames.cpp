@@ -187,6 +187,7 @@ struct TApplyCase {
     bool BlackHuman;
     bool DeclareDraws;
     bool Apply;
+    friend void PrintTo(const TApplyCase& row, std::ostream* os) { *os << row.Name; }
 };
 
 class DrawRulesApplyTest : public ::testing::TestWithParam<TApplyCase> { };

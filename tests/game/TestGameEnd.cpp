@@ -37,6 +37,7 @@ struct TEndCase {
     TGameResult Result;
     TGameEndReason Reason;
     std::vector<std::string> LastEvents;
+    friend void PrintTo(const TEndCase& row, std::ostream* os) { *os << row.Name; }
 };
 
 class GameEndTest : public ::testing::TestWithParam<TEndCase> { };
@@ -174,6 +175,7 @@ struct TForfeitCase {
     // Moves a person plays before the forfeit; the computer, if any, is then to move.
     std::vector<const char*> Moves;
     TGameResult Result;
+    friend void PrintTo(const TForfeitCase& row, std::ostream* os) { *os << row.Name; }
 };
 
 class ForfeitTest : public ::testing::TestWithParam<TForfeitCase> { };

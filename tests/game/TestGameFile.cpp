@@ -240,6 +240,7 @@ TEST_F(GameFileTest, AFileWithoutTheMagicIsReadAsABareBodyOfTheOldestForm) {
 struct TDamage {
     const char* Name;
     std::function<void(std::string&)> Apply;
+    friend void PrintTo(const TDamage& row, std::ostream* os) { *os << row.Name; }
 };
 
 class DamagedFileTest : public GameFileTest, public ::testing::WithParamInterface<TDamage> { };

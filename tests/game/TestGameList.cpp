@@ -24,6 +24,7 @@ struct TKeyValueCase {
     QString Text;
     QString Key;
     QString Expected;
+    friend void PrintTo(const TKeyValueCase& row, std::ostream* os) { *os << row.Fault; }
 };
 
 class KeyValueTest : public testing::TestWithParam<TKeyValueCase> { };

@@ -543,6 +543,7 @@ struct TBadInputRow {
     const char* Name;
     std::string Bytes;
     bool AfterStart;
+    friend void PrintTo(const TBadInputRow& row, std::ostream* os) { *os << row.Name; }
 };
 
 class BadClientInputTest : public RawClientTest,
@@ -751,6 +752,7 @@ protected:
 struct TFloodRow {
     const char* Name;
     std::string Bytes;
+    friend void PrintTo(const TFloodRow& row, std::ostream* os) { *os << row.Name; }
 };
 
 class PausedFloodTest : public HostilePeerTest, public ::testing::WithParamInterface<TFloodRow> { };

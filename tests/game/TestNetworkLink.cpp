@@ -245,6 +245,7 @@ protected:
 struct TBadRow {
     const char* Name;
     std::string Bytes;
+    friend void PrintTo(const TBadRow& row, std::ostream* os) { *os << row.Name; }
 };
 
 class MalformedMessageTest : public RawClientLinkTest,

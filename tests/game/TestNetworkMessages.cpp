@@ -38,6 +38,7 @@ std::vector<TNetMessage> ReadAll(TMessageReader& reader) {
 struct TMessageRow {
     const char* Name;
     std::string Bytes;
+    friend void PrintTo(const TMessageRow& row, std::ostream* os) { *os << row.Name; }
 };
 
 std::vector<TMessageRow> EveryCode() {
@@ -113,6 +114,7 @@ TEST(MessageReaderTest, ByteByByteFeedingYieldsEveryMessageInOrder) {
 struct TRefusalRow {
     const char* Name;
     std::string Bytes;
+    friend void PrintTo(const TRefusalRow& row, std::ostream* os) { *os << row.Name; }
 };
 
 class RefusalTest : public ::testing::TestWithParam<TRefusalRow> { };

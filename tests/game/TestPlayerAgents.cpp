@@ -215,6 +215,7 @@ struct TDefaultAgentCase {
     // 'p' the person at this machine, 'c' the built-in computer, 'n' the network opponent.
     char White;
     char Black;
+    friend void PrintTo(const TDefaultAgentCase& row, std::ostream* os) { *os << row.Name; }
 };
 
 char KindOf(const TPlayerAgent* agent) {

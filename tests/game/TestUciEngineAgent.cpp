@@ -254,6 +254,7 @@ struct TBadCase {
     const char* Mode;
     const char* Cause;
     uint16_t MovesKept;
+    friend void PrintTo(const TBadCase& row, std::ostream* os) { *os << row.Mode; }
 };
 
 class BadEngineTest : public UciEngineAgentTest, public ::testing::WithParamInterface<TBadCase> { };

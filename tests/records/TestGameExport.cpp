@@ -43,6 +43,7 @@ struct ResultRow {
     uint8_t Result;
     const char* Tag;
     const char* Closing; // the last line after the moves
+    friend void PrintTo(const ResultRow& row, std::ostream* os) { *os << row.Name; }
 };
 
 class ExportResultTest : public ::testing::TestWithParam<ResultRow> { };
@@ -67,6 +68,7 @@ struct TokenRow {
     const char* Name;
     TMoveRecord Move;
     const char* Token;
+    friend void PrintTo(const TokenRow& row, std::ostream* os) { *os << row.Name; }
 };
 
 class MoveTokenTest : public ::testing::TestWithParam<TokenRow> { };

@@ -272,6 +272,7 @@ struct LoadRow {
     std::optional<std::string> Bytes;
     THistoryLoad Status;
     int32_t GamesKept;
+    friend void PrintTo(const LoadRow& row, std::ostream* os) { *os << row.Name; }
 };
 
 class HistoryLoadTest : public HistoryTest, public ::testing::WithParamInterface<LoadRow> { };
@@ -439,6 +440,7 @@ struct HostileRow {
     int Offset;
     int32_t Value;
     int32_t GamesKept;
+    friend void PrintTo(const HostileRow& row, std::ostream* os) { *os << row.Name; }
 };
 
 class HostileFileTest : public HistoryTest, public ::testing::WithParamInterface<HostileRow> { };
@@ -494,6 +496,7 @@ struct SaveFailureRow {
     const char* Name;
     // Makes the save fail; runs in a child process, which answers through its exit status.
     bool (*Save)(const THistory& history, const QString& target);
+    friend void PrintTo(const SaveFailureRow& row, std::ostream* os) { *os << row.Name; }
 };
 
 class SaveFailureTest : public HistoryTest,

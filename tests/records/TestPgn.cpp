@@ -1,6 +1,6 @@
-#include "Perft.h"
 #include "Pgn.h"
 #include "PgnReader.h"
+#include "RandomGame.h"
 #include "RecordsTestSupport.h"
 
 #include <QFile>
@@ -25,6 +25,7 @@ struct SanRow {
     const char* Name;
     std::vector<std::string> Moves;
     const char* San;
+    friend void PrintTo(const SanRow& row, std::ostream* os) { *os << row.Name; }
 };
 
 class SanTest : public ::testing::TestWithParam<SanRow> { };
@@ -63,6 +64,7 @@ struct RefusedRow {
     const char* Name;
     TPoint From;
     TPoint To;
+    friend void PrintTo(const RefusedRow& row, std::ostream* os) { *os << row.Name; }
 };
 
 class SanStopTest : public ::testing::TestWithParam<RefusedRow> { };
@@ -147,23 +149,10 @@ TEST(Pgn, RandomGamesReadBackMoveForMove) {
         TChessBoard board;
         TMoveList list;
         std::vector<TPgnMove> moves;
-        TPieceColour side = pcWhite;
-        for (int ply = 0; ply < 220; ++ply) {
-            const std::vector<TMoveSquares> legal = LegalMoves(board, side);
-            if (legal.empty())
-                break;
-            const TMoveSquares m = legal[random() % legal.size()];
-            TMoveResult flags = board.MovePiece(m.From, m.To, true);
-            ASSERT_FALSE(flags & mrInvalid);
-            TPgnMove move { m.From, m.To, 0 };
-            list.Add(board.PieceAt(m.To)->Kind, m.From, m.To, 0, flags);
-            if (flags & mrPromotion) {
-                move.Promotion = uint8_t(pkRook + random() % 4);
-                list.Last()->PromotionKind = move.Promotion;
-                list.Last()->Flags |= board.Promote(m.To, move.Promotion);
-            }
-            moves.push_back(move);
-            side = Opponent(side);
+        PlayRandomGame(board, pcWhite, list, 220, random);
+        for (const TMoveRecord* m = list.First(); m; m = m->Next) {
+            ASSERT_FALSE(m->Flags & mrInvalid);
+            moves.push_back(TPgnMove { m->From, m->To, m->PromotionKind });
         }
         history.AddGame(std::to_string(g), "B", 40000 + g, g, g, grUnfinished, list);
         recorded.push_back(moves);

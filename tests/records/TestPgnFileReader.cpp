@@ -2,9 +2,9 @@
 // ends, set-up positions, broken games among good ones, the limits, and our own export read back.
 
 #include "Fen.h"
-#include "Perft.h"
 #include "Pgn.h"
 #include "PgnFileReader.h"
+#include "RandomGame.h"
 #include "RecordsTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -522,30 +522,14 @@ TEST(PgnFileReader, OurOwnExportReadsBackToTheSameMoves) {
         game.Black = "B\xC3\xA9";
         game.Result = g % 2 ? grWhiteWon : grTied;
         TChessBoard board;
-        TPieceColour side = pcWhite;
-        for (int ply = 0; ply < 250; ++ply) {
-            const std::vector<TMoveSquares> legal = LegalMoves(board, side);
-            if (legal.empty())
-                break;
-            const TMoveSquares m = legal[random() % legal.size()];
-            const TMoveResult moved = board.MovePiece(m.From, m.To, true);
-            ASSERT_FALSE(moved & mrInvalid);
-            if (moved & mrPromotion) {
-                game.Moves.Add(board.PieceAt(m.To)->Kind, m.From, m.To, 0, moved & ~mrGameOver);
-                const uint8_t kind = uint8_t(pkRook + random() % 4);
-                game.Moves.Last()->PromotionKind = kind;
-                game.Moves.Last()->Flags |= board.Promote(m.To, kind);
-                ++promotions;
-            } else {
-                game.Moves.Add(board.PieceAt(m.To)->Kind, m.From, m.To, 0, moved);
-            }
-            side = Opponent(side);
-        }
+        PlayRandomGame(board, pcWhite, game.Moves, 250, random);
         text += GamePgn(game) + "\n";
         expected.push_back(Coordinates(game.Moves));
         flags.emplace_back();
         kinds.emplace_back();
         for (const TMoveRecord* m = game.Moves.First(); m; m = m->Next) {
+            ASSERT_FALSE(m->Flags & mrInvalid);
+            promotions += (m->Flags & mrPromotion) != 0;
             flags.back().push_back(m->Flags);
             kinds.back().push_back(m->Kind);
         }
@@ -558,7 +542,7 @@ TEST(PgnFileReader, OurOwnExportReadsBackToTheSameMoves) {
     for (size_t g = 0; g < expected.size(); ++g) {
         const TPgnGameRecord& game = file.Games[g];
         EXPECT_EQ(game.Error, "") << g;
-        EXPECT_EQ(game.Tag("White"), "W" + std::to_string(g));
+        EXPECT_EQ(game.Tag("White"), std::string("W") + std::to_string(g));
         EXPECT_EQ(game.Result, g % 2 ? "1-0" : "1/2-1/2");
         EXPECT_EQ(Coordinates(game.Moves), expected[g]) << g;
         size_t i = 0;

@@ -228,6 +228,7 @@ struct TMaterialCase {
     const char* Name;
     const char* Fen;
     bool Insufficient;
+    friend void PrintTo(const TMaterialCase& row, std::ostream* os) { *os << row.Name; }
 };
 
 class InsufficientMaterialTest : public ::testing::TestWithParam<TMaterialCase> { };

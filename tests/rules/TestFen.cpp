@@ -15,6 +15,10 @@ TEST_P(FenRoundTripTest, SavedTextEqualsTheLoadedText) {
     EXPECT_FALSE(board.Modified);
 }
 
+// The names of the rows below, in their order.
+const char* const RoundTripNames[] = { "Start", "Kiwipete", "PerftPosition3", "PerftPosition4",
+    "BlackToMoveAfterE4", "EnPassantOnF6", "WhiteKingsideOnly", "BlackQueensideOnly" };
+
 INSTANTIATE_TEST_SUITE_P(Positions, FenRoundTripTest,
     testing::Values(StartFen,
         "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1",
@@ -22,7 +26,8 @@ INSTANTIATE_TEST_SUITE_P(Positions, FenRoundTripTest,
         "r3k2r/Pppp1ppp/1b3nbN/nP6/BBP1P3/q4N2/Pp1P2PP/R2Q1RK1 w kq - 0 1",
         "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1",
         "rnbqkbnr/ppp1p1pp/8/3pPp2/8/8/PPPP1PPP/RNBQKBNR w KQkq f6 0 1",
-        "4k3/8/8/8/8/8/8/4K2R b K - 0 1", "r3k3/8/8/8/8/8/8/4K3 w q - 0 1"));
+        "4k3/8/8/8/8/8/8/4K2R b K - 0 1", "r3k3/8/8/8/8/8/8/4K3 w q - 0 1"),
+    [](const auto& info) { return std::string(RoundTripNames[info.index]); });
 
 struct CastlingRow {
     std::string Name;

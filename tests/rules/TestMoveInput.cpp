@@ -30,6 +30,7 @@ struct TInputRow {
     const char* To;
     uint8_t Promotion;
     const char* Pieces = "PNRBQK";
+    friend void PrintTo(const TInputRow& row, std::ostream* os) { *os << row.Name; }
 };
 
 class MoveInputTable : public testing::TestWithParam<TInputRow> { };

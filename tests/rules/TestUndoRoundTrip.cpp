@@ -1,7 +1,7 @@
 #include "Perft.h"
+#include "RandomGame.h"
 #include "RulesTestSupport.h"
 
-#include <cstdlib>
 #include <gtest/gtest.h>
 #include <random>
 
@@ -21,50 +21,23 @@ bool IsEnPassant(TChessBoard& board, const TMoveSquares& move) {
         && !board.PieceAt(move.To);
 }
 
-// A random legal move; en passant, castling and pawn moves are preferred so that a short game
-// holds promotions and the rarer moves.
-TMoveSquares PickMove(
-    TChessBoard& board, const std::vector<TMoveSquares>& moves, std::mt19937& rng) {
-    std::vector<TMoveSquares> special, pawn;
-    for (const TMoveSquares& m : moves) {
-        const TPiece* piece = board.PieceAt(m.From);
-        if (IsEnPassant(board, m) || (piece->Kind == pkKing && std::abs(m.To.X - m.From.X) == 2))
-            special.push_back(m);
-        else if (piece->Kind == pkPawn)
-            pawn.push_back(m);
-    }
-    if (!special.empty() && rng() % 4)
-        return special[rng() % special.size()];
-    if (!pawn.empty() && rng() % 2)
-        return pawn[rng() % pawn.size()];
-    return moves[rng() % moves.size()];
-}
-
 // Plays random legal moves from the start position, promoting to a random kind, until the side to
-// move has no move or `plies` moves are made. Every move goes into the list as the game controller
-// records it.
+// move has no move or `plies` moves are made. En passant, castling and pawn moves are preferred so
+// that a short game holds promotions and the rarer moves. Every move goes into the list as the game
+// controller records it.
 void PlayRandomGame(TChessBoard& board, TGame& game, uint32_t seed, int plies) {
     std::mt19937 rng(seed);
-    TPieceColour side = pcWhite;
-    for (int ply = 0; ply < plies; ++ply) {
-        const std::vector<TMoveSquares> moves = LegalMoves(board, side);
-        if (moves.empty())
-            break;
-        const TMoveSquares move = PickMove(board, moves, rng);
-        game.Snapshots.push_back(Snapshot(board));
-        const bool enPassant = IsEnPassant(board, move);
-        TMoveResult flags = board.MovePiece(move.From, move.To, true);
-        ASSERT_EQ(flags & mrInvalid, 0);
-        game.Moves.Add(board.PieceAt(move.To)->Kind, move.From, move.To, 0, flags);
-        if (flags & mrPromotion) {
-            const uint8_t kind = uint8_t(pkRook + rng() % 4);
-            game.Moves.Last()->PromotionKind = kind;
-            game.Moves.Last()->Flags |= board.Promote(move.To, kind);
-            ++game.Promotions;
-        }
-        game.EnPassantCaptures += enPassant;
-        game.Castlings += (flags & mrCastling) != 0;
-        side = Opponent(side);
+    TRandomPlay play;
+    play.Preference = mpSpecial;
+    play.BeforeMove = [&game](TChessBoard& before, const TMoveSquares& move) {
+        game.Snapshots.push_back(Snapshot(before));
+        game.EnPassantCaptures += IsEnPassant(before, move);
+    };
+    ::PlayRandomGame(board, pcWhite, game.Moves, plies, rng, play);
+    for (const TMoveRecord* move = game.Moves.First(); move; move = move->Next) {
+        ASSERT_EQ(move->Flags & mrInvalid, 0);
+        game.Promotions += (move->Flags & mrPromotion) != 0;
+        game.Castlings += (move->Flags & mrCastling) != 0;
     }
     game.Snapshots.push_back(Snapshot(board));
 }
@@ -130,7 +103,8 @@ TEST_P(UndoRoundTripTest, PreviousMoveRestoresEveryPositionOnACopyOfALoadedBoard
     UndoWholeGame(copy, game, true);
 }
 
-INSTANTIATE_TEST_SUITE_P(Seeds, UndoRoundTripTest, testing::ValuesIn(Seeds));
+INSTANTIATE_TEST_SUITE_P(Seeds, UndoRoundTripTest, testing::ValuesIn(Seeds),
+    [](const auto& info) { return "Seed" + std::to_string(info.param); });
 
 TEST(UndoRoundTrip, MovesPlayedAfterALoadUseMemoryThenTheList) {
     TChessBoard played;

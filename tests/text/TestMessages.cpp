@@ -169,6 +169,7 @@ struct TNamedMessage {
     char Kind;
     unsigned Number;
     const char* Fragment;
+    friend void PrintTo(const TNamedMessage& row, std::ostream* os) { *os << row.Name; }
 };
 
 class MessageNamesTest : public ::testing::TestWithParam<TNamedMessage> { };
@@ -290,6 +291,7 @@ TEST_F(MessagesTest, ATranslationWithTheWrongNumberOfPlacesIsNotTaken) {
 struct TLanguageRow {
     const char* Name;
     const char* File;
+    friend void PrintTo(const TLanguageRow& row, std::ostream* os) { *os << row.Name; }
 };
 
 // The [messages] section of a language source: key=text lines, UTF-8.

@@ -14,6 +14,7 @@ struct TDecodeCase {
     const char* Name;
     std::string Bytes;
     std::string Expected;
+    friend void PrintTo(const TDecodeCase& row, std::ostream* os) { *os << row.Name; }
 };
 
 class DecodeStoredTextTest : public ::testing::TestWithParam<TDecodeCase> { };

@@ -168,6 +168,7 @@ struct FailureRow {
     const char* Name;
     std::vector<std::string> Args; // "@" stands for the test's folder
     const char* Message;
+    friend void PrintTo(const FailureRow& row, std::ostream* os) { *os << row.Name; }
 };
 
 class CliHistoryFailureTest : public CliHistoryTest,

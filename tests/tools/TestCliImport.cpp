@@ -2,9 +2,9 @@
 // loads, and a PGN file's games added to the history.
 
 #include "Fen.h"
-#include "Perft.h"
 #include "Pgn.h"
 #include "PgnFileReader.h"
+#include "RandomGame.h"
 #include "RunProgram.h"
 #include "UnitChessGame.h"
 #include "UnitHistory.h"
@@ -254,24 +254,8 @@ TEST_F(CliImportTest, ExportedHistoryReadsBackAndImportsBackTheSame) {
     for (int g = 0; g < count; ++g) {
         TMoveList moves;
         TChessBoard board;
-        TPieceColour side = pcWhite;
         const int plies = 1 + int(random() % 300);
-        for (int ply = 0; ply < plies; ++ply) {
-            const std::vector<TMoveSquares> legal = LegalMoves(board, side);
-            if (legal.empty())
-                break;
-            const TMoveSquares m = legal[random() % legal.size()];
-            const TMoveResult flags = board.MovePiece(m.From, m.To, true);
-            if (flags & mrPromotion) {
-                moves.Add(board.PieceAt(m.To)->Kind, m.From, m.To, 0, flags & ~mrGameOver);
-                const uint8_t kind = uint8_t(pkRook + random() % 4);
-                moves.Last()->PromotionKind = kind;
-                moves.Last()->Flags |= board.Promote(m.To, kind);
-            } else {
-                moves.Add(board.PieceAt(m.To)->Kind, m.From, m.To, 0, flags);
-            }
-            side = Opponent(side);
-        }
+        PlayRandomGame(board, pcWhite, moves, plies, random);
         // Whole days from 1990 on, so that the Date tag carries the whole date.
         const double date = 32874 + g * 3;
         ASSERT_TRUE(source.AddGame(names[g % 7], names[(g / 7) % 7], date, int32_t(random() % 7200),

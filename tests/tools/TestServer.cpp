@@ -37,6 +37,7 @@ struct TCleanCase {
     const char* Fault;
     std::string Input;
     std::string Expected;
+    friend void PrintTo(const TCleanCase& row, std::ostream* os) { *os << row.Fault; }
 };
 
 class CleanGameNameTest : public testing::TestWithParam<TCleanCase> { };
@@ -310,6 +311,7 @@ TEST(ServerOptionsTest, DefaultsAndValues) {
 struct TBadOptions {
     const char* Fault;
     std::vector<std::string> Args;
+    friend void PrintTo(const TBadOptions& row, std::ostream* os) { *os << row.Fault; }
 };
 
 class BadServerOptionsTest : public testing::TestWithParam<TBadOptions> { };

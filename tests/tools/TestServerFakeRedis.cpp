@@ -251,6 +251,7 @@ std::pair<int, double> AskForTheList(int port) {
 struct TMisbehaviourCase {
     const char* Name;
     EMisbehaviour Misbehaviour;
+    friend void PrintTo(const TMisbehaviourCase& row, std::ostream* os) { *os << row.Name; }
 };
 
 class MisbehavingRedisTest : public testing::TestWithParam<TMisbehaviourCase> { };

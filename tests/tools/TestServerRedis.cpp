@@ -393,6 +393,7 @@ struct TAddressCase {
     std::string Host;
     int Port;
     int Database;
+    friend void PrintTo(const TAddressCase& row, std::ostream* os) { *os << row.Name; }
 };
 
 class RedisAddressTest : public testing::TestWithParam<TAddressCase> { };
@@ -416,17 +417,17 @@ INSTANTIATE_TEST_SUITE_P(Urls, RedisAddressTest,
         TAddressCase { "DefaultPort", "redis://cache.example", true, "cache.example", 6379, 0 },
         TAddressCase { "Database", "redis://h:1/15", true, "h", 1, 15 },
         TAddressCase { "Ipv6", "redis://[::1]:7000/2", true, "::1", 7000, 2 },
-        TAddressCase { "OtherScheme", "http://h:6379", false },
-        TAddressCase { "NoHost", "redis://:6379", false },
-        TAddressCase { "EmptyPort", "redis://h:", false },
-        TAddressCase { "PortZero", "redis://h:0", false },
-        TAddressCase { "PortTooLarge", "redis://h:70000", false },
-        TAddressCase { "PortNotANumber", "redis://h:63x", false },
-        TAddressCase { "DatabaseNotANumber", "redis://h:1/db", false },
-        TAddressCase { "EmptyDatabase", "redis://h:1/", false },
-        TAddressCase { "Password", "redis://:secret@h:1", false },
-        TAddressCase { "UnclosedIpv6", "redis://[::1:7000", false },
-        TAddressCase { "ControlInHost", "redis://h\x01:1", false }),
+        TAddressCase { "OtherScheme", "http://h:6379", false, "", 0, 0 },
+        TAddressCase { "NoHost", "redis://:6379", false, "", 0, 0 },
+        TAddressCase { "EmptyPort", "redis://h:", false, "", 0, 0 },
+        TAddressCase { "PortZero", "redis://h:0", false, "", 0, 0 },
+        TAddressCase { "PortTooLarge", "redis://h:70000", false, "", 0, 0 },
+        TAddressCase { "PortNotANumber", "redis://h:63x", false, "", 0, 0 },
+        TAddressCase { "DatabaseNotANumber", "redis://h:1/db", false, "", 0, 0 },
+        TAddressCase { "EmptyDatabase", "redis://h:1/", false, "", 0, 0 },
+        TAddressCase { "Password", "redis://:secret@h:1", false, "", 0, 0 },
+        TAddressCase { "UnclosedIpv6", "redis://[::1:7000", false, "", 0, 0 },
+        TAddressCase { "ControlInHost", "redis://h\x01:1", false, "", 0, 0 }),
     [](const testing::TestParamInfo<TAddressCase>& info) { return info.param.Name; });
 
 } // namespace

@@ -474,6 +474,7 @@ struct TNameCase {
     std::string Query;
     // The list line, or empty when the name is refused.
     std::string Listed;
+    friend void PrintTo(const TNameCase& row, std::ostream* os) { *os << row.Fault; }
 };
 
 class ServerNameTest : public testing::TestWithParam<TNameCase> { };

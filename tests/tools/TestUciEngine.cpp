@@ -163,6 +163,7 @@ struct TScoreRow {
     const char* Mate;
     int Low;
     int High;
+    friend void PrintTo(const TScoreRow& row, std::ostream* os) { *os << row.Name; }
 };
 
 class UciScore : public testing::TestWithParam<TScoreRow> { };
@@ -224,6 +225,7 @@ struct TMovesCase {
     const char* Name;
     const char* Position;
     const char* ExpectedFen; // placement, side and castling rights
+    friend void PrintTo(const TMovesCase& row, std::ostream* os) { *os << row.Name; }
 };
 
 class UciPositionMoves : public testing::TestWithParam<TMovesCase> { };

@@ -138,6 +138,7 @@ struct TResultCase {
     const char* Name;
     uint8_t Result;
     const char* Text;
+    friend void PrintTo(const TResultCase& row, std::ostream* os) { *os << row.Name; }
 };
 
 class HistoryResultTest : public HistoryWindowTest,
@@ -244,6 +245,7 @@ struct TSaveCase {
     // The token of 1. e4 in the form that must be written, and in the other.
     const char* Holds;
     const char* Lacks;
+    friend void PrintTo(const TSaveCase& row, std::ostream* os) { *os << row.Name; }
 };
 
 class HistorySaveTest : public HistoryWindowTest, public testing::WithParamInterface<TSaveCase> { };

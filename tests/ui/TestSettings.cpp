@@ -182,9 +182,14 @@ TEST_P(DamagedSectionTest, ASaveOverTheFileSucceedsAndKeepsTheSettings) {
     EXPECT_EQ(LoadSettings(Path()), loaded);
 }
 
+// The names of the rows below, in their order.
+const char* const DamagedSectionNames[]
+    = { "JunkEndingTheLastSection", "JunkEndingTheOnlySection", "JunkBeforeTheFirstSection" };
+
 INSTANTIATE_TEST_SUITE_P(Files, DamagedSectionTest,
     testing::Values("[Options]\nNotation=1\n\n[Game]\nLevel=1\njunk line\n",
-        "[Options]\nNotation=1\njunk line\n", "junk line\n[Sounds]\nPlayOnCheck=0\n"));
+        "[Options]\nNotation=1\njunk line\n", "junk line\n[Sounds]\nPlayOnCheck=0\n"),
+    [](const auto& info) { return std::string(DamagedSectionNames[info.index]); });
 
 struct BadValueRow {
     std::string Name;

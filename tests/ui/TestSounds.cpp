@@ -127,6 +127,7 @@ struct TWaveCase {
     const char* Name;
     std::function<QByteArray()> Bytes;
     bool Loadable;
+    friend void PrintTo(const TWaveCase& row, std::ostream* os) { *os << row.Name; }
 };
 
 class LoadableWave : public testing::TestWithParam<TWaveCase> { };

@@ -28,6 +28,7 @@ struct TParseCase {
     QByteArray File;
     int Version; // -1: the file is refused
     QString Url;
+    friend void PrintTo(const TParseCase& row, std::ostream* os) { *os << row.Name; }
 };
 
 class ParseVersionFileTest : public testing::TestWithParam<TParseCase> { };

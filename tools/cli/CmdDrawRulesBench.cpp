@@ -4,6 +4,7 @@
 #include "Commands.h"
 #include "DrawRules.h"
 #include "Perft.h"
+#include "RandomGame.h"
 
 #include <chrono>
 #include <cstdio>
@@ -20,11 +21,7 @@ int CmdDrawRulesBench(const TArgs& args) {
     };
     std::vector<TStep> steps;
     steps.reserve(size_t(plies));
-    uint64_t state = uint64_t(seed) * 0x9E3779B97F4A7C15ull + 1;
-    const auto next = [&state](size_t bound) {
-        state = state * 6364136223846793005ull + 1442695040888963407ull;
-        return size_t((state >> 33) % bound);
-    };
+    std::mt19937 random { uint32_t(seed) };
     {
         TChessBoard board;
         board.Reset();
@@ -37,14 +34,7 @@ int CmdDrawRulesBench(const TArgs& args) {
             std::vector<TMoveSquares> legal = LegalMoves(board, side);
             // Quiet moves mostly, so that stretches without a capture or pawn move are long, as
             // in the endings where the rules matter.
-            std::vector<TMoveSquares> quiet;
-            for (const TMoveSquares& move : legal) {
-                const TPiece* piece = board.PieceAt(move.From);
-                if (!board.PieceAt(move.To) && piece->Kind != pkPawn)
-                    quiet.push_back(move);
-            }
-            const std::vector<TMoveSquares>& pool = !quiet.empty() && next(10) != 0 ? quiet : legal;
-            const TMoveSquares move = pool[next(pool.size())];
+            const TMoveSquares move = PickRandomMove(board, legal, random, mpQuiet);
             const TMoveResult flags = board.MovePiece(move.From, move.To, false);
             if (flags & mrPromotion)
                 board.Promote(move.To, pkQueen);

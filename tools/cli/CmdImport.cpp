@@ -3,10 +3,10 @@
 
 #include "Commands.h"
 #include "HistoryImport.h"
-#include "Perft.h"
 #include "Pgn.h"
 #include "PgnFileReader.h"
 #include "PgnGame.h"
+#include "RandomGame.h"
 #include "UnitChessGame.h"
 #include "UnitHistory.h"
 
@@ -140,24 +140,10 @@ std::string RandomGames(int count) {
         game.Black = "Black " + std::to_string(g);
         game.Result = grTied;
         TChessBoard board;
-        TPieceColour side = pcWhite;
         const int plies = 60 + int(random() % 100);
-        for (int ply = 0; ply < plies; ++ply) {
-            const std::vector<TMoveSquares> legal = LegalMoves(board, side);
-            if (legal.empty())
-                break;
-            const TMoveSquares m = legal[random() % legal.size()];
-            const TMoveResult flags = board.MovePiece(m.From, m.To, true);
-            // Recorded as the controller records moves.
-            if (flags & mrPromotion) {
-                game.Moves.Add(board.PieceAt(m.To)->Kind, m.From, m.To, 0, flags & ~mrGameOver);
-                game.Moves.Last()->PromotionKind = pkQueen;
-                game.Moves.Last()->Flags |= board.Promote(m.To, pkQueen);
-            } else {
-                game.Moves.Add(board.PieceAt(m.To)->Kind, m.From, m.To, 0, flags);
-            }
-            side = Opponent(side);
-        }
+        TRandomPlay play;
+        play.Promotion = pkQueen;
+        PlayRandomGame(board, pcWhite, game.Moves, plies, random, play);
         text += GamePgn(game) + '\n';
     }
     return text;

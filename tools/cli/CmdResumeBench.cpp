@@ -3,6 +3,7 @@
 
 #include "Commands.h"
 #include "Perft.h"
+#include "RandomGame.h"
 #include "UnitChessGame.h"
 
 #include <QCoreApplication>
@@ -33,7 +34,7 @@ bool TimeOneGame(unsigned seed, int moves, const QString& path, std::vector<doub
         const std::vector<TMoveSquares> legal = LegalMoves(game.Board, game.Turn);
         if (legal.empty() || game.GameState != gsPlaying)
             return false;
-        const TMoveSquares m = legal[random() % legal.size()];
+        const TMoveSquares m = PickRandomMove(game.Board, legal, random);
         const TMoveResult flags = game.PlayMove(m.From, m.To);
         if (flags & mrPromotion)
             game.Promote(pkQueen);
