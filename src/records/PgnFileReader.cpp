@@ -1,14 +1,13 @@
 #include "PgnFileReader.h"
 
 #include "Fen.h"
+#include "RegularFile.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <memory>
-#include <system_error>
 
 namespace {
 
@@ -145,15 +144,15 @@ std::string PositionFields(const std::string& fen) {
 // Opens a regular file; false with `error` naming the file when there is none or it cannot be
 // opened.
 bool OpenFileToRead(const std::string& path, std::ifstream& in, std::string& error) {
-    std::error_code code;
-    const auto status = std::filesystem::status(path, code);
-    if (code || !std::filesystem::exists(status)) {
+    switch (CheckFileToRead(path)) {
+    case TFileCheck::Missing:
         error = "no file " + path;
         return false;
-    }
-    if (!std::filesystem::is_regular_file(status)) {
+    case TFileCheck::NotRegular:
         error = path + " is not a file";
         return false;
+    case TFileCheck::Regular:
+        break;
     }
     in.open(path, std::ios::binary);
     if (!in) {

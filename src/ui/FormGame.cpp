@@ -1,5 +1,6 @@
 #include "FormGame.h"
 
+#include "Settings.h"
 #include "ShortString.h"
 #include "UnitChessGame.h"
 #include "UnitMessages.h"
@@ -325,7 +326,7 @@ void TfrmGame::done(int result) {
 void TfrmGame::LoadEntries() {
     // Without a settings file every entry takes its default.
     std::unique_ptr<QSettings> ini;
-    if (!SettingsPath.isEmpty())
+    if (!SettingsPath.isEmpty() && MayOpenIni(SettingsPath))
         ini = std::make_unique<QSettings>(SettingsPath, QSettings::IniFormat);
     const auto value = [&ini](const char* key) {
         return ini ? ini->value(QStringLiteral("Game/") + QLatin1String(key)) : QVariant();
@@ -361,7 +362,7 @@ void TfrmGame::LoadEntries() {
 }
 
 void TfrmGame::SaveEntries() {
-    if (SettingsPath.isEmpty())
+    if (SettingsPath.isEmpty() || !MayOpenIni(SettingsPath))
         return;
     QSettings ini(SettingsPath, QSettings::IniFormat);
     ini.beginGroup(QStringLiteral("Game"));
