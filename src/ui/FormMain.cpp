@@ -637,6 +637,8 @@ void TfrmMain::GameChatReceived() {
 
 void TfrmMain::GameStarted() {
     ++m_GamesStarted;
+    // Before the moves window lists the game's moves.
+    SetMovesStart();
     m_Board->ClearHeldSquare();
     m_Board->CloseMoveEntry();
     m_Board->setFocus(Qt::OtherFocusReason);

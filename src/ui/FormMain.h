@@ -192,6 +192,8 @@ private:
     std::string StartFenOfGame() const;
     // The FEN of the board, with the move counters the game has reached.
     std::string CurrentFen() const;
+    // Tells the moves window the number of the game's first move and who made it.
+    void SetMovesStart();
     // Publishes the hosted game under the host player's name when it is listed; keeps it listed.
     void PublishHostedGame();
     void RemoveHostedGame();

@@ -5,6 +5,7 @@
 #include "Fen.h"
 #include "FormGame.h"
 #include "FormMain.h"
+#include "FormMoves.h"
 #include "FormPgnGames.h"
 #include "MainMenu.h"
 #include "Pgn.h"
@@ -184,6 +185,13 @@ std::string TfrmMain::StartFenOfGame() const {
     if (!m_LoadedStartFen.empty() && FenPosition(fen) == FenPosition(m_LoadedStartFen))
         return WithCounters(fen, FenCounters(m_LoadedStartFen));
     return FenPosition(fen) == FenPosition(StartFen) ? std::string() : fen;
+}
+
+void TfrmMain::SetMovesStart() {
+    const std::string startFen = StartFenOfGame();
+    const size_t side = startFen.find(' ');
+    const bool blackFirst = side != std::string::npos && startFen.compare(side, 3, " b ") == 0;
+    frmMoves->SetGameStart(startFen.empty() ? 1 : FenCounters(startFen).second, blackFirst);
 }
 
 std::string TfrmMain::CurrentFen() const {

@@ -25,6 +25,9 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <tuple>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -385,6 +388,75 @@ TEST_F(PgnWindowTest, PasteAsksWhileAGameIsOnAndCopyAndPasteStayOffInANetworkGam
     Main->Game().GameKind = gkLocal;
 }
 
+// A pasted position is numbered in the moves window from its own move number, as the copied PGN
+// numbers it; when Black moves first, White's cell of the first row stands for the move before.
+struct TNumberedStart {
+    const char* Name;
+    const char* Fen;
+    std::vector<std::pair<const char*, const char*>> Moves;
+    // Number, White's cell is "...", Black's cell is filled, of each row.
+    std::vector<std::tuple<const char*, bool, bool>> Rows;
+};
+
+class MovesNumberTest : public PgnWindowTest,
+                        public testing::WithParamInterface<TNumberedStart> { };
+
+TEST_P(MovesNumberTest, RowsStartAtThePositionsMoveNumber) {
+    QGuiApplication::clipboard()->setText(QString::fromLatin1(GetParam().Fen));
+    Action("Menu_Game_Paste")->trigger();
+    ASSERT_EQ(DialogShown, 1);
+    for (const auto& [from, to] : GetParam().Moves)
+        ASSERT_EQ(Main->Game().PlayMove(Sq(from), Sq(to)) & mrInvalid, 0) << from << to;
+    const auto check = [this] {
+        ASSERT_EQ(Moves->RowCount(), int(GetParam().Rows.size()));
+        int row = 1;
+        for (const auto& [number, dots, black] : GetParam().Rows) {
+            EXPECT_EQ(Moves->Cell(row, 0), QString::fromLatin1(number)) << "row " << row;
+            EXPECT_EQ(Moves->Cell(row, 1) == QStringLiteral("..."), dots) << "row " << row;
+            EXPECT_EQ(!Moves->Cell(row, 2).isEmpty(), black) << "row " << row;
+            ++row;
+        }
+    };
+    check();
+    // Listed again (another notation, the history window closing) the same way.
+    Moves->ReloadMoves();
+    check();
+    // Every move taken back: an empty list, or the start's row when Black moves first.
+    for (size_t i = 0; i < GetParam().Moves.size(); ++i)
+        Action("Menu_Game_Undo")->trigger();
+    ASSERT_EQ(Main->Game().Moves.Count(), 0);
+    EXPECT_EQ(Moves->RowCount(), 1);
+    const bool blackFirst = std::get<1>(GetParam().Rows.front());
+    EXPECT_EQ(Moves->Cell(1, 0),
+        blackFirst ? QString::fromLatin1(std::get<0>(GetParam().Rows.front())) : QString());
+    EXPECT_TRUE(Moves->Cell(1, 2).isEmpty());
+}
+
+const TNumberedStart NumberedStarts[] = {
+    { "WhiteAtMove50", "4k3/8/8/8/8/8/4P3/4K3 w - - 0 50",
+        { { "e2", "e4" }, { "e8", "d7" }, { "e1", "d2" } },
+        { { "50", false, true }, { "51", false, false } } },
+    { "BlackAtMove40", "4k3/8/8/8/8/8/4P3/4K3 b - - 0 40",
+        { { "e8", "d7" }, { "e2", "e4" }, { "d7", "d6" } },
+        { { "40", true, true }, { "41", false, true } } },
+    { "InitialPosition", "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1",
+        { { "e2", "e4" }, { "e7", "e5" }, { "g1", "f3" } },
+        { { "1", false, true }, { "2", false, false } } },
+};
+
+TEST_F(PgnWindowTest, MovesOfAStoredGameStartAtMoveOneAfterAPastedPosition) {
+    QGuiApplication::clipboard()->setText(QStringLiteral("4k3/8/8/8/8/8/4P3/4K3 b - - 0 40"));
+    Action("Menu_Game_Paste")->trigger();
+    TMoveList stored;
+    TChessBoard board;
+    board.MovePiece(Sq("e2"), Sq("e4"), false);
+    stored.Add(pkPawn, Sq("e2"), Sq("e4"), 0, 0);
+    Moves->LoadMoves(stored);
+    EXPECT_EQ(Moves->Cell(1, 0), QStringLiteral("1"));
+    EXPECT_FALSE(Moves->Cell(1, 1).isEmpty());
+    EXPECT_NE(Moves->Cell(1, 1), QStringLiteral("..."));
+}
+
 // What the list shows of a game: the unknown parts of a date dropped, and the opening of a file
 // of opening lines (no event) in the event's place.
 TEST(PgnGameSummary, DatesAndOpenings) {
@@ -408,5 +480,10 @@ TEST(PgnGameSummary, DatesAndOpenings) {
     EXPECT_EQ(TPgnGameSummary::Of(file.Games[2]).Date, QStringLiteral("2024.05"));
     EXPECT_EQ(TPgnGameSummary::Of(file.Games[3]).Date, QStringLiteral("2024.05.01"));
 }
+
+INSTANTIATE_TEST_SUITE_P(PastedPositions, MovesNumberTest, testing::ValuesIn(NumberedStarts),
+    [](const testing::TestParamInfo<TNumberedStart>& info) {
+        return std::string(info.param.Name);
+    });
 
 } // namespace
