@@ -350,6 +350,7 @@ bool TfrmMain::LoadLanguage(const QString& file) {
              this, frmMoves, frmOptions, frmHelp, frmPgnGames })
         TranslateForm(pack, form);
     TranslateList(pack, "values", m_Values);
+    m_Values.SetLocale(LocaleOfLanguage(QString::fromStdString(pack.LanguageName)));
     TranslateMessages(pack, Messages());
     m_Board->FitPanels();
     // The texts the window caches: the piece letters of the moves window and its moves.
@@ -457,7 +458,7 @@ bool TfrmMain::ContinueLoadedGame() {
 
 void TfrmMain::Menu_Game_SaveClick() {
     const QString proposed = QStringLiteral("Chess game - ")
-        + QLocale::system().toString(QDate::currentDate(), QLocale::LongFormat)
+        + m_Values.Locale().toString(QDate::currentDate(), QLocale::LongFormat)
         + QStringLiteral(".wtg");
     const QString fileName = m_Seams.ChooseSaveFile ? m_Seams.ChooseSaveFile(proposed) : QString();
     if (fileName.isEmpty())
