@@ -323,14 +323,22 @@ void TPgnParser::SetUpBoard() {
         hasFen = hasFen || tag.first == "FEN";
     if (!hasFen || m_Game->Tag("SetUp") == "0")
         return;
+    std::string dropped;
     try {
-        m_Side = LoadFen(*m_Board, fen);
+        m_Side = LoadFenDroppingCastling(*m_Board, fen, dropped);
     } catch (const EFenError& error) {
         GameError(
             std::string("the FEN tag is not a position this program can set up: ") + error.what());
         return;
     }
     m_Game->StartSide = m_Side;
+    if (!dropped.empty()) {
+        // Files in the wild carry such rights; the game opens without them.
+        m_Game->DroppedCastling = dropped;
+        m_Game->Warning = "game " + std::to_string(m_Game->Number) + " (" + m_Game->Players()
+            + "): " + DroppedCastlingWarning(dropped);
+        fen = PositionFields(SaveFen(*m_Board, m_Side)) + fen.substr(PositionFields(fen).size());
+    }
     // A FEN of the initial position is no set-up.
     if (PositionFields(SaveFen(*m_Board, m_Side)) != PositionFields(StartFen))
         m_Game->StartFen = fen;
@@ -720,6 +728,11 @@ bool FindSanMove(TChessBoard& board, TPieceColour side, std::string_view token, 
     return false;
 }
 
+std::string DroppedCastlingWarning(const std::string& dropped) {
+    return std::string(dropped.size() == 1 ? "castling right" : "castling rights") + " \"" + dropped
+        + "\" dropped: the king or the rook is not on its square";
+}
+
 std::string PgnPlayerName(const TPgnGameRecord& game, const char* tag) {
     const std::string name = game.Tag(tag);
     return name == "?" ? std::string() : name;
@@ -741,4 +754,6 @@ void TPgnGameRecord::Assign(const TPgnGameRecord& other) {
     Moves.Assign(other.Moves);
     Result = other.Result;
     Error = other.Error;
+    DroppedCastling = other.DroppedCastling;
+    Warning = other.Warning;
 }

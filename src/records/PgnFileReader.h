@@ -59,6 +59,11 @@ struct TPgnGameRecord {
     // Why the game stopped before its end, naming the game, the ply and the token; empty when
     // the whole game was read.
     std::string Error;
+    // The castling rights of the FEN tag that its position cannot have (their king or rook is
+    // not on its square): they are dropped, StartFen is the position without them, and Warning
+    // says so, naming the game. Both empty when nothing was dropped.
+    std::string DroppedCastling;
+    std::string Warning;
 
     // The value of the first tag of that name; empty when there is none.
     std::string Tag(std::string_view name) const;
@@ -117,6 +122,9 @@ std::string PgnTextToUtf8(std::string_view text);
 // the token names no legal move or more than one.
 bool FindSanMove(TChessBoard& board, TPieceColour side, std::string_view token, TSanMove& move,
     std::string& why);
+
+// The warning of a start position whose castling rights `dropped` were dropped.
+std::string DroppedCastlingWarning(const std::string& dropped);
 
 // A player's name from its tag; PGN writes "?" for a name it does not know, which gives "".
 std::string PgnPlayerName(const TPgnGameRecord& game, const char* tag);

@@ -66,6 +66,9 @@ const std::pair<const char*, const char*> DefaultMessages[] = {
     { "E22",
         "A network game is open, so \";\" was not opened. Open it with \"Load...\" once the "
         "network game has ended." },
+    { "M16",
+        "The position's castling rights \";\" cannot be: the king or the rook is not on its "
+        "square. The game opens without them." },
 };
 
 class TStandardErrorPresenter : public TMessagePresenter {

@@ -51,6 +51,7 @@ enum TNoticeMessage : unsigned {
     nmDrawnByFiftyMoves = 10,
     nmDrawnByInsufficientMaterial = 11,
     nmPgnImported = 12,
+    nmCastlingRightsDropped = 16,
 };
 
 // The questions by name; each value is the number of its key ("Q<number>").
@@ -67,7 +68,7 @@ enum TQuestionMessage : unsigned {
 
 // Highest message number of each kind that the operations show.
 constexpr unsigned LastError = emFileRefusedDuringNetworkGame;
-constexpr unsigned LastNotice = nmPgnImported;
+constexpr unsigned LastNotice = nmCastlingRightsDropped;
 constexpr unsigned LastQuestion = qmLeaveGame;
 
 // Answers of a box, as the program has always numbered them.

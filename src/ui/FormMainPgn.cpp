@@ -173,6 +173,8 @@ bool TfrmMain::OpenPgnRecord(const TPgnGameRecord& record) {
         ShowError(emPgnUnreadable, std::string("PGN"));
         return false;
     }
+    if (!record.DroppedCastling.empty())
+        ShowNotice(nmCastlingRightsDropped, record.DroppedCastling);
     return ContinueLoadedGame();
 }
 

@@ -311,6 +311,34 @@ TEST(PgnFileReader, SetUpPositions) {
     EXPECT_EQ(bad.Games[0].Moves.Count(), 0);
 }
 
+// A FEN tag with castling rights its position cannot have opens without them, with a warning
+// that names the game; StartFen is the position as set up, with the tag's move counters.
+TEST(PgnFileReader, ImpossibleCastlingRightsAreDroppedWithAWarning) {
+    const TPgnFile file = ReadPgnText("[White \"W\"]\n[Black \"B\"]\n[SetUp \"1\"]\n"
+                                      "[FEN \"r3k3/8/8/8/8/8/8/3K3R w Kq - 4 30\"]\n\n"
+                                      "30. Rh8+ Ke7 31. Rxa8 *\n");
+    const TPgnGameRecord& game = OnlyGame(file);
+    EXPECT_EQ(game.Error, "");
+    EXPECT_EQ(game.DroppedCastling, "K");
+    EXPECT_EQ(game.Warning,
+        "game 1 (W - B): castling right \"K\" dropped: the king or the rook is not on its square");
+    EXPECT_EQ(game.StartFen, "r3k3/8/8/8/8/8/8/3K3R w q - 4 30");
+    EXPECT_EQ(Coordinates(game.Moves), "h1h8 e8e7 h8a8");
+    TChessBoard board;
+    EXPECT_TRUE(game.SetUpStart(board));
+
+    TPgnGameRecord copy;
+    copy.Assign(game);
+    EXPECT_EQ(copy.Warning, game.Warning);
+    EXPECT_EQ(copy.DroppedCastling, "K");
+
+    // A game whose rights are all possible has no warning.
+    const TPgnFile fine
+        = ReadPgnText("[SetUp \"1\"]\n[FEN \"r3k3/8/8/8/8/8/8/4K2R w Kq - 0 1\"]\n\n1. O-O *\n");
+    EXPECT_EQ(OnlyGame(fine).Warning, "");
+    EXPECT_EQ(OnlyGame(fine).DroppedCastling, "");
+}
+
 TEST(PgnFileReader, MalformedMovetext) {
     auto errorOf = [](const std::string& text) {
         const TPgnFile file = ReadPgnText(text);

@@ -218,6 +218,7 @@ INSTANTIATE_TEST_SUITE_P(Messages, MessageNamesTest,
         TNamedMessage {
             "DrawnByInsufficientMaterial", 'M', nmDrawnByInsufficientMaterial, "enough material" },
         TNamedMessage { "PgnImported", 'M', nmPgnImported, "Games added to the history" },
+        TNamedMessage { "CastlingRightsDropped", 'M', nmCastlingRightsDropped, "castling rights" },
         TNamedMessage { "DownloadNewVersion", 'Q', qmDownloadNewVersion, "download it now" },
         TNamedMessage { "QuitDuringGame", 'Q', qmQuitDuringGame, "really want to quit" },
         TNamedMessage { "AcceptOpponentUndo", 'Q', qmAcceptOpponentUndo, "wishes to undo" },
@@ -230,7 +231,7 @@ INSTANTIATE_TEST_SUITE_P(Messages, MessageNamesTest,
 
 TEST(MessageNames, TheLastOfEachKindIsItsHighestName) {
     EXPECT_EQ(LastError, unsigned(emFileRefusedDuringNetworkGame));
-    EXPECT_EQ(LastNotice, unsigned(nmPgnImported));
+    EXPECT_EQ(LastNotice, unsigned(nmCastlingRightsDropped));
     EXPECT_EQ(LastQuestion, unsigned(qmLeaveGame));
     EXPECT_TRUE(TMessageTable().Contains(Key('E', LastError)));
     EXPECT_FALSE(TMessageTable().Contains(Key('E', LastError + 1)));

@@ -388,6 +388,35 @@ TEST_F(PgnWindowTest, PasteAsksWhileAGameIsOnAndCopyAndPasteStayOffInANetworkGam
     Main->Game().GameKind = gkLocal;
 }
 
+// Castling rights a position cannot have, as real-world files carry them: the game opens without
+// them, the list shows the warning in its Error column, and a box says what was dropped.
+TEST_F(PgnWindowTest, ImpossibleCastlingRightsAreDroppedAndTold) {
+    Load(Write("rights.pgn",
+        "[White \"Alice\"]\n[Black \"Bob\"]\n[SetUp \"1\"]\n"
+        "[FEN \"4k3/8/8/8/8/8/8/3K3R w K - 0 1\"]\n\n1. Rh8+ *\n\n"
+            + QByteArray(TwoGames)));
+    ASSERT_GE(Listed.size(), 1);
+    EXPECT_TRUE(Listed[0].startsWith("Alice|game 1 (Alice - Bob): castling right \"K\" dropped"))
+        << Listed[0].toStdString();
+    ASSERT_EQ(DialogShown, 1);
+    EXPECT_EQ(Main->Game().GameState, gsPlaying);
+    EXPECT_EQ(Main->Game().Moves.Count(), 1);
+    EXPECT_TRUE(Shown("castling rights \"K\" cannot be")) << (Boxes.empty() ? "" : Boxes[0]);
+}
+
+TEST_F(PgnWindowTest, APastedPositionWithImpossibleCastlingRightsOpensWithoutThem) {
+    QGuiApplication::clipboard()->setText(QStringLiteral("r3k3/8/8/8/8/8/8/3K3R b KQkq - 0 12"));
+    Action("Menu_Game_Paste")->trigger();
+    ASSERT_EQ(DialogShown, 1);
+    EXPECT_EQ(Main->Game().GameState, gsPlaying);
+    EXPECT_EQ(Main->Game().Turn, pcBlack);
+    EXPECT_TRUE(Shown("castling rights \"KQk\" cannot be")) << (Boxes.empty() ? "" : Boxes[0]);
+    // The copied position holds the rights that remain, and the pasted move counters.
+    Action("Menu_Game_CopyFen")->trigger();
+    EXPECT_EQ(
+        QGuiApplication::clipboard()->text(), QStringLiteral("r3k3/8/8/8/8/8/8/3K3R b q - 0 12"));
+}
+
 // A pasted position is numbered in the moves window from its own move number, as the copied PGN
 // numbers it; when Black moves first, White's cell of the first row stands for the move before.
 struct TNumberedStart {
