@@ -153,6 +153,7 @@ void TfrmMain::CreateForms() {
     connect(frmOptions, &TfrmOptions::settingsApplied, this, &TfrmMain::OptionsApplied);
 
     frmGame->SettingsPath = AppPaths::SettingsFile();
+    frmGame->Values = &m_Values;
     frmGame->EngineList = [this] { return m_Settings.Engines.value_or(TEngineCatalog()); };
     frmGame->ShowStatus = [this](TStatusText text) { ShowStatus(text); };
     frmGame->Connect = [this](const QString& address) {

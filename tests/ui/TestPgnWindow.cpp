@@ -417,6 +417,27 @@ TEST_F(PgnWindowTest, APastedPositionWithImpossibleCastlingRightsOpensWithoutThe
         QGuiApplication::clipboard()->text(), QStringLiteral("r3k3/8/8/8/8/8/8/3K3R b q - 0 12"));
 }
 
+// A game of unknown players opens without inventing names: its sides are offered "White" and
+// "Black"; a pasted position, the names used in the game before.
+TEST_F(PgnWindowTest, UnknownPlayersAreOfferedNamesInsteadOfBeingAskedFor) {
+    Load(Write("unknown.pgn", "[White \"?\"]\n[Black \"?\"]\n\n1. e4 e5 *\n"));
+    ASSERT_EQ(DialogShown, 1);
+    EXPECT_EQ(DialogWhiteName, QStringLiteral("White"));
+    EXPECT_EQ(Main->Game().BlackPlayer.Name, "Black");
+    EXPECT_TRUE(Boxes.empty());
+
+    Main->Game().StopGame();
+    Load(Write("named.pgn", FoolsMate));
+    ASSERT_EQ(DialogShown, 2);
+    EXPECT_EQ(DialogWhiteName, QStringLiteral("Alice"));
+    Main->Game().StopGame();
+    QGuiApplication::clipboard()->setText(QStringLiteral("4k3/8/8/8/8/8/4P3/4K3 w - - 0 1"));
+    Action("Menu_Game_Paste")->trigger();
+    ASSERT_EQ(DialogShown, 3);
+    EXPECT_EQ(DialogWhiteName, QStringLiteral("Alice"));
+    EXPECT_EQ(Main->Game().BlackPlayer.Name, "Bob");
+}
+
 // A pasted position is numbered in the moves window from its own move number, as the copied PGN
 // numbers it; when Black moves first, White's cell of the first row stands for the move before.
 struct TNumberedStart {
