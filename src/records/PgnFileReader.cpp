@@ -607,16 +607,29 @@ std::string ReadPgnGames(std::string_view text,
     return parser.FileError();
 }
 
+const char* const PgnReadCancelled = "the reading was cancelled";
+
 std::string ReadPgnStream(std::istream& in,
-    const std::function<bool(const TPgnGameRecord&)>& onGame, const TPgnLimits& limits) {
+    const std::function<bool(const TPgnGameRecord&)>& onGame, const TPgnLimits& limits,
+    const TPgnProgress& progress) {
     TPgnParser parser(onGame, limits);
     std::string buffer;
     std::vector<char> block(size_t(1) << 16);
+    uint64_t bytesRead = 0;
     while (parser.Continues() && in) {
         in.read(block.data(), std::streamsize(block.size()));
-        buffer.append(block.data(), size_t(in.gcount()));
-        // The parser takes whole lines; the rest waits for the next block.
-        const size_t lineEnd = buffer.find_last_of("\n\r");
+        const size_t got = size_t(in.gcount());
+        bytesRead += got;
+        if (progress && !progress(bytesRead))
+            return PgnReadCancelled;
+        // The parser takes whole lines; the rest waits for the next block. What was kept holds no
+        // line end, so only the new block is searched (a long line is not scanned again and
+        // again).
+        const size_t kept = buffer.size();
+        buffer.append(block.data(), got);
+        size_t lineEnd = std::string_view(buffer).substr(kept).find_last_of("\n\r");
+        if (lineEnd != std::string::npos)
+            lineEnd += kept;
         if (lineEnd == std::string::npos) {
             if (buffer.size() > limits.MaxLineBytes)
                 return "a line is longer than " + std::to_string(limits.MaxLineBytes >> 20)
@@ -634,12 +647,15 @@ std::string ReadPgnStream(std::istream& in,
 }
 
 std::string ReadPgnFile(const std::string& path,
-    const std::function<bool(const TPgnGameRecord&)>& onGame, const TPgnLimits& limits) {
+    const std::function<bool(const TPgnGameRecord&)>& onGame, const TPgnLimits& limits,
+    const TPgnProgress& progress) {
     std::ifstream in;
     std::string error;
     if (!OpenFileToRead(path, in, error))
         return error;
-    error = ReadPgnStream(in, onGame, limits);
+    error = ReadPgnStream(in, onGame, limits, progress);
+    if (error == PgnReadCancelled)
+        return error;
     return error.empty() ? error : path + ": " + error;
 }
 

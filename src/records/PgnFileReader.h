@@ -89,14 +89,22 @@ using TPgnGameSource = std::function<std::string(const TPgnGameReceiver&)>;
 std::string ReadPgnGames(std::string_view text,
     const std::function<bool(const TPgnGameRecord&)>& onGame, const TPgnLimits& limits = {});
 
+// Hears how far a reading in pieces has come, after each piece: the bytes read so far. Answers
+// whether to go on; false stops the reading, which then answers PgnReadCancelled.
+using TPgnProgress = std::function<bool(uint64_t bytesRead)>;
+extern const char* const PgnReadCancelled;
+
 // The same from a stream, read in pieces of whole lines, so that the memory it takes is that of
 // one game, whatever the size of the file. Also answers an error when a line is longer than
-// limits.MaxLineBytes or the stream fails before its end.
+// limits.MaxLineBytes (as soon as that many bytes without a line end were read) or the stream
+// fails before its end.
 std::string ReadPgnStream(std::istream& in,
-    const std::function<bool(const TPgnGameRecord&)>& onGame, const TPgnLimits& limits = {});
+    const std::function<bool(const TPgnGameRecord&)>& onGame, const TPgnLimits& limits = {},
+    const TPgnProgress& progress = {});
 // The same from a file; also answers an error when there is no such file or it cannot be opened.
 std::string ReadPgnFile(const std::string& path,
-    const std::function<bool(const TPgnGameRecord&)>& onGame, const TPgnLimits& limits = {});
+    const std::function<bool(const TPgnGameRecord&)>& onGame, const TPgnLimits& limits = {},
+    const TPgnProgress& progress = {});
 
 struct TPgnFile {
     std::deque<TPgnGameRecord> Games;

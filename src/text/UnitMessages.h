@@ -132,6 +132,9 @@ std::string FillPlaceholders(const std::string& text, const std::string& argumen
 // the last one (none: an empty text).
 std::string FillPlaceholders(const std::string& text, const std::vector<std::string>& arguments);
 
+// An error or a notice asked for while a box of the same key is still shown (its box waits for
+// the user, and the event loop runs meanwhile) is not shown again: it joins the box on screen.
+
 // The show operations take the number as such, so that a number read from elsewhere (a file's
 // fault, a kept file's message) passes without a cast; callers name it with the enums above.
 

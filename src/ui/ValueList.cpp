@@ -45,6 +45,7 @@ TValueList::TValueList()
         { "Val16", "depth ;" },
         { "Name01", "White" },
         { "Name02", "Black" },
+        { "Prog01", "Reading \";\"..." },
     } { }
 
 QString TValueList::Value(const QString& name) const {

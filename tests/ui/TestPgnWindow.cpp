@@ -17,6 +17,7 @@
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QMenu>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -436,6 +437,47 @@ TEST_F(PgnWindowTest, UnknownPlayersAreOfferedNamesInsteadOfBeingAskedFor) {
     ASSERT_EQ(DialogShown, 3);
     EXPECT_EQ(DialogWhiteName, QStringLiteral("Alice"));
     EXPECT_EQ(Main->Game().BlackPlayer.Name, "Bob");
+}
+
+// A large file is read off the window's thread: the window goes on (its timers fire), a progress
+// dialog naming the file comes up with Cancel, and a cancelled reading changes nothing.
+TEST_F(PgnWindowTest, ALargeFileIsReadWithProgressAndCanBeCancelled) {
+    QByteArray games;
+    for (int i = 0; i < 200000; ++i)
+        games += "[White \"A\"]\n[Black \"B\"]\n\n1. f3 e5 2. g4 Qh4# 0-1\n\n";
+    const QString path = Write("large.pgn", games);
+    m_Answerer.stop();
+    bool timerRan = false;
+    QString label;
+    QTimer::singleShot(10, [&timerRan] { timerRan = true; });
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* progress = Main->findChild<QProgressDialog*>(QStringLiteral("dlgProgress"));
+        if (progress && progress->isVisible() && label.isEmpty()) {
+            label = progress->labelText();
+            progress->findChild<QPushButton*>()->click();
+        }
+        // Without a reading in the background, the list of games would come up at its end.
+        if (Games->isVisible())
+            Games->reject();
+    });
+    poll.start(10);
+    EXPECT_FALSE(Main->OpenGameFile(path));
+    poll.stop();
+    EXPECT_TRUE(timerRan);
+    EXPECT_EQ(label, QStringLiteral("Reading \"large.pgn\"..."));
+    EXPECT_EQ(DialogShown, 0);
+    EXPECT_TRUE(Boxes.empty());
+    EXPECT_EQ(Main->Game().GameState, gsIdle);
+}
+
+// A sparse file of 2 GB (one endless line) is refused as soon as the line passes its limit.
+TEST_F(PgnWindowTest, AHugeSparseFileIsRefusedQuickly) {
+    const QString path = Write("sparse.pgn", QByteArray());
+    ASSERT_TRUE(QFile::resize(path, qint64(1) << 31));
+    EXPECT_FALSE(Main->OpenGameFile(path));
+    EXPECT_TRUE(Shown("Could not open")) << (Boxes.empty() ? "" : Boxes[0]);
+    EXPECT_EQ(Main->Game().GameState, gsIdle);
 }
 
 // A pasted position is numbered in the moves window from its own move number, as the copied PGN
