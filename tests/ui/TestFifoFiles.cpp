@@ -40,22 +40,30 @@ TEST_P(FifoReaderTest, IsRefusedWithoutOpeningIt) {
     ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
 
     // The writer's open returns once a reader has opened the FIFO: before the reader was done,
-    // that reader is the program; after, it is this test letting the writer go.
+    // that reader is the program (which may open it more than once); after, it is this test
+    // letting the writer go.
     std::atomic<bool> released = false;
     std::atomic<bool> openedByReader = false;
+    std::atomic<bool> writerDone = false;
     std::thread writer([&] {
-        const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY);
-        if (!released)
-            openedByReader = true;
-        if (fd >= 0)
-            ::close(fd);
+        while (!released) {
+            const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY);
+            if (!released)
+                openedByReader = true;
+            if (fd >= 0)
+                ::close(fd);
+        }
+        writerDone = true;
     });
     const bool readable = GetParam().Read(path);
     released = true;
-    const int release = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK);
+    while (!writerDone) {
+        const int release = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK);
+        if (release >= 0)
+            ::close(release);
+        std::this_thread::yield();
+    }
     writer.join();
-    if (release >= 0)
-        ::close(release);
 
     EXPECT_FALSE(openedByReader) << GetParam().Name << " opened the FIFO";
     EXPECT_FALSE(readable);

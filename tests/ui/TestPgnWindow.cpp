@@ -72,7 +72,12 @@ protected:
                 BrokenSelectable = ListedRows > 2
                     && (Games->stgPgnGames->item(2, 0)->flags() & Qt::ItemIsSelectable);
                 Games->stgPgnGames->selectRow(ChosenRow);
-                Games->btnOk->click();
+                // A row that cannot be chosen leaves OK disabled: the list is closed without a
+                // choice rather than left open.
+                if (Games->btnOk->isEnabled())
+                    Games->btnOk->click();
+                else
+                    Games->reject();
             } else if (Dialog->isVisible()) {
                 ++DialogShown;
                 DialogWhiteName = Dialog->edtWhitePlayerName->text();
