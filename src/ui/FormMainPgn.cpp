@@ -225,8 +225,16 @@ std::string TfrmMain::StartFenOfGame() const {
 
 void TfrmMain::SetMovesStart() {
     const std::string startFen = StartFenOfGame();
-    const size_t side = startFen.find(' ');
-    const bool blackFirst = side != std::string::npos && startFen.compare(side, 3, " b ") == 0;
+    // Who moved first is read from the piece that made the first move (while a promotion waits
+    // for its piece, the side to move has not passed yet).
+    TChessBoard start;
+    TPieceColour side = pcWhite;
+    bool blackFirst = false;
+    if (StartPosition(m_Game, start, side)) {
+        const TMoveRecord* first = m_Game.Moves.First();
+        const TPiece* mover = first ? start.PieceAt(first->From) : nullptr;
+        blackFirst = mover ? mover->Colour == pcBlack : side == pcBlack;
+    }
     frmMoves->SetGameStart(startFen.empty() ? 1 : FenCounters(startFen).second, blackFirst);
 }
 
