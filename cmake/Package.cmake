@@ -27,13 +27,15 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${WINTERMOOT_PACKAGE_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://github.com/wintermoot/wintermoot")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "stockfish")
+# Qt's own texts (the standard buttons, the file dialogs) in the interface language.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
 # The long description; CPack puts the summary above it, indents its lines and turns the empty
 # lines into " .".
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Wintermoot is a desktop chess game. Two people can play at one machine, a
 person can play the computer at three strengths or a UCI chess engine, and
 two people can play on two machines over TCP with a chat beside the board.
 
-Every move is checked against the rules of chess. Moves are shown in three
+Every move is checked against the rules of chess. Moves are shown in four
 notations, each side has a clock, moves can be taken back, and games can be
 paused, saved, loaded, opened from PGN files and kept in a history that can
 be exported as text or PGN. The interface is in English, French, German and

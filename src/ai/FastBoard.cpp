@@ -123,6 +123,14 @@ int TFastBoard::ValueOf(uint8_t piece) {
     return Values[piece & KindMask];
 }
 
+int TFastBoard::Material(TPieceColour colour) const {
+    int material = 0;
+    for (int kind = 1; kind < 7; ++kind)
+        material += Values[kind]
+            * (std::popcount(m_Sets[colour][kind]) - std::popcount(m_Sets[Opponent(colour)][kind]));
+    return material;
+}
+
 // The rules read LastMoveTo only while en passant is allowed, and only as a square of the board.
 int TFastBoard::EnPassantContext() const {
     if (!m_EnPassant || m_LastX < 1 || m_LastX > 8 || m_LastY < 1 || m_LastY > 8)

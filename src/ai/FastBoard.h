@@ -55,6 +55,10 @@ public:
     int KingSquare(TPieceColour colour) const { return m_King[colour]; }
     uint64_t Occupied() const { return m_Sets[pcWhite][0] | m_Sets[pcBlack][0]; }
 
+    // The colour's material less the other colour's, at the search's piece values, kings
+    // included.
+    int Material(TPieceColour colour) const;
+
     // Zobrist key of the placement (piece bytes on squares), kept up to date by every lift and
     // put. The king cache and the en passant state are not in it.
     uint64_t Key() const { return m_Key; }

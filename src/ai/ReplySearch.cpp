@@ -1,14 +1,9 @@
 #include "ReplySearch.h"
 
+#include "SearchValues.h"
 #include "TranspositionTable.h"
 
 #include <algorithm>
-
-namespace {
-
-constexpr int NoMoveScore = -5000;
-
-} // namespace
 
 int TReplySearch::Search(TPieceColour colour, int depth, int bound) {
     if ((++m_Stats.Nodes & 1023) == 0 && m_Cancel && m_Cancel->load(std::memory_order_relaxed))
@@ -36,8 +31,8 @@ int TReplySearch::Search(TPieceColour colour, int depth, int bound) {
 TTranspositionTable::TValue TReplySearch::Expand(TPieceColour colour, int depth, int bound) {
     const TPieceColour opponent = Opponent(colour);
     int inCheck = -1;
-    int best = NoMoveScore;
-    TTranspositionTable::TValue result { NoMoveScore, true };
+    int best = NoMoveValue;
+    TTranspositionTable::TValue result { NoMoveValue, true };
     // Tries one move; answers true when the node is decided.
     const auto tryMove = [&](uint32_t move) {
         if (!IsLegal(move, colour, inCheck))
@@ -64,7 +59,14 @@ TTranspositionTable::TValue TReplySearch::Expand(TPieceColour colour, int depth,
     }
     if (m_Board.VisitQuiets(colour, tryMove))
         return result;
+    if (best == NoMoveValue)
+        return { NoMoveResult(colour, depth, inCheck), true };
     return { best, true };
+}
+
+int TReplySearch::NoMoveResult(TPieceColour colour, int depth, int inCheck) const {
+    const bool checked = inCheck < 0 ? m_Board.InCheck(colour) : inCheck != 0;
+    return NoMoveNodeValue(checked, depth, m_Board.Material(colour));
 }
 
 // The check test is made once per node, and only when a move must be tried.
@@ -79,7 +81,7 @@ bool TReplySearch::IsLegal(uint32_t move, TPieceColour colour, int& inCheck) {
 // turn comes, since the bound usually makes the rest unnecessary.
 int TReplySearch::LastLevel(TPieceColour colour, int bound) {
     int inCheck = -1;
-    int best = NoMoveScore;
+    int best = NoMoveValue;
     // Tries one move; answers true when nothing after it can change the result: the bound is
     // reached, or the best reaches the value of the move, which no later move exceeds.
     const auto tryMove = [&](uint32_t move) {
@@ -107,5 +109,7 @@ int TReplySearch::LastLevel(TPieceColour colour, int bound) {
     // The quiet moves, worth 0, cannot improve a best of 0 or more.
     if (best < 0)
         m_Board.VisitQuiets(colour, tryMove);
+    if (best == NoMoveValue)
+        return NoMoveResult(colour, 0, inCheck);
     return best;
 }

@@ -36,7 +36,8 @@ public:
 
     const TSearchStats& Stats() const { return m_Stats; }
 
-    // The best net gain of `colour` from here, as the designed search defines it: at depth 0 the
+    // The best net gain of `colour` from here, as the designed search defines it (a node with no
+    // legal move ends the line with the value SearchValues.h gives it): at depth 0 the
     // node stops once its best reaches `bound`; above that each move passes its reply the bound
     // value - best and the node stops once its best reaches that.
     //
@@ -52,6 +53,8 @@ public:
 private:
     TTranspositionTable::TValue Expand(TPieceColour colour, int depth, int bound);
     int LastLevel(TPieceColour colour, int bound);
+    // The value of a node where `colour` has no legal move: a mate or a stalemate.
+    int NoMoveResult(TPieceColour colour, int depth, int inCheck) const;
     // `inCheck` is -1 until the node has tested whether `colour` is in check.
     bool IsLegal(uint32_t move, TPieceColour colour, int& inCheck);
 

@@ -1,6 +1,7 @@
 #include "RootSearch.h"
 
 #include "SearchPool.h"
+#include "SearchValues.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -9,20 +10,8 @@
 
 namespace {
 
-constexpr int NoMoveScore = -5000;
-constexpr int ReturnPenalty = 20;
-
-// The positional score of a root move for `colour`, with the move made on the board.
-int Evaluate(TFastBoard& board, TPieceColour colour, int from, int to) {
-    uint32_t moves[TFastBoard::MaxMoves];
-    const TPieceColour opponent = Opponent(colour);
-    int s = 0;
-    if (board.InCheck(opponent)) {
-        s += 6;
-        if (board.GenerateMoves(opponent, moves) == 0)
-            s += 36;
-    }
-    // Own pieces on the rank in front of a king that has left the centre of its home rank.
+// Own pieces on the rank in front of a king that has left the centre of its home rank.
+int KingShelter(const TFastBoard& board, TPieceColour colour) {
     int shelter = 0;
     const int king = board.KingSquare(colour);
     const int homeRank = colour == pcWhite ? 1 : 8;
@@ -36,30 +25,7 @@ int Evaluate(TFastBoard& board, TPieceColour colour, int from, int to) {
                 ++shelter;
         }
     }
-    s += shelter;
-    const bool castlingOpen = board.CanCastle(colour, true) || board.CanCastle(colour, false);
-    const TPieceKind moved = TFastBoard::KindOf(board.At(to));
-    if (moved == pkKing) {
-        if (std::abs(TFastBoard::FileOf(from) - TFastBoard::FileOf(to)) > 1 && shelter >= 2)
-            s += 140;
-        else if (castlingOpen)
-            s -= 80;
-    }
-    if (moved == pkPawn)
-        s += TFastBoard::RankOf(to);
-    s += board.GenerateMoves(colour, moves);
-    for (int sq = 0; sq < 64; ++sq) {
-        const uint8_t piece = board.At(sq);
-        if (!piece)
-            continue;
-        const TPieceColour pieceColour = TFastBoard::ColourOf(piece);
-        const int sign = pieceColour == colour ? 1 : -1;
-        if (board.IsDefended(sq, pieceColour))
-            s += sign;
-        if (board.IsAttacked(sq, pieceColour))
-            s -= sign;
-    }
-    return s;
+    return shelter;
 }
 
 // One root move scored on `board`: its capture, less the best reply, plus its positional score,
@@ -74,7 +40,7 @@ int ScoreMove(TFastBoard& board, TReplySearch& search, TPieceColour colour, int 
     // bound made from the best score so far, as designed.
     const int bound = depth > 0 ? TReplySearch::NoBound : value - best;
     int score = value - search.Search(Opponent(colour), depth, bound);
-    score += Evaluate(board, colour, from, to);
+    score += EvaluateRootMove(board, colour, from, to);
     board.TakeBack(from, to, occupant);
     if (to == lastFrom)
         score -= ReturnPenalty;
@@ -87,7 +53,7 @@ bool ScoreInOrder(TFastBoard& board, TPieceColour colour, int depth, int lastFro
     const uint32_t* moves, int count, int* scores, const TRootSearchSettings& settings,
     TSearchStats& stats) {
     TReplySearch search(board, settings.Cancel, settings.Table);
-    int best = NoMoveScore;
+    int best = NoMoveValue;
     bool complete = true;
     try {
         for (int i = 0; i < count; ++i) {
@@ -117,7 +83,7 @@ bool ScoreInParallel(const TFastBoard& position, TPieceColour colour, int depth,
         try {
             for (int i = next.fetch_add(1); i < count; i = next.fetch_add(1)) {
                 scores[i]
-                    = ScoreMove(board, search, colour, depth, lastFrom, moves[i], NoMoveScore);
+                    = ScoreMove(board, search, colour, depth, lastFrom, moves[i], NoMoveValue);
                 if (settings.ProgressDone)
                     settings.ProgressDone->fetch_add(1);
             }
@@ -132,6 +98,61 @@ bool ScoreInParallel(const TFastBoard& position, TPieceColour colour, int depth,
 }
 
 } // namespace
+
+int EvaluateRootMove(TFastBoard& board, TPieceColour colour, int from, int to) {
+    uint32_t moves[TFastBoard::MaxMoves];
+    const TPieceColour opponent = Opponent(colour);
+    int s = 0;
+    if (board.InCheck(opponent)) {
+        s += 6;
+        if (board.GenerateMoves(opponent, moves) == 0)
+            s += 36;
+    }
+    const int shelter = KingShelter(board, colour);
+    s += shelter;
+    const bool castlingOpen = board.CanCastle(colour, true) || board.CanCastle(colour, false);
+    const TPieceKind moved = TFastBoard::KindOf(board.At(to));
+    if (moved == pkKing) {
+        if (std::abs(TFastBoard::FileOf(from) - TFastBoard::FileOf(to)) > 1 && shelter >= 2)
+            s += 140;
+        else if (castlingOpen)
+            s -= 80;
+    }
+    if (moved == pkPawn)
+        s += TFastBoard::RankOf(to);
+    s += board.GenerateMoves(colour, moves);
+    for (int sq = 0; sq < 64; ++sq) {
+        const uint8_t piece = board.At(sq);
+        if (!piece)
+            continue;
+        const TPieceColour pieceColour = TFastBoard::ColourOf(piece);
+        const int sign = pieceColour == colour ? 1 : -1;
+        if (board.IsDefended(sq, pieceColour))
+            s += sign;
+        if (board.IsAttacked(sq, pieceColour))
+            s -= sign;
+    }
+    return s;
+}
+
+int PositionalBalance(TFastBoard& board, TPieceColour colour) {
+    uint32_t moves[TFastBoard::MaxMoves];
+    const TPieceColour opponent = Opponent(colour);
+    int s = board.GenerateMoves(colour, moves) - board.GenerateMoves(opponent, moves);
+    s += KingShelter(board, colour) - KingShelter(board, opponent);
+    for (int sq = 0; sq < 64; ++sq) {
+        const uint8_t piece = board.At(sq);
+        if (!piece)
+            continue;
+        const TPieceColour pieceColour = TFastBoard::ColourOf(piece);
+        const int sign = pieceColour == colour ? 1 : -1;
+        if (board.IsDefended(sq, pieceColour))
+            s += sign;
+        if (board.IsAttacked(sq, pieceColour))
+            s -= sign;
+    }
+    return s;
+}
 
 bool ScoreRootMoves(const TFastBoard& position, TPieceColour colour, int depth, TPoint lastFrom,
     TMoveList& candidates, const TRootSearchSettings& settings, TSearchStats& stats) {

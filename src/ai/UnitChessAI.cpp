@@ -2,6 +2,7 @@
 
 #include "FastBoard.h"
 #include "RootSearch.h"
+#include "SearchValues.h"
 #include "TranspositionTable.h"
 
 #include <algorithm>
@@ -60,6 +61,37 @@ bool ScoreCandidates(const TChessBoard& board, TPieceColour colour, int depth, T
     if (control.Table)
         control.Table->NewSearch();
     return complete;
+}
+
+TSearchValue ValueOfCandidate(const TChessBoard& board, TPieceColour colour, int depth,
+    TPoint lastFrom, const TMoveRecord& candidate) {
+    constexpr int CentipawnsPerUnit = 10;
+    TSearchValue result;
+    TFastBoard position(board);
+    if (!OnBoard(candidate.From) || !OnBoard(candidate.To) || !board.PieceAt(candidate.From))
+        return result;
+    const int from = TFastBoard::Square(candidate.From.X, candidate.From.Y);
+    const int to = TFastBoard::Square(candidate.To.X, candidate.To.Y);
+    const int positional = PositionalBalance(position, colour);
+    const int material = position.Material(colour);
+    // The candidate's score is the net gain of its line plus the move's own positional score,
+    // less the return penalty; the gain added to the material now is the line's final material.
+    const uint8_t occupant = position.Make(from, to);
+    const int bonus = EvaluateRootMove(position, colour, from, to);
+    position.TakeBack(from, to, occupant);
+    const int penalty = candidate.To == lastFrom ? ReturnPenalty : 0;
+    const int line = material + candidate.Score - bonus + penalty;
+    if (std::abs(line) >= MateThreshold) {
+        // A mate's value counts the depth left below the mated node; the root's replies have
+        // `depth` left, so that node lies depth + 1 - left half-moves from the root.
+        const int left = (std::abs(line) - MateScore + MateStep / 2) / MateStep;
+        const int plies = std::max(1, depth + 1 - left);
+        result.Mate = true;
+        result.MateMoves = line > 0 ? (plies + 1) / 2 : -(plies / 2);
+        return result;
+    }
+    result.Centipawns = (line + positional) * CentipawnsPerUnit;
+    return result;
 }
 
 TMoveRecord ChooseMove(const TMoveList& sorted, int level, std::mt19937& rng) {

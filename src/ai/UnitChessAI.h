@@ -44,6 +44,23 @@ int HardwareThreads();
 bool ScoreCandidates(const TChessBoard& board, TPieceColour colour, int depth, TPoint lastFrom,
     TMoveList& candidates, const TSearchControl& control = {});
 
+// What a scored candidate says about the position, from the side to move's view, as an engine
+// reports it.
+struct TSearchValue {
+    // A forced mate within the search: MateMoves > 0 when the side mates in that many moves,
+    // < 0 when it is mated in -MateMoves.
+    bool Mate = false;
+    int MateMoves = 0;
+    // Otherwise the material at the end of the candidate's line (a pawn is 100) plus the
+    // position's positional terms; 0 for a drawn line in a balanced position.
+    int Centipawns = 0;
+};
+
+// The value of `candidate`, scored by ScoreCandidates with the same board, colour, depth and
+// lastFrom. A candidate that is not a legal move of the position gives a value of 0.
+TSearchValue ValueOfCandidate(const TChessBoard& board, TPieceColour colour, int depth,
+    TPoint lastFrom, const TMoveRecord& candidate);
+
 // Picks uniformly among the sorted candidates that score within 10 * level of the first.
 // An empty list gives a zero record with Score -5000.
 TMoveRecord ChooseMove(const TMoveList& sorted, int level, std::mt19937& rng);

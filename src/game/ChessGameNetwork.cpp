@@ -36,18 +36,16 @@ template <typename TAction> void TChessGame::ActOnArrival(TAction&& action) {
 }
 
 void TChessGame::ConnectLink() {
+    m_HostSilence.setSingleShot(true);
+    connect(&m_HostSilence, &QTimer::timeout, this, [this] { HostFellSilent(); });
     connect(&m_Link, &TNetworkLink::greetingStarted, this, [this] {
         // A host whose last opponent left is still waiting for the next one.
         NetworkActive = true;
     });
     connect(&m_Link, &TNetworkLink::peerJoined, this,
         [this](const std::string& name) { ActOnArrival([&] { PeerJoined(name); }); });
-    connect(&m_Link, &TNetworkLink::nameArrived, this, [this](const std::string& name) {
-        ActOnArrival([&] {
-            PlayerOf(static_cast<TPieceColour>(HostColour)).Name = name;
-            emit opponentJoined();
-        });
-    });
+    connect(&m_Link, &TNetworkLink::nameArrived, this,
+        [this](const std::string& name) { ActOnArrival([&] { HostNameArrived(name); }); });
     connect(&m_Link, &TNetworkLink::hostColourArrived, this,
         [this](uint8_t colour) { ActOnArrival([&] { HostColourArrived(colour); }); });
     connect(&m_Link, &TNetworkLink::gameStateArrived, this,
@@ -55,6 +53,7 @@ void TChessGame::ConnectLink() {
     connect(&m_Link, &TNetworkLink::timeArrived, this, [this](int32_t seconds) {
         ActOnArrival([&] {
             PlayerOf(Turn).Time = seconds;
+            WatchHost();
             emit clockTicked();
         });
     });
@@ -76,6 +75,7 @@ void TChessGame::ConnectLink() {
         [this](const std::string& text) { ActOnArrival([&] { emit chatReceived(text); }); });
     connect(&m_Link, &TNetworkLink::connectFailed, this, [this] { LinkConnectFailed(); });
     connect(&m_Link, &TNetworkLink::peerLeft, this, [this] { PeerLeft(); });
+    connect(&m_Link, &TNetworkLink::peerNotReady, this, [this] { PeerNotReady(); });
     connect(&m_Link, &TNetworkLink::failed, this, [this] { LinkFailed(); });
     connect(&m_Link, &TNetworkLink::networkError, this, &TChessGame::networkError);
 }
@@ -128,8 +128,11 @@ void TChessGame::CloseLink() {
 
 void TChessGame::Disconnect() {
     if (NetworkActive) {
-        const bool answerExpected = m_Link.SendDisconnect();
+        // Cleared first: a write that finds the connection gone lets the peer's leaving be
+        // handled at once, and it must not be told as a second disconnection.
         NetworkActive = false;
+        m_DisconnectCause = dcPeerLeft;
+        const bool answerExpected = m_Link.SendDisconnect();
         const uint64_t link = m_LinkSerial;
         emit disconnected();
         // The peer's answer closes the sockets; a handler that opened a new link keeps it.
@@ -150,6 +153,7 @@ void TChessGame::CloseSockets() {
 }
 
 void TChessGame::ResetConnectionState() {
+    m_HostSilence.stop();
     m_HeldMessages.clear();
     m_UndoRequested = false;
     m_UndoAskedAt = -1;
@@ -157,9 +161,18 @@ void TChessGame::ResetConnectionState() {
 
 void TChessGame::ConnectionGone(bool hadConnection) {
     ResetConnectionState();
-    // Whatever the peer declared goes with its connection; the next opponent says it again.
-    if (hadConnection && GameState != gsPlaying && GameState != gsPaused)
-        PlayerOf(Opponent(LocalColour())).Ready = false;
+    // Readiness was declared to the peer of that connection: the next opponent says it again,
+    // and the user here, who may have gone away meanwhile, too.
+    if (hadConnection && GameState != gsPlaying && GameState != gsPaused) {
+        WhitePlayer.Ready = false;
+        BlackPlayer.Ready = false;
+    }
+}
+
+void TChessGame::ForgetOpponent() {
+    // The host waits for another opponent; the one that went is no longer named on its board.
+    if (GameKind == gkHost)
+        PlayerOf(Opponent(LocalColour())).Name.clear();
 }
 
 void TChessGame::LinkConnectFailed() {
@@ -180,16 +193,47 @@ void TChessGame::LinkConnectFailed() {
 void TChessGame::PeerLeft() {
     ConnectionGone(true);
     StopGame();
-    // A client whose host went away without a word has lost its game for good.
-    if (GameKind == gkClient && NetworkActive) {
+    // A peer that went away without a word (closed, reset or killed) is told to the user as one
+    // that said goodbye: once. The side that ended the link itself has cleared NetworkActive.
+    if (!NetworkActive)
+        return;
+    // A client has lost its game for good; a host goes on listening for the next opponent.
+    if (GameKind == gkClient)
         NetworkActive = false;
-        emit disconnected();
-    }
+    ForgetOpponent();
+    m_DisconnectCause = dcPeerLeft;
+    emit disconnected();
+}
+
+void TChessGame::WatchHost() {
+    // While a game is played the host's clock ticks every second, and each tick reaches the
+    // client: a client that hears nothing for StallTimeout has lost its host, even when no
+    // close or reset ever arrives (a machine switched off, a cable pulled).
+    if (GameKind == gkClient && GameState == gsPlaying && m_Link.PeerConnected())
+        m_HostSilence.start(m_Link.StallTimeout);
+    else
+        m_HostSilence.stop();
+}
+
+void TChessGame::HostFellSilent() {
+    if (GameKind != gkClient || GameState != gsPlaying || !m_Link.PeerConnected())
+        return;
+    // Let go as a host that left: the user hears it as the connection lost, once.
+    m_Link.Abort();
+    PeerLeft();
+}
+
+void TChessGame::PeerNotReady() {
+    ConnectionGone(true);
+    ForgetOpponent();
+    m_DisconnectCause = dcPeerNotReady;
+    emit disconnected();
 }
 
 void TChessGame::LinkFailed() {
     ConnectionGone(true);
     StopGame();
+    ForgetOpponent();
     if (GameKind == gkClient)
         NetworkActive = false;
 }
@@ -218,10 +262,22 @@ void TChessGame::SendStateCommand(TGameState state) {
     case gsStopped:
         m_HeldMessages.clear();
         m_Link.SendCommand(cmStop);
+        // The opponent of the next game declares itself ready again, in time.
+        if (GameKind == gkHost)
+            m_Link.AwaitPeerReady();
         break;
     case gsIdle:
         break;
     }
+    SendClock();
+}
+
+void TChessGame::SendClock() {
+    // The clock of the player to move, as the host has it: sent whenever it starts or stops and
+    // whenever the turn passes, so that the client's display never keeps a tick that raced
+    // a move, and a stopped clock shows the same on both sides.
+    if (GameKind == gkHost)
+        m_Link.SendTime(PlayerOf(Turn).Time);
 }
 
 void TChessGame::SendTime(int32_t seconds) {
@@ -239,6 +295,7 @@ void TChessGame::RequestUndo() {
         return;
     m_UndoRequested = true;
     m_Link.SendUndoRequest(*Moves.Last());
+    SendClock();
 }
 
 void TChessGame::AcceptUndo() {
@@ -273,13 +330,27 @@ void TChessGame::PeerJoined(const std::string& name) {
     ResetConnectionState();
     PlayerOf(Opponent(LocalColour())).Name = name;
     m_Link.SendHostColour(HostColour);
-    if (GameLoaded) {
+    // Only a loaded game that has not been played on since is continued; anything else on the
+    // board (a game played against the computer or an engine after it was loaded, a stopped
+    // game still held) gives way to the new game, which the client starts from its name.
+    if (ContinuesLoadedGame()) {
         std::ostringstream body;
         WriteGame(body);
         m_Link.SendGameState(body.str());
     } else {
+        ClearGame();
         m_Link.SendName(PlayerOf(LocalColour()).Name);
     }
+    emit opponentJoined();
+}
+
+void TChessGame::HostNameArrived(const std::string& name) {
+    if (GameState == gsPlaying || GameState == gsPaused)
+        throw EProtocolError("the host's name during a game");
+    // The host's name opens a new game: whatever this side held (a game of its own, a game state
+    // of an earlier host) gives way to the initial position the host starts from.
+    ClearGame();
+    PlayerOf(static_cast<TPieceColour>(HostColour)).Name = name;
     emit opponentJoined();
 }
 
@@ -291,6 +362,7 @@ void TChessGame::HandleCommand(TNetCommand command) {
             m_Link.SendName(BlackPlayer.Name);
         return;
     case cmDisconnect:
+        ForgetOpponent();
         Disconnect();
         return;
     case cmReady:
@@ -375,6 +447,7 @@ void TChessGame::ActOnGameMessage(const TGameMessage& message) {
         // is open or after it was answered, asks nothing.
         if (GameState == gsPlaying && Moves.Count() > 0 && Moves.Count() != m_UndoAskedAt) {
             m_UndoAskedAt = Moves.Count();
+            SendClock();
             emit undoRequested();
         }
         return;

@@ -1,6 +1,7 @@
 #include "EngineCatalog.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -31,6 +32,25 @@ QString ReadText(const QSettings& ini, const QString& key) {
     return value.toString();
 }
 
+// Whether the INI file holds the header line of the section, even with no key below it (which
+// QSettings does not report): a list the user emptied by hand is still a list. Only a regular
+// file of settings' size is read.
+bool FileHasSection(const QString& fileName, const QString& section) {
+    constexpr qint64 MaxSettingsBytes = 4 * 1024 * 1024;
+    const QFileInfo info(fileName);
+    if (fileName.isEmpty() || !info.isFile() || info.size() > MaxSettingsBytes)
+        return false;
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray header = QByteArray("[") + section.toUtf8() + QByteArray("]");
+    while (!file.atEnd()) {
+        if (file.readLine(MaxSettingsBytes).trimmed() == header)
+            return true;
+    }
+    return false;
+}
+
 bool IsExecutable(const QString& file) {
     const QFileInfo info(file);
     return info.isFile() && info.isExecutable();
@@ -39,7 +59,8 @@ bool IsExecutable(const QString& file) {
 } // namespace
 
 std::optional<TEngineCatalog> ReadEngineCatalog(QSettings& ini) {
-    if (!ini.childGroups().contains(Section))
+    if (!ini.childGroups().contains(Section)
+        && (ini.format() != QSettings::IniFormat || !FileHasSection(ini.fileName(), Section)))
         return std::nullopt;
     TEngineCatalog catalog;
     ini.beginGroup(Section);

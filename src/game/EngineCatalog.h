@@ -34,9 +34,10 @@ struct TEngineCatalog {
 constexpr int MaxEngineEntries = 64;
 constexpr int MaxEngineOptions = 256;
 
-// Reads section "Engines" of the settings file: none when the file has no such section. A damaged
-// section gives what can be read of it: an entry without a command is skipped, a count that is
-// not a number reads as 0, one above the limits is cut. Never fails.
+// Reads section "Engines" of the settings file: none when the file has no such section (a section
+// header with no key below it, as a user who emptied the list by hand leaves it, is an empty
+// list). A damaged section gives what can be read of it: an entry without a command is skipped,
+// a count that is not a number reads as 0, one above the limits is cut. Never fails.
 std::optional<TEngineCatalog> ReadEngineCatalog(QSettings& ini);
 // Replaces section "Engines" with the list (an empty list is written as such, so that it stays
 // empty at the next start).

@@ -15,10 +15,10 @@ TEngineProbe::~TEngineProbe() {
     // The processes still quitting are children of the probe and go with it: each is given a
     // moment to quit, then killed.
     Stop();
-    for (QProcess* process : findChildren<QProcess*>()) {
-        disconnect(process, nullptr, nullptr, nullptr);
+    for (TEngineProcess* process : findChildren<TEngineProcess*>()) {
+        disconnect(process, nullptr, this, nullptr);
         if (process->state() != QProcess::NotRunning && !process->waitForFinished(300)) {
-            process->kill();
+            process->KillGroup();
             process->waitForFinished(1000);
         }
     }
@@ -30,7 +30,7 @@ void TEngineProbe::Start(const QString& command, const QStringList& arguments) {
     m_Read = 0;
     m_Info = {};
     m_Running = true;
-    m_Process = new QProcess(this);
+    m_Process = new TEngineProcess(this);
     m_Process->setStandardErrorFile(QProcess::nullDevice());
     QProcess* process = m_Process;
     connect(process, &QProcess::started, this, [process] { process->write("uci\n"); });
@@ -88,7 +88,7 @@ void TEngineProbe::Fail(const QString& cause) {
 void TEngineProbe::Stop() {
     m_Running = false;
     m_Timer.stop();
-    QProcess* process = std::exchange(m_Process, nullptr);
+    TEngineProcess* process = std::exchange(m_Process, nullptr);
     if (!process)
         return;
     disconnect(process, nullptr, this, nullptr);
@@ -99,5 +99,5 @@ void TEngineProbe::Stop() {
     process->write("quit\n");
     process->closeWriteChannel();
     connect(process, &QProcess::finished, process, &QObject::deleteLater);
-    QTimer::singleShot(1000, process, [process] { process->kill(); });
+    QTimer::singleShot(1000, process, [process] { process->KillGroup(); });
 }

@@ -6,6 +6,7 @@
 // too much, or gives no uciok within the time limit is reported through `failed`.
 
 #include "EngineCatalog.h"
+#include "EngineProcess.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -48,7 +49,7 @@ private:
     void Fail(const QString& cause);
     void Stop();
 
-    QProcess* m_Process = nullptr;
+    TEngineProcess* m_Process = nullptr;
     QTimer m_Timer;
     QByteArray m_Buffer;
     qsizetype m_Read = 0;

@@ -1,5 +1,6 @@
 #include "GameList.h"
 
+#include "GameName.h"
 #include "StoredText.h"
 #include "SystemProxy.h"
 #include "UnitMessages.h"
@@ -26,6 +27,13 @@ constexpr qint64 ReadBufferSize = 64 * 1024;
 
 QString DecodeAnswer(const QByteArray& bytes) {
     return DecodeStoredText(bytes);
+}
+
+// Text of a list line as the list server itself cleans a name: the server (or anyone between it
+// and this program) is not trusted, and a character that reorders or breaks the line could show
+// a false address beside a name.
+QString CleanListed(const QString& text) {
+    return QString::fromStdString(CleanGameName(text.toStdString()));
 }
 
 } // namespace
@@ -119,6 +127,10 @@ QStringList TGameList::ParseHostedGames(const QByteArray& answer) {
     for (QString line : lines) {
         if (line.endsWith(QLatin1Char('\r')))
             line.chop(1);
+        const qsizetype bar = line.indexOf(QLatin1Char('|'));
+        line = bar < 0
+            ? CleanListed(line)
+            : CleanListed(line.left(bar)) + QLatin1Char('|') + CleanListed(line.mid(bar + 1));
         if (!line.isEmpty())
             games.append(line);
     }
@@ -126,12 +138,16 @@ QStringList TGameList::ParseHostedGames(const QByteArray& answer) {
 }
 
 bool TGameList::Publish(const QString& name) {
-    const QString query = QStringLiteral("/wintermoot.php?action=add&name=")
-        + QString::fromLatin1(QUrl::toPercentEncoding(name));
-    if (Get(query))
+    if (TryPublish(name))
         return true;
     ShowError(emGameListUpdateFailed);
     return false;
+}
+
+bool TGameList::TryPublish(const QString& name) {
+    const QString query = QStringLiteral("/wintermoot.php?action=add&name=")
+        + QString::fromLatin1(QUrl::toPercentEncoding(name));
+    return Get(query).has_value();
 }
 
 bool TGameList::Remove() {

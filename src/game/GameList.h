@@ -31,12 +31,15 @@ public:
     // How long a request may take before it is given up, in milliseconds (10 s by default).
     void SetTimeout(int milliseconds) { m_TimeoutMs = milliseconds; }
 
-    // The hosted games, one "name|address" line each (CR stripped, empty lines skipped); none
-    // when the list cannot be fetched.
+    // The hosted games, one "name|address" line each (CR stripped, empty lines skipped, the name
+    // and the address each cleaned as the list server cleans names); none when the list cannot
+    // be fetched.
     std::optional<QStringList> HostedGames();
     // Publish / remove this computer's hosted game; on failure show E3 and answer false.
     bool Publish(const QString& name);
     bool Remove();
+    // Publishes without showing anything; the caller tells the user of a failure its own way.
+    bool TryPublish(const QString& name);
     // The public address from the server, "0.0.0.0" when it cannot be fetched, empty when the
     // answer lacks the key.
     QString PublicAddress();

@@ -18,6 +18,8 @@ TNetworkLink::TNetworkLink(QObject* parent)
     connect(&m_StallTimer, &QTimer::timeout, this, [this] { StallTimedOut(); });
     m_GreetingTimer.setSingleShot(true);
     connect(&m_GreetingTimer, &QTimer::timeout, this, [this] { ClientGreetingTimedOut(); });
+    m_ReadyTimer.setSingleShot(true);
+    connect(&m_ReadyTimer, &QTimer::timeout, this, [this] { ReadyTimedOut(); });
 }
 
 TNetworkLink::~TNetworkLink() {
@@ -104,6 +106,11 @@ void TNetworkLink::Abort() {
     CloseServer();
 }
 
+void TNetworkLink::AwaitPeerReady() {
+    if (m_Host && PeerConnected() && !m_DisconnectSent)
+        m_ReadyTimer.start(ReadyTimeout);
+}
+
 void TNetworkLink::Refuse(uint64_t connection) {
     if (m_Connection && connection == m_ConnectionId)
         Fail();
@@ -126,6 +133,7 @@ void TNetworkLink::ResetConnectionState() {
     m_OutputOverflow = false;
     m_StallTimer.stop();
     m_GreetingTimer.stop();
+    m_ReadyTimer.stop();
 }
 
 void TNetworkLink::Attach(QTcpSocket* socket) {
@@ -228,6 +236,16 @@ void TNetworkLink::StallTimedOut() {
         Closed(m_Connection);
     else
         Fail();
+}
+
+void TNetworkLink::ReadyTimedOut() {
+    if (!m_Host || !PeerConnected() || m_DisconnectSent)
+        return;
+    // The opponent is told, so that its program ends the link as after any disconnect; no
+    // answer is awaited.
+    SendCommand(cmDisconnect);
+    Release(true);
+    emit peerNotReady();
 }
 
 void TNetworkLink::ClientGreetingTimedOut() {

@@ -9,12 +9,15 @@
 // exist, a square off the board, a colour or piece kind out of range, a negative time, or
 // anything but the greeting before the greeting is complete is a protocol error: the link lets
 // the connection go, emits failed() and then networkError(). Whoever receives a decoded message
-// and cannot act on it calls Refuse(), with the same result.
+// and cannot act on it calls Refuse(), with the same result. On the host, a connection that breaks
+// the protocol before its greeting is complete is a stranger (a port scanner, a web browser), not
+// an opponent: it is let go without a word and the host goes on waiting.
 //
 // A peer may be hostile, so nothing it sends is kept without a bound: the host greets each
 // accepted connection on its own and takes the first whose version and name arrive within
 // GreetingTimeout, at most MaxGreetings at once; a message must complete within StallTimeout of
-// its first byte; a peer whose unread output passes OutputLimit is dropped.
+// its first byte; a peer whose unread output passes OutputLimit is dropped; an opponent that does
+// not declare itself ready within ReadyTimeout of joining (or of AwaitPeerReady) is let go.
 
 #include "NetworkMessages.h"
 
@@ -65,6 +68,9 @@ public:
     void Close();
     // Closes everything at once. Emits nothing.
     void Abort();
+    // Host: the opponent is to declare itself ready again (a game has ended); it is let go, with
+    // peerNotReady, unless its ready command arrives within ReadyTimeout. Nothing without a peer.
+    void AwaitPeerReady();
     // Ends the connection as one that broke the protocol, as the link does for what it cannot
     // frame or check, unless `connection` is no longer the current one (see ConnectionId).
     void Refuse(uint64_t connection);
@@ -116,6 +122,9 @@ public:
     qint64 OutputLimit = 2 * 1024 * 1024;
     // Host: connections whose greeting is under way at once; beyond it the oldest is closed.
     int MaxGreetings = 64;
+    // Host: how long a joined opponent may take to declare itself ready before it is let go, so
+    // that one who never does cannot keep the host from every other opponent.
+    int ReadyTimeout = 5 * 60 * 1000;
 
 signals:
     // Host: a connection was accepted and greets.
@@ -144,11 +153,14 @@ signals:
     // The peer closed the connection, or did not close it in time after this side answered its
     // disconnect; the connection has been let go.
     void peerLeft();
+    // Host: the opponent did not declare itself ready within ReadyTimeout; it was sent the
+    // disconnect command and its connection has been let go.
+    void peerNotReady();
     // The connection failed, stalled, overflowed or broke the protocol; it has been let go.
     // networkError follows.
     void failed();
-    // A failure for the user to hear of: after failed(), when a host's greeting broke the
-    // protocol, or when a write failed. Not raised again while a receiver of the last one runs.
+    // A failure for the user to hear of: after failed(), or when a write failed. Not raised
+    // again while a receiver of the last one runs.
     void networkError();
 
 private:
@@ -190,13 +202,14 @@ private:
     void OutputOverflowed();
     void StallTimedOut();
     void ClientGreetingTimedOut();
+    void ReadyTimedOut();
 
     // The host's greeting (NetworkLinkGreeting.cpp).
     void AcceptConnections();
     void GreetingDataArrived(QTcpSocket* socket);
     TGreeting* FindGreeting(QTcpSocket* socket);
-    // Closes a connection whose greeting is under way; `refused` reports it as a network error.
-    void DropGreeting(QTcpSocket* socket, bool refused);
+    // Closes a connection whose greeting is under way, without a word to anyone.
+    void DropGreeting(QTcpSocket* socket);
     void DropAllGreetings();
     void GreetingComplete(QTcpSocket* socket, const std::string& name);
 
@@ -221,4 +234,6 @@ private:
     QTimer m_StallTimer;
     // Runs on the client from its connection until the host's name or game state.
     QTimer m_GreetingTimer;
+    // Runs on the host while the joined opponent is to declare itself ready.
+    QTimer m_ReadyTimer;
 };

@@ -1,7 +1,8 @@
 // The host's greeting: every accepted connection greets on its own, with the protocol version
 // and then its player's name, within GreetingTimeout; the first to complete it becomes the
 // connection of the link and the others are closed. Connections that say nothing cannot keep a
-// real opponent out: at most MaxGreetings are under way at once, and the oldest makes room.
+// real opponent out: at most MaxGreetings are under way at once, and the oldest makes room. A
+// connection that sends anything else first is closed quietly, as one that says nothing is.
 
 #include "NetworkLink.h"
 
@@ -21,7 +22,7 @@ void TNetworkLink::AcceptConnections() {
             continue;
         }
         if (int(m_Greetings.size()) >= std::max(MaxGreetings, 1))
-            DropGreeting(m_Greetings.front().Socket, false);
+            DropGreeting(m_Greetings.front().Socket);
         socket->setParent(this);
         socket->setReadBufferSize(ReadChunk);
         TGreeting greeting;
@@ -29,12 +30,9 @@ void TNetworkLink::AcceptConnections() {
         m_Greetings.push_back(std::move(greeting));
         connect(
             socket, &QTcpSocket::readyRead, this, [this, socket] { GreetingDataArrived(socket); });
-        connect(socket, &QTcpSocket::disconnected, this,
-            [this, socket] { DropGreeting(socket, false); });
-        connect(socket, &QTcpSocket::errorOccurred, this,
-            [this, socket] { DropGreeting(socket, false); });
-        QTimer::singleShot(
-            GreetingTimeout, socket, [this, socket] { DropGreeting(socket, false); });
+        connect(socket, &QTcpSocket::disconnected, this, [this, socket] { DropGreeting(socket); });
+        connect(socket, &QTcpSocket::errorOccurred, this, [this, socket] { DropGreeting(socket); });
+        QTimer::singleShot(GreetingTimeout, socket, [this, socket] { DropGreeting(socket); });
         emit greetingStarted();
         // Bytes that came with the connection are not announced again.
         if (socket->bytesAvailable() > 0)
@@ -51,7 +49,7 @@ TNetworkLink::TGreeting* TNetworkLink::FindGreeting(QTcpSocket* socket) {
     return nullptr;
 }
 
-void TNetworkLink::DropGreeting(QTcpSocket* socket, bool refused) {
+void TNetworkLink::DropGreeting(QTcpSocket* socket) {
     const auto found = std::find_if(m_Greetings.begin(), m_Greetings.end(),
         [socket](const TGreeting& greeting) { return greeting.Socket == socket; });
     if (found == m_Greetings.end())
@@ -60,13 +58,11 @@ void TNetworkLink::DropGreeting(QTcpSocket* socket, bool refused) {
     disconnect(socket, nullptr, this, nullptr);
     socket->abort();
     socket->deleteLater();
-    if (refused)
-        ReportError();
 }
 
 void TNetworkLink::DropAllGreetings() {
     while (!m_Greetings.empty())
-        DropGreeting(m_Greetings.back().Socket, false);
+        DropGreeting(m_Greetings.back().Socket);
 }
 
 void TNetworkLink::GreetingDataArrived(QTcpSocket* socket) {
@@ -85,8 +81,10 @@ void TNetworkLink::GreetingDataArrived(QTcpSocket* socket) {
             const uint8_t pending = greeting->Reader.PendingCode();
             if (result == TMessageReader::NeedMore && (pending == 0 || pending == expected))
                 break;
+            // Bytes that are no greeting come from a stranger (a port scanner, a web browser),
+            // not from an opponent: nobody is told, and the host goes on waiting.
             if (result != TMessageReader::Message || message.Code != expected) {
-                DropGreeting(socket, true);
+                DropGreeting(socket);
                 return;
             }
             if (message.Code == ncName) {
@@ -119,6 +117,7 @@ void TNetworkLink::GreetingComplete(QTcpSocket* socket, const std::string& name)
     DropAllGreetings();
     Attach(socket);
     m_Reader = std::move(reader);
+    m_ReadyTimer.start(ReadyTimeout);
     const uint64_t connection = m_ConnectionId;
     emit peerJoined(name);
     // Whatever followed the name in the same read.

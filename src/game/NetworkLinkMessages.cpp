@@ -82,6 +82,8 @@ void TNetworkLink::Dispatch(const TNetMessage& message) {
         const auto command = static_cast<uint8_t>(payload[0]);
         if (command < cmSendName || command > cmStop)
             throw EProtocolError("unknown command");
+        if (m_Host && command == cmReady)
+            m_ReadyTimer.stop();
         emit commandArrived(static_cast<TNetCommand>(command));
         return;
     }

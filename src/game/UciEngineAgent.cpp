@@ -2,10 +2,12 @@
 
 #include "Fen.h"
 #include "Perft.h"
+#include "PrintableText.h"
 #include "UnitChessGame.h"
 
 #include <QFileInfo>
 #include <QMetaObject>
+#include <QThread>
 
 #include <algorithm>
 #include <utility>
@@ -32,12 +34,7 @@ bool ReadSquare(const QByteArray& text, qsizetype at, TPoint& square) {
 
 // An engine's text in a reason: printable and short.
 QString Shown(const QByteArray& text) {
-    QByteArray shown = text.left(40);
-    for (char& c : shown) {
-        if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7e)
-            c = '?';
-    }
-    return "'" + QString::fromLatin1(shown) + (text.size() > 40 ? "...'" : "'");
+    return "'" + QString::fromStdString(PrintableForLog(text.toStdString(), 40)) + "'";
 }
 
 QString Seconds(int milliseconds) {
@@ -45,6 +42,10 @@ QString Seconds(int milliseconds) {
 }
 
 } // namespace
+
+int WindowEngineThreads() {
+    return std::max(1, QThread::idealThreadCount() - 1);
+}
 
 TUciEngineAgent::TUciEngineAgent(TPieceColour colour, TUciEngineSetup setup, QObject* parent)
     : TPlayerAgent(colour, parent)
@@ -70,7 +71,7 @@ TUciEngineAgent::~TUciEngineAgent() {
     disconnect(&m_Process, nullptr, this, nullptr);
     if (m_Process.state() != QProcess::NotRunning) {
         m_Process.write("quit\n");
-        m_Process.kill();
+        m_Process.KillGroup();
         m_Process.waitForFinished(2000);
     }
 }
@@ -157,6 +158,7 @@ void TUciEngineAgent::SendTurn() {
     m_PendingPosition.reset();
     m_LastDepth = 0;
     m_LastScore.reset();
+    m_LastMate.reset();
     if (m_Setup.MoveTimeMs > 0) {
         Send("go movetime " + QByteArray::number(m_Setup.MoveTimeMs));
         m_Timer.start(m_Setup.MoveTimeMs + m_Setup.MoveMarginMs);
@@ -211,9 +213,24 @@ void TUciEngineAgent::HandleLine(const QByteArray& line) {
     const QByteArray& command = words.front();
     if (command == "id" && words.size() > 2 && words[1] == "name") {
         m_IdName = QString::fromUtf8(line.simplified().mid(8)).left(80);
+    } else if (command == "option" && m_Stage == stWaitingUciOk) {
+        const std::optional<TUciOption> option = ParseUciOption(QString::fromUtf8(line));
+        if (option && option->Type == TUciOption::Spin
+            && option->Name.compare(QLatin1String("Threads"), Qt::CaseInsensitive) == 0)
+            m_ThreadsOption = option;
     } else if (command == "uciok" && m_Stage == stWaitingUciOk) {
-        for (const auto& [name, value] : m_Setup.Options)
+        bool threadsSet = false;
+        for (const auto& [name, value] : m_Setup.Options) {
             Send("setoption name " + name.toUtf8() + " value " + value.toUtf8());
+            threadsSet
+                = threadsSet || name.compare(QLatin1String("Threads"), Qt::CaseInsensitive) == 0;
+        }
+        if (m_Setup.DefaultThreads > 0 && m_ThreadsOption && !threadsSet) {
+            const int threads = std::clamp(m_Setup.DefaultThreads, m_ThreadsOption->Min,
+                std::max(m_ThreadsOption->Min, m_ThreadsOption->Max));
+            Send("setoption name " + m_ThreadsOption->Name.toUtf8() + " value "
+                + QByteArray::number(threads));
+        }
         Send("isready");
         m_Stage = stWaitingReadyOk;
         m_Timer.start(m_Setup.ReadyTimeoutMs);
@@ -244,10 +261,13 @@ void TUciEngineAgent::HandleInfo(const QList<QByteArray>& words) {
                 const int score = words[i + 2].toInt(&ok);
                 if (ok) {
                     m_LastScore = score;
+                    m_LastMate.reset();
                     changed = true;
                 }
             } else if (words[i + 1] == "mate") {
+                const int moves = words[i + 2].toInt(&ok);
                 m_LastScore.reset();
+                m_LastMate = ok ? std::optional<int>(moves) : std::nullopt;
                 changed = true;
             }
         }
@@ -336,7 +356,7 @@ void TUciEngineAgent::Fail(const QString& cause) {
     m_PendingPosition.reset();
     disconnect(&m_Process, nullptr, this, nullptr);
     if (m_Process.state() != QProcess::NotRunning) {
-        m_Process.kill();
+        m_Process.KillGroup();
         m_Process.waitForFinished(2000);
     }
     emit failed(EngineName() + ": " + cause);

@@ -5,6 +5,8 @@
 // time, exits, answers a move that is not legal or not a move, or writes more than the agent is
 // willing to read is killed, and the agent reports it once through `failed`.
 
+#include "EngineCatalog.h"
+#include "EngineProcess.h"
 #include "PlayerAgent.h"
 #include "UnitChessBoard.h"
 #include "UnitMoveList.h"
@@ -21,6 +23,9 @@
 #include <memory>
 #include <optional>
 
+// The threads an engine the window starts is given by default: one core is left to the window.
+int WindowEngineThreads();
+
 struct TUciEngineSetup {
     // Shown in failure reasons until the engine names itself; the command when empty.
     QString Name;
@@ -28,6 +33,9 @@ struct TUciEngineSetup {
     QStringList Arguments;
     // Sent as setoption before the first isready.
     QVector<QPair<QString, QString>> Options;
+    // When above 0 and Options sets no "Threads": the value sent for the engine's Threads option,
+    // if it offers one (kept within the option's bounds).
+    int DefaultThreads = 0;
     // The limit of each move: a fixed time when MoveTimeMs > 0, else a fixed depth.
     int MoveTimeMs = 0;
     int Depth = 0;
@@ -59,9 +67,11 @@ public:
     // The engine's own name once it has given one, else the name it was set up with.
     QString EngineName() const;
     // The last search report of the current or last search: its depth and score in centipawns
-    // from the engine's side (mate scores as none). Zero and none before any report.
+    // from the engine's side, or the moves to a mate it reports (negative when it is mated)
+    // instead. Zero and none before any report.
     int LastDepth() const { return m_LastDepth; }
     std::optional<int> LastScore() const { return m_LastScore; }
+    std::optional<int> LastMate() const { return m_LastMate; }
     bool HasFailed() const { return m_Failed; }
     // A search of this agent's turn is running (not one being stopped).
     bool IsSearching() const { return m_Stage == stThinking; }
@@ -90,7 +100,7 @@ private:
 
     TUciEngineSetup m_Setup;
     QString m_IdName;
-    QProcess m_Process;
+    TEngineProcess m_Process;
     QTimer m_Timer;
     TStage m_Stage = stStarting;
     bool m_Failed = false;
@@ -103,6 +113,9 @@ private:
     qint64 m_BytesInWindow = 0;
     int m_LastDepth = 0;
     std::optional<int> m_LastScore;
+    std::optional<int> m_LastMate;
+    // The engine's Threads option, as it announced it.
+    std::optional<TUciOption> m_ThreadsOption;
     // The position of the turn asked for, to check the engine's move against.
     std::unique_ptr<TChessBoard> m_Board;
 };

@@ -170,23 +170,16 @@ void TChessGame::StartGame() {
     m_DrawReason.reset();
     m_UndoRequested = false;
     m_UndoAskedAt = -1;
-    if (Board.Modified) {
-        GameLoaded = false;
-        for (TPlayer* p : { &WhitePlayer, &BlackPlayer }) {
-            p->Time = 0;
-            p->Status = 0;
-        }
-        Turn = pcWhite;
-        Moves.Clear();
-        Board.Reset();
-        SearchBoard.Reset();
-    }
+    if (Board.Modified)
+        ClearGame();
     WhitePlayer.Ready = true;
     BlackPlayer.Ready = true;
     GameState = gsPlaying;
     if (GameKind != gkClient)
         m_Clock.start();
+    WatchHost();
     Board.Modified = true;
+    SendClock();
     const uint64_t serial = m_GameSerial;
     emit gameStarted();
     if (serial != m_GameSerial || GameState != gsPlaying)
@@ -201,12 +194,30 @@ void TChessGame::StartGame() {
     AskAgentToMove();
 }
 
+void TChessGame::ClearGame() {
+    GameLoaded = false;
+    m_StoppedByFailure = false;
+    for (TPlayer* p : { &WhitePlayer, &BlackPlayer }) {
+        p->Time = 0;
+        p->Status = 0;
+    }
+    Turn = pcWhite;
+    Moves.Clear();
+    Board.Reset();
+    SearchBoard.Reset();
+}
+
+bool TChessGame::ContinuesLoadedGame() const {
+    return GameLoaded && !Board.Modified;
+}
+
 void TChessGame::PauseGame() {
     if (GameState != gsPlaying)
         return;
     m_Clock.stop();
     SendStateCommand(gsPaused);
     GameState = gsPaused;
+    WatchHost();
     emit gamePaused();
 }
 
@@ -216,6 +227,7 @@ void TChessGame::ResumeGame() {
     GameState = gsPlaying;
     if (GameKind != gkClient)
         m_Clock.start();
+    WatchHost();
     SendStateCommand(gsPlaying);
     const uint64_t serial = m_GameSerial;
     emit gameResumed();
@@ -235,12 +247,14 @@ void TChessGame::StopGame() {
     BlackPlayer.Ready = false;
     SendStateCommand(gsStopped);
     GameState = gsStopped;
+    WatchHost();
     emit gameStopped();
 }
 
 void TChessGame::NextTurn() {
     Turn = Opponent(Turn);
     m_TurnAsked = false;
+    SendClock();
     const uint64_t serial = m_GameSerial;
     emit turnChanged();
     if (serial == m_GameSerial)

@@ -33,6 +33,9 @@ class TNetworkOpponent;
 
 enum TGameKind : uint8_t { gkLocal = 0, gkHost = 1, gkClient = 2 };
 enum TGameState : uint8_t { gsIdle = 0, gsStopped = 1, gsPlaying = 2, gsPaused = 3 };
+// Why the last disconnected() of a host was raised: the opponent went (it said so, closed or
+// reset its connection), or it did not declare itself ready in time and was let go.
+enum TDisconnectCause : uint8_t { dcPeerLeft = 0, dcPeerNotReady = 1 };
 
 class TChessGame : public QObject {
     Q_OBJECT
@@ -100,6 +103,11 @@ public:
     // disconnected; the peer answers in kind and that answer, or the next call, closes the
     // sockets. With no peer to answer, both phases run at once.
     void Disconnect();
+    // Why the last disconnected() was raised.
+    TDisconnectCause DisconnectCause() const { return m_DisconnectCause; }
+    // The next StartGame continues the game on the board: it was loaded (from a file, a PGN game
+    // or the host's game state) and has not been played on since.
+    bool ContinuesLoadedGame() const;
     // Asks the network opponent to take back the last move.
     void RequestUndo();
     // Takes back the last move after the opponent asked, and tells the opponent.
@@ -174,7 +182,9 @@ signals:
     void clockTicked();
     // The host has a client, or the client has joined its host.
     void opponentJoined();
-    // The peer left, or this side's disconnect is under way.
+    // The peer left (it said so, its connection closed or was reset, or a host let go an
+    // opponent that was not ready in time; see DisconnectCause), or this side's disconnect is
+    // under way.
     void disconnected();
     // A player's ready flag changed.
     void readyChanged();
@@ -284,6 +294,13 @@ private:
     void SendPromotion(uint8_t kind);
     void SendStateCommand(TGameState state);
     void SendTime(int32_t seconds);
+    // Host: sends the clock of the player to move.
+    void SendClock();
+    // Replaces the game by a new one at the initial position, as StartGame does for a board that
+    // was played on; the names and the kinds of the players stay.
+    void ClearGame();
+    // Host: the opponent's name goes with its connection.
+    void ForgetOpponent();
     void ConnectLink();
     // Runs a receiver of what arrived; one that throws refuses the message and ends the link.
     template <typename TAction> void ActOnArrival(TAction&& action);
@@ -295,7 +312,13 @@ private:
     void CloseSockets();
     void LinkConnectFailed();
     void PeerLeft();
+    void PeerNotReady();
+    // Client: (re)starts the watch on the host's clock while a game is played, stops it
+    // otherwise.
+    void WatchHost();
+    void HostFellSilent();
     void LinkFailed();
+    void HostNameArrived(const std::string& name);
     void PeerJoined(const std::string& name);
     void HostColourArrived(uint8_t colour);
     void GameStateArrived(const std::string& payload);
@@ -316,6 +339,9 @@ private:
     bool m_UndoRequested = false;
     // The number of moves when the user was last asked about the opponent's undo request.
     int m_UndoAskedAt = -1;
+    TDisconnectCause m_DisconnectCause = dcPeerLeft;
+    // Client: runs while a game is played, restarted by each of the host's clock ticks.
+    QTimer m_HostSilence;
     // Counts the links Connect opened, so that Disconnect notices a handler that opened another.
     uint64_t m_LinkSerial = 0;
 

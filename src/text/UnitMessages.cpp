@@ -9,26 +9,26 @@ namespace {
 const std::pair<const char*, const char*> DefaultMessages[] = {
     { "E0", "Error" },
     { "E1", "Cannot connect to the remote game!" },
-    { "E2", "An error occured on the network! The connection was terminated." },
+    { "E2", "An error occurred on the network! The connection was terminated." },
     { "E3", "Could not add/remove the game in the list on the server!" },
     { "E4", "Could not access the game's version information on the server!" },
-    { "E5", "You cannot undo one of your opponent's move!" },
+    { "E5", "You cannot undo one of your opponent's moves!" },
     { "E6", "You must enter your name(s)!" },
     { "E7", "You must enter the IP address of the host computer to connect to!" },
-    { "E8", "Cannot retreive the games list from the server!" },
+    { "E8", "Cannot retrieve the games list from the server!" },
     { "E9", "The computer has attempted an invalid move: ;!" },
     { "M0", "Message" },
     { "M1", "You already have the latest version of Wintermoot, no update is necessary." },
-    { "M2", "You opponent disconnected from the game." },
+    { "M2", "Your opponent disconnected from the game." },
     { "M3", "The connection to the game has been lost." },
     { "M4", "; has forfeited the game." },
     { "M5", "You have forfeited the game." },
     { "M6", "; has won the game!" },
     { "M7", "The game is tied!" },
     { "Q0", "Question" },
-    { "Q1", "A new version of Wintermoot is availlable! Do you want to download it now?" },
+    { "Q1", "A new version of Wintermoot is available! Do you want to download it now?" },
     { "Q2", "A game is in progress, do you really want to quit?" },
-    { "Q3", "You opponent wishes to undo the last move, do you accept?" },
+    { "Q3", "Your opponent wishes to undo the last move, do you accept?" },
     { "Q4", "A theme named \";\" already exists, do you want to replace it?" },
     { "Q5", "Do you really want to delete the theme named \";\"?" },
     { "Q6", "Do you really want to forfeit the game?" },
@@ -51,7 +51,7 @@ const std::pair<const char*, const char*> DefaultMessages[] = {
     { "M10", "The game is drawn: fifty moves have been played without a capture or a pawn move." },
     { "M11", "The game is drawn: neither side has enough material left to checkmate." },
     { "E16",
-        "The chess engine stopped playing: ;. The game was stopped; its moves stay on the board "
+        "The chess engine stopped playing: ;. The game was stopped. Its moves stay on the board, "
         "and it can still be saved." },
     { "E17", "Could not add the chess engine: ;. Only a program that speaks UCI can be added." },
     { "E18",
@@ -67,6 +67,13 @@ const std::pair<const char*, const char*> DefaultMessages[] = {
     { "E22",
         "A network game is open, so \";\" was not opened. Open it with \"Load...\" once the "
         "network game has ended." },
+    { "M13",
+        "Your opponent did not press \"I'm ready!\" in time and was disconnected. Your game "
+        "waits for another player." },
+    { "M14",
+        "Version ; of Wintermoot is available, but the server gives no address to download it "
+        "from. Look for it on the project's web site." },
+    { "E23", "The program \";\" is already in the list of engines with the same arguments." },
     { "M16",
         "The position's castling rights \";\" cannot be: the king or the rook is not on its "
         "square. The game opens without them." },
@@ -145,8 +152,32 @@ bool TMessageTable::Contains(const std::string& key) const {
         m_Entries.begin(), m_Entries.end(), [&](const auto& e) { return e.first == key; });
 }
 
+int MessageArguments(const std::string& key) {
+    // The default texts are written with their callers: each has a place for every argument.
+    for (const auto& [name, text] : DefaultMessages) {
+        if (key == name)
+            return PlaceholderCount(text);
+    }
+    return 0;
+}
+
+int PlaceholderCount(const std::string& text) {
+    int count = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != ';')
+            continue;
+        if (i + 1 < text.size() && text[i + 1] == ';')
+            ++i;
+        else
+            ++count;
+    }
+    return count;
+}
+
 bool TMessageTable::Replace(const std::string& key, const std::string& text) {
-    if (text.empty())
+    // A text with more or fewer places for arguments than its callers give (such as an older
+    // translation with a ";" of its own) would show garbled: the default stays.
+    if (text.empty() || PlaceholderCount(text) != MessageArguments(key))
         return false;
     const auto it = std::find_if(
         m_Entries.begin(), m_Entries.end(), [&](const auto& e) { return e.first == key; });
@@ -178,11 +209,13 @@ std::unique_ptr<TMessagePresenter> SetMessagePresenter(
 std::string FillPlaceholders(const std::string& text, const std::string& argument) {
     std::string result;
     result.reserve(text.size() + argument.size());
-    for (const char c : text) {
-        if (c == ';')
-            result += argument;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != ';')
+            result += text[i];
+        else if (i + 1 < text.size() && text[i + 1] == ';')
+            result += text[i++];
         else
-            result += c;
+            result += argument;
     }
     return result;
 }
@@ -190,9 +223,11 @@ std::string FillPlaceholders(const std::string& text, const std::string& argumen
 std::string FillPlaceholders(const std::string& text, const std::vector<std::string>& arguments) {
     std::string result;
     size_t next = 0;
-    for (const char c : text) {
-        if (c != ';') {
-            result += c;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != ';') {
+            result += text[i];
+        } else if (i + 1 < text.size() && text[i + 1] == ';') {
+            result += text[i++];
         } else if (!arguments.empty()) {
             result += arguments[std::min(next, arguments.size() - 1)];
             ++next;

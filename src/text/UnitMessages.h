@@ -2,8 +2,9 @@
 
 // The keyed table of every error, notice and question the program shows, and the three
 // operations that show them. Keys are E, M or Q followed by a number; entry 0 of each kind is the
-// caption of its box. A ";" in a text marks where the caller's argument goes. The boxes are shown
-// through a presenter that the window layer installs. Main thread only.
+// caption of its box. A ";" in a text marks where the caller's argument goes, and ";;" stands for
+// a ";" itself. The boxes are shown through a presenter that the window layer installs. Main
+// thread only.
 
 #include <memory>
 #include <string>
@@ -35,6 +36,7 @@ enum TErrorMessage : unsigned {
     emPgnUnreadable = 20,
     emClipboardHoldsNoGame = 21,
     emFileRefusedDuringNetworkGame = 22,
+    emEngineAlreadyListed = 23,
 };
 
 // The notices by name; each value is the number of its key ("M<number>").
@@ -51,6 +53,8 @@ enum TNoticeMessage : unsigned {
     nmDrawnByFiftyMoves = 10,
     nmDrawnByInsufficientMaterial = 11,
     nmPgnImported = 12,
+    nmOpponentNotReady = 13,
+    nmNewVersionWithoutAddress = 14,
     nmCastlingRightsDropped = 16,
 };
 
@@ -67,7 +71,7 @@ enum TQuestionMessage : unsigned {
 };
 
 // Highest message number of each kind that the operations show.
-constexpr unsigned LastError = emFileRefusedDuringNetworkGame;
+constexpr unsigned LastError = emEngineAlreadyListed;
 constexpr unsigned LastNotice = nmCastlingRightsDropped;
 constexpr unsigned LastQuestion = qmLeaveGame;
 
@@ -90,8 +94,9 @@ public:
     // The text of a key; empty for a key the table does not hold.
     std::string Text(const std::string& key) const;
     bool Contains(const std::string& key) const;
-    // Replaces the text of a key the table holds; an empty text or an unknown key changes
-    // nothing. Answers whether the text was replaced. Language packs translate through this.
+    // Replaces the text of a key the table holds; an empty text, an unknown key or a text whose
+    // PlaceholderCount differs from the key's MessageArguments changes nothing. Answers whether
+    // the text was replaced. Language packs translate through this.
     bool Replace(const std::string& key, const std::string& text);
     void RestoreDefaults();
     const std::vector<std::pair<std::string, std::string>>& Entries() const { return m_Entries; }
@@ -126,10 +131,17 @@ public:
 std::unique_ptr<TMessagePresenter> SetMessagePresenter(
     std::unique_ptr<TMessagePresenter> presenter);
 
-// Replaces each ";" of the text with the argument once; a ";" inside the argument stays.
+// The number of arguments the callers of a message key give: the places for arguments in its
+// default text (0, 1 or, for M12, 2); 0 for an unknown key.
+int MessageArguments(const std::string& key);
+// The places for arguments in a text: its ";"s, a ";;" (a ";" itself) not counted.
+int PlaceholderCount(const std::string& text);
+
+// Replaces each ";" of the text with the argument once and each ";;" with ";"; a ";" inside the
+// argument stays.
 std::string FillPlaceholders(const std::string& text, const std::string& argument);
-// Replaces the ";"s of the text with the arguments in order; those beyond the last argument take
-// the last one (none: an empty text).
+// Replaces the ";"s of the text with the arguments in order (";;" with ";"); those beyond the last
+// argument take the last one (none: an empty text).
 std::string FillPlaceholders(const std::string& text, const std::vector<std::string>& arguments);
 
 // An error or a notice asked for while a box of the same key is still shown (its box waits for

@@ -30,7 +30,20 @@ void CopyPlayer(const TPlayer& player, TSnapshotPlayer& snapshot) {
     snapshot.Status = player.Status;
 }
 
+// Why a game over without check ended: the draw rule the controller applied, else bare kings
+// or stalemate, read from the board (a loaded game has no rule applied).
+TGameEndReason DrawReasonOf(const TChessGame& game) {
+    if (const auto rule = game.DrawByRule())
+        return *rule;
+    const bool bareKings = game.Board.CapturedCount(pcWhite) == TChessBoard::MaxCaptured
+        && game.Board.CapturedCount(pcBlack) == TChessBoard::MaxCaptured;
+    return bareKings ? geBareKings : geStalemate;
+}
+
 } // namespace
+
+const char* const HeaderWords[8]
+    = { "Res01", "Res02", "Res03", "Res04", "Res05", "Res12", "Res13", "Res14" };
 
 void SnapshotGame(const TChessGame& game, TChessBoard& scratch, TBoardSnapshot& snapshot) {
     CopyBoard(game.Board, snapshot);
@@ -40,6 +53,7 @@ void SnapshotGame(const TChessGame& game, TChessBoard& scratch, TBoardSnapshot& 
     snapshot.NetworkActive = game.NetworkActive;
     CopyPlayer(game.WhitePlayer, snapshot.Players[pcWhite]);
     CopyPlayer(game.BlackPlayer, snapshot.Players[pcBlack]);
+    snapshot.DrawReason = DrawReasonOf(game);
     const TMoveRecord* last = game.Moves.Last();
     snapshot.HasLastMove = last != nullptr;
     snapshot.LastMoveTo = last ? last->To : TPoint {};

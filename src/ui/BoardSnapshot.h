@@ -59,9 +59,16 @@ struct TBoardSnapshot {
     // With ShowLastMove, LastMoveFrom is marked too.
     bool ShowLastMoveFrom = false;
     bool Switched = false;
-    // The header words "Res01" .. "Res05": not ready, ready, check, checkmate, stalemate.
-    std::array<QString, 5> Words { QStringLiteral("Not ready!"), QStringLiteral("Ready!"),
-        QStringLiteral("Check!"), QStringLiteral("Checkmate!"), QStringLiteral("Stalemate!") };
+    // Why the game ended for a side whose Status is 2 (no check): stalemate, bare kings or a
+    // draw rule.
+    TGameEndReason DrawReason = geStalemate;
+    // The header words, by index (HeaderWords gives their value names): not ready, ready, check,
+    // checkmate, stalemate, then the draws by repetition, by the fifty-move rule and for
+    // insufficient material.
+    std::array<QString, 8> Words { QStringLiteral("Not ready!"), QStringLiteral("Ready!"),
+        QStringLiteral("Check!"), QStringLiteral("Checkmate!"), QStringLiteral("Stalemate!"),
+        QStringLiteral("Repetition!"), QStringLiteral("50-move rule!"),
+        QStringLiteral("No mate possible!") };
 
     TBoardSnapshot() {
         Squares.fill(NoPiece);
@@ -72,6 +79,9 @@ struct TBoardSnapshot {
     void Set(int file, int rank, int8_t piece) { Squares[(file - 1) * 8 + (rank - 1)] = piece; }
     friend bool operator==(const TBoardSnapshot&, const TBoardSnapshot&) = default;
 };
+
+// The value names of the snapshot's header words, in the order of TBoardSnapshot::Words.
+extern const char* const HeaderWords[8];
 
 // Copies the position and the game's state from the controller: squares, captured pieces,
 // kind, state, turn, both players (not their Activity) and the last move's destination.

@@ -47,16 +47,33 @@ void DrawTextAt(QPainter& painter, int x, int y, int ascent, const QString& text
     painter.drawText(QPoint(x, y + ascent), text);
 }
 
-// The header word of a side: check, stalemate and checkmate, or in a network game that is not
-// running, whether the player is ready. Black's readiness shows only before a game starts or
-// after it ended, not while it is paused.
+// The header word of a game that ended without check: the rule that ended it.
+const QString& DrawWord(const TBoardSnapshot& snapshot) {
+    switch (snapshot.DrawReason) {
+    case geRepetition:
+        return snapshot.Words[5];
+    case geFiftyMoves:
+        return snapshot.Words[6];
+    case geBareKings:
+    case geInsufficientMaterial:
+        return snapshot.Words[7];
+    default:
+        return snapshot.Words[4];
+    }
+}
+
+} // namespace
+
+// The header word of a side: check, checkmate and the rule of a drawn game, or in a network game
+// that is not running, whether the player is ready. Black's readiness shows only before a game
+// starts or after it ended, not while it is paused.
 const QString* HeaderWord(const TBoardSnapshot& snapshot, uint8_t colour) {
     const TSnapshotPlayer& player = snapshot.Players[colour];
     switch (player.Status) {
     case 1:
         return &snapshot.Words[2];
     case 2:
-        return &snapshot.Words[4];
+        return &DrawWord(snapshot);
     case 3:
         return &snapshot.Words[3];
     case 0:
@@ -73,8 +90,6 @@ const QString* HeaderWord(const TBoardSnapshot& snapshot, uint8_t colour) {
         return nullptr;
     return &snapshot.Words[player.Ready ? 1 : 0];
 }
-
-} // namespace
 
 TBoardView::TBoardView() {
     const QString family = QFontDatabase::hasFamily(QStringLiteral("Verdana"))

@@ -117,6 +117,10 @@ private:
 // "Set N" for a name it lacks.
 QStringList PieceSetNames();
 
+// The word a side's header shows beside its clock (check, checkmate, the rule of a drawn game,
+// readiness), or none.
+const QString* HeaderWord(const TBoardSnapshot& snapshot, uint8_t colour);
+
 class TBoardView {
 public:
     // Needs a QGuiApplication (it measures its fonts).

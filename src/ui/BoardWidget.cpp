@@ -301,8 +301,11 @@ void TBoardWidget::FitPanels() {
         FitMoveEntry();
 }
 
-void TBoardWidget::ShowStatus(TStatusText text) {
-    lblStatus->setText(m_Values.Value(QStringLiteral("Stat0") + QString::number(text)));
+void TBoardWidget::ShowStatus(TStatusText text, const QString& note) {
+    QString shown = m_Values.Value(QStringLiteral("Stat0") + QString::number(text));
+    if (!note.isEmpty())
+        shown += QLatin1Char('\n') + note;
+    lblStatus->setText(shown);
     pnlReady->hide();
     ShowOnTop(pnlStatus);
 }
@@ -433,8 +436,8 @@ TBoardSnapshot TBoardWidget::MakeSnapshot() {
     snapshot.ShowLastMove = m_Settings.ShowLastMove;
     snapshot.ShowLastMoveFrom = m_Settings.ShowLastMoveFrom;
     snapshot.Switched = Switched;
-    for (int i = 0; i < 5; ++i)
-        snapshot.Words[i] = m_Values.Value(QStringLiteral("Res0") + QString::number(i + 1));
+    for (size_t i = 0; i < snapshot.Words.size(); ++i)
+        snapshot.Words[i] = m_Values.Value(QString::fromLatin1(HeaderWords[i]));
     SnapshotGame(m_Game, m_Scratch, snapshot);
     // The side the computer plays shows how far its search has come.
     const TChessAI& ai = m_Game.ComputerPlayer();
@@ -445,7 +448,8 @@ TBoardSnapshot TBoardWidget::MakeSnapshot() {
                                                      .arg(ai.ProgressTotal());
     }
     // An engine's side shows the depth and score of its last report while it searches; the
-    // score is in pawns from the engine's side, none after a mate score.
+    // score is in pawns from the engine's side, or "#N" for a mate in N moves ("#-N" when the
+    // engine is mated).
     const auto* engine = qobject_cast<const TUciEngineAgent*>(m_Game.Agent(m_Game.Turn));
     if (engine && m_Game.GameState == gsPlaying && engine->IsSearching()
         && engine->LastDepth() > 0) {
@@ -455,6 +459,8 @@ TBoardSnapshot TBoardWidget::MakeSnapshot() {
             text += QStringLiteral("  %1%2")
                         .arg(*score < 0 ? QStringLiteral("-") : QStringLiteral("+"))
                         .arg(QString::number(std::abs(*score) / 100.0, 'f', 2));
+        else if (const std::optional<int> mate = engine->LastMate())
+            text += QStringLiteral("  #%1").arg(*mate);
         snapshot.Players[m_Game.Turn].Activity = text;
     }
     return snapshot;

@@ -99,8 +99,9 @@ public:
     // notation's), chosen as a click on its image would. Answers whether the letter chose one.
     bool ChoosePromotionByLetter(const QString& letter);
 
-    // Shows one of the status texts of the display texts.
-    void ShowStatus(TStatusText text);
+    // Shows one of the status texts of the display texts, with a note on a line of its own
+    // below it when one is given.
+    void ShowStatus(TStatusText text, const QString& note = {});
     void HideStatus();
     void ShowReady();
     void HideReady();

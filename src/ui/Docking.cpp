@@ -7,9 +7,11 @@
 #include <QMainWindow>
 #include <QProxyStyle>
 #include <QScreen>
+#include <QTimer>
 
 #include <algorithm>
 #include <climits>
+#include <utility>
 
 namespace {
 
@@ -251,8 +253,37 @@ void TDocking::ShowMoves() {
         SetShown(m_MovesDock, m_Moves, true);
         return;
     }
+    const bool place = std::exchange(m_PlaceMovesBeside, false);
+    if (place)
+        m_Moves->move(BesideMain(*m_Moves));
     m_Moves->show();
     m_Moves->raise();
+    // A window manager may place a window that it maps on its own; asked again once the window
+    // is up, it moves it.
+    if (place) {
+        QTimer::singleShot(0, m_Moves, [this] {
+            if (m_Moves && m_Moves->isVisible() && !Holds(m_MovesDock, m_Moves))
+                m_Moves->move(BesideMain(*m_Moves));
+        });
+    }
+}
+
+QPoint TDocking::BesideMain(const QWidget& window) const {
+    const QRect main = m_Main.frameGeometry();
+    // The window's frame is not known before it is first shown: the main window's stands in.
+    QSize outer = window.frameGeometry().size();
+    if (outer == window.size())
+        outer += main.size() - m_Main.size();
+    const QScreen* screen = m_Main.screen();
+    const QRect room = screen ? screen->availableGeometry() : QRect(main.topLeft(), outer);
+    int left = main.left() + main.width();
+    if (left + outer.width() > room.left() + room.width())
+        left = main.left() - outer.width();
+    if (left < room.left())
+        left = std::max(room.left(), room.left() + room.width() - outer.width());
+    const int top
+        = std::max(room.top(), std::min(main.top(), room.top() + room.height() - outer.height()));
+    return { left, top };
 }
 
 void TDocking::HideMoves() {
@@ -307,6 +338,7 @@ void TDocking::UndockChat() {
 void TDocking::DockMoves() {
     if (!m_Moves)
         return;
+    m_PlaceMovesBeside = false;
     const QSize room = BoardRoom();
     Prepare();
     const Qt::DockWidgetArea area
@@ -324,6 +356,7 @@ void TDocking::DockMoves() {
 void TDocking::UndockMoves() {
     if (!m_Moves)
         return;
+    m_PlaceMovesBeside = false;
     const QSize room = BoardRoom();
     Prepare();
     if (Holds(m_MovesDock, m_Moves)) {

@@ -19,6 +19,7 @@
 #include <cstdint>
 
 class QDockWidget;
+class QPoint;
 class QMainWindow;
 class QRect;
 class QWidget;
@@ -45,6 +46,9 @@ public:
     void UndockMoves();
     bool ChatDocked() const { return m_ChatDocked; }
     bool MovesDocked() const { return m_MovesDocked; }
+    // The moves window has no place of its own yet (a first start): the first time it is shown
+    // floating, it opens beside the main window, where it covers nothing of it.
+    void PlaceMovesBesideMain() { m_PlaceMovesBeside = true; }
     bool LendMoves() override;
     void ReturnMoves(bool docked, bool shown, int height) override;
 
@@ -67,6 +71,9 @@ private:
     // it is maximised), and lays it out at once so that the board's place is right when this
     // returns.
     void FitMainWindow(QSize room);
+    // Where a floating window's frame goes to stand beside the main window: to its right, else to
+    // its left, else as far right as the screen allows; level with its top.
+    QPoint BesideMain(const QWidget& window) const;
     // The board's room now, taken before a change so that the board keeps it.
     QSize BoardRoom() const;
 
@@ -80,6 +87,7 @@ private:
     int m_MovesWidth = 0;
     bool m_ChatDocked = false;
     bool m_MovesDocked = false;
+    bool m_PlaceMovesBeside = false;
     // Set while this object shows or hides a docked window itself.
     bool m_Changing = false;
 };

@@ -14,6 +14,7 @@
 #include "LanguagePack.h"
 #include "MainMenu.h"
 #include "Sounds.h"
+#include "StoredText.h"
 #include "UciEngineAgent.h"
 #include "UnitMessages.h"
 #include "UserFiles.h"
@@ -22,14 +23,24 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QDialog>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLocale>
 #include <QMenuBar>
+#include <QMoveEvent>
+#include <QScreen>
+#include <QStandardPaths>
 #include <QUrl>
+
+#include <algorithm>
 
 namespace {
 
 constexpr int RepublishInterval = 30 * 60 * 1000;
+// Where this window last centred a dialog, so that a dialog the user moved is left alone.
+constexpr const char* CentredAtProperty = "wintermootCentredAt";
 const QString SavedGameFilter = QStringLiteral("Wintermoot Game (*.wtg)");
 const QString OpenGameFilter = QStringLiteral(
     "Chess games (*.wtg *.pgn);;Wintermoot Game (*.wtg);;PGN games (*.pgn);;All files (*)");
@@ -72,13 +83,14 @@ TfrmMain::TfrmMain(QWidget* parent)
     };
 
     m_Seams.ChooseOpenFile = [this] {
-        return QFileDialog::getOpenFileName(
-            this, QString(), QString(), OpenGameFilter, nullptr, QFileDialog::DontUseNativeDialog);
+        return QFileDialog::getOpenFileName(this, QString(), FileFolder(), OpenGameFilter, nullptr,
+            QFileDialog::DontUseNativeDialog);
     };
     m_Seams.ChooseEngineFile = [this] {
         return QFileDialog::getOpenFileName(
             this, QString(), QString(), QString(), nullptr, QFileDialog::DontUseNativeDialog);
     };
+    // The proposed file is a whole path, so the dialog opens in its folder.
     m_Seams.ChooseSaveFile = [this](const QString& proposed) {
         QFileDialog dialog(this);
         dialog.setAcceptMode(QFileDialog::AcceptSave);
@@ -161,11 +173,19 @@ void TfrmMain::CreateForms() {
         m_Board->HideReady();
         m_Board->HideStatus();
         frmChat->DisableInput();
+        m_ListingFailed = false;
         return m_Game.Connect(address.toStdString());
     };
     frmGame->FetchHostedGames = [this] { return m_GameList.HostedGames(); };
     frmGame->FetchPublicAddress = [this] { return m_GameList.PublicAddress(); };
-    frmGame->PublishGame = [this](const QString& name) { m_GameList.Publish(name); };
+    frmGame->PublishGame = [this](const QString& name) {
+        // Hosting goes on without the listing; the dialog's choice is undone so that nothing
+        // takes the game off a list it is not on, or lists it again unasked.
+        if (!m_GameList.TryPublish(name)) {
+            frmGame->GameListed = false;
+            ListingFailed();
+        }
+    };
     frmGame->RemoveGame = [this] { RemoveHostedGame(); };
     frmGame->LeaveGame = [this] { return LeaveGame(); };
 }
@@ -292,6 +312,33 @@ void TfrmMain::showEvent(QShowEvent* event) {
     LoadChessSet(m_Settings.ChessSet);
 }
 
+void TfrmMain::moveEvent(QMoveEvent* event) {
+    QMainWindow::moveEvent(event);
+    // A window manager may place this window only after a dialog shown at start-up was centred
+    // on where the window was asked to go; a modal dialog the user has not moved follows it, so
+    // that it opens over this window.
+    for (QDialog* dialog : findChildren<QDialog*>()) {
+        if (!dialog->isWindow() || !dialog->isVisible() || dialog->windowModality() == Qt::NonModal)
+            continue;
+        const QVariant placed = dialog->property(CentredAtProperty);
+        if (placed.isValid() && placed.toPoint() != dialog->pos())
+            continue;
+        QRect frame = dialog->frameGeometry();
+        frame.moveCenter(frameGeometry().center());
+        if (const QScreen* screen = this->screen()) {
+            const QRect room = screen->availableGeometry();
+            frame.moveLeft(
+                std::max(room.left(), std::min(frame.left(), room.right() + 1 - frame.width())));
+            frame.moveTop(
+                std::max(room.top(), std::min(frame.top(), room.bottom() + 1 - frame.height())));
+        }
+        dialog->move(frame.topLeft());
+        dialog->setProperty(CentredAtProperty, dialog->pos());
+        // As QDialog does after placing itself: the next showing is centred anew, not kept here.
+        dialog->setAttribute(Qt::WA_Moved, false);
+    }
+}
+
 void TfrmMain::closeEvent(QCloseEvent* event) {
     if (!FormCloseQuery()) {
         event->ignore();
@@ -353,6 +400,7 @@ bool TfrmMain::LoadLanguage(const QString& file) {
     TranslateList(pack, "values", m_Values);
     m_Values.SetLocale(LocaleOfLanguage(QString::fromStdString(pack.LanguageName)));
     TranslateMessages(pack, Messages());
+    m_QtTexts.Apply(DecodeStoredText(pack.LanguageName));
     m_Board->FitPanels();
     // The texts the window caches: the piece letters of the moves window and its moves.
     SetMovesNotation();
@@ -421,8 +469,10 @@ void TfrmMain::Menu_Game_NewClick() {
 void TfrmMain::Menu_Game_LoadClick() {
     WhileGameWaits([this] {
         const QString fileName = m_Seams.ChooseOpenFile ? m_Seams.ChooseOpenFile() : QString();
-        if (!fileName.isEmpty())
-            OpenGameFile(fileName);
+        if (fileName.isEmpty())
+            return;
+        m_FileFolder = QFileInfo(fileName).absolutePath();
+        OpenGameFile(fileName);
     });
 }
 
@@ -457,13 +507,23 @@ bool TfrmMain::ContinueLoadedGame() {
     return true;
 }
 
+QString TfrmMain::FileFolder() const {
+    if (!m_FileFolder.isEmpty() && QFileInfo(m_FileFolder).isDir())
+        return m_FileFolder;
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return !documents.isEmpty() && QFileInfo(documents).isDir() ? documents : QDir::homePath();
+}
+
 void TfrmMain::Menu_Game_SaveClick() {
-    const QString proposed = QStringLiteral("Chess game - ")
-        + m_Values.Locale().toString(QDate::currentDate(), QLocale::LongFormat)
-        + QStringLiteral(".wtg");
+    const QString proposed
+        = QDir(FileFolder())
+              .filePath(QStringLiteral("Chess game - ")
+                  + m_Values.Locale().toString(QDate::currentDate(), QLocale::LongFormat)
+                  + QStringLiteral(".wtg"));
     const QString fileName = m_Seams.ChooseSaveFile ? m_Seams.ChooseSaveFile(proposed) : QString();
     if (fileName.isEmpty())
         return;
+    m_FileFolder = QFileInfo(fileName).absolutePath();
     if (!m_Game.SaveGame(fileName))
         ShowError(emGameSaveFailed, fileName.toStdString());
 }
@@ -485,11 +545,13 @@ void TfrmMain::Menu_Game_UndoClick() {
 }
 
 void TfrmMain::Menu_Game_ForfeitClick() {
-    if (AskQuestion(qmForfeitGame) != idYes)
-        return;
-    // A game that ended while the question waited (a checkmate, the opponent leaving) is not
-    // forfeited.
-    m_Game.Forfeit();
+    // The clock stands still while the question waits, as for every other question.
+    WhileGameWaits([this] {
+        if (AskQuestion(qmForfeitGame) != idYes)
+            return;
+        // A game that ended while the question waited (the opponent leaving) is not forfeited.
+        m_Game.Forfeit();
+    });
 }
 
 void TfrmMain::Menu_View_ChatClick() {
@@ -544,8 +606,25 @@ void TfrmMain::Menu_Help_AboutClick() {
 void TfrmMain::PublishHostedGame() {
     if (m_Game.GameKind != gkHost || !m_GameListed)
         return;
-    m_GameList.Publish(QString::fromStdString(m_Game.GetPlayer(m_Game.HostColour)->Name));
+    if (!m_GameList.TryPublish(QString::fromStdString(m_Game.GetPlayer(m_Game.HostColour)->Name))) {
+        m_GameListed = false;
+        ListingFailed();
+        return;
+    }
     m_RepublishTimer->start();
+}
+
+void TfrmMain::ListingFailed() {
+    m_RepublishTimer->stop();
+    m_ListingFailed = true;
+    ShowHostWaiting();
+}
+
+void TfrmMain::ShowHostWaiting() {
+    if (m_ListingFailed)
+        m_Board->ShowStatus(stWaitingForPlayer, QString::fromStdString(Messages().Text("E3")));
+    else
+        ShowStatus(stWaitingForPlayer);
 }
 
 void TfrmMain::RemoveHostedGame() {
@@ -558,7 +637,7 @@ void TfrmMain::RemoveHostedGame() {
 void TfrmMain::RepublishTimerTimer() {
     if (m_Game.GameKind == gkHost && m_Game.NetworkActive && m_GameListed
         && !m_Game.PeerConnected())
-        m_GameList.Publish(QString::fromStdString(m_Game.GetPlayer(m_Game.HostColour)->Name));
+        PublishHostedGame();
     else
         m_RepublishTimer->stop();
 }
@@ -569,7 +648,7 @@ void TfrmMain::GameNetworkError() {
     m_Board->HideStatus();
     if (m_Game.GameKind == gkHost) {
         PublishHostedGame();
-        ShowStatus(stWaitingForPlayer);
+        ShowHostWaiting();
     }
 }
 
@@ -601,6 +680,8 @@ std::unique_ptr<TPlayerAgent> TfrmMain::MakeAgent(TPieceColour colour) {
     setup.Command = side->Engine.Command;
     setup.Arguments = side->Engine.Arguments;
     setup.Options = side->Engine.Options;
+    // The window keeps a core of its own unless the user chose the engine's threads.
+    setup.DefaultThreads = WindowEngineThreads();
     setup.MoveTimeMs = side->MoveTimeMs;
     setup.Depth = side->Depth;
     return std::make_unique<TUciEngineAgent>(colour, std::move(setup));
@@ -622,9 +703,10 @@ void TfrmMain::GameDisconnected() {
         return;
     }
     if (m_Game.GameKind == gkHost) {
-        ShowNotice(nmOpponentDisconnected);
+        ShowNotice(m_Game.DisconnectCause() == dcPeerNotReady ? nmOpponentNotReady
+                                                              : nmOpponentDisconnected);
         PublishHostedGame();
-        ShowStatus(stWaitingForPlayer);
+        ShowHostWaiting();
     } else {
         ShowNotice(nmConnectionLost);
     }

@@ -9,6 +9,7 @@
 #include "Docking.h"
 #include "GameList.h"
 #include "LayoutStore.h"
+#include "QtTranslations.h"
 #include "Settings.h"
 #include "UnitChessGame.h"
 #include "UnitHistory.h"
@@ -42,7 +43,9 @@ struct TMainSeams {
     std::function<QString()> ChooseEngineFile;
     // The PGN file whose games the history window imports.
     std::function<QString()> ChooseImportFile;
-    std::function<QString(const QString& proposedName)> ChooseSaveFile;
+    // Asks where to save the game, proposing a whole path: the last folder used, else the
+    // user's documents folder.
+    std::function<QString(const QString& proposedPath)> ChooseSaveFile;
     std::function<void(int slot)> PlaySound;
     QString UpdateAddress = VersionFileAddress();
 };
@@ -110,6 +113,8 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    // Keeps the dialogs that are open over this window when it moves (see the definition).
+    void moveEvent(QMoveEvent* event) override;
 
 private:
     void CreateMenu();
@@ -137,6 +142,9 @@ private:
     // Runs a command that chooses a new game with the game in progress paused, and resumes it
     // after unless a game was started meanwhile.
     void WhileGameWaits(const std::function<void()>& command);
+    // The folder the file dialogs open in: the last one used, else the user's documents folder
+    // (else the home folder).
+    QString FileFolder() const;
     void Menu_Game_NewClick();
     void Menu_Game_LoadClick();
     void Menu_Game_SaveClick();
@@ -202,7 +210,13 @@ private:
     // Tells the moves window the number of the game's first move and who made it.
     void SetMovesStart();
     // Publishes the hosted game under the host player's name when it is listed; keeps it listed.
+    // A server that does not take it leaves the game unlisted (ShowHostWaiting says so).
     void PublishHostedGame();
+    // The host's status while it waits for an opponent, with the failed listing below it.
+    void ShowHostWaiting();
+    // The game-list server did not take the hosted game: it is not listed, and the user reads it
+    // in the status line rather than in a box at every attempt.
+    void ListingFailed();
     void RemoveHostedGame();
     void RepublishTimerTimer();
     void AddGameToHistory(TGameResult result);
@@ -220,8 +234,12 @@ private:
     TSettings m_Settings;
     TBoardView m_View;
     TMainSeams m_Seams;
+    // Qt's own texts in the interface language.
+    TQtTranslations m_QtTexts;
     bool m_Closing = false;
     bool m_GameListed = false;
+    // The last attempt to list the hosted game failed.
+    bool m_ListingFailed = false;
     // Counts the games started, so that a command knows whether it started one.
     uint64_t m_GamesStarted = 0;
     // While a listed game waits for its opponent, it is published again now and then so that the
@@ -245,5 +263,7 @@ private:
     // The start position of the last game opened from PGN or FEN, for its move counters.
     std::string m_LoadedStartFen;
     bool m_FirstShow = true;
+    // The folder of the last game file chosen in a file dialog; empty before the first.
+    QString m_FileFolder;
     TGameResume* m_Resume = nullptr;
 };

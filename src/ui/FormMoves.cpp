@@ -126,6 +126,8 @@ void TfrmMoves::SetGame(TChessGame& game, const TSettings& settings, const TValu
         ApplyNotation();
         ReloadMoves();
     });
+    // A network opponent's arrival brings the game to be played: a new one, or the host's.
+    connect(&game, &TChessGame::opponentJoined, this, [this] { ReloadMoves(); });
     connect(&game, &TChessGame::movePlayed, this,
         [this](TPoint, TPoint, TMoveResult flags) { GameMovePlayed(flags); });
     connect(&game, &TChessGame::promoted, this, [this] { ListLastMove(); });

@@ -70,6 +70,21 @@ QComboBox* NamedList(const char* name, const QStringList& items) {
     return combo;
 }
 
+// The engines page shows this many rows, and is this many average characters wide.
+constexpr int VisibleEngineRows = 5;
+constexpr int VisibleEngineColumns = 72;
+
+// Whether the entry runs the same program with the same arguments. A program is the same file
+// whatever path names it.
+bool SameEngine(const TEngineEntry& entry, const QString& command, const QStringList& arguments) {
+    if (entry.Arguments != arguments)
+        return false;
+    if (entry.Command == command)
+        return true;
+    const QString a = QFileInfo(entry.Command).canonicalFilePath();
+    return !a.isEmpty() && a == QFileInfo(command).canonicalFilePath();
+}
+
 // Selects an item when the index names one, and none otherwise.
 void SelectIndex(QComboBox* combo, int index) {
     combo->setCurrentIndex(index >= 0 && index < combo->count() ? index : -1);
@@ -345,14 +360,22 @@ void TfrmOptions::CreateEnginesPage() {
     stgEngines = Named(new QTableWidget(0, 2), "stgEngines");
     stgEngines->setHorizontalHeaderLabels({ QStringLiteral("Name"), QStringLiteral("Command") });
     stgEngines->verticalHeader()->hide();
-    // A long name or path is scrolled to, never cut.
-    stgEngines->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    stgEngines->setMinimumWidth(360);
+    // The name takes what it needs and the command the rest; a path longer than that loses its
+    // middle, never its program's name, and shows whole as the cell's tip.
+    stgEngines->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    stgEngines->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
+    stgEngines->setTextElideMode(Qt::ElideMiddle);
     stgEngines->setSelectionBehavior(QAbstractItemView::SelectRows);
     stgEngines->setSelectionMode(QAbstractItemView::SingleSelection);
     stgEngines->setEditTriggers(QAbstractItemView::NoEditTriggers);
     stgEngines->setWordWrap(false);
-    stgEngines->setFixedHeight(110);
+    // Room for five engines, and for a name and a command of common length side by side, in
+    // the dialog's font whatever its size.
+    const QFontMetrics metrics = stgEngines->fontMetrics();
+    stgEngines->setMinimumWidth(metrics.averageCharWidth() * VisibleEngineColumns);
+    stgEngines->setFixedHeight(stgEngines->horizontalHeader()->sizeHint().height()
+        + VisibleEngineRows * stgEngines->verticalHeader()->defaultSectionSize()
+        + 2 * stgEngines->frameWidth());
     btnAddEngine = Named(new QPushButton(QStringLiteral("Add...")), "btnAddEngine");
     btnRemoveEngine = Named(new QPushButton(QStringLiteral("Remove")), "btnRemoveEngine");
     for (QPushButton* button : { btnAddEngine, btnRemoveEngine })
@@ -433,7 +456,9 @@ void TfrmOptions::FillEngines(int selected) {
         for (int row = 0; row < stgEngines->rowCount(); ++row) {
             const TEngineEntry& entry = m_Engines.Entries[size_t(row)];
             stgEngines->setItem(row, 0, new QTableWidgetItem(entry.Name));
-            stgEngines->setItem(row, 1, new QTableWidgetItem(entry.Command));
+            auto* command = new QTableWidgetItem(entry.Command);
+            command->setToolTip(entry.Command);
+            stgEngines->setItem(row, 1, command);
         }
         stgEngines->clearSelection();
         if (selected >= 0 && selected < stgEngines->rowCount())
@@ -464,10 +489,29 @@ void TfrmOptions::edtEngineArgumentsChange() {
         entry->Arguments = SplitArguments(edtEngineArguments->text());
 }
 
+const TEngineEntry* TfrmOptions::DuplicateEngine() const {
+    for (size_t i = 0; i < m_Engines.Entries.size(); ++i) {
+        for (size_t j = 0; j < i; ++j) {
+            if (SameEngine(m_Engines.Entries[i], m_Engines.Entries[j].Command,
+                    m_Engines.Entries[j].Arguments))
+                return &m_Engines.Entries[i];
+        }
+    }
+    return nullptr;
+}
+
 void TfrmOptions::btnAddEngineClick() {
     const QString file = ChooseEngineFile ? ChooseEngineFile() : QString();
     if (file.isEmpty())
         return;
+    // An engine added anew has no arguments: the same program without arguments is refused
+    // before it is asked anything.
+    for (const TEngineEntry& entry : m_Engines.Entries) {
+        if (SameEngine(entry, file, {})) {
+            ShowError(emEngineAlreadyListed, file.toStdString());
+            return;
+        }
+    }
     m_Adding = file;
     m_Describing.clear();
     btnAddEngine->setEnabled(false);
@@ -685,6 +729,13 @@ bool TfrmOptions::btnApplyClick() {
     std::optional<TTheme> theme = Themes->ReadTheme(settings.Theme);
     if (!theme)
         return false;
+    // Arguments edited into another entry's are refused the same way as an Add of it.
+    if (const TEngineEntry* twin = DuplicateEngine()) {
+        pgcOptions->setCurrentWidget(tbsEngines);
+        FillEngines(int(twin - m_Engines.Entries.data()));
+        ShowError(emEngineAlreadyListed, twin->Command.toStdString());
+        return false;
+    }
 
     settings.AutoUpdate = chkAutoUpdate->isChecked();
     settings.LearnMode = chkLearnMode->isChecked();

@@ -185,6 +185,9 @@ private:
     void ShowEngineOptions();
     void SetEngineOption(const TUciOption& option, const QString& value);
     TEngineEntry* SelectedEngine();
+    // An entry that runs the same program with the same arguments as one before it; none when
+    // every entry differs.
+    const TEngineEntry* DuplicateEngine() const;
 
     TSettings& m_Settings;
     TChessGame& m_Game;

@@ -46,7 +46,9 @@ void TLayoutStore::SetWindows(QWidget* chat, QWidget* moves, TfrmHistory* histor
 void TLayoutStore::Load() {
     if (m_Moves && !LoadValues()) {
         m_Main.move(0, 0);
-        m_Moves->move(560, 0);
+        // Where the main window ends up is the window manager's choice; the moves window opens
+        // beside it when first shown.
+        m_Docking.PlaceMovesBesideMain();
     }
     LoadSize();
 }

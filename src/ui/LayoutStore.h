@@ -18,10 +18,11 @@ public:
     void SetWindows(QWidget* chat, QWidget* moves, TfrmHistory* history);
 
     // Applies the stored values one at a time, in order; the first missing one ends the reading,
-    // and the main window and the moves window then take their first-run places. A value that is
-    // not a 32-bit number counts as missing; the history window's four values may be missing
-    // together (it never had a place). The main window's size and maximised state are read on
-    // their own, last: without them, or with a size it cannot take, it keeps its size.
+    // and the main window goes to (0, 0) and the moves window opens beside it when first shown
+    // (TDocking::PlaceMovesBesideMain). A value that is not a 32-bit number counts as missing;
+    // the history window's four values may be missing together (it never had a place). The main
+    // window's size and maximised state are read on their own, last: without them, or with a size
+    // it cannot take, it keeps its size.
     void Load();
     // Writes the layout; a failed write is reported once through the user-files report.
     void Save();

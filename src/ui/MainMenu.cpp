@@ -82,7 +82,8 @@ TMainMenu::TMainMenu(QMenuBar& bar, TChessGame& game, QObject* parent)
         a->setCheckable(true);
 
     Menu_Help = AddMenu(bar, "Menu_Help", QStringLiteral("&Help"));
-    Menu_Help_Help = AddAction(Menu_Help, "Menu_Help_Help", QStringLiteral("&Help..."));
+    Menu_Help_Help = AddAction(
+        Menu_Help, "Menu_Help_Help", QStringLiteral("&Help..."), QKeySequence(Qt::Key_F1));
     Menu_Help_Update
         = AddAction(Menu_Help, "Menu_Help_Update", QStringLiteral("Check for &updates"));
     AddSeparator(Menu_Help, "Menu_Help_N1");

@@ -262,6 +262,12 @@ void TUpdater::Failed(quint64 generation, qint64 pauseMs, bool manual) {
         OnRetry(std::chrono::milliseconds(pauseMs));
 }
 
+QString VersionText(int version) {
+    if (version < 100)
+        return QString::number(version);
+    return QStringLiteral("%1.%2.%3").arg(version / 100).arg(version / 10 % 10).arg(version % 10);
+}
+
 void UpdateChecked(
     const TUpdater& updater, bool manual, const std::function<void(const QUrl&)>& openUrl) {
     if (updater.Version <= CurrentVersion) {
@@ -269,7 +275,13 @@ void UpdateChecked(
             ShowNotice(nmAlreadyLatestVersion);
         return;
     }
-    if (updater.Url.isEmpty() || AskQuestion(qmDownloadNewVersion) != idYes)
+    if (updater.Url.isEmpty()) {
+        // Nothing can be opened; the user who asked is told of the version all the same.
+        if (manual)
+            ShowNotice(nmNewVersionWithoutAddress, VersionText(updater.Version).toStdString());
+        return;
+    }
+    if (AskQuestion(qmDownloadNewVersion) != idYes)
         return;
     const QUrl url(updater.Url, QUrl::StrictMode);
     if (openUrl)

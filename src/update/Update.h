@@ -81,8 +81,12 @@ private:
     std::atomic<int> m_Attempts { 0 };
 };
 
+// A version number as the user reads it: 325 is "3.2.5" (major, minor and patch digits).
+QString VersionText(int version);
+
 // The completion of the main window: M1 when manual and not newer than CurrentVersion; otherwise
 // Q1, and on Yes open the address (openUrl, QDesktopServices::openUrl when empty). A newer
-// version without a usable address shows nothing.
+// version without a usable address is told by M14 when the check was manual, and is not shown
+// after the check at start-up (there is nothing to open).
 void UpdateChecked(
     const TUpdater& updater, bool manual, const std::function<void(const QUrl&)>& openUrl);

@@ -60,12 +60,29 @@ void Unmake(TChessBoard& board, const TMoveRecord& m, std::unique_ptr<TPiece> oc
     board.PutPiece(m.To.X, m.To.Y, std::move(occupant));
 }
 
+// The side's material less the other side's, kings included.
+int Material(const TChessBoard& board, TPieceColour colour) {
+    int material = 0;
+    for (int x = 1; x <= 8; ++x) {
+        for (int y = 1; y <= 8; ++y) {
+            const TPiece* piece = board.PieceAt(x, y);
+            if (piece)
+                material += piece->Colour == colour ? ReferencePieceValue(piece)
+                                                    : -ReferencePieceValue(piece);
+        }
+    }
+    return material;
+}
+
+// Below any value a line can have.
+constexpr int NoMove = -1000000;
+
 int Search(TChessBoard& board, TPieceColour colour, int depth, int bound) {
     ++nodeCount;
     TMoveList moves;
     GenerateMoves(board, colour, moves);
     moves.SortByScore();
-    int best = -5000;
+    int best = NoMove;
     for (TMoveRecord* m = moves.First(); m; m = m->Next) {
         std::unique_ptr<TPiece> occupant = Make(board, *m);
         if (depth > 0) {
@@ -79,6 +96,10 @@ int Search(TChessBoard& board, TPieceColour colour, int depth, int bound) {
         if (best >= bound)
             break;
     }
+    // No legal move: the line ends here whatever material it won, as a draw (0) or as a mate,
+    // worth 5000 and 1000 more for each level of depth left, so that a shorter mate counts more.
+    if (best == NoMove)
+        return (board.InCheck(colour) ? -(5000 + 1000 * depth) : 0) - Material(board, colour);
     return best;
 }
 
@@ -146,7 +167,7 @@ void ReferenceCandidates(
     nodeCount = 0;
     candidates.Clear();
     GenerateMoves(board, colour, candidates);
-    int best = -5000;
+    int best = NoMove;
     for (TMoveRecord* m = candidates.First(); m; m = m->Next) {
         std::unique_ptr<TPiece> occupant = Make(board, *m);
         m->Score = m->Score - Search(board, Opponent(colour), depth, m->Score - best);

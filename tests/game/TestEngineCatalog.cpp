@@ -3,6 +3,7 @@
 
 #include "EngineCatalog.h"
 #include "EngineProbe.h"
+#include "ForkingEngine.h"
 #include "GameTestSupport.h"
 
 #include <QDir>
@@ -130,8 +131,11 @@ TEST_F(EngineCatalogFile, AnOlderFileHasNoList) {
 TEST_F(EngineCatalogFile, ADamagedSectionGivesWhatCanBeRead) {
     EXPECT_EQ(Read(Write("[Engines]\nCount=lots\nEngine1\\Command=/bin/x\n")), TEngineCatalog());
     EXPECT_EQ(Read(Write("[Engines]\nCount=-5\n")), TEngineCatalog());
-    // A section header with no keys at all is not seen by QSettings: as in an older file.
-    EXPECT_EQ(Read(Write("[Engines]\n")), std::nullopt);
+    // A section the user emptied by hand is an empty list, not a file that never had one, so
+    // the engines found on the machine are not offered again.
+    EXPECT_EQ(Read(Write("[Engines]\n")), TEngineCatalog());
+    EXPECT_EQ(
+        Read(Write("[Options]\nAutoUpdate=0\n\n  [Engines]  \r\n[Game]\nA=1\n")), TEngineCatalog());
 
     // A missing command drops its entry; a missing name is the program's file name; a bad
     // option count reads no options; a huge count is cut.
@@ -240,6 +244,21 @@ TEST_F(EngineProbeTest, ReadsTheNameAndOptionsOfTheProjectsEngine) {
     EXPECT_TRUE(WaitUntil([&] { return Probe.findChildren<QProcess*>().isEmpty(); }, 5000));
     RunEventsFor(50);
     EXPECT_EQ(Answers, 1);
+}
+
+// A program the engine started ends with the engine once the probe has its answer.
+TEST_F(EngineProbeTest, TheProgramsChildrenEndWithIt) {
+    QTemporaryDir dir;
+    const std::string script = dir.filePath("engine.sh").toStdString();
+    ASSERT_TRUE(WriteForkingEngine(script, script + ".pid", "exec '" WINTERMOOT_ENGINE "'"));
+    Probe.Start(QString::fromStdString(script));
+    ASSERT_TRUE(WaitUntil([&] { return Answers > 0; }));
+    ASSERT_TRUE(Info) << Cause.toStdString();
+    const pid_t sleeper = ReadSleeperPid(script + ".pid");
+    ASSERT_GT(sleeper, 0);
+    EXPECT_TRUE(WaitForProcessEnd(sleeper, 5000, [] { RunEventsFor(10); }));
+    if (!ProcessEnded(sleeper))
+        ::kill(sleeper, SIGKILL);
 }
 
 TEST_F(EngineProbeTest, AProgramWithoutUciOkFailsAtTheLimitAndIsStopped) {

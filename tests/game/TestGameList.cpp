@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -180,6 +181,50 @@ TEST_F(GameListClientTest, ListLinesAreSplitOnLineFeedsAndOldBytesDecoded) {
     EXPECT_EQ(*games,
         (QStringList { "Ann|10.0.0.1", QString::fromUtf8("Ren\xC3\xA9|10.0.0.2"), "nobar" }));
 }
+
+struct THostileListRow {
+    const char* Name;
+    QByteArray Answer;
+    QString Expected;
+};
+
+void PrintTo(const THostileListRow& row, std::ostream* out) {
+    *out << row.Name;
+}
+
+class HostileListTest : public GameListClientTest,
+                        public testing::WithParamInterface<THostileListRow> { };
+
+// A list server (or anyone between it and the program) may send any bytes: the names and
+// addresses the program shows are cleaned as the server cleans names.
+TEST_P(HostileListTest, ShowsNamesAndAddressesCleaned) {
+    TFakeHttpServer fake;
+    fake.Answer("/wintermoot.inf", GetParam().Answer);
+    TGameList list(fake.Url());
+    const std::optional<QStringList> games = list.HostedGames();
+    ASSERT_TRUE(games);
+    EXPECT_EQ(*games, QStringList { GetParam().Expected });
+}
+
+INSTANTIATE_TEST_SUITE_P(Lines, HostileListTest,
+    testing::Values(THostileListRow { "RightToLeftOverride",
+                        "Alice \xE2\x80\xAE"
+                        "4.3.2.1|203.0.113.5\n",
+                        "Alice 4.3.2.1|203.0.113.5" },
+        THostileListRow { "IsolatesAndMarks",
+            "\xE2\x81\xA7"
+            "Bob\xE2\x80\x8F\xE2\x81\xA9|203.0.113.6\n",
+            "Bob|203.0.113.6" },
+        THostileListRow {
+            "ControlCharacters", "Ca\x1b[2Jrl\x7f|203.0.113.7\x07\n", "Ca[2Jrl|203.0.113.7" },
+        THostileListRow { "OverrideInTheAddress",
+            "Dora|\xE2\x80\xAE"
+            "203.0.113.8\n",
+            "Dora|203.0.113.8" },
+        THostileListRow { "LongName", QByteArray(300, 'x') + "|203.0.113.9\n",
+            QString(255, QLatin1Char('x')) + "|203.0.113.9" },
+        THostileListRow { "SpacesAround", "  Eve  | 203.0.113.10 \n", "Eve|203.0.113.10" }),
+    [](const testing::TestParamInfo<THostileListRow>& info) { return info.param.Name; });
 
 TEST_F(GameListClientTest, AnAnswerWithoutTheKeyGivesAnEmptyAddress) {
     TFakeHttpServer fake("<html>Hello</html>");

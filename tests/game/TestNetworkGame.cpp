@@ -6,6 +6,7 @@
 
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -13,7 +14,9 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <memory>
+#include <ostream>
 #include <sstream>
 
 namespace {
@@ -474,6 +477,16 @@ protected:
         EXPECT_NE(Host.ListeningPort(), 0);
     }
 
+    // A connection that broke the protocol before its greeting was complete is a stranger's: it
+    // is let go without a word, and the host goes on waiting.
+    void ExpectDroppedQuietly() {
+        EXPECT_TRUE(Peer.WaitClosed());
+        RunEventsFor(100);
+        EXPECT_EQ(HostLog.Count("NetworkError"), 0u);
+        EXPECT_EQ(HostLog.Count("OpponentJoined"), 0u);
+        EXPECT_NE(Host.ListeningPort(), 0);
+    }
+
     TRawPeer Peer;
 };
 
@@ -535,13 +548,18 @@ struct TBadInputRow {
 class BadClientInputTest : public RawClientTest,
                            public ::testing::WithParamInterface<TBadInputRow> { };
 
-TEST_P(BadClientInputTest, EndsTheGameClosesTheConnectionAndReportsAnError) {
+// An opponent's bad input ends the game with an error; a stranger's, before it has greeted, is
+// dropped quietly.
+TEST_P(BadClientInputTest, ClosesTheConnectionAndReportsOnlyAnOpponentsError) {
     if (GetParam().AfterStart) {
         ASSERT_NO_FATAL_FAILURE(StartGame());
     }
     const std::string before = Position(Host);
     Peer.Send(GetParam().Bytes);
-    ExpectRefused();
+    if (GetParam().AfterStart)
+        ExpectRefused();
+    else
+        ExpectDroppedQuietly();
     EXPECT_EQ(Position(Host), before);
     // A proper client can join afterwards.
     UsePort(Port);
@@ -872,7 +890,7 @@ TEST_F(HostilePeerTest, QuestionsAndErrorsThatArriveWhileTheUserIsAskedAreNotSta
     EXPECT_EQ(deepest, 1);
     EXPECT_EQ(asked, 1);
 
-    // Connections that send nothing but garbage, each refused while the last refusal is shown.
+    // Opponents that greet and then send garbage, each refused while the last refusal is shown.
     Peer.Socket.abort();
     ASSERT_TRUE(WaitUntil([&] { return !Host.PeerConnected(); }, Patience));
     deepest = 0;
@@ -881,7 +899,8 @@ TEST_F(HostilePeerTest, QuestionsAndErrorsThatArriveWhileTheUserIsAskedAreNotSta
     for (int i = 0; i < 10; ++i) {
         garbage.push_back(std::make_unique<TRawPeer>());
         ASSERT_TRUE(garbage.back()->ConnectTo(Port));
-        garbage.back()->Send(std::string(1, '\0'));
+        garbage.back()->Send(
+            Bytes({ 2, 0x40, 1 }) + EncodeText(ncName, "Bad") + std::string(1, '\0'));
         RunEventsFor(20);
     }
     for (const auto& peer : garbage)
@@ -1054,5 +1073,327 @@ TEST(NetworkLocalTest, ALocalGameOpensNothingAndSendsNothing) {
     EXPECT_FALSE(game.WhitePlayer.Ready);
     game.Disconnect();
 }
+
+// How the joined opponent's connection ends.
+enum TLoss { lsClosed, lsReset, lsStalled };
+
+struct TLossRow {
+    const char* Name;
+    TLoss Loss;
+    // During a game, or after the host's user pressed "I'm ready!" and before the game.
+    bool InGame;
+};
+
+void PrintTo(const TLossRow& row, std::ostream* out) {
+    *out << row.Name;
+}
+
+class PeerLossTest : public RawClientTest, public ::testing::WithParamInterface<TLossRow> { };
+
+// However the opponent's connection ends, the host's user hears of it once, the opponent's name
+// and readiness go with it, and the host waits for the next opponent.
+TEST_P(PeerLossTest, IsToldOnceAndTheHostWaitsAgain) {
+    const TLossRow& row = GetParam();
+    if (row.InGame) {
+        ASSERT_NO_FATAL_FAILURE(StartGame());
+    } else {
+        ASSERT_NO_FATAL_FAILURE(Greet());
+        Host.SetReady();
+        ASSERT_TRUE(Host.BlackPlayer.Ready);
+    }
+    ASSERT_EQ(Host.WhitePlayer.Name, "Raw");
+    switch (row.Loss) {
+    case lsClosed:
+        Peer.Socket.disconnectFromHost();
+        break;
+    case lsReset: {
+        // Closing with a zero linger time resets the connection, as a killed program's may.
+        const linger reset { 1, 0 };
+        setsockopt(
+            int(Peer.Socket.socketDescriptor()), SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+        Peer.Socket.abort();
+        break;
+    }
+    case lsStalled:
+        Host.Link().StallTimeout = 300;
+        Peer.Send(EncodeText(ncChat, "never ends").substr(0, 20));
+        break;
+    }
+    ASSERT_TRUE(WaitUntil([&] { return !Host.PeerConnected(); }, Patience));
+    RunEventsFor(200);
+    if (row.Loss == lsStalled) {
+        EXPECT_EQ(HostLog.Count("NetworkError"), 1u);
+        EXPECT_EQ(HostLog.Count("Disconnected"), 0u);
+    } else {
+        EXPECT_EQ(HostLog.Count("Disconnected"), 1u);
+        EXPECT_EQ(HostLog.Count("NetworkError"), 0u);
+        EXPECT_EQ(Host.DisconnectCause(), dcPeerLeft);
+    }
+    EXPECT_EQ(Host.WhitePlayer.Name, "");
+    EXPECT_EQ(Host.BlackPlayer.Name, "Hana");
+    EXPECT_FALSE(Host.WhitePlayer.Ready);
+    EXPECT_FALSE(Host.BlackPlayer.Ready);
+    EXPECT_NE(Host.GameState, gsPlaying);
+    EXPECT_TRUE(Host.NetworkActive);
+    ASSERT_NE(Host.ListeningPort(), 0);
+    UsePort(Port);
+    ASSERT_TRUE(Client.Connect("127.0.0.1"));
+    EXPECT_TRUE(WaitUntil([&] { return HostLog.Count("OpponentJoined") == 2; }, Patience));
+}
+
+INSTANTIATE_TEST_SUITE_P(Losses, PeerLossTest,
+    ::testing::Values(TLossRow { "ClosedInGame", lsClosed, true },
+        TLossRow { "ResetInGame", lsReset, true }, TLossRow { "StalledInGame", lsStalled, true },
+        TLossRow { "ClosedAfterHostsReady", lsClosed, false },
+        TLossRow { "ResetAfterHostsReady", lsReset, false }),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+TEST_F(RawClientTest, AnOpponentThatIsNeverReadyIsLetGoAndTheNextJoins) {
+    Host.Link().ReadyTimeout = 300;
+    ASSERT_NO_FATAL_FAILURE(Greet());
+    // Told to disconnect, and closed.
+    EXPECT_EQ(Peer.Take(2), EncodeCommand(cmDisconnect));
+    EXPECT_TRUE(Peer.WaitClosed());
+    EXPECT_EQ(HostLog.Count("Disconnected"), 1u);
+    EXPECT_EQ(Host.DisconnectCause(), dcPeerNotReady);
+    EXPECT_EQ(HostLog.Count("NetworkError"), 0u);
+    EXPECT_EQ(Host.WhitePlayer.Name, "");
+    EXPECT_TRUE(Host.NetworkActive);
+
+    // A real opponent that is ready in time plays; after the game it is to be ready again.
+    UsePort(Port);
+    ASSERT_TRUE(Client.Connect("127.0.0.1"));
+    ASSERT_TRUE(WaitUntil([&] { return HostLog.Count("OpponentJoined") == 2; }, Patience));
+    Client.SetReady();
+    Host.SetReady();
+    ASSERT_TRUE(WaitUntil([&] { return Client.GameState == gsPlaying; }, Patience));
+    RunEventsFor(500);
+    EXPECT_TRUE(Host.PeerConnected());
+    Host.StopGame();
+    ASSERT_TRUE(WaitUntil([&] { return HostLog.Count("Disconnected") == 2; }, Patience));
+    EXPECT_EQ(Host.DisconnectCause(), dcPeerNotReady);
+    EXPECT_TRUE(WaitUntil([&] { return ClientLog.Count("Disconnected") == 1; }, Patience));
+}
+
+// A game on the board before hosting, made as the user would have made it.
+struct TPreviousGameRow {
+    const char* Name;
+    // Prepares the host and the client; the file holds a saved game of two moves (e4 e5).
+    std::function<void(TChessGame& host, TChessGame& client, const QString& file)> Prepare;
+    // The host continues the loaded game rather than starting a new one.
+    bool Continues;
+};
+
+void PrintTo(const TPreviousGameRow& row, std::ostream* out) {
+    *out << row.Name;
+}
+
+const char* const AfterE4E5 = "rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR w KQkq";
+const char* const Initial = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq";
+
+// The pieces, the side to move and the castling rights. A reset board keeps the en passant state
+// of the game before it, which no first move can use and every first move replaces.
+std::string Placement(const TChessGame& game) {
+    const std::string fen = Position(game);
+    size_t end = 0;
+    for (int field = 0; field < 3 && end != std::string::npos; ++field)
+        end = fen.find(' ', end + 1);
+    return fen.substr(0, end);
+}
+
+// A local game played on after it was loaded, then left: the state a game against the computer or
+// an engine, continued from a file, a pasted game or the kept game, leaves behind.
+void PlayOnLoadedGame(TChessGame& game, const QString& file) {
+    ASSERT_TRUE(game.LoadGame(file));
+    game.GameKind = gkLocal;
+    SetPlayers(game, true, true);
+    game.StartGame();
+    ASSERT_FALSE(game.PlayMove(Sq("g1"), Sq("f3")) & mrInvalid);
+    game.StopGame();
+}
+
+class PreviousGameTest : public NetworkGameTest,
+                         public ::testing::WithParamInterface<TPreviousGameRow> { };
+
+TEST_P(PreviousGameTest, TheHostSendsThePositionOfTheGameItHosts) {
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("two-moves.wtg"));
+    {
+        TChessGame saved;
+        SetPlayers(saved, true, true);
+        saved.StartGame();
+        ASSERT_FALSE(saved.PlayMove(Sq("e2"), Sq("e4")) & mrInvalid);
+        ASSERT_FALSE(saved.PlayMove(Sq("e7"), Sq("e5")) & mrInvalid);
+        ASSERT_TRUE(saved.SaveGame(file));
+    }
+    ASSERT_NO_FATAL_FAILURE(GetParam().Prepare(Host, Client, file));
+    Host.GameKind = gkHost;
+    Client.GameKind = gkClient;
+    ASSERT_NO_FATAL_FAILURE(Join());
+    const std::string expected = GetParam().Continues ? AfterE4E5 : Initial;
+    // Before anyone is ready both show the game to be played, and start it in step.
+    EXPECT_EQ(Placement(Host), expected);
+    EXPECT_EQ(Placement(Client), expected);
+    EXPECT_EQ(Client.Moves.Count(), Host.Moves.Count());
+    Host.SetReady();
+    Client.SetReady();
+    ASSERT_TRUE(WaitUntil(
+        [&] { return Host.GameState == gsPlaying && Client.GameState == gsPlaying; }, Patience));
+    EXPECT_EQ(Placement(Host), expected);
+    EXPECT_EQ(Placement(Client), expected);
+    ASSERT_NO_FATAL_FAILURE(Move("d2", "d4"));
+    EXPECT_TRUE(InStep());
+}
+
+INSTANTIATE_TEST_SUITE_P(Previous, PreviousGameTest,
+    ::testing::Values(
+        TPreviousGameRow { "None", [](TChessGame&, TChessGame&, const QString&) {}, false },
+        TPreviousGameRow { "LoadedGamePlayedOnByTheHost",
+            [](TChessGame& host, TChessGame&, const QString& file) {
+                PlayOnLoadedGame(host, file);
+            },
+            false },
+        TPreviousGameRow { "LocalGameStoppedAndHeld",
+            [](TChessGame& host, TChessGame&, const QString&) {
+                SetPlayers(host, true, true);
+                host.StartGame();
+                ASSERT_FALSE(host.PlayMove(Sq("d2"), Sq("d4")) & mrInvalid);
+                host.StopGame();
+            },
+            false },
+        TPreviousGameRow { "LoadedGameHosted",
+            [](TChessGame& host, TChessGame&, const QString& file) {
+                ASSERT_TRUE(host.LoadGame(file));
+            },
+            true },
+        TPreviousGameRow { "LoadedGameHeldByTheClient",
+            [](TChessGame&, TChessGame& client, const QString& file) {
+                ASSERT_TRUE(client.LoadGame(file));
+            },
+            false },
+        TPreviousGameRow { "LoadedGamePlayedOnByTheClient",
+            [](TChessGame&, TChessGame& client, const QString& file) {
+                PlayOnLoadedGame(client, file);
+            },
+            false }),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+// A host whose machine goes away says nothing more: no close, no reset. Its clock ticks every
+// second of a game, so a client that hears nothing for StallTimeout while playing has lost it.
+TEST_F(RawHostTest, AHostThatFallsSilentDuringAGameIsLost) {
+    Client.Link().StallTimeout = 400;
+    Send(EncodeText(ncName, "Raw"));
+    ASSERT_TRUE(WaitUntil([&] { return ClientLog.Count("OpponentJoined") == 1; }, Patience));
+    Client.SetReady();
+    Send(EncodeCommand(cmReady) + EncodeCommand(cmStart));
+    ASSERT_TRUE(WaitUntil([&] { return Client.GameState == gsPlaying; }, Patience));
+    // Ticks keep the game, and so does a pause, however long.
+    for (int32_t second = 1; second <= 8; ++second) {
+        Send(EncodeTime(second));
+        RunEventsFor(100);
+    }
+    Send(EncodeCommand(cmPause));
+    RunEventsFor(1000);
+    EXPECT_TRUE(Client.PeerConnected());
+    Send(EncodeCommand(cmResume));
+    ASSERT_TRUE(WaitUntil([&] { return Client.GameState == gsPlaying; }, Patience));
+    EXPECT_EQ(ClientLog.Count("Disconnected"), 0u);
+    // Then the host is silent.
+    ASSERT_TRUE(WaitUntil([&] { return ClientLog.Count("Disconnected") == 1; }, Patience));
+    EXPECT_EQ(Client.GameState, gsStopped);
+    EXPECT_FALSE(Client.PeerConnected());
+    EXPECT_FALSE(Client.NetworkActive);
+    RunEventsFor(100);
+    EXPECT_EQ(ClientLog.Count("Disconnected"), 1u);
+    EXPECT_EQ(ClientLog.Count("NetworkError"), 0u);
+}
+
+// A host whose hosted loaded game was started once sends a new game to its next opponent.
+TEST_F(NetworkGameTest, ALoadedGamePlayedOverTheLinkIsNotSentToTheNextOpponent) {
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("loaded.wtg"));
+    {
+        TChessGame saved;
+        SetPlayers(saved, true, true);
+        saved.StartGame();
+        ASSERT_FALSE(saved.PlayMove(Sq("e2"), Sq("e4")) & mrInvalid);
+        ASSERT_TRUE(saved.SaveGame(file));
+    }
+    ASSERT_TRUE(Host.LoadGame(file));
+    Host.GameKind = gkHost;
+    ASSERT_NO_FATAL_FAILURE(Start());
+    ASSERT_NO_FATAL_FAILURE(Move("e7", "e5"));
+    Client.Disconnect();
+    ASSERT_TRUE(WaitUntil([&] { return !Host.PeerConnected(); }, Patience));
+    TChessGame next;
+    TEventLog nextLog(next);
+    next.GameKind = gkClient;
+    next.BlackPlayer = TPlayer { 0, true, "Nina" };
+    UsePort(Port);
+    ASSERT_TRUE(next.Connect("127.0.0.1"));
+    ASSERT_TRUE(WaitUntil([&] { return nextLog.Count("OpponentJoined") == 1; }, Patience));
+    EXPECT_EQ(next.Moves.Count(), 0);
+    EXPECT_EQ(Placement(next), Initial);
+    EXPECT_EQ(Placement(Host), Initial);
+    EXPECT_EQ(Host.Moves.Count(), 0);
+}
+
+// Something that starts or stops the host's clock, or passes the turn.
+struct TClockRow {
+    const char* Name;
+    std::function<void(TChessGame& host, TChessGame& client)> Event;
+};
+
+void PrintTo(const TClockRow& row, std::ostream* out) {
+    *out << row.Name;
+}
+
+class ClockSyncTest : public NetworkGameTest, public ::testing::WithParamInterface<TClockRow> { };
+
+// The client's clock of the side to move shows the host's as soon as the clock starts or stops
+// or the turn passes, not at the next tick (which, in this test, never comes).
+TEST_P(ClockSyncTest, TheClientShowsTheHostsTime) {
+    Host.Clock().setInterval(3600 * 1000);
+    ASSERT_NO_FATAL_FAILURE(Start());
+    ASSERT_NO_FATAL_FAILURE(Move("e2", "e4"));
+    Host.WhitePlayer.Time = 37;
+    Host.BlackPlayer.Time = 23;
+    GetParam().Event(Host, Client);
+    const TPieceColour turn = Host.Turn;
+    ASSERT_TRUE(WaitUntil([&] { return Client.Turn == turn; }, Patience));
+    EXPECT_TRUE(WaitUntil(
+        [&] { return Client.GetPlayer(turn)->Time == Host.GetPlayer(turn)->Time; }, Patience))
+        << "host " << Host.GetPlayer(turn)->Time << ", client " << Client.GetPlayer(turn)->Time;
+}
+
+INSTANTIATE_TEST_SUITE_P(Events, ClockSyncTest,
+    ::testing::Values(
+        TClockRow { "HostPauses", [](TChessGame& host, TChessGame&) { host.PauseGame(); } },
+        TClockRow { "ClientPauses", [](TChessGame&, TChessGame& client) { client.PauseGame(); } },
+        TClockRow { "HostResumes",
+            [](TChessGame& host, TChessGame& client) {
+                client.PauseGame();
+                ASSERT_TRUE(WaitUntil([&] { return host.GameState == gsPaused; }, Patience));
+                host.BlackPlayer.Time = 29;
+                host.ResumeGame();
+            } },
+        TClockRow { "HostStops", [](TChessGame& host, TChessGame&) { host.StopGame(); } },
+        TClockRow { "ClientStops", [](TChessGame&, TChessGame& client) { client.StopGame(); } },
+        TClockRow {
+            "HostAsksForAnUndo", [](TChessGame& host, TChessGame&) { host.RequestUndo(); } },
+        TClockRow { "ClientAcceptsAnUndo",
+            [](TChessGame& host, TChessGame& client) {
+                host.RequestUndo();
+                ASSERT_TRUE(WaitUntil([&] { return client.Moves.Count() == 1; }, Patience));
+                RunEventsFor(100);
+                client.AcceptUndo();
+                ASSERT_TRUE(WaitUntil([&] { return host.Moves.Count() == 0; }, Patience));
+            } },
+        TClockRow { "ClientMoves",
+            [](TChessGame& host, TChessGame& client) {
+                ASSERT_FALSE(client.PlayMove(Sq("e7"), Sq("e5")) & mrInvalid);
+                ASSERT_TRUE(WaitUntil([&] { return host.Moves.Count() == 2; }, Patience));
+            } }),
+    [](const auto& info) { return std::string(info.param.Name); });
 
 } // namespace

@@ -58,6 +58,7 @@ struct TLinkLog {
         QObject::connect(&link, &TNetworkLink::connectFailed, &Context, note("connect failed"));
         QObject::connect(&link, &TNetworkLink::peerLeft, &Context, note("left"));
         QObject::connect(&link, &TNetworkLink::failed, &Context, note("failed"));
+        QObject::connect(&link, &TNetworkLink::peerNotReady, &Context, note("not ready"));
         QObject::connect(&link, &TNetworkLink::networkError, &Context, note("error"));
     }
 
@@ -358,5 +359,62 @@ TEST(LinkGreetingTest, AClientThatCannotConnectSaysSoOnce) {
     EXPECT_EQ(log.Events, std::vector<std::string> { "connect failed" });
     EXPECT_FALSE(client.HasConnection());
 }
+
+} // namespace
+
+namespace {
+
+struct TStrangerRow {
+    const char* Name;
+    std::string Bytes;
+};
+
+void PrintTo(const TStrangerRow& row, std::ostream* out) {
+    *out << row.Name;
+}
+
+class StrangerGreetingTest : public ::testing::TestWithParam<TStrangerRow> { };
+
+// Whatever a stranger sends before its greeting is complete, the host lets it go without a word
+// and takes the next real opponent.
+TEST_P(StrangerGreetingTest, IsDroppedQuietlyAndARealOpponentStillJoins) {
+    TNetworkLink host;
+    TLinkLog log(host);
+    ASSERT_TRUE(host.Listen(0));
+    QTcpSocket stranger;
+    stranger.connectToHost(QStringLiteral("127.0.0.1"), host.ListeningPort());
+    ASSERT_TRUE(stranger.waitForConnected(Patience));
+    stranger.write(GetParam().Bytes.data(), qint64(GetParam().Bytes.size()));
+    stranger.flush();
+    EXPECT_TRUE(
+        WaitUntil([&] { return stranger.state() == QAbstractSocket::UnconnectedState; }, Patience));
+    RunEventsFor(100);
+    EXPECT_EQ(log.Events, std::vector<std::string> { "greeting" });
+    EXPECT_EQ(host.GreetingsUnderWay(), 0);
+    ASSERT_NE(host.ListeningPort(), 0);
+
+    TNetworkLink client;
+    TLinkLog clientLog(client);
+    clientLog.React = [&](const std::string& event) {
+        if (event == "command 1")
+            client.SendName("Carl");
+    };
+    ASSERT_TRUE(client.ConnectTo("127.0.0.1", host.ListeningPort()));
+    EXPECT_TRUE(log.WaitFor("joined Carl"));
+    EXPECT_EQ(log.Count("error"), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Probes, StrangerGreetingTest,
+    ::testing::Values(TStrangerRow { "ReadyCommand", Bytes({ 1, 3 }) },
+        TStrangerRow { "HttpRequest", "GET / HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n" },
+        TStrangerRow { "TlsHello", Bytes({ 0x16, 3, 1, 0, 0x2e, 1, 0, 0, 0x2a, 3, 3 }) },
+        TStrangerRow { "CodeZero", Bytes({ 0 }) },
+        TStrangerRow { "NameBeforeVersion", EncodeText(ncName, "x") },
+        TStrangerRow {
+            "ReadyAfterVersion", EncodeVersion(TNetworkLink::ProtocolVersion) + Bytes({ 1, 3 }) },
+        TStrangerRow { "VersionTwice",
+            EncodeVersion(TNetworkLink::ProtocolVersion)
+                + EncodeVersion(TNetworkLink::ProtocolVersion) }),
+    [](const auto& info) { return std::string(info.param.Name); });
 
 } // namespace

@@ -64,4 +64,22 @@ TEST(SelfplayTest, BadArgumentsAreRefused) {
     }
 }
 
+// A promotion is printed with its piece, so that the printed game can be played again.
+TEST(SelfplayTest, PrintsThePieceOfEveryPromotion) {
+    const QRegularExpression promotion("^[a-h][27][a-h][18][qrbn]( capture)? promotion( |$)");
+    QStringList promotions;
+    for (int seed = 1; seed <= 20 && promotions.isEmpty(); ++seed) {
+        const TRun run = RunSelfplay(
+            { "--depth", "1", "--seed", QString::number(seed), "--max-moves", "200" });
+        ASSERT_EQ(run.ExitCode, 0) << run.Errors.toStdString();
+        for (const QString& line : run.Lines) {
+            if (line.contains("promotion"))
+                promotions << line;
+        }
+    }
+    ASSERT_FALSE(promotions.isEmpty()) << "no game of the first 20 seeds promoted";
+    for (const QString& line : promotions)
+        EXPECT_TRUE(line.contains(promotion)) << line.toStdString();
+}
+
 } // namespace

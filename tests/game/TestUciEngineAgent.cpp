@@ -2,10 +2,13 @@
 // controller, and an engine that misbehaves (tests/tools/BadEngine.cpp) is killed and reported
 // once, with the game stopped and its moves kept.
 
+#include "ForkingEngine.h"
 #include "GameTestSupport.h"
 #include "UciEngineAgent.h"
 
+#include <QFile>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -106,6 +109,109 @@ TEST_F(UciEngineAgentTest, OwnEnginePlaysAGameThroughTheController) {
     EXPECT_EQ(deepest, 1);
     EXPECT_TRUE(Engine()->EngineName().startsWith("Wintermoot"))
         << Engine()->EngineName().toStdString();
+    Game.StopGame();
+}
+
+// A program the engine started (here a sleeper) ends with the engine, both when the engine fails
+// and is killed and when its agent goes with the game.
+TEST_F(UciEngineAgentTest, AnEnginesChildrenEndWithIt) {
+    QTemporaryDir dir;
+    for (const bool fails : { false, true }) {
+        const std::string script = dir.filePath(fails ? "failing.sh" : "engine.sh").toStdString();
+        const std::string pidFile = script + ".pid";
+        // The failing one crashes at its third search; the other plays on until replaced.
+        ASSERT_TRUE(WriteForkingEngine(script, pidFile,
+            "exec '" + std::string(fails ? BAD_ENGINE : WINTERMOOT_ENGINE) + "' "
+                + (fails ? "crash" : "")));
+        TUciEngineSetup setup;
+        setup.Command = QString::fromStdString(script);
+        setup.MoveTimeMs = 50;
+        setup.MoveMarginMs = 3000;
+        Use(setup, { "e7e5", "b8c6", "g8f6" });
+        Game.StartGame();
+        ASSERT_TRUE(WaitUntil([&] { return Game.Moves.Count() >= 2 || !Failures.empty(); }));
+        const pid_t sleeper = ReadSleeperPid(pidFile);
+        ASSERT_GT(sleeper, 0);
+        if (fails) {
+            ASSERT_TRUE(WaitUntil([&] { return !Failures.empty(); }));
+        } else {
+            // A new game with the built-in player on both sides leaves the engine's agent behind.
+            Game.StopGame();
+            Game.SetAgentFactory(nullptr);
+            Game.StartGame();
+            Game.StopGame();
+        }
+        // The replaced agent is deleted later, from the event loop.
+        const auto pump = [] {
+            RunEventsFor(10);
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        };
+        EXPECT_TRUE(WaitForProcessEnd(sleeper, 5000, pump))
+            << (fails ? "after a failure" : "after the game") << ", the engine's child lives";
+        if (!ProcessEnded(sleeper))
+            ::kill(sleeper, SIGKILL);
+        Failures.clear();
+    }
+}
+
+// The window gives an engine that offers Threads its default number of threads, within the
+// option's bounds, unless the user chose a number; an engine without the option gets none.
+TEST_F(UciEngineAgentTest, DefaultThreadsAreSentOnlyForAnOfferedOptionTheUserLeftAlone) {
+    QTemporaryDir dir;
+    struct TRun {
+        const char* Engine;
+        QVector<QPair<QString, QString>> Options;
+        const char* Expected;
+    };
+    const TRun runs[] = {
+        { WINTERMOOT_ENGINE, {}, "setoption name Threads value 3\n" },
+        { WINTERMOOT_ENGINE, { { "Threads", "2" } }, "setoption name Threads value 2\n" },
+        { BAD_ENGINE, {}, "" },
+    };
+    int index = 0;
+    for (const TRun& run : runs) {
+        const QString log = dir.filePath(QString("input%1.txt").arg(++index));
+        const QString script = dir.filePath(QString("engine%1.sh").arg(index));
+        QFile file(script);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(("#!/bin/sh\ntee '" + log + "' | '" + run.Engine + "'\n").toUtf8());
+        file.close();
+        file.setPermissions(file.permissions() | QFileDevice::ExeOwner);
+        TUciEngineSetup setup;
+        setup.Command = script;
+        setup.Options = run.Options;
+        setup.DefaultThreads = 3;
+        setup.MoveTimeMs = 50;
+        Use(setup, { "e7e5" });
+        Game.StartGame();
+        ASSERT_TRUE(WaitUntil([&] { return Game.Moves.Count() >= 1 || !Failures.empty(); }));
+        EXPECT_TRUE(Failures.empty());
+        Game.StopGame();
+        QFile input(log);
+        ASSERT_TRUE(input.open(QIODevice::ReadOnly));
+        QByteArray threads;
+        for (const QByteArray& line : input.readAll().split('\n')) {
+            if (line.startsWith("setoption name Threads"))
+                threads += line + '\n';
+        }
+        EXPECT_EQ(threads.toStdString(), run.Expected) << run.Engine;
+    }
+}
+
+// A mate score is kept as the moves to the mate, in place of centipawns.
+TEST_F(UciEngineAgentTest, MateReportsAreKeptAsTheMovesToTheMate) {
+    Use(BadEngine("mate"), { "e7e5", "b8c6" });
+    std::vector<int> mates;
+    Game.StartGame();
+    QObject::connect(Engine(), &TUciEngineAgent::thinkingChanged, &Context, [&] {
+        if (Engine()->LastDepth() > 0) {
+            EXPECT_FALSE(Engine()->LastScore().has_value());
+            mates.push_back(Engine()->LastMate().value_or(0));
+        }
+    });
+    ASSERT_TRUE(WaitUntil([&] { return Game.Moves.Count() >= 3; }));
+    EXPECT_TRUE(Failures.empty());
+    EXPECT_EQ(mates, (std::vector<int> { -1, 2 }));
     Game.StopGame();
 }
 

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <map>
+#include <string>
 #include <vector>
 
 namespace {
@@ -43,7 +46,7 @@ TEST_F(MessagesTest, EachKindUsesItsCaptionAndButtons) {
     AskQuestion(2, "", true);
     ASSERT_EQ(Shown.size(), 4u);
     EXPECT_EQ(Shown[0].Caption, "Error");
-    EXPECT_EQ(Shown[0].Text, "You cannot undo one of your opponent's move!");
+    EXPECT_EQ(Shown[0].Text, "You cannot undo one of your opponent's moves!");
     EXPECT_EQ(Shown[0].Buttons, mbOk);
     EXPECT_EQ(Shown[1].Caption, "Message");
     EXPECT_EQ(Shown[1].Text, "The game is tied!");
@@ -87,11 +90,11 @@ TEST_F(MessagesTest, AnEmptyArgumentRemovesThePlaceholder) {
 
 TEST_F(MessagesTest, DefaultTextsKeepTheirOwnSpelling) {
     EXPECT_EQ(
-        Messages().Text("E2"), "An error occured on the network! The connection was terminated.");
-    EXPECT_EQ(Messages().Text("E8"), "Cannot retreive the games list from the server!");
+        Messages().Text("E2"), "An error occurred on the network! The connection was terminated.");
+    EXPECT_EQ(Messages().Text("E8"), "Cannot retrieve the games list from the server!");
     EXPECT_EQ(Messages().Text("Q1"),
-        "A new version of Wintermoot is availlable! Do you want to download it now?");
-    EXPECT_EQ(Messages().Text("M2"), "You opponent disconnected from the game.");
+        "A new version of Wintermoot is available! Do you want to download it now?");
+    EXPECT_EQ(Messages().Text("M2"), "Your opponent disconnected from the game.");
 }
 
 TEST_F(MessagesTest, EveryKeyOfTheTableHasADefault) {
@@ -140,7 +143,7 @@ TEST_F(MessagesTest, ATranslationReplacesOnlyKnownKeysWithNonEmptyTexts) {
     ASSERT_EQ(Shown.size(), 2u);
     EXPECT_EQ(Shown[0].Caption, "Error");
     EXPECT_EQ(Shown[0].Text, "Keine Verbindung!");
-    EXPECT_EQ(Shown[1].Text, "An error occured on the network! The connection was terminated.");
+    EXPECT_EQ(Shown[1].Text, "An error occurred on the network! The connection was terminated.");
     EXPECT_FALSE(Messages().Contains("E99"));
 }
 
@@ -210,7 +213,7 @@ TEST_P(MessageNamesTest, TheConstantShowsItsOwnText) {
 
 INSTANTIATE_TEST_SUITE_P(Messages, MessageNamesTest,
     ::testing::Values(TNamedMessage { "ConnectFailed", 'E', emConnectFailed, "Cannot connect" },
-        TNamedMessage { "NetworkError", 'E', emNetworkError, "error occured on the network" },
+        TNamedMessage { "NetworkError", 'E', emNetworkError, "error occurred on the network" },
         TNamedMessage { "GameListUpdateFailed", 'E', emGameListUpdateFailed, "add/remove" },
         TNamedMessage { "VersionCheckFailed", 'E', emVersionCheckFailed, "version information" },
         TNamedMessage { "CannotUndoOpponentMove", 'E', emCannotUndoOpponentMove, "cannot undo" },
@@ -235,6 +238,7 @@ INSTANTIATE_TEST_SUITE_P(Messages, MessageNamesTest,
         TNamedMessage { "PgnImportUnreadable", 'E', emPgnImportUnreadable, "the PGN file" },
         TNamedMessage { "FileRefusedDuringNetworkGame", 'E', emFileRefusedDuringNetworkGame,
             "network game is open" },
+        TNamedMessage { "EngineAlreadyListed", 'E', emEngineAlreadyListed, "already in the list" },
         TNamedMessage {
             "AlreadyLatestVersion", 'M', nmAlreadyLatestVersion, "already have the latest" },
         TNamedMessage {
@@ -250,6 +254,10 @@ INSTANTIATE_TEST_SUITE_P(Messages, MessageNamesTest,
         TNamedMessage {
             "DrawnByInsufficientMaterial", 'M', nmDrawnByInsufficientMaterial, "enough material" },
         TNamedMessage { "PgnImported", 'M', nmPgnImported, "Games added to the history" },
+        TNamedMessage {
+            "OpponentNotReady", 'M', nmOpponentNotReady, "in time and was disconnected" },
+        TNamedMessage {
+            "NewVersionWithoutAddress", 'M', nmNewVersionWithoutAddress, "no address to download" },
         TNamedMessage { "CastlingRightsDropped", 'M', nmCastlingRightsDropped, "castling rights" },
         TNamedMessage { "DownloadNewVersion", 'Q', qmDownloadNewVersion, "download it now" },
         TNamedMessage { "QuitDuringGame", 'Q', qmQuitDuringGame, "really want to quit" },
@@ -262,7 +270,7 @@ INSTANTIATE_TEST_SUITE_P(Messages, MessageNamesTest,
     [](const ::testing::TestParamInfo<TNamedMessage>& info) { return info.param.Name; });
 
 TEST(MessageNames, TheLastOfEachKindIsItsHighestName) {
-    EXPECT_EQ(LastError, unsigned(emFileRefusedDuringNetworkGame));
+    EXPECT_EQ(LastError, unsigned(emEngineAlreadyListed));
     EXPECT_EQ(LastNotice, unsigned(nmCastlingRightsDropped));
     EXPECT_EQ(LastQuestion, unsigned(qmLeaveGame));
     EXPECT_TRUE(TMessageTable().Contains(Key('E', LastError)));
@@ -270,5 +278,101 @@ TEST(MessageNames, TheLastOfEachKindIsItsHighestName) {
     EXPECT_FALSE(TMessageTable().Contains(Key('M', LastNotice + 1)));
     EXPECT_FALSE(TMessageTable().Contains(Key('Q', LastQuestion + 1)));
 }
+
+// Every text, shipped or translated, has exactly as many places for arguments as its callers
+// give, so that no ";" of the text itself can take an argument's place. The callers give these.
+TEST_F(MessagesTest, EachMessageTakesTheArgumentsItsCallersGive) {
+    EXPECT_EQ(MessageArguments("E16"), 1);
+    EXPECT_EQ(MessageArguments("M12"), 2);
+    EXPECT_EQ(MessageArguments("M4"), 1);
+    EXPECT_EQ(MessageArguments("E1"), 0);
+    EXPECT_EQ(MessageArguments("E0"), 0);
+    EXPECT_EQ(MessageArguments("E99"), 0);
+}
+
+TEST_F(MessagesTest, TheEngineFailureNamesTheEngineOnceInItsSentence) {
+    ShowError(emEngineFailed, "Stockfish 15.1: crashed");
+    ASSERT_EQ(Shown.size(), 1u);
+    EXPECT_EQ(Shown[0].Text,
+        "The chess engine stopped playing: Stockfish 15.1: crashed. The game was stopped. Its "
+        "moves stay on the board, and it can still be saved.");
+}
+
+TEST_F(MessagesTest, ADoubledSemicolonIsASemicolonItself) {
+    EXPECT_EQ(PlaceholderCount("Stopped;; ; moves"), 1);
+    EXPECT_EQ(FillPlaceholders("Stopped;; ; moves", "its"), "Stopped; its moves");
+    EXPECT_EQ(FillPlaceholders("a;;b ;", std::vector<std::string> { "x" }), "a;b x");
+    ASSERT_TRUE(Messages().Replace("E16", "Engine ; failed;; the game stopped."));
+    ShowError(emEngineFailed, "Fish");
+    ASSERT_EQ(Shown.size(), 1u);
+    EXPECT_EQ(Shown[0].Text, "Engine Fish failed; the game stopped.");
+}
+
+// A translation written before the rule, with a ";" of its own where an argument goes, is left
+// out: the default text is shown whole rather than the translation garbled.
+TEST_F(MessagesTest, ATranslationWithTheWrongNumberOfPlacesIsNotTaken) {
+    const std::string before = Messages().Text("E16");
+    EXPECT_FALSE(Messages().Replace("E16",
+        "The chess engine stopped playing: ;. The game was stopped; its moves stay on the board."));
+    EXPECT_FALSE(Messages().Replace("E1", "Keine Verbindung; nie!"));
+    EXPECT_FALSE(Messages().Replace("M12", "Added: ;."));
+    EXPECT_EQ(Messages().Text("E16"), before);
+    EXPECT_TRUE(Messages().Replace("M12", "Ajoutées : ;. Ignorées : ;."));
+}
+
+struct TLanguageRow {
+    const char* Name;
+    const char* File;
+};
+
+// The [messages] section of a language source: key=text lines, UTF-8.
+std::map<std::string, std::string> SourceMessages(const std::string& path) {
+    std::map<std::string, std::string> texts;
+    std::ifstream in(path);
+    std::string line;
+    bool inMessages = false;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (!line.empty() && line[0] == '[') {
+            inMessages = line == "[messages]";
+            continue;
+        }
+        const size_t equals = line.find('=');
+        if (inMessages && equals != std::string::npos && line[0] != '#')
+            texts[line.substr(0, equals)] = line.substr(equals + 1);
+    }
+    return texts;
+}
+
+class ShippedLanguage : public testing::TestWithParam<TLanguageRow> {
+protected:
+    void TearDown() override { Messages().RestoreDefaults(); }
+};
+
+TEST_P(ShippedLanguage, EveryMessageHasAPlaceForEachArgumentOfItsCallers) {
+    const std::map<std::string, std::string> texts
+        = SourceMessages(std::string(WINTERMOOT_SOURCE_DIR) + "/resources/lang/" + GetParam().File);
+    ASSERT_FALSE(texts.empty()) << GetParam().File;
+    for (const auto& [key, text] : Messages().Entries()) {
+        const auto found = texts.find(key);
+        ASSERT_NE(found, texts.end()) << key;
+        EXPECT_EQ(PlaceholderCount(found->second), MessageArguments(key))
+            << key << ": " << found->second;
+        EXPECT_TRUE(Messages().Replace(key, found->second)) << key;
+    }
+    // The engine's name and cause, which hold a ":" and digits, appear once and whole.
+    const std::string filled = FillPlaceholders(Messages().Text("E16"), "Stockfish 15.1: crashed");
+    EXPECT_EQ(filled.find(';'), std::string::npos) << filled;
+    const size_t at = filled.find("Stockfish 15.1: crashed");
+    ASSERT_NE(at, std::string::npos) << filled;
+    EXPECT_EQ(filled.find("Stockfish", at + 1), std::string::npos) << filled;
+}
+
+INSTANTIATE_TEST_SUITE_P(Sources, ShippedLanguage,
+    testing::Values(TLanguageRow { "English", "TolvanEn.txt" },
+        TLanguageRow { "French", "TolvanFr.txt" }, TLanguageRow { "German", "TolvanDe.txt" },
+        TLanguageRow { "Spanish", "TolvanEs.txt" }),
+    [](const testing::TestParamInfo<TLanguageRow>& info) { return std::string(info.param.Name); });
 
 } // namespace

@@ -10,6 +10,7 @@
 //   flood      writes without end on the third go
 //   long-line  writes one endless line on the third go
 //   good       plays its list, then f1c4
+//   mate       plays its list, reporting "score mate -1" and "score mate 2" instead of centipawns
 //   shuffle    plays only its king's knight out and back (either colour), so that a game
 //              between two of it repeats the start position
 
@@ -51,8 +52,11 @@ int main(int argc, char** argv) {
         } else if (line.rfind("go", 0) == 0) {
             ++searches;
             if (searches <= 2) {
-                std::cout << "info depth 1 score cp " << searches * 10 << "\nbestmove "
-                          << moves[searches - 1] << '\n';
+                if (mode == "mate")
+                    std::cout << "info depth 1 score mate " << (searches == 1 ? -1 : 2) << '\n';
+                else
+                    std::cout << "info depth 1 score cp " << searches * 10 << '\n';
+                std::cout << "bestmove " << moves[searches - 1] << '\n';
                 continue;
             }
             if (mode == "crash")

@@ -1,6 +1,7 @@
 // wintermoot-cli match: games between the built-in computer and UCI engines through the
 // controller, their score, their PGN, and its refusal of bad command lines.
 
+#include "ForkingEngine.h"
 #include "RunProgram.h"
 
 #include <gtest/gtest.h>
@@ -26,6 +27,51 @@ std::string TempPgn(const char* name) {
 }
 
 } // namespace
+
+// An engine that starts a program of its own: the program ends with the match.
+TEST(CliMatch, AnEnginesChildrenEndWithTheMatch) {
+    const std::string script = testing::TempDir() + "wm-forking-engine.sh";
+    const std::string pidFile = testing::TempDir() + "wm-forking-engine.pid";
+    std::remove(pidFile.c_str());
+    ASSERT_TRUE(WriteForkingEngine(script, pidFile, std::string("exec ") + WINTERMOOT_ENGINE));
+    const TProgramRun r = RunProgram(WINTERMOOT_CLI,
+        { "match", "builtin:novice:1", "uci:" + script + ",Depth=1", "--games", "1", "--depth", "1",
+            "--max-moves", "6" });
+    EXPECT_EQ(r.Status, 0) << r.Err;
+    const pid_t sleeper = ReadSleeperPid(pidFile);
+    ASSERT_GT(sleeper, 0);
+    EXPECT_TRUE(WaitForProcessEnd(sleeper)) << "the engine's child " << sleeper << " outlived it";
+    if (!ProcessEnded(sleeper))
+        ::kill(sleeper, SIGKILL);
+    std::remove(script.c_str());
+    std::remove(pidFile.c_str());
+}
+
+// An engine's "id name" with terminal commands in it (colour, window title, bell) reaches the
+// terminal as printable text when the match names the engine.
+TEST(CliMatch, AnEnginesNameIsPrintedWithoutItsControlCharacters) {
+    const std::string script = testing::TempDir() + "wm-escape-engine.sh";
+    const std::string pidFile = testing::TempDir() + "wm-escape-engine.pid";
+    ASSERT_TRUE(WriteForkingEngine(script, pidFile,
+        "while read line; do case \"$line\" in\n"
+        "uci) printf 'id name Evil\\033[31mRed\\033]0;owned\\007\\nuciok\\n' ;;\n"
+        "isready) echo readyok ;;\n"
+        "go*) exit 3 ;;\n"
+        "quit) exit 0 ;;\n"
+        "esac; done"));
+    const TProgramRun r = RunProgram(WINTERMOOT_CLI,
+        { "match", "uci:" + script, "builtin:novice:1", "--games", "1", "--depth", "1" });
+    EXPECT_EQ(r.Status, 1) << r.Out << r.Err;
+    EXPECT_NE(r.Err.find("wintermoot-cli match: Evil?[31mRed?]0;owned?: exited with code 3"),
+        std::string::npos)
+        << r.Err;
+    const std::string all = r.Out + r.Err;
+    EXPECT_EQ(all.find_first_of("\x1b\x07"), std::string::npos) << all;
+    if (const pid_t sleeper = ReadSleeperPid(pidFile, 1000); sleeper > 0 && !ProcessEnded(sleeper))
+        ::kill(sleeper, SIGKILL);
+    std::remove(script.c_str());
+    std::remove(pidFile.c_str());
+}
 
 TEST(CliMatch, BuiltinAgainstTheEnginePlaysTwoGamesAndWritesThem) {
     const std::string pgn = TempPgn("wm-match.pgn");

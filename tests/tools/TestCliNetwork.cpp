@@ -4,8 +4,10 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QHostAddress>
 #include <QProcess>
 #include <QStringList>
+#include <QTcpSocket>
 
 #include <gtest/gtest.h>
 
@@ -132,6 +134,69 @@ TEST(CliNetworkTest, TheJoiningToolEchoesChatAcceptsUndoAndFollowsAPause) {
     // The tool may have answered once more before the stop reached it.
     EXPECT_EQ(Starting(lines, "result: stopped after ").size(), 1)
         << lines.join('\n').toStdString();
+}
+
+// A listening host is found by port scanners and web browsers before its opponent: it lets them
+// go and plays the game with the opponent that comes after them.
+TEST(CliNetworkTest, AHostProbedByStrangersStillPlaysItsOpponent) {
+    QProcess host;
+    host.start(WINTERMOOT_CLI,
+        { "host", "--port", "0", "--name", "Hana", "--depth", "1", "--max-moves", "6" });
+    ASSERT_TRUE(host.waitForStarted());
+    ASSERT_TRUE(host.waitForReadyRead(Patience));
+    const QString port = QString::fromUtf8(host.readLine()).trimmed().mid(13);
+    ASSERT_GT(port.toInt(), 0);
+    for (const QByteArray& probe :
+        { QByteArray::fromHex("0103"), QByteArray("GET / HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n") }) {
+        QTcpSocket stranger;
+        stranger.connectToHost(QHostAddress::LocalHost, quint16(port.toInt()));
+        ASSERT_TRUE(stranger.waitForConnected(5000));
+        stranger.write(probe);
+        ASSERT_TRUE(stranger.waitForDisconnected(5000));
+    }
+    QProcess join;
+    join.start(
+        WINTERMOOT_CLI, { "join", "127.0.0.1", "--port", port, "--name", "Carl", "--depth", "1" });
+    ASSERT_TRUE(join.waitForFinished(Patience));
+    ASSERT_TRUE(host.waitForFinished(Patience));
+    const QStringList hostLines = Lines(host);
+    EXPECT_EQ(host.exitCode(), 0) << hostLines.join('\n').toStdString();
+    EXPECT_EQ(join.exitCode(), 0);
+    EXPECT_FALSE(hostLines.contains("network error"));
+    EXPECT_EQ(Starting(hostLines, "joined"), QStringList { "joined Carl" });
+    EXPECT_EQ(Starting(hostLines, "started").size(), 1);
+}
+
+// The peer's name and chat lines reach the terminal as printable text: their terminal commands
+// (clear the screen, set the window title, ring the bell) are shown as "?" and the rest.
+TEST(CliNetworkTest, ThePeersNameAndChatArePrintedWithoutControlCharacters) {
+    TChessGame game;
+    game.GameKind = gkHost;
+    game.WhitePlayer = TPlayer { 0, true, "Eve\x1b]0;owned\x07" };
+    game.BlackPlayer = TPlayer { 0, true, "" };
+    std::vector<std::string> chat;
+    QObject::connect(
+        &game, &TChessGame::chatReceived, [&](const std::string& text) { chat.push_back(text); });
+    setenv("WINTERMOOT_PORT", "0", 1);
+    ASSERT_TRUE(game.Connect(""));
+    QProcess join;
+    join.start(WINTERMOOT_CLI,
+        { "join", "127.0.0.1", "--port", QString::number(game.ListeningPort()), "--name", "Carl",
+            "--depth", "1" });
+    ASSERT_TRUE(WaitUntil([&] { return game.BlackPlayer.Ready; }));
+    game.SetReady();
+    game.SendChat("hi\x1b[2J there\r");
+    ASSERT_TRUE(WaitUntil([&] { return !chat.empty(); }));
+    game.StopGame();
+    game.Disconnect();
+    ASSERT_TRUE(WaitUntil([&] { return join.state() == QProcess::NotRunning; }));
+    const QByteArray output = join.readAllStandardOutput();
+    EXPECT_FALSE(output.contains('\x1b')) << output.toStdString();
+    EXPECT_FALSE(output.contains('\x07')) << output.toStdString();
+    EXPECT_FALSE(output.contains('\r')) << output.toStdString();
+    const QStringList lines = QString::fromUtf8(output).split('\n', Qt::SkipEmptyParts);
+    EXPECT_TRUE(lines.contains("joined Eve?]0;owned?")) << output.toStdString();
+    EXPECT_TRUE(lines.contains("chat: hi?[2J there?")) << output.toStdString();
 }
 
 TEST(CliNetworkTest, BadArgumentsExitWithStatusTwo) {

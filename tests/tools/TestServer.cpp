@@ -47,6 +47,13 @@ TEST_P(CleanGameNameTest, GivesWhatTheListCanHold) {
 
 const std::string Accent = "\xC3\xA9"; // é, two bytes
 
+std::string Repeated(const std::string& text, int times) {
+    std::string repeated;
+    for (int i = 0; i < times; ++i)
+        repeated += text;
+    return repeated;
+}
+
 INSTANTIATE_TEST_SUITE_P(Names, CleanGameNameTest,
     testing::Values(TCleanCase { "BarWouldSplitTheLine", "Ann|10.0.0.1", "Ann10.0.0.1" },
         TCleanCase { "LineBreaksWouldAddALine", "Ann\r\nEve|1.2.3.4", "AnnEve1.2.3.4" },
@@ -97,7 +104,46 @@ INSTANTIATE_TEST_SUITE_P(Names, CleanGameNameTest,
             "Ann",
             "Ann" },
         TCleanCase { "JoinerOfEmojiLost", "\xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x92\xBB",
-            "\xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x92\xBB" }),
+            "\xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x92\xBB" },
+        TCleanCase { "JoinersAtTheEdgesOrDoubledKept",
+            "\xE2\x80\x8D"
+            "A\xE2\x80\x8D\xE2\x80\x8C"
+            "B\xE2\x80\x8C \xE2\x80\x8D",
+            "A\xE2\x80\x8D"
+            "B" },
+        TCleanCase { "ZeroWidthSpaceKept",
+            "A\xE2\x80\x8B"
+            "B",
+            "AB" },
+        TCleanCase { "InvisibleOperatorsAndDeprecatedFormatsKept",
+            "A\xE2\x81\xA1\xE2\x81\xA2\xE2\x81\xA3\xE2\x81\xAA\xE2\x81\xAF"
+            "B",
+            "AB" },
+        TCleanCase { "SoftHyphenGraphemeJoinerAndVowelSeparatorKept",
+            "A\xC2\xAD"
+            "B\xCD\x8F"
+            "C\xE1\xA0\x8E",
+            "ABC" },
+        TCleanCase {
+            "TagCharactersKept", "A\xF3\xA0\x80\x81\xF3\xA0\x81\x81\xF3\xA0\x81\xBF", "A" },
+        TCleanCase { "FillersAndBrailleBlankKept",
+            "\xE3\x85\xA4\xEF\xBE\xA0\xE2\xA0\x80\xE1\x85\x9F"
+            "A",
+            "A" },
+        TCleanCase { "OnlyNoBreakSpaceAccepted", "\xC2\xA0\xC2\xA0", "" },
+        TCleanCase { "OnlyIdeographicSpaceAccepted", "\xE3\x80\x80", "" },
+        TCleanCase { "WideSpacesAroundKept", "\xE3\x80\x80 Ann\xE3\x80\x80\xE2\x80\x83 Lee\xC2\xA0",
+            "Ann\xE3\x80\x80\xE2\x80\x83 Lee" },
+        TCleanCase { "ManyMarksOnOneLetterKept", "e" + Repeated("\xCC\x88", 100),
+            "e" + Repeated("\xCC\x88", 4) },
+        TCleanCase { "MarksOfAScriptLost", "\xE0\xA4\x95\xE0\xA5\x8D\xE0\xA4\xB7\xE0\xA4\xBF",
+            "\xE0\xA4\x95\xE0\xA5\x8D\xE0\xA4\xB7\xE0\xA4\xBF" },
+        TCleanCase { "MarkWithoutALetterKept",
+            "\xCC\x81 \xCC\x81"
+            "A",
+            "A" },
+        TCleanCase { "CutLeavesAJoiner", std::string(254, 'x') + "\xE2\x80\x8D" + "y",
+            std::string(254, 'x') }),
     [](const testing::TestParamInfo<TCleanCase>& info) { return info.param.Fault; });
 
 TEST(RequestDecodingTest, PathsAndQueriesDecodeAsTheProgramEncodesThem) {
@@ -172,19 +218,19 @@ TEST(GameListServerTest, AnswersEachPath) {
     EXPECT_EQ(reply.Status, 200);
     reply = s.Server.Handle("/wintermoot.inf", {}, caller);
     EXPECT_EQ(reply.Status, 200);
-    EXPECT_EQ(reply.Body, "Ann|192.0.2.7\r\n");
+    EXPECT_EQ(reply.Text(), "Ann|192.0.2.7\r\n");
     reply = s.Server.Handle("/ipaddress.php", {}, caller);
     EXPECT_EQ(reply.Body, "IP address=192.0.2.7\r\n");
     reply = s.Server.Handle("/versions.inf", {}, caller);
     EXPECT_EQ(reply.Body, "WintermootVersion=325\r\nWintermootURL=https://example.org/get\r\n");
     EXPECT_EQ(s.Server.Handle("/wintermoot.php", P { { "action", "remove" } }, caller).Status, 200);
-    EXPECT_EQ(s.Server.Handle("/wintermoot.inf", {}, caller).Body, "");
+    EXPECT_EQ(s.Server.Handle("/wintermoot.inf", {}, caller).Text(), "");
 }
 
 TEST(GameListServerTest, RefusesBadRequests) {
     TClockedServer s;
     using P = TGameListServer::TParams;
-    EXPECT_EQ(s.Server.Handle("/", {}, "10.0.0.1").Status, 404);
+    EXPECT_EQ(s.Server.Handle("/index.html", {}, "10.0.0.1").Status, 404);
     EXPECT_EQ(s.Server.Handle("/WINTERMOOT.INF", {}, "10.0.0.1").Status, 404);
     EXPECT_EQ(s.Server.Handle("/wintermoot.php", {}, "10.0.0.1").Status, 400);
     EXPECT_EQ(
@@ -225,8 +271,15 @@ TEST(CallerAddressTest, OnlyTheTrustedProxyNamesTheCaller) {
     EXPECT_EQ(CallerAddress("10.0.0.2", "203.0.113.5", "10.0.0.2"), "203.0.113.5");
     EXPECT_EQ(CallerAddress("10.0.0.2", "2001:DB8:0::1", "10.0.0.2"), "2001:db8::1");
     EXPECT_EQ(CallerAddress("10.0.0.2", nullptr, "10.0.0.2"), "10.0.0.2");
+    // An IPv4 address mapped into IPv6 is the same caller as the IPv4 address.
+    EXPECT_EQ(CallerAddress("::ffff:192.0.2.4", nullptr, ""), "192.0.2.4");
+    EXPECT_EQ(CallerAddress("10.0.0.2", "::ffff:203.0.113.5", "10.0.0.2"), "203.0.113.5");
+    EXPECT_EQ(CallerAddress("::ffff:10.0.0.2", "203.0.113.5", "10.0.0.2"), "203.0.113.5");
+    EXPECT_EQ(ParseServerOptions({ "--trusted-proxy", "::ffff:10.0.0.2" }).Options->TrustedProxy,
+        "10.0.0.2");
+    // A header that cannot be read is not charged to the proxy: the request is refused.
     for (const char* bad : { "", "203.0.113.5, 10.1.1.1", "evil|name\r\n", "host.example" })
-        EXPECT_EQ(CallerAddress("10.0.0.2", bad, "10.0.0.2"), "10.0.0.2") << bad;
+        EXPECT_EQ(CallerAddress("10.0.0.2", bad, "10.0.0.2"), std::nullopt) << bad;
     EXPECT_EQ(ParseServerOptions({ "--trusted-proxy", "::1" }).Options->TrustedProxy, "::1");
 }
 

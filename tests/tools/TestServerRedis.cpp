@@ -212,6 +212,35 @@ TEST_F(RedisStoreTest, NamesAreStoredAsTheyCameWithoutQuoting) {
     EXPECT_EQ(server->ListText(), name + "|::1\r\n");
 }
 
+TEST_F(RedisStoreTest, EntriesWrittenByAnythingElseAreCleanedWhenListed) {
+    auto server = Server();
+    ASSERT_EQ(server->Add("10.0.0.1", "Ann").Status, 200);
+    const timeval second { 1, 0 };
+    redisContext* context = redisConnectWithTimeout("127.0.0.1", Redis.Port(), second);
+    ASSERT_TRUE(context != nullptr && context->err == 0);
+    const auto command = [&](std::vector<std::string> args) {
+        std::vector<const char*> argv;
+        std::vector<size_t> lengths;
+        for (const std::string& arg : args) {
+            argv.push_back(arg.data());
+            lengths.push_back(arg.size());
+        }
+        freeReplyObject(
+            redisCommandArgv(context, static_cast<int>(args.size()), argv.data(), lengths.data()));
+    };
+    // A name with a line break, a direction override and a false address; an index entry that
+    // is not an address; a name that shows as nothing.
+    command(
+        { "SET", "wintermoot:game:10.0.0.2", "Eve\r\n\xE2\x80\xAE\xE2\x80\x8BMallory|6.6.6.6" });
+    command({ "ZADD", "wintermoot:games", "90", "10.0.0.2" });
+    command({ "SET", "wintermoot:game:x\r\ny|1.2.3.4", "Zed" });
+    command({ "ZADD", "wintermoot:games", "91", "x\r\ny|1.2.3.4" });
+    command({ "SET", "wintermoot:game:10.0.0.3", "\xC2\xA0" });
+    command({ "ZADD", "wintermoot:games", "92", "10.0.0.3" });
+    redisFree(context);
+    EXPECT_EQ(server->ListText(), "Ann|10.0.0.1\r\nEveMallory6.6.6.6|10.0.0.2\r\n");
+}
+
 TEST_F(RedisStoreTest, RedisExpiresAGameAndTheListingDropsItsIndexEntry) {
     auto server = Server(1s);
     ASSERT_EQ(server->Add("10.0.0.1", "Ann").Status, 200);
@@ -247,10 +276,10 @@ TEST_F(RedisStoreTest, RedisGoingAwayGives503AndTheServerRecoversWhenItIsBack) {
     // A new Redis on the same port (without the old data, which was not saved).
     ASSERT_TRUE(Redis.Start());
     ASSERT_TRUE(WaitFor([&] { return server->Add("10.0.0.2", "Bob").Status == 200; }));
-    EXPECT_EQ(List(*server).Body, "Bob|10.0.0.2\r\n");
+    EXPECT_EQ(List(*server).Text(), "Bob|10.0.0.2\r\n");
     // A flushed script cache is also survived.
     Redis.Command("SCRIPT FLUSH");
-    EXPECT_EQ(List(*server).Body, "Bob|10.0.0.2\r\n");
+    EXPECT_EQ(List(*server).Text(), "Bob|10.0.0.2\r\n");
 }
 
 // A wintermoot-server process on a free port; false when it did not say where it listens.
@@ -327,6 +356,19 @@ TEST(TrustedProxyTest, TheProxysRealIpHeaderNamesTheCaller) {
     EXPECT_EQ(HttpGet(proxiedPort, "/wintermoot.inf"), "Ann|203.0.113.5\r\n");
     EXPECT_EQ(HttpGet(directPort, "/ipaddress.php", header), "IP address=127.0.0.1\r\n")
         << "a server that trusts no proxy ignores the header";
+    // The same caller written as an IPv4 address mapped into IPv6 removes that game.
+    EXPECT_EQ(
+        HttpGet(proxiedPort, "/wintermoot.php?action=remove", "X-Real-IP: ::ffff:203.0.113.5\r\n"),
+        "OK\r\n");
+    EXPECT_EQ(HttpGet(proxiedPort, "/wintermoot.inf"), "");
+    // A header that is not one address is refused rather than charged to the proxy.
+    for (const char* bad : { "203.0.113.5, 198.51.100.7", "unknown", "" }) {
+        EXPECT_EQ(HttpGet(proxiedPort, "/wintermoot.php?action=add&name=Eve",
+                      std::string("X-Real-IP: ") + bad + "\r\n"),
+            "The proxy did not give the caller's address\r\n")
+            << bad;
+    }
+    EXPECT_EQ(HttpGet(proxiedPort, "/wintermoot.inf"), "");
 }
 
 TEST(RedisStoreBinaryTest, AnUnreachableRedisStopsTheStartWithAReason) {

@@ -18,6 +18,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -383,6 +384,178 @@ TEST(ServerSocketTest, NamesLoseTheCharactersThatWouldReorderTheListsDisplay) {
             + Get("/wintermoot.inf"));
     const std::string answers = ReadAnswers(socket, 2);
     EXPECT_NE(answers.find("\r\n\r\nAnnLee|127.0.0.1\r\n"), std::string::npos) << answers;
+}
+
+// Lists games under long names from many addresses, so that the list is some tens of kilobytes.
+void FillList(int port, int games) {
+    for (int i = 0; i < games; ++i) {
+        const TSocket socket = Connect(port, 5000ms, 0x10001 + i);
+        SendAll(socket,
+            Get("/wintermoot.php?action=add&name=Player+" + std::to_string(i) + "+"
+                + std::string(240, 'x')));
+        ReadAnswers(socket);
+    }
+}
+
+// How many lines of the log are list requests from the address.
+int ListRequestsLogged(const std::string& log, const std::string& address) {
+    int count = 0;
+    std::istringstream lines(log);
+    for (std::string line; std::getline(lines, line);)
+        count += line.find(" " + address + " GET /wintermoot.inf 200") != std::string::npos;
+    return count;
+}
+
+TEST(ServerSocketTest, CallersWhoPipelineAndNeverReadGetNoMoreAnswersBuilt) {
+    const TServerProcess server({ "--head-timeout", "3" });
+    ASSERT_GT(server.Port(), 0);
+    FillList(server.Port(), 200);
+    std::string pipeline;
+    for (int i = 0; i < 16; ++i)
+        pipeline += Get("/wintermoot.inf");
+    // 120 connections from two addresses, 16 list requests each (1,920 answers of 52 KB that
+    // nobody takes); the kernel alone would take many of them.
+    std::vector<TSocket> readers;
+    for (int i = 0; i < 120; ++i) {
+        readers.push_back(Connect(server.Port(), 5000ms, 0x20001 + i % 2));
+        SendAll(readers.back(), pipeline);
+    }
+    std::this_thread::sleep_for(500ms);
+    const std::string answer = AskForTheList(server.Port());
+    EXPECT_EQ(Status(answer), 200);
+    EXPECT_GT(Body(answer).size(), 50000u);
+    const int built = ListRequestsLogged(server.Log(), "127.2.0.1")
+        + ListRequestsLogged(server.Log(), "127.2.0.2");
+    EXPECT_LT(built, 120 * 4) << "answers are built for callers who take none of them";
+    // Held past the head timeout without taking anything, they are closed: the server's sockets
+    // go, although the callers still hold theirs (and have not read what was sent before).
+    const auto sockets = [&] {
+        int count = 0;
+        const std::string folder = "/proc/" + std::to_string(server.Pid()) + "/fd";
+        for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+            std::error_code error;
+            count += std::filesystem::read_symlink(entry.path(), error)
+                         .string()
+                         .starts_with("socket:");
+        }
+        return count;
+    };
+    int open = sockets();
+    for (int wait = 0; wait < 150 && open > 10; ++wait) {
+        std::this_thread::sleep_for(100ms);
+        open = sockets();
+    }
+    EXPECT_LE(open, 10) << "connections that take nothing are kept open";
+}
+
+TEST(ServerSocketTest, APipeliningCallerWhoReadsLateGetsEveryAnswerInOrder) {
+    const TServerProcess server;
+    ASSERT_GT(server.Port(), 0);
+    FillList(server.Port(), 200);
+    std::string pipeline;
+    for (int i = 0; i < 12; ++i)
+        pipeline += Get("/wintermoot.inf") + Get("/ipaddress.php");
+    const TSocket socket = Connect(server.Port());
+    // Unread, the answers soon fill the socket's buffers and the later requests wait.
+    SendAll(socket, pipeline);
+    std::this_thread::sleep_for(500ms);
+    const std::string answers = ReadAnswers(socket, 24);
+    std::size_t at = 0;
+    for (int i = 0; i < 12; ++i) {
+        at = answers.find("Player 199", at);
+        ASSERT_NE(at, std::string::npos) << "list " << i;
+        at = answers.find("\r\n\r\nIP address=127.0.0.1\r\n", at);
+        ASSERT_NE(at, std::string::npos) << "address " << i;
+    }
+}
+
+struct TNameCase {
+    const char* Fault;
+    std::string Query;
+    // The list line, or empty when the name is refused.
+    std::string Listed;
+};
+
+class ServerNameTest : public testing::TestWithParam<TNameCase> { };
+
+TEST_P(ServerNameTest, IsListedCleanOrRefused) {
+    const TServerProcess server;
+    ASSERT_GT(server.Port(), 0);
+    const TSocket socket = Connect(server.Port());
+    SendAll(socket, Get("/wintermoot.php?action=add&name=" + GetParam().Query));
+    const std::string added = ReadAnswers(socket);
+    SendAll(socket, Get("/wintermoot.inf"));
+    const std::string list = Body(ReadAnswers(socket));
+    if (GetParam().Listed.empty()) {
+        EXPECT_EQ(Status(added), 400) << added;
+        EXPECT_EQ(list, "");
+    } else {
+        EXPECT_EQ(list, GetParam().Listed + "|127.0.0.1\r\n");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, ServerNameTest,
+    testing::Values(
+        TNameCase { "ZeroWidthSpaceAndJoinersKept", "A%E2%80%8BB%E2%80%8C%E2%80%8D", "AB" },
+        TNameCase { "OnlyNoBreakSpacesAccepted", "%C2%A0%C2%A0", "" },
+        TNameCase { "OnlyIdeographicSpaceAccepted", "%E3%80%80", "" },
+        TNameCase { "OnlyHangulFillerAccepted", "%E3%85%A4%EF%BE%A0", "" },
+        TNameCase { "OnlyBrailleBlankAccepted", "%E2%A0%80", "" },
+        TNameCase { "OnlyTagCharactersAccepted", "%F3%A0%80%81%F3%A0%81%BF", "" },
+        TNameCase { "SoftHyphenAndWordJoinerKept", "A%C2%ADB%E2%81%A0C%E2%81%A4", "ABC" },
+        TNameCase { "HundredCombiningMarksKept",
+            "Z" +
+                [] {
+                    std::string marks;
+                    for (int i = 0; i < 100; ++i)
+                        marks += "%CC%81";
+                    return marks;
+                }(),
+            "Z\xCC\x81\xCC\x81\xCC\x81\xCC\x81" }),
+    [](const testing::TestParamInfo<TNameCase>& info) { return info.param.Fault; });
+
+TEST(ServerSocketTest, HeadChangesNothingAndAMethodWithANulIsRefused) {
+    const TServerProcess server;
+    ASSERT_GT(server.Port(), 0);
+    // The answer to HEAD is a head alone, read up to its blank line.
+    const auto head = [&](const std::string& target) {
+        const TSocket socket = Connect(server.Port());
+        SendAll(socket, "HEAD " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+        std::string text;
+        char c = 0;
+        while (text.find("\r\n\r\n") == std::string::npos && recv(socket.Fd(), &c, 1, 0) == 1)
+            text += c;
+        return text;
+    };
+    const std::string added = head("/wintermoot.php?action=add&name=Eve");
+    EXPECT_EQ(Status(added), 405) << added;
+    EXPECT_NE(added.find("Allow: GET\r\n"), std::string::npos) << added;
+    EXPECT_EQ(Body(AskForTheList(server.Port())), "");
+    const TSocket socket = Connect(server.Port());
+    SendAll(socket, Get("/wintermoot.php?action=add&name=Ann"));
+    ReadAnswers(socket);
+    EXPECT_EQ(Status(head("/wintermoot.php?action=remove")), 405);
+    EXPECT_EQ(Status(head("/wintermoot.inf")), 200);
+    EXPECT_EQ(Body(AskForTheList(server.Port())), "Ann|127.0.0.1\r\n");
+
+    const TSocket nul = Connect(server.Port(), 5000ms, 2);
+    SendAll(nul,
+        std::string("GET") + '\0'
+            + "X /wintermoot.php?action=add&name=Eve HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+    EXPECT_EQ(Status(ReadAnswers(nul)), 400);
+    EXPECT_EQ(Body(AskForTheList(server.Port())), "Ann|127.0.0.1\r\n");
+}
+
+TEST(ServerSocketTest, TheRootIsASmallPageThatNamesTheList) {
+    const TServerProcess server;
+    ASSERT_GT(server.Port(), 0);
+    const TSocket socket = Connect(server.Port());
+    SendAll(socket, Get("/"));
+    const std::string answer = ReadAnswers(socket);
+    EXPECT_EQ(Status(answer), 200);
+    EXPECT_NE(answer.find("Content-Type: text/html"), std::string::npos) << answer;
+    EXPECT_NE(Body(answer).find("href=\"/wintermoot.inf\""), std::string::npos) << answer;
+    EXPECT_EQ(Body(answer).find("src="), std::string::npos) << "the page loads nothing else";
 }
 
 } // namespace

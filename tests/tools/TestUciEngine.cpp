@@ -113,6 +113,7 @@ TEST(UciEngine, AnswersUciWithItsNameOptionsAndUciok) {
     EXPECT_EQ(lines[3], "option name Depth type spin default 3 min 1 max 15");
     EXPECT_TRUE(StartsWith(lines[4], "option name Threads type spin default "));
     EXPECT_EQ(lines[5], "option name Hash type spin default 64 min 1 max 4096");
+    EXPECT_EQ(lines[6], "option name Ponder type check default false");
     h.Send("isready");
     EXPECT_EQ(h.WaitFor("readyok"), "readyok");
     // Unknown words before a command are skipped.
@@ -143,15 +144,67 @@ TEST(UciEngine, GoDepthReportsItsDepthsAndPlaysTheBuiltInSearchsBestMove) {
     // The first depth, which gives a move to a stop at once, then the depth asked for.
     ASSERT_EQ(infos.size(), 2u);
     EXPECT_TRUE(StartsWith(infos.front(), "info depth 1 score cp "));
-    // Centipawns are ten times the search's units.
+    // The score is the value of the move played, from White's view.
+    const TSearchValue value = ValueOfCandidate(board, pcWhite, 4, MakePoint(5, 2), *first);
     EXPECT_TRUE(StartsWith(
-        infos.back(), "info depth 4 score cp " + std::to_string(first->Score * 10) + " nodes "));
+        infos.back(), "info depth 4 score cp " + std::to_string(value.Centipawns) + " nodes "));
     EXPECT_NE(infos.back().find(" pv " + best), std::string::npos);
 
     // The same commands give the same move at the expert level.
     h.Send("go depth 4");
     EXPECT_EQ(BestMoveOf(h.WaitFor("bestmove")), best);
 }
+
+struct TScoreRow {
+    const char* Name;
+    const char* Fen;
+    int Depth;
+    // "mate N" for a mate, otherwise the centipawns lie from Low to High.
+    const char* Mate;
+    int Low;
+    int High;
+};
+
+class UciScore : public testing::TestWithParam<TScoreRow> { };
+
+// The score is the position's value for the side to move: the material at the end of the line
+// and the position's own terms in centipawns, or the moves to a mate found.
+TEST_P(UciScore, IsThePositionsValueForTheSideToMove) {
+    const TScoreRow& row = GetParam();
+    TEngineHarness h;
+    h.Send(std::string("position fen ") + row.Fen);
+    h.Send("go depth " + std::to_string(row.Depth));
+    h.WaitFor("bestmove");
+    int reports = 0;
+    for (const std::string& line : h.Lines()) {
+        if (!StartsWith(line, "info depth " + std::to_string(row.Depth) + " "))
+            continue;
+        ++reports;
+        if (row.Mate) {
+            EXPECT_TRUE(StartsWith(line.substr(line.find(" score ") + 7), row.Mate)) << line;
+            continue;
+        }
+        const size_t at = line.find(" score cp ");
+        ASSERT_NE(at, std::string::npos) << line;
+        const int cp = std::stoi(line.substr(at + 10));
+        EXPECT_GE(cp, row.Low) << line;
+        EXPECT_LE(cp, row.High) << line;
+    }
+    EXPECT_EQ(reports, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Positions, UciScore,
+    testing::Values(
+        TScoreRow { "StartPositionIsEven",
+            "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1", 4, nullptr, -50, 50 },
+        TScoreRow { "QueenDownIsNineHundredWorse",
+            "rnb1kbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR b KQkq - 0 1", 4, nullptr, -1050, -800 },
+        TScoreRow { "QueenUpIsNineHundredBetter",
+            "rnb1kbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1", 4, nullptr, 800, 1050 },
+        TScoreRow { "MateInOne", "k7/3Q4/8/8/7K/8/rR6/8 w - - 0 1", 3, "mate 1 ", 0, 0 },
+        TScoreRow { "MateInTwo", "k1K5/3r4/8/8/3Q4/8/6R1/8 w - - 0 1", 3, "mate 2 ", 0, 0 },
+        TScoreRow { "MatedInOne", "k1K5/3r4/8/8/3Q4/8/R7/8 b - - 0 1", 3, "mate -1 ", 0, 0 }),
+    [](const testing::TestParamInfo<TScoreRow>& info) { return std::string(info.param.Name); });
 
 TEST(UciEngine, TimedSearchReportsEveryDepthInTurn) {
     TEngineHarness h;
@@ -266,6 +319,34 @@ TEST(UciEngine, InfiniteSearchAnswersOnlyAfterStopAndStaysResponsive) {
     EXPECT_TRUE(IsLegalIn(fen, BestMoveOf(h.WaitFor("bestmove", 0ms))));
 }
 
+// A ponder search gives no bestmove before the ponder hit, even when its limit (here a few
+// milliseconds, or the whole depth of a small position) is long past; after the hit it answers
+// within its limit, and a stop answers at once.
+TEST(UciEngine, PonderSearchAnswersOnlyAfterPonderhitOrStop) {
+    TEngineHarness h;
+    const char* fen = "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1";
+    h.Send("setoption name Ponder value true");
+    h.Send(std::string("position fen ") + fen);
+    h.Send("go ponder movetime 20");
+    EXPECT_EQ(h.WaitFor("bestmove", 500ms), "");
+    EXPECT_TRUE(h.Engine.Searching());
+    h.Send("ponderhit");
+    EXPECT_TRUE(IsLegalIn(fen, BestMoveOf(h.WaitFor("bestmove", 5s))));
+
+    h.Send("go ponder wtime 60000 btime 60000");
+    EXPECT_EQ(h.WaitFor("bestmove", 300ms), "");
+    h.Send("stop");
+    EXPECT_TRUE(IsLegalIn(fen, BestMoveOf(h.WaitFor("bestmove", 0ms))));
+
+    // A depth reached while pondering waits for the hit too.
+    h.Send("go ponder depth 2");
+    EXPECT_EQ(h.WaitFor("bestmove", 300ms), "");
+    h.Send("ponderhit");
+    EXPECT_TRUE(IsLegalIn(fen, BestMoveOf(h.WaitFor("bestmove", 5s))));
+    EXPECT_EQ(h.Count("bestmove"), 3);
+    EXPECT_EQ(h.Count("info string"), 0);
+}
+
 TEST(UciEngine, EachGoGetsOneBestMoveAndAGoStopsTheSearchBeforeIt) {
     TEngineHarness h;
     h.Send("go infinite");
@@ -290,8 +371,8 @@ TEST(UciEngine, TimedAndCountedSearchesAnswerWithALegalMove) {
     h.Send(std::string("position fen ") + fen);
     for (const char* go : { "go movetime 100", "go wtime 2000 btime 2000 winc 10 binc 10",
              "go wtime 5 btime 5", "go btime 100 wtime 300 movestogo 1", "go nodes 2000",
-             "go depth 2 searchmoves a2a3 h2h3", "go ponder movetime 50", "go mate 2 depth 1",
-             "go depth 99", "go movetime fast", "go depth nodes 500" }) {
+             "go depth 2 searchmoves a2a3 h2h3", "go mate 2 depth 1", "go depth 99",
+             "go movetime fast", "go depth nodes 500" }) {
         h.Send(go);
         const std::string best = BestMoveOf(h.WaitFor("bestmove"));
         EXPECT_TRUE(IsLegalIn(fen, best)) << go << ": " << best;

@@ -3,6 +3,9 @@
 // drawn by a rule announced with the rule, the tie's sound and mark, and recorded as tied.
 
 #include "AppPaths.h"
+#include "BoardView.h"
+#include "BoardWidget.h"
+#include "Fen.h"
 #include "FormMain.h"
 #include "FormOptions.h"
 #include "Pgn.h"
@@ -153,5 +156,92 @@ TEST_F(DrawSettingTest, ARepetitionIsAnnouncedByItsRuleAndRecordedAsATie) {
     EXPECT_NE(pgn.find("[Result \"1/2-1/2\"]"), std::string::npos) << pgn;
     EXPECT_NE(pgn.find("Ng8 1/2-1/2"), std::string::npos) << pgn;
 }
+
+// How a game ends without check, and the word the header of the side left to move shows.
+struct TEndCase {
+    const char* Name;
+    // The start position; empty for the initial position.
+    const char* Fen;
+    std::vector<std::string> (*Moves)();
+    const char* Word;
+};
+
+void PrintTo(const TEndCase& end, std::ostream* out) {
+    *out << end.Name;
+}
+
+std::vector<std::string> KnightsOutAndBackTwice() {
+    return { "g1f3", "g8f6", "f3g1", "f6g8", "g1f3", "g8f6", "f3g1", "f6g8" };
+}
+
+// White's king walks fifty squares it never comes back to while Black's steps back and forth:
+// a hundred half-moves without a capture or a pawn move, and no position twice.
+std::vector<std::string> FiftyKingMoves() {
+    std::vector<std::string> path;
+    for (int rank = 1; rank <= 5; ++rank) {
+        for (int i = 0; i < 8; ++i)
+            path.push_back(
+                std::string(1, rank % 2 ? char('h' - i) : char('a' + i)) + char('0' + rank));
+    }
+    for (const char* square : { "a6", "b6", "c6", "d6", "e6", "f6", "e7", "d7", "c7", "b7", "a7" })
+        path.push_back(square);
+    std::vector<std::string> moves;
+    for (size_t i = 1; i < path.size(); ++i) {
+        moves.push_back(path[i - 1] + path[i]);
+        moves.push_back(i % 2 ? "h8g8" : "g8h8");
+    }
+    return moves;
+}
+
+std::vector<std::string> KingTakesTheRook() {
+    return { "e1d2" };
+}
+
+std::vector<std::string> QueenToB6() {
+    return { "b5b6" };
+}
+
+class DrawHeaderTest : public DrawSettingTest, public testing::WithParamInterface<TEndCase> { };
+
+TEST_P(DrawHeaderTest, TheHeaderNamesTheRuleThatEndedTheGame) {
+    const TEndCase& end = GetParam();
+    auto main = Start();
+    main->show();
+    main->Game().DeclareDraws = true;
+    main->Game().WhitePlayer = TPlayer { 2, true, "Alice", false, 0, 0 };
+    main->Game().BlackPlayer = TPlayer { 2, true, "Bob", false, 0, 0 };
+    main->Game().GameKind = gkLocal;
+    if (*end.Fen) {
+        TChessBoard board;
+        main->Game().Turn = LoadFen(board, end.Fen);
+        main->Game().Board.Assign(board);
+        main->Game().SearchBoard.Assign(board);
+    }
+    main->Game().StartGame();
+    for (const std::string& move : end.Moves()) {
+        ASSERT_EQ(main->Game().GameState, gsPlaying) << "before " << move;
+        ASSERT_FALSE(
+            main->Game().PlayMove(Sq(move.substr(0, 2).c_str()), Sq(move.substr(2, 2).c_str()))
+            & mrInvalid)
+            << move;
+    }
+    ASSERT_EQ(main->Game().GameState, gsStopped);
+    const TPieceColour toMove = Opponent(main->Game().Turn);
+    const TBoardSnapshot snapshot = main->Board().MakeSnapshot();
+    const QString* word = HeaderWord(snapshot, toMove);
+    ASSERT_NE(word, nullptr);
+    EXPECT_EQ(*word, QString::fromUtf8(end.Word));
+    EXPECT_EQ(HeaderWord(snapshot, Opponent(toMove)), nullptr) << "the side that moved";
+}
+
+INSTANTIATE_TEST_SUITE_P(Ends, DrawHeaderTest,
+    testing::Values(TEndCase { "Repetition", "", KnightsOutAndBackTwice, "Repetition!" },
+        TEndCase { "FiftyMoves", "7k/7p/8/8/8/8/8/7K w - - 0 1", FiftyKingMoves, "50-move rule!" },
+        TEndCase { "InsufficientMaterial", "4k3/8/8/8/8/8/3r4/4KB2 w - - 0 1", KingTakesTheRook,
+            "No mate possible!" },
+        TEndCase {
+            "BareKings", "4k3/8/8/8/8/8/3r4/4K3 w - - 0 1", KingTakesTheRook, "No mate possible!" },
+        TEndCase { "Stalemate", "k7/8/8/1Q6/8/8/8/7K w - - 0 1", QueenToB6, "Stalemate!" }),
+    [](const testing::TestParamInfo<TEndCase>& info) { return std::string(info.param.Name); });
 
 } // namespace

@@ -16,11 +16,13 @@
 #include <QAction>
 #include <QComboBox>
 #include <QFile>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
 #include <QSpinBox>
+#include <QStyle>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -209,6 +211,69 @@ TEST_F(EnginesWindowTest, AddedEngineIsProbedAndOnlyChangedOptionsAreKept) {
     EXPECT_EQ(OptionEditor<QSpinBox>("Depth")->value(), changedDepth.toInt());
     Options->btnCancel->click();
     EXPECT_TRUE(Boxes.empty());
+}
+
+// The page shows five engines at once, each command whole beside its name, at any font size.
+TEST_F(EnginesWindowTest, ThePageShowsFiveEnginesWithTheirWholeCommands) {
+    TEngineCatalog catalog;
+    catalog.Entries.push_back(
+        { QStringLiteral("Stockfish"), QStringLiteral("/usr/games/stockfish"), {}, {} });
+    catalog.Entries.push_back({ QStringLiteral("Wintermoot engine"),
+        QStringLiteral("/usr/lib/wintermoot/bin/wintermoot-engine"), {}, {} });
+    Main->Settings().Engines = catalog;
+    ShowEnginesPage();
+    QCoreApplication::processEvents();
+    QTableWidget* table = Options->stgEngines;
+    const int rowHeight = table->verticalHeader()->defaultSectionSize();
+    EXPECT_GE(table->viewport()->height(), 5 * rowHeight)
+        << table->viewport()->height() / double(rowHeight) << " rows";
+    const int margin
+        = 2 * (table->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, table) + 1);
+    const QHeaderView* header = table->horizontalHeader();
+    for (int row = 0; row < table->rowCount(); ++row) {
+        for (int column = 0; column < 2; ++column) {
+            const QString text = table->item(row, column)->text();
+            EXPECT_GE(
+                header->sectionSize(column), table->fontMetrics().horizontalAdvance(text) + margin)
+                << text.toStdString();
+        }
+    }
+    EXPECT_LE(
+        header->sectionViewportPosition(1) + header->sectionSize(1), table->viewport()->width())
+        << "the command column ends inside the table";
+    EXPECT_EQ(table->item(1, 1)->toolTip(), catalog.Entries[1].Command);
+    Options->btnCancel->click();
+}
+
+// The same program with the same arguments is one engine: an Add of it is refused with a
+// message before it is asked anything, and arguments edited into another entry's are refused on
+// Apply; the same program with other arguments is another engine.
+TEST_F(EnginesWindowTest, TheSameEngineTwiceIsRefusedWithAMessage) {
+    Main->Settings().Engines = TEngineCatalog { { ProjectEngine() } };
+    Main->Seams().ChooseEngineFile = [] { return QStringLiteral(WINTERMOOT_ENGINE); };
+    ShowEnginesPage();
+    Options->btnAddEngine->click();
+    ASSERT_TRUE(Shown("is already in the list of engines with the same arguments"));
+    EXPECT_TRUE(Shown(WINTERMOOT_ENGINE));
+    EXPECT_EQ(Options->stgEngines->rowCount(), 1);
+    EXPECT_TRUE(Options->btnAddEngine->isEnabled());
+
+    Boxes.clear();
+    Options->edtEngineArguments->selectAll();
+    QTest::keyClicks(Options->edtEngineArguments, QStringLiteral("--quiet"));
+    Options->btnAddEngine->click();
+    ASSERT_TRUE(WaitFor([&] { return Options->stgEngines->rowCount() == 2; }));
+    EXPECT_TRUE(Boxes.empty());
+    ASSERT_EQ(Options->stgEngines->currentRow(), 1);
+    Options->edtEngineArguments->selectAll();
+    QTest::keyClicks(Options->edtEngineArguments, QStringLiteral("--quiet"));
+    Options->btnApply->click();
+    EXPECT_TRUE(Shown("is already in the list of engines with the same arguments"));
+    ASSERT_TRUE(Main->Settings().Engines);
+    EXPECT_EQ(Main->Settings().Engines->Entries.size(), 1u) << "nothing applied";
+    EXPECT_TRUE(Options->isVisible());
+    EXPECT_EQ(Options->pgcOptions->currentWidget(), Options->tbsEngines);
+    Options->btnCancel->click();
 }
 
 TEST_F(EnginesWindowTest, AProgramThatIsNotAnEngineIsRefusedWithAMessage) {

@@ -156,6 +156,8 @@ INSTANTIATE_TEST_SUITE_P(Results, HistoryResultTest,
         TResultCase { "BlackWonIsNotTheWhiteWinOfRes08", grBlackWon, "Black won" },
         TResultCase { "WhiteForfeitedIsRes10", grWhiteForfeited, "White forfeited" },
         TResultCase { "BlackForfeitedIsRes09", grBlackForfeited, "Black forfeited" },
+        // A chess player says "Draw"; the stored code stays the tie's.
+        TResultCase { "ATieIsADrawOfRes11", grTied, "Draw" },
         TResultCase { "AnUnknownCodeFromADamagedFileShowsNothing", 200, "" }),
     [](const testing::TestParamInfo<TResultCase>& info) { return std::string(info.param.Name); });
 

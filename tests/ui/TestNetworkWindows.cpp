@@ -144,7 +144,7 @@ protected:
     std::unique_ptr<TCopy> Client;
 };
 
-const char* const OpponentLeft = "You opponent disconnected from the game.";
+const char* const OpponentLeft = "Your opponent disconnected from the game.";
 const char* const ConnectionLost = "The connection to the game has been lost.";
 
 TEST_F(NetworkWindowsTest, JoiningTurnsTheClientsBoardAndSwapsTheNames) {
@@ -183,7 +183,7 @@ TEST_F(NetworkWindowsTest, AnAcceptedUndoRequestTakesTheMoveBackOnBothSides) {
     ASSERT_TRUE(WaitFor([&] { return Client->Main->Game().Moves.Count() == 1; }));
     // The client cannot take back the host's move.
     Client->Main->findChild<QAction*>("Menu_Game_Undo")->trigger();
-    EXPECT_TRUE(Shown("You cannot undo one of your opponent's move!"));
+    EXPECT_TRUE(Shown("You cannot undo one of your opponent's moves!"));
     Host->Main->findChild<QAction*>("Menu_Game_Undo")->trigger();
     EXPECT_TRUE(Host->Main->Board().pnlStatus->isVisible());
     ASSERT_TRUE(WaitFor([&] {
@@ -323,6 +323,33 @@ TEST_F(NetworkWindowsTest, LeavingAGameForALocalOneDisconnectsWithoutAForfeit) {
     EXPECT_EQ(Client->Main->History().Count(), 0);
 }
 
+TEST_F(NetworkWindowsTest, AnOpponentKilledMidGameIsToldOnceAndTheGameIsListedAgain) {
+    TFakeHttpServer server;
+    Host->Main->GameList().SetBaseUrl(server.Url());
+    Host->Main->SetGameListed(true);
+    StartGame();
+    Host->Drag("e2", "e4");
+    ASSERT_TRUE(WaitFor([&] { return Client->Main->Game().Moves.Count() == 1; }));
+    // The client's program goes without a word: its connection is dropped by the system.
+    Client.reset();
+    ASSERT_TRUE(WaitFor([&] { return Shown(OpponentLeft); }));
+    RunFor(300);
+    EXPECT_EQ(Count(OpponentLeft), 1);
+    EXPECT_EQ(Boxes.size(), 1u);
+    TChessGame& host = Host->Main->Game();
+    EXPECT_EQ(host.GameState, gsStopped);
+    EXPECT_EQ(host.BlackPlayer.Name, "");
+    EXPECT_EQ(host.WhitePlayer.Name, "Hanna");
+    // Nothing waits behind "I'm ready!" for the opponent that went: the host waits for the next.
+    EXPECT_FALSE(Host->Main->Board().pnlReady->isVisible());
+    EXPECT_TRUE(Host->Main->Board().pnlStatus->isVisible());
+    EXPECT_EQ(Host->Main->Board().lblStatus->text(),
+        Host->Main->Values().Value(QStringLiteral("Stat03")));
+    EXPECT_EQ(server.Count("action=add"), 1);
+    EXPECT_TRUE(Host->Main->findChild<QTimer*>("RepublishTimer")->isActive());
+    EXPECT_FALSE(Host->Chat->edtMessage->isEnabled());
+}
+
 TEST_F(NetworkWindowsTest, ClosingWithTheLinkOpenDisconnectsFirstThenCloses) {
     EXPECT_FALSE(Host->Main->close());
     EXPECT_TRUE(Host->Main->Closing());
@@ -357,13 +384,111 @@ TEST(NetworkErrorWindowTest, AMalformedMessageEndsTheLinkWithE2AndTheHostWaitsAg
         raw.write(QByteArray::fromHex("63"));
         raw.flush();
         EXPECT_TRUE(
-            WaitFor([&] { return Shown(boxes, "An error occured on the network!"); }, 10000));
+            WaitFor([&] { return Shown(boxes, "An error occurred on the network!"); }, 10000));
         EXPECT_TRUE(host.Main->Board().pnlStatus->isVisible());
         EXPECT_EQ(host.Main->Board().lblStatus->text(),
             host.Main->Values().Value(QStringLiteral("Stat03")));
         EXPECT_FALSE(host.Chat->edtMessage->isEnabled());
     }
     SetMessagePresenter(nullptr);
+}
+
+} // namespace
+
+namespace {
+
+// A host window and what connects to it from outside.
+class HostWindowTest : public testing::Test {
+protected:
+    void SetUp() override {
+        qputenv("WINTERMOOT_HOME", m_Home.path().toLocal8Bit());
+        SetMessagePresenter(std::make_unique<TRecordingPresenter>(Boxes, Yes));
+        Host = std::make_unique<TCopy>();
+        Host->Main->GameList().SetBaseUrl(Server.Url());
+        TChessGame& game = Host->Main->Game();
+        game.GameKind = gkHost;
+        game.WhitePlayer.Name = "Hanna";
+        setenv("WINTERMOOT_PORT", "0", 1);
+        ASSERT_TRUE(game.Connect(""));
+        unsetenv("WINTERMOOT_PORT");
+        Host->Main->Board().ShowStatus(stWaitingForPlayer);
+    }
+    void TearDown() override {
+        Host.reset();
+        SetMessagePresenter(nullptr);
+    }
+    // A raw connection to the host that sends the bytes.
+    std::unique_ptr<QTcpSocket> Connect(const QByteArray& bytes) {
+        auto socket = std::make_unique<QTcpSocket>();
+        socket->connectToHost(QHostAddress::LocalHost, Host->Main->Game().ListeningPort());
+        EXPECT_TRUE(socket->waitForConnected(5000));
+        socket->write(bytes);
+        socket->flush();
+        return socket;
+    }
+    static QByteArray Greeting(const char* name) {
+        QByteArray text(256, '\0');
+        text[0] = char(qstrlen(name));
+        text.replace(1, int(qstrlen(name)), name);
+        return QByteArray::fromHex("02400104") + text;
+    }
+    int Count(const char* fragment) const {
+        return int(std::count_if(Boxes.begin(), Boxes.end(),
+            [&](const std::string& text) { return text.find(fragment) != std::string::npos; }));
+    }
+
+    QTemporaryDir m_Home;
+    std::vector<std::string> Boxes;
+    TFakeHttpServer Server;
+    std::unique_ptr<TCopy> Host;
+};
+
+// Port scanners and web browsers find every listening port: the host lets them go without a box
+// and a real opponent joins afterwards.
+TEST_F(HostWindowTest, StrangersProbingTheHostAreDroppedWithoutABox) {
+    std::vector<std::unique_ptr<QTcpSocket>> strangers;
+    strangers.push_back(Connect(QByteArray::fromHex("0103")));
+    strangers.push_back(Connect("GET / HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n"));
+    strangers.push_back(Connect(QByteArray::fromHex("0240010103")));
+    for (const auto& stranger : strangers)
+        EXPECT_TRUE(
+            WaitFor([&] { return stranger->state() == QAbstractSocket::UnconnectedState; }, 5000));
+    RunFor(100);
+    EXPECT_TRUE(Boxes.empty());
+    EXPECT_EQ(Host->Main->Board().lblStatus->text(),
+        Host->Main->Values().Value(QStringLiteral("Stat03")));
+
+    TCopy client;
+    TChessGame& game = client.Main->Game();
+    game.GameKind = gkClient;
+    game.BlackPlayer.Name = "Carl";
+    setenv("WINTERMOOT_PORT", std::to_string(Host->Main->Game().ListeningPort()).c_str(), 1);
+    ASSERT_TRUE(game.Connect("127.0.0.1"));
+    unsetenv("WINTERMOOT_PORT");
+    ASSERT_TRUE(WaitFor([&] { return Host->Main->Board().pnlReady->isVisible(); }));
+    EXPECT_EQ(Host->Main->Game().BlackPlayer.Name, "Carl");
+    EXPECT_TRUE(Boxes.empty());
+}
+
+TEST_F(HostWindowTest, AnOpponentThatIsNeverReadyIsLetGoWithANoticeAndTheGameListedAgain) {
+    Host->Main->SetGameListed(true);
+    Host->Main->Game().Link().ReadyTimeout = 300;
+    const auto opponent = Connect(Greeting("Idle"));
+    ASSERT_TRUE(WaitFor([&] { return Host->Main->Board().pnlReady->isVisible(); }));
+    EXPECT_EQ(Host->Main->Game().BlackPlayer.Name, "Idle");
+    ASSERT_TRUE(WaitFor([&] { return Count("in time and was disconnected") == 1; }));
+    EXPECT_TRUE(
+        WaitFor([&] { return opponent->state() == QAbstractSocket::UnconnectedState; }, 5000));
+    RunFor(100);
+    EXPECT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Host->Main->Game().BlackPlayer.Name, "");
+    EXPECT_FALSE(Host->Main->Board().pnlReady->isVisible());
+    EXPECT_EQ(Host->Main->Board().lblStatus->text(),
+        Host->Main->Values().Value(QStringLiteral("Stat03")));
+    // Taken off the list when it joined, listed again when it was let go.
+    EXPECT_EQ(Server.Count("action=remove"), 1);
+    EXPECT_EQ(Server.Count("action=add"), 1);
+    EXPECT_TRUE(Host->Main->GameListed());
 }
 
 } // namespace
@@ -396,7 +521,7 @@ protected:
 };
 
 const char* const CannotConnect = "Cannot connect to the remote game!";
-const char* const NetworkError = "An error occured on the network!";
+const char* const NetworkError = "An error occurred on the network!";
 
 TEST_F(NetworkStartTest, AHostThatCannotListenSaysSoOnceAndWaitsForNobody) {
     QTcpServer taken;
@@ -413,6 +538,44 @@ TEST_F(NetworkStartTest, AHostThatCannotListenSaysSoOnceAndWaitsForNobody) {
     EXPECT_FALSE(Copy->Main->Game().NetworkActive);
     EXPECT_EQ(Copy->Main->Game().ListeningPort(), 0);
     EXPECT_FALSE(Copy->Main->GameListed());
+}
+
+TEST_F(NetworkStartTest, AListServerThatCannotBeReachedIsToldOnceInTheStatusLine) {
+    setenv("WINTERMOOT_PORT", "0", 1);
+    Copy->NewGame([](TfrmGame& dialog) {
+        dialog.pgcGame->setCurrentWidget(dialog.tbsHost);
+        dialog.edtHostName->setText(QStringLiteral("Hanna"));
+        dialog.chkListGame->setChecked(true);
+        dialog.btnOk->click();
+    });
+    TChessGame& game = Copy->Main->Game();
+    ASSERT_NE(game.ListeningPort(), 0);
+    EXPECT_TRUE(Boxes.empty());
+    EXPECT_FALSE(Copy->Main->GameListed());
+    EXPECT_FALSE(Copy->Main->findChild<QTimer*>("RepublishTimer")->isActive());
+    const QString status = Copy->Main->Board().lblStatus->text();
+    EXPECT_TRUE(status.startsWith(Copy->Main->Values().Value(QStringLiteral("Stat03"))));
+    EXPECT_TRUE(status.contains(QStringLiteral("Could not add/remove the game")))
+        << status.toStdString();
+
+    // An opponent joins and goes: the game that was never listed is neither taken off the list
+    // nor listed again, and only the opponent's leaving is told.
+    QTcpSocket opponent;
+    opponent.connectToHost(QHostAddress::LocalHost, game.ListeningPort());
+    ASSERT_TRUE(opponent.waitForConnected(5000));
+    QByteArray name(256, '\0');
+    name[0] = 3;
+    name.replace(1, 3, "Ray");
+    opponent.write(QByteArray::fromHex("02400104") + name);
+    opponent.flush();
+    ASSERT_TRUE(WaitFor([&] { return game.PeerConnected(); }));
+    RunFor(100);
+    opponent.disconnectFromHost();
+    ASSERT_TRUE(WaitFor([&] { return Count("Your opponent disconnected") == 1; }));
+    RunFor(100);
+    EXPECT_EQ(Boxes.size(), 1u);
+    EXPECT_TRUE(Copy->Main->Board().lblStatus->text().contains(
+        QStringLiteral("Could not add/remove the game")));
 }
 
 struct TJoinCase {

@@ -3,6 +3,7 @@
 // and every page is shown, and each label, button, tab, header, cell, list and combo box item is
 // measured in its own font against the rectangle the style draws it in.
 
+#include "BoardView.h"
 #include "FormAbout.h"
 #include "FormChat.h"
 #include "FormGame.h"
@@ -18,6 +19,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLayout>
@@ -197,6 +199,11 @@ private:
 };
 
 // The widest moves each notation writes: a promotion with capture and check.
+// White's header at the view's first size: the left of the name and clock, the right end of
+// the word.
+constexpr int HeaderTextLeft = 70;
+constexpr int HeaderWordRight = 230;
+
 TMoveRecord LongMove(bool white) {
     TMoveRecord move;
     move.Kind = pkPawn;
@@ -282,6 +289,23 @@ protected:
             finder.Check(Main.get());
             reason->hide();
             board.pnlMove->hide();
+        }
+
+        // The header's words, right-aligned beside the clock: between a clock of an hour and the
+        // header's right end, in the view's font at its first size (the room scales with it).
+        {
+            const TBoardView view;
+            const QFontMetrics metrics(view.TextFont());
+            const int room = HeaderWordRight - HeaderTextLeft
+                - metrics.horizontalAdvance(QStringLiteral("59:59 "));
+            for (const char* key : HeaderWords) {
+                const QString word = Main->Values().Value(QString::fromLatin1(key));
+                const int width = metrics.horizontalAdvance(word);
+                if (width > room)
+                    cuts.push_back(file.toStdString() + " header/" + key + ": \""
+                        + word.toStdString() + "\" needs " + std::to_string(width) + " px, has "
+                        + std::to_string(room));
+            }
         }
 
         // The moves window in each notation, with the widest moves.

@@ -275,7 +275,7 @@ TEST_F(UpdaterTest, AManualCheckOfAServerThatNeverAnswersIsReportedAtItsTimeLimi
 }
 
 const std::string M1 = "You already have the latest version of Wintermoot, no update is necessary.";
-const std::string Q1 = "A new version of Wintermoot is availlable! Do you want to download it now?";
+const std::string Q1 = "A new version of Wintermoot is available! Do you want to download it now?";
 
 struct TCompletion {
     std::vector<std::string> Shown;
@@ -311,9 +311,20 @@ TEST(UpdateCheckedTest, OffersANewerVersionAndOpensItOnYes) {
         EXPECT_EQ(done.Shown, std::vector<std::string> { Q1 });
         EXPECT_EQ(done.Opened, std::vector<QUrl> { QUrl("https://example.org/get") });
     }
-    const TCompletion noAddress = Complete(325, "", true, idYes);
-    EXPECT_TRUE(noAddress.Shown.empty());
-    EXPECT_TRUE(noAddress.Opened.empty());
+}
+
+// Without a download address nothing can be opened: the user who asked is told which version
+// is out, with no question; the check at start-up stays quiet.
+TEST(UpdateCheckedTest, ANewerVersionWithoutAnAddressIsToldOnlyWhenAsked) {
+    const TCompletion asked = Complete(1025, "", true, idYes);
+    ASSERT_EQ(asked.Shown.size(), 1u);
+    EXPECT_NE(asked.Shown[0].find("Version 10.2.5 of Wintermoot is available"), std::string::npos)
+        << asked.Shown[0];
+    EXPECT_NE(asked.Shown[0].find("no address to download it from"), std::string::npos);
+    EXPECT_TRUE(asked.Opened.empty());
+    const TCompletion quiet = Complete(325, "", false, idYes);
+    EXPECT_TRUE(quiet.Shown.empty());
+    EXPECT_TRUE(quiet.Opened.empty());
 }
 
 } // namespace

@@ -69,7 +69,7 @@ int main(int argc, char** argv) {
         const TGameListServer::TParams params(request.params.begin(), request.params.end());
         const TServerReply reply = logic.Handle(request.path, params, request.remote_addr);
         response.status = reply.Status;
-        response.set_content(reply.Body, "text/plain; charset=utf-8");
+        response.set_content(reply.Text(), reply.ContentType.c_str());
     });
 
     int port = options.Port;

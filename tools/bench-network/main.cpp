@@ -7,7 +7,10 @@
 //      /proc; the answer, the bytes it took and the peak memory are reported;
 //   3. 10 and 200 callers at once, each with one list request, the slowest timed;
 //   4. list throughput with 1 and with 10 keep-alive clients, and the memory after each;
-//   5. the list on Redis (when redis-server is installed; it is started on a free port): how soon
+//   5. pipelined readers (--part pipeline, not in "all"): a full list of long names, then
+//      connections from three addresses that each send 16 pipelined list requests and never read;
+//      every second another caller asks once, and the server's CPU time and memory are read;
+//   6. the list on Redis (when redis-server is installed; it is started on a free port): how soon
 //      a game published through one server process is listed by another, list throughput of
 //      one process against two on one Redis, and the memory 10,000 listed games take in the
 //      server (in memory) and in Redis.
@@ -33,6 +36,8 @@
 #include <cstring>
 #include <fstream>
 #include <iostream>
+#include <iterator>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -50,6 +55,8 @@ struct TBenchOptions {
     int Requests = 100000;
     int Games = 20;
     std::string Part = "all";
+    int Pipeliners = 750;
+    int AttackSeconds = 20;
 };
 
 double Milliseconds(TClock::duration d) {
@@ -66,6 +73,27 @@ long StatusKb(pid_t pid, const char* key) {
             return std::stol(line.substr(prefix.size()));
     }
     return -1;
+}
+
+// The CPU time (user and system) the process has used, in seconds; -1 when it cannot be read.
+double CpuSeconds(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    // The fields after the command name, which is in parentheses and may hold spaces.
+    const std::size_t close = text.rfind(')');
+    if (close == std::string::npos)
+        return -1;
+    std::istringstream fields(text.substr(close + 2));
+    std::string field;
+    unsigned long long user = 0;
+    unsigned long long system = 0;
+    for (int i = 3; i <= 15 && fields >> field; ++i) {
+        if (i == 14)
+            user = std::stoull(field);
+        else if (i == 15)
+            system = std::stoull(field);
+    }
+    return static_cast<double>(user + system) / static_cast<double>(sysconf(_SC_CLK_TCK));
 }
 
 class TServer {
@@ -574,6 +602,123 @@ void RedisList(const TBenchOptions& options) {
     }
 }
 
+// Connections that pipeline list requests and never read their answers, from three addresses,
+// against a full list of long names; every second a caller from another address asks for the
+// list once on a new connection. A connection the server closes is replaced at once, so the load
+// holds for the whole attack. Reports how many of those callers were answered within 2 s, the
+// server's CPU use and its memory before, at its peak and after the attackers have gone.
+void PipelinedReaders(const TBenchOptions& options) {
+    const TServer server(options.Server, { "--max-games", "500" });
+    if (server.Port() < 0)
+        return;
+    for (int i = 0; i < 500; ++i)
+        AddGame(server.Port(), CallerSource(i),
+            "Player+" + std::to_string(i) + "+" + std::string(240, 'x'));
+    std::string list;
+    {
+        const int fd = Connect(server.Port(), 1, 5000);
+        list = fd >= 0 ? ListBody(fd) : "";
+        if (fd >= 0)
+            close(fd);
+    }
+    Report("list size",
+        Fixed(list.size() / 1024.0, "KB") + " ("
+            + std::to_string(std::count(list.begin(), list.end(), '\n')) + " games)");
+    const long beforeKb = StatusKb(server.Pid(), "VmRSS");
+    std::string pipeline;
+    for (int i = 0; i < 16; ++i)
+        pipeline += ListRequest;
+    const auto open = [&](int source) {
+        const int fd = Connect(server.Port(), source, 3000);
+        if (fd >= 0 && !SendAll(fd, pipeline)) {
+            close(fd);
+            return -1;
+        }
+        return fd;
+    };
+    const int sources[3] = { 0x0901, 0x0902, 0x0903 };
+    std::vector<int> attackers;
+    std::vector<int> attackerSource;
+    const double cpuStart = CpuSeconds(server.Pid());
+    const auto start = TClock::now();
+    const auto attackStart = start;
+    for (int i = 0; i < options.Pipeliners; ++i) {
+        const int source = sources[i % 3];
+        const int fd = open(source);
+        if (fd >= 0) {
+            attackers.push_back(fd);
+            attackerSource.push_back(source);
+        }
+    }
+    Report("pipelining connections opened",
+        std::to_string(attackers.size()) + " in "
+            + Fixed(Milliseconds(TClock::now() - start), "ms", 0));
+    int asked = 0;
+    int answeredInTime = 0;
+    int reopened = 0;
+    double slowest = 0;
+    double cpuBefore = cpuStart;
+    double busiest = 0;
+    for (int second = 0; second < options.AttackSeconds; ++second) {
+        // The first second counts from the opening of the attack.
+        const auto tick = second == 0 ? attackStart : TClock::now();
+        const double ms = [&] {
+            const int fd = Connect(server.Port(), 0x0A01, 2000);
+            if (fd < 0)
+                return -1.0;
+            std::string pending;
+            const bool ok = SendAll(fd, ListRequest) && ReadAnswer(fd, pending) == 200;
+            close(fd);
+            return ok ? Milliseconds(TClock::now() - tick) : -1.0;
+        }();
+        ++asked;
+        if (ms >= 0 && ms <= 2000)
+            ++answeredInTime;
+        slowest = std::max(slowest, ms < 0 ? 2000.0 : ms);
+        // Connections the server has closed are opened again, with their 16 requests.
+        for (std::size_t i = 0; i < attackers.size(); ++i) {
+            pollfd ready { attackers[i], POLLRDHUP, 0 };
+            if (poll(&ready, 1, 0) > 0 && (ready.revents & (POLLRDHUP | POLLHUP | POLLERR))) {
+                close(attackers[i]);
+                attackers[i] = open(attackerSource[i]);
+                ++reopened;
+            }
+        }
+        std::this_thread::sleep_until(tick + std::chrono::seconds(1));
+        // The server's CPU use over this second, from one core's 100 %.
+        const double cpuNow = CpuSeconds(server.Pid());
+        const double busy
+            = 100 * (cpuNow - cpuBefore) / (Milliseconds(TClock::now() - tick) / 1000);
+        cpuBefore = cpuNow;
+        busiest = std::max(busiest, busy);
+        std::printf("    second %2d: %-22s server CPU %3.0f %%\n", second + 1,
+            ms < 0 ? "no answer within 2 s" : Fixed(ms, "ms", 1).c_str(), busy);
+        std::fflush(stdout);
+    }
+    const double attackSeconds = Milliseconds(TClock::now() - attackStart) / 1000;
+    const double cpu = CpuSeconds(server.Pid()) - cpuStart;
+    const long peakKb = StatusKb(server.Pid(), "VmHWM");
+    const long duringKb = StatusKb(server.Pid(), "VmRSS");
+    Report("callers answered within 2 s",
+        std::to_string(answeredInTime) + " of " + std::to_string(asked) + ", slowest "
+            + Fixed(slowest, "ms", 1));
+    Report("connections closed by the server, reopened", std::to_string(reopened));
+    Report("server CPU during the attack",
+        Fixed(100 * cpu / attackSeconds, "% of one core", 0) + " (" + Fixed(cpu, "s", 1) + " in "
+            + Fixed(attackSeconds, "s", 1) + "; busiest second " + Fixed(busiest, "%)", 0));
+    for (const int fd : attackers)
+        if (fd >= 0)
+            close(fd);
+    // The server gives freed memory back within 5 s of connections closing.
+    std::this_thread::sleep_for(std::chrono::seconds(6));
+    Report("server memory before / at the end / peak / 6 s after",
+        Fixed(beforeKb / 1024.0, "MB /") + " " + Fixed(duringKb / 1024.0, "MB /") + " "
+            + Fixed(peakKb / 1024.0, "MB /") + " "
+            + Fixed(StatusKb(server.Pid(), "VmRSS") / 1024.0, "MB"));
+    const double after = TimeOneRequest(server.Port());
+    Report("list request after the attack", after < 0 ? "no answer" : Fixed(after, "ms", 2));
+}
+
 void RaiseDescriptorLimit() {
     rlimit limit {};
     if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
@@ -586,12 +731,15 @@ void RaiseDescriptorLimit() {
 
 std::string Usage() {
     return "Usage: wintermoot-bench-network [--server PROGRAM] [--idle N] [--flood-mb N]\n"
-           "                                [--requests N] [--part all|hostile|redis]\n"
+           "                                [--requests N] [--part all|hostile|redis|pipeline]\n"
+           "                                [--pipeliners N] [--attack-seconds N]\n"
            "Starts the game-list server on 127.0.0.1 and measures it: a list request while N\n"
            "idle connections are open (default 5000), a header flood of N MB (default 200), and\n"
            "list throughput over N requests with 1 and 10 clients (default 100000); then the\n"
            "list on Redis shared by two server processes (when redis-server is installed).\n"
-           "--part runs only the hostile loads or only the Redis part.\n";
+           "--part runs only the hostile loads or only the Redis part; --part pipeline runs\n"
+           "N connections (default 750) from three addresses that pipeline list requests and\n"
+           "never read, for N seconds (default 20), asking for the list every second meanwhile.\n";
 }
 
 } // namespace
@@ -617,8 +765,13 @@ int main(int argc, char** argv) {
             else if (option == "--requests")
                 options.Requests = std::clamp(std::stoi(value), 1, 10000000);
             else if (option == "--part"
-                && (value == "all" || value == "hostile" || value == "redis"))
+                && (value == "all" || value == "hostile" || value == "redis"
+                    || value == "pipeline"))
                 options.Part = value;
+            else if (option == "--pipeliners")
+                options.Pipeliners = std::clamp(std::stoi(value), 1, 60000);
+            else if (option == "--attack-seconds")
+                options.AttackSeconds = std::clamp(std::stoi(value), 1, 3600);
             else
                 throw std::invalid_argument(option);
         } catch (const std::exception&) {
@@ -629,6 +782,11 @@ int main(int argc, char** argv) {
     signal(SIGPIPE, SIG_IGN);
     std::printf("server %s\n", options.Server.c_str());
     RaiseDescriptorLimit();
+    if (options.Part == "pipeline") {
+        std::printf("pipelined readers that never read\n");
+        PipelinedReaders(options);
+        return 0;
+    }
     if (options.Part != "redis") {
         std::printf("idle connections\n");
         IdleConnections(options);

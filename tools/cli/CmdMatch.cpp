@@ -5,6 +5,7 @@
 #include "Commands.h"
 #include "GameExport.h"
 #include "Pgn.h"
+#include "PrintableText.h"
 #include "UciEngineAgent.h"
 #include "UnitChessGame.h"
 #include "UnitHistory.h"
@@ -297,7 +298,9 @@ int CmdMatch(const TArgs& args) {
             }
         }
         if (!failure.isEmpty()) {
-            std::cerr << "wintermoot-cli match: " << failure.toStdString() << '\n';
+            // The failure names the engine by its own "id name": printable text only.
+            std::cerr << "wintermoot-cli match: " << PrintableForLog(failure.toStdString(), 1024)
+                      << '\n';
             status = 1;
             QCoreApplication::exit(0);
         } else if (played >= options.Games) {

@@ -3,6 +3,7 @@
 // person at the board would, and prints what happens, one event a line.
 
 #include "Commands.h"
+#include "PrintableText.h"
 #include "ShortString.h"
 #include "UnitChessGame.h"
 
@@ -130,7 +131,11 @@ private:
 
     void Subscribe() {
         QObject::connect(&m_Game, &TChessGame::opponentJoined, [this] {
-            std::cout << "joined " << m_Game.GetPlayer(Opponent(Local()))->Name << std::endl;
+            // The peer's words reach the terminal only as printable text: no escape sequence of
+            // theirs can act on it.
+            std::cout << "joined "
+                      << PrintableForLog(m_Game.GetPlayer(Opponent(Local()))->Name, 256)
+                      << std::endl;
             m_Game.SetReady();
         });
         QObject::connect(&m_Game, &TChessGame::readyChanged, [this] {
@@ -166,7 +171,7 @@ private:
                       << KindName(m_Game.Moves.Last()->PromotionKind) << std::endl;
         });
         QObject::connect(&m_Game, &TChessGame::chatReceived, [this](const std::string& text) {
-            std::cout << "chat: " << text << std::endl;
+            std::cout << "chat: " << PrintableForLog(text, 4096) << std::endl;
             if (text.rfind("echo: ", 0) != 0)
                 m_Game.SendChat("echo: " + text);
         });

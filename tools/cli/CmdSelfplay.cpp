@@ -76,6 +76,24 @@ std::string FlagWords(TMoveResult flags) {
     return words;
 }
 
+// The move as the long algebraic notation writes it, with the letter of a promotion's piece.
+std::string MoveWithPromotion(const TMoveRecord& move) {
+    std::string text = MoveText(move.From, move.To);
+    if (move.Flags & mrPromotion) {
+        switch (move.PromotionKind) {
+        case pkQueen:
+            return text + 'q';
+        case pkRook:
+            return text + 'r';
+        case pkBishop:
+            return text + 'b';
+        case pkKnight:
+            return text + 'n';
+        }
+    }
+    return text;
+}
+
 } // namespace
 
 int CmdSelfplay(const TArgs& args) {
@@ -103,10 +121,24 @@ int CmdSelfplay(const TArgs& args) {
         result = ended;
         reason = why;
     });
-    QObject::connect(&game, &TChessGame::movePlayed, [&](TPoint from, TPoint to, TMoveResult) {
+    // A move is printed once it is complete. A piece chosen with the move is in before the move is
+    // announced; a promotion left waiting is printed when its piece comes.
+    bool promotionWaiting = false;
+    const auto printMove = [&] {
+        const TMoveRecord* last = game.Moves.Last();
+        std::cout << MoveWithPromotion(*last) << FlagWords(last->Flags) << std::endl;
+    };
+    QObject::connect(&game, &TChessGame::promoted, [&](TPoint, TMoveResult) {
+        if (promotionWaiting)
+            printMove();
+        promotionWaiting = false;
+    });
+    QObject::connect(&game, &TChessGame::movePlayed, [&](TPoint, TPoint, TMoveResult flags) {
         // The stored flags include a completed promotion and what it brought.
         const TMoveRecord* last = game.Moves.Last();
-        std::cout << MoveText(from, to) << FlagWords(last->Flags) << std::endl;
+        promotionWaiting = flags & mrPromotion;
+        if (!promotionWaiting)
+            printMove();
         if (game.Moves.Count() >= options.MaxMoves && game.GameState == gsPlaying
             && !(last->Flags & mrGameOver) && !game.DrawByRule()) {
             game.StopGame();

@@ -1,6 +1,7 @@
 #include "UciEngine.h"
 
 #include "Fen.h"
+#include "PrintableText.h"
 #include "ReplySearch.h"
 #include "TranspositionTable.h"
 #include "UnitChessAI.h"
@@ -19,8 +20,6 @@ namespace {
 
 using TClock = std::chrono::steady_clock;
 
-// The search's scores count a pawn as 10.
-constexpr int CentipawnsPerUnit = 10;
 // Clock searches expect this many moves to the end of the game when not told.
 constexpr int DefaultMovesToGo = 30;
 constexpr long long MaxMilliseconds = 1000LL * 60 * 60 * 24 * 365;
@@ -57,13 +56,10 @@ std::string Join(const std::vector<std::string>& words, size_t from, size_t to) 
 
 // Outside text as it may appear in an answer: printable ASCII only, and not too long.
 std::string Shown(std::string_view text) {
-    constexpr size_t MaxShown = 80;
-    std::string shown;
-    for (const char c : text.substr(0, MaxShown))
-        shown += (c >= 0x20 && c < 0x7f) ? c : '?';
-    if (text.size() > MaxShown)
-        shown += "...";
-    return "'" + shown + "'";
+    std::string shown = "'";
+    shown += PrintableForLog(text, 80);
+    shown += '\'';
+    return shown;
 }
 
 bool SameName(std::string_view a, std::string_view b) {
@@ -163,8 +159,10 @@ const char* LevelName(int level) {
     return "expert";
 }
 
+} // namespace
+
 // Cancels the search when its deadline passes; the deadline may be moved while it waits.
-class TWatchdog {
+class TUciEngine::TWatchdog {
 public:
     explicit TWatchdog(std::atomic<bool>& cancel)
         : m_Cancel(cancel) { }
@@ -206,8 +204,6 @@ private:
     bool m_Done = false;
     std::thread m_Thread;
 };
-
-} // namespace
 
 long long AllottedMilliseconds(long long remaining, long long increment, int movesToGo) {
     remaining = std::max(0LL, remaining);
@@ -292,9 +288,10 @@ bool TUciEngine::HandleLine(std::string_view line) {
             CommandGo(words, i + 1);
         else if (command == "stop")
             StopSearch();
-        else if (command == "debug" || command == "register" || command == "ponderhit") {
-            // No debug output to switch, nothing to register; a ponder hit continues the search
-            // as an ordinary one, which it already is.
+        else if (command == "ponderhit")
+            PonderHit();
+        else if (command == "debug" || command == "register") {
+            // No debug output to switch, nothing to register.
         } else
             continue;
         return true;
@@ -314,6 +311,7 @@ void TUciEngine::CommandUci() {
         + std::to_string(MaxThreads));
     Write("option name Hash type spin default " + std::to_string(DefaultHashMegabytes)
         + " min 1 max " + std::to_string(MaxHashMegabytes));
+    Write("option name Ponder type check default false");
     Write("uciok");
 }
 
@@ -351,6 +349,10 @@ void TUciEngine::CommandSetOption(const std::vector<std::string>& words, size_t 
             m_Threads = int(number);
         else
             badValue("a whole number from 1 to " + std::to_string(MaxThreads));
+    } else if (SameName(name, "Ponder")) {
+        // Tells only that the GUI may send go ponder, which is always understood.
+        if (!SameName(value, "true") && !SameName(value, "false"))
+            badValue("true or false");
     } else if (SameName(name, "Hash")) {
         if (ParseNumber(value, 1, MaxHashMegabytes, number))
             SetHash(int(number));
@@ -486,7 +488,7 @@ void TUciEngine::CommandGo(const std::vector<std::string>& words, size_t at) {
         } else if (word == "infinite") {
             limits.Infinite = true;
         } else if (word == "ponder") {
-            Info("go: pondering is not supported; searching now");
+            limits.Ponder = true;
         } else if (word == "mate") {
             number(i, 1, 1000, value);
             Info("go: mate is not supported; searching as without it");
@@ -513,8 +515,8 @@ void TUciEngine::CommandGo(const std::vector<std::string>& words, size_t at) {
     job->Level = m_Level;
     job->Depth = m_Depth;
     job->Threads = m_Threads;
-    const bool unbounded
-        = limits.Infinite || limits.MoveTime >= 0 || limits.Time[side] >= 0 || limits.Nodes > 0;
+    const bool unbounded = limits.Infinite || limits.Ponder || limits.MoveTime >= 0
+        || limits.Time[side] >= 0 || limits.Nodes > 0;
     if ((limits.Depth > 0   ? limits.Depth
                 : unbounded ? MaxDepth
                             : m_Depth)
@@ -524,11 +526,24 @@ void TUciEngine::CommandGo(const std::vector<std::string>& words, size_t at) {
     {
         std::lock_guard lock(m_StopMutex);
         m_StopRequested = false;
+        m_Pondering = limits.Ponder;
+        m_PonderWatchdog = nullptr;
     }
     m_Cancel = false;
     m_Searching = true;
     m_SearchThread
         = std::thread([this, job = std::move(job)]() mutable { Search(std::move(job)); });
+}
+
+void TUciEngine::PonderHit() {
+    std::lock_guard lock(m_StopMutex);
+    if (!m_Pondering)
+        return;
+    m_Pondering = false;
+    m_PonderHitAt = TClock::now();
+    if (m_PonderWatchdog && m_PonderBudget >= 0)
+        m_PonderWatchdog->SetDeadline(m_PonderHitAt + std::chrono::milliseconds(m_PonderBudget));
+    m_StopChanged.notify_all();
 }
 
 void TUciEngine::StopSearch() {
@@ -537,6 +552,7 @@ void TUciEngine::StopSearch() {
     {
         std::lock_guard lock(m_StopMutex);
         m_StopRequested = true;
+        m_Pondering = false;
     }
     m_Cancel = true;
     m_StopChanged.notify_all();
@@ -552,6 +568,15 @@ void TUciEngine::Search(std::unique_ptr<TJob> job) {
     size_t legalCount = 0;
     {
         const bool clock = limits.MoveTime < 0 && limits.Time[side] >= 0;
+        // A ponder search runs as an infinite one until the ponder hit, from which on its limits
+        // count.
+        TClock::time_point start = job->Start;
+        const auto pondering = [&] {
+            std::lock_guard lock(m_StopMutex);
+            if (!m_Pondering && limits.Ponder)
+                start = m_PonderHitAt;
+            return m_Pondering;
+        };
         long long budget = -1;
         if (limits.MoveTime >= 0)
             budget = std::max(1LL, limits.MoveTime);
@@ -562,12 +587,28 @@ void TUciEngine::Search(std::unique_ptr<TJob> job) {
         int maxDepth = job->Depth;
         if (limits.Depth > 0)
             maxDepth = limits.Depth;
-        else if (limits.Infinite || budget >= 0 || limits.Nodes > 0)
+        else if (limits.Infinite || limits.Ponder || budget >= 0 || limits.Nodes > 0)
             maxDepth = MaxDepth;
 
         TWatchdog watchdog(m_Cancel);
-        if (budget >= 0 && !limits.Infinite)
-            watchdog.SetDeadline(job->Start + std::chrono::milliseconds(budget));
+        {
+            // Until the ponder hit the deadline waits; the hit sets it from its own time.
+            std::lock_guard lock(m_StopMutex);
+            if (m_Pondering) {
+                m_PonderBudget = limits.Infinite ? -1 : budget;
+                m_PonderWatchdog = &watchdog;
+            } else if (budget >= 0 && !limits.Infinite) {
+                watchdog.SetDeadline(job->Start + std::chrono::milliseconds(budget));
+            }
+        }
+        // The watchdog goes at the end of this block; a ponder hit after that must not reach it.
+        struct TForgetWatchdog {
+            TUciEngine& Engine;
+            ~TForgetWatchdog() {
+                std::lock_guard lock(Engine.m_StopMutex);
+                Engine.m_PonderWatchdog = nullptr;
+            }
+        } forgetWatchdog { *this };
         long long totalNodes = 0;
         double lastMs = 0, previousMs = 0;
         long long lastNodes = 0, previousNodes = 0;
@@ -575,10 +616,11 @@ void TUciEngine::Search(std::unique_ptr<TJob> job) {
         // straight to the last: the depths between could share no work with it and would cost
         // as much as the last one again. Timed, counted and infinite searches deepen one level at
         // a time.
-        const bool fixedDepth = !limits.Infinite && budget < 0 && limits.Nodes == 0;
+        const bool fixedDepth
+            = !limits.Infinite && !limits.Ponder && budget < 0 && limits.Nodes == 0;
         for (int depth = 1; depth <= maxDepth;
              depth = fixedDepth && depth == 1 ? std::max(2, maxDepth) : depth + 1) {
-            if (depth > 1 && !limits.Infinite) {
+            if (depth > 1 && !limits.Infinite && !pondering()) {
                 if (m_Cancel)
                     break;
                 // With a clock, a depth is begun only when it is expected to end in time.
@@ -586,8 +628,7 @@ void TUciEngine::Search(std::unique_ptr<TJob> job) {
                     = previousMs > 0.5 ? std::clamp(lastMs / previousMs, 2.0, 40.0) : 8.0;
                 if (clock
                     && (legalCount == 1
-                        || double(MillisecondsSince(job->Start)) + lastMs * timeGrowth
-                            > double(budget)))
+                        || double(MillisecondsSince(start)) + lastMs * timeGrowth > double(budget)))
                     break;
                 if (limits.Nodes > 0) {
                     const double nodeGrowth = previousNodes > 0
@@ -642,8 +683,10 @@ void TUciEngine::Search(std::unique_ptr<TJob> job) {
             best = MoveName(board, chosen.From, chosen.To);
             const long long elapsed = MillisecondsSince(job->Start);
             const double seconds = std::max(1e-3, FractionalMillisecondsSince(job->Start) / 1000);
-            Write("info depth " + std::to_string(depth) + " score cp "
-                + std::to_string(chosen.Score * CentipawnsPerUnit) + " nodes "
+            const TSearchValue value = ValueOfCandidate(board, side, depth, job->LastFrom, chosen);
+            const std::string score = value.Mate ? "mate " + std::to_string(value.MateMoves)
+                                                 : "cp " + std::to_string(value.Centipawns);
+            Write("info depth " + std::to_string(depth) + " score " + score + " nodes "
                 + std::to_string(totalNodes) + " nps "
                 + std::to_string((long long)(double(totalNodes) / seconds)) + " time "
                 + std::to_string(elapsed) + " pv " + best);
@@ -658,10 +701,12 @@ void TUciEngine::Search(std::unique_ptr<TJob> job) {
             }
         }
     }
-    if (limits.Infinite) {
-        // An infinite search answers only when told to stop.
+    {
+        // An infinite search answers only when told to stop, a ponder search not before the
+        // ponder hit.
         std::unique_lock lock(m_StopMutex);
-        m_StopChanged.wait(lock, [&] { return m_StopRequested; });
+        m_StopChanged.wait(
+            lock, [&] { return m_StopRequested || (!limits.Infinite && !m_Pondering); });
     }
     Write("bestmove " + best);
     m_Searching = false;

@@ -10,6 +10,7 @@
 #include "UnitChessBoard.h"
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <functional>
@@ -32,6 +33,8 @@ struct TGoLimits {
     int MovesToGo = 0;
     long long Nodes = 0;
     bool Infinite = false;
+    // "go ponder": no bestmove before "ponderhit" or "stop"; the limits count from the hit.
+    bool Ponder = false;
     std::vector<std::pair<TPoint, TPoint>> SearchMoves;
 };
 
@@ -80,6 +83,7 @@ public:
 
 private:
     struct TJob;
+    class TWatchdog;
 
     void Write(const std::string& line);
     void Info(const std::string& text);
@@ -88,6 +92,8 @@ private:
     void CommandPosition(const std::vector<std::string>& words, size_t at);
     void CommandGo(const std::vector<std::string>& words, size_t at);
     void Search(std::unique_ptr<TJob> job);
+    // "ponderhit": the ponder search goes on as an ordinary one from now.
+    void PonderHit();
     std::shared_ptr<TTranspositionTable> TableForSearch();
     bool SetHash(int megabytes);
 
@@ -114,6 +120,12 @@ private:
     std::mutex m_StopMutex;
     std::condition_variable m_StopChanged;
     bool m_StopRequested = false;
+    // Under m_StopMutex: a ponder search waits for its hit, which sets the search's deadline
+    // through its watchdog (while the search has one) from the hit's time.
+    bool m_Pondering = false;
+    std::chrono::steady_clock::time_point m_PonderHitAt;
+    long long m_PonderBudget = -1;
+    TWatchdog* m_PonderWatchdog = nullptr;
 };
 
 // Reads commands from the file descriptor until "quit" or the end of the input and answers on

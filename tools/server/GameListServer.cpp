@@ -8,59 +8,6 @@
 
 namespace {
 
-constexpr std::size_t NameMaxBytes = 255;
-
-// Length of the valid UTF-8 sequence at text[i] and its code point, or 0 when the bytes there
-// are not one (stray continuation bytes, overlong forms, surrogates, values above U+10FFFF).
-std::size_t DecodeUtf8(const std::string& text, std::size_t i, char32_t& codePoint) {
-    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-    const unsigned char lead = byte(i);
-    std::size_t length = 0;
-    char32_t min = 0;
-    if (lead < 0x80) {
-        codePoint = lead;
-        return 1;
-    } else if ((lead & 0xE0) == 0xC0) {
-        length = 2;
-        min = 0x80;
-        codePoint = lead & 0x1F;
-    } else if ((lead & 0xF0) == 0xE0) {
-        length = 3;
-        min = 0x800;
-        codePoint = lead & 0x0F;
-    } else if ((lead & 0xF8) == 0xF0) {
-        length = 4;
-        min = 0x10000;
-        codePoint = lead & 0x07;
-    } else {
-        return 0;
-    }
-    if (i + length > text.size())
-        return 0;
-    for (std::size_t k = 1; k < length; ++k) {
-        if ((byte(i + k) & 0xC0) != 0x80)
-            return 0;
-        codePoint = (codePoint << 6) | (byte(i + k) & 0x3F);
-    }
-    if (codePoint < min || codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF))
-        return 0;
-    return length;
-}
-
-bool IsControl(char32_t c) {
-    return c < 0x20 || (c >= 0x7F && c <= 0x9F);
-}
-
-// Characters that change how the text around them is shown rather than showing anything: the
-// direction marks, embeddings, overrides and isolates (a name holding U+202E shows the rest of its
-// line, the host's address included, backwards), the line and paragraph separators, the byte-order
-// mark and the interlinear annotation marks.
-bool IsLayoutControl(char32_t c) {
-    return c == 0x061C || c == 0x200E || c == 0x200F || (c >= 0x202A && c <= 0x202E)
-        || (c >= 0x2066 && c <= 0x2069) || c == 0x2028 || c == 0x2029 || c == 0xFEFF
-        || (c >= 0xFFF9 && c <= 0xFFFB);
-}
-
 int HexValue(char c) {
     if (c >= '0' && c <= '9')
         return c - '0';
@@ -81,34 +28,6 @@ std::optional<long long> ParseNumber(const std::string& text, long long min, lon
 }
 
 } // namespace
-
-std::string CleanGameName(const std::string& name) {
-    std::string kept;
-    kept.reserve(std::min(name.size(), std::size_t { 4 * NameMaxBytes }));
-    for (std::size_t i = 0; i < name.size();) {
-        char32_t c = 0;
-        const std::size_t length = DecodeUtf8(name, i, c);
-        if (length == 0) {
-            ++i;
-            continue;
-        }
-        if (!IsControl(c) && !IsLayoutControl(c) && c != U'|')
-            kept.append(name, i, length);
-        i += length;
-    }
-    const std::size_t first = kept.find_first_not_of(' ');
-    if (first == std::string::npos)
-        return {};
-    kept = kept.substr(first, kept.find_last_not_of(' ') - first + 1);
-    if (kept.size() > NameMaxBytes) {
-        std::size_t cut = NameMaxBytes;
-        while (cut > 0 && (static_cast<unsigned char>(kept[cut]) & 0xC0) == 0x80)
-            --cut;
-        kept.resize(cut);
-        kept.erase(kept.find_last_not_of(' ') + 1);
-    }
-    return kept;
-}
 
 std::string DecodeUrl(std::string_view text, bool plusIsSpace) {
     std::string decoded;
@@ -145,40 +64,79 @@ TGameListServer::TParams ParseQuery(std::string_view query) {
     return params;
 }
 
-std::string PrintableForLog(std::string_view text, std::size_t maxBytes) {
-    std::string printable;
-    const std::size_t kept = std::min(text.size(), maxBytes);
-    printable.reserve(kept + 3);
-    for (std::size_t i = 0; i < kept; ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        printable += c < 0x20 || c >= 0x7F ? '?' : static_cast<char>(c);
-    }
-    if (kept < text.size())
-        printable += "...";
-    return printable;
-}
-
-namespace {
-
-// The address in its canonical spelling, or empty when it is not a numeric IPv4 or IPv6 address.
 std::string NumericAddress(const std::string& text) {
     unsigned char bytes[sizeof(in6_addr)];
     char canonical[INET6_ADDRSTRLEN] = {};
     if (inet_pton(AF_INET, text.c_str(), bytes) == 1)
         return inet_ntop(AF_INET, bytes, canonical, sizeof canonical) ? canonical : "";
-    if (inet_pton(AF_INET6, text.c_str(), bytes) == 1)
-        return inet_ntop(AF_INET6, bytes, canonical, sizeof canonical) ? canonical : "";
-    return {};
+    if (inet_pton(AF_INET6, text.c_str(), bytes) != 1)
+        return {};
+    // ::ffff:a.b.c.d is how a dual-stack socket shows an IPv4 caller: the same caller as a.b.c.d.
+    in6_addr address {};
+    std::copy(bytes, bytes + sizeof address, reinterpret_cast<unsigned char*>(&address));
+    if (IN6_IS_ADDR_V4MAPPED(&address))
+        return inet_ntop(AF_INET, bytes + 12, canonical, sizeof canonical) ? canonical : "";
+    return inet_ntop(AF_INET6, bytes, canonical, sizeof canonical) ? canonical : "";
+}
+
+std::optional<std::string> CallerAddress(
+    const std::string& peer, const char* realIp, const std::string& trustedProxy) {
+    const std::string from = NumericAddress(peer).empty() ? peer : NumericAddress(peer);
+    if (trustedProxy.empty() || from != trustedProxy)
+        return from;
+    // Without the header the request is the proxy's own (a health check on the proxy's machine).
+    if (realIp == nullptr)
+        return from;
+    const std::string given = NumericAddress(realIp);
+    if (given.empty())
+        return std::nullopt;
+    return given;
+}
+
+namespace {
+
+std::string EscapeHtml(const std::string& text) {
+    std::string escaped;
+    for (const char c : text) {
+        switch (c) {
+        case '&':
+            escaped += "&amp;";
+            break;
+        case '<':
+            escaped += "&lt;";
+            break;
+        case '>':
+            escaped += "&gt;";
+            break;
+        case '"':
+            escaped += "&quot;";
+            break;
+        default:
+            escaped += c;
+        }
+    }
+    return escaped;
 }
 
 } // namespace
 
-std::string CallerAddress(
-    const std::string& peer, const char* realIp, const std::string& trustedProxy) {
-    if (trustedProxy.empty() || realIp == nullptr || peer != trustedProxy)
-        return peer;
-    const std::string given = NumericAddress(realIp);
-    return given.empty() ? peer : given;
+std::string HomePage(const TServerOptions& options) {
+    const std::string url = EscapeHtml(options.Url);
+    return "<!DOCTYPE html>\n"
+           "<html lang=\"en\">\n"
+           "<head><meta charset=\"utf-8\"><title>Wintermoot game list</title></head>\n"
+           "<body>\n"
+           "<h1>Wintermoot game list</h1>\n"
+           "<p>This is the game list server of Wintermoot, a chess game. Players who host a "
+           "network game can list it here, and players who want to join read the list from "
+           "the game's Join page.</p>\n"
+           "<p>The list of hosted games, one <code>name|address</code> line each: "
+           "<a href=\"/wintermoot.inf\">/wintermoot.inf</a></p>\n"
+           "<p>The latest version is published at <a href=\""
+        + url + "\">" + url
+        + "</a>.</p>\n"
+          "</body>\n"
+          "</html>\n";
 }
 
 std::string ServerUsage() {
@@ -287,6 +245,11 @@ TServerReply TGameListServer::Handle(
     };
     if (path == "/wintermoot.inf")
         return List();
+    if (path == "/") {
+        TServerReply page { 200, HomePage(m_Options) };
+        page.ContentType = "text/html; charset=utf-8";
+        return page;
+    }
     if (path == "/ipaddress.php")
         return { 200, "IP address=" + remoteAddr + "\r\n" };
     if (path == "/versions.inf") {
@@ -312,17 +275,29 @@ const TServerReply Unavailable { 503, "The list cannot be reached now, try again
 } // namespace
 
 TServerReply TGameListServer::List() {
-    const auto games = m_Store->List();
+    auto games = m_Store->List();
     if (!games)
         return Unavailable;
-    std::string text;
-    for (const TListedGame& game : *games)
-        text += game.Name + "|" + game.Address + "\r\n";
-    return { 200, text };
+    TServerReply reply { 200, {} };
+    const std::lock_guard lock(m_ListMutex);
+    // The same games give the same text: it is cleaned and built only when the list changes.
+    if (!m_LastList || *games != m_LastGames) {
+        std::string text;
+        for (const TListedGame& game : *games) {
+            const std::string name = CleanGameName(game.Name);
+            const std::string address = NumericAddress(game.Address);
+            if (!name.empty() && !address.empty())
+                text += name + "|" + address + "\r\n";
+        }
+        m_LastGames = std::move(*games);
+        m_LastList = std::make_shared<const std::string>(std::move(text));
+    }
+    reply.Shared = m_LastList;
+    return reply;
 }
 
 std::string TGameListServer::ListText() {
-    return List().Body;
+    return List().Text();
 }
 
 TServerReply TGameListServer::Add(const std::string& remoteAddr, const std::string& name) {

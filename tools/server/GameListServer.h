@@ -8,13 +8,16 @@
 // game whose host has not renewed it within the expiry time. The list itself is kept by a
 // TGameStore (this process's memory, or Redis). Thread-safe.
 
+#include "GameName.h"
 #include "GameStore.h"
+#include "PrintableText.h"
 
 #include <chrono>
 #include <cstddef>
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -47,15 +50,20 @@ TOptionsResult ParseServerOptions(const std::vector<std::string>& args);
 std::string ServerUsage();
 
 struct TServerReply {
+    TServerReply() = default;
+    TServerReply(int status, std::string body)
+        : Status(status)
+        , Body(std::move(body)) { }
+
     int Status = 200;
     std::string Body;
-};
+    // The body when it is shared between answers (the list: every answer of one list holds the
+    // same text), instead of Body.
+    std::shared_ptr<const std::string> Shared;
+    std::string ContentType = "text/plain; charset=utf-8";
 
-// A name as the list can hold it: invalid UTF-8, "|", control characters (C0, DEL and C1) and
-// the characters that reorder or break the displayed line (direction overrides and marks, line and
-// paragraph separators, byte-order mark) are dropped, surrounding spaces trimmed, and the result
-// cut to 255 bytes at a character boundary.
-std::string CleanGameName(const std::string& name);
+    const std::string& Text() const { return Shared ? *Shared : Body; }
+};
 
 class TGameListServer {
 public:
@@ -72,7 +80,8 @@ public:
         const std::string& path, const TParams& params, const std::string& remoteAddr);
 
     // The games now listed, "name|address" CR LF each, oldest first (empty when the store cannot
-    // be reached).
+    // be reached). Names are cleaned again and entries without a numeric address left out, so
+    // that an entry written into the store by anything else cannot add a line or a false address.
     std::string ListText();
     // Lists (or renews, or renames) the caller's game.
     TServerReply Add(const std::string& remoteAddr, const std::string& name);
@@ -84,6 +93,11 @@ private:
 
     TServerOptions m_Options;
     std::unique_ptr<TGameStore> m_Store;
+    // The last list's games as the store gave them and its text, handed to every answer while the
+    // list stays the same, so that many answers waiting to be sent hold one copy of it.
+    std::mutex m_ListMutex;
+    std::vector<TListedGame> m_LastGames;
+    std::shared_ptr<const std::string> m_LastList;
 };
 
 // A request target's part with its %XX escapes decoded (and "+" as a space when plusIsSpace); an
@@ -94,13 +108,17 @@ std::string DecodeUrl(std::string_view text, bool plusIsSpace);
 // value, one with an empty key is skipped.
 TGameListServer::TParams ParseQuery(std::string_view query);
 
-// Text from a request as the log may show it: at most maxBytes bytes, every byte outside printable
-// ASCII (controls such as the escape that starts a terminal command, and all non-ASCII) given as
-// "?", and "..." where it was cut.
-std::string PrintableForLog(std::string_view text, std::size_t maxBytes);
+// A numeric IPv4 or IPv6 address in its one spelling (as inet_ntop writes it, an IPv4 address
+// mapped into IPv6 as the IPv4 address), or empty when the text is not one such address.
+std::string NumericAddress(const std::string& text);
 
 // The address a request is from: the connection's peer, or the X-Real-IP header's address when
-// the peer is the trusted proxy and the header holds one numeric IPv4 or IPv6 address (as
-// inet_ntop writes it, so that one caller has one spelling).
-std::string CallerAddress(
+// the peer is the trusted proxy, both in their one spelling (NumericAddress); the proxy's
+// own when it sends no header. nullopt when the peer is the trusted proxy and the header is not one
+// address: such a request cannot be told apart from the others that pass the proxy, and is
+// refused.
+std::optional<std::string> CallerAddress(
     const std::string& peer, const char* realIp, const std::string& trustedProxy);
+
+// The small page served at "/": what the server is and where its list is.
+std::string HomePage(const TServerOptions& options);

@@ -15,6 +15,8 @@
 struct TListedGame {
     std::string Name;
     std::string Address;
+
+    bool operator==(const TListedGame&) const = default;
 };
 
 enum class EStoreResult {

@@ -8,9 +8,11 @@
 // the listing drops index members whose game key has expired. Needs one Redis (or a primary), not
 // a Redis Cluster.
 //
-// Connections are pooled, one per thread that needs one at a time. Every connect and command has
-// a timeout; a store that cannot be reached answers Unavailable at once for a second before it
-// tries again, so that a dead Redis never holds the server's event loops for long, and the store
+// Connections are pooled, one per thread that needs one at a time. Each request to the store has
+// one deadline for everything it asks of Redis, connecting included and however slowly Redis
+// answers, and an answer larger than the list can be is refused as soon as Redis announces it; a
+// store that cannot be reached answers Unavailable at once for a second before it tries again, so
+// that a dead or misbehaving Redis never holds the server's event loops for long, and the store
 // reconnects by itself when Redis is back.
 
 #include "GameStore.h"
@@ -31,7 +33,7 @@ public:
         TRedisAddress Address;
         std::chrono::seconds Expiry { 7200 };
         std::size_t MaxGames = 500;
-        // For each connect and each command.
+        // For everything one request asks of Redis: connecting (when needed) and the command.
         std::chrono::milliseconds Timeout { 1000 };
         // How long after a failure requests are answered Unavailable without trying Redis.
         std::chrono::milliseconds RetryPause { 1000 };
@@ -56,9 +58,15 @@ private:
     };
     using TReply = std::unique_ptr<redisReply, TReplyFree>;
 
-    std::unique_ptr<TConnection> Acquire(std::string& error);
+    std::unique_ptr<TConnection> Acquire(
+        std::chrono::steady_clock::time_point deadline, std::string& error);
     void Release(std::unique_ptr<TConnection> connection);
-    void Failed(std::unique_ptr<TConnection> connection);
+    void Failed(std::unique_ptr<TConnection> connection, const std::string& why);
+    // Sends the command and reads its whole answer by the deadline; nullptr (with the reason in
+    // error) when Redis is too slow, closes the connection or announces an answer larger than
+    // the list can be.
+    TReply Exchange(TConnection& connection, const std::vector<std::string>& args,
+        std::chrono::steady_clock::time_point deadline, std::string& error) const;
     // Notes a failure (the connections are dropped and Redis rested for the retry pause) or, after
     // one, success; the change is written to standard error for the operator. Holds m_Mutex.
     void NoteFailureLocked(const std::string& why);
