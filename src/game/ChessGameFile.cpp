@@ -1,4 +1,5 @@
 #include "AtomicFile.h"
+#include "RegularFile.h"
 #include "StreamIO.h"
 #include "UnitChessGame.h"
 
@@ -85,6 +86,8 @@ bool TChessGame::SaveGame(const QString& fileName) {
 }
 
 bool TChessGame::ReadGameFile(const QString& fileName, TGameBody& body) {
+    if (!IsRegularFile(QFile::encodeName(fileName).toStdString()))
+        return false;
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly) || file.size() > MaxFileSize)
         return false;

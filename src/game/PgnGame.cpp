@@ -6,6 +6,26 @@
 #include "UnitChessGame.h"
 
 #include <sstream>
+#include <vector>
+
+namespace {
+
+// The FEN `position` (as SaveFen writes it) with the move counters of `text`, when it has both.
+std::string WithCountersOf(const std::string& position, const std::string& text) {
+    std::istringstream in(text);
+    std::vector<std::string> fields;
+    for (std::string field; in >> field;)
+        fields.push_back(field);
+    if (fields.size() != 6)
+        return position;
+    size_t end = 0;
+    for (int spaces = 0; spaces < 4 && end != std::string::npos; ++spaces)
+        end = position.find(' ', end + (spaces > 0 ? 1 : 0));
+    return end == std::string::npos ? position
+                                    : position.substr(0, end) + " " + fields[4] + " " + fields[5];
+}
+
+} // namespace
 
 TPieceColour ReplayPgnGame(const TPgnGameRecord& game, TChessBoard& board) {
     game.SetUpStart(board);
@@ -51,13 +71,20 @@ bool LoadPgnGame(const TPgnGameRecord& record, TChessGame& game) {
 
 bool PgnRecordFromFen(const std::string& fen, TPgnGameRecord& record, std::string& error) {
     TChessBoard board;
+    std::string dropped;
     try {
-        record.StartSide = LoadFen(board, fen);
+        record.StartSide = LoadFenDroppingCastling(board, fen, dropped);
     } catch (const EFenError& e) {
         error = e.what();
         return false;
     }
     record.StartFen = fen;
+    record.DroppedCastling = dropped;
+    record.Warning.clear();
+    if (!dropped.empty()) {
+        record.StartFen = WithCountersOf(SaveFen(board, record.StartSide), fen);
+        record.Warning = DroppedCastlingWarning(dropped);
+    }
     record.Moves.Clear();
     // Assigned by count: GCC 12 reports a false overlap (-Wrestrict) for the literal here.
     record.Result.assign(1, '*');

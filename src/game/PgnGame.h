@@ -22,5 +22,6 @@ TPieceColour ReplayPgnGame(const TPgnGameRecord& game, TChessBoard& board);
 bool LoadPgnGame(const TPgnGameRecord& record, TChessGame& game);
 
 // A record of the position a FEN text gives, with no moves; false with `error` set when the
-// text is no FEN.
+// text is no FEN. Castling rights the position cannot have are dropped, as the PGN reader drops
+// them (DroppedCastling, Warning).
 bool PgnRecordFromFen(const std::string& fen, TPgnGameRecord& record, std::string& error);

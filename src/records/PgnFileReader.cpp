@@ -1,14 +1,13 @@
 #include "PgnFileReader.h"
 
 #include "Fen.h"
+#include "RegularFile.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <memory>
-#include <system_error>
 
 namespace {
 
@@ -145,15 +144,15 @@ std::string PositionFields(const std::string& fen) {
 // Opens a regular file; false with `error` naming the file when there is none or it cannot be
 // opened.
 bool OpenFileToRead(const std::string& path, std::ifstream& in, std::string& error) {
-    std::error_code code;
-    const auto status = std::filesystem::status(path, code);
-    if (code || !std::filesystem::exists(status)) {
+    switch (CheckFileToRead(path)) {
+    case TFileCheck::Missing:
         error = "no file " + path;
         return false;
-    }
-    if (!std::filesystem::is_regular_file(status)) {
+    case TFileCheck::NotRegular:
         error = path + " is not a file";
         return false;
+    case TFileCheck::Regular:
+        break;
     }
     in.open(path, std::ios::binary);
     if (!in) {
@@ -324,14 +323,22 @@ void TPgnParser::SetUpBoard() {
         hasFen = hasFen || tag.first == "FEN";
     if (!hasFen || m_Game->Tag("SetUp") == "0")
         return;
+    std::string dropped;
     try {
-        m_Side = LoadFen(*m_Board, fen);
+        m_Side = LoadFenDroppingCastling(*m_Board, fen, dropped);
     } catch (const EFenError& error) {
         GameError(
             std::string("the FEN tag is not a position this program can set up: ") + error.what());
         return;
     }
     m_Game->StartSide = m_Side;
+    if (!dropped.empty()) {
+        // Files in the wild carry such rights; the game opens without them.
+        m_Game->DroppedCastling = dropped;
+        m_Game->Warning = "game " + std::to_string(m_Game->Number) + " (" + m_Game->Players()
+            + "): " + DroppedCastlingWarning(dropped);
+        fen = PositionFields(SaveFen(*m_Board, m_Side)) + fen.substr(PositionFields(fen).size());
+    }
     // A FEN of the initial position is no set-up.
     if (PositionFields(SaveFen(*m_Board, m_Side)) != PositionFields(StartFen))
         m_Game->StartFen = fen;
@@ -600,16 +607,29 @@ std::string ReadPgnGames(std::string_view text,
     return parser.FileError();
 }
 
+const char* const PgnReadCancelled = "the reading was cancelled";
+
 std::string ReadPgnStream(std::istream& in,
-    const std::function<bool(const TPgnGameRecord&)>& onGame, const TPgnLimits& limits) {
+    const std::function<bool(const TPgnGameRecord&)>& onGame, const TPgnLimits& limits,
+    const TPgnProgress& progress) {
     TPgnParser parser(onGame, limits);
     std::string buffer;
     std::vector<char> block(size_t(1) << 16);
+    uint64_t bytesRead = 0;
     while (parser.Continues() && in) {
         in.read(block.data(), std::streamsize(block.size()));
-        buffer.append(block.data(), size_t(in.gcount()));
-        // The parser takes whole lines; the rest waits for the next block.
-        const size_t lineEnd = buffer.find_last_of("\n\r");
+        const size_t got = size_t(in.gcount());
+        bytesRead += got;
+        if (progress && !progress(bytesRead))
+            return PgnReadCancelled;
+        // The parser takes whole lines; the rest waits for the next block. What was kept holds no
+        // line end, so only the new block is searched (a long line is not scanned again and
+        // again).
+        const size_t kept = buffer.size();
+        buffer.append(block.data(), got);
+        size_t lineEnd = std::string_view(buffer).substr(kept).find_last_of("\n\r");
+        if (lineEnd != std::string::npos)
+            lineEnd += kept;
         if (lineEnd == std::string::npos) {
             if (buffer.size() > limits.MaxLineBytes)
                 return "a line is longer than " + std::to_string(limits.MaxLineBytes >> 20)
@@ -627,12 +647,15 @@ std::string ReadPgnStream(std::istream& in,
 }
 
 std::string ReadPgnFile(const std::string& path,
-    const std::function<bool(const TPgnGameRecord&)>& onGame, const TPgnLimits& limits) {
+    const std::function<bool(const TPgnGameRecord&)>& onGame, const TPgnLimits& limits,
+    const TPgnProgress& progress) {
     std::ifstream in;
     std::string error;
     if (!OpenFileToRead(path, in, error))
         return error;
-    error = ReadPgnStream(in, onGame, limits);
+    error = ReadPgnStream(in, onGame, limits, progress);
+    if (error == PgnReadCancelled)
+        return error;
     return error.empty() ? error : path + ": " + error;
 }
 
@@ -721,6 +744,11 @@ bool FindSanMove(TChessBoard& board, TPieceColour side, std::string_view token, 
     return false;
 }
 
+std::string DroppedCastlingWarning(const std::string& dropped) {
+    return std::string(dropped.size() == 1 ? "castling right" : "castling rights") + " \"" + dropped
+        + "\" dropped: the king or the rook is not on its square";
+}
+
 std::string PgnPlayerName(const TPgnGameRecord& game, const char* tag) {
     const std::string name = game.Tag(tag);
     return name == "?" ? std::string() : name;
@@ -742,4 +770,6 @@ void TPgnGameRecord::Assign(const TPgnGameRecord& other) {
     Moves.Assign(other.Moves);
     Result = other.Result;
     Error = other.Error;
+    DroppedCastling = other.DroppedCastling;
+    Warning = other.Warning;
 }

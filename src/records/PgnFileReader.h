@@ -59,6 +59,11 @@ struct TPgnGameRecord {
     // Why the game stopped before its end, naming the game, the ply and the token; empty when
     // the whole game was read.
     std::string Error;
+    // The castling rights of the FEN tag that its position cannot have (their king or rook is
+    // not on its square): they are dropped, StartFen is the position without them, and Warning
+    // says so, naming the game. Both empty when nothing was dropped.
+    std::string DroppedCastling;
+    std::string Warning;
 
     // The value of the first tag of that name; empty when there is none.
     std::string Tag(std::string_view name) const;
@@ -84,14 +89,22 @@ using TPgnGameSource = std::function<std::string(const TPgnGameReceiver&)>;
 std::string ReadPgnGames(std::string_view text,
     const std::function<bool(const TPgnGameRecord&)>& onGame, const TPgnLimits& limits = {});
 
+// Hears how far a reading in pieces has come, after each piece: the bytes read so far. Answers
+// whether to go on; false stops the reading, which then answers PgnReadCancelled.
+using TPgnProgress = std::function<bool(uint64_t bytesRead)>;
+extern const char* const PgnReadCancelled;
+
 // The same from a stream, read in pieces of whole lines, so that the memory it takes is that of
 // one game, whatever the size of the file. Also answers an error when a line is longer than
-// limits.MaxLineBytes or the stream fails before its end.
+// limits.MaxLineBytes (as soon as that many bytes without a line end were read) or the stream
+// fails before its end.
 std::string ReadPgnStream(std::istream& in,
-    const std::function<bool(const TPgnGameRecord&)>& onGame, const TPgnLimits& limits = {});
+    const std::function<bool(const TPgnGameRecord&)>& onGame, const TPgnLimits& limits = {},
+    const TPgnProgress& progress = {});
 // The same from a file; also answers an error when there is no such file or it cannot be opened.
 std::string ReadPgnFile(const std::string& path,
-    const std::function<bool(const TPgnGameRecord&)>& onGame, const TPgnLimits& limits = {});
+    const std::function<bool(const TPgnGameRecord&)>& onGame, const TPgnLimits& limits = {},
+    const TPgnProgress& progress = {});
 
 struct TPgnFile {
     std::deque<TPgnGameRecord> Games;
@@ -117,6 +130,9 @@ std::string PgnTextToUtf8(std::string_view text);
 // the token names no legal move or more than one.
 bool FindSanMove(TChessBoard& board, TPieceColour side, std::string_view token, TSanMove& move,
     std::string& why);
+
+// The warning of a start position whose castling rights `dropped` were dropped.
+std::string DroppedCastlingWarning(const std::string& dropped);
 
 // A player's name from its tag; PGN writes "?" for a name it does not know, which gives "".
 std::string PgnPlayerName(const TPgnGameRecord& game, const char* tag);

@@ -3,11 +3,11 @@
 #include "AtomicFile.h"
 #include "GameExport.h"
 #include "Pgn.h"
+#include "RegularFile.h"
 #include "StoredText.h"
 #include "StreamIO.h"
 
 #include <QFile>
-#include <QFileInfo>
 
 #include <cmath>
 #include <cstring>
@@ -243,11 +243,11 @@ bool THistory::LoadFromFile(const QString& fileName, bool* damaged) {
 
 THistoryLoad THistory::Load(const QString& fileName) {
     Clear();
-    const QFileInfo info(fileName);
-    if (!info.exists() && !info.isSymLink())
+    const TFileCheck check = CheckFileToRead(QFile::encodeName(fileName).toStdString());
+    if (check == TFileCheck::Missing)
         return hlMissing;
     QFile file(fileName);
-    if (!info.isFile() || !file.open(QIODevice::ReadOnly))
+    if (check != TFileCheck::Regular || !file.open(QIODevice::ReadOnly))
         return hlUnreadable;
     if (file.size() > MaxFileSize)
         return hlNotHistory;

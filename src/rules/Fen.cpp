@@ -59,9 +59,9 @@ bool Has(const TSetup& s, int x, int y, int kind, int colour) {
     return s.kind[x][y] == kind && s.colour[x][y] == colour;
 }
 
-} // namespace
-
-TPieceColour LoadFen(TChessBoard& board, const std::string& fen) {
+// Reads the FEN; `dropped`, when given, takes the letters of castling rights the position
+// cannot have instead of their refusal.
+TPieceColour ReadFen(TChessBoard& board, const std::string& fen, std::string* dropped) {
     std::istringstream fields(fen);
     std::string placement, side, castling = "-", enPassant = "-", halfmove, fullmove, extra;
     fields >> placement >> side;
@@ -120,9 +120,14 @@ TPieceColour LoadFen(TChessBoard& board, const std::string& fen) {
                 rookX = 1;
             else
                 throw EFenError(std::string("unknown castling letter '") + c + "'");
-            if (!Has(setup, 5, y, pkKing, colour) || !Has(setup, rookX, y, pkRook, colour))
-                throw EFenError(std::string("castling right '") + c
-                    + "' needs the king and rook on their squares");
+            if (!Has(setup, 5, y, pkKing, colour) || !Has(setup, rookX, y, pkRook, colour)) {
+                if (!dropped)
+                    throw EFenError(std::string("castling right '") + c
+                        + "' needs the king and rook on their squares");
+                if (dropped->find(c) == std::string::npos)
+                    *dropped += c;
+                continue;
+            }
             keeps[5][y] = keeps[rookX][y] = true;
         }
     }
@@ -165,6 +170,20 @@ TPieceColour LoadFen(TChessBoard& board, const std::string& fen) {
         throw EFenError("the side that is not to move is in check");
     board.Assign(result);
     return toMove;
+}
+
+} // namespace
+
+TPieceColour LoadFen(TChessBoard& board, const std::string& fen) {
+    return ReadFen(board, fen, nullptr);
+}
+
+TPieceColour LoadFenDroppingCastling(
+    TChessBoard& board, const std::string& fen, std::string& dropped) {
+    std::string letters;
+    const TPieceColour side = ReadFen(board, fen, &letters);
+    dropped += letters;
+    return side;
 }
 
 std::string SaveFen(const TChessBoard& board, TPieceColour sideToMove) {

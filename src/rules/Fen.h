@@ -19,4 +19,9 @@ extern const char* const StartFen;
 // Sets up the board from the text and returns the side to move. Malformed or impossible
 // positions throw EFenError naming the fault; the board is then unchanged.
 TPieceColour LoadFen(TChessBoard& board, const std::string& fen);
+// The same for positions as files in the wild write them: a castling right whose king or rook is
+// not on its square is dropped instead of refused, and its letter appended to `dropped`.
+// Everything else is refused as LoadFen refuses it.
+TPieceColour LoadFenDroppingCastling(
+    TChessBoard& board, const std::string& fen, std::string& dropped);
 std::string SaveFen(const TChessBoard& board, TPieceColour sideToMove);

@@ -1,22 +1,20 @@
 #include "LanguagePack.h"
 
 #include "AtomicFile.h"
+#include "RegularFile.h"
 #include "StoredText.h"
 
 #include <QFile>
 
-#include <filesystem>
 #include <fstream>
 #include <optional>
 #include <string_view>
-#include <system_error>
 
 namespace {
 
 // Reads the whole file, or nothing when it is missing, unreadable or larger than the limit.
 std::optional<std::string> ReadWholeFile(const std::string& fileName) {
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(fileName, error))
+    if (!IsRegularFile(fileName))
         return std::nullopt;
     std::ifstream in(fileName, std::ios::binary);
     if (!in)

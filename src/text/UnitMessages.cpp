@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <iostream>
+#include <set>
 
 namespace {
 
@@ -73,6 +74,9 @@ const std::pair<const char*, const char*> DefaultMessages[] = {
         "Version ; of Wintermoot is available, but the server gives no address to download it "
         "from. Look for it on the project's web site." },
     { "E23", "The program \";\" is already in the list of engines with the same arguments." },
+    { "M16",
+        "The position's castling rights \";\" cannot be: the king or the rook is not on its "
+        "square. The game opens without them." },
 };
 
 class TStandardErrorPresenter : public TMessagePresenter {
@@ -98,14 +102,31 @@ std::unique_ptr<TMessagePresenter>& Presenter() {
     return presenter;
 }
 
+// The keys of the boxes with only OK that are on screen now (each box runs until it is closed).
+std::set<std::string>& OkBoxesShown() {
+    static std::set<std::string> keys;
+    return keys;
+}
+
 int Show(char kind, unsigned number, unsigned last, const std::vector<std::string>& arguments,
     TMessageKind messageKind, TMessageButtons buttons) {
     const std::string prefix(1, kind);
-    if (number < 1 || number > last || !Messages().Contains(prefix + std::to_string(number)))
+    const std::string key = prefix + std::to_string(number);
+    if (number < 1 || number > last || !Messages().Contains(key))
         return 0;
+    // An error or notice asked for while a box of the same key is shown joins that box: a flood
+    // of failed requests is one box, not a queue of them.
+    if (buttons == mbOk && !OkBoxesShown().insert(key).second)
+        return idOk;
+    struct TShownKey {
+        const std::string* Key;
+        ~TShownKey() {
+            if (Key)
+                OkBoxesShown().erase(*Key);
+        }
+    } shown { buttons == mbOk ? &key : nullptr };
     const std::string caption = Messages().Text(prefix + "0");
-    const std::string text
-        = FillPlaceholders(Messages().Text(prefix + std::to_string(number)), arguments);
+    const std::string text = FillPlaceholders(Messages().Text(key), arguments);
     return Presenter()->Present(messageKind, caption, text, buttons);
 }
 

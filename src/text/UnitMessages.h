@@ -55,6 +55,7 @@ enum TNoticeMessage : unsigned {
     nmPgnImported = 12,
     nmOpponentNotReady = 13,
     nmNewVersionWithoutAddress = 14,
+    nmCastlingRightsDropped = 16,
 };
 
 // The questions by name; each value is the number of its key ("Q<number>").
@@ -71,7 +72,7 @@ enum TQuestionMessage : unsigned {
 
 // Highest message number of each kind that the operations show.
 constexpr unsigned LastError = emEngineAlreadyListed;
-constexpr unsigned LastNotice = nmNewVersionWithoutAddress;
+constexpr unsigned LastNotice = nmCastlingRightsDropped;
 constexpr unsigned LastQuestion = qmLeaveGame;
 
 // Answers of a box, as the program has always numbered them.
@@ -142,6 +143,9 @@ std::string FillPlaceholders(const std::string& text, const std::string& argumen
 // Replaces the ";"s of the text with the arguments in order (";;" with ";"); those beyond the last
 // argument take the last one (none: an empty text).
 std::string FillPlaceholders(const std::string& text, const std::vector<std::string>& arguments);
+
+// An error or a notice asked for while a box of the same key is still shown (its box waits for
+// the user, and the event loop runs meanwhile) is not shown again: it joins the box on screen.
 
 // The show operations take the number as such, so that a number read from elsewhere (a file's
 // fault, a kept file's message) passes without a cast; callers name it with the enums above.

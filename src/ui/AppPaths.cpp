@@ -1,9 +1,12 @@
 #include "AppPaths.h"
 
+#include "Settings.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QSettings>
+#include <QStandardPaths>
 
 namespace {
 
@@ -87,9 +90,16 @@ QString FindShared(const QString& name) {
 
 std::unique_ptr<QSettings> LayoutStore() {
     const QString home = HomeOverride();
-    if (!home.isEmpty())
-        return std::make_unique<QSettings>(
-            Ensure(home) + QStringLiteral("/layout.ini"), QSettings::IniFormat);
+    if (!home.isEmpty()) {
+        const QString path = Ensure(home) + QStringLiteral("/layout.ini");
+        return MayOpenIni(path) ? std::make_unique<QSettings>(path, QSettings::IniFormat) : nullptr;
+    }
+    // Where Qt keeps the native store of an organisation without an application name.
+    const QString native
+        = QDir(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation))
+              .filePath(QStringLiteral("Wintermoot.conf"));
+    if (!MayOpenIni(native))
+        return nullptr;
     return std::make_unique<QSettings>(
         QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Wintermoot"));
 }

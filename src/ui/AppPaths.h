@@ -29,7 +29,8 @@ QString CurrentGameFile();
 QStringList ShareDirs();
 // The first shipped file of that name, or empty when none exists.
 QString FindShared(const QString& name);
-// The window layout store (the registry key of the original design).
+// The window layout store (the registry key of the original design); none when its file is there
+// but is no regular file.
 std::unique_ptr<QSettings> LayoutStore();
 
 } // namespace AppPaths

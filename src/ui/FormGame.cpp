@@ -1,5 +1,6 @@
 #include "FormGame.h"
 
+#include "Settings.h"
 #include "ShortString.h"
 #include "UnitChessGame.h"
 #include "UnitMessages.h"
@@ -325,7 +326,7 @@ void TfrmGame::done(int result) {
 void TfrmGame::LoadEntries() {
     // Without a settings file every entry takes its default.
     std::unique_ptr<QSettings> ini;
-    if (!SettingsPath.isEmpty())
+    if (!SettingsPath.isEmpty() && MayOpenIni(SettingsPath))
         ini = std::make_unique<QSettings>(SettingsPath, QSettings::IniFormat);
     const auto value = [&ini](const char* key) {
         return ini ? ini->value(QStringLiteral("Game/") + QLatin1String(key)) : QVariant();
@@ -351,17 +352,61 @@ void TfrmGame::LoadEntries() {
     cmbHostColor->setCurrentIndex(ReadIndex(value("HostColor"), HostColorCount));
     chkListGame->setChecked(ReadBool(value("ListGame"), true));
 
+    m_PersonNames = { value("WhitePersonName").toString(), value("BlackPersonName").toString() };
+    m_LastName = value("LastName").toString();
+
     // A computer player always carries a name, so that a file edited by hand cannot leave an
-    // empty name in a box the user cannot type into.
-    for (auto [combo, name] : { std::pair { cmbWhitePlayer, edtWhitePlayerName },
-             std::pair { cmbBlackPlayer, edtBlackPlayerName } }) {
-        if (combo->currentIndex() > 0 && name->text().isEmpty())
-            name->setText(combo->currentText());
+    // empty name in a box the user cannot type into; a person is offered the name last used.
+    for (auto [colour, combo, name] :
+        { std::tuple { int(pcWhite), cmbWhitePlayer, edtWhitePlayerName },
+            std::tuple { int(pcBlack), cmbBlackPlayer, edtBlackPlayerName } }) {
+        if (!name->text().isEmpty())
+            continue;
+        name->setText(combo->currentIndex() > 0 ? combo->currentText() : PersonName(colour));
     }
+    // The network pages start with the name a person used last, on whichever page.
+    for (QLineEdit* name : { edtHostName, edtClientName })
+        if (!m_LastName.isEmpty())
+            name->setText(m_LastName);
+}
+
+QString TfrmGame::PersonName(int colour) const {
+    const int side = colour == pcBlack ? pcBlack : pcWhite;
+    if (!m_PersonNames[side].isEmpty())
+        return m_PersonNames[side];
+    const QString key = side == pcWhite ? QStringLiteral("Name01") : QStringLiteral("Name02");
+    const QString text = Values ? Values->Value(key) : QString();
+    if (!text.isEmpty())
+        return text;
+    return side == pcWhite ? QStringLiteral("White") : QStringLiteral("Black");
+}
+
+void TfrmGame::RememberNames(const QString& white, const QString& black, const QString& last) {
+    if (!white.isEmpty())
+        m_PersonNames[pcWhite] = white;
+    if (!black.isEmpty())
+        m_PersonNames[pcBlack] = black;
+    if (!last.isEmpty())
+        m_LastName = last;
+    // A loaded game's dialog remembers nothing else, but the names it was played under.
+    if (!m_LoadedGame || SettingsPath.isEmpty() || !MayOpenIni(SettingsPath))
+        return;
+    QSettings ini(SettingsPath, QSettings::IniFormat);
+    SaveNames(ini);
+    SaveUserFile(SettingsPath, [&] {
+        ini.sync();
+        return ini.status() != QSettings::AccessError;
+    });
+}
+
+void TfrmGame::SaveNames(QSettings& ini) const {
+    ini.setValue(QStringLiteral("Game/WhitePersonName"), m_PersonNames[pcWhite]);
+    ini.setValue(QStringLiteral("Game/BlackPersonName"), m_PersonNames[pcBlack]);
+    ini.setValue(QStringLiteral("Game/LastName"), m_LastName);
 }
 
 void TfrmGame::SaveEntries() {
-    if (SettingsPath.isEmpty())
+    if (SettingsPath.isEmpty() || !MayOpenIni(SettingsPath))
         return;
     QSettings ini(SettingsPath, QSettings::IniFormat);
     ini.beginGroup(QStringLiteral("Game"));
@@ -385,6 +430,7 @@ void TfrmGame::SaveEntries() {
     ini.setValue(QStringLiteral("HostColor"), cmbHostColor->currentIndex());
     ini.setValue(QStringLiteral("ListGame"), chkListGame->isChecked() ? 1 : 0);
     ini.endGroup();
+    SaveNames(ini);
     SaveUserFile(SettingsPath, [&] {
         ini.sync();
         return ini.status() != QSettings::AccessError;
@@ -396,8 +442,15 @@ void TfrmGame::FillFromGame() {
     const TPlayer& black = m_Game.BlackPlayer;
     cmbWhitePlayer->setCurrentIndex(KindIndex(white));
     cmbBlackPlayer->setCurrentIndex(KindIndex(black));
-    edtWhitePlayerName->setText(QString::fromStdString(white.Name));
-    edtBlackPlayerName->setText(QString::fromStdString(black.Name));
+    // A game without names (a PGN game of unknown players, a pasted position) offers the names
+    // persons used last, or the sides' names.
+    const auto name = [this](const TPlayer& player, int colour) {
+        if (!player.Name.empty())
+            return QString::fromStdString(player.Name);
+        return player.Human ? PersonName(colour) : QString();
+    };
+    edtWhitePlayerName->setText(name(white, pcWhite));
+    edtBlackPlayerName->setText(name(black, pcBlack));
     // A saved game keeps an engine side as a computer player under the name it was given. So a
     // computer side whose name equals the name of an engine in the list is given to that engine;
     // any other computer side is the built-in computer, as it was saved.
@@ -407,7 +460,7 @@ void TfrmGame::FillFromGame() {
             SelectEngine(combo, QString::fromStdString(player->Name));
     }
     const int hostColour = m_Game.HostColour == pcBlack ? pcBlack : pcWhite;
-    edtHostName->setText(QString::fromStdString(m_Game.GetPlayer(hostColour)->Name));
+    edtHostName->setText(name(*m_Game.GetPlayer(hostColour), hostColour));
     cmbHostColor->setCurrentIndex(hostColour);
 }
 
@@ -464,7 +517,7 @@ void TfrmGame::cmbPlayerChange(QComboBox* combo, QLineEdit* name) {
         return;
     const bool human = combo->currentIndex() == 0;
     if (human)
-        name->clear();
+        name->setText(PersonName(combo == cmbBlackPlayer ? pcBlack : pcWhite));
     else
         name->setText(combo->currentText());
     UpdateNameBoxes();
@@ -600,6 +653,9 @@ void TfrmGame::OkLocal() {
     ApplyKind(m_Game.BlackPlayer, cmbBlackPlayer->currentIndex());
     m_Game.WhitePlayer.Name = StoredName(edtWhitePlayerName->text());
     m_Game.BlackPlayer.Name = StoredName(edtBlackPlayerName->text());
+    const QString white = m_Game.WhitePlayer.Human ? edtWhitePlayerName->text() : QString();
+    const QString black = m_Game.BlackPlayer.Human ? edtBlackPlayerName->text() : QString();
+    RememberNames(white, black, white.isEmpty() ? black : white);
     RemovePreviousGame();
     // A link left open by a network game would end this game when its peer leaves.
     m_Game.CloseLink();
@@ -626,6 +682,7 @@ void TfrmGame::OkHost() {
     m_Game.BlackPlayer.Human = true;
     m_Game.GetPlayer(colour)->Name = StoredName(name);
     m_Game.GetPlayer(1 - colour)->Name.clear();
+    RememberNames(QString(), QString(), name);
     RemovePreviousGame();
     m_Game.GameKind = gkHost;
     m_Game.HostColour = static_cast<uint8_t>(colour);
@@ -666,6 +723,7 @@ void TfrmGame::OkClient() {
     m_Game.BlackPlayer.Human = true;
     m_Game.WhitePlayer.Name.clear();
     m_Game.BlackPlayer.Name = StoredName(name);
+    RememberNames(QString(), QString(), name);
     RemovePreviousGame();
     m_Game.GameKind = gkClient;
     // An empty address (no game chosen) is handed on; the connection refuses it.

@@ -28,6 +28,7 @@ class QMenu;
 class QTabWidget;
 class QTableWidget;
 class QPushButton;
+class QSettings;
 class QSpinBox;
 class QWidget;
 class TChessGame;
@@ -45,6 +46,9 @@ public:
     // Path of the settings file that keeps the remembered entries; when empty nothing is
     // remembered.
     QString SettingsPath;
+    // The display texts, whose "Name01" and "Name02" ("White", "Black") name a side whose
+    // person is not known; the English names when none are given.
+    const TValueList* Values = nullptr;
     // Set by Ok to the state of chkListGame.
     bool GameListed = false;
     // The engines the player combos offer after the person and the built-in levels; read each
@@ -144,6 +148,13 @@ private:
     void pgcGameChange();
     void LoadEntries();
     void SaveEntries();
+    // The name offered for a person playing that side: the last one a person used there, else
+    // the side's name.
+    QString PersonName(int colour) const;
+    // Keeps the names just used by persons, per side and the last of all, and writes them to the
+    // settings file (in either mode of the dialog).
+    void RememberNames(const QString& white, const QString& black, const QString& last);
+    void SaveNames(QSettings& ini) const;
 
     void OkLocal();
     void OkHost();
@@ -169,6 +180,9 @@ private:
     TEngineCatalog m_Engines;
     std::array<std::optional<TEngineSide>, 2> m_EngineSides;
     bool m_LoadedGame = false;
+    // The last names persons used: per side (white, black), and on any page.
+    std::array<QString, 2> m_PersonNames;
+    QString m_LastName;
     // Set while Execute prepares the controls, so that the page-change action runs only once.
     bool m_Preparing = false;
 };

@@ -188,7 +188,7 @@ void TfrmHistory::RefreshList() {
     stgHistory->clearContents();
     stgHistory->setRowCount(1);
     int row = 0;
-    const QLocale locale = QLocale::system();
+    const QLocale& locale = m_Values.Locale();
     for (const TGameInfo* game = m_History.First(); game; game = game->Next, ++row) {
         if (row > 0)
             stgHistory->insertRow(row);
@@ -246,11 +246,11 @@ uint16_t TfrmHistory::SelectedGamePosition() const {
     return position <= std::numeric_limits<uint16_t>::max() ? static_cast<uint16_t>(position) : 0;
 }
 
-QString TfrmHistory::ProposedFileName(double date) {
+QString TfrmHistory::ProposedFileName(double date, const QLocale& locale) {
     const QDateTime dateTime = DecodeDate(date);
     if (!dateTime.isValid())
         return QStringLiteral("Chess game.txt");
-    QString text = QLocale::system().toString(dateTime.date(), QLocale::LongFormat);
+    QString text = locale.toString(dateTime.date(), QLocale::LongFormat);
     // A long date format may hold the folder separator.
     text.replace(QLatin1Char('/'), QLatin1Char('-'));
     return QStringLiteral("Chess game - ") + text + QStringLiteral(".txt");
@@ -354,7 +354,8 @@ void TfrmHistory::btnSaveToFileClick() {
     if (!game || !ChooseSaveFile)
         return;
     QString filter;
-    const QString fileName = ChooseSaveFile(ProposedFileName(game->Date), &filter);
+    const QString fileName
+        = ChooseSaveFile(ProposedFileName(game->Date, m_Values.Locale()), &filter);
     if (fileName.isEmpty())
         return;
     const bool pgn = filter.contains(QLatin1String("*.pgn"))

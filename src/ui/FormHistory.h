@@ -5,6 +5,7 @@
 // the history window takes inside itself while it is open and gives back when it closes.
 
 #include <QDialog>
+#include <QLocale>
 #include <QPointer>
 #include <QString>
 
@@ -58,8 +59,8 @@ public:
     bool GeometryKnown() const;
     // The position in the history (1-based) of the selected row; 0 when none is selected.
     int SelectedPosition() const;
-    // "Chess game - " and the game's date in the long date format, ".txt".
-    static QString ProposedFileName(double date);
+    // "Chess game - " and the game's date in the locale's long date format, ".txt".
+    static QString ProposedFileName(double date, const QLocale& locale);
     // Seconds as minutes, ":", two-digit seconds.
     static QString TimeText(int32_t seconds);
 

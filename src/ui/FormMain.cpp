@@ -165,6 +165,7 @@ void TfrmMain::CreateForms() {
     connect(frmOptions, &TfrmOptions::settingsApplied, this, &TfrmMain::OptionsApplied);
 
     frmGame->SettingsPath = AppPaths::SettingsFile();
+    frmGame->Values = &m_Values;
     frmGame->EngineList = [this] { return m_Settings.Engines.value_or(TEngineCatalog()); };
     frmGame->ShowStatus = [this](TStatusText text) { ShowStatus(text); };
     frmGame->Connect = [this](const QString& address) {
@@ -397,6 +398,7 @@ bool TfrmMain::LoadLanguage(const QString& file) {
              this, frmMoves, frmOptions, frmHelp, frmPgnGames })
         TranslateForm(pack, form);
     TranslateList(pack, "values", m_Values);
+    m_Values.SetLocale(LocaleOfLanguage(QString::fromStdString(pack.LanguageName)));
     TranslateMessages(pack, Messages());
     m_QtTexts.Apply(DecodeStoredText(pack.LanguageName));
     m_Board->FitPanels();
@@ -516,7 +518,7 @@ void TfrmMain::Menu_Game_SaveClick() {
     const QString proposed
         = QDir(FileFolder())
               .filePath(QStringLiteral("Chess game - ")
-                  + QLocale::system().toString(QDate::currentDate(), QLocale::LongFormat)
+                  + m_Values.Locale().toString(QDate::currentDate(), QLocale::LongFormat)
                   + QStringLiteral(".wtg"));
     const QString fileName = m_Seams.ChooseSaveFile ? m_Seams.ChooseSaveFile(proposed) : QString();
     if (fileName.isEmpty())
@@ -719,6 +721,8 @@ void TfrmMain::GameChatReceived() {
 
 void TfrmMain::GameStarted() {
     ++m_GamesStarted;
+    // Before the moves window lists the game's moves.
+    SetMovesStart();
     m_Board->ClearHeldSquare();
     m_Board->CloseMoveEntry();
     m_Board->setFocus(Qt::OtherFocusReason);

@@ -189,6 +189,13 @@ private:
     void CreatePgnForms();
     void BindClipboardCommands();
     bool OpenPgnFile(const QString& fileName);
+    // Reads the PGN file off the window's thread (handing each game to `onGame` there), with a
+    // progress dialog and Cancel when it takes a moment; false when the user cancelled.
+    bool ReadPgnInBackground(
+        const QString& fileName, const std::function<bool(const TPgnGameRecord&)>& onGame);
+    // Tells the error of a file that surely cannot be opened (a saved game that does not read, a
+    // PGN file that is no regular file) and answers true; false for one that may open.
+    bool RefuseUnopenableFile(const QString& fileName);
     // Puts the record's game into the controller as a loaded game and continues it through the
     // new-game dialog.
     bool OpenPgnRecord(const TPgnGameRecord& record);
@@ -200,6 +207,8 @@ private:
     std::string StartFenOfGame() const;
     // The FEN of the board, with the move counters the game has reached.
     std::string CurrentFen() const;
+    // Tells the moves window the number of the game's first move and who made it.
+    void SetMovesStart();
     // Publishes the hosted game under the host player's name when it is listed; keeps it listed.
     // A server that does not take it leaves the game unlisted (ShowHostWaiting says so).
     void PublishHostedGame();

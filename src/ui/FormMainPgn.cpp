@@ -5,17 +5,21 @@
 #include "Fen.h"
 #include "FormGame.h"
 #include "FormMain.h"
+#include "FormMoves.h"
 #include "FormPgnGames.h"
 #include "MainMenu.h"
 #include "Pgn.h"
 #include "PgnFileReader.h"
 #include "PgnGame.h"
+#include "ProgressRun.h"
+#include "RegularFile.h"
 #include "UnitMessages.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QFile>
+#include <QFileInfo>
 
 #include <QGuiApplication>
 #include <QTimer>
@@ -105,6 +109,11 @@ void TfrmMain::OpenHandedFile(const QString& fileName) {
     if (fileName.isEmpty())
         return;
     if (QApplication::activeModalWidget()) {
+        // A file that cannot be opened is told at once, so that a flood of such requests while a
+        // box is up joins that box (the same error is not shown twice at a time); one that may
+        // open waits until the dialog has closed.
+        if (RefuseUnopenableFile(fileName))
+            return;
         QTimer::singleShot(HandedFileRetryMs, this, [this, fileName] { OpenHandedFile(fileName); });
         return;
     }
@@ -117,19 +126,43 @@ void TfrmMain::OpenHandedFile(const QString& fileName) {
     OpenGameFile(fileName);
 }
 
-bool TfrmMain::OpenPgnFile(const QString& fileName) {
+bool TfrmMain::RefuseUnopenableFile(const QString& fileName) {
+    const bool pgn = fileName.endsWith(QLatin1String(".pgn"), Qt::CaseInsensitive);
+    if (pgn ? IsRegularFile(QFile::encodeName(fileName).toStdString())
+            : TChessGame::IsGameFile(fileName))
+        return false;
+    ShowError(pgn ? emPgnUnreadable : emGameLoadFailed, fileName.toStdString());
+    return true;
+}
+
+bool TfrmMain::ReadPgnInBackground(const QString& fileName, const TPgnGameReceiver& onGame) {
     const std::string path = QFile::encodeName(fileName).toStdString();
+    const uint64_t size = uint64_t(std::max<qint64>(0, QFileInfo(fileName).size()));
+    const QString label
+        = m_Values.Format(QStringLiteral("Prog01"), { QFileInfo(fileName).fileName() });
+    return RunWithProgress(this, label, [&](TProgressControl& control) {
+        ReadPgnFile(path, onGame, {}, [&](uint64_t bytesRead) {
+            control.Report(bytesRead, size);
+            return !control.Cancelled();
+        });
+    });
+}
+
+bool TfrmMain::OpenPgnFile(const QString& fileName) {
     const std::string shown = fileName.toStdString();
-    // The file is read in pieces: the list keeps what it shows of each game, and only the first
-    // game whole, which is the one opened when the file holds no other.
+    // The file is read in pieces, off the window's thread: the list keeps what it shows of each
+    // game, and only the first game whole, which is the one opened when the file holds no other.
+    // A reading the user cancelled changes nothing.
     std::vector<TPgnGameSummary> summaries;
     TPgnGameRecord first;
-    ReadPgnFile(path, [&](const TPgnGameRecord& game) {
+    const bool read = ReadPgnInBackground(fileName, [&](const TPgnGameRecord& game) {
         if (summaries.empty())
             first.Assign(game);
         summaries.push_back(TPgnGameSummary::Of(game));
         return true;
     });
+    if (!read)
+        return false;
     const bool anyReadable = std::any_of(summaries.begin(), summaries.end(),
         [](const TPgnGameSummary& game) { return game.Error.isEmpty(); });
     if (!anyReadable) {
@@ -144,12 +177,14 @@ bool TfrmMain::OpenPgnFile(const QString& fileName) {
     // The chosen game, read again; the reading stops there.
     const size_t number = summaries[size_t(chosen)].Number;
     TPgnGameRecord record;
-    ReadPgnFile(path, [&](const TPgnGameRecord& game) {
+    const bool again = ReadPgnInBackground(fileName, [&](const TPgnGameRecord& game) {
         if (game.Number != number)
             return true;
         record.Assign(game);
         return false;
     });
+    if (!again)
+        return false;
     // The file changed since it was listed.
     if (record.Number != number || !record.Error.empty()) {
         ShowError(emPgnUnreadable, shown);
@@ -172,6 +207,8 @@ bool TfrmMain::OpenPgnRecord(const TPgnGameRecord& record) {
         ShowError(emPgnUnreadable, std::string("PGN"));
         return false;
     }
+    if (!record.DroppedCastling.empty())
+        ShowNotice(nmCastlingRightsDropped, record.DroppedCastling);
     return ContinueLoadedGame();
 }
 
@@ -184,6 +221,21 @@ std::string TfrmMain::StartFenOfGame() const {
     if (!m_LoadedStartFen.empty() && FenPosition(fen) == FenPosition(m_LoadedStartFen))
         return WithCounters(fen, FenCounters(m_LoadedStartFen));
     return FenPosition(fen) == FenPosition(StartFen) ? std::string() : fen;
+}
+
+void TfrmMain::SetMovesStart() {
+    const std::string startFen = StartFenOfGame();
+    // Who moved first is read from the piece that made the first move (while a promotion waits
+    // for its piece, the side to move has not passed yet).
+    TChessBoard start;
+    TPieceColour side = pcWhite;
+    bool blackFirst = false;
+    if (StartPosition(m_Game, start, side)) {
+        const TMoveRecord* first = m_Game.Moves.First();
+        const TPiece* mover = first ? start.PieceAt(first->From) : nullptr;
+        blackFirst = mover ? mover->Colour == pcBlack : side == pcBlack;
+    }
+    frmMoves->SetGameStart(startFen.empty() ? 1 : FenCounters(startFen).second, blackFirst);
 }
 
 std::string TfrmMain::CurrentFen() const {

@@ -140,9 +140,16 @@ void TfrmMoves::ApplyNotation() {
         SetNotation(m_Settings->Notation, m_Values->Value(QStringLiteral("Pieces")));
 }
 
+void TfrmMoves::SetGameStart(int moveNumber, bool blackFirst) {
+    m_GameFirstNumber = std::max(1, moveNumber);
+    m_GameBlackFirst = blackFirst;
+}
+
 void TfrmMoves::ReloadMoves() {
     if (!m_Game)
         return;
+    m_FirstNumber = m_GameFirstNumber;
+    m_BlackFirst = m_GameBlackFirst;
     const TMoveList& moves = m_Game->Moves;
     m_ListedMoves = moves.Count();
     // A move whose promotion piece is still to be chosen is listed once the piece is known.
@@ -153,7 +160,7 @@ void TfrmMoves::ReloadMoves() {
         m_Notation == nsStandard ? SanOfLastMoves(m_Game->Board, moves, 0)
                                  : std::vector<std::string>());
     if (m_ListedMoves < moves.Count())
-        UndoLastMove(m_ListedMoves % 2 == 0);
+        UndoLastMove(IsWhiteMove(m_ListedMoves));
 }
 
 void TfrmMoves::ListLastMove() {
@@ -166,7 +173,7 @@ void TfrmMoves::ListLastMove() {
     std::vector<std::string> san;
     if (m_Notation == nsStandard)
         san = SanOfLastMoves(m_Game->Board, m_Game->Moves, uint16_t(count - 1));
-    AddText(MoveCellText(*last, san.empty() ? nullptr : &san.front()), count % 2 == 1);
+    AddText(MoveCellText(*last, san.empty() ? nullptr : &san.front()), IsWhiteMove(count - 1));
     m_ListedMoves = count;
 }
 
@@ -184,7 +191,7 @@ void TfrmMoves::GameMoveUndone() {
     const int remaining = m_Game->Moves.Count();
     while (m_ListedMoves > remaining) {
         --m_ListedMoves;
-        UndoLastMove(m_ListedMoves % 2 == 0);
+        UndoLastMove(IsWhiteMove(m_ListedMoves));
     }
 }
 
@@ -208,7 +215,7 @@ void TfrmMoves::AddText(const QString& text, bool white) {
             stgMoves->insertRow(++last);
             stgMoves->setRowHeight(last, RowHeight);
         }
-        SetCellText(last, NumberColumn, QString::number(last + 1));
+        SetCellText(last, NumberColumn, QString::number(m_FirstNumber + last));
         SetCellText(last, WhiteColumn, text);
         SetCellText(last, BlackColumn, QString());
         column = WhiteColumn;
@@ -219,17 +226,17 @@ void TfrmMoves::AddText(const QString& text, bool white) {
 }
 
 void TfrmMoves::LoadMoves(const TMoveList& moves) {
+    m_FirstNumber = 1;
+    m_BlackFirst = false;
     LoadMoves(moves, m_Notation == nsStandard ? SanMoves(moves) : std::vector<std::string>());
 }
 
 void TfrmMoves::LoadMoves(const TMoveList& moves, const std::vector<std::string>& sans) {
     EmptyGrid();
-    bool white = true;
     size_t index = 0;
-    for (const TMoveRecord* move = moves.First(); move; move = move->Next, ++index) {
-        AddText(MoveCellText(*move, index < sans.size() ? &sans[index] : nullptr), white);
-        white = !white;
-    }
+    for (const TMoveRecord* move = moves.First(); move; move = move->Next, ++index)
+        AddText(MoveCellText(*move, index < sans.size() ? &sans[index] : nullptr),
+            IsWhiteMove(int(index)));
     if (!moves.First())
         SelectLastRow(WhiteColumn);
 }
@@ -251,6 +258,8 @@ void TfrmMoves::UndoLastMove(bool white) {
 }
 
 void TfrmMoves::ClearMoves() {
+    m_FirstNumber = 1;
+    m_BlackFirst = false;
     EmptyGrid();
     SelectLastRow(WhiteColumn);
 }
@@ -269,6 +278,11 @@ void TfrmMoves::EmptyGrid() {
     stgMoves->clearContents();
     stgMoves->setRowCount(1);
     stgMoves->setRowHeight(0, RowHeight);
+    // Black's first move stands beside White's move made before the list begins.
+    if (m_BlackFirst) {
+        SetCellText(0, NumberColumn, QString::number(m_FirstNumber));
+        SetCellText(0, WhiteColumn, QStringLiteral("..."));
+    }
 }
 
 QString TfrmMoves::CellText(int tableRow, int column) const {

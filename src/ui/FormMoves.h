@@ -40,15 +40,20 @@ public:
     // letters (pawn, knight, rook, bishop, queen, king) used for the moves added from now on.
     void SetNotation(int style, const QString& pieces);
 
+    // Where the current game starts: the number of its first move and whether Black made it (a
+    // game from a set-up position). The current game is listed from there; the moves of a stored
+    // game start at move 1 with White.
+    void SetGameStart(int moveNumber, bool blackFirst);
+
     // A move without its position: in the Standard style it is written as Algebraic with the
     // letters of PGN, since its SAN needs the position.
     void AddMove(const TMoveRecord& move, bool white);
-    // The moves of a game from the initial position.
+    // The moves of a game from the initial position (numbered from move 1).
     void LoadMoves(const TMoveList& moves);
     void UndoLastMove(bool white);
     void ClearMoves();
 
-    // Texts of the data rows, for tests and the history window: row 1 is move 1.
+    // Texts of the data rows, for tests and the history window: row 1 is the first move.
     QString Cell(int row, int column) const;
     int RowCount() const;
 
@@ -81,6 +86,14 @@ private:
     const TValueList* m_Values = nullptr;
     // The game's moves listed here, so that a take-back removes exactly what went.
     int m_ListedMoves = 0;
+    // Whether the move at that index (0 the first) of what is listed is White's.
+    bool IsWhiteMove(int index) const { return (index + (m_BlackFirst ? 1 : 0)) % 2 == 0; }
+    // The number of the first row and whether its White cell is left to a move made before the
+    // list begins: of what is listed now, and of the current game.
+    int m_FirstNumber = 1;
+    bool m_BlackFirst = false;
+    int m_GameFirstNumber = 1;
+    bool m_GameBlackFirst = false;
 
     int m_Notation = 2;
     QString m_Pieces = QStringLiteral("PNRBQK");

@@ -40,6 +40,7 @@ TPgnGameSummary TPgnGameSummary::Of(const TPgnGameRecord& game) {
     }
     summary.Moves = (game.Moves.Count() + 1) / 2;
     summary.Error = QString::fromStdString(game.Error);
+    summary.Warning = QString::fromStdString(game.Warning);
     return summary;
 }
 
@@ -99,13 +100,15 @@ void TfrmPgnGames::Fill(const std::vector<TPgnGameSummary>& games) {
         const TPgnGameSummary& game = games[size_t(row)];
         const bool readable = game.Error.isEmpty();
         const QString cells[ColumnCount] = { game.White, game.Black, game.Result, game.Date,
-            game.Event, QString::number(game.Moves), game.Error };
+            game.Event, QString::number(game.Moves), readable ? game.Warning : game.Error };
         for (int column = 0; column < ColumnCount; ++column) {
             auto* item = new QTableWidgetItem(cells[column]);
             // A game that could not be read whole is listed, but cannot be chosen.
             if (!readable) {
                 item->setFlags(Qt::NoItemFlags);
                 item->setToolTip(game.Error);
+            } else if (!game.Warning.isEmpty()) {
+                item->setToolTip(game.Warning);
             }
             stgPgnGames->setItem(row, column, item);
         }

@@ -2,7 +2,7 @@
 
 // The list of the games of a PGN file with several games, to choose the one to open: White,
 // Black, Result, Date, Event and the number of moves of each; a game that could not be read is
-// shown with its error and cannot be chosen.
+// shown with its error and cannot be chosen, one that opens with a warning shows the warning.
 
 #include "PgnFileReader.h"
 
@@ -23,6 +23,9 @@ struct TPgnGameSummary {
     QString Event;
     size_t Moves = 0;
     QString Error;
+    // What was changed so that the game could be opened (castling rights dropped); shown in the
+    // Error column of a game that can be chosen.
+    QString Warning;
 
     static TPgnGameSummary Of(const TPgnGameRecord& game);
 };

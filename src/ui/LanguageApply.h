@@ -6,6 +6,7 @@
 #include "LanguagePack.h"
 
 #include <QList>
+#include <QLocale>
 #include <QPair>
 #include <QString>
 #include <QStringList>
@@ -29,6 +30,12 @@ void TranslateForm(const TLangPack& pack, QWidget* form);
 void TranslateList(const TLangPack& pack, const std::string& section, TValueList& values);
 // The same for the message table, from the section "messages".
 void TranslateMessages(const TLangPack& pack, TMessageTable& messages);
+
+// The locale of a language pack's language, found by its name as the pack gives it (in the
+// language itself, "Français", or in English, "French"): the system's locale when the system
+// speaks that language (its own date formats), else the language's main locale. The system's
+// locale for a name Qt does not know; English keeps a system locale of "C".
+QLocale LocaleOfLanguage(const QString& languageName);
 
 // The folders language files are looked up in, most specific first: the user's data folder, then
 // the folders of the shipped data.

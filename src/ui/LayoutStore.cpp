@@ -55,6 +55,8 @@ void TLayoutStore::Load() {
 
 void TLayoutStore::LoadSize() {
     auto store = AppPaths::LayoutStore();
+    if (!store)
+        return;
     const std::optional<int> width = ReadInt(*store, "FormWidth");
     const std::optional<int> height = ReadInt(*store, "FormHeight");
     // A size below the window's smallest or beyond any screen is damaged: the window keeps the
@@ -70,6 +72,8 @@ void TLayoutStore::LoadSize() {
 
 bool TLayoutStore::LoadValues() {
     auto store = AppPaths::LayoutStore();
+    if (!store)
+        return false;
     auto read = [&](const char* name, auto apply) {
         const std::optional<int> value = ReadInt(*store, name);
         if (value)
@@ -159,6 +163,8 @@ bool TLayoutStore::LoadValues() {
 
 void TLayoutStore::Save() {
     auto store = AppPaths::LayoutStore();
+    if (!store)
+        return;
     auto write
         = [&](const char* name, int value) { store->setValue(QString::fromLatin1(name), value); };
     write("FormLeft", m_Main.x());

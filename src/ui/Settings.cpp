@@ -1,7 +1,9 @@
 #include "Settings.h"
 
 #include "MoveNotation.h"
+#include "RegularFile.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
 #include <QStringList>
@@ -121,9 +123,15 @@ void WriteString(QSettings& ini, const char* key, const QString& value) {
 
 } // namespace
 
+bool MayOpenIni(const QString& path) {
+    return CheckFileToRead(QFile::encodeName(path).toStdString()) != TFileCheck::NotRegular;
+}
+
 TSettings LoadSettings(const QString& path) {
     const TSettings defaults;
     TSettings settings;
+    if (!MayOpenIni(path))
+        return settings;
     QSettings ini(path, QSettings::IniFormat);
     const TIniReader read(ini);
 
@@ -171,6 +179,8 @@ TSettings LoadSettings(const QString& path) {
 }
 
 bool SaveSettings(const TSettings& settings, const QString& path) {
+    if (!MayOpenIni(path))
+        return false;
     QSettings ini(path, QSettings::IniFormat);
     // A file with lines the reader could not parse reports a format error that would hide the
     // outcome of the write; those lines are dropped by the write either way. QSettings parses a

@@ -84,6 +84,10 @@ struct TSettings {
     friend bool operator==(const TSettings&, const TSettings&) = default;
 };
 
+// Whether QSettings may open the INI file at `path`: there is none yet, or it is a regular file.
+// Anything else (a FIFO would hold QSettings up for good) is neither read nor written.
+bool MayOpenIni(const QString& path);
+
 // Reads every key of the INI file at `path`; a missing file or key, or a value out of range
 // (a piece set outside 1..20, a notation above 2, a piece style above 1, a colour above
 // 0xFFFFFF, a search depth outside 2..8, text where a number belongs), gives that key's default.
@@ -91,5 +95,5 @@ struct TSettings {
 TSettings LoadSettings(const QString& path);
 // Section "Engines" is read as ReadEngineCatalog does.
 // Writes every key, and the engine list when there is one, and flushes the file. Answers whether
-// the file was written.
+// the file was written; a path that MayOpenIni refuses is not written.
 bool SaveSettings(const TSettings& settings, const QString& path);

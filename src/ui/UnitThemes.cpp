@@ -1,6 +1,7 @@
 #include "UnitThemes.h"
 
 #include "AppPaths.h"
+#include "RegularFile.h"
 #include "ValueList.h"
 
 #include <QFile>
@@ -125,10 +126,12 @@ bool TThemeList::LoadThemes(const QString& fileName) {
     Themes.clear();
     m_RefusedFile.clear();
     const QFileInfo info(fileName);
-    if (!info.exists())
+    const TFileCheck check = CheckFileToRead(QFile::encodeName(fileName).toStdString());
+    if (check == TFileCheck::Missing)
         return true;
     QFile probe(fileName);
-    if (!info.isFile() || info.size() > MaxThemesFileSize || !probe.open(QIODevice::ReadOnly)) {
+    if (check != TFileCheck::Regular || info.size() > MaxThemesFileSize
+        || !probe.open(QIODevice::ReadOnly)) {
         m_RefusedFile = info.absoluteFilePath();
         return false;
     }

@@ -46,6 +46,9 @@ TValueList::TValueList()
             "\";\" is not a colour: blue (;) is above 255. Each of red, green and blue must "
             "be 0 to 255, as in 255,128,0." },
         { "Val16", "depth ;" },
+        { "Name01", "White" },
+        { "Name02", "Black" },
+        { "Prog01", "Reading \";\"..." },
     } { }
 
 QString TValueList::Value(const QString& name) const {

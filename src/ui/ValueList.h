@@ -3,6 +3,7 @@
 // The main window's display texts: an ordered list of name=text entries that several windows
 // read by name and that a language pack may replace.
 
+#include <QLocale>
 #include <QString>
 #include <QStringList>
 
@@ -35,6 +36,12 @@ public:
     // Every entry as "name=text", in order.
     QStringList Strings() const;
 
+    // The locale of the interface language, in which the windows write dates and times; the
+    // system's until a language is applied.
+    const QLocale& Locale() const { return m_Locale; }
+    void SetLocale(const QLocale& locale) { m_Locale = locale; }
+
 private:
     std::vector<std::pair<QString, QString>> m_Entries;
+    QLocale m_Locale = QLocale::system();
 };

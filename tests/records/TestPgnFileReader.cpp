@@ -311,6 +311,81 @@ TEST(PgnFileReader, SetUpPositions) {
     EXPECT_EQ(bad.Games[0].Moves.Count(), 0);
 }
 
+// A FEN tag with castling rights its position cannot have opens without them, with a warning
+// that names the game; StartFen is the position as set up, with the tag's move counters.
+TEST(PgnFileReader, ImpossibleCastlingRightsAreDroppedWithAWarning) {
+    const TPgnFile file = ReadPgnText("[White \"W\"]\n[Black \"B\"]\n[SetUp \"1\"]\n"
+                                      "[FEN \"r3k3/8/8/8/8/8/8/3K3R w Kq - 4 30\"]\n\n"
+                                      "30. Rh8+ Ke7 31. Rxa8 *\n");
+    const TPgnGameRecord& game = OnlyGame(file);
+    EXPECT_EQ(game.Error, "");
+    EXPECT_EQ(game.DroppedCastling, "K");
+    EXPECT_EQ(game.Warning,
+        "game 1 (W - B): castling right \"K\" dropped: the king or the rook is not on its square");
+    EXPECT_EQ(game.StartFen, "r3k3/8/8/8/8/8/8/3K3R w q - 4 30");
+    EXPECT_EQ(Coordinates(game.Moves), "h1h8 e8e7 h8a8");
+    TChessBoard board;
+    EXPECT_TRUE(game.SetUpStart(board));
+
+    TPgnGameRecord copy;
+    copy.Assign(game);
+    EXPECT_EQ(copy.Warning, game.Warning);
+    EXPECT_EQ(copy.DroppedCastling, "K");
+
+    // A game whose rights are all possible has no warning.
+    const TPgnFile fine
+        = ReadPgnText("[SetUp \"1\"]\n[FEN \"r3k3/8/8/8/8/8/8/4K2R w Kq - 0 1\"]\n\n1. O-O *\n");
+    EXPECT_EQ(OnlyGame(fine).Warning, "");
+    EXPECT_EQ(OnlyGame(fine).DroppedCastling, "");
+}
+
+// A large file is read in pieces that tell how far the reading got, and the caller may stop it
+// there. A line longer than the limit (a sparse file of zeros, as `truncate -s` makes) ends the
+// reading as soon as that many bytes were read, not at the end of the file.
+TEST(PgnFileReader, ReadingInPiecesReportsProgressAndStopsWhenAsked) {
+    const std::string games = "[White \"A\"]\n[Black \"B\"]\n\n1. f3 e5 2. g4 Qh4# 0-1\n\n";
+    std::string text;
+    for (int i = 0; i < 2000; ++i)
+        text += games;
+    std::istringstream in(text);
+    uint64_t last = 0;
+    int calls = 0;
+    size_t read = 0;
+    const std::string error = ReadPgnStream(
+        in,
+        [&](const TPgnGameRecord&) {
+            ++read;
+            return true;
+        },
+        {},
+        [&](uint64_t bytes) {
+            EXPECT_GT(bytes, last);
+            last = bytes;
+            // Stopped after the second piece.
+            return ++calls < 2;
+        });
+    EXPECT_EQ(error, PgnReadCancelled);
+    EXPECT_EQ(calls, 2);
+    EXPECT_LT(read, size_t(2000));
+
+    const std::filesystem::path sparse = std::filesystem::temp_directory_path()
+        / ("wm-sparse-" + std::to_string(getpid()) + ".pgn");
+    std::ofstream(sparse).close();
+    std::filesystem::resize_file(sparse, uint64_t(1) << 31);
+    TPgnLimits limits;
+    limits.MaxLineBytes = size_t(1) << 20;
+    uint64_t bytesRead = 0;
+    const std::string lineError = ReadPgnFile(
+        sparse.string(), [](const TPgnGameRecord&) { return true; }, limits,
+        [&](uint64_t bytes) {
+            bytesRead = bytes;
+            return true;
+        });
+    std::filesystem::remove(sparse);
+    EXPECT_NE(lineError.find("a line is longer than 1 MB"), std::string::npos) << lineError;
+    EXPECT_LE(bytesRead, limits.MaxLineBytes + (uint64_t(1) << 17));
+}
+
 TEST(PgnFileReader, MalformedMovetext) {
     auto errorOf = [](const std::string& text) {
         const TPgnFile file = ReadPgnText(text);

@@ -132,6 +132,54 @@ INSTANTIATE_TEST_SUITE_P(Malformed, BadFenTest,
         BadFenRow { "TrailingText", "4k3/8/8/8/8/8/8/4K3 w - - 0 1 extra" }),
     RowName());
 
+// Files in the wild carry castling rights their position cannot have; the lenient reader drops
+// them and sets up the rest, where the strict one refuses the whole text.
+struct DroppedCastlingRow {
+    std::string Name;
+    friend void PrintTo(const DroppedCastlingRow& row, std::ostream* os) { *os << row.Name; }
+    std::string Fen;
+    std::string Dropped;
+    std::string Written;
+};
+
+class DroppedCastlingTest : public testing::TestWithParam<DroppedCastlingRow> { };
+
+TEST_P(DroppedCastlingTest, ImpossibleRightsAreDroppedAndTheRestKept) {
+    TChessBoard board;
+    std::string dropped;
+    const TPieceColour side = LoadFenDroppingCastling(board, GetParam().Fen, dropped);
+    EXPECT_EQ(dropped, GetParam().Dropped);
+    EXPECT_EQ(SaveFen(board, side), GetParam().Written);
+    TChessBoard strict;
+    if (GetParam().Dropped.empty())
+        EXPECT_NO_THROW(LoadFen(strict, GetParam().Fen));
+    else
+        EXPECT_THROW(LoadFen(strict, GetParam().Fen), EFenError);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rights, DroppedCastlingTest,
+    testing::Values(DroppedCastlingRow { "KingNotOnE1", "4k3/8/8/8/8/8/8/3K3R w K - 0 1", "K",
+                        "4k3/8/8/8/8/8/8/3K3R w - - 0 1" },
+        DroppedCastlingRow { "RookMissing", "r3k3/8/8/8/8/8/8/4K3 b kq - 3 40", "k",
+            "r3k3/8/8/8/8/8/8/4K3 b q - 0 1" },
+        DroppedCastlingRow { "EveryRightImpossible", "8/4k3/8/8/8/8/4K3/8 w KQkq - 0 1", "KQkq",
+            "8/4k3/8/8/8/8/4K3/8 w - - 0 1" },
+        DroppedCastlingRow {
+            "LetterTwice", "4k3/8/8/8/8/8/8/4K3 w KK - 0 1", "K", "4k3/8/8/8/8/8/8/4K3 w - - 0 1" },
+        DroppedCastlingRow { "PossibleRightsKept", StartFen, "", StartFen }),
+    RowName());
+
+TEST(Fen, TheLenientReaderRefusesWhatElseIsWrong) {
+    TChessBoard board;
+    std::string dropped;
+    EXPECT_THROW(
+        LoadFenDroppingCastling(board, "4k3/8/8/8/8/8/8/3K4 w KX - 0 1", dropped), EFenError);
+    EXPECT_THROW(
+        LoadFenDroppingCastling(board, "4k3/8/8/8/8/8/8/3K4 w K - 0 1 extra", dropped), EFenError);
+    // A refused text reports no dropped right.
+    EXPECT_EQ(dropped, "");
+}
+
 // Random damage to valid texts never crashes the reader: it either loads a position that writes
 // back as FEN and reloads, or refuses with EFenError.
 TEST(Fen, DamagedTextIsLoadedOrRefusedNeverCrashes) {

@@ -147,6 +147,38 @@ TEST_F(MessagesTest, ATranslationReplacesOnlyKnownKeysWithNonEmptyTexts) {
     EXPECT_FALSE(Messages().Contains("E99"));
 }
 
+// Boxes asked for while another is on screen (the presenter's box is still open): one of the same
+// error joins it; another message is shown.
+TEST_F(MessagesTest, AnOkBoxOfTheSameKeyJoinsTheBoxOnScreen) {
+    std::vector<TShownBox> boxes;
+    const int answer = idNo;
+    auto presenter = std::make_unique<TRecordingPresenter>(boxes, answer);
+    int depth = 0;
+    presenter->OnShown = [&](const TShownBox&) {
+        if (++depth > 1)
+            return;
+        // While the first box is open: a flood of the same error, then others.
+        for (int i = 0; i < 1000; ++i)
+            ShowError(emGameLoadFailed, "file " + std::to_string(i));
+        ShowError(emPgnUnreadable, "other");
+        ShowNotice(nmGameTied);
+    };
+    SetMessagePresenter(std::move(presenter));
+    ShowError(emGameLoadFailed, "first");
+    std::vector<std::string> texts;
+    for (const TShownBox& box : boxes)
+        texts.push_back(box.Text);
+    EXPECT_EQ(texts,
+        (std::vector<std::string> { "Could not load the game from first.",
+            Messages().Text("E20").replace(Messages().Text("E20").find(';'), 1, "other"),
+            Messages().Text("M7") }));
+    // Once the box is closed, the same error is shown again.
+    boxes.clear();
+    ShowError(emGameLoadFailed, "later");
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].Text, "Could not load the game from later.");
+}
+
 TEST_F(MessagesTest, WithoutAPresenterAQuestionIsNotAgreedTo) {
     SetMessagePresenter(nullptr);
     testing::internal::CaptureStderr();
@@ -227,6 +259,7 @@ INSTANTIATE_TEST_SUITE_P(Messages, MessageNamesTest,
             "OpponentNotReady", 'M', nmOpponentNotReady, "in time and was disconnected" },
         TNamedMessage {
             "NewVersionWithoutAddress", 'M', nmNewVersionWithoutAddress, "no address to download" },
+        TNamedMessage { "CastlingRightsDropped", 'M', nmCastlingRightsDropped, "castling rights" },
         TNamedMessage { "DownloadNewVersion", 'Q', qmDownloadNewVersion, "download it now" },
         TNamedMessage { "QuitDuringGame", 'Q', qmQuitDuringGame, "really want to quit" },
         TNamedMessage { "AcceptOpponentUndo", 'Q', qmAcceptOpponentUndo, "wishes to undo" },
@@ -239,7 +272,7 @@ INSTANTIATE_TEST_SUITE_P(Messages, MessageNamesTest,
 
 TEST(MessageNames, TheLastOfEachKindIsItsHighestName) {
     EXPECT_EQ(LastError, unsigned(emEngineAlreadyListed));
-    EXPECT_EQ(LastNotice, unsigned(nmNewVersionWithoutAddress));
+    EXPECT_EQ(LastNotice, unsigned(nmCastlingRightsDropped));
     EXPECT_EQ(LastQuestion, unsigned(qmLeaveGame));
     EXPECT_TRUE(TMessageTable().Contains(Key('E', LastError)));
     EXPECT_FALSE(TMessageTable().Contains(Key('E', LastError + 1)));

@@ -94,6 +94,20 @@ TEST_F(CliImportTest, SetUpPositionIsSavedWithANote) {
     EXPECT_EQ(SaveFen(game.Board, game.Turn).substr(0, 23), "8/3k4/8/8/4P3/8/8/4K3 b");
 }
 
+TEST_F(CliImportTest, ImpossibleCastlingRightsAreDroppedWithAWarning) {
+    Write("rights.pgn",
+        "[White \"W\"]\n[Black \"B\"]\n[SetUp \"1\"]\n"
+        "[FEN \"4k3/8/8/8/8/8/8/3K3R w K - 0 1\"]\n\n1. Rh8+ *\n");
+    const TProgramRun run = Cli({ "import", Path("rights.pgn"), Path("rights.wtg") });
+    EXPECT_EQ(run.Status, 0) << run.Err;
+    EXPECT_NE(
+        run.Err.find("warning: game 1 (W - B): castling right \"K\" dropped"), std::string::npos)
+        << run.Err;
+    TChessGame game;
+    ASSERT_TRUE(game.LoadGame(QString::fromStdString(Path("rights.wtg"))));
+    EXPECT_EQ(game.Moves.Count(), 1);
+}
+
 TEST_F(CliImportTest, BrokenGameKeepsItsMovesAndSaysWhere) {
     TProgramRun run = Cli({ "import", Path("games.pgn"), "--game", "2", Path("two.wtg") });
     EXPECT_EQ(run.Status, 0);

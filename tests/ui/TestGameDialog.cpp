@@ -125,10 +125,67 @@ TEST_F(GameDialogTest, ChoosingAComputerFillsAndLocksTheNameAndSetsItsLevel) {
     EXPECT_EQ(Game.GameKind, gkLocal);
     EXPECT_EQ(Game.GameState, gsPlaying);
 
-    // Back to a person: the box empties and opens again.
+    // Back to a person: the box opens again with the side's name, as no person played black.
     Dialog.cmbBlackPlayer->setCurrentIndex(0);
-    EXPECT_TRUE(Dialog.edtBlackPlayerName->text().isEmpty());
+    EXPECT_EQ(Dialog.edtBlackPlayerName->text(), "Black");
     EXPECT_TRUE(Dialog.edtBlackPlayerName->isEnabled());
+}
+
+// Names are offered wherever they are known: the last name a person used for each side, the
+// side's name when none is known, and on the network pages the name used last.
+TEST_F(GameDialogTest, PersonsAreOfferedTheNamesUsedLast) {
+    Run(false, [this] {
+        EXPECT_EQ(Dialog.edtWhitePlayerName->text(), "White");
+        EXPECT_EQ(Dialog.edtBlackPlayerName->text(), "Black");
+        EXPECT_EQ(Dialog.edtHostName->text(), "");
+        Dialog.edtWhitePlayerName->setText(QStringLiteral("Ann"));
+        Dialog.cmbBlackPlayer->setCurrentIndex(3);
+        Dialog.cmbBlackPlayer->setCurrentIndex(0);
+        EXPECT_EQ(Dialog.edtBlackPlayerName->text(), "Black");
+        Dialog.edtBlackPlayerName->setText(QStringLiteral("Ben"));
+        Dialog.btnOk->click();
+    });
+    EXPECT_TRUE(Shown.empty());
+    Game.StopGame();
+    Run(false, [this] {
+        // A side given to the computer and back to a person gets its person's name again.
+        Dialog.cmbWhitePlayer->setCurrentIndex(2);
+        EXPECT_EQ(Dialog.edtWhitePlayerName->text(), "Computer skilled");
+        Dialog.cmbWhitePlayer->setCurrentIndex(0);
+        EXPECT_EQ(Dialog.edtWhitePlayerName->text(), "Ann");
+        Dialog.cmbBlackPlayer->setCurrentIndex(1);
+        Dialog.cmbBlackPlayer->setCurrentIndex(0);
+        EXPECT_EQ(Dialog.edtBlackPlayerName->text(), "Ben");
+        EXPECT_EQ(Dialog.edtHostName->text(), "Ann");
+        EXPECT_EQ(Dialog.edtClientName->text(), "Ann");
+        Dialog.pgcGame->setCurrentWidget(Dialog.tbsHost);
+        Dialog.edtHostName->setText(QStringLiteral("Hugo"));
+        Dialog.btnOk->click();
+    });
+    Run(false, [this] {
+        EXPECT_EQ(Dialog.edtClientName->text(), "Hugo");
+        EXPECT_EQ(Dialog.edtWhitePlayerName->text(), "Ann");
+    });
+}
+
+// A loaded game without names (a PGN game of unknown players, a pasted position) is not refused
+// for want of names: its persons are offered the names used last, or the sides' names.
+TEST_F(GameDialogTest, ALoadedGameWithoutNamesOffersNames) {
+    Game.WhitePlayer = TPlayer { 0, true, "", false, 0, 0 };
+    Game.BlackPlayer = TPlayer { 0, true, "", false, 0, 0 };
+    const bool ok = Run(true, [this] {
+        EXPECT_EQ(Dialog.edtWhitePlayerName->text(), "White");
+        EXPECT_EQ(Dialog.edtBlackPlayerName->text(), "Black");
+        EXPECT_EQ(Dialog.edtHostName->text(), "White");
+        Dialog.btnOk->click();
+    });
+    EXPECT_TRUE(ok);
+    EXPECT_TRUE(Shown.empty());
+    EXPECT_EQ(Game.WhitePlayer.Name, "White");
+    EXPECT_EQ(Game.BlackPlayer.Name, "Black");
+    // The names a loaded game was played under are remembered too.
+    EXPECT_EQ(Remembered("WhitePersonName"), "White");
+    EXPECT_EQ(Remembered("LastName"), "White");
 }
 
 TEST_F(GameDialogTest, LocalGameMapsEveryKindAndKeepsAPersonsLevel) {

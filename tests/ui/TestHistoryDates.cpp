@@ -6,11 +6,13 @@
 #include "FormHistory.h"
 #include "FormMain.h"
 #include "FormMoves.h"
+#include "LanguageApply.h"
 #include "UnitHistory.h"
 #include "UnitMessages.h"
 #include "WindowTestSupport.h"
 
 #include <QLocale>
+#include <QPushButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
 
@@ -90,6 +92,71 @@ TEST(HistoryDatesTest, TheHistoryWindowShowsTheDayOfSuchAGame) {
         window.close();
     }
     SetMessagePresenter(nullptr);
+}
+
+// The history's dates in the interface language, whatever the system's: the date column and the
+// name proposed for a saved game.
+struct TInterfaceLanguage {
+    const char* Name;
+    const char* File;
+    QLocale::Language Language;
+};
+
+class HistoryLanguageTest : public testing::TestWithParam<TInterfaceLanguage> { };
+
+TEST_P(HistoryLanguageTest, DatesFollowTheInterfaceLanguage) {
+    const TInterfaceLanguage& language = GetParam();
+    if (QLocale::system().language() == language.Language)
+        GTEST_SKIP() << "the system speaks the language already";
+    QTemporaryDir home;
+    ASSERT_TRUE(home.isValid());
+    qputenv("WINTERMOOT_HOME", home.path().toLocal8Bit());
+    SetMessagePresenter(std::make_unique<TRecordingPresenter>());
+    {
+        TfrmMain main;
+        ASSERT_TRUE(main.LoadLanguage(QString::fromLatin1(language.File)));
+        const QLocale expected(language.Language);
+        const double date = double(QDate(1899, 12, 30).daysTo(QDate(2024, 3, 9))) + 0.5;
+        ASSERT_TRUE(main.History().AddGame("Ann", "Bob", date, 60, 60, grTied, TMoveList()));
+        auto* window = main.findChild<TfrmHistory*>(QStringLiteral("frmHistory"));
+        ASSERT_NE(window, nullptr);
+        QString proposed;
+        window->ChooseSaveFile = [&proposed](const QString& name, QString*) {
+            proposed = name;
+            return QString();
+        };
+        window->open();
+        const QTableWidgetItem* cell = window->stgHistory->item(0, 0);
+        ASSERT_NE(cell, nullptr);
+        EXPECT_EQ(cell->text(), expected.toString(QDate(2024, 3, 9), QLocale::ShortFormat));
+        window->btnSaveToFile->click();
+        EXPECT_EQ(proposed,
+            QStringLiteral("Chess game - ")
+                + expected.toString(QDate(2024, 3, 9), QLocale::LongFormat).replace('/', '-')
+                + QStringLiteral(".txt"));
+        window->close();
+    }
+    SetMessagePresenter(nullptr);
+}
+
+const TInterfaceLanguage InterfaceLanguages[] = {
+    { "French", "TolvanFr.lang", QLocale::French },
+    { "German", "TolvanDe.lang", QLocale::German },
+    { "Spanish", "TolvanEs.lang", QLocale::Spanish },
+};
+
+INSTANTIATE_TEST_SUITE_P(Languages, HistoryLanguageTest, testing::ValuesIn(InterfaceLanguages),
+    [](const testing::TestParamInfo<TInterfaceLanguage>& info) {
+        return std::string(info.param.Name);
+    });
+
+TEST(LocaleOfLanguageTest, NamesInTheLanguageOrInEnglish) {
+    EXPECT_EQ(LocaleOfLanguage(QStringLiteral("Fran\u00e7ais")).language(), QLocale::French);
+    EXPECT_EQ(LocaleOfLanguage(QStringLiteral("french")).language(), QLocale::French);
+    EXPECT_EQ(LocaleOfLanguage(QStringLiteral("Deutsch")).language(), QLocale::German);
+    // Unknown names keep the system's locale.
+    EXPECT_EQ(LocaleOfLanguage(QStringLiteral("Klingon-ish")), QLocale::system());
+    EXPECT_EQ(LocaleOfLanguage(QString()), QLocale::system());
 }
 
 } // namespace

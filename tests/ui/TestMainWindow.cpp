@@ -133,7 +133,7 @@ TEST_F(MainWindowTest, FixedClientAreaCaptionAndInitialMenuState) {
     EXPECT_EQ(Main->windowTitle(), QStringLiteral("Wintermoot 3"));
     EXPECT_EQ(Main->Board().size(), QSize(510, 510));
     EXPECT_EQ(Main->Board().pbBoard->geometry(), QRect(2, 2, 506, 506));
-    EXPECT_EQ(Main->Values().Count(), 36);
+    EXPECT_EQ(Main->Values().Count(), 39);
     EXPECT_EQ(Main->Values().Strings().first(), QStringLiteral("Pieces=PNRBQK"));
     EXPECT_TRUE(Main->findChild<QAction*>("Menu_Game_New")->isEnabled());
     EXPECT_TRUE(Main->findChild<QAction*>("Menu_Game_Load")->isEnabled());

@@ -17,6 +17,7 @@
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QMenu>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -25,6 +26,9 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <tuple>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -68,7 +72,12 @@ protected:
                 BrokenSelectable = ListedRows > 2
                     && (Games->stgPgnGames->item(2, 0)->flags() & Qt::ItemIsSelectable);
                 Games->stgPgnGames->selectRow(ChosenRow);
-                Games->btnOk->click();
+                // A row that cannot be chosen leaves OK disabled: the list is closed without a
+                // choice rather than left open.
+                if (Games->btnOk->isEnabled())
+                    Games->btnOk->click();
+                else
+                    Games->reject();
             } else if (Dialog->isVisible()) {
                 ++DialogShown;
                 DialogWhiteName = Dialog->edtWhitePlayerName->text();
@@ -385,6 +394,166 @@ TEST_F(PgnWindowTest, PasteAsksWhileAGameIsOnAndCopyAndPasteStayOffInANetworkGam
     Main->Game().GameKind = gkLocal;
 }
 
+// Castling rights a position cannot have, as real-world files carry them: the game opens without
+// them, the list shows the warning in its Error column, and a box says what was dropped.
+TEST_F(PgnWindowTest, ImpossibleCastlingRightsAreDroppedAndTold) {
+    Load(Write("rights.pgn",
+        "[White \"Alice\"]\n[Black \"Bob\"]\n[SetUp \"1\"]\n"
+        "[FEN \"4k3/8/8/8/8/8/8/3K3R w K - 0 1\"]\n\n1. Rh8+ *\n\n"
+            + QByteArray(TwoGames)));
+    ASSERT_GE(Listed.size(), 1);
+    EXPECT_TRUE(Listed[0].startsWith("Alice|game 1 (Alice - Bob): castling right \"K\" dropped"))
+        << Listed[0].toStdString();
+    ASSERT_EQ(DialogShown, 1);
+    EXPECT_EQ(Main->Game().GameState, gsPlaying);
+    EXPECT_EQ(Main->Game().Moves.Count(), 1);
+    EXPECT_TRUE(Shown("castling rights \"K\" cannot be")) << (Boxes.empty() ? "" : Boxes[0]);
+}
+
+TEST_F(PgnWindowTest, APastedPositionWithImpossibleCastlingRightsOpensWithoutThem) {
+    QGuiApplication::clipboard()->setText(QStringLiteral("r3k3/8/8/8/8/8/8/3K3R b KQkq - 0 12"));
+    Action("Menu_Game_Paste")->trigger();
+    ASSERT_EQ(DialogShown, 1);
+    EXPECT_EQ(Main->Game().GameState, gsPlaying);
+    EXPECT_EQ(Main->Game().Turn, pcBlack);
+    EXPECT_TRUE(Shown("castling rights \"KQk\" cannot be")) << (Boxes.empty() ? "" : Boxes[0]);
+    // The copied position holds the rights that remain, and the pasted move counters.
+    Action("Menu_Game_CopyFen")->trigger();
+    EXPECT_EQ(
+        QGuiApplication::clipboard()->text(), QStringLiteral("r3k3/8/8/8/8/8/8/3K3R b q - 0 12"));
+}
+
+// A game of unknown players opens without inventing names: its sides are offered "White" and
+// "Black"; a pasted position, the names used in the game before.
+TEST_F(PgnWindowTest, UnknownPlayersAreOfferedNamesInsteadOfBeingAskedFor) {
+    Load(Write("unknown.pgn", "[White \"?\"]\n[Black \"?\"]\n\n1. e4 e5 *\n"));
+    ASSERT_EQ(DialogShown, 1);
+    EXPECT_EQ(DialogWhiteName, QStringLiteral("White"));
+    EXPECT_EQ(Main->Game().BlackPlayer.Name, "Black");
+    EXPECT_TRUE(Boxes.empty());
+
+    Main->Game().StopGame();
+    Load(Write("named.pgn", FoolsMate));
+    ASSERT_EQ(DialogShown, 2);
+    EXPECT_EQ(DialogWhiteName, QStringLiteral("Alice"));
+    Main->Game().StopGame();
+    QGuiApplication::clipboard()->setText(QStringLiteral("4k3/8/8/8/8/8/4P3/4K3 w - - 0 1"));
+    Action("Menu_Game_Paste")->trigger();
+    ASSERT_EQ(DialogShown, 3);
+    EXPECT_EQ(DialogWhiteName, QStringLiteral("Alice"));
+    EXPECT_EQ(Main->Game().BlackPlayer.Name, "Bob");
+}
+
+// A large file is read off the window's thread: the window goes on (its timers fire), a progress
+// dialog naming the file comes up with Cancel, and a cancelled reading changes nothing.
+TEST_F(PgnWindowTest, ALargeFileIsReadWithProgressAndCanBeCancelled) {
+    QByteArray games;
+    for (int i = 0; i < 200000; ++i)
+        games += "[White \"A\"]\n[Black \"B\"]\n\n1. f3 e5 2. g4 Qh4# 0-1\n\n";
+    const QString path = Write("large.pgn", games);
+    m_Answerer.stop();
+    bool timerRan = false;
+    QString label;
+    QTimer::singleShot(10, [&timerRan] { timerRan = true; });
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* progress = Main->findChild<QProgressDialog*>(QStringLiteral("dlgProgress"));
+        if (progress && progress->isVisible() && label.isEmpty()) {
+            label = progress->labelText();
+            progress->findChild<QPushButton*>()->click();
+        }
+        // Without a reading in the background, the list of games would come up at its end.
+        if (Games->isVisible())
+            Games->reject();
+    });
+    poll.start(10);
+    EXPECT_FALSE(Main->OpenGameFile(path));
+    poll.stop();
+    EXPECT_TRUE(timerRan);
+    EXPECT_EQ(label, QStringLiteral("Reading \"large.pgn\"..."));
+    EXPECT_EQ(DialogShown, 0);
+    EXPECT_TRUE(Boxes.empty());
+    EXPECT_EQ(Main->Game().GameState, gsIdle);
+}
+
+// A sparse file of 2 GB (one endless line) is refused as soon as the line passes its limit.
+TEST_F(PgnWindowTest, AHugeSparseFileIsRefusedQuickly) {
+    const QString path = Write("sparse.pgn", QByteArray());
+    ASSERT_TRUE(QFile::resize(path, qint64(1) << 31));
+    EXPECT_FALSE(Main->OpenGameFile(path));
+    EXPECT_TRUE(Shown("Could not open")) << (Boxes.empty() ? "" : Boxes[0]);
+    EXPECT_EQ(Main->Game().GameState, gsIdle);
+}
+
+// A pasted position is numbered in the moves window from its own move number, as the copied PGN
+// numbers it; when Black moves first, White's cell of the first row stands for the move before.
+struct TNumberedStart {
+    const char* Name;
+    const char* Fen;
+    std::vector<std::pair<const char*, const char*>> Moves;
+    // Number, White's cell is "...", Black's cell is filled, of each row.
+    std::vector<std::tuple<const char*, bool, bool>> Rows;
+};
+
+class MovesNumberTest : public PgnWindowTest,
+                        public testing::WithParamInterface<TNumberedStart> { };
+
+TEST_P(MovesNumberTest, RowsStartAtThePositionsMoveNumber) {
+    QGuiApplication::clipboard()->setText(QString::fromLatin1(GetParam().Fen));
+    Action("Menu_Game_Paste")->trigger();
+    ASSERT_EQ(DialogShown, 1);
+    for (const auto& [from, to] : GetParam().Moves)
+        ASSERT_EQ(Main->Game().PlayMove(Sq(from), Sq(to)) & mrInvalid, 0) << from << to;
+    const auto check = [this] {
+        ASSERT_EQ(Moves->RowCount(), int(GetParam().Rows.size()));
+        int row = 1;
+        for (const auto& [number, dots, black] : GetParam().Rows) {
+            EXPECT_EQ(Moves->Cell(row, 0), QString::fromLatin1(number)) << "row " << row;
+            EXPECT_EQ(Moves->Cell(row, 1) == QStringLiteral("..."), dots) << "row " << row;
+            EXPECT_EQ(!Moves->Cell(row, 2).isEmpty(), black) << "row " << row;
+            ++row;
+        }
+    };
+    check();
+    // Listed again (another notation, the history window closing) the same way.
+    Moves->ReloadMoves();
+    check();
+    // Every move taken back: an empty list, or the start's row when Black moves first.
+    for (size_t i = 0; i < GetParam().Moves.size(); ++i)
+        Action("Menu_Game_Undo")->trigger();
+    ASSERT_EQ(Main->Game().Moves.Count(), 0);
+    EXPECT_EQ(Moves->RowCount(), 1);
+    const bool blackFirst = std::get<1>(GetParam().Rows.front());
+    EXPECT_EQ(Moves->Cell(1, 0),
+        blackFirst ? QString::fromLatin1(std::get<0>(GetParam().Rows.front())) : QString());
+    EXPECT_TRUE(Moves->Cell(1, 2).isEmpty());
+}
+
+const TNumberedStart NumberedStarts[] = {
+    { "WhiteAtMove50", "4k3/8/8/8/8/8/4P3/4K3 w - - 0 50",
+        { { "e2", "e4" }, { "e8", "d7" }, { "e1", "d2" } },
+        { { "50", false, true }, { "51", false, false } } },
+    { "BlackAtMove40", "4k3/8/8/8/8/8/4P3/4K3 b - - 0 40",
+        { { "e8", "d7" }, { "e2", "e4" }, { "d7", "d6" } },
+        { { "40", true, true }, { "41", false, true } } },
+    { "InitialPosition", "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1",
+        { { "e2", "e4" }, { "e7", "e5" }, { "g1", "f3" } },
+        { { "1", false, true }, { "2", false, false } } },
+};
+
+TEST_F(PgnWindowTest, MovesOfAStoredGameStartAtMoveOneAfterAPastedPosition) {
+    QGuiApplication::clipboard()->setText(QStringLiteral("4k3/8/8/8/8/8/4P3/4K3 b - - 0 40"));
+    Action("Menu_Game_Paste")->trigger();
+    TMoveList stored;
+    TChessBoard board;
+    board.MovePiece(Sq("e2"), Sq("e4"), false);
+    stored.Add(pkPawn, Sq("e2"), Sq("e4"), 0, 0);
+    Moves->LoadMoves(stored);
+    EXPECT_EQ(Moves->Cell(1, 0), QStringLiteral("1"));
+    EXPECT_FALSE(Moves->Cell(1, 1).isEmpty());
+    EXPECT_NE(Moves->Cell(1, 1), QStringLiteral("..."));
+}
+
 // What the list shows of a game: the unknown parts of a date dropped, and the opening of a file
 // of opening lines (no event) in the event's place.
 TEST(PgnGameSummary, DatesAndOpenings) {
@@ -408,5 +577,10 @@ TEST(PgnGameSummary, DatesAndOpenings) {
     EXPECT_EQ(TPgnGameSummary::Of(file.Games[2]).Date, QStringLiteral("2024.05"));
     EXPECT_EQ(TPgnGameSummary::Of(file.Games[3]).Date, QStringLiteral("2024.05.01"));
 }
+
+INSTANTIATE_TEST_SUITE_P(PastedPositions, MovesNumberTest, testing::ValuesIn(NumberedStarts),
+    [](const testing::TestParamInfo<TNumberedStart>& info) {
+        return std::string(info.param.Name);
+    });
 
 } // namespace

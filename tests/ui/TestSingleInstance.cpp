@@ -2,20 +2,26 @@
 // to the front) to the running copy over the local socket, and gives up in time, with a reason,
 // when the running copy is gone or does not answer.
 
+#include "FormMain.h"
+#include "MessageBoxPresenter.h"
 #include "SingleInstance.h"
 #include "WindowTestSupport.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QMessageBox>
 #include <QProcess>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QThread>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <csignal>
 #include <cstring>
 #include <future>
@@ -56,6 +62,67 @@ TEST(SingleInstanceHandOverTest, TheRunningCopyGetsTheFileOrTheRequestToComeForw
     ASSERT_TRUE(WaitFor([&] { return requests.size() == 2; }));
     EXPECT_TRUE(raised.get().first);
     EXPECT_TRUE(requests.at(1).isEmpty());
+}
+
+// A flood of requests for files that cannot be opened (a script gone wrong) is one error box,
+// not a box per request queued behind it: the requests that come while the box is up join it.
+TEST(SingleInstanceHandOverTest, AFloodOfFilesThatCannotBeOpenedIsOneBox) {
+    QTemporaryDir home;
+    ASSERT_TRUE(home.isValid());
+    qputenv("WINTERMOOT_HOME", home.path().toLocal8Bit());
+    QTemporaryDir folder;
+    TSingleInstance first(folder.path());
+    ASSERT_TRUE(first.Listen());
+    TfrmMain main;
+    main.show();
+    // Real boxes, each counted as it opens.
+    class TCountingPresenter : public TMessageBoxPresenter {
+    public:
+        TCountingPresenter(QWidget* parent, int& count)
+            : TMessageBoxPresenter(parent)
+            , m_Count(count) { }
+        int Present(TMessageKind kind, const std::string& caption, const std::string& text,
+            TMessageButtons buttons) override {
+            ++m_Count;
+            return TMessageBoxPresenter::Present(kind, caption, text, buttons);
+        }
+
+    private:
+        int& m_Count;
+    };
+    int boxes = 0;
+    SetMessagePresenter(std::make_unique<TCountingPresenter>(&main, boxes));
+    // Counted before the window takes the request (the first one waits in its box).
+    int received = 0;
+    QObject::connect(&first, &TSingleInstance::openRequested, [&received] { ++received; });
+    QObject::connect(&first, &TSingleInstance::openRequested, &main, &TfrmMain::OpenHandedFile);
+
+    constexpr int Requests = 40;
+    std::atomic<bool> sent = false;
+    auto clients = std::async(std::launch::async, [&] {
+        for (int i = 0; i < Requests; ++i) {
+            TSingleInstance later(folder.path());
+            QString error;
+            later.HandOver(home.filePath(QStringLiteral("missing-%1.wtg").arg(i)), 20000, &error);
+        }
+        sent = true;
+    });
+    // The user closes a box once every request has come.
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box && sent && received == Requests)
+            box->button(QMessageBox::Ok)->click();
+    });
+    closer.start(20);
+    EXPECT_TRUE(WaitFor(
+        [&] { return sent && received == Requests && !QApplication::activeModalWidget(); }));
+    // Requests put off until the box closed would each open a box of their own by now.
+    WaitFor([&] { return boxes > 1; }, 2000);
+    closer.stop();
+    clients.get();
+    SetMessagePresenter(nullptr);
+    EXPECT_EQ(boxes, 1);
 }
 
 TEST(SingleInstanceHandOverTest, CopiesOfOtherFoldersHaveTheirOwnSocket) {

@@ -48,6 +48,8 @@ int ImportGame(const std::string& pgnPath, int number, const std::string& outPat
         return 1;
     }
     const TPgnGameRecord& record = file.Games.front();
+    if (!record.Warning.empty())
+        std::cerr << "wintermoot-cli import: warning: " << record.Warning << '\n';
     if (!record.Error.empty()) {
         if (record.Moves.Count() == 0) {
             std::cerr << "wintermoot-cli import: " << record.Error << "; " << outPath
