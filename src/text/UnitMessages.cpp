@@ -74,7 +74,7 @@ const std::pair<const char*, const char*> DefaultMessages[] = {
         "Version ; of Wintermoot is available, but the server gives no address to download it "
         "from. Look for it on the project's web site." },
     { "E23", "The program \";\" is already in the list of engines with the same arguments." },
-    { "M16",
+    { "M15",
         "The position's castling rights \";\" cannot be: the king or the rook is not on its "
         "square. The game opens without them." },
 };

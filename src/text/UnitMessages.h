@@ -55,7 +55,7 @@ enum TNoticeMessage : unsigned {
     nmPgnImported = 12,
     nmOpponentNotReady = 13,
     nmNewVersionWithoutAddress = 14,
-    nmCastlingRightsDropped = 16,
+    nmCastlingRightsDropped = 15,
 };
 
 // The questions by name; each value is the number of its key ("Q<number>").

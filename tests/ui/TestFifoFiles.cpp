@@ -28,6 +28,7 @@ struct TFifoReader {
     const char* FileName;
     // Reads the file as the program does; answers whether the reader took it as readable.
     std::function<bool(const QString& path)> Read;
+    friend void PrintTo(const TFifoReader& row, std::ostream* os) { *os << row.Name; }
 };
 
 class FifoReaderTest : public testing::TestWithParam<TFifoReader> { };

@@ -100,6 +100,7 @@ struct TInterfaceLanguage {
     const char* Name;
     const char* File;
     QLocale::Language Language;
+    friend void PrintTo(const TInterfaceLanguage& row, std::ostream* os) { *os << row.Name; }
 };
 
 class HistoryLanguageTest : public testing::TestWithParam<TInterfaceLanguage> { };

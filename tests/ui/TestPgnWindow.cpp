@@ -493,6 +493,7 @@ struct TNumberedStart {
     std::vector<std::pair<const char*, const char*>> Moves;
     // Number, White's cell is "...", Black's cell is filled, of each row.
     std::vector<std::tuple<const char*, bool, bool>> Rows;
+    friend void PrintTo(const TNumberedStart& row, std::ostream* os) { *os << row.Name; }
 };
 
 class MovesNumberTest : public PgnWindowTest,
