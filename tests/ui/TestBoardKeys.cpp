@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <ostream>
 
 namespace {
 
@@ -247,6 +248,10 @@ struct TEntryPlace {
     // The label's text, when not the English one.
     const char* Label;
 };
+
+void PrintTo(const TEntryPlace& row, std::ostream* out) {
+    *out << row.Name;
+}
 
 class MoveEntryPlaceTest : public BoardKeysTest,
                            public testing::WithParamInterface<TEntryPlace> { };
