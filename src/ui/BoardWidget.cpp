@@ -222,7 +222,7 @@ void TBoardWidget::resizeEvent(QResizeEvent* event) {
 
 void TBoardWidget::ApplyLayout() {
     const double scale = m_Layout.Scale();
-    for (QWidget* panel : { pnlPromotion, pnlStatus, pnlReady, pnlPaused, pnlMove })
+    for (QWidget* panel : { pnlPromotion, pnlStatus, pnlReady, pnlPaused, pnlMove, pnlMoveReason })
         panel->setFont(ScaledFont(m_PanelFont, scale));
     btnReady->setFont(ScaledFont(m_ButtonFont, scale));
     lblPaused->setFont(ScaledFont(m_PausedFont, scale));
@@ -487,13 +487,18 @@ void TBoardWidget::TimerTimer() {
     // something it shows has changed.
     if (pnlMove->isVisible() && !InputAllowed())
         CloseMoveEntry();
+    // A move taken back while the entry is open gives the turn to the other side.
+    if (pnlMove->isVisible() && m_Game.Turn != m_EntrySide)
+        FitMoveEntry();
     if (DrawBoard())
         pbBoard->update(m_DrawnRegion);
 }
 
 void TBoardWidget::CreateMoveEntry() {
-    // Over the players' headers, which the person to move does not need while typing.
-    pnlMove = MakePanel(this, "pnlMove", QRect(18, 4, 436, 48));
+    // Over the header of the side that is not to move, whose clock stands still while the
+    // person to move types; the mover's own name, clock and check word stay in sight. A refused
+    // text's reason shows in a panel of its own just below the entry.
+    pnlMove = MakePanel(this, "pnlMove", QRect(242, 4, 260, 48));
     lblMove = MakeLabel(pnlMove, "lblMove", QStringLiteral("Your move:"));
     edtMove = new QLineEdit(pnlMove);
     edtMove->setObjectName(QStringLiteral("edtMove"));
@@ -501,6 +506,7 @@ void TBoardWidget::CreateMoveEntry() {
     edtMove->installEventFilter(this);
     connect(edtMove, &QLineEdit::returnPressed, this, [this] { EnterMove(); });
     connect(edtMove, &QLineEdit::textEdited, this, [this] { ShowMoveError(nullptr); });
+    pnlMoveReason = MakePanel(this, "pnlMoveReason", QRect(242, 54, 260, 30));
     const std::pair<QLabel**, std::pair<const char*, const char*>> reasons[] = {
         { &lblMoveNotAMove,
             { "lblMoveNotAMove", "Not a move. Type e.g. Nf3, O-O, e8=Q or g1f3." } },
@@ -510,7 +516,7 @@ void TBoardWidget::CreateMoveEntry() {
         { &lblMovePromotion, { "lblMovePromotion", "Name the new piece, e.g. e8=Q." } },
     };
     for (const auto& [label, texts] : reasons) {
-        *label = MakeLabel(pnlMove, texts.first, QString::fromLatin1(texts.second));
+        *label = MakeLabel(pnlMoveReason, texts.first, QString::fromLatin1(texts.second));
         (*label)->setWordWrap(true);
         (*label)->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         QPalette red = (*label)->palette();
@@ -522,32 +528,80 @@ void TBoardWidget::CreateMoveEntry() {
 }
 
 void TBoardWidget::FitMoveEntry() {
-    // Over the headers, from the left edge of the board to the right of the view; taller when
-    // the fonts need it.
-    for (QWidget* widget : std::initializer_list<QWidget*> { pnlMove, lblMove, edtMove })
+    // The view's headers split at the same place whichever way the board is turned: white's on
+    // the left, black's on the right. The entry takes the half of the side not to move, taller
+    // when the fonts need it. The edit keeps room for the longest move text; a label too long
+    // for the rest is drawn smaller. The reason panel has the entry's width and the height of
+    // the shown reason wrapped to it.
+    for (QWidget* widget :
+        std::initializer_list<QWidget*> { pnlMove, lblMove, edtMove, pnlMoveReason })
         widget->ensurePolished();
+    const TBoardLayout& l = m_Layout;
+    const auto S = [&l](int length) { return l.Scaled(length); };
+    m_EntrySide = m_Game.Turn;
+    const int middle = S(238);
+    const int left = m_EntrySide == pcWhite ? middle + S(2) : S(4);
+    const int right = m_EntrySide == pcWhite ? l.ViewSize - S(4) : middle - S(2);
+    const QPoint view = pbBoard->geometry().topLeft();
     const int frame = pnlMove->frameWidth();
     const int editHeight = edtMove->sizeHint().height();
-    const QRect square = Square();
-    const int left = m_Layout.Scaled(18);
-    pnlMove->setGeometry(square.left() + left, square.top() + 4, square.width() - left - 4,
-        std::max(m_Layout.Scaled(48), editHeight + 8 + 2 * frame));
+    pnlMove->setGeometry(view.x() + left, view.y() + S(4), right - left,
+        std::max(S(48), editHeight + 8 + 2 * frame));
     const int inner = pnlMove->width() - 2 * frame;
     const int height = pnlMove->height() - 2 * frame;
-    const int labelWidth = lblMove->fontMetrics().horizontalAdvance(lblMove->text()) + 2;
-    lblMove->setGeometry(frame + 6, frame, labelWidth, height);
-    const int editLeft = frame + 6 + labelWidth + 4;
+    const int gap = S(6);
+
+    // The edit's own margins and frame, as its size hint counts them around 17 "x".
+    const QFontMetrics editMetrics = edtMove->fontMetrics();
+    const int editMargins
+        = edtMove->sizeHint().width() - 17 * editMetrics.horizontalAdvance(QLatin1Char('x'));
     const int editWidth
-        = edtMove->fontMetrics().horizontalAdvance(QStringLiteral("Qa1xh8=Q+")) + 16;
-    edtMove->setGeometry(editLeft, frame + (height - editHeight) / 2, editWidth, editHeight);
-    const int reasonLeft = editLeft + editWidth + 6;
-    for (QLabel* reason : { lblMoveNotAMove, lblMoveIllegal, lblMoveAmbiguous, lblMovePromotion })
-        reason->setGeometry(reasonLeft, frame, inner + frame - reasonLeft - 4, height);
+        = std::min(editMetrics.horizontalAdvance(QStringLiteral("Qa1xh8=Q+")) + editMargins + 2,
+            inner - 2 * gap);
+    const int labelRoom = std::max(inner - editWidth - 3 * gap, 0);
+    QFont labelFont = pnlMove->font();
+    const auto labelWidth = [this](const QFont& font) {
+        return QFontMetrics(font).horizontalAdvance(lblMove->text()) + 2;
+    };
+    // Down to half the panel's size; below that the edit gives up some of its room.
+    const bool pixels = labelFont.pixelSize() > 0;
+    const qreal fullSize = pixels ? labelFont.pixelSize() : labelFont.pointSizeF();
+    for (qreal size = fullSize; labelWidth(labelFont) > labelRoom && size > fullSize / 2;) {
+        size = std::max(fullSize / 2, size * 0.95);
+        if (pixels)
+            labelFont.setPixelSize(std::max(1, int(size)));
+        else
+            labelFont.setPointSizeF(size);
+    }
+    lblMove->setFont(labelFont);
+    const int labelWidthNow = std::min(labelWidth(labelFont), inner - 2 * gap);
+    lblMove->setGeometry(frame + gap, frame, labelWidthNow, height);
+    const int editLeft = frame + gap + labelWidthNow + gap;
+    edtMove->setGeometry(editLeft, frame + (height - editHeight) / 2,
+        std::max(std::min(editWidth, inner + frame - gap - editLeft), 0), editHeight);
+
+    const int reasonFrame = pnlMoveReason->frameWidth();
+    const int reasonWidth = pnlMove->width() - 2 * reasonFrame - 2 * gap;
+    int reasonHeight = 0;
+    for (QLabel* reason : { lblMoveNotAMove, lblMoveIllegal, lblMoveAmbiguous, lblMovePromotion }) {
+        const int needed = reason->heightForWidth(reasonWidth);
+        reason->setGeometry(reasonFrame + gap, reasonFrame + S(3), reasonWidth, needed);
+        if (!reason->isHidden())
+            reasonHeight = needed;
+    }
+    pnlMoveReason->setGeometry(pnlMove->x(), pnlMove->geometry().bottom() + 1 + S(2),
+        pnlMove->width(), reasonHeight + 2 * reasonFrame + 2 * S(3));
 }
 
 void TBoardWidget::ShowMoveError(QLabel* why) {
     for (QLabel* reason : { lblMoveNotAMove, lblMoveIllegal, lblMoveAmbiguous, lblMovePromotion })
         reason->setVisible(reason == why);
+    if (!why) {
+        pnlMoveReason->hide();
+        return;
+    }
+    FitMoveEntry();
+    ShowOnTop(pnlMoveReason);
 }
 
 void TBoardWidget::OpenMoveEntry(const QString& text) {

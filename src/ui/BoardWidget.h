@@ -87,14 +87,16 @@ public:
     void MoveCursor(int right, int up);
     void ClickAtCursor();
     void HideCursor();
-    // The move entry over the header: opened with the first character typed on the board; Enter
-    // plays the move it names, Escape closes it.
+    // The move entry over the header of the side not to move: opened with the first character typed
+    // on the board; Enter plays the move it names, Escape closes it.
     void OpenMoveEntry(const QString& text);
     void CloseMoveEntry();
     // Plays the move the entry names through the same signals as the mouse, a promotion's piece
     // included, and closes the entry; an entry that names no single legal move shows why and
     // plays nothing. Answers whether the move was asked for.
     bool EnterMove();
+    // Shows one of the reasons below the entry, or with none hides the reason panel.
+    void ShowMoveError(QLabel* why);
     // While the promotion choice is offered: the piece a letter names (English or the
     // notation's), chosen as a click on its image would. Answers whether the letter chose one.
     bool ChoosePromotionByLetter(const QString& letter);
@@ -153,7 +155,9 @@ public:
     QFrame* pnlMove = nullptr;
     QLabel* lblMove = nullptr;
     QLineEdit* edtMove = nullptr;
-    // Why a typed move was refused; one shown at a time.
+    // Below the entry, over the board's top edge, while a typed move's refusal is shown: why it
+    // was refused, one reason at a time.
+    QFrame* pnlMoveReason = nullptr;
     QLabel* lblMoveNotAMove = nullptr;
     QLabel* lblMoveIllegal = nullptr;
     QLabel* lblMoveAmbiguous = nullptr;
@@ -177,7 +181,6 @@ private:
     void ApplyLayout();
     void CreateMoveEntry();
     void FitMoveEntry();
-    void ShowMoveError(QLabel* why);
     void SetGrabCursor(bool grab);
     void TimerTimer();
 
@@ -196,6 +199,8 @@ private:
     bool m_HasDrawn = false;
     bool m_GrabCursor = false;
     TBoardLayout m_Layout;
+    // The side to move when the entry was placed: it covers the other side's header.
+    uint8_t m_EntrySide = pcWhite;
     // The panels' fonts as made, which each scale is applied to.
     QFont m_PanelFont;
     QFont m_ButtonFont;

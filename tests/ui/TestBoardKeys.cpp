@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <ostream>
 
 namespace {
 
@@ -235,5 +236,109 @@ TEST_F(BoardKeysTest, PromotionsByEntryAndByTheirLetters) {
     ASSERT_NE(At("g8"), nullptr);
     EXPECT_EQ(At("g8")->Kind, pkQueen);
 }
+
+// Where the move entry opens: over the header of the side not to move, so that the mover's name,
+// clock and check word stay in sight, whichever way the board is turned and at any size; with
+// its label, its edit and the reason for a refused text whole.
+struct TEntryPlace {
+    const char* Name;
+    bool BlackToMove;
+    bool Switched;
+    bool Large;
+    // The label's text, when not the English one.
+    const char* Label;
+};
+
+void PrintTo(const TEntryPlace& row, std::ostream* out) {
+    *out << row.Name;
+}
+
+class MoveEntryPlaceTest : public BoardKeysTest,
+                           public testing::WithParamInterface<TEntryPlace> { };
+
+// The rectangle of a child of the board in the view's pixels.
+QRect InView(TBoardWidget& board, const QWidget* widget) {
+    return QRect(board.pbBoard->mapFrom(&board, widget->pos()), widget->size());
+}
+
+TEST_P(MoveEntryPlaceTest, CoversOnlyTheOtherSidesHeader) {
+    const TEntryPlace& row = GetParam();
+    if (row.BlackToMove)
+        Enter(QStringLiteral("e4"));
+    ASSERT_EQ(Main->Game().Turn, row.BlackToMove ? pcBlack : pcWhite);
+    if (row.Switched)
+        Main->findChild<QAction*>(QStringLiteral("Menu_View_Switch"))->trigger();
+    ASSERT_EQ(Board().Switched, row.Switched);
+    if (row.Large) {
+        Main->resize(1500, 1400);
+        QApplication::processEvents();
+        ASSERT_GT(Board().Layout().ViewSize, 800);
+    }
+    if (row.Label)
+        Board().lblMove->setText(QString::fromUtf8(row.Label));
+    Type(QStringLiteral("x"));
+    ASSERT_TRUE(Board().pnlMove->isVisible());
+
+    // The headers split at the same place whichever way the board is turned.
+    const TBoardLayout& l = Board().Layout();
+    const int middle = l.Scaled(238);
+    const QRect mover = row.BlackToMove ? QRect(middle, 0, l.ViewSize - middle, l.Top)
+                                        : QRect(0, 0, middle, l.Top);
+    const QRect entry = InView(Board(), Board().pnlMove);
+    EXPECT_FALSE(entry.intersects(mover)) << "entry " << entry.x() << " .. " << entry.right();
+    EXPECT_TRUE(QRect(0, 0, l.ViewSize, l.ViewSize).contains(entry));
+
+    // Label and edit whole inside the panel, the edit with room for the longest move text.
+    const QRect inside = Board().pnlMove->contentsRect();
+    const QLabel* label = Board().lblMove;
+    const QLineEdit* edit = Board().edtMove;
+    EXPECT_TRUE(inside.contains(edit->geometry()));
+    EXPECT_TRUE(inside.contains(label->geometry()));
+    EXPECT_FALSE(label->geometry().intersects(edit->geometry()));
+    EXPECT_GE(label->width(), label->fontMetrics().horizontalAdvance(label->text()));
+    const QFontMetrics metrics = edit->fontMetrics();
+    const int margins = edit->sizeHint().width() - 17 * metrics.horizontalAdvance(QLatin1Char('x'));
+    EXPECT_GE(edit->width(), metrics.horizontalAdvance(QStringLiteral("Qa1xh8=Q+")) + margins);
+
+    // A refused text: its reason in a panel of its own below the entry, tall enough for the
+    // whole wrapped text; editing the text takes it away.
+    auto* reasons = Board().findChild<QFrame*>(QStringLiteral("pnlMoveReason"));
+    ASSERT_NE(reasons, nullptr);
+    EXPECT_FALSE(reasons->isVisible());
+    Type(QStringLiteral("yz"));
+    Key(Qt::Key_Return);
+    ASSERT_TRUE(Board().lblMoveNotAMove->isVisible());
+    EXPECT_TRUE(reasons->isVisible());
+    EXPECT_EQ(Board().lblMoveNotAMove->parentWidget(), reasons);
+    const QRect below = InView(Board(), reasons);
+    EXPECT_GE(below.top(), entry.bottom());
+    EXPECT_TRUE(QRect(0, 0, l.ViewSize, l.ViewSize).contains(below));
+    const QLabel* why = Board().lblMoveNotAMove;
+    EXPECT_TRUE(reasons->contentsRect().contains(why->geometry()));
+    EXPECT_GE(why->height(), why->heightForWidth(why->width()));
+    Type(QStringLiteral("N"));
+    EXPECT_FALSE(reasons->isVisible());
+    EXPECT_TRUE(Board().pnlMove->isVisible());
+    Key(Qt::Key_Return);
+    EXPECT_TRUE(reasons->isVisible());
+    Key(Qt::Key_Escape);
+    EXPECT_FALSE(reasons->isVisible());
+    EXPECT_FALSE(Board().pnlMove->isVisible());
+}
+
+const TEntryPlace EntryPlaces[] = {
+    { "WhiteToMove", false, false, false, nullptr },
+    { "BlackToMove", true, false, false, nullptr },
+    { "WhiteToMoveSwitched", false, true, false, nullptr },
+    { "BlackToMoveSwitched", true, true, false, nullptr },
+    { "WhiteToMoveLarge", false, false, true, nullptr },
+    { "BlackToMoveSwitchedLarge", true, true, true, nullptr },
+    { "WhiteToMoveFrench", false, false, false, "Votre coup :" },
+    { "BlackToMoveSpanish", true, false, false, "Su jugada:" },
+    { "BlackToMoveLongLabel", true, false, false, "Please type your move here:" },
+};
+
+INSTANTIATE_TEST_SUITE_P(Rows, MoveEntryPlaceTest, testing::ValuesIn(EntryPlaces),
+    [](const testing::TestParamInfo<TEntryPlace>& info) { return std::string(info.param.Name); });
 
 } // namespace

@@ -284,10 +284,10 @@ protected:
         for (QLabel* reason : { board.lblMoveNotAMove, board.lblMoveIllegal, board.lblMoveAmbiguous,
                  board.lblMovePromotion }) {
             board.pnlMove->show();
-            reason->show();
+            board.ShowMoveError(reason);
             Settle(Main.get());
             finder.Check(Main.get());
-            reason->hide();
+            board.ShowMoveError(nullptr);
             board.pnlMove->hide();
         }
 
