@@ -178,6 +178,10 @@ private:
                 const QTableWidgetItem* item = table->item(row, column);
                 if (!item || item->text().isEmpty())
                     continue;
+                // A cell that carries its whole text as its tooltip (a program's path, whose
+                // length depends on where it is installed) is shortened on purpose.
+                if (item->toolTip() == item->text())
+                    continue;
                 // A cell that also shows a swatch or a check box needs room for it.
                 const int extra
                     = item->data(Qt::DecorationRole).isValid() ? table->iconSize().width() + 4 : 0;
