@@ -97,6 +97,23 @@ bool ScoreInParallel(const TFastBoard& position, TPieceColour colour, int depth,
     return !cancelled;
 }
 
+// Pieces defended minus pieces attacked, `colour`'s less the opponent's.
+int DefenceBalance(TFastBoard& board, TPieceColour colour) {
+    int s = 0;
+    for (int sq = 0; sq < 64; ++sq) {
+        const uint8_t piece = board.At(sq);
+        if (!piece)
+            continue;
+        const TPieceColour pieceColour = TFastBoard::ColourOf(piece);
+        const int sign = pieceColour == colour ? 1 : -1;
+        if (board.IsDefended(sq, pieceColour))
+            s += sign;
+        if (board.IsAttacked(sq, pieceColour))
+            s -= sign;
+    }
+    return s;
+}
+
 } // namespace
 
 int EvaluateRootMove(TFastBoard& board, TPieceColour colour, int from, int to) {
@@ -121,18 +138,7 @@ int EvaluateRootMove(TFastBoard& board, TPieceColour colour, int from, int to) {
     if (moved == pkPawn)
         s += TFastBoard::RankOf(to);
     s += board.GenerateMoves(colour, moves);
-    for (int sq = 0; sq < 64; ++sq) {
-        const uint8_t piece = board.At(sq);
-        if (!piece)
-            continue;
-        const TPieceColour pieceColour = TFastBoard::ColourOf(piece);
-        const int sign = pieceColour == colour ? 1 : -1;
-        if (board.IsDefended(sq, pieceColour))
-            s += sign;
-        if (board.IsAttacked(sq, pieceColour))
-            s -= sign;
-    }
-    return s;
+    return s + DefenceBalance(board, colour);
 }
 
 int PositionalBalance(TFastBoard& board, TPieceColour colour) {
@@ -140,18 +146,7 @@ int PositionalBalance(TFastBoard& board, TPieceColour colour) {
     const TPieceColour opponent = Opponent(colour);
     int s = board.GenerateMoves(colour, moves) - board.GenerateMoves(opponent, moves);
     s += KingShelter(board, colour) - KingShelter(board, opponent);
-    for (int sq = 0; sq < 64; ++sq) {
-        const uint8_t piece = board.At(sq);
-        if (!piece)
-            continue;
-        const TPieceColour pieceColour = TFastBoard::ColourOf(piece);
-        const int sign = pieceColour == colour ? 1 : -1;
-        if (board.IsDefended(sq, pieceColour))
-            s += sign;
-        if (board.IsAttacked(sq, pieceColour))
-            s -= sign;
-    }
-    return s;
+    return s + DefenceBalance(board, colour);
 }
 
 bool ScoreRootMoves(const TFastBoard& position, TPieceColour colour, int depth, TPoint lastFrom,

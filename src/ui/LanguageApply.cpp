@@ -1,6 +1,7 @@
 #include "LanguageApply.h"
 
 #include "AppPaths.h"
+#include "QtTranslations.h"
 #include "UnitMessages.h"
 #include "ValueList.h"
 
@@ -179,22 +180,7 @@ void TranslateMessages(const TLangPack& pack, TMessageTable& messages) {
 
 QLocale LocaleOfLanguage(const QString& languageName) {
     const QLocale system = QLocale::system();
-    const QString name = languageName.trimmed();
-    if (name.isEmpty())
-        return system;
-    QLocale::Language language = QLocale::AnyLanguage;
-    const QList<QLocale> locales
-        = QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript, QLocale::AnyTerritory);
-    for (const QLocale& locale : locales) {
-        if (locale.language() == QLocale::C)
-            continue;
-        if (locale.nativeLanguageName().compare(name, Qt::CaseInsensitive) == 0
-            || QLocale::languageToString(locale.language()).compare(name, Qt::CaseInsensitive)
-                == 0) {
-            language = locale.language();
-            break;
-        }
-    }
+    const QLocale::Language language = LanguageOfName(languageName);
     if (language == QLocale::AnyLanguage || system.language() == language
         || (system.language() == QLocale::C && language == QLocale::English))
         return system;

@@ -5,10 +5,10 @@
 #include <QLocale>
 #include <QTranslator>
 
-QString LanguageCode(const QString& languageName) {
+QLocale::Language LanguageOfName(const QString& languageName) {
     const QString name = languageName.trimmed();
     if (name.isEmpty())
-        return {};
+        return QLocale::AnyLanguage;
     const QList<QLocale> locales
         = QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript, QLocale::AnyTerritory);
     for (const QLocale& locale : locales) {
@@ -16,9 +16,16 @@ QString LanguageCode(const QString& languageName) {
             continue;
         if (locale.nativeLanguageName().compare(name, Qt::CaseInsensitive) == 0
             || QLocale::languageToString(locale.language()).compare(name, Qt::CaseInsensitive) == 0)
-            return QLocale::languageToCode(locale.language(), QLocale::ISO639Part1);
+            return locale.language();
     }
-    return {};
+    return QLocale::AnyLanguage;
+}
+
+QString LanguageCode(const QString& languageName) {
+    const QLocale::Language language = LanguageOfName(languageName);
+    if (language == QLocale::AnyLanguage)
+        return {};
+    return QLocale::languageToCode(language, QLocale::ISO639Part1);
 }
 
 TQtTranslations::TQtTranslations() = default;

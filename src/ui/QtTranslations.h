@@ -4,11 +4,16 @@
 // of the interface: Qt's translation files, as the system ships them, for the language that a
 // language pack names.
 
+#include <QLocale>
 #include <QString>
 
 #include <memory>
 
 class QTranslator;
+
+// The language named as language packs name it, in its own language ("Français") or in English
+// ("French"); AnyLanguage when no language has that name.
+QLocale::Language LanguageOfName(const QString& languageName);
 
 // The two-letter code of a language named as language packs name it, in its own language
 // ("Français") or in English ("French"); empty when no language has that name.
