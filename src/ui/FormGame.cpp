@@ -171,9 +171,9 @@ TfrmGame::TfrmGame(TChessGame& game, QWidget* parent)
     localLayout->addLayout(blackLimit, 6, 1);
     localLayout->setRowStretch(7, 1);
     // How strong the built-in levels play, from matches against a reference engine.
-    lblStrength = Named(new QLabel(tr("Measured against Stockfish 15.1 (Elo, 40 games each; "
-                                      "search depth 3 / 5 / 8): novice about 770 / 720 / 600, "
-                                      "skilled 1010 / 870 / 820, expert 1120 / 1060 / 1160.")),
+    lblStrength = Named(new QLabel(tr("Measured against Stockfish 15.1 at its lowest setting "
+                                      "(Elo, 40 games each): expert about 1030 / 990 / 1030 at "
+                                      "search depth 3 / 5 / 8; skilled and novice below 1000.")),
         "lblStrength");
     lblStrength->setWordWrap(true);
     localLayout->addWidget(lblStrength, 8, 0, 1, 2);
